@@ -1,10 +1,69 @@
 #pragma once
+// The start window and the program's start-up object. Other windows reach it through
+// InsCube::Vparent and call NuevoCubo, Terminar, MatarApp, GLV and vEnviarMail.
 #include <QApplication>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVariant>
 #include <QWidget>
+#include <functional>
+
+class frmSplash;
 
 class FrmMain : public QWidget {
     Q_OBJECT
 public:
     explicit FrmMain(QWidget* parent = nullptr);
+    ~FrmMain() override;
+
+    // Runs the load step with the program's command line and enters the event loop.
     static int run(QApplication& app);
+
+    // The load step: splash, machine id, names, separator, registration, charts, language, first cube.
+    void Form_Load();
+
+    void NuevoCubo(const QString& IdCube, const QString& Conexion, const QString& Query, bool Abrir = false,
+                   bool CuboEjemplo = false, const QString& PathCubo = {}, const QString& PathMSFile = {},
+                   const QString& Tipo = {});
+    void ComprobarExtension();
+    void AbrirCuboInicial();
+    static QString LeerArchivo(const QString& path);
+    void Terminar();
+    void MatarApp();
+    QString GLV(const QString& ObjectName);
+    bool vEnviarMail(const QVariant& De, const QVariant& Para, const QVariant& Asunto, const QVariant& Texto,
+                     const QVariant& nombreArchivo, const QVariant& DatosArchivo);
+
+    void cmdNuevoCubo_Click();
+    void cmdAbrirCubo_Click();
+    void cmdAbrirEjemplo_Click();
+    void lblOpenLast_Click();
+
+    // The command line as one text (arguments joined by blanks), as the program received it.
+    QString commandLine;
+
+    QPushButton* cmdNuevoCubo;
+    QPushButton* cmdAbrirCubo;
+    QPushButton* cmdAbrirEjemplo;
+    QLabel* lblOpenLast;
+    QPointer<frmSplash> splash;
+
+    // Test hooks: NuevoCubo's arguments go here instead of opening a cube when set; the probe runs
+    // inside the load step (a test makes it throw to check the start-up error path).
+    struct NuevoCuboArgs {
+        QString IdCube, Conexion, Query;
+        bool Abrir, CuboEjemplo;
+        QString PathCubo, PathMSFile, Tipo;
+    };
+    static std::function<void(const NuevoCuboArgs&)> nuevoCuboHook;
+    static std::function<void()> loadStepProbe;
+    // Test hook: MatarApp calls this instead of leaving the event loop.
+    static std::function<void()> exitHook;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BorrarGraficosTemporalesAlSalir();
 };
