@@ -85,10 +85,10 @@ public:
         if (role != Qt::DisplayRole) return {};
         if (o == Qt::Horizontal) {
             const QString t = g_->text(section + 1, 0);
-            return t.isEmpty() && !g_->store().cell(section + 1, 0) ? columnLetters(section + 1) : t;
+            return t.isEmpty() ? columnLetters(section + 1) : t;
         }
         const QString t = g_->text(0, section + 1);
-        return t.isEmpty() && !g_->store().cell(0, section + 1) ? QString::number(section + 1) : t;
+        return t.isEmpty() ? QString::number(section + 1) : t;
     }
 
     // Structure changes go through these so the view stays consistent.
@@ -548,7 +548,7 @@ void Grid::setColWidth(int col, double chars) {
     if (!std::isfinite(chars)) return;
     chars = std::clamp(chars, 0.0, 1000.0);
     if (col < 0) {
-        for (int c = 0; c <= maxCols(); ++c) store_.column(c).width = chars;
+        for (int c = 1; c <= maxCols(); ++c) store_.column(c).width = chars;
     } else if (col <= maxCols()) {
         store_.column(col).width = chars;
     }

@@ -112,7 +112,7 @@ public:
     bool typeComboBoxEditable() const { return typeComboBoxEditable(col_, row_); }
     void setTypeComboBoxEditable(bool on) { setTypeComboBoxEditable(col_, row_, on); }
 
-    // Columns: width in characters of the grid's font; -1 for every column.
+    // Columns: width in characters of the grid's font; -1 for every data column, 0 the row headers.
     double colWidth(int col) const;
     void setColWidth(int col, double chars);
     bool colHidden(int col) const;
