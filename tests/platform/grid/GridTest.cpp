@@ -1,5 +1,7 @@
 #include "platform/grid/Grid.h"
 
+#include <QComboBox>
+#include <QMouseEvent>
 #include <QHeaderView>
 #include <QLocale>
 #include <QSignalSpy>
@@ -358,4 +360,55 @@ TEST(Grid, VirtualKeyCodes) {
                                          {Qt::Key_Escape, 27}, {Qt::Key_A, 65},      {Qt::Key_9, 57},
                                          {Qt::Key_F1, 112},    {Qt::Key_Down, 40}};
     for (auto [qt, vk] : cases) EXPECT_EQ(virtualKeyCode(qt), vk) << qt;
+}
+
+TEST(Grid, ComboPickRaisesSelectionChangeWithTheNewText) {
+    Grid g;
+    g.resize(600, 300);
+    g.setMaxCols(2);
+    g.setMaxRows(3);
+    g.setCellType(2, -1, TypeComboBox);
+    g.setTypeComboBoxList(2, -1, {"=", "Between", "Like"});
+    g.setText(2, 1, "Between");
+    g.show();
+    g.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
+    QStringList seen;
+    QObject::connect(&g, &Grid::comboSelChange, [&](int c, int r) { seen << QString("sel %1,%2 %3").arg(c).arg(r).arg(g.text(c, r)); });
+    QObject::connect(&g, &Grid::changed, [&](int c, int r) { seen << QString("change %1,%2").arg(c).arg(r); });
+    auto* v = g.view();
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(0, 1)).center());
+    auto* cb = v->findChild<QComboBox*>();
+    ASSERT_NE(cb, nullptr); // the click opened the combo
+    EXPECT_EQ(cb->currentText(), "Between");
+    QCoreApplication::processEvents(); // its list pops up
+    ASSERT_TRUE(cb->view()->isVisible());
+    QTest::keyClick(cb->view(), Qt::Key_Down);
+    QTest::keyClick(cb->view(), Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(g.text(2, 1), "Like");
+    EXPECT_EQ(seen, QStringList({"sel 2,1 Like"}));
+}
+
+TEST(Grid, DoubleClickAndLeaveCellComeFromTheUser) {
+    Grid g;
+    g.resize(600, 300);
+    g.setMaxCols(3);
+    g.setMaxRows(3);
+    g.setLock(-1, -1, true);
+    g.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&g));
+    QSignalSpy dbl(&g, &Grid::dblClicked), leave(&g, &Grid::leaveCell);
+    auto* v = g.view();
+    g.setActiveCell(1, 1);
+    const QPoint at = v->visualRect(v->model()->index(1, 2)).center();
+    QTest::mousePress(v->viewport(), Qt::LeftButton, {}, at);
+    QMouseEvent twice(QEvent::MouseButtonDblClick, at, v->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(v->viewport(), &twice);
+    QTest::mouseRelease(v->viewport(), Qt::LeftButton, {}, at);
+    ASSERT_EQ(dbl.count(), 1);
+    EXPECT_EQ(dbl[0][0].toInt(), 3);
+    EXPECT_EQ(dbl[0][1].toInt(), 2);
+    ASSERT_GE(leave.count(), 1);
+    EXPECT_EQ(leave[0], QVariantList({1, 1, 3, 2}));
 }
