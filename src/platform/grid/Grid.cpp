@@ -207,9 +207,11 @@ public:
             cb->addItems(g_->typeComboBoxList(c, r));
             cb->setEditable(g_->typeComboBoxEditable(c, r));
             QObject::connect(cb, qOverload<int>(&QComboBox::activated), cb, [this, cb, c, r](int) {
-                // A pick is a selection change, not a typed change.
-                g_->userEdit(c, r, cb->currentText(), true);
+                // Close first, so a handler that reshapes the grid meets no open editor. A pick is a
+                // selection change, not a typed change.
+                const QString picked = cb->currentText();
                 emit const_cast<GridDelegate*>(this)->closeEditor(cb, QAbstractItemDelegate::NoHint);
+                g_->userEdit(c, r, picked, true);
             });
             QTimer::singleShot(0, cb, [cb] { cb->showPopup(); });
             return cb;
@@ -690,7 +692,8 @@ void Grid::userEdit(int col, int row, const QString& t, bool fromCombo) {
         emit comboSelChange(col, row);
         emit comboCloseUp(col, row, 1);
     } else if (before != after) {
-        emit changed(col, row);
+        // Typed edits arrive while the view is still closing its editor: report them once it is done.
+        QMetaObject::invokeMethod(this, [this, col, row] { emit changed(col, row); }, Qt::QueuedConnection);
     }
 }
 
