@@ -34,7 +34,8 @@ QPixmap flecha() {
 }
 
 void encabezados(Grid& g, const QStringList& h) {
-    for (int c = 0; c < h.size(); ++c) g.setText(c + 1, 0, h[c]);
+    for (int c = 0; c < h.size(); ++c)
+        g.setText(c + 1, 0, h[c]);
 }
 
 } // namespace
@@ -56,7 +57,19 @@ const QStringList& DefinitionGrids::Motores() {
 
 bool DefinitionGrids::IsAdoNumber(int t) {
     switch (t) {
-    case 2: case 3: case 4: case 5: case 6: case 14: case 17: case 18: case 19: case 20: case 21: case 131: case 139:
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+    case 6:
+    case 14:
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
+    case 131:
+    case 139:
         return true;
     default:
         return false;
@@ -72,8 +85,8 @@ QString DefinitionGrids::ClaseDeTipo(int t) {
 }
 
 std::optional<int> DefinitionGrids::CodigoAgregado(const QString& texto) {
-    static const std::pair<const char*, int> codigos[] = {{"DCSum", 0},   {"DCCount", 1},  {"DCAvg", 2},
-                                                          {"DCMax", 3},   {"DCMin", 4},    {"DCStDev", 5},
+    static const std::pair<const char*, int> codigos[] = {{"DCSum", 0},    {"DCCount", 1}, {"DCAvg", 2},
+                                                          {"DCMax", 3},    {"DCMin", 4},   {"DCStDev", 5},
                                                           {"DCStDevP", 6}, {"DCVar", 7},   {"DCVarP", 8}};
     const QString nombre = "DC" + texto;
     for (const auto& [n, c] : codigos)
@@ -109,9 +122,9 @@ void DefinitionGrids::prepararSpCal() {
     Grid& g = *spCal;
     g.setMaxCols(ColumnasSpCal);
     g.setMaxRows(FilasDefinicion);
-    encabezados(g, {"MEASURE", "VISIBLE", "FUNCTION", "ALERT FROM", "ALERT TO", "TOTALS", "COLOR", "RESULT",
-                    "MAILS", "+", "-", "CHART", "TITLE", "SUBTITLE", "X AXIS", "Y AXIS", "MAX CHARS",
-                    "HIDE LABELS", "MAX VALUES", "DRAW TOTALS", ""});
+    encabezados(g, {"MEASURE", "VISIBLE", "FUNCTION",  "ALERT FROM",  "ALERT TO",   "TOTALS",      "COLOR",
+                    "RESULT",  "MAILS",   "+",         "-",           "CHART",      "TITLE",       "SUBTITLE",
+                    "X AXIS",  "Y AXIS",  "MAX CHARS", "HIDE LABELS", "MAX VALUES", "DRAW TOTALS", ""});
     g.setColWidth(-1, kAnchoColumna);
     g.setLock(ColMedida, -1, true);
     g.setCellType(ColVisible, -1, TypeCheckBox);

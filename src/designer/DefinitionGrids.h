@@ -72,9 +72,9 @@ public:
     static inline const QString ISDATE = QStringLiteral("ISDATE");
 
     // In the order of their lists.
-    static const QStringList& Agregados();   // "Sum", "Max", ... ; default "Sum"
-    static const QStringList& Operadores();  // "=", "Between", "Like", ">", "<"; default "Between"
-    static const QStringList& Motores();     // "ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"
+    static const QStringList& Agregados();  // "Sum", "Max", ... ; default "Sum"
+    static const QStringList& Operadores(); // "=", "Between", "Like", ">", "<"; default "Between"
+    static const QStringList& Motores();    // "ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"
 
     // Type class of a recordset field type number; empty for 205 (binary), which gets no row.
     static QString ClaseDeTipo(int adoType);

@@ -46,7 +46,9 @@ void Esperar(long n) {
     }
 }
 
-QString RepetirTexto(const QString& text, int n) { return n < 1 ? QString() : text.repeated(n); }
+QString RepetirTexto(const QString& text, int n) {
+    return n < 1 ? QString() : text.repeated(n);
+}
 
 QString DosDigitos(const QVariant& value) {
     const QString s = value.isNull() ? QString() : value.toString();
@@ -71,9 +73,10 @@ bool FijarHora(const QString& date, QDateTimeEdit* picker) {
     const QString s = date.trimmed();
     QDateTime d = QDateTime::fromString(s, Qt::ISODate);
     const QLocale loc;
-    for (const QString& f : {loc.dateTimeFormat(QLocale::ShortFormat), loc.dateTimeFormat(QLocale::LongFormat),
-                             QString("dd/MM/yyyy HH:mm:ss"), QString("d/M/yyyy H:mm:ss"), QString("dd/MM/yyyy HH:mm"),
-                             QString("yyyy-MM-dd HH:mm:ss"), QString("HH:mm:ss"), QString("H:mm")}) {
+    for (const QString& f :
+         {loc.dateTimeFormat(QLocale::ShortFormat), loc.dateTimeFormat(QLocale::LongFormat),
+          QString("dd/MM/yyyy HH:mm:ss"), QString("d/M/yyyy H:mm:ss"), QString("dd/MM/yyyy HH:mm"),
+          QString("yyyy-MM-dd HH:mm:ss"), QString("HH:mm:ss"), QString("H:mm")}) {
         if (d.isValid()) break;
         d = loc.toDateTime(s, f);
         if (!d.isValid()) {
@@ -83,7 +86,8 @@ bool FijarHora(const QString& date, QDateTimeEdit* picker) {
     }
     if (!d.isValid()) {
         // A date alone sets midnight.
-        for (const QString& f : {loc.dateFormat(QLocale::ShortFormat), QString("dd/MM/yyyy"), QString("yyyy-MM-dd")}) {
+        for (const QString& f :
+             {loc.dateFormat(QLocale::ShortFormat), QString("dd/MM/yyyy"), QString("yyyy-MM-dd")}) {
             const QDate dd = loc.toDate(s, f);
             if (dd.isValid()) {
                 d = QDateTime(dd, QTime(0, 0));

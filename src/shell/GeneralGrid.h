@@ -20,14 +20,14 @@ void EscribirCelda(bd::grid::Grid& grid, int col, int row, const QString& value)
 QString LeerCelda(bd::grid::Grid& grid, int col, int row);
 
 // Collections: any keyed container (QMap, QHash, std::map) or list.
-template <class C>
-void VaciarColeccion(C& c) {
+template <class C> void VaciarColeccion(C& c) {
     c.clear();
 }
-template <class C>
-bool ExisteEnColeccion(const C& c, const QString& key) {
-    if constexpr (requires { c.contains(key); }) return c.contains(key);
-    else return c.count(key) > 0;
+template <class C> bool ExisteEnColeccion(const C& c, const QString& key) {
+    if constexpr (requires { c.contains(key); })
+        return c.contains(key);
+    else
+        return c.count(key) > 0;
 }
 
 // Returns after about n seconds (elapsed time rounded to whole seconds), the event loop running

@@ -15,13 +15,11 @@ using DG = DefinitionGrids;
 
 TEST(DefinitionGrids, TypeClasses) {
     const std::pair<int, QString> cases[] = {
-        {2, "ISNUMERIC"},  {3, "ISNUMERIC"}, {4, "ISNUMERIC"}, {5, "ISNUMERIC"}, {6, "ISNUMERIC"},
-        {14, "ISNUMERIC"}, {17, "ISNUMERIC"}, {18, "ISNUMERIC"}, {19, "ISNUMERIC"}, {20, "ISNUMERIC"},
-        {21, "ISNUMERIC"}, {131, "ISNUMERIC"}, {139, "ISNUMERIC"},
-        {201, "ISMEMO"},   {203, "ISMEMO"},
-        {7, "ISDATE"},     {135, "ISDATE"},
-        {16, "ISTEXT"},    {133, "ISTEXT"}, {134, "ISTEXT"}, {11, "ISTEXT"}, {200, "ISTEXT"}, {202, "ISTEXT"},
-        {205, ""}, // binary: no row
+        {2, "ISNUMERIC"},  {3, "ISNUMERIC"},   {4, "ISNUMERIC"},   {5, "ISNUMERIC"},  {6, "ISNUMERIC"},
+        {14, "ISNUMERIC"}, {17, "ISNUMERIC"},  {18, "ISNUMERIC"},  {19, "ISNUMERIC"}, {20, "ISNUMERIC"},
+        {21, "ISNUMERIC"}, {131, "ISNUMERIC"}, {139, "ISNUMERIC"}, {201, "ISMEMO"},   {203, "ISMEMO"},
+        {7, "ISDATE"},     {135, "ISDATE"},    {16, "ISTEXT"},     {133, "ISTEXT"},   {134, "ISTEXT"},
+        {11, "ISTEXT"},    {200, "ISTEXT"},    {202, "ISTEXT"},    {205, ""}, // binary: no row
     };
     for (const auto& [type, cls] : cases) {
         EXPECT_EQ(DG::ClaseDeTipo(type), cls) << type;
@@ -31,17 +29,31 @@ TEST(DefinitionGrids, TypeClasses) {
 
 TEST(DefinitionGrids, AggregateCodesMatchExactly) {
     const std::pair<QString, std::optional<int>> cases[] = {
-        {"Sum", 0},     {"Count", 1},   {"Avg", 2},        {"Max", 3},        {"Min", 4},
-        {"StDev", 5},   {"StDevP", 6},  {"Var", 7},        {"VarP", 8},       {"sum", std::nullopt},
-        {"SUM", std::nullopt}, {"", std::nullopt}, {"Sum ", std::nullopt}, {"Average", std::nullopt},
+        {"Sum", 0},
+        {"Count", 1},
+        {"Avg", 2},
+        {"Max", 3},
+        {"Min", 4},
+        {"StDev", 5},
+        {"StDevP", 6},
+        {"Var", 7},
+        {"VarP", 8},
+        {"sum", std::nullopt},
+        {"SUM", std::nullopt},
+        {"", std::nullopt},
+        {"Sum ", std::nullopt},
+        {"Average", std::nullopt},
     };
-    for (const auto& [text, code] : cases) EXPECT_EQ(DG::CodigoAgregado(text), code) << text.toStdString();
+    for (const auto& [text, code] : cases)
+        EXPECT_EQ(DG::CodigoAgregado(text), code) << text.toStdString();
     // Every aggregate of the designer's list has a code.
-    for (const QString& a : DG::Agregados()) EXPECT_TRUE(DG::CodigoAgregado(a).has_value()) << a.toStdString();
+    for (const QString& a : DG::Agregados())
+        EXPECT_TRUE(DG::CodigoAgregado(a).has_value()) << a.toStdString();
 }
 
 TEST(DefinitionGrids, ListsInTheirOrder) {
-    EXPECT_EQ(DG::Agregados(), QStringList({"Sum", "Max", "Min", "Avg", "Count", "StDev", "StDevP", "Var", "VarP"}));
+    EXPECT_EQ(DG::Agregados(),
+              QStringList({"Sum", "Max", "Min", "Avg", "Count", "StDev", "StDevP", "Var", "VarP"}));
     EXPECT_EQ(DG::Operadores(), QStringList({"=", "Between", "Like", ">", "<"}));
     EXPECT_EQ(DG::Motores(), QStringList({"ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"}));
 }
@@ -128,7 +140,8 @@ TEST(DefinitionGrids, NewMeasureBoundsReadAsZeroInAnyLocale) {
         d.spCal->setText(DG::ColLimiteInferior, 1, "0,00");
         d.spCal->setText(DG::ColLimiteSuperior, 1, "0,00");
         EXPECT_EQ(d.spCal->value(DG::ColLimiteInferior, 1), QVariant(0.0)) << loc;
-        EXPECT_EQ(d.spCal->text(DG::ColLimiteSuperior, 1), QString("0") + QLocale(loc).decimalPoint() + "00") << loc;
+        EXPECT_EQ(d.spCal->text(DG::ColLimiteSuperior, 1), QString("0") + QLocale(loc).decimalPoint() + "00")
+            << loc;
     }
     QLocale::setDefault(saved);
 }
@@ -137,7 +150,8 @@ namespace {
 // Rows the designer would write: discovery, a measure with an alert sub-row, a filter.
 void fillSample(DG& d) {
     Grid& cam = *d.spCam;
-    const std::tuple<const char*, int> fields[] = {{"Amount", 5}, {"Region", 200}, {"Notes", 201}, {"Sold", 135}};
+    const std::tuple<const char*, int> fields[] = {
+        {"Amount", 5}, {"Region", 200}, {"Notes", 201}, {"Sold", 135}};
     for (int i = 0; i < 4; ++i) {
         const auto& [name, type] = fields[i];
         const int r = i + 1;
@@ -221,7 +235,8 @@ TEST(DefinitionGrids, GrabbedOffscreenTheyReadAsGrids) {
     auto* lay = new QVBoxLayout(&w);
     DG d(&w);
     fillSample(d);
-    for (Grid* g : {d.spCam.data(), d.spCal.data(), d.spFil.data()}) lay->addWidget(g);
+    for (Grid* g : {d.spCam.data(), d.spCal.data(), d.spFil.data()})
+        lay->addWidget(g);
     w.resize(1100, 620);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));

@@ -50,9 +50,10 @@ TEST(GeneralGrid, Collections) {
 }
 
 TEST(GeneralGrid, TextHelpers) {
-    const std::pair<QVariant, QString> two[] = {
-        {QString(), "00"}, {QVariant(), "00"}, {"7", "07"}, {5, "05"}, {"12", "12"}, {"123", "123"}};
-    for (const auto& [in, out] : two) EXPECT_EQ(DosDigitos(in), out) << in.toString().toStdString();
+    const std::pair<QVariant, QString> two[] = {{QString(), "00"}, {QVariant(), "00"}, {"7", "07"},
+                                                {5, "05"},         {"12", "12"},       {"123", "123"}};
+    for (const auto& [in, out] : two)
+        EXPECT_EQ(DosDigitos(in), out) << in.toString().toStdString();
     EXPECT_EQ(RepetirTexto("ab", 3), "ababab");
     EXPECT_EQ(RepetirTexto("ab", 0), "");
     EXPECT_EQ(RepetirTexto("ab", -2), "");

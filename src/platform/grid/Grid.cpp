@@ -77,7 +77,8 @@ public:
         Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
         const int c = i.column() + 1, r = i.row() + 1;
         const int t = g_->cellType(c, r);
-        if (!g_->lock(c, r) && (t == TypePlain || t == TypeFloat || t == TypeComboBox)) f |= Qt::ItemIsEditable;
+        if (!g_->lock(c, r) && (t == TypePlain || t == TypeFloat || t == TypeComboBox))
+            f |= Qt::ItemIsEditable;
         return f;
     }
 
@@ -190,7 +191,8 @@ public:
             }
             p->setPen(fore);
             const int align = Qt::AlignVCenter | (type == TypeFloat ? Qt::AlignRight : Qt::AlignLeft);
-            p->drawText(tr, align, opt.fontMetrics.elidedText(g_->displayText(c, r), Qt::ElideRight, tr.width()));
+            p->drawText(tr, align,
+                        opt.fontMetrics.elidedText(g_->displayText(c, r), Qt::ElideRight, tr.width()));
         }
         if (opt.state & QStyle::State_HasFocus) {
             p->setPen(QPen(opt.palette.color(QPalette::Highlight), 2));
@@ -227,9 +229,12 @@ public:
         const int c = i.column() + 1, r = i.row() + 1;
         if (auto* cb = qobject_cast<QComboBox*>(ed)) {
             const int k = cb->findText(g_->text(c, r));
-            if (k >= 0) cb->setCurrentIndex(k);
-            else if (cb->isEditable()) cb->setEditText(g_->text(c, r));
-            else cb->setCurrentIndex(-1);
+            if (k >= 0)
+                cb->setCurrentIndex(k);
+            else if (cb->isEditable())
+                cb->setEditText(g_->text(c, r));
+            else
+                cb->setCurrentIndex(-1);
         } else if (auto* e = qobject_cast<QLineEdit*>(ed)) {
             e->setText(g_->text(c, r));
             e->selectAll();
@@ -239,20 +244,25 @@ public:
     void setModelData(QWidget* ed, QAbstractItemModel*, const QModelIndex& i) const override {
         const int c = i.column() + 1, r = i.row() + 1;
         if (auto* cb = qobject_cast<QComboBox*>(ed)) {
-            if (cb->isEditable() && cb->currentText() != g_->text(c, r)) g_->userEdit(c, r, cb->currentText(), false);
+            if (cb->isEditable() && cb->currentText() != g_->text(c, r))
+                g_->userEdit(c, r, cb->currentText(), false);
         } else if (auto* e = qobject_cast<QLineEdit*>(ed)) {
             g_->userEdit(c, r, e->text(), false);
         }
     }
 
-    bool editorEvent(QEvent* ev, QAbstractItemModel* m, const QStyleOptionViewItem& opt, const QModelIndex& i) override {
+    bool editorEvent(QEvent* ev, QAbstractItemModel* m, const QStyleOptionViewItem& opt,
+                     const QModelIndex& i) override {
         const int c = i.column() + 1, r = i.row() + 1;
         const int type = g_->cellType(c, r);
         if ((type == TypeButton || type == TypeCheckBox) && ev->type() == QEvent::MouseButtonRelease) {
             auto* me = static_cast<QMouseEvent*>(ev);
-            if (me->button() == Qt::LeftButton && opt.rect.contains(me->position().toPoint()) && !g_->lock(c, r)) {
-                if (type == TypeCheckBox) g_->userToggle(c, r);
-                else g_->userButton(c, r);
+            if (me->button() == Qt::LeftButton && opt.rect.contains(me->position().toPoint()) &&
+                !g_->lock(c, r)) {
+                if (type == TypeCheckBox)
+                    g_->userToggle(c, r);
+                else
+                    g_->userButton(c, r);
                 return true;
             }
         }
@@ -292,8 +302,10 @@ Grid::Grid(QWidget* parent) : QWidget(parent) {
     });
     connect(view_, &QTableView::doubleClicked, this,
             [this](const QModelIndex& i) { emit dblClicked(i.column() + 1, i.row() + 1); });
-    connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int s) { emit clicked(s + 1, 0); });
-    connect(view_->verticalHeader(), &QHeaderView::sectionClicked, this, [this](int s) { emit clicked(0, s + 1); });
+    connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int s) { emit clicked(s + 1, 0); });
+    connect(view_->verticalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int s) { emit clicked(0, s + 1); });
     connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& now, const QModelIndex& before) {
                 if (quiet_ || !before.isValid()) return;
@@ -304,23 +316,33 @@ Grid::Grid(QWidget* parent) : QWidget(parent) {
 }
 
 // The view goes first: while it is torn down it still asks the model, which reads the store.
-Grid::~Grid() { delete view_; }
+Grid::~Grid() {
+    delete view_;
+}
 
-void Grid::setPicture(const QString& id, const QPixmap& pm) { pictures().insert(id, pm); }
-QPixmap Grid::picture(const QString& id) { return id.isEmpty() ? QPixmap() : pictures().value(id); }
+void Grid::setPicture(const QString& id, const QPixmap& pm) {
+    pictures().insert(id, pm);
+}
+QPixmap Grid::picture(const QString& id) {
+    return id.isEmpty() ? QPixmap() : pictures().value(id);
+}
 
 void Grid::setMaxRows(int n) {
     n = std::clamp(n, 0, kMaxFileRows);
     const int old = maxRows();
-    if (n > old) model_->rowsInserted(old, n - 1, [&] { store_.setMaxRows(n); });
-    else if (n < old) model_->rowsRemoved(n, old - 1, [&] { store_.setMaxRows(n); });
+    if (n > old)
+        model_->rowsInserted(old, n - 1, [&] { store_.setMaxRows(n); });
+    else if (n < old)
+        model_->rowsRemoved(n, old - 1, [&] { store_.setMaxRows(n); });
 }
 
 void Grid::setMaxCols(int n) {
     n = std::clamp(n, 0, kMaxFileCols);
     const int old = maxCols();
-    if (n > old) model_->colsInserted(old, n - 1, [&] { store_.setMaxCols(n); });
-    else if (n < old) model_->colsRemoved(n, old - 1, [&] { store_.setMaxCols(n); });
+    if (n > old)
+        model_->colsInserted(old, n - 1, [&] { store_.setMaxCols(n); });
+    else if (n < old)
+        model_->colsRemoved(n, old - 1, [&] { store_.setMaxCols(n); });
     syncColumns();
 }
 
@@ -334,14 +356,20 @@ QString Grid::canonicalFloat(const QString& text, QChar sep) const {
     // appears more than once is grouping.
     const int lastDot = s.lastIndexOf('.'), lastComma = s.lastIndexOf(',');
     int dec = -1;
-    if (lastDot >= 0 && lastComma >= 0) dec = std::max(lastDot, lastComma);
-    else if (lastDot >= 0 && s.count('.') == 1) dec = lastDot;
-    else if (lastComma >= 0 && s.count(',') == 1) dec = lastComma;
-    else if (s.contains(sep) && s.count(sep) == 1) dec = s.indexOf(sep);
+    if (lastDot >= 0 && lastComma >= 0)
+        dec = std::max(lastDot, lastComma);
+    else if (lastDot >= 0 && s.count('.') == 1)
+        dec = lastDot;
+    else if (lastComma >= 0 && s.count(',') == 1)
+        dec = lastComma;
+    else if (s.contains(sep) && s.count(sep) == 1)
+        dec = s.indexOf(sep);
     QString out;
     for (int k = 0; k < s.size(); ++k) {
-        if (k == dec) out += '.';
-        else if (s[k] != '.' && s[k] != ',') out += s[k];
+        if (k == dec)
+            out += '.';
+        else if (s[k] != '.' && s[k] != ',')
+            out += s[k];
     }
     bool ok = false;
     const double d = out.toDouble(&ok);
@@ -360,7 +388,9 @@ QString Grid::text(int col, int row) const {
     return c->text;
 }
 
-QString Grid::displayText(int col, int row) const { return text(col, row); }
+QString Grid::displayText(int col, int row) const {
+    return text(col, row);
+}
 
 void Grid::setText(int col, int row, const QString& t) {
     if (col < 0 || row < 0) {
@@ -376,8 +406,10 @@ void Grid::setText(int col, int row, const QString& t) {
     QString v = t;
     if (row > 0 && col > 0) {
         const int type = cellType(col, row);
-        if (type == TypeFloat) v = canonicalFloat(t, typeFloatDecimalChar(col, row));
-        else if (type == TypeCheckBox && !t.isEmpty()) v = truthy(t) ? "1" : "0";
+        if (type == TypeFloat)
+            v = canonicalFloat(t, typeFloatDecimalChar(col, row));
+        else if (type == TypeCheckBox && !t.isEmpty())
+            v = truthy(t) ? "1" : "0";
     }
     const Cell* old = store_.cell(col, row);
     if (!old && v.isEmpty()) return;
@@ -427,8 +459,7 @@ void Grid::setCellTag(int col, int row, const QString& t) {
 // ---- formatting
 
 namespace {
-template <class T>
-T resolveAt(const GridStore& s, int col, int row, std::optional<T> Format::*m, T def) {
+template <class T> T resolveAt(const GridStore& s, int col, int row, std::optional<T> Format::*m, T def) {
     if (col < 0) { // whole row or sheet: the sheet's own setting
         return s.sheetFormat().*m ? *(s.sheetFormat().*m) : def;
     }
@@ -441,14 +472,18 @@ T resolveAt(const GridStore& s, int col, int row, std::optional<T> Format::*m, T
 }
 } // namespace
 
-int Grid::cellType(int col, int row) const { return resolveAt(store_, col, row, &Format::type, int(TypePlain)); }
+int Grid::cellType(int col, int row) const {
+    return resolveAt(store_, col, row, &Format::type, int(TypePlain));
+}
 void Grid::setCellType(int col, int row, int type) {
     if (!isValidCellType(type)) return;
     store_.setFormat(col, row, &Format::type, type);
     normalizeFloats(col, row);
     cellsChanged(col, row);
 }
-bool Grid::lock(int col, int row) const { return resolveAt(store_, col, row, &Format::lock, false); }
+bool Grid::lock(int col, int row) const {
+    return resolveAt(store_, col, row, &Format::lock, false);
+}
 void Grid::setLock(int col, int row, bool on) {
     store_.setFormat(col, row, &Format::lock, on);
     cellsChanged(col, row);
@@ -512,7 +547,9 @@ void Grid::setTypeComboBoxList(int col, int row, const QStringList& items) {
 bool Grid::typeComboBoxEditable(int col, int row) const {
     return resolveAt(store_, col, row, &Format::comboEditable, false);
 }
-void Grid::setTypeComboBoxEditable(int col, int row, bool on) { store_.setFormat(col, row, &Format::comboEditable, on); }
+void Grid::setTypeComboBoxEditable(int col, int row, bool on) {
+    store_.setFormat(col, row, &Format::comboEditable, on);
+}
 
 void Grid::normalizeFloats(int col, int row) {
     // Texts already in cells that just became float cells turn into numbers.
@@ -520,7 +557,8 @@ void Grid::normalizeFloats(int col, int row) {
     const int r1 = row < 0 ? 1 : row, r2 = row < 0 ? maxRows() : row;
     std::vector<std::pair<int, int>> todo;
     store_.forEachStoredCell([&](int c, int r, const Cell& cell) {
-        if (c >= c1 && c <= c2 && r >= r1 && r <= r2 && r > 0 && c > 0 && !cell.text.isEmpty()) todo.push_back({c, r});
+        if (c >= c1 && c <= c2 && r >= r1 && r <= r2 && r > 0 && c > 0 && !cell.text.isEmpty())
+            todo.push_back({c, r});
     });
     for (auto [c, r] : todo)
         if (cellType(c, r) == TypeFloat) {
@@ -550,14 +588,17 @@ void Grid::setColWidth(int col, double chars) {
     if (!std::isfinite(chars)) return;
     chars = std::clamp(chars, 0.0, 1000.0);
     if (col < 0) {
-        for (int c = 1; c <= maxCols(); ++c) store_.column(c).width = chars;
+        for (int c = 1; c <= maxCols(); ++c)
+            store_.column(c).width = chars;
     } else if (col <= maxCols()) {
         store_.column(col).width = chars;
     }
     syncColumns();
 }
 
-bool Grid::colHidden(int col) const { return col >= 0 && col <= maxCols() && store_.column(col).hidden; }
+bool Grid::colHidden(int col) const {
+    return col >= 0 && col <= maxCols() && store_.column(col).hidden;
+}
 
 void Grid::setColHidden(int col, bool hidden) {
     if (col < 0 || col > maxCols()) return;
@@ -571,7 +612,8 @@ void Grid::syncColumns() {
         view_->setColumnWidth(c - 1, pixelsForWidth(colWidth(c)));
     }
     view_->verticalHeader()->setVisible(!store_.column(0).hidden);
-    if (store_.column(0).width) view_->verticalHeader()->setFixedWidth(pixelsForWidth(*store_.column(0).width));
+    if (store_.column(0).width)
+        view_->verticalHeader()->setFixedWidth(pixelsForWidth(*store_.column(0).width));
 }
 
 // ---- rows
@@ -650,7 +692,9 @@ void Grid::repaintNow() {
 
 // ---- persistence
 
-QByteArray Grid::saveToBytes() const { return writeGridJson(store_); }
+QByteArray Grid::saveToBytes() const {
+    return writeGridJson(store_);
+}
 
 bool Grid::loadFromBytes(const QByteArray& data, QString* error) {
     GridStore fresh;
@@ -693,7 +737,8 @@ void Grid::userEdit(int col, int row, const QString& t, bool fromCombo) {
         emit comboCloseUp(col, row, 1);
     } else if (before != after) {
         // Typed edits arrive while the view is still closing its editor: report them once it is done.
-        QMetaObject::invokeMethod(this, [this, col, row] { emit changed(col, row); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, col, row] { emit changed(col, row); }, Qt::QueuedConnection);
     }
 }
 
@@ -703,7 +748,9 @@ void Grid::userToggle(int col, int row) {
     emit changed(col, row);
 }
 
-void Grid::userButton(int col, int row) { emit buttonClicked(col, row, 0); }
+void Grid::userButton(int col, int row) {
+    emit buttonClicked(col, row, 0);
+}
 
 bool Grid::eventFilter(QObject* o, QEvent* e) {
     if (o == view_ && e->type() == QEvent::KeyPress) {
@@ -737,29 +784,50 @@ int virtualKeyCode(int k) {
     if (k >= Qt::Key_0 && k <= Qt::Key_9) return 48 + (k - Qt::Key_0);
     if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 112 + (k - Qt::Key_F1);
     switch (k) {
-    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Backspace:
+        return 8;
     case Qt::Key_Tab:
-    case Qt::Key_Backtab: return 9;
+    case Qt::Key_Backtab:
+        return 9;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return 13;
-    case Qt::Key_Shift: return 16;
-    case Qt::Key_Control: return 17;
-    case Qt::Key_Alt: return 18;
-    case Qt::Key_Pause: return 19;
-    case Qt::Key_CapsLock: return 20;
-    case Qt::Key_Escape: return 27;
-    case Qt::Key_Space: return 32;
-    case Qt::Key_PageUp: return 33;
-    case Qt::Key_PageDown: return 34;
-    case Qt::Key_End: return 35;
-    case Qt::Key_Home: return 36;
-    case Qt::Key_Left: return 37;
-    case Qt::Key_Up: return 38;
-    case Qt::Key_Right: return 39;
-    case Qt::Key_Down: return 40;
-    case Qt::Key_Insert: return 45;
-    case Qt::Key_Delete: return 46;
-    default: return 0;
+    case Qt::Key_Enter:
+        return 13;
+    case Qt::Key_Shift:
+        return 16;
+    case Qt::Key_Control:
+        return 17;
+    case Qt::Key_Alt:
+        return 18;
+    case Qt::Key_Pause:
+        return 19;
+    case Qt::Key_CapsLock:
+        return 20;
+    case Qt::Key_Escape:
+        return 27;
+    case Qt::Key_Space:
+        return 32;
+    case Qt::Key_PageUp:
+        return 33;
+    case Qt::Key_PageDown:
+        return 34;
+    case Qt::Key_End:
+        return 35;
+    case Qt::Key_Home:
+        return 36;
+    case Qt::Key_Left:
+        return 37;
+    case Qt::Key_Up:
+        return 38;
+    case Qt::Key_Right:
+        return 39;
+    case Qt::Key_Down:
+        return 40;
+    case Qt::Key_Insert:
+        return 45;
+    case Qt::Key_Delete:
+        return 46;
+    default:
+        return 0;
     }
 }
 

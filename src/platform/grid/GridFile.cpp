@@ -49,7 +49,8 @@ struct Reader {
         if (!integer(v, what, 0, 0xFFFFFFFFLL, n)) return false;
         const auto u = uint32_t(n);
         // An RGB value, or a system-colour reference 0x800000nn.
-        if (u > 0xFFFFFFu && (u & 0xFFFFFF00u) != 0x80000000u) return fail(QString("%1 is not a colour").arg(what));
+        if (u > 0xFFFFFFu && (u & 0xFFFFFF00u) != 0x80000000u)
+            return fail(QString("%1 is not a colour").arg(what));
         out = u;
         return true;
     }
@@ -123,7 +124,8 @@ struct Reader {
         if (data.size() > kMaxFileBytes) return fail("the file is too large");
         QJsonParseError pe;
         const QJsonDocument doc = QJsonDocument::fromJson(data, &pe);
-        if (pe.error != QJsonParseError::NoError || !doc.isObject()) return fail("the file is not a grid file");
+        if (pe.error != QJsonParseError::NoError || !doc.isObject())
+            return fail("the file is not a grid file");
         const QJsonObject o = doc.object();
         if (o.value("format").toString() != kFormatName) return fail("the file is not a grid file");
         qint64 version = 0, rows = 0, cols = 0;
@@ -132,7 +134,8 @@ struct Reader {
         if (!integer(o.value("maxRows"), "the row count", 0, kMaxFileRows, rows)) return false;
         if (!integer(o.value("maxCols"), "the column count", 0, kMaxFileCols, cols)) return false;
         for (auto it = o.begin(); it != o.end(); ++it)
-            if (!QStringList{"format", "version", "maxRows", "maxCols", "sheet", "columns", "cells"}.contains(it.key()))
+            if (!QStringList{"format", "version", "maxRows", "maxCols", "sheet", "columns", "cells"}.contains(
+                    it.key()))
                 return fail(QString("the key \"%1\" is unknown").arg(it.key()));
         g.setMaxRows(int(rows));
         g.setMaxCols(int(cols));
@@ -179,7 +182,8 @@ struct Reader {
                 qint64 c = 0, r = 0;
                 if (!integer(co.value("col"), "a cell's column", 0, cols, c)) return false;
                 if (!integer(co.value("row"), "a cell's row", 0, rows, r)) return false;
-                if (const Cell* old = g.cell(int(c), int(r)); old && !old->empty()) return fail("a cell appears twice");
+                if (const Cell* old = g.cell(int(c), int(r)); old && !old->empty())
+                    return fail("a cell appears twice");
                 Cell cell;
                 for (auto it = co.begin(); it != co.end(); ++it) {
                     const QString k = it.key();
@@ -204,7 +208,8 @@ struct Reader {
         // Float cells hold a number or nothing.
         bool floatsOk = true;
         g.forEachStoredCell([&](int c, int r, const Cell& cell) {
-            if (r > 0 && c > 0 && !cell.text.isEmpty() && g.resolve(c, r, &Format::type, int(TypePlain)) == TypeFloat) {
+            if (r > 0 && c > 0 && !cell.text.isEmpty() &&
+                g.resolve(c, r, &Format::type, int(TypePlain)) == TypeFloat) {
                 bool ok = false;
                 const double d = cell.text.toDouble(&ok);
                 if (!ok || !std::isfinite(d)) floatsOk = false;

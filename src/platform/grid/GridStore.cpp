@@ -8,7 +8,9 @@ bool isValidCellType(int t) {
     return t == TypePlain || t == TypeFloat || t == TypeButton || t == TypeComboBox || t == TypeCheckBox;
 }
 
-bool Format::empty() const { return *this == Format(); }
+bool Format::empty() const {
+    return *this == Format();
+}
 
 bool Cell::operator==(const Cell& o) const {
     if (text != o.text || tag != o.tag) return false;
@@ -59,7 +61,8 @@ void GridStore::insertRowsGrowing(int row, int n) {
     if (n <= 0 || row < 1 || row > maxRows() + 1) return;
     std::vector<std::unique_ptr<Row>> blank;
     blank.resize(size_t(n));
-    rows_.insert(rows_.begin() + row, std::make_move_iterator(blank.begin()), std::make_move_iterator(blank.end()));
+    rows_.insert(rows_.begin() + row, std::make_move_iterator(blank.begin()),
+                 std::make_move_iterator(blank.end()));
 }
 
 void GridStore::deleteRowsShrinking(int row, int n) {
@@ -95,7 +98,8 @@ void GridStore::copyRow(int from, int to) {
 }
 
 bool GridStore::operator==(const GridStore& o) const {
-    if (maxRows() != o.maxRows() || maxCols() != o.maxCols() || !(sheet_ == o.sheet_) || cols_ != o.cols_) return false;
+    if (maxRows() != o.maxRows() || maxCols() != o.maxCols() || !(sheet_ == o.sheet_) || cols_ != o.cols_)
+        return false;
     const Cell none;
     for (int r = 0; r <= maxRows(); ++r)
         for (int c = 0; c <= maxCols(); ++c) {

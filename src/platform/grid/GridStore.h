@@ -43,7 +43,8 @@ struct Cell {
     std::unique_ptr<Format> format; // only when the cell overrides something
 
     Cell() = default;
-    Cell(const Cell& o) : text(o.text), tag(o.tag), format(o.format ? std::make_unique<Format>(*o.format) : nullptr) {}
+    Cell(const Cell& o)
+        : text(o.text), tag(o.tag), format(o.format ? std::make_unique<Format>(*o.format) : nullptr) {}
     Cell& operator=(const Cell& o) {
         if (this != &o) {
             text = o.text;
@@ -67,21 +68,26 @@ struct Column {
 };
 
 // Built-in defaults.
-constexpr uint32_t kDefaultBackColor = 0x80000005u; // system window colour
-constexpr uint32_t kDefaultForeColor = 0x80000008u; // system window text
+constexpr uint32_t kDefaultBackColor = 0x80000005u;   // system window colour
+constexpr uint32_t kDefaultForeColor = 0x80000008u;   // system window text
 constexpr uint32_t kDefaultButtonColor = 0x8000000Fu; // system button face
 constexpr double kDefaultColWidth = 9.0;
 
 class GridStore {
 public:
-    GridStore() { setMaxRows(0); setMaxCols(0); }
+    GridStore() {
+        setMaxRows(0);
+        setMaxCols(0);
+    }
 
     int maxRows() const { return int(rows_.size()) - 1; }
     int maxCols() const { return int(cols_.size()) - 1; }
     // Shrinking drops the rows or columns beyond the new count.
     void setMaxRows(int n);
     void setMaxCols(int n);
-    bool contains(int col, int row) const { return col >= 0 && row >= 0 && col <= maxCols() && row <= maxRows(); }
+    bool contains(int col, int row) const {
+        return col >= 0 && row >= 0 && col <= maxCols() && row <= maxRows();
+    }
 
     const Cell* cell(int col, int row) const;
     Cell& cellRef(int col, int row); // creates it; (col,row) must be in range
@@ -93,21 +99,22 @@ public:
     Column& column(int col) { return cols_[size_t(col)]; }
 
     // Resolved formatting of one cell.
-    template <class T>
-    T resolve(int col, int row, std::optional<T> Format::*m, T def) const {
-        if (const Cell* c = cell(col, row); c && c->format && (c->format.get()->*m)) return *(c->format.get()->*m);
-        if (col >= 0 && col <= maxCols() && (cols_[size_t(col)].format.*m)) return *(cols_[size_t(col)].format.*m);
+    template <class T> T resolve(int col, int row, std::optional<T> Format::*m, T def) const {
+        if (const Cell* c = cell(col, row); c && c->format && (c->format.get()->*m))
+            return *(c->format.get()->*m);
+        if (col >= 0 && col <= maxCols() && (cols_[size_t(col)].format.*m))
+            return *(cols_[size_t(col)].format.*m);
         if (sheet_.*m) return *(sheet_.*m);
         return def;
     }
 
     // Writes one formatting member at an address where -1 spans a whole row, column or the sheet.
     // A column or sheet write replaces the overrides below it, as a fresh setting of the whole range.
-    template <class T>
-    void setFormat(int col, int row, std::optional<T> Format::*m, const T& v) {
+    template <class T> void setFormat(int col, int row, std::optional<T> Format::*m, const T& v) {
         if (col < 0 && row < 0) {
             sheet_.*m = v;
-            for (auto& c : cols_) c.format.*m = std::nullopt;
+            for (auto& c : cols_)
+                c.format.*m = std::nullopt;
             forEachCell([&](Cell& c) { clearMember(c, m); });
         } else if (row < 0) {
             if (col > maxCols()) return;
@@ -116,7 +123,8 @@ public:
                 if (rows_[r] && size_t(col) < rows_[r]->size()) clearMember((*rows_[r])[size_t(col)], m);
         } else if (col < 0) {
             if (row > maxRows()) return;
-            for (int c = 1; c <= maxCols(); ++c) setCellMember(c, row, m, v);
+            for (int c = 1; c <= maxCols(); ++c)
+                setCellMember(c, row, m, v);
         } else if (contains(col, row)) {
             setCellMember(col, row, m, v);
         }
@@ -137,15 +145,14 @@ public:
 
     bool operator==(const GridStore& o) const;
 
-    template <class F>
-    void forEachCell(F f) {
+    template <class F> void forEachCell(F f) {
         for (auto& r : rows_)
             if (r)
-                for (auto& c : *r) f(c);
+                for (auto& c : *r)
+                    f(c);
     }
     // Calls f(col, row, cell) for every stored non-empty cell.
-    template <class F>
-    void forEachStoredCell(F f) const {
+    template <class F> void forEachStoredCell(F f) const {
         for (size_t r = 0; r < rows_.size(); ++r)
             if (rows_[r])
                 for (size_t c = 0; c < rows_[r]->size(); ++c)
@@ -154,15 +161,13 @@ public:
 
 private:
     using Row = std::vector<Cell>;
-    template <class T>
-    static void clearMember(Cell& c, std::optional<T> Format::*m) {
+    template <class T> static void clearMember(Cell& c, std::optional<T> Format::*m) {
         if (c.format) {
             c.format.get()->*m = std::nullopt;
             if (c.format->empty()) c.format.reset();
         }
     }
-    template <class T>
-    void setCellMember(int col, int row, std::optional<T> Format::*m, const T& v) {
+    template <class T> void setCellMember(int col, int row, std::optional<T> Format::*m, const T& v) {
         Cell& c = cellRef(col, row);
         if (!c.format) c.format = std::make_unique<Format>();
         c.format.get()->*m = v;

@@ -1,10 +1,10 @@
-#include "platform/grid/Grid.h"
 #include "platform/grid/GridFile.h"
+#include "platform/grid/Grid.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QFile>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -25,8 +25,12 @@ Grid* smallGrid() {
     return g;
 }
 
-QJsonObject asJson(const Grid& g) { return QJsonDocument::fromJson(g.saveToBytes()).object(); }
-QByteArray bytes(const QJsonObject& o) { return QJsonDocument(o).toJson(); }
+QJsonObject asJson(const Grid& g) {
+    return QJsonDocument::fromJson(g.saveToBytes()).object();
+}
+QByteArray bytes(const QJsonObject& o) {
+    return QJsonDocument(o).toJson();
+}
 
 QJsonObject withCell(QJsonObject o, const QJsonObject& cell) {
     QJsonArray cells = o["cells"].toArray();
@@ -66,13 +70,18 @@ TEST(GridFile, DamagedOrHostileFilesAreRefusedAndChangeNothing) {
         {"cell beyond the columns", bytes(withCell(o, {{"col", 4}, {"row", 1}, {"text", "x"}}))},
         {"negative cell", bytes(withCell(o, {{"col", -1}, {"row", 1}, {"text", "x"}}))},
         {"duplicate cell", bytes(withCell(o, {{"col", 1}, {"row", 1}, {"text", "again"}}))},
-        {"unknown cell type", bytes(withCell(o, {{"col", 3}, {"row", 3}, {"format", QJsonObject{{"type", 3}}}}))},
-        {"bad colour", bytes(withCell(o, {{"col", 3}, {"row", 3}, {"format", QJsonObject{{"backColor", double(0x81000000u)}}}}))},
-        {"bad separator", bytes(withCell(o, {{"col", 2}, {"row", 3}, {"format", QJsonObject{{"floatDecimalChar", "7"}}}}))},
+        {"unknown cell type",
+         bytes(withCell(o, {{"col", 3}, {"row", 3}, {"format", QJsonObject{{"type", 3}}}}))},
+        {"bad colour",
+         bytes(withCell(
+             o, {{"col", 3}, {"row", 3}, {"format", QJsonObject{{"backColor", double(0x81000000u)}}}}))},
+        {"bad separator",
+         bytes(withCell(o, {{"col", 2}, {"row", 3}, {"format", QJsonObject{{"floatDecimalChar", "7"}}}}))},
         {"not a number in a float cell", bytes(withCell(o, {{"col", 2}, {"row", 2}, {"text", "abc"}}))},
         {"empty cell", bytes(withCell(o, {{"col", 3}, {"row", 4}}))},
         {"tag not text", bytes(withCell(o, {{"col", 3}, {"row", 4}, {"tag", 5}}))},
-        {"combo item not text", bytes(withCell(o, {{"col", 3}, {"row", 4}, {"format", QJsonObject{{"comboList", QJsonArray{1}}}}}))},
+        {"combo item not text",
+         bytes(withCell(o, {{"col", 3}, {"row", 4}, {"format", QJsonObject{{"comboList", QJsonArray{1}}}}}))},
     };
 
     QTemporaryDir dir;

@@ -1,9 +1,9 @@
 #include "platform/grid/Grid.h"
 
 #include <QComboBox>
-#include <QMouseEvent>
 #include <QHeaderView>
 #include <QLocale>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -184,8 +184,9 @@ TEST(Grid, FloatCellHoldsANumberInAnyLocale) {
             QString in;
             QVariant value;
         };
-        const Case cases[] = {{"0,00", 0.0},    {"0.00", 0.0},   {"12,5", 12.5}, {"-3.25", -3.25},
-                              {"1.234,5", 1234.5}, {"1,234.5", 1234.5}, {"", QVariant()}, {"abc", QVariant()}};
+        const Case cases[] = {{"0,00", 0.0},    {"0.00", 0.0},       {"12,5", 12.5},
+                              {"-3.25", -3.25}, {"1.234,5", 1234.5}, {"1,234.5", 1234.5},
+                              {"", QVariant()}, {"abc", QVariant()}};
         for (const Case& c : cases) {
             g.setText(1, 1, c.in);
             EXPECT_EQ(g.value(1, 1), c.value) << loc << " " << c.in.toStdString();
@@ -206,7 +207,8 @@ TEST(Grid, CheckBoxReadsOneOrZero) {
     g.setMaxRows(1);
     g.setCellType(1, -1, TypeCheckBox);
     EXPECT_EQ(g.value(1, 1).toString(), "0");
-    for (const auto& [in, out] : std::vector<std::pair<QString, QString>>{{"1", "1"}, {"0", "0"}, {"True", "1"}, {"-1", "1"}, {"", "0"}}) {
+    for (const auto& [in, out] : std::vector<std::pair<QString, QString>>{
+             {"1", "1"}, {"0", "0"}, {"True", "1"}, {"-1", "1"}, {"", "0"}}) {
         g.setText(1, 1, in);
         EXPECT_EQ(g.value(1, 1).toString(), out) << in.toStdString();
     }
@@ -261,7 +263,8 @@ TEST(Grid, UserEventsArriveWithCellAndPlatformKeyCodes) {
     QObject::connect(&g, &Grid::buttonClicked, [&](int c, int r, int down) {
         seen << QString("button %1,%2,%3 value %4").arg(c).arg(r).arg(down).arg(g.value(c, r).toString());
     });
-    QObject::connect(&g, &Grid::changed, [&](int c, int r) { seen << QString("change %1,%2").arg(c).arg(r); });
+    QObject::connect(&g, &Grid::changed,
+                     [&](int c, int r) { seen << QString("change %1,%2").arg(c).arg(r); });
     QObject::connect(&g, &Grid::clicked, [&](int c, int r) { seen << QString("click %1,%2").arg(c).arg(r); });
     QObject::connect(&g, &Grid::keyDown, [&](int k, int s) { seen << QString("key %1 %2").arg(k).arg(s); });
 
@@ -308,7 +311,8 @@ TEST(Grid, UserTypingFiresChangeOnce) {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_B);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     // The delegate commits on a queued call, and the change is reported after the editor closed.
-    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
     EXPECT_EQ(g.text(1, 2), "ab");
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed[0][0].toInt(), 1);
@@ -328,7 +332,8 @@ TEST(Grid, HundredThousandRowsStayAModelNotWidgets) {
     g.setMaxRows(1000);
     for (int r = 1; r <= 100000; ++r) {
         if (r > g.maxRows()) g.setMaxRows(g.maxRows() + 1000);
-        for (int c = 1; c <= 6; ++c) g.setText(c, r, QString::number(r * 10 + c));
+        for (int c = 1; c <= 6; ++c)
+            g.setText(c, r, QString::number(r * 10 + c));
     }
     g.setRedraw(true);
     EXPECT_EQ(g.maxRows(), 100000);
@@ -362,7 +367,8 @@ TEST(Grid, VirtualKeyCodes) {
     const std::pair<int, int> cases[] = {{Qt::Key_Delete, 46}, {Qt::Key_Return, 13}, {Qt::Key_Enter, 13},
                                          {Qt::Key_Escape, 27}, {Qt::Key_A, 65},      {Qt::Key_9, 57},
                                          {Qt::Key_F1, 112},    {Qt::Key_Down, 40}};
-    for (auto [qt, vk] : cases) EXPECT_EQ(virtualKeyCode(qt), vk) << qt;
+    for (auto [qt, vk] : cases)
+        EXPECT_EQ(virtualKeyCode(qt), vk) << qt;
 }
 
 TEST(Grid, ComboPickRaisesSelectionChangeWithTheNewText) {
@@ -377,8 +383,10 @@ TEST(Grid, ComboPickRaisesSelectionChangeWithTheNewText) {
     g.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&g));
     QStringList seen;
-    QObject::connect(&g, &Grid::comboSelChange, [&](int c, int r) { seen << QString("sel %1,%2 %3").arg(c).arg(r).arg(g.text(c, r)); });
-    QObject::connect(&g, &Grid::changed, [&](int c, int r) { seen << QString("change %1,%2").arg(c).arg(r); });
+    QObject::connect(&g, &Grid::comboSelChange,
+                     [&](int c, int r) { seen << QString("sel %1,%2 %3").arg(c).arg(r).arg(g.text(c, r)); });
+    QObject::connect(&g, &Grid::changed,
+                     [&](int c, int r) { seen << QString("change %1,%2").arg(c).arg(r); });
     auto* v = g.view();
     QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(0, 1)).center());
     auto* cb = v->findChild<QComboBox*>();
@@ -406,7 +414,8 @@ TEST(Grid, DoubleClickAndLeaveCellComeFromTheUser) {
     g.setActiveCell(1, 1);
     const QPoint at = v->visualRect(v->model()->index(1, 2)).center();
     QTest::mousePress(v->viewport(), Qt::LeftButton, {}, at);
-    QMouseEvent twice(QEvent::MouseButtonDblClick, at, v->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {});
+    QMouseEvent twice(QEvent::MouseButtonDblClick, at, v->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, {});
     QApplication::sendEvent(v->viewport(), &twice);
     QTest::mouseRelease(v->viewport(), Qt::LeftButton, {}, at);
     ASSERT_EQ(dbl.count(), 1);
