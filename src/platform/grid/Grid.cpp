@@ -209,8 +209,7 @@ public:
             cb->addItems(g_->typeComboBoxList(c, r));
             cb->setEditable(g_->typeComboBoxEditable(c, r));
             QObject::connect(cb, qOverload<int>(&QComboBox::activated), cb, [this, cb, c, r](int) {
-                // Close first, so a handler that reshapes the grid meets no open editor. A pick is a
-                // selection change, not a typed change.
+                // Close first, so a handler that reshapes the grid meets no open editor.
                 const QString picked = cb->currentText();
                 emit const_cast<GridDelegate*>(this)->closeEditor(cb, QAbstractItemDelegate::NoHint);
                 g_->userEdit(c, r, picked, true);
@@ -733,7 +732,9 @@ void Grid::userEdit(int col, int row, const QString& t, bool fromCombo) {
     setText(col, row, t);
     const QString after = store_.cell(col, row) ? store_.cell(col, row)->text : QString();
     if (fromCombo) {
+        // A pick is a selection change and, when it changed the cell, a change as well.
         emit comboSelChange(col, row);
+        if (before != after) emit changed(col, row);
         emit comboCloseUp(col, row, 1);
     } else if (before != after) {
         // Typed edits arrive while the view is still closing its editor: report them once it is done.

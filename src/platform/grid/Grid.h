@@ -150,14 +150,22 @@ public:
     QTableView* view() const { return view_; }
 
 signals:
+    // A button cell pressed (buttonDown 0), or a check box after it toggled (buttonDown = its new
+    // state). Locked cells raise nothing.
     void buttonClicked(int col, int row, int buttonDown);
+    // The user changed a cell: a typed edit once its editor closed, a check box toggle, or a combo pick
+    // that changed the text.
     void changed(int col, int row);
+    // A combo item picked; the cell already holds it.
     void comboSelChange(int col, int row);
     void comboCloseUp(int col, int row, int selChange);
+    // A key pressed while the grid (not an open editor) has the focus: platform key code, shift state.
     void keyDown(int keyCode, int shift);
+    // Clicks on cells; on headers as (col, 0) and (0, row).
     void clicked(int col, int row);
     void dblClicked(int col, int row);
     void gotFocus();
+    // The user moved the active cell away from (col, row).
     void leaveCell(int col, int row, int newCol, int newRow);
 
 protected:

@@ -398,7 +398,7 @@ TEST(Grid, ComboPickRaisesSelectionChangeWithTheNewText) {
     QTest::keyClick(cb->view(), Qt::Key_Return);
     QCoreApplication::processEvents();
     EXPECT_EQ(g.text(2, 1), "Like");
-    EXPECT_EQ(seen, QStringList({"sel 2,1 Like"}));
+    EXPECT_EQ(seen, QStringList({"sel 2,1 Like", "change 2,1"}));
 }
 
 TEST(Grid, DoubleClickAndLeaveCellComeFromTheUser) {
