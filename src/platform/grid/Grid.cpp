@@ -53,6 +53,13 @@ bool truthy(const QString& t) {
 // ---- model: row i / column j of the view are grid row i+1 / column j+1; headers are row 0 / col 0.
 
 class GridModel : public QAbstractTableModel {
+    struct Quiet {
+        explicit Quiet(Grid* g) : g(g), old(g->quiet_) { g->quiet_ = true; }
+        ~Quiet() { g->quiet_ = old; }
+        Grid* g;
+        bool old;
+    };
+
 public:
     explicit GridModel(Grid* g) : QAbstractTableModel(g), g_(g) {}
     int rowCount(const QModelIndex& p = {}) const override { return p.isValid() ? 0 : g_->maxRows(); }
@@ -92,28 +99,34 @@ public:
         return t.isEmpty() ? QString::number(section + 1) : t;
     }
 
-    // Structure changes go through these so the view stays consistent.
+    // Structure changes go through these so the view stays consistent. The active cell may move
+    // with them; that is the code's doing, so it raises no leave-cell event.
     void reset(const std::function<void()>& f) {
+        const Quiet q(g_);
         beginResetModel();
         f();
         endResetModel();
     }
     void rowsInserted(int first, int last, const std::function<void()>& f) {
+        const Quiet q(g_);
         beginInsertRows({}, first, last);
         f();
         endInsertRows();
     }
     void rowsRemoved(int first, int last, const std::function<void()>& f) {
+        const Quiet q(g_);
         beginRemoveRows({}, first, last);
         f();
         endRemoveRows();
     }
     void colsInserted(int first, int last, const std::function<void()>& f) {
+        const Quiet q(g_);
         beginInsertColumns({}, first, last);
         f();
         endInsertColumns();
     }
     void colsRemoved(int first, int last, const std::function<void()>& f) {
+        const Quiet q(g_);
         beginRemoveColumns({}, first, last);
         f();
         endRemoveColumns();

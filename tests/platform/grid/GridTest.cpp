@@ -246,6 +246,9 @@ TEST(Grid, CodeWritesRaiseNoEvents) {
     g.insertRows(1, 1);
     g.setActiveCell(2, 2);
     g.setActiveCell(3, 3);
+    g.deleteRows(3, 1); // the active row goes
+    g.setMaxRows(1);
+    ASSERT_TRUE(g.loadFromBytes(g.saveToBytes()));
     EXPECT_EQ(changed.count() + button.count() + leave.count(), 0);
 }
 
