@@ -4,7 +4,7 @@
 
 #include <QVBoxLayout>
 
-Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window) {
+Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(this) {
     setObjectName("Campos");
     cmbEngine = new QComboBox(this);
     cmbEngine->addItems({"ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"});
@@ -13,13 +13,18 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(lblCaption);
     lay->addWidget(cmbEngine);
-    lay->addStretch();
+    lay->addWidget(spCam);
+    lay->addWidget(spCal);
+    lay->addWidget(spFil);
+    spSave = new bd::grid::Grid(this);
+    spSave->setObjectName("spSave");
+    spSave->setMaxCols(1);
+    spSave->setMaxRows(42);
+    spSave->hide();
     resize(640, 480);
 }
 
 void Campos::VerificarMotorDB() {}
-
-bool Campos::HayCampos() const { return fieldCount > 0; }
 
 void Campos::setCaptionFromCube() {
     const QString id = VinsCube ? VinsCube->CubeId : QString();

@@ -1,5 +1,8 @@
 #pragma once
 // The cube designer window: connection, query and the definition grids of one cube.
+#include "designer/DefinitionGrids.h"
+#include "platform/grid/Grid.h"
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPointer>
@@ -8,7 +11,7 @@
 class InsCube;
 class Cubo;
 
-class Campos : public QWidget {
+class Campos : public QWidget, public DefinitionGrids {
     Q_OBJECT
 public:
     explicit Campos(QWidget* parent = nullptr);
@@ -22,11 +25,9 @@ public:
     QComboBox* cmbEngine;
     QLabel* lblCaption;
 
-    void VerificarMotorDB();
-    // True when the field grid holds at least one field.
-    bool HayCampos() const;
-    void setCaptionFromCube();
+    // The cube property sheet: one setting per row in column 1, never shown.
+    QPointer<bd::grid::Grid> spSave;
 
-    // Number of fields known (filled by the field discovery).
-    int fieldCount = 0;
+    void VerificarMotorDB();
+    void setCaptionFromCube();
 };

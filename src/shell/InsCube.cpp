@@ -21,7 +21,7 @@ void InsCube::ShowCube(bool Abrir, bool CuboEjemplo, const QString& PathCubo, co
     if (!Tipo.isEmpty() && v->Vcampos) v->Vcampos->cmbEngine->setCurrentText(Tipo);
     if (v->Vcampos) {
         v->Vcampos->VerificarMotorDB();
-        if (!v->Vcampos->HayCampos()) v->Cerrar = true;
+        if (!Campos::HayCampos(*v->Vcampos->spCam)) v->Cerrar = true;
         if (!v->Cerrar) v->show();
         NoMostrarErrConeccion = false;
     }

@@ -83,10 +83,7 @@ bool Cubo::Abrir(const QString& path) {
     if (VinsCube) VinsCube->PathOpenCube = QFileInfo(p).absoluteFilePath();
     setWindowTitle(QFileInfo(p).completeBaseName());
     lblCaption->setText(QFileInfo(p).absoluteFilePath());
-    if (Vcampos) {
-        Vcampos->setCaptionFromCube();
-        Vcampos->fieldCount = 1;
-    }
+    if (Vcampos) Vcampos->setCaptionFromCube();
     General::SaveSetting("OE", "CUBO", "ULTIMO", QFileInfo(p).absoluteFilePath());
     return true;
 }
