@@ -151,6 +151,15 @@ QString odbcPairs(const QList<QPair<QString, QString>>& pairs) {
     return parts.join(';');
 }
 
+// The data-access library's own names for the ODBC keys.
+QString odbcKey(const QString& key) {
+    static const QList<QPair<QString, QString>> map = {
+        {"User ID", "UID"}, {"Password", "PWD"}, {"Data Source", "DSN"}, {"Initial Catalog", "Database"}};
+    for (const auto& [ole, odbc] : map)
+        if (key.compare(ole, Qt::CaseInsensitive) == 0) return odbc;
+    return key;
+}
+
 bool integratedSecurity(const ConnectionString& cs) {
     const QString is = cs.value("Integrated Security").trimmed().toUpper();
     const QString tc = cs.value("Trusted_Connection").trimmed().toUpper();
@@ -259,7 +268,7 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
             if (kv.first.compare("Provider", Qt::CaseInsensitive) != 0 &&
                 kv.first.compare("Persist Security Info", Qt::CaseInsensitive) != 0 &&
                 kv.first.compare("Extended Properties", Qt::CaseInsensitive) != 0)
-                rest.append(kv);
+                rest.append({odbcKey(kv.first), kv.second});
         // MSDASQL keeps the ODBC string itself in Extended Properties.
         const QString inner = cs.value("Extended Properties");
         if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
