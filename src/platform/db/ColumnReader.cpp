@@ -117,8 +117,10 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
     sqlite3* h = c.sqliteHandle();
     const QByteArray text = detail::engineSql(*c.session(), sql).toUtf8();
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr) != SQLITE_OK || !st) {
-        if (error) *error = st ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("The SQL text holds no statement.");
+    const int prc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
+    if (prc != SQLITE_OK || !st) {
+        if (error)
+            *error = prc != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("The SQL text holds no statement.");
         sqlite3_finalize(st);
         return false;
     }

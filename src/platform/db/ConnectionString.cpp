@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace bd::db {
 
@@ -49,6 +50,22 @@ ConnectionString ConnectionString::parse(const QString& input) {
                     value += text[i++];
                 }
                 while (i < n && text[i] != ';') ++i; // anything after the closing quote is dropped
+            } else if (i < n && text[i] == '{') {
+                // ODBC's braces, as ODBC strings inside the data-access strings write them.
+                ++i;
+                while (i < n) {
+                    if (text[i] == '}') {
+                        if (i + 1 < n && text[i + 1] == '}') {
+                            value += '}';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    value += text[i++];
+                }
+                while (i < n && text[i] != ';') ++i;
             } else {
                 while (i < n && text[i] != ';') value += text[i++];
                 value = value.trimmed();
@@ -211,8 +228,11 @@ EngineChoice fileEngine(const ConnectionString& cs, const QString& file, bool je
     const QString hdr = ext.value("HDR").trimmed().toUpper();
     c.header = !(hdr == "NO" || hdr == "FALSE" || hdr == "0");
     const QString fmt = ext.value("FMT").trimmed();
-    if (fmt.startsWith("Delimited(", Qt::CaseInsensitive) && fmt.size() >= 12 && fmt.endsWith(')'))
-        c.delimiter = fmt.at(10);
+    // Read from the raw text: the delimiter may be the list's own ";".
+    static const QRegularExpression delimited(QStringLiteral("FMT\\s*=\\s*Delimited\\((.)\\)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (const auto m = delimited.match(cs.value("Extended Properties")); m.hasMatch())
+        c.delimiter = m.captured(1).at(0);
     else if (fmt.compare("TabDelimited", Qt::CaseInsensitive) == 0)
         c.delimiter = '\t';
 

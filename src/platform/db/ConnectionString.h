@@ -8,7 +8,7 @@
 namespace bd::db {
 
 // key=value pairs in order of appearance. Keys compare case-insensitively; a repeated key keeps its
-// last value. Values may be quoted with " or ' (a doubled quote inside stands for one), so they can
+// last value. Values may be quoted with " or ' (a doubled quote inside stands for one) or ODBC braces, so they can
 // hold ";"; line breaks count as blanks.
 class ConnectionString {
 public:
