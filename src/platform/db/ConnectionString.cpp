@@ -1,0 +1,377 @@
+#include "platform/db/ConnectionString.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace bd::db {
+
+ConnectionString ConnectionString::parse(const QString& input) {
+    QString text = input;
+    text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+
+    ConnectionString cs;
+    const int n = text.size();
+    int i = 0;
+    while (i < n) {
+        // Key, up to "=" ("==" stands for a literal "=" inside a key).
+        QString key;
+        bool hasValue = false;
+        while (i < n && text[i] != ';') {
+            if (text[i] == '=') {
+                if (i + 1 < n && text[i + 1] == '=') {
+                    key += '=';
+                    i += 2;
+                    continue;
+                }
+                hasValue = true;
+                ++i;
+                break;
+            }
+            key += text[i++];
+        }
+        QString value;
+        if (hasValue) {
+            while (i < n && text[i] == ' ') ++i;
+            if (i < n && (text[i] == '"' || text[i] == '\'')) {
+                const QChar q = text[i++];
+                while (i < n) {
+                    if (text[i] == q) {
+                        if (i + 1 < n && text[i + 1] == q) {
+                            value += q;
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    value += text[i++];
+                }
+                while (i < n && text[i] != ';') ++i; // anything after the closing quote is dropped
+            } else if (i < n && text[i] == '{') {
+                // ODBC's braces, as ODBC strings inside the data-access strings write them.
+                ++i;
+                while (i < n) {
+                    if (text[i] == '}') {
+                        if (i + 1 < n && text[i + 1] == '}') {
+                            value += '}';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    value += text[i++];
+                }
+                while (i < n && text[i] != ';') ++i;
+            } else {
+                while (i < n && text[i] != ';') value += text[i++];
+                value = value.trimmed();
+            }
+        }
+        if (i < n && text[i] == ';') ++i;
+        key = key.trimmed();
+        if (key.isEmpty()) continue;
+        bool replaced = false;
+        for (auto& p : cs.pairs_) {
+            if (p.first.compare(key, Qt::CaseInsensitive) == 0) {
+                p.second = value;
+                replaced = true;
+                break;
+            }
+        }
+        if (!replaced) cs.pairs_.append({key, value});
+    }
+    return cs;
+}
+
+bool ConnectionString::has(const QString& key) const {
+    for (const auto& p : pairs_)
+        if (p.first.compare(key, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+QString ConnectionString::value(const QString& key) const {
+    for (const auto& p : pairs_)
+        if (p.first.compare(key, Qt::CaseInsensitive) == 0) return p.second;
+    return {};
+}
+
+QString ConnectionString::value(const QStringList& keys) const {
+    for (const auto& k : keys)
+        if (has(k)) return value(k);
+    return {};
+}
+
+QString ConnectionString::toString() const {
+    QStringList parts;
+    for (const auto& p : pairs_) {
+        QString k = p.first;
+        k.replace('=', "==");
+        QString v = p.second;
+        if (v.contains(';') || v.contains('"') || v.contains('\'') || v != v.trimmed()) {
+            v.replace('"', "\"\"");
+            v = '"' + v + '"';
+        }
+        parts << k + '=' + v;
+    }
+    return parts.join(';');
+}
+
+QString engineName(Engine e) {
+    switch (e) {
+    case Engine::SQLite: return QStringLiteral("SQLite");
+    case Engine::Excel: return QStringLiteral("Excel");
+    case Engine::Access: return QStringLiteral("Access");
+    case Engine::Csv: return QStringLiteral("Csv");
+    case Engine::MySql: return QStringLiteral("MySql");
+    case Engine::PostgreSql: return QStringLiteral("PostgreSql");
+    case Engine::Odbc: return QStringLiteral("Odbc");
+    case Engine::Unsupported: break;
+    }
+    return QStringLiteral("Unsupported");
+}
+
+QString replaceAppPath(const QString& connectionString, const QString& appPath) {
+    QString s = connectionString;
+    s.replace(QLatin1String("APP_PATH"), appPath);
+    return s;
+}
+
+namespace {
+
+const QStringList kHostKeys = {"Data Source", "Server", "Host", "Address", "Addr", "Network Address"};
+const QStringList kDbKeys = {"Initial Catalog", "Database", "DB"};
+const QStringList kUserKeys = {"User ID", "UID", "User", "User Name", "Username"};
+const QStringList kPasswordKeys = {"Password", "PWD"};
+
+QString odbcValue(const QString& v) {
+    if (!v.contains(';') && !v.contains('{') && !v.contains('}') && v == v.trimmed()) return v;
+    QString e = v;
+    e.replace('}', "}}");
+    return '{' + e + '}';
+}
+
+QString odbcPairs(const QList<QPair<QString, QString>>& pairs) {
+    QStringList parts;
+    for (const auto& p : pairs) {
+        if (p.first.compare("Driver", Qt::CaseInsensitive) == 0) {
+            QString d = p.second;
+            if (d.startsWith('{') && d.endsWith('}')) d = d.mid(1, d.size() - 2);
+            parts << "Driver={" + d + '}';
+        } else {
+            parts << p.first + '=' + odbcValue(p.second);
+        }
+    }
+    return parts.join(';');
+}
+
+// The data-access library's own names for the ODBC keys.
+QString odbcKey(const QString& key) {
+    static const QList<QPair<QString, QString>> map = {
+        {"User ID", "UID"}, {"Password", "PWD"}, {"Data Source", "DSN"}, {"Initial Catalog", "Database"}};
+    for (const auto& [ole, odbc] : map)
+        if (key.compare(ole, Qt::CaseInsensitive) == 0) return odbc;
+    return key;
+}
+
+bool integratedSecurity(const ConnectionString& cs) {
+    const QString is = cs.value("Integrated Security").trimmed().toUpper();
+    const QString tc = cs.value("Trusted_Connection").trimmed().toUpper();
+    return is == "SSPI" || is == "TRUE" || is == "YES" || tc == "YES" || tc == "TRUE";
+}
+
+// "host,port", "host:port" and "host\instance" as Windows tools write them.
+void splitHost(QString host, EngineChoice& c, QString* instance = nullptr) {
+    host = host.trimmed();
+    if (host.startsWith("tcp:", Qt::CaseInsensitive)) host = host.mid(4);
+    const int bs = host.indexOf('\\');
+    if (bs >= 0) {
+        if (instance) *instance = host.mid(bs + 1);
+        host = host.left(bs);
+    }
+    const int comma = host.lastIndexOf(',');
+    const int colon = host.count(':') == 1 ? host.indexOf(':') : -1;
+    const int sep = comma >= 0 ? comma : colon;
+    if (sep >= 0) {
+        bool ok = false;
+        const int p = host.mid(sep + 1).trimmed().toInt(&ok);
+        if (ok) c.port = p;
+        host = host.left(sep).trimmed();
+    }
+    if (host == "." || host.compare("(local)", Qt::CaseInsensitive) == 0) host = "127.0.0.1";
+    c.host = host;
+}
+
+void serverKeys(const ConnectionString& cs, EngineChoice& c) {
+    splitHost(cs.value(kHostKeys), c);
+    bool ok = false;
+    const int p = cs.value("Port").toInt(&ok);
+    if (ok) c.port = p;
+    c.database = cs.value(kDbKeys);
+    c.user = cs.value(kUserKeys);
+    c.password = cs.value(kPasswordKeys);
+}
+
+QString filePath(QString path) {
+    path = path.trimmed();
+    path.replace('\\', '/');
+    return path;
+}
+
+EngineChoice fileEngine(const ConnectionString& cs, const QString& file, bool jet) {
+    EngineChoice c;
+    c.file = filePath(file);
+    const ConnectionString ext = cs.extended();
+    const QString hdr = ext.value("HDR").trimmed().toUpper();
+    c.header = !(hdr == "NO" || hdr == "FALSE" || hdr == "0");
+    const QString fmt = ext.value("FMT").trimmed();
+    // Read from the raw text: the delimiter may be the list's own ";".
+    static const QRegularExpression delimited(QStringLiteral("FMT\\s*=\\s*Delimited\\((.)\\)"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (const auto m = delimited.match(cs.value("Extended Properties")); m.hasMatch())
+        c.delimiter = m.captured(1).at(0);
+    else if (fmt.compare("TabDelimited", Qt::CaseInsensitive) == 0)
+        c.delimiter = '\t';
+
+    const QString suffix = QFileInfo(c.file).suffix().toLower();
+    bool textDriver = false;
+    for (const auto& p : ext.pairs())
+        if (p.first.trimmed().compare("text", Qt::CaseInsensitive) == 0) textDriver = true;
+    bool excelDriver = false;
+    for (const auto& p : ext.pairs())
+        if (p.first.trimmed().startsWith("Excel", Qt::CaseInsensitive)) excelDriver = true;
+
+    if (suffix == "xlsb") {
+        c.error = QStringLiteral("Binary workbooks (.xlsb) cannot be read on this system; save the file as .xlsx.");
+    } else if (suffix == "xls" || suffix == "xlsx" || suffix == "xlsm") {
+        c.engine = Engine::Excel;
+    } else if (suffix == "mdb" || suffix == "accdb") {
+        c.engine = Engine::Access;
+    } else if (suffix == "csv" || suffix == "txt" || suffix == "tab" || textDriver) {
+        c.engine = Engine::Csv;
+        if (suffix == "tab" && fmt.isEmpty()) c.delimiter = '\t';
+    } else if (jet) {
+        c.engine = excelDriver ? Engine::Excel : Engine::Access;
+    } else {
+        c.engine = Engine::SQLite;
+    }
+    if (!c.error.isEmpty()) c.engine = Engine::Unsupported;
+    return c;
+}
+
+EngineChoice unsupported(const QString& why) {
+    EngineChoice c;
+    c.error = why;
+    return c;
+}
+
+} // namespace
+
+EngineChoice chooseEngine(const QString& connectionString, const QString& appPath) {
+    const ConnectionString cs = ConnectionString::parse(replaceAppPath(connectionString, appPath));
+    if (cs.pairs().isEmpty()) return unsupported(QStringLiteral("The connection string is empty."));
+
+    const QString provider = cs.value("Provider").trimmed();
+    const QString p = provider.toUpper();
+    const QString dataSource = cs.value(QStringList{"Data Source", "DBQ", "Database"});
+
+    // ODBC, explicit or implied by DSN= / Driver=.
+    const bool odbcKeys = cs.has("DSN") || cs.has("Driver") || cs.has("FILEDSN");
+    if (p.startsWith("MSDASQL") || (p.isEmpty() && odbcKeys)) {
+        if (!odbcKeys)
+            return unsupported(QStringLiteral("An ODBC connection needs a data source (DSN=) or a driver (Driver=)."));
+        QList<QPair<QString, QString>> rest;
+        for (const auto& kv : cs.pairs())
+            if (kv.first.compare("Provider", Qt::CaseInsensitive) != 0 &&
+                kv.first.compare("Persist Security Info", Qt::CaseInsensitive) != 0 &&
+                kv.first.compare("Extended Properties", Qt::CaseInsensitive) != 0)
+                rest.append({odbcKey(kv.first), kv.second});
+        // MSDASQL keeps the ODBC string itself in Extended Properties.
+        const QString inner = cs.value("Extended Properties");
+        if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
+        EngineChoice c;
+        c.engine = Engine::Odbc;
+        c.odbcString = odbcPairs(rest);
+        return c;
+    }
+
+    if (p.startsWith("SQLITE") || p.startsWith("SYSTEM.DATA.SQLITE")) {
+        if (dataSource.trimmed().isEmpty()) return unsupported(QStringLiteral("No database file (Data Source) is given."));
+        EngineChoice c;
+        c.engine = Engine::SQLite;
+        c.file = filePath(dataSource);
+        return c;
+    }
+
+    if (p.startsWith("MICROSOFT.JET.OLEDB") || p.startsWith("MICROSOFT.ACE.OLEDB")) {
+        if (dataSource.trimmed().isEmpty()) return unsupported(QStringLiteral("No file (Data Source) is given."));
+        return fileEngine(cs, dataSource, true);
+    }
+
+    if (p.startsWith("SQLOLEDB") || p.startsWith("SQLNCLI") || p.startsWith("MSOLEDBSQL") ||
+        p.startsWith("SQLSERVER")) {
+        if (integratedSecurity(cs))
+            return unsupported(QStringLiteral("Integrated Windows security is not available on this system; "
+                                              "give a user name (User ID) and a password."));
+        EngineChoice c;
+        c.engine = Engine::Odbc;
+        QString instance;
+        splitHost(cs.value(kHostKeys), c, &instance);
+        bool ok = false;
+        const int port = cs.value("Port").toInt(&ok);
+        if (ok) c.port = port;
+        c.database = cs.value(kDbKeys);
+        c.user = cs.value(kUserKeys);
+        c.password = cs.value(kPasswordKeys);
+        QList<QPair<QString, QString>> odbc = {{"Driver", "FreeTDS"}, {"Server", c.host}};
+        if (!instance.isEmpty()) odbc.append({"Instance", instance});
+        else odbc.append({"Port", QString::number(c.port > 0 ? c.port : 1433)});
+        if (!c.database.isEmpty()) odbc.append({"Database", c.database});
+        odbc.append({"UID", c.user});
+        odbc.append({"PWD", c.password});
+        odbc.append({QStringLiteral("TDS_Version"), QStringLiteral("7.4")});
+        odbc.append({QStringLiteral("ClientCharset"), QStringLiteral("UTF-8")});
+        c.odbcString = odbcPairs(odbc);
+        return c;
+    }
+
+    if (p.startsWith("MYSQL") || p.startsWith("MARIADB")) {
+        EngineChoice c;
+        c.engine = Engine::MySql;
+        serverKeys(cs, c);
+        return c;
+    }
+
+    if (p.startsWith("POSTGRESQL") || p.startsWith("PGNP") || p.startsWith("PGSQL")) {
+        EngineChoice c;
+        c.engine = Engine::PostgreSql;
+        serverKeys(cs, c);
+        return c;
+    }
+
+    if (p.startsWith("ORAOLEDB") || p.startsWith("MSDAORA")) {
+        if (cs.has("DSN")) {
+            EngineChoice c;
+            c.engine = Engine::Odbc;
+            c.user = cs.value(kUserKeys);
+            c.password = cs.value(kPasswordKeys);
+            c.odbcString = odbcPairs({{"DSN", cs.value("DSN")}, {"UID", c.user}, {"PWD", c.password}});
+            return c;
+        }
+        return unsupported(QStringLiteral("There is no Oracle provider on this system; use an ODBC data source "
+                                          "(DSN=...) for the Oracle database."));
+    }
+
+    if (p.isEmpty()) {
+        if (dataSource.trimmed().isEmpty())
+            return unsupported(QStringLiteral("The connection string names neither a provider nor a file."));
+        return fileEngine(cs, dataSource, false);
+    }
+
+    return unsupported(QStringLiteral("The provider \"%1\" is not available on this system.").arg(provider));
+}
+
+} // namespace bd::db

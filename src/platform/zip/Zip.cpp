@@ -1,0 +1,245 @@
+#include "platform/zip/Zip.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QSet>
+#include <QTemporaryFile>
+
+#include <cstdio>
+#include <memory>
+#include <zip.h>
+
+namespace bd::zip {
+namespace {
+
+struct ArchiveCloser {
+    void operator()(zip_t* z) const {
+        if (z) zip_discard(z);
+    }
+};
+using ArchivePtr = std::unique_ptr<zip_t, ArchiveCloser>;
+
+struct FileCloser {
+    void operator()(zip_file_t* f) const {
+        if (f) zip_fclose(f);
+    }
+};
+
+void setError(QString* error, const QString& text) {
+    if (error) *error = text;
+}
+
+ArchivePtr openForReading(const QString& archive, QString* error) {
+    int code = 0;
+    zip_t* z = zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY, &code);
+    if (!z) {
+        zip_error_t e;
+        zip_error_init_with_code(&e, code);
+        setError(error, QStringLiteral("Cannot open the archive \"%1\": %2")
+                            .arg(QDir::toNativeSeparators(archive), QString::fromUtf8(zip_error_strerror(&e))));
+        zip_error_fini(&e);
+    }
+    return ArchivePtr(z);
+}
+
+// Streams member index into sink, stopping with an error past maxBytes (the stored size may lie).
+template <class Sink>
+bool readIndex(zip_t* z, zip_uint64_t index, qint64 maxBytes, Sink&& sink, QString* error) {
+    zip_stat_t st;
+    zip_stat_init(&st);
+    const QString name = QString::fromUtf8(zip_get_name(z, index, ZIP_FL_ENC_GUESS));
+    if (zip_stat_index(z, index, 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE) && qint64(st.size) > maxBytes) {
+        setError(error, QStringLiteral("The member \"%1\" is too large.").arg(name));
+        return false;
+    }
+    std::unique_ptr<zip_file_t, FileCloser> f(zip_fopen_index(z, index, 0));
+    if (!f) {
+        setError(error, QStringLiteral("Cannot read the member \"%1\": %2").arg(name, QString::fromUtf8(zip_strerror(z))));
+        return false;
+    }
+    char buf[65536];
+    qint64 total = 0;
+    for (;;) {
+        const zip_int64_t n = zip_fread(f.get(), buf, sizeof buf);
+        if (n < 0) {
+            setError(error, QStringLiteral("Cannot read the member \"%1\": %2")
+                                .arg(name, QString::fromUtf8(zip_error_strerror(zip_file_get_error(f.get())))));
+            return false;
+        }
+        if (n == 0) break;
+        total += n;
+        if (total > maxBytes) {
+            setError(error, QStringLiteral("The member \"%1\" is too large.").arg(name));
+            return false;
+        }
+        if (!sink(buf, qint64(n))) {
+            setError(error, QStringLiteral("Cannot write the member \"%1\".").arg(name));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool isPlainMemberName(const QString& raw) {
+    QString name = raw;
+    name.replace('\\', '/');
+    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains(':')) return false;
+    for (const QChar c : name)
+        if (c.unicode() < 32 || c.unicode() == 127) return false;
+    return name.trimmed() == name;
+}
+
+bool pack(const QStringList& files, const QString& archive, QString* error) {
+    if (files.isEmpty()) {
+        setError(error, QStringLiteral("There are no files to compress."));
+        return false;
+    }
+    QSet<QString> names;
+    for (const QString& f : files) {
+        const QFileInfo fi(f);
+        QFile probe(f);
+        if (!fi.isFile() || !probe.open(QIODevice::ReadOnly)) {
+            setError(error, QStringLiteral("Cannot read the file \"%1\".").arg(QDir::toNativeSeparators(f)));
+            return false;
+        }
+        if (names.contains(fi.fileName())) {
+            setError(error, QStringLiteral("Two files have the same name \"%1\".").arg(fi.fileName()));
+            return false;
+        }
+        names.insert(fi.fileName());
+    }
+
+    const QFileInfo target(archive);
+    QString tmpPath;
+    {
+        QTemporaryFile reserve(target.absolutePath() + '/' + target.fileName() + ".XXXXXX.tmp");
+        reserve.setAutoRemove(false);
+        if (!reserve.open()) {
+            setError(error, QStringLiteral("Cannot write in the folder \"%1\".")
+                                .arg(QDir::toNativeSeparators(target.absolutePath())));
+            return false;
+        }
+        tmpPath = reserve.fileName();
+    }
+    QFile::remove(tmpPath); // libzip creates it afresh
+    auto fail = [&](const QString& why) {
+        QFile::remove(tmpPath);
+        setError(error, why);
+        return false;
+    };
+
+    int code = 0;
+    zip_t* z = zip_open(QFile::encodeName(tmpPath).constData(), ZIP_CREATE | ZIP_EXCL, &code);
+    if (!z) return fail(QStringLiteral("Cannot create the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
+    for (const QString& f : files) {
+        zip_source_t* src = zip_source_file_create(QFile::encodeName(f).constData(), 0, -1, nullptr);
+        if (!src || zip_file_add(z, QFileInfo(f).fileName().toUtf8().constData(), src, ZIP_FL_ENC_UTF_8) < 0) {
+            const QString why = QString::fromUtf8(zip_strerror(z));
+            if (src) zip_source_free(src);
+            zip_discard(z);
+            return fail(QStringLiteral("Cannot add \"%1\" to the archive: %2").arg(QDir::toNativeSeparators(f), why));
+        }
+    }
+    if (zip_close(z) != 0) {
+        const QString why = QString::fromUtf8(zip_strerror(z));
+        zip_discard(z);
+        return fail(QStringLiteral("Cannot write the archive \"%1\": %2").arg(QDir::toNativeSeparators(archive), why));
+    }
+    if (std::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(archive).constData()) != 0)
+        return fail(QStringLiteral("Cannot replace the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
+    return true;
+}
+
+bool unpack(const QString& archive, const QString& folder, QString* error, const UnpackLimits& limits) {
+    ArchivePtr z = openForReading(archive, error);
+    if (!z) return false;
+    if (!QDir().mkpath(folder)) {
+        setError(error, QStringLiteral("Cannot create the folder \"%1\".").arg(QDir::toNativeSeparators(folder)));
+        return false;
+    }
+    const QDir dir(folder);
+    QStringList problems;
+    qint64 total = 0;
+    const zip_int64_t count = zip_get_num_entries(z.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* raw = zip_get_name(z.get(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        const QString name = raw ? QString::fromUtf8(raw) : QString();
+        if (name.endsWith('/') || name.endsWith('\\')) continue; // folder entries carry nothing
+        if (!isPlainMemberName(name)) {
+            problems << QStringLiteral("The member name \"%1\" was refused.").arg(name);
+            continue;
+        }
+        const QString dest = dir.filePath(name);
+        // A link planted under the member's name must not redirect the write.
+        if (QFileInfo(dest).isSymLink()) QFile::remove(dest);
+        QSaveFile out(dest);
+        out.setDirectWriteFallback(false);
+        if (!out.open(QIODevice::WriteOnly)) {
+            problems << QStringLiteral("Cannot write \"%1\".").arg(QDir::toNativeSeparators(dest));
+            continue;
+        }
+        QString why;
+        const qint64 room = std::min(limits.maxMemberBytes, limits.maxTotalBytes - total);
+        qint64 written = 0;
+        const bool ok = readIndex(
+            z.get(), zip_uint64_t(i), room,
+            [&](const char* d, qint64 n) {
+                written += n;
+                return out.write(d, n) == n;
+            },
+            &why);
+        if (!ok) {
+            out.cancelWriting();
+            problems << why;
+            continue;
+        }
+        if (!out.commit()) {
+            problems << QStringLiteral("Cannot write \"%1\".").arg(QDir::toNativeSeparators(dest));
+            continue;
+        }
+        total += written;
+    }
+    if (!problems.isEmpty()) {
+        setError(error, problems.join('\n'));
+        return false;
+    }
+    return true;
+}
+
+QStringList memberNames(const QString& archive, QString* error) {
+    QStringList names;
+    ArchivePtr z = openForReading(archive, error);
+    if (!z) return names;
+    const zip_int64_t count = zip_get_num_entries(z.get(), 0);
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const char* raw = zip_get_name(z.get(), zip_uint64_t(i), ZIP_FL_ENC_GUESS);
+        if (raw) names << QString::fromUtf8(raw);
+    }
+    return names;
+}
+
+bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error, qint64 maxBytes,
+                bool caseInsensitive) {
+    out.clear();
+    ArchivePtr z = openForReading(archive, error);
+    if (!z) return false;
+    const zip_int64_t index =
+        zip_name_locate(z.get(), name.toUtf8().constData(), caseInsensitive ? ZIP_FL_NOCASE : 0);
+    if (index < 0) {
+        setError(error, QStringLiteral("The archive has no member \"%1\".").arg(name));
+        return false;
+    }
+    return readIndex(
+        z.get(), zip_uint64_t(index), maxBytes,
+        [&](const char* d, qint64 n) {
+            out.append(d, n);
+            return true;
+        },
+        error);
+}
+
+} // namespace bd::zip

@@ -1,0 +1,35 @@
+#pragma once
+// Packing files into a zip archive and unpacking one, over libzip.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace bd::zip {
+
+struct UnpackLimits {
+    qint64 maxMemberBytes = 512ll * 1024 * 1024;    // one member, uncompressed
+    qint64 maxTotalBytes = 2048ll * 1024 * 1024;    // all members together
+};
+
+// Writes an archive holding the given files, each under its own file name. The archive is written to a
+// temporary file beside the target and renamed over it only when complete, so a failure leaves an
+// existing archive untouched. False with a readable error on any failure.
+bool pack(const QStringList& files, const QString& archive, QString* error);
+
+// Extracts every member into folder. Only plain member names are taken ("\" read as "/"; no folders,
+// no "..", no absolute or drive paths): anything else is refused and nothing is ever written outside
+// the folder. Members above the limits are refused too. False (with the refused names or the failure)
+// when anything was refused or failed; the members that were fine are extracted.
+bool unpack(const QString& archive, const QString& folder, QString* error, const UnpackLimits& limits = {});
+
+// The names of the archive's members, as stored.
+QStringList memberNames(const QString& archive, QString* error);
+
+// Reads one member (exact name; caseInsensitive for readers of other programs' archives) into out.
+bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error,
+                qint64 maxBytes = 512ll * 1024 * 1024, bool caseInsensitive = false);
+
+// True when name is a plain file name that may be written into a folder.
+bool isPlainMemberName(const QString& name);
+
+} // namespace bd::zip

@@ -1,0 +1,48 @@
+#pragma once
+// Shared procedures of the General module that open the cube's connection and recordset and fill
+// lists from the database.
+#include <QString>
+#include <QStringList>
+
+class InsCube;
+class QComboBox;
+class QListWidget;
+
+namespace General {
+
+// Description of the last failure of AbrirRecordset.
+extern QString sUltimoError;
+
+// Anything that can be cleared and take a further item at its end.
+class ListaControl {
+public:
+    ListaControl(QComboBox* combo) : combo_(combo) {}
+    ListaControl(QListWidget* list) : list_(list) {}
+    ListaControl(QStringList* items) : items_(items) {}
+    void clear();
+    void addItem(const QString& text);
+
+private:
+    QComboBox* combo_ = nullptr;
+    QListWidget* list_ = nullptr;
+    QStringList* items_ = nullptr;
+};
+
+// The pivot control's data binding, as this module sets it.
+class ControlDatos {
+public:
+    virtual ~ControlDatos() = default;
+    virtual void setConnectionType(int type) = 0;
+    virtual void setConnectionString(const QString& connectionString) = 0;
+};
+
+bool AbrirConexion(InsCube& cube);
+bool ConectarControlDatos(ControlDatos& control, InsCube& cube);
+bool AbrirRecordset(InsCube& cube);
+void ListarTablas(InsCube& cube, ListaControl list);
+void ListarColumnas(InsCube& cube, ListaControl list, QString& table);
+void LlenarListaSQL(InsCube& cube, ListaControl list, const QString& sql);
+// The text without a final ";" (outside quotes) and with every line break as one blank.
+QString LimpiarSQL(QString& sql);
+
+} // namespace General
