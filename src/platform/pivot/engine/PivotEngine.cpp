@@ -323,7 +323,7 @@ struct PivotResult::SlotMap {
 int64_t PivotResult::slotOf(uint32_t rn, uint32_t cn) const {
     const uint64_t k = uint64_t(rn) * colNodeCount + cn;
     if (denseCells) return int64_t(k);
-    return slots->map.find(k);
+    return slotMap->map.find(k);
 }
 
 double PivotResult::records(uint32_t rn, uint32_t cn) const {
@@ -674,8 +674,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
             }
         });
     } else {
-        res->slots = std::make_shared<PivotResult::SlotMap>();
-        KeyMap& sm = res->slots->map;
+        res->slotMap = std::make_shared<PivotResult::SlotMap>();
+        KeyMap& sm = res->slotMap->map;
         sm.reset(finestSlot.size() * 2);
         for (size_t i = 0; i <= K; ++i)
             for (size_t j = 0; j <= C; ++j)
@@ -696,7 +696,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     }
     parts.clear();
 
-    if (res->recordCount == 0) return res; // nothing to show: no lines at all
+    if (res->recordCount == 0 || spec.data.empty()) return res; // nothing to show: no lines at all
 
     // Lay out the lines: children sorted by label or by a data field, subtotals after each group.
     auto layout = [&](const std::vector<PivotResult::Node>& nodes, const std::vector<AxisField>& fields,

@@ -113,7 +113,7 @@ private:
     uint64_t denseLimit_ = uint64_t(1) << 24;
 };
 
-// The laid-out result. Rows: one line per row member tuple, a subtotal line after each group, the
+// The laid-out result (no lines at all without records or without data fields). Rows: one line per row member tuple, a subtotal line after each group, the
 // grand total last. Columns: the same for the column fields, times the data fields (innermost).
 // Row header levels 0..rowFields-1; column header levels 0..columnFields-1, then one more level (index
 // columnFields) holding the data field's caption.
@@ -163,7 +163,7 @@ public:
     std::vector<Stats> cellStats;     // per slot * measures
     // sparse slots
     struct SlotMap;
-    std::shared_ptr<SlotMap> slots;
+    std::shared_ptr<SlotMap> slotMap;
     int64_t slotOf(uint32_t rowNode, uint32_t colNode) const;
 
 private:
