@@ -1,0 +1,261 @@
+// HTML and spreadsheet export, printing.
+#include "platform/os/DialogRunner.h"
+#include "platform/pivot/NumberFormat.h"
+#include "platform/pivot/PivotTable.h"
+
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTextDocument>
+#include <QXmlStreamWriter>
+
+namespace bd::pivot {
+
+namespace {
+
+// One element per line: texts never carry a line break into the file.
+QString cellHtml(const QString& s) {
+    QString t = s;
+    t.replace('\r', ' ').replace('\n', ' ');
+    return t.isEmpty() ? QStringLiteral("&nbsp;") : t.toHtmlEscaped();
+}
+
+QString pageText(const PivotField* f) {
+    const QStringList hidden = f->hiddenMembers();
+    if (hidden.isEmpty()) return QStringLiteral("(All)");
+    QStringList shown;
+    for (const QString& m : f->members())
+        if (f->isMemberVisible(m)) shown << m;
+    return shown.size() == 1 ? shown.first() : QStringLiteral("(Multiple Items)");
+}
+
+// The excel-style mask for a number format of ours ("0,00" in a comma locale -> "0.00").
+QString spreadsheetMask(const QString& mask) {
+    if (mask.trimmed().isEmpty()) return QStringLiteral("General");
+    const int dec = maskDecimals(mask);
+    const QString sample = formatNumber(1234567, mask, QLocale::c());
+    QString m = sample.contains(',') ? QStringLiteral("#,##0") : QStringLiteral("0");
+    if (dec > 0) m += '.' + QString(dec, '0');
+    if (mask.contains('%')) m += '%';
+    return m;
+}
+
+} // namespace
+
+QString PivotTable::htmlTable(bool totals, bool forPrint) const {
+    ensure();
+    const QString nl = forPrint ? QStringLiteral("\n") : QStringLiteral("\r\n");
+    const auto rf = area(RowArea), cf = area(ColumnArea), pf = area(PageArea);
+    const int k = int(rf.size()), m = int(cf.size()), corner = std::max(1, k);
+    std::vector<int> cols, rows;
+    for (int c = 0; c < resultColumns(); ++c)
+        if (totals || !isTotalColumn(c)) cols.push_back(c);
+    for (int r = 0; r < resultRows(); ++r)
+        if (totals || !isTotalRow(r)) rows.push_back(r);
+    QStringList out;
+    const QString border = forPrint ? QStringLiteral(" border=\"1\"") : QString();
+    out << QStringLiteral("<TABLE cellspacing=\"0\" cellpadding=\"2\"%1>").arg(border);
+    for (PivotField* f : pf)
+        out << "<TR>" << QStringLiteral("<TD class=\"field\">%1</TD>").arg(cellHtml(f->caption()))
+            << QStringLiteral("<TD class=\"header\">%1</TD>").arg(cellHtml(pageText(f))) << "</TR>";
+    if (!pf.empty()) out << "<TR>" << QStringLiteral("<TD>&nbsp;</TD>") << "</TR>";
+    for (int l = 0; l <= m; ++l) {
+        out << "<TR>";
+        if (l < m) out << QStringLiteral("<TD class=\"field\" colspan=\"%1\">%2</TD>").arg(corner).arg(cellHtml(cf[size_t(l)]->caption()));
+        else if (k == 0) out << QStringLiteral("<TD class=\"field\">&nbsp;</TD>");
+        else
+            for (PivotField* f : rf) out << QStringLiteral("<TD class=\"field\">%1</TD>").arg(cellHtml(f->caption()));
+        for (size_t i = 0; i < cols.size();) {
+            size_t j = i + 1;
+            auto same = [&](int a, int b) {
+                for (int u = 0; u <= l; ++u)
+                    if (columnHeaderText(a, u) != columnHeaderText(b, u)) return false;
+                return true;
+            };
+            while (j < cols.size() && l < m && same(cols[i], cols[j])) ++j;
+            const QString span = j - i > 1 ? QStringLiteral(" colspan=\"%1\"").arg(j - i) : QString();
+            out << QStringLiteral("<TD class=\"header\"%1>%2</TD>").arg(span, cellHtml(columnHeaderText(cols[i], l)));
+            i = j;
+        }
+        out << "</TR>";
+    }
+    for (size_t ri = 0; ri < rows.size(); ++ri) {
+        const int r = rows[ri];
+        const bool total = isTotalRow(r);
+        out << "<TR>";
+        bool differs = ri == 0;
+        for (int l = 0; l < corner; ++l) {
+            const QString t = k ? rowHeaderText(r, l) : QString();
+            if (!differs && rowHeaderText(rows[ri - 1], l) != t) differs = true;
+            out << QStringLiteral("<TD class=\"%1\">%2</TD>").arg(total ? "total" : "header", cellHtml(differs || total ? t : QString()));
+        }
+        for (int c : cols) {
+            const bool t = total || isTotalColumn(c);
+            const QString cls = t ? QStringLiteral("total") : QStringLiteral("data%1").arg(dataFieldIndex(c));
+            const QString align = forPrint ? QStringLiteral(" align=\"right\"") : QString();
+            out << QStringLiteral("<TD class=\"%1\"%2>%3</TD>").arg(cls, align, cellHtml(cellText(r, c)));
+        }
+        out << "</TR>";
+    }
+    out << "</TABLE>";
+    return out.join(nl) + nl;
+}
+
+bool PivotTable::exportHtml(const QString& path, bool totals, bool, bool, bool, QString* error) const {
+    const QString nl = QStringLiteral("\r\n");
+    QString html;
+    html += "<HTML><HEAD>" + nl;
+    html += "<META http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\">" + nl;
+    html += "</HEAD><BODY>" + nl;
+    html += htmlTable(totals, false);
+    html += "<STYLE type=\"text/css\">" + nl;
+    html += " td.field { font:normal normal bold 9.75pt normal Verdana; background-color:#808080; color:#ffffff; }" + nl;
+    html += " td.header { font:normal normal normal 9.75pt normal Verdana; background-color:#f0f0f0; }" + nl;
+    html += " td.total { font:normal normal bold 9.75pt normal Verdana; text-align:right; background-color:#f0f0f0; }" + nl;
+    html += " td.data { font:normal normal normal 9.75pt normal Verdana; text-align:right; }" + nl;
+    for (int d = 0; d < int(area(DataArea).size()); ++d)
+        html += QStringLiteral(" td.data%1 { font:normal normal normal 9.75pt normal Verdana; text-align:right; }").arg(d) + nl;
+    html += "</STYLE>" + nl;
+    html += "</BODY></HTML>" + nl;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(html.toUtf8()) < 0 || !f.commit()) {
+        if (error) *error = tr("The file %1 could not be written: %2").arg(path, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool, bool, QString* error) const {
+    ensure();
+    const auto rf = area(RowArea), cf = area(ColumnArea), pf = area(PageArea), df = area(DataArea);
+    const int k = int(rf.size()), m = int(cf.size()), corner = std::max(1, k);
+    std::vector<int> cols, rows;
+    for (int c = 0; c < resultColumns(); ++c)
+        if (totals || !isTotalColumn(c)) cols.push_back(c);
+    for (int r = 0; r < resultRows(); ++r)
+        if (totals || !isTotalRow(r)) rows.push_back(r);
+
+    QByteArray bytes;
+    QXmlStreamWriter w(&bytes);
+    w.setAutoFormatting(true);
+    w.writeStartDocument();
+    w.writeProcessingInstruction("mso-application", "progid=\"Excel.Sheet\"");
+    const QString ss = "urn:schemas-microsoft-com:office:spreadsheet";
+    w.writeDefaultNamespace(ss);
+    w.writeNamespace(ss, "ss");
+    w.writeStartElement(ss, "Workbook");
+    w.writeStartElement(ss, "Styles");
+    auto style = [&](const QString& id, bool bold, bool grey, const QString& fmt) {
+        w.writeStartElement(ss, "Style");
+        w.writeAttribute(ss, "ID", id);
+        if (bold) {
+            w.writeStartElement(ss, "Font");
+            w.writeAttribute(ss, "Bold", "1");
+            w.writeEndElement();
+        }
+        if (grey) {
+            w.writeStartElement(ss, "Interior");
+            w.writeAttribute(ss, "Color", "#F0F0F0");
+            w.writeAttribute(ss, "Pattern", "Solid");
+            w.writeEndElement();
+        }
+        if (!fmt.isEmpty()) {
+            w.writeStartElement(ss, "NumberFormat");
+            w.writeAttribute(ss, "Format", fmt);
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+    };
+    style("field", true, true, {});
+    style("header", false, true, {});
+    style("total", true, true, {});
+    for (size_t d = 0; d < df.size(); ++d) {
+        style(QStringLiteral("n%1").arg(d), false, false, spreadsheetMask(df[d]->numberFormat()));
+        style(QStringLiteral("t%1").arg(d), true, true, spreadsheetMask(df[d]->numberFormat()));
+    }
+    w.writeEndElement();
+    w.writeStartElement(ss, "Worksheet");
+    w.writeAttribute(ss, "Name", "Pivot");
+    w.writeStartElement(ss, "Table");
+    auto text = [&](const QString& t, const QString& st, int across = 0) {
+        w.writeStartElement(ss, "Cell");
+        if (!st.isEmpty()) w.writeAttribute(ss, "StyleID", st);
+        if (across > 0) w.writeAttribute(ss, "MergeAcross", QString::number(across));
+        if (!t.isEmpty()) {
+            w.writeStartElement(ss, "Data");
+            w.writeAttribute(ss, "Type", "String");
+            w.writeCharacters(t);
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+    };
+    for (PivotField* f : pf) {
+        w.writeStartElement(ss, "Row");
+        text(f->caption(), "field");
+        text(pageText(f), "header");
+        w.writeEndElement();
+    }
+    if (!pf.empty()) {
+        w.writeStartElement(ss, "Row");
+        w.writeEndElement();
+    }
+    for (int l = 0; l <= m; ++l) {
+        w.writeStartElement(ss, "Row");
+        if (l < m) text(cf[size_t(l)]->caption(), "field", corner - 1);
+        else if (k == 0) text({}, "field");
+        else
+            for (PivotField* f : rf) text(f->caption(), "field");
+        for (int c : cols) text(columnHeaderText(c, l), "header");
+        w.writeEndElement();
+    }
+    for (int r : rows) {
+        const bool total = isTotalRow(r);
+        w.writeStartElement(ss, "Row");
+        for (int l = 0; l < corner; ++l) text(k ? rowHeaderText(r, l) : QString(), total ? "total" : "header");
+        for (int c : cols) {
+            const int d = dataFieldIndex(c);
+            const QVariant v = cellValue(r, c);
+            w.writeStartElement(ss, "Cell");
+            w.writeAttribute(ss, "StyleID", QStringLiteral("%1%2").arg(total || isTotalColumn(c) ? "t" : "n").arg(d));
+            if (v.isValid()) {
+                w.writeStartElement(ss, "Data");
+                w.writeAttribute(ss, "Type", "Number");
+                w.writeCharacters(QString::number(v.toDouble(), 'g', 17));
+                w.writeEndElement();
+            }
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+    }
+    w.writeEndElement(); // Table
+    w.writeEndElement(); // Worksheet
+    w.writeEndElement(); // Workbook
+    w.writeEndDocument();
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) < 0 || !f.commit()) {
+        if (error) *error = tr("The file %1 could not be written: %2").arg(path, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+void PivotTable::print(QPrinter* printer) const {
+    QTextDocument doc;
+    QFont f = font();
+    f.setPointSizeF(8);
+    doc.setDefaultFont(f);
+    QString html = "<html><body>";
+    if (!printHeader_.isEmpty()) html += "<h3>" + printHeader_.toHtmlEscaped() + "</h3>";
+    html += htmlTable(true, true);
+    html += "</body></html>";
+    doc.setHtml(html);
+    doc.print(printer);
+}
+
+void PivotTable::printPreview() {
+    QPrintPreviewDialog dlg(this);
+    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { print(p); });
+    bd::os::runDialog(&dlg);
+}
+
+} // namespace bd::pivot

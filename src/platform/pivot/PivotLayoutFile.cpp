@@ -1,0 +1,221 @@
+// The layout file: versioned JSON with the fields, their areas, positions, aggregates, formulas,
+// formats, sort settings and member selections; mode 3 adds the query result column by column.
+#include "platform/pivot/PivotTable.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <cmath>
+#include <cstring>
+
+namespace bd::pivot {
+
+namespace {
+
+constexpr int kVersion = 1;
+const char* kFormat = "brintova-pivot-layout";
+
+template <class T> QString packArray(const std::vector<T>& v) {
+    return QString::fromLatin1(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(v.data()), qsizetype(v.size() * sizeof(T))).toBase64());
+}
+
+template <class T> bool unpackArray(const QJsonValue& j, size_t expected, std::vector<T>& out) {
+    if (j.isUndefined() || j.isNull()) {
+        out.clear();
+        return expected == 0;
+    }
+    if (!j.isString()) return false;
+    const QByteArray raw = QByteArray::fromBase64(j.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    if (size_t(raw.size()) != expected * sizeof(T)) return false;
+    out.resize(expected);
+    if (expected) std::memcpy(out.data(), raw.constData(), raw.size());
+    return true;
+}
+
+struct FieldRec {
+    QString name, caption, formula, format;
+    int orientation = 0, aggregate = 0, labelOrder = 0, sortMode = 0, sortData = 0;
+    QStringList hidden;
+};
+
+} // namespace
+
+bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const {
+    if (mode != 2 && mode != 3) {
+        if (error) *error = tr("Unknown layout mode %1.").arg(mode);
+        return false;
+    }
+    QJsonObject root;
+    root["format"] = kFormat;
+    root["version"] = kVersion;
+    root["mode"] = mode;
+    root["connectionType"] = connectionType_;
+    root["connectionString"] = connectionString_;
+    root["recordSource"] = recordSource_;
+    root["subtotals"] = subtotals_;
+    root["grandTotals"] = grandTotals_;
+    root["printHeader"] = printHeader_;
+    QJsonArray fs;
+    for (int o : {PageArea, RowArea, ColumnArea, DataArea, Hidden})
+        for (PivotField* f : area(o)) {
+            QJsonObject j;
+            j["name"] = f->name_;
+            j["caption"] = f->caption_;
+            j["orientation"] = f->orientation_;
+            j["aggregate"] = f->aggregate_;
+            j["formula"] = f->formula_;
+            j["format"] = f->format_;
+            j["labelOrder"] = f->labelOrder_;
+            j["sortMode"] = f->sortMode_;
+            j["sortData"] = f->sortData_;
+            j["hidden"] = QJsonArray::fromStringList(f->hiddenMembers());
+            j["index"] = f->index();
+            fs.append(j);
+        }
+    root["fields"] = fs;
+    if (mode == 3 && data_) {
+        QJsonObject d;
+        d["rowCount"] = double(data_->rowCount);
+        QJsonArray cols;
+        for (const auto& c : data_->columns) {
+            QJsonObject j;
+            j["name"] = QString::fromStdString(c.name);
+            j["adoType"] = c.adoType;
+            j["kind"] = int(c.kind);
+            if (!c.nulls.empty()) j["nulls"] = packArray(c.nulls);
+            if (!c.ints.empty()) j["ints"] = packArray(c.ints);
+            if (!c.reals.empty()) j["reals"] = packArray(c.reals);
+            if (!c.codes.empty()) j["codes"] = packArray(c.codes);
+            QJsonArray dict;
+            for (const auto& s : c.dict) dict.append(QString::fromStdString(s));
+            j["dict"] = dict;
+            cols.append(j);
+        }
+        d["columns"] = cols;
+        root["data"] = d;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 ||
+        !file.commit()) {
+        if (error) *error = tr("The layout could not be written to %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool PivotTable::loadLayout(const QString& path, QString* error) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = tr("The pivot layout %1 cannot be read: %2").arg(path, why);
+        return false;
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
+    QJsonParseError pe;
+    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &pe);
+    if (pe.error != QJsonParseError::NoError || !doc.isObject()) return fail(tr("it is damaged."));
+    const QJsonObject root = doc.object();
+    if (root["format"].toString() != kFormat) return fail(tr("it is not a pivot layout."));
+    const int version = root["version"].toInt(-1);
+    if (version < 1) return fail(tr("it has no valid version."));
+    if (version > kVersion) return fail(tr("it was written by a newer version of the program."));
+    const int mode = root["mode"].toInt(-1);
+    if (mode != 2 && mode != 3) return fail(tr("it has an unknown mode."));
+
+    std::vector<FieldRec> recs;
+    QSet<QString> names;
+    if (!root["fields"].isArray()) return fail(tr("the field list is missing."));
+    for (const QJsonValue& v : root["fields"].toArray()) {
+        if (!v.isObject()) return fail(tr("a field is damaged."));
+        const QJsonObject j = v.toObject();
+        FieldRec r;
+        r.name = j["name"].toString();
+        r.caption = j["caption"].toString();
+        r.formula = j["formula"].toString();
+        r.format = j["format"].toString();
+        r.orientation = j["orientation"].toInt(-1);
+        r.aggregate = j["aggregate"].toInt(-1);
+        r.labelOrder = j["labelOrder"].toInt(0);
+        r.sortMode = j["sortMode"].toInt(0);
+        r.sortData = j["sortData"].toInt(0);
+        for (const QJsonValue& h : j["hidden"].toArray()) r.hidden << h.toString();
+        if (r.name.isEmpty() || names.contains(r.name.toUpper()) || r.orientation < 0 || r.orientation > 4 ||
+            r.aggregate < 0 || r.aggregate > 8 || r.labelOrder < 0 || r.labelOrder > 1 || r.sortMode < 0 ||
+            r.sortMode > 2)
+            return fail(tr("a field is damaged."));
+        names.insert(r.name.toUpper());
+        recs.push_back(r);
+    }
+
+    std::shared_ptr<db::ColumnarResult> data;
+    if (mode == 3 && root.contains("data")) {
+        const QJsonObject d = root["data"].toObject();
+        const double rc = d["rowCount"].toDouble(-1);
+        if (rc < 0 || rc > 4e9 || rc != std::floor(rc)) return fail(tr("the stored data is damaged."));
+        data = std::make_shared<db::ColumnarResult>();
+        data->rowCount = size_t(rc);
+        const size_t n = data->rowCount;
+        for (const QJsonValue& v : d["columns"].toArray()) {
+            const QJsonObject j = v.toObject();
+            db::ColumnData c;
+            c.name = j["name"].toString().toStdString();
+            c.adoType = j["adoType"].toInt(200);
+            const int kind = j["kind"].toInt(-1);
+            if (kind < 0 || kind > int(db::ColumnKind::Boolean)) return fail(tr("the stored data is damaged."));
+            c.kind = db::ColumnKind(kind);
+            const bool ints = c.kind == db::ColumnKind::Integer || c.kind == db::ColumnKind::Boolean;
+            const bool reals = c.kind == db::ColumnKind::Real || c.kind == db::ColumnKind::DateTime;
+            const bool text = c.kind == db::ColumnKind::Text;
+            for (const QJsonValue& s : j["dict"].toArray()) c.dict.push_back(s.toString().toStdString());
+            const bool hasNulls = j.contains("nulls");
+            if (!unpackArray(j["nulls"], hasNulls ? n : 0, c.nulls) || !unpackArray(j["ints"], ints ? n : 0, c.ints) ||
+                !unpackArray(j["reals"], reals ? n : 0, c.reals) || !unpackArray(j["codes"], text ? n : 0, c.codes))
+                return fail(tr("the stored data is damaged."));
+            for (uint32_t code : c.codes)
+                if (code >= c.dict.size()) return fail(tr("the stored data is damaged."));
+            data->columns.push_back(std::move(c));
+        }
+    }
+
+    // Everything checked: apply.
+    removeAllFields();
+    connectionType_ = root["connectionType"].toInt(connectionType_);
+    connectionString_ = root["connectionString"].toString();
+    recordSource_ = root["recordSource"].toString();
+    subtotals_ = root["subtotals"].toBool(true);
+    grandTotals_ = root["grandTotals"].toBool(true);
+    printHeader_ = root["printHeader"].toString();
+    setData(std::shared_ptr<const db::ColumnarResult>(data));
+    std::vector<std::pair<int, PivotField*>> byIndex;
+    for (size_t i = 0; i < recs.size(); ++i) {
+        const FieldRec& r = recs[i];
+        fields_.push_back(std::unique_ptr<PivotField>(new PivotField(this, r.name, r.caption, r.orientation)));
+        PivotField* f = fields_.back().get();
+        f->order_ = double(i); // saved in area order
+        f->aggregate_ = r.aggregate;
+        f->formula_ = r.formula;
+        f->format_ = r.format;
+        f->labelOrder_ = r.labelOrder;
+        f->sortMode_ = r.sortMode;
+        f->sortData_ = r.sortData;
+        for (const QString& h : r.hidden) f->hidden_.insert(h);
+    }
+    // restore the order of creation (the all-fields collection)
+    std::vector<int> idx;
+    const QJsonArray arr = root["fields"].toArray();
+    for (int i = 0; i < arr.size(); ++i) idx.push_back(arr[i].toObject()["index"].toInt(i));
+    std::vector<size_t> perm(fields_.size());
+    for (size_t i = 0; i < perm.size(); ++i) perm[i] = i;
+    std::stable_sort(perm.begin(), perm.end(), [&](size_t a, size_t b) { return idx[a] < idx[b]; });
+    std::vector<std::unique_ptr<PivotField>> sorted;
+    for (size_t i : perm) sorted.push_back(std::move(fields_[i]));
+    fields_ = std::move(sorted);
+    for (int o = Hidden; o <= PageArea; ++o) renumber(o);
+    markDirty();
+    compute();
+    return true;
+}
+
+} // namespace bd::pivot

@@ -1,0 +1,389 @@
+// Painting and mouse work of the pivot table: only the visible part of the result is painted, straight
+// from the engine's result; field headers are dragged between the page, row, column and data areas.
+#include "platform/pivot/PivotTable.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
+
+namespace bd::pivot {
+
+namespace {
+const QColor kFieldBack(0x80, 0x80, 0x80), kHeaderBack(0xf0, 0xf0, 0xf0), kGrid(0xc8, 0xc8, 0xc8),
+    kAreaBack(0xe4, 0xe8, 0xee);
+constexpr int kPad = 6;
+} // namespace
+
+PivotTable::PivotTable(QWidget* parent) : QAbstractScrollArea(parent) {
+    qRegisterMetaType<bd::pivot::PivotElement>();
+    setData(std::shared_ptr<const db::ColumnarResult>());
+    viewport()->setMouseTracking(true);
+    viewport()->setBackgroundRole(QPalette::Base);
+    setFocusPolicy(Qt::StrongFocus);
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setSingleStep(20);
+}
+
+int PivotTable::headerRows() const {
+    // one row for the data and column field buttons, one per column level (the data level included)
+    return 1 + int(area(ColumnArea).size()) + 1;
+}
+int PivotTable::bodyTop() const { return pageH_ + headerRows() * rowH_; }
+
+void PivotTable::updateGeometryCache() {
+    QFont bold = font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold); // totals are bold: size everything for them
+    rowH_ = fm.height() + 8;
+    pageH_ = rowH_ + 8;
+    const int k = int(area(RowArea).size());
+    const int rows = result_ ? result_->rowCount() : 0, cols = result_ ? result_->columnCount() : 0;
+    const int sample = std::min(rows, 400);
+    levelW_.assign(size_t(std::max(1, k)), 90);
+    const auto rf = area(RowArea);
+    for (int l = 0; l < k; ++l) {
+        int w = fm.horizontalAdvance(rf[size_t(l)]->caption()) + 3 * kPad + 12;
+        for (int r = 0; r < sample; ++r) w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
+        for (int r = std::max(sample, rows - 40); r < rows; ++r)
+            w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
+        levelW_[size_t(l)] = std::clamp(w, 70, 320);
+    }
+    const int m = int(area(ColumnArea).size());
+    colX_.assign(size_t(cols) + 1, 0);
+    for (int c = 0; c < cols; ++c) {
+        int w = 70;
+        for (int l = 0; l <= m; ++l) w = std::max(w, fm.horizontalAdvance(columnHeaderText(c, l)) + 2 * kPad);
+        for (int r = 0; r < sample; ++r) w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
+        for (int r = std::max(sample, rows - 40); r < rows; ++r)
+            w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
+        colX_[size_t(c) + 1] = colX_[size_t(c)] + std::min(w, 260);
+    }
+    int cornerW = 0;
+    for (int w : levelW_) cornerW += w;
+    const int contentW = colX_.back(), contentH = rows * rowH_;
+    const QSize vs = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, contentW - (vs.width() - cornerW)));
+    horizontalScrollBar()->setPageStep(std::max(1, vs.width() - cornerW));
+    verticalScrollBar()->setRange(0, std::max(0, contentH - (vs.height() - bodyTop())));
+    verticalScrollBar()->setPageStep(std::max(1, vs.height() - bodyTop()));
+}
+
+void PivotTable::resizeEvent(QResizeEvent* e) {
+    QAbstractScrollArea::resizeEvent(e);
+    ensure();
+    updateGeometryCache();
+}
+
+void PivotTable::scrollContentsBy(int, int) { viewport()->update(); }
+
+std::vector<PivotTable::Button> PivotTable::buttons() const {
+    std::vector<Button> out;
+    const QFontMetrics fm(font());
+    int cornerW = 0;
+    for (int w : levelW_) cornerW += w;
+    auto place = [&](const std::vector<PivotField*>& fs, int area, int x, int y, int maxX) {
+        for (PivotField* f : fs) {
+            const int w = fm.horizontalAdvance(f->caption()) + 2 * kPad + (area == PageArea ? 14 : 0);
+            out.push_back({QRect(x, y + 2, std::min(w, std::max(30, maxX - x)), rowH_ - 4), f, area});
+            x += out.back().rect.width() + 4;
+        }
+    };
+    place(area(PageArea), PageArea, 4, 4, 100000);
+    place(area(DataArea), DataArea, 2, pageH_, cornerW);
+    place(area(ColumnArea), ColumnArea, cornerW + 2, pageH_, 100000);
+    // row field buttons sit over their own header columns in the last header row
+    const auto rf = area(RowArea);
+    int x = 0;
+    const int y = pageH_ + (headerRows() - 1) * rowH_;
+    for (size_t l = 0; l < rf.size(); ++l) {
+        out.push_back({QRect(x + 2, y + 2, levelW_[l] - 4, rowH_ - 4), rf[l], RowArea});
+        x += levelW_[l];
+    }
+    return out;
+}
+
+void PivotTable::paintEvent(QPaintEvent*) {
+    ensure();
+    QPainter p(viewport());
+    const QRect vr = viewport()->rect();
+    p.fillRect(vr, Qt::white);
+    const QFontMetrics fm(font());
+    QFont bold = font();
+    bold.setBold(true);
+    int cornerW = 0;
+    for (int w : levelW_) cornerW += w;
+    const int hs = horizontalScrollBar()->value(), vs = verticalScrollBar()->value();
+    const int top = bodyTop(), hr = headerRows();
+    const int k = int(area(RowArea).size()), m = int(area(ColumnArea).size());
+    const int rows = resultRows(), cols = resultColumns();
+
+    // Drop areas
+    p.fillRect(QRect(0, 0, vr.width(), pageH_), kAreaBack);
+    p.fillRect(QRect(0, pageH_, vr.width(), rowH_), kAreaBack);
+    p.setPen(QColor(0x70, 0x70, 0x70));
+    if (area(PageArea).empty())
+        p.drawText(QRect(8, 0, vr.width(), pageH_), Qt::AlignVCenter, tr("Drop page fields here"));
+    if (area(ColumnArea).empty())
+        p.drawText(QRect(cornerW + 8, pageH_, vr.width(), rowH_), Qt::AlignVCenter, tr("Drop column fields here"));
+    if (area(DataArea).empty())
+        p.drawText(QRect(6, pageH_, cornerW, rowH_), Qt::AlignVCenter, tr("Drop data fields here"));
+
+    // Body cells
+    const int firstRow = std::max(0, vs / rowH_), lastRow = std::min(rows - 1, (vs + vr.height() - top) / rowH_);
+    auto firstCol = int(std::upper_bound(colX_.begin(), colX_.end(), hs) - colX_.begin()) - 1;
+    firstCol = std::max(0, firstCol);
+    p.save();
+    p.setClipRect(QRect(cornerW, top, vr.width() - cornerW, vr.height() - top));
+    for (int r = firstRow; r <= lastRow; ++r) {
+        const int y = top + r * rowH_ - vs;
+        for (int c = firstCol; c < cols; ++c) {
+            const int x = cornerW + colX_[size_t(c)] - hs;
+            if (x > vr.width()) break;
+            const QRect cell(x, y, colX_[size_t(c) + 1] - colX_[size_t(c)], rowH_);
+            const CellFormat cf = formatFor(r, c);
+            p.fillRect(cell, r == currentRow_ && c == currentColumn_ ? cf.back.darker(115) : cf.back);
+            p.setPen(kGrid);
+            p.drawRect(cell.adjusted(0, 0, -1, -1));
+            p.setPen(cf.fore);
+            p.setFont(cf.total ? bold : font());
+            p.drawText(cell.adjusted(kPad, 0, -kPad, 0), Qt::AlignRight | Qt::AlignVCenter, cellText(r, c));
+        }
+    }
+    p.restore();
+
+    // Row headers
+    p.save();
+    p.setClipRect(QRect(0, top, cornerW, vr.height() - top));
+    for (int r = firstRow; r <= lastRow; ++r) {
+        const int y = top + r * rowH_ - vs;
+        const bool total = isTotalRow(r);
+        int x = 0;
+        bool differs = r == firstRow;
+        for (int l = 0; l < std::max(1, k); ++l) {
+            const QString t = k ? rowHeaderText(r, l) : QString();
+            if (!differs && (r == 0 || rowHeaderText(r - 1, l) != t)) differs = true;
+            const QRect cell(x, y, levelW_[size_t(l)], rowH_);
+            p.fillRect(cell, kHeaderBack);
+            p.setPen(kGrid);
+            p.drawLine(cell.topRight(), cell.bottomRight());
+            if (differs || total) p.drawLine(cell.topLeft(), cell.topRight());
+            p.setPen(Qt::black);
+            p.setFont(total ? bold : font());
+            if (differs || total) p.drawText(cell.adjusted(kPad, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, t);
+            x += levelW_[size_t(l)];
+        }
+    }
+    p.restore();
+
+    // Column headers (levels 0..m, the last holds the data captions)
+    p.save();
+    p.setClipRect(QRect(cornerW, pageH_ + rowH_, vr.width() - cornerW, (hr - 1) * rowH_));
+    for (int l = 0; l <= m; ++l) {
+        const int y = pageH_ + (1 + l) * rowH_;
+        for (int c = firstCol; c < cols; ++c) {
+            const int x = cornerW + colX_[size_t(c)] - hs;
+            if (x > vr.width()) break;
+            const QString t = columnHeaderText(c, l);
+            bool differs = c == firstCol;
+            for (int u = 0; u <= l && !differs; ++u) differs = columnHeaderText(c - 1, u) != columnHeaderText(c, u);
+            const QRect cell(x, y, colX_[size_t(c) + 1] - colX_[size_t(c)], rowH_);
+            p.fillRect(cell, kHeaderBack);
+            p.setPen(kGrid);
+            p.drawLine(cell.bottomLeft(), cell.bottomRight());
+            if (differs) p.drawLine(cell.topLeft(), cell.bottomLeft());
+            p.setPen(Qt::black);
+            p.setFont(isTotalColumn(c) ? bold : font());
+            if (differs) p.drawText(cell.adjusted(kPad, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, t);
+        }
+    }
+    p.restore();
+    p.fillRect(QRect(0, pageH_ + rowH_, cornerW, (hr - 1) * rowH_), kAreaBack);
+    if (!k) {
+        p.setPen(QColor(0x70, 0x70, 0x70));
+        p.drawText(QRect(6, pageH_ + (hr - 1) * rowH_, cornerW, rowH_), Qt::AlignVCenter, tr("Drop row fields here"));
+    }
+
+    // Field buttons
+    for (const Button& b : buttons()) {
+        if (dragging_ && b.field == pressField_) continue;
+        p.fillRect(b.rect, kFieldBack);
+        p.setPen(Qt::white);
+        p.setFont(font());
+        QString text = b.field->caption();
+        if (b.area == PageArea) {
+            const int hidden = int(b.field->hidden_.size());
+            text += hidden ? QStringLiteral(" *") : QString();
+            p.drawText(b.rect.adjusted(b.rect.width() - 14, 0, 0, 0), Qt::AlignCenter, QStringLiteral("\u25BE"));
+        }
+        p.drawText(b.rect.adjusted(kPad, 0, -kPad, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+    }
+    if (dragging_ && pressField_) {
+        const QRect r(dragPos_ - QPoint(10, rowH_ / 2), QSize(fm.horizontalAdvance(pressField_->caption()) + 2 * kPad, rowH_ - 4));
+        p.setOpacity(0.75);
+        p.fillRect(r, kFieldBack.darker(130));
+        p.setPen(Qt::white);
+        p.drawText(r.adjusted(kPad, 0, 0, 0), Qt::AlignVCenter, pressField_->caption());
+    }
+}
+
+PivotElement PivotTable::elementAt(const QPoint& pos) const {
+    ensure();
+    PivotElement e;
+    for (const Button& b : buttons())
+        if (b.rect.contains(pos)) {
+            e.kind = PivotElement::FieldHeader;
+            e.field = b.field;
+            e.index = b.field->position();
+            return e;
+        }
+    int cornerW = 0;
+    for (int w : levelW_) cornerW += w;
+    const int hs = horizontalScrollBar()->value(), vs = verticalScrollBar()->value(), top = bodyTop();
+    auto colAt = [&](int x) {
+        const int cx = x - cornerW + hs;
+        if (cx < 0 || colX_.size() < 2 || cx >= colX_.back()) return -1;
+        return int(std::upper_bound(colX_.begin(), colX_.end(), cx) - colX_.begin()) - 1;
+    };
+    if (pos.y() >= top) {
+        const int r = (pos.y() - top + vs) / rowH_;
+        if (r >= resultRows()) return e;
+        if (pos.x() < cornerW) {
+            const auto rf = area(RowArea);
+            int x = 0;
+            for (size_t l = 0; l < levelW_.size(); ++l) {
+                if (pos.x() < x + levelW_[l]) {
+                    if (l < rf.size()) {
+                        e.kind = PivotElement::RowMember;
+                        e.field = rf[l];
+                        e.index = int(l);
+                        e.row = r;
+                    }
+                    return e;
+                }
+                x += levelW_[l];
+            }
+            return e;
+        }
+        const int c = colAt(pos.x());
+        if (c < 0) return e;
+        e.kind = PivotElement::Cell;
+        e.row = r;
+        e.column = c;
+        return e;
+    }
+    const int hy = pos.y() - pageH_ - rowH_;
+    if (hy >= 0 && pos.x() >= cornerW) {
+        const int l = hy / rowH_, c = colAt(pos.x());
+        const auto cf = area(ColumnArea);
+        if (c >= 0) {
+            e.kind = PivotElement::ColumnMember;
+            e.field = l < int(cf.size()) ? cf[size_t(l)] : nullptr;
+            e.index = l;
+            e.column = c;
+        }
+    }
+    return e;
+}
+
+PivotElement PivotTable::elementUnderPointer() const { return elementAt(lastMouse_); }
+
+int PivotTable::dropArea(const QPoint& p) const {
+    int cornerW = 0;
+    for (int w : levelW_) cornerW += w;
+    if (!viewport()->rect().contains(p)) return -1;
+    if (p.y() < pageH_) return PageArea;
+    if (p.y() < pageH_ + rowH_) return p.x() < cornerW ? DataArea : ColumnArea;
+    if (p.x() < cornerW) return RowArea;
+    if (p.y() < bodyTop()) return ColumnArea;
+    return DataArea;
+}
+
+int PivotTable::dropPosition(int a, const QPoint& p) const {
+    int pos = 0;
+    for (const Button& b : buttons())
+        if (b.area == a && b.field != pressField_ && b.rect.center().x() < p.x()) ++pos;
+    return pos;
+}
+
+void PivotTable::mousePressEvent(QMouseEvent* e) {
+    lastMouse_ = e->position().toPoint();
+    emit hintRemoval();
+    const PivotElement el = elementAt(lastMouse_);
+    if (el.kind == PivotElement::Cell) setCurrentCell(el.row, el.column);
+    else if (el.column >= 0) currentColumn_ = el.column;
+    const int button = e->button() == Qt::LeftButton ? 1 : e->button() == Qt::RightButton ? 2 : e->button() == Qt::MiddleButton ? 4 : 0;
+    if (e->button() == Qt::LeftButton && el.kind == PivotElement::FieldHeader) {
+        pressField_ = el.field;
+        pressPos_ = lastMouse_;
+        dragging_ = false;
+    }
+    emit mouseButtonPressed(button, el);
+}
+
+void PivotTable::mouseMoveEvent(QMouseEvent* e) {
+    lastMouse_ = e->position().toPoint();
+    if (pressField_ && (e->buttons() & Qt::LeftButton)) {
+        if (!dragging_ && (lastMouse_ - pressPos_).manhattanLength() >= QApplication::startDragDistance())
+            dragging_ = true;
+        if (dragging_) {
+            dragPos_ = lastMouse_;
+            viewport()->update();
+        }
+    }
+}
+
+void PivotTable::mouseReleaseEvent(QMouseEvent* e) {
+    lastMouse_ = e->position().toPoint();
+    PivotField* f = pressField_;
+    const bool wasDrag = dragging_;
+    pressField_ = nullptr;
+    dragging_ = false;
+    viewport()->update();
+    if (!f || e->button() != Qt::LeftButton) return;
+    if (!wasDrag) {
+        if (f->orientation() == PageArea) pageMenu(f, lastMouse_);
+        return;
+    }
+    const int a = dropArea(lastMouse_);
+    // dimensions move between the page, row and column areas; data fields reorder among themselves
+    if (a < 0 || (a == DataArea) != (f->orientation() == DataArea)) return;
+    const int oldArea = f->orientation(), oldPos = f->position();
+    int pos = dropPosition(a, lastMouse_);
+    if (a != oldArea) f->setOrientation(a);
+    f->setPosition(pos);
+    if (f->orientation() == oldArea && f->position() == oldPos) return;
+    recalculate();
+    emit layoutChangedByUser();
+}
+
+void PivotTable::mouseDoubleClickEvent(QMouseEvent* e) {
+    lastMouse_ = e->position().toPoint();
+    pressField_ = nullptr;
+    dragging_ = false;
+    emit elementDoubleClicked(elementAt(lastMouse_));
+}
+
+void PivotTable::pageMenu(PivotField* f, const QPoint& at) {
+    QMenu menu(this);
+    QAction* all = menu.addAction(tr("(All)"));
+    all->setCheckable(true);
+    all->setChecked(f->hidden_.isEmpty());
+    const QStringList members = f->members();
+    for (const QString& m : members.mid(0, 500)) {
+        QAction* a = menu.addAction(m.isEmpty() ? tr("(blank)") : m);
+        a->setCheckable(true);
+        a->setChecked(f->isMemberVisible(m));
+        a->setData(m);
+    }
+    QAction* chosen = menu.exec(viewport()->mapToGlobal(at));
+    if (!chosen) return;
+    if (chosen == all) f->showAllMembers();
+    else f->setMemberVisible(chosen->data().toString(), chosen->isChecked());
+    recalculate();
+    emit chartRedraw();
+}
+
+} // namespace bd::pivot
