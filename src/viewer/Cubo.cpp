@@ -2,6 +2,7 @@
 
 #include "designer/Campos.h"
 #include "platform/os/AppPath.h"
+#include "platform/os/Clock.h"
 #include "platform/os/Desktop.h"
 #include "platform/os/Prompter.h"
 #include "shell/FrmMain.h"
@@ -15,10 +16,20 @@
 Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("Cubo");
     setAttribute(Qt::WA_DeleteOnClose);
-    lblCaption = new QLabel(this);
+    DC = new bd::pivot::PivotTable(this);
+    DC->setObjectName("DC");
+    spUsrFil = new bd::grid::Grid(this);
+    spUsrFil->setObjectName("spUsrFil");
+    spUsrFil->setMaxCols(8);
+    spUsrFil->setMaxRows(0);
+    spUsrFil->hide();
+    SB = new QStatusBar(this);
+    TimerWait = new bd::os::Timer(this, 1000);
     auto* lay = new QVBoxLayout(this);
-    lay->addWidget(lblCaption);
-    lay->addStretch();
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->addWidget(spUsrFil);
+    lay->addWidget(DC, 1);
+    lay->addWidget(SB);
     resize(900, 640);
 }
 
@@ -64,7 +75,7 @@ bool Cubo::Abrir(const QString& path) {
     QString p = path;
     if (p.isEmpty()) {
         bd::os::FileDialogRequest r;
-        r.filter = "Cube Files (*.cub)|*.cub";
+        r.filter = "*.cub|*.cub|";
         r.defaultExt = "cub";
         r.owner = this;
         auto chosen = bd::os::fileDialogs().choose(r);
@@ -75,14 +86,12 @@ bool Cubo::Abrir(const QString& path) {
         p = *chosen;
     }
     if (!QFileInfo(p).isFile()) {
-        if (!(VinsCube && VinsCube->NoMostrarErrConeccion))
-            bd::os::MsgBox("Error opening file", bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error");
+        bd::os::MsgBox("Error opening file", bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error opening file");
         Cerrar = true;
         return false;
     }
     if (VinsCube) VinsCube->PathOpenCube = QFileInfo(p).absoluteFilePath();
     setWindowTitle(QFileInfo(p).completeBaseName());
-    lblCaption->setText(QFileInfo(p).absoluteFilePath());
     if (Vcampos) Vcampos->setCaptionFromCube();
     General::SaveSetting("OE", "CUBO", "ULTIMO", QFileInfo(p).absoluteFilePath());
     return true;
