@@ -75,6 +75,34 @@ public:
     void setCaptionFromCube();
 
     // ---- field discovery, definition into the pivot, refresh ----
+    void Iniciar();
+    void VerificarNumericos();
+    void BlockearColumnasSpCal();
+    int BuscarPosicion(bd::grid::Grid& Grilla);
+    bool EstaEnGrilla(bd::grid::Grid& Grilla, const QString& Campo);
+    bool EsNumericoEnGrilla(bd::grid::Grid& Grilla, const QString& Campo);
+    bool EstaEnquery(const QString& Campo);
+    void BorrarCamposNoEnQuery();
+    void CargarDefinicionEnCubo();
+    // DesdeFiltros: the refresh comes from a change of the user filters (may be set by the refresh).
+    void Refrescar(bool* DesdeFiltros = nullptr);
+    void PrenderTimerAutorefresh();
+    void PrenderTimerAutoClose();
+    bool FiltrosCambiados = false;
+    bool Cambio = false;
+    QString UltimaConsultaSQL;
+    double MinutosAutoRefresh = 0;
+    double MinutosAutoClose = 0;
+
+    // ---- designer procedures of the window's own work still to come (minimal until then) ----
+    void GoTab(int tab);
+    void SetAbChecked();
+    void IndicarConeccion();
+    void BlockearCampos(bool on);
+    void ShowConnectButton();
+    void ObtnerQuery();
+    void CargarComandosGraficos();
+    void MostrarToolMeasure();
 
     // ---- cube file and property sheet support ----
 

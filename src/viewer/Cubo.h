@@ -59,7 +59,15 @@ public:
     QString GetNombreCampo(const QString& sql, const QString& field);
     QString FormarFechaSQL(const QString& value);
 
-    // ---- charts ----
+    // ---- charts, user-filter pane, alerts and publishing still to come (minimal until then) ----
+    void Graph(const QString& measure);
+    void IndicarCantidades(bool reset);
+    void ColorcarGrillaFiltros(bool DesdeCampos, bool onInit, bool FromAbFileterCmd);
+    void OcultarChart(bool show);
+    void MostrarToolDrag();
+    bool HayAlertas();
+    void EnviarAlertas();
+    void UpLoadToWeb();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
