@@ -4,6 +4,7 @@
 #include "platform/os/Machine.h"
 #include "platform/os/Prompter.h"
 #include "shell/General.h"
+#include "shell/GeneralFiles.h"
 #include "shell/InsCube.h"
 #include "shell/frmSplash.h"
 
@@ -190,15 +191,8 @@ void FrmMain::lblOpenLast_Click() {
     NuevoCubo("Nuevo Cubo", "", "", true, false, General::GetSetting("OE", "CUBO", "ULTIMO"), "", "");
 }
 
-void FrmMain::BorrarGraficosTemporalesAlSalir() {
-    for (const QString& pat : {QStringLiteral("*.html"), QStringLiteral("*.xml")}) {
-        QDir charts(bd::os::AppPath() + "/Charts");
-        for (const QString& f : charts.entryList({pat}, QDir::Files)) QFile::remove(charts.filePath(f));
-    }
-}
-
 void FrmMain::closeEvent(QCloseEvent* e) {
-    BorrarGraficosTemporalesAlSalir();
+    General::BorrarGraficosTemporales();
     e->accept();
     // Closing the start window ends the program, whatever cubes are open.
     if (!exitHook) QCoreApplication::exit(0);

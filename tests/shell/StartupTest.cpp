@@ -181,3 +181,18 @@ TEST_F(StartupFixture, SplashShowsItsPictureAndLabelThenGetsReady) {
     EXPECT_TRUE(s.Listo);
     EXPECT_FALSE(s.Timer1->isEnabled());
 }
+
+TEST_F(StartupFixture, ClosingTheStartWindowDeletesTheChartFiles) {
+    test::writeFile(home.path("Charts/Chart.html"), "x");
+    test::writeFile(home.path("Charts/Data.xml"), "x");
+    test::writeFile(home.path("Charts/keep.swf"), "x");
+    bool ended = false;
+    FrmMain::exitHook = [&] { ended = true; };
+    FrmMain w;
+    w.show();
+    w.close();
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(QFile::exists(home.path("Charts/Chart.html")));
+    EXPECT_FALSE(QFile::exists(home.path("Charts/Data.xml")));
+    EXPECT_TRUE(QFile::exists(home.path("Charts/keep.swf")));
+}
