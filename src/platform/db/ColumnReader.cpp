@@ -10,36 +10,92 @@
 #include <cstring>
 #include <sqlite3.h>
 #include <string_view>
-#include <unordered_map>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 namespace bd::db {
 namespace {
 
-struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const noexcept {
-        // FNV-1a: short dimension texts, hashed once per row.
-        uint64_t h = 1469598103934665603ull;
-        for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
-        return size_t(h);
+inline uint64_t hashBytes(const char* p, size_t n) noexcept {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    while (n >= 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        h = (h ^ v) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+        p += 8;
+        n -= 8;
     }
-};
-struct Eq {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+    uint64_t v = 0;
+    std::memcpy(&v, p, n);
+    h = (h ^ v) * 0x94d049bb133111ebull;
+    return h ^ (h >> 29);
+}
+
+// Dictionary of a text column: open addressing over codes into the column's dict.
+class FlatDict {
+public:
+    explicit FlatDict(std::vector<std::string>* dict) : dict_(dict), slots_(1024, 0), mask_(1023) {}
+    uint32_t code(std::string_view s) {
+        if (lastCode_ != UINT32_MAX && s == last_) return lastCode_;
+        const uint64_t h = hashBytes(s.data(), s.size());
+        size_t i = size_t(h) & mask_;
+        for (;;) {
+            const uint32_t slot = slots_[i];
+            if (slot == 0) break;
+            const uint32_t c = slot - 1;
+            if (hashes_[c] == h && (*dict_)[c] == s) return remember(s, c);
+            i = (i + 1) & mask_;
+        }
+        const uint32_t c = uint32_t(dict_->size());
+        dict_->emplace_back(s);
+        hashes_.push_back(h);
+        slots_[i] = c + 1;
+        if (hashes_.size() * 2 > slots_.size()) grow();
+        return remember(s, c);
+    }
+
+private:
+    uint32_t remember(std::string_view s, uint32_t c) {
+        last_.assign(s.data(), s.size());
+        lastCode_ = c;
+        return c;
+    }
+    void grow() {
+        slots_.assign(slots_.size() * 2, 0);
+        mask_ = slots_.size() - 1;
+        for (uint32_t c = 0; c < hashes_.size(); ++c) {
+            size_t i = size_t(hashes_[c]) & mask_;
+            while (slots_[i] != 0) i = (i + 1) & mask_;
+            slots_[i] = c + 1;
+        }
+    }
+    std::vector<std::string>* dict_;
+    std::vector<uint32_t> slots_; // 0 = free, else code + 1
+    std::vector<uint64_t> hashes_;
+    size_t mask_;
+    std::string last_; // grouped or sorted data repeats the previous text
+    uint32_t lastCode_ = UINT32_MAX;
 };
 
 // Builds one column, whatever the source.
 struct Builder {
     ColumnData* col = nullptr;
-    std::unordered_map<std::string, uint32_t, Hash, Eq> codes;
-    std::string last;       // the previous text and its code: sorted or grouped data repeats
-    uint32_t lastCode = UINT32_MAX;
+    std::unique_ptr<FlatDict> dict;
     size_t rows = 0;
+    bool piped = false;     // texts encoded by the encoder thread; this side keeps only the NULL flags
     bool kindKnown = true;  // false: expression column, kind taken from its first value
     size_t leadingNulls = 0;
 
     void null() {
+        if (piped) {
+            if (col->nulls.empty()) col->nulls.assign(rows, 0);
+            col->nulls.push_back(1);
+            ++rows;
+            return;
+        }
         if (!kindKnown) {
             ++leadingNulls;
             ++rows;
@@ -70,19 +126,8 @@ struct Builder {
         ++rows;
     }
     uint32_t code(std::string_view s) {
-        if (lastCode != UINT32_MAX && s == last) return lastCode;
-        auto it = codes.find(s);
-        uint32_t c;
-        if (it == codes.end()) {
-            c = uint32_t(col->dict.size());
-            col->dict.emplace_back(s);
-            codes.emplace(std::string(s), c);
-        } else {
-            c = it->second;
-        }
-        last.assign(s.data(), s.size());
-        lastCode = c;
-        return c;
+        if (!dict) dict = std::make_unique<FlatDict>(&col->dict);
+        return dict->code(s);
     }
     void text(std::string_view s) {
         col->codes.push_back(code(s));
@@ -104,6 +149,95 @@ struct Builder {
         col->kind = ColumnKind::Real;
         if (col->adoType != ado::Numeric) col->adoType = ado::Double;
     }
+};
+
+// Dictionary encoding of the text columns runs beside SQLite's scan, on its own thread: the scanning
+// side only copies the bytes of each batch of rows.
+struct TextBatch {
+    std::vector<std::string> bytes;          // per piped column
+    std::vector<std::vector<uint32_t>> ends; // per piped column, one end offset per row
+    size_t rows = 0;
+};
+
+class TextEncoder {
+public:
+    static constexpr size_t kBatchRows = 16384;
+    explicit TextEncoder(std::vector<ColumnData*> cols) : cols_(std::move(cols)) {
+        for (auto* c : cols_) dicts_.push_back(std::make_unique<FlatDict>(&c->dict));
+        for (int i = 0; i < 4; ++i) free_.push_back(newBatch());
+        thread_ = std::thread([this] { run(); });
+    }
+    ~TextEncoder() { finish(); }
+
+    std::unique_ptr<TextBatch> take() {
+        std::unique_lock lock(m_);
+        cv_.wait(lock, [&] { return !free_.empty(); });
+        auto b = std::move(free_.front());
+        free_.pop_front();
+        return b;
+    }
+    void submit(std::unique_ptr<TextBatch> b) {
+        {
+            std::lock_guard lock(m_);
+            full_.push_back(std::move(b));
+        }
+        cv_.notify_all();
+    }
+    void finish() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard lock(m_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::unique_ptr<TextBatch> newBatch() const {
+        auto b = std::make_unique<TextBatch>();
+        b->bytes.resize(cols_.size());
+        b->ends.resize(cols_.size());
+        for (auto& e : b->ends) e.reserve(kBatchRows);
+        return b;
+    }
+    void run() {
+        for (;;) {
+            std::unique_ptr<TextBatch> b;
+            {
+                std::unique_lock lock(m_);
+                cv_.wait(lock, [&] { return !full_.empty() || done_; });
+                if (full_.empty()) return;
+                b = std::move(full_.front());
+                full_.pop_front();
+            }
+            for (size_t j = 0; j < cols_.size(); ++j) {
+                auto& codes = cols_[j]->codes;
+                const std::string& bytes = b->bytes[j];
+                uint32_t from = 0;
+                for (const uint32_t end : b->ends[j]) {
+                    codes.push_back(dicts_[j]->code(std::string_view(bytes.data() + from, end - from)));
+                    from = end;
+                }
+                b->bytes[j].clear();
+                b->ends[j].clear();
+            }
+            b->rows = 0;
+            {
+                std::lock_guard lock(m_);
+                free_.push_back(std::move(b));
+            }
+            cv_.notify_all();
+        }
+    }
+
+    std::vector<ColumnData*> cols_;
+    std::vector<std::unique_ptr<FlatDict>> dicts_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::unique_ptr<TextBatch>> free_, full_;
+    bool done_ = false;
+    std::thread thread_;
 };
 
 // Numbers in a date column: unix seconds, Julian days or OLE dates, told apart by size.
@@ -142,12 +276,42 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
             col.kind = columnKindOf(t);
         }
     }
+    // Declared text columns go to the encoder thread.
+    std::vector<ColumnData*> pipedCols;
+    std::vector<int> pipeSlot(size_t(n), -1);
+    for (int i = 0; i < n; ++i)
+        if (b[size_t(i)].kindKnown && out.columns[size_t(i)].kind == ColumnKind::Text) {
+            pipeSlot[size_t(i)] = int(pipedCols.size());
+            pipedCols.push_back(&out.columns[size_t(i)]);
+            b[size_t(i)].piped = true;
+        }
+    std::unique_ptr<TextEncoder> encoder;
+    std::unique_ptr<TextBatch> batch;
+    if (!pipedCols.empty()) {
+        encoder = std::make_unique<TextEncoder>(pipedCols);
+        batch = encoder->take();
+    }
     int rc;
     size_t rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int i = 0; i < n; ++i) {
             Builder& x = b[size_t(i)];
-            const int storage = sqlite3_column_type(st, i);
+            // One locked call per value; the value accessors after it take no lock.
+            sqlite3_value* v = sqlite3_column_value(st, i);
+            const int storage = sqlite3_value_type(v);
+            if (x.piped) {
+                const size_t j = size_t(pipeSlot[size_t(i)]);
+                std::string& bytes = batch->bytes[j];
+                if (storage == SQLITE_NULL) {
+                    x.null();
+                } else {
+                    const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                    bytes.append(s ? s : "", size_t(sqlite3_value_bytes(v)));
+                    x.notNull();
+                }
+                batch->ends[j].push_back(uint32_t(bytes.size()));
+                continue;
+            }
             if (storage == SQLITE_NULL) {
                 x.null();
                 continue;
@@ -160,7 +324,7 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
             switch (x.col->kind) {
             case ColumnKind::Integer:
                 if (storage == SQLITE_FLOAT) {
-                    const double d = sqlite3_column_double(st, i);
+                    const double d = sqlite3_value_double(v);
                     if (d != double(int64_t(d))) {
                         x.promoteToReal();
                         x.real(d);
@@ -168,31 +332,39 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
                         x.integer(int64_t(d));
                     }
                 } else {
-                    x.integer(sqlite3_column_int64(st, i));
+                    x.integer(sqlite3_value_int64(v));
                 }
                 break;
-            case ColumnKind::Boolean: x.integer(sqlite3_column_int64(st, i) != 0); break;
-            case ColumnKind::Real: x.real(sqlite3_column_double(st, i)); break;
+            case ColumnKind::Boolean: x.integer(sqlite3_value_int64(v) != 0); break;
+            case ColumnKind::Real: x.real(sqlite3_value_double(v)); break;
             case ColumnKind::DateTime: {
                 if (storage == SQLITE_TEXT) {
-                    const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                    const size_t len = size_t(sqlite3_column_bytes(st, i));
+                    const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                    const size_t len = size_t(sqlite3_value_bytes(v));
                     double ole;
                     if (parseIsoDate(s, len, ole)) x.real(ole);
                     else x.null();
                 } else {
-                    x.real(numberToOleDate(sqlite3_column_double(st, i)));
+                    x.real(numberToOleDate(sqlite3_value_double(v)));
                 }
                 break;
             }
             case ColumnKind::Text: {
-                const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                x.text(std::string_view(s ? s : "", size_t(sqlite3_column_bytes(st, i))));
+                const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                x.text(std::string_view(s ? s : "", size_t(sqlite3_value_bytes(v))));
                 break;
             }
             }
         }
         ++rows;
+        if (batch && ++batch->rows == TextEncoder::kBatchRows) {
+            encoder->submit(std::move(batch));
+            batch = encoder->take();
+        }
+    }
+    if (encoder) {
+        encoder->submit(std::move(batch));
+        encoder->finish();
     }
     // Columns that held nothing but NULL stay texts.
     for (auto& x : b)

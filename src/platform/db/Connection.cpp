@@ -275,6 +275,8 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         if (sqlite3_exec(s->handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
             return fail(QStringLiteral("The file \"%1\" cannot be read as a database: %2")
                             .arg(QDir::toNativeSeparators(file), QString::fromUtf8(sqlite3_errmsg(s->handle))));
+        // Reading through a memory map spares a copy of every page: large scans run markedly faster.
+        sqlite3_exec(s->handle, "PRAGMA mmap_size = 2147483648", nullptr, nullptr, nullptr);
         break;
     }
     case Engine::Excel:
