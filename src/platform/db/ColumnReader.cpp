@@ -6,6 +6,8 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
 
 #include <cstring>
 #include <sqlite3.h>
@@ -247,9 +249,8 @@ double numberToOleDate(double v) {
     return v;
 }
 
-bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString* error) {
-    sqlite3* h = c.sqliteHandle();
-    const QByteArray text = detail::engineSql(*c.session(), sql).toUtf8();
+// One statement on one handle, straight into columns. pipelined: texts are encoded on a second thread.
+bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString* error, bool pipelined) {
     sqlite3_stmt* st = nullptr;
     const int prc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
     if (prc != SQLITE_OK || !st) {
@@ -280,7 +281,7 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
     std::vector<ColumnData*> pipedCols;
     std::vector<int> pipeSlot(size_t(n), -1);
     for (int i = 0; i < n; ++i)
-        if (b[size_t(i)].kindKnown && out.columns[size_t(i)].kind == ColumnKind::Text) {
+        if (pipelined && b[size_t(i)].kindKnown && out.columns[size_t(i)].kind == ColumnKind::Text) {
             pipeSlot[size_t(i)] = int(pipedCols.size());
             pipedCols.push_back(&out.columns[size_t(i)]);
             b[size_t(i)].piped = true;
@@ -380,6 +381,137 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
     return true;
 }
 
+
+// ---- parallel scan of a whole table ----
+
+// "SELECT columns FROM table" and nothing more: such a scan can be split on rowid ranges.
+bool plainTableScan(const QString& sql, QString& columns, QString& table) {
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*SELECT\\s+(.+?)\\s+FROM\\s+(\"[^\"]+\"|\\[[^\\]]+\\]|`[^`]+`|[A-Za-z_][A-Za-z0-9_$]*)"
+                       "\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto m = re.match(sql);
+    if (!m.hasMatch()) return false;
+    columns = m.captured(1);
+    table = m.captured(2);
+    static const QRegularExpression distinct(QStringLiteral("\\bDISTINCT\\b"), QRegularExpression::CaseInsensitiveOption);
+    return !columns.contains('(') && !columns.contains('\'') && !columns.contains(distinct);
+}
+
+// A private handle on the same data, for one worker.
+sqlite3* openWorkerHandle(const detail::Session& s) {
+    sqlite3* h = nullptr;
+    if (s.imported) {
+        if (sqlite3_open_v2(":memory:", &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK ||
+            sqlite3_deserialize(h, "main", s.imported->data, s.imported->size, s.imported->size,
+                                SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
+            sqlite3_close(h);
+            return nullptr;
+        }
+        return h;
+    }
+    const QByteArray path = QFile::encodeName(s.db.databaseName());
+    if (sqlite3_open_v2(path.constData(), &h, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        sqlite3_close(h);
+        return nullptr;
+    }
+    sqlite3_exec(h, "PRAGMA mmap_size = 2147483648", nullptr, nullptr, nullptr);
+    return h;
+}
+
+// Appends the parts' column i to whole's, re-coding texts into whole's dictionary.
+void appendColumn(ColumnarResult& whole, std::vector<ColumnarResult>& parts, size_t i) {
+    ColumnData& w = whole.columns[i];
+    FlatDict dict(&w.dict);
+    if (w.kind == ColumnKind::Text) {
+        // The first part's dictionary stays as it is; index it.
+        std::vector<std::string> first;
+        first.swap(w.dict);
+        for (const auto& t : first) dict.code(t);
+    }
+    size_t rows = whole.rowCount;
+    for (size_t k = 1; k < parts.size(); ++k) {
+        ColumnData& p = parts[k].columns[i];
+        const size_t n = parts[k].rowCount;
+        if (!p.nulls.empty() || !w.nulls.empty()) {
+            if (w.nulls.empty()) w.nulls.assign(rows, 0);
+            if (p.nulls.empty()) w.nulls.resize(rows + n, 0);
+            else w.nulls.insert(w.nulls.end(), p.nulls.begin(), p.nulls.end());
+        }
+        w.ints.insert(w.ints.end(), p.ints.begin(), p.ints.end());
+        w.reals.insert(w.reals.end(), p.reals.begin(), p.reals.end());
+        if (w.kind == ColumnKind::Text) {
+            std::vector<uint32_t> map(p.dict.size());
+            for (size_t c = 0; c < p.dict.size(); ++c) map[c] = dict.code(p.dict[c]);
+            w.codes.reserve(w.codes.size() + p.codes.size());
+            for (const uint32_t c : p.codes) w.codes.push_back(map[c]);
+        }
+        p = ColumnData{};
+        rows += n;
+    }
+}
+
+// Splits a plain scan of a large rowid table over several handles. False (out untouched) when the
+// query or the table does not lend itself to it, or anything fails: the caller then reads serially.
+bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarResult& out) {
+    QString columns, table;
+    if (!plainTableScan(sql, columns, table)) return false;
+    const unsigned hw = std::thread::hardware_concurrency();
+    const int workers = int(std::min(4u, std::max(1u, hw / 2)));
+    if (workers < 2) return false;
+    long long lo = 0, hi = -1;
+    {
+        sqlite3_stmt* st = nullptr;
+        // Two subqueries: SQLite finds a lone min() or max() of the rowid without a scan.
+        const QByteArray q =
+            ("SELECT (SELECT min(_rowid_) FROM " + table + "), (SELECT max(_rowid_) FROM " + table + ")").toUtf8();
+        if (sqlite3_prepare_v2(s.handle, q.constData(), -1, &st, nullptr) != SQLITE_OK) return false;
+        if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL) {
+            lo = sqlite3_column_int64(st, 0);
+            hi = sqlite3_column_int64(st, 1);
+        }
+        sqlite3_finalize(st);
+    }
+    constexpr long long kMinRows = 2'000'000;
+    if (hi - lo + 1 < kMinRows) return false;
+
+    std::vector<ColumnarResult> parts(static_cast<size_t>(workers));
+    std::vector<char> ok(static_cast<size_t>(workers), 0);
+    std::vector<std::thread> threads;
+    const long long step = (hi - lo) / workers + 1;
+    for (int w = 0; w < workers; ++w) {
+        const long long a = lo + step * w, b = a + step;
+        const QByteArray q = QStringLiteral("SELECT %1 FROM %2 WHERE _rowid_ >= %3 AND _rowid_ < %4")
+                                 .arg(columns, table)
+                                 .arg(a)
+                                 .arg(b)
+                                 .toUtf8();
+        threads.emplace_back([&s, &parts, &ok, w, q] {
+            sqlite3* h = openWorkerHandle(s);
+            if (!h) return;
+            ok[size_t(w)] = readSqlite(h, q, parts[size_t(w)], nullptr, false);
+            sqlite3_close(h);
+        });
+    }
+    for (auto& t : threads) t.join();
+    for (int w = 0; w < workers; ++w) {
+        if (!ok[size_t(w)] || parts[size_t(w)].columns.size() != parts[0].columns.size()) return false;
+        for (size_t i = 0; i < parts[0].columns.size(); ++i)
+            if (parts[size_t(w)].columns[i].kind != parts[0].columns[i].kind ||
+                parts[size_t(w)].columns[i].adoType != parts[0].columns[i].adoType)
+                return false; // expression columns typed differently per range: read serially
+    }
+    size_t total = 0;
+    for (const auto& p : parts) total += p.rowCount;
+    out = std::move(parts[0]);
+    // Each column is merged on its own thread.
+    std::vector<std::thread> merges;
+    for (size_t i = 0; i < out.columns.size(); ++i) merges.emplace_back([&out, &parts, i] { appendColumn(out, parts, i); });
+    for (auto& t : merges) t.join();
+    out.rowCount = total;
+    return true;
+}
+
 double toOleDate(const QVariant& v) {
     QDateTime dt;
     if (v.metaType().id() == QMetaType::QDate) dt = QDateTime(v.toDate(), QTime(0, 0));
@@ -440,7 +572,12 @@ bool readColumns(const QString& connectionString, const QString& sql, ColumnarRe
     out = {};
     Connection c;
     if (!c.open(connectionString, 10, error)) return false;
-    if (c.sqliteHandle()) return readSqlite(c, sql, out, error);
+    if (c.sqliteHandle()) {
+        const QString text = detail::engineSql(*c.session(), sql);
+        if (readSqliteParallel(*c.session(), text, out)) return true;
+        out = {};
+        return readSqlite(c.sqliteHandle(), text.toUtf8(), out, error, true);
+    }
     return readGeneric(c, sql, out, error);
 }
 

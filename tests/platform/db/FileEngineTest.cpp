@@ -211,3 +211,38 @@ TEST(FileEngine, IsoDatesRoundTripThroughOleNumbers) {
     for (const char* s : {"2024-13-01", "2024-1-01", "abcd-ef-gh", "2024-01-01x12:00"})
         EXPECT_FALSE(parseIsoDate(s, strlen(s), ole)) << s;
 }
+
+TEST(FileEngine, LargeTableScansSplitOverThreadsGiveTheSerialResult) {
+    QTemporaryDir dir;
+    const QString db = dir.path() + "/big.db";
+    sqlite3* h = nullptr;
+    ASSERT_EQ(sqlite3_open(db.toUtf8().constData(), &h), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(h,
+                           "CREATE TABLE t (id INTEGER PRIMARY KEY, k TEXT, r REAL, d DATE);"
+                           "INSERT INTO t WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                           "2100000) SELECT x, CASE WHEN x % 700001 = 0 THEN NULL ELSE 'k' || (x * 31 % 997) END,"
+                           " x / 4.0, date('2000-01-01', '+' || (x % 5000) || ' days') FROM c;",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(h);
+    ColumnarResult split, serial;
+    QString error;
+    ASSERT_TRUE(readColumns("Data Source=" + db, "SELECT * FROM t", split, &error)) << error.toStdString();
+    ASSERT_TRUE(readColumns("Data Source=" + db, "SELECT * FROM t WHERE 1 = 1", serial, &error)) << error.toStdString();
+    ASSERT_EQ(split.rowCount, 2100000u);
+    ASSERT_EQ(split.rowCount, serial.rowCount);
+    for (size_t i = 0; i < 4; ++i) {
+        const auto& a = split.columns[i];
+        const auto& b = serial.columns[i];
+        EXPECT_EQ(a.name, b.name);
+        EXPECT_EQ(a.kind, b.kind);
+        EXPECT_EQ(a.adoType, b.adoType);
+        EXPECT_TRUE(a.nulls == b.nulls) << a.name;
+        EXPECT_TRUE(a.ints == b.ints) << a.name;
+        EXPECT_TRUE(a.reals == b.reals) << a.name;
+        EXPECT_TRUE(a.codes == b.codes) << a.name;
+        EXPECT_TRUE(a.dict == b.dict) << a.name;
+    }
+    EXPECT_TRUE(split.columns[1].isNull(700000));
+    EXPECT_EQ(split.columns[1].dict.size(), 998u); // 997 keys and the NULLs' empty text
+}
