@@ -95,6 +95,8 @@ const Source kSources[] = {
      }},
 };
 
+void PrintTo(const Source& s, std::ostream* os) { *os << s.name; }
+
 class DataSet : public ::testing::TestWithParam<Source> {};
 
 TEST_P(DataSet, SameRowsTypesAndClassesThroughEveryEngine) {

@@ -173,14 +173,6 @@ inline std::optional<Server> server(const char* prefix) {
 
 inline bool inCi() { return qEnvironmentVariable("CI") == "true"; }
 
-#define BD_REQUIRE_SERVER(var, prefix)                                                                     \
-    const auto var##Opt = bd::dbtest::server(prefix);                                                      \
-    if (!var##Opt) {                                                                                       \
-        if (bd::dbtest::inCi()) FAIL() << "BD_TEST_" prefix "_* is not set: the CI servers did not start"; \
-        GTEST_SKIP() << "skipped: no " prefix " test server (BD_TEST_" prefix "_HOST not set)";            \
-    }                                                                                                      \
-    const bd::dbtest::Server var = *var##Opt
-
 // Creates the data set's table (mixed-case names) on a server through Qt's own driver.
 inline QString createServerTable(const QString& driver, const Server& s, const QString& table) {
     const QString name = "bd-setup-" + table + driver;
