@@ -332,9 +332,10 @@ sqlite3* Connection::sqliteHandle() const { return session_ ? session_->handle :
 QString Connection::quoteName(const QString& name) const {
     if (session_ && !session_->handle && session_->db.driver())
         return session_->db.driver()->escapeIdentifier(name, QSqlDriver::TableName);
+    // Backticks: SQLite would read a double-quoted unknown name as a text.
     QString q = name;
-    q.replace('"', "\"\"");
-    return '"' + q + '"';
+    q.replace('`', "``");
+    return '`' + q + '`';
 }
 
 namespace {

@@ -246,3 +246,31 @@ TEST(FileEngine, LargeTableScansSplitOverThreadsGiveTheSerialResult) {
     EXPECT_TRUE(split.columns[1].isNull(700000));
     EXPECT_EQ(split.columns[1].dict.size(), 998u); // 997 keys and the NULLs' empty text
 }
+
+TEST(FileEngine, SchemaListsAndDistinctValues) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(writeSqlite(dir.path() + "/s.db", true));
+    Connection c;
+    QString error;
+    ASSERT_TRUE(c.open("Provider=SQLite;Data Source=" + dir.path() + "/s.db", 10, &error)) << error.toStdString();
+    EXPECT_EQ(c.tables(), QStringList({"BdData"}));
+    EXPECT_EQ(c.views(), QStringList({"BigOnes"}));
+    const auto cols = c.columns("BigOnes");
+    ASSERT_EQ(cols.size(), 2);
+    EXPECT_EQ(cols[1].name, "Qty");
+    EXPECT_EQ(cols[1].type, 3);
+    EXPECT_EQ(c.distinctValues("BdData", "Notes").size(), 2); // NULL is no value
+    EXPECT_EQ(c.distinctValues("BdData", "Name"), QVariantList({"Ana", "Bruno Ñandú", "Cé"}));
+    EXPECT_TRUE(c.distinctValues("BdData", "Nope", &error).isEmpty());
+    EXPECT_TRUE(error.contains("Nope")) << error.toStdString();
+
+    // A recordset outlives the connection it was opened on.
+    Recordset rs;
+    ASSERT_TRUE(rs.open("SELECT Qty FROM BdData ORDER BY Qty", c, &error));
+    c.close();
+    EXPECT_EQ(rs.value(0).toLongLong(), -7);
+    EXPECT_TRUE(rs.moveNext());
+    EXPECT_EQ(rs.value(0).toLongLong(), 3);
+    EXPECT_FALSE(rs.open("SELECT 1", c, &error));
+    EXPECT_EQ(error, "The connection is not open.");
+}
