@@ -16,11 +16,12 @@ constexpr long long kRows = 10'000'000;
 bool makeTable(const QString& path) {
     sqlite3* db = nullptr;
     if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) return false;
-    const QByteArray sql = QByteArray(
-        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
-        "CREATE TABLE sales (id INTEGER, region VARCHAR(20), product VARCHAR(20), day DATE, qty INTEGER,"
-        " amount DOUBLE);"
-        "INSERT INTO sales WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < ") +
+    const QByteArray sql =
+        QByteArray(
+            "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;"
+            "CREATE TABLE sales (id INTEGER, region VARCHAR(20), product VARCHAR(20), day DATE, qty INTEGER,"
+            " amount DOUBLE);"
+            "INSERT INTO sales WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < ") +
         QByteArray::number(kRows) +
         ") SELECT x, 'Region ' || (x % 8), 'Product ' || ((x * 7919) % 1000),"
         " date('2015-01-01', '+' || (x % 3650) || ' days'), x % 100, (x % 100000) / 100.0 FROM c;";
@@ -42,7 +43,8 @@ double sqliteScan(const QString& path) {
     long long rows = 0, sink = 0;
     while (sqlite3_step(st) == SQLITE_ROW) {
         sink += sqlite3_column_int64(st, 0) + sqlite3_column_bytes(st, 1) + sqlite3_column_bytes(st, 2) +
-                sqlite3_column_bytes(st, 3) + sqlite3_column_int64(st, 4) + (long long)sqlite3_column_double(st, 5);
+                sqlite3_column_bytes(st, 3) + sqlite3_column_int64(st, 4) +
+                (long long)sqlite3_column_double(st, 5);
         ++rows;
     }
     const double s = t.nsecsElapsed() / 1e9;
@@ -74,8 +76,9 @@ int main(int argc, char** argv) {
             return 1;
         }
         const double s = t.nsecsElapsed() / 1e9;
-        std::printf("readColumns (run %d):         %6.2f M rows/s  (%zu rows, %.0f MB in columns, %zu products)\n",
-                    run + 1, r.rowCount / s / 1e6, r.rowCount, r.bytes() / 1e6, r.columns[2].dict.size());
+        std::printf(
+            "readColumns (run %d):         %6.2f M rows/s  (%zu rows, %.0f MB in columns, %zu products)\n",
+            run + 1, r.rowCount / s / 1e6, r.rowCount, r.bytes() / 1e6, r.columns[2].dict.size());
     }
 
     {
@@ -86,7 +89,8 @@ int main(int argc, char** argv) {
         t.restart();
         rs.open("SELECT * FROM sales LIMIT 1000000", c, &error);
         long long rows = 0;
-        for (; !rs.eof(); rs.moveNext()) ++rows;
+        for (; !rs.eof(); rs.moveNext())
+            ++rows;
         std::printf("Recordset, row by row:       %6.2f M rows/s  (first %lld rows)\n",
                     rows / (t.nsecsElapsed() / 1e9) / 1e6, rows);
     }

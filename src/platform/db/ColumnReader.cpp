@@ -9,12 +9,12 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <cstring>
-#include <sqlite3.h>
-#include <string_view>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
+#include <sqlite3.h>
+#include <string_view>
 #include <thread>
 
 namespace bd::db {
@@ -70,7 +70,8 @@ private:
         mask_ = slots_.size() - 1;
         for (uint32_t c = 0; c < hashes_.size(); ++c) {
             size_t i = size_t(hashes_[c]) & mask_;
-            while (slots_[i] != 0) i = (i + 1) & mask_;
+            while (slots_[i] != 0)
+                i = (i + 1) & mask_;
             slots_[i] = c + 1;
         }
     }
@@ -87,8 +88,8 @@ struct Builder {
     ColumnData* col = nullptr;
     std::unique_ptr<FlatDict> dict;
     size_t rows = 0;
-    bool piped = false;     // texts encoded by the encoder thread; this side keeps only the NULL flags
-    bool kindKnown = true;  // false: expression column, kind taken from its first value
+    bool piped = false;    // texts encoded by the encoder thread; this side keeps only the NULL flags
+    bool kindKnown = true; // false: expression column, kind taken from its first value
     size_t leadingNulls = 0;
 
     void null() {
@@ -107,10 +108,16 @@ struct Builder {
         col->nulls.push_back(1);
         switch (col->kind) {
         case ColumnKind::Integer:
-        case ColumnKind::Boolean: col->ints.push_back(0); break;
+        case ColumnKind::Boolean:
+            col->ints.push_back(0);
+            break;
         case ColumnKind::Real:
-        case ColumnKind::DateTime: col->reals.push_back(0); break;
-        case ColumnKind::Text: col->codes.push_back(code(std::string_view())); break;
+        case ColumnKind::DateTime:
+            col->reals.push_back(0);
+            break;
+        case ColumnKind::Text:
+            col->codes.push_back(code(std::string_view()));
+            break;
         }
         ++rows;
     }
@@ -121,7 +128,8 @@ struct Builder {
         col->adoType = adoType;
         const size_t n = leadingNulls;
         rows = 0;
-        for (size_t i = 0; i < n; ++i) null();
+        for (size_t i = 0; i < n; ++i)
+            null();
     }
     void notNull() {
         if (!col->nulls.empty()) col->nulls.push_back(0);
@@ -165,8 +173,10 @@ class TextEncoder {
 public:
     static constexpr size_t kBatchRows = 16384;
     explicit TextEncoder(std::vector<ColumnData*> cols) : cols_(std::move(cols)) {
-        for (auto* c : cols_) dicts_.push_back(std::make_unique<FlatDict>(&c->dict));
-        for (int i = 0; i < 4; ++i) free_.push_back(newBatch());
+        for (auto* c : cols_)
+            dicts_.push_back(std::make_unique<FlatDict>(&c->dict));
+        for (int i = 0; i < 4; ++i)
+            free_.push_back(newBatch());
         thread_ = std::thread([this] { run(); });
     }
     ~TextEncoder() { finish(); }
@@ -200,7 +210,8 @@ private:
         auto b = std::make_unique<TextBatch>();
         b->bytes.resize(cols_.size());
         b->ends.resize(cols_.size());
-        for (auto& e : b->ends) e.reserve(kBatchRows);
+        for (auto& e : b->ends)
+            e.reserve(kBatchRows);
         return b;
     }
     void run() {
@@ -255,7 +266,8 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
     const int prc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
     if (prc != SQLITE_OK || !st) {
         if (error)
-            *error = prc != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("The SQL text holds no statement.");
+            *error = prc != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(h))
+                                      : QStringLiteral("The SQL text holds no statement.");
         sqlite3_finalize(st);
         return false;
     }
@@ -318,9 +330,12 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
                 continue;
             }
             if (!x.kindKnown) {
-                if (storage == SQLITE_INTEGER) x.settle(ColumnKind::Integer, ado::BigInt);
-                else if (storage == SQLITE_FLOAT) x.settle(ColumnKind::Real, ado::Double);
-                else x.settle(ColumnKind::Text, storage == SQLITE_BLOB ? ado::LongVarBinary : ado::VarChar);
+                if (storage == SQLITE_INTEGER)
+                    x.settle(ColumnKind::Integer, ado::BigInt);
+                else if (storage == SQLITE_FLOAT)
+                    x.settle(ColumnKind::Real, ado::Double);
+                else
+                    x.settle(ColumnKind::Text, storage == SQLITE_BLOB ? ado::LongVarBinary : ado::VarChar);
             }
             switch (x.col->kind) {
             case ColumnKind::Integer:
@@ -336,15 +351,21 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
                     x.integer(sqlite3_value_int64(v));
                 }
                 break;
-            case ColumnKind::Boolean: x.integer(sqlite3_value_int64(v) != 0); break;
-            case ColumnKind::Real: x.real(sqlite3_value_double(v)); break;
+            case ColumnKind::Boolean:
+                x.integer(sqlite3_value_int64(v) != 0);
+                break;
+            case ColumnKind::Real:
+                x.real(sqlite3_value_double(v));
+                break;
             case ColumnKind::DateTime: {
                 if (storage == SQLITE_TEXT) {
                     const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
                     const size_t len = size_t(sqlite3_value_bytes(v));
                     double ole;
-                    if (parseIsoDate(s, len, ole)) x.real(ole);
-                    else x.null();
+                    if (parseIsoDate(s, len, ole))
+                        x.real(ole);
+                    else
+                        x.null();
                 } else {
                     x.real(numberToOleDate(sqlite3_value_double(v)));
                 }
@@ -381,20 +402,21 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
     return true;
 }
 
-
 // ---- parallel scan of a whole table ----
 
 // "SELECT columns FROM table" and nothing more: such a scan can be split on rowid ranges.
 bool plainTableScan(const QString& sql, QString& columns, QString& table) {
     static const QRegularExpression re(
-        QStringLiteral("^\\s*SELECT\\s+(.+?)\\s+FROM\\s+(\"[^\"]+\"|\\[[^\\]]+\\]|`[^`]+`|[A-Za-z_][A-Za-z0-9_$]*)"
-                       "\\s*;?\\s*$"),
+        QStringLiteral(
+            "^\\s*SELECT\\s+(.+?)\\s+FROM\\s+(\"[^\"]+\"|\\[[^\\]]+\\]|`[^`]+`|[A-Za-z_][A-Za-z0-9_$]*)"
+            "\\s*;?\\s*$"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const auto m = re.match(sql);
     if (!m.hasMatch()) return false;
     columns = m.captured(1);
     table = m.captured(2);
-    static const QRegularExpression distinct(QStringLiteral("\\bDISTINCT\\b"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression distinct(QStringLiteral("\\bDISTINCT\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
     return !columns.contains('(') && !columns.contains('\'') && !columns.contains(distinct);
 }
 
@@ -402,7 +424,8 @@ bool plainTableScan(const QString& sql, QString& columns, QString& table) {
 sqlite3* openWorkerHandle(const detail::Session& s) {
     sqlite3* h = nullptr;
     if (s.imported) {
-        if (sqlite3_open_v2(":memory:", &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK ||
+        if (sqlite3_open_v2(":memory:", &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+                SQLITE_OK ||
             sqlite3_deserialize(h, "main", s.imported->data, s.imported->size, s.imported->size,
                                 SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
             sqlite3_close(h);
@@ -411,7 +434,8 @@ sqlite3* openWorkerHandle(const detail::Session& s) {
         return h;
     }
     const QByteArray path = QFile::encodeName(s.db.databaseName());
-    if (sqlite3_open_v2(path.constData(), &h, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path.constData(), &h, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
         sqlite3_close(h);
         return nullptr;
     }
@@ -427,7 +451,8 @@ void appendColumn(ColumnarResult& whole, std::vector<ColumnarResult>& parts, siz
         // The first part's dictionary stays as it is; index it.
         std::vector<std::string> first;
         first.swap(w.dict);
-        for (const auto& t : first) dict.code(t);
+        for (const auto& t : first)
+            dict.code(t);
     }
     size_t rows = whole.rowCount;
     for (size_t k = 1; k < parts.size(); ++k) {
@@ -435,16 +460,20 @@ void appendColumn(ColumnarResult& whole, std::vector<ColumnarResult>& parts, siz
         const size_t n = parts[k].rowCount;
         if (!p.nulls.empty() || !w.nulls.empty()) {
             if (w.nulls.empty()) w.nulls.assign(rows, 0);
-            if (p.nulls.empty()) w.nulls.resize(rows + n, 0);
-            else w.nulls.insert(w.nulls.end(), p.nulls.begin(), p.nulls.end());
+            if (p.nulls.empty())
+                w.nulls.resize(rows + n, 0);
+            else
+                w.nulls.insert(w.nulls.end(), p.nulls.begin(), p.nulls.end());
         }
         w.ints.insert(w.ints.end(), p.ints.begin(), p.ints.end());
         w.reals.insert(w.reals.end(), p.reals.begin(), p.reals.end());
         if (w.kind == ColumnKind::Text) {
             std::vector<uint32_t> map(p.dict.size());
-            for (size_t c = 0; c < p.dict.size(); ++c) map[c] = dict.code(p.dict[c]);
+            for (size_t c = 0; c < p.dict.size(); ++c)
+                map[c] = dict.code(p.dict[c]);
             w.codes.reserve(w.codes.size() + p.codes.size());
-            for (const uint32_t c : p.codes) w.codes.push_back(map[c]);
+            for (const uint32_t c : p.codes)
+                w.codes.push_back(map[c]);
         }
         p = ColumnData{};
         rows += n;
@@ -464,7 +493,8 @@ bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarRe
         sqlite3_stmt* st = nullptr;
         // Two subqueries: SQLite finds a lone min() or max() of the rowid without a scan.
         const QByteArray q =
-            ("SELECT (SELECT min(_rowid_) FROM " + table + "), (SELECT max(_rowid_) FROM " + table + ")").toUtf8();
+            ("SELECT (SELECT min(_rowid_) FROM " + table + "), (SELECT max(_rowid_) FROM " + table + ")")
+                .toUtf8();
         if (sqlite3_prepare_v2(s.handle, q.constData(), -1, &st, nullptr) != SQLITE_OK) return false;
         if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL) {
             lo = sqlite3_column_int64(st, 0);
@@ -493,7 +523,8 @@ bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarRe
             sqlite3_close(h);
         });
     }
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     for (int w = 0; w < workers; ++w) {
         if (!ok[size_t(w)] || parts[size_t(w)].columns.size() != parts[0].columns.size()) return false;
         for (size_t i = 0; i < parts[0].columns.size(); ++i)
@@ -502,20 +533,25 @@ bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarRe
                 return false; // expression columns typed differently per range: read serially
     }
     size_t total = 0;
-    for (const auto& p : parts) total += p.rowCount;
+    for (const auto& p : parts)
+        total += p.rowCount;
     out = std::move(parts[0]);
     // Each column is merged on its own thread.
     std::vector<std::thread> merges;
-    for (size_t i = 0; i < out.columns.size(); ++i) merges.emplace_back([&out, &parts, i] { appendColumn(out, parts, i); });
-    for (auto& t : merges) t.join();
+    for (size_t i = 0; i < out.columns.size(); ++i)
+        merges.emplace_back([&out, &parts, i] { appendColumn(out, parts, i); });
+    for (auto& t : merges)
+        t.join();
     out.rowCount = total;
     return true;
 }
 
 double toOleDate(const QVariant& v) {
     QDateTime dt;
-    if (v.metaType().id() == QMetaType::QDate) dt = QDateTime(v.toDate(), QTime(0, 0));
-    else dt = v.toDateTime();
+    if (v.metaType().id() == QMetaType::QDate)
+        dt = QDateTime(v.toDate(), QTime(0, 0));
+    else
+        dt = v.toDateTime();
     const QDate d = dt.date();
     const QTime t = dt.time();
     return double(QDate(1899, 12, 30).daysTo(d)) + (t.msecsSinceStartOfDay() / 86400000.0);
@@ -545,9 +581,15 @@ bool readGeneric(Connection& c, const QString& sql, ColumnarResult& out, QString
             }
             switch (x.col->kind) {
             case ColumnKind::Integer:
-            case ColumnKind::Boolean: x.integer(v.toLongLong()); break;
-            case ColumnKind::Real: x.real(v.toDouble()); break;
-            case ColumnKind::DateTime: x.real(toOleDate(v)); break;
+            case ColumnKind::Boolean:
+                x.integer(v.toLongLong());
+                break;
+            case ColumnKind::Real:
+                x.real(v.toDouble());
+                break;
+            case ColumnKind::DateTime:
+                x.real(toOleDate(v));
+                break;
             case ColumnKind::Text: {
                 const QByteArray s = v.toString().toUtf8();
                 x.text(std::string_view(s.constData(), size_t(s.size())));

@@ -8,8 +8,8 @@
 namespace bd::db {
 
 // key=value pairs in order of appearance. Keys compare case-insensitively; a repeated key keeps its
-// last value. Values may be quoted with " or ' (a doubled quote inside stands for one) or ODBC braces, so they can
-// hold ";"; line breaks count as blanks.
+// last value. Values may be quoted with " or ' (a doubled quote inside stands for one) or ODBC braces, so
+// they can hold ";"; line breaks count as blanks.
 class ConnectionString {
 public:
     ConnectionString() = default;

@@ -14,7 +14,9 @@ using namespace bd::db;
 using namespace bd::dbtest;
 
 namespace {
-QString desktopDb(const QString& name) { return bd::test::sharedDir() + "/fixtures/desktop-db/" + name; }
+QString desktopDb(const QString& name) {
+    return bd::test::sharedDir() + "/fixtures/desktop-db/" + name;
+}
 
 QVector<QVariantList> allRows(Connection& c, const QString& sql, QVector<Field>* fields = nullptr) {
     Recordset rs;
@@ -24,7 +26,8 @@ QVector<QVariantList> allRows(Connection& c, const QString& sql, QVector<Field>*
     QVector<QVariantList> out;
     for (; !rs.eof(); rs.moveNext()) {
         QVariantList r;
-        for (const auto& f : rs.fields()) r << f.value;
+        for (const auto& f : rs.fields())
+            r << f.value;
         out << r;
     }
     return out;
@@ -36,24 +39,29 @@ TEST(FileEngine, AccessMdbFixture) {
     if (!QFileInfo::exists(f)) GTEST_SKIP() << "no shared fixture " << f.toStdString();
     Connection c;
     QString error;
-    ASSERT_TRUE(c.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + f, 10, &error)) << error.toStdString();
+    ASSERT_TRUE(c.open("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + f, 10, &error))
+        << error.toStdString();
     const QStringList tables = c.tables();
     for (const char* t : {"Users", "Colors", "Dictionary", "Colors Table Two", "Colors-Table Others"})
         EXPECT_TRUE(tables.contains(t)) << t;
     QVector<Field> fields;
-    const auto rows = allRows(c, "SELECT * FROM [Users] WHERE UserBirthday >= #1/1/1976# ORDER BY UserID", &fields);
+    const auto rows =
+        allRows(c, "SELECT * FROM [Users] WHERE UserBirthday >= #1/1/1976# ORDER BY UserID", &fields);
     EXPECT_EQ(rows.size(), 7);
     QStringList names, types;
-    for (const auto& x : fields) names << x.name, types << QString::number(x.type);
-    EXPECT_EQ(names, QStringList({"UserID", "UserName", "UserSex", "UserBirthday", "UserTelephone", "UserValue",
-                                  "UserCategory"}));
+    for (const auto& x : fields)
+        names << x.name, types << QString::number(x.type);
+    EXPECT_EQ(names, QStringList({"UserID", "UserName", "UserSex", "UserBirthday", "UserTelephone",
+                                  "UserValue", "UserCategory"}));
     EXPECT_EQ(types, QStringList({"3", "200", "200", "7", "200", "3", "200"}));
     for (const auto& r : rows) {
-        EXPECT_TRUE(r[3].toDate().year() >= 1976 && r[3].toDate().year() <= 2002) << r[3].toString().toStdString();
+        EXPECT_TRUE(r[3].toDate().year() >= 1976 && r[3].toDate().year() <= 2002)
+            << r[3].toString().toStdString();
     }
     bool accented = false;
     for (const auto& r : rows)
-        for (const QChar ch : r[1].toString()) accented = accented || ch.unicode() > 127;
+        for (const QChar ch : r[1].toString())
+            accented = accented || ch.unicode() > 127;
     EXPECT_TRUE(accented);
     // Names with blanks and hyphens work in brackets.
     EXPECT_FALSE(allRows(c, "SELECT * FROM [Colors-Table Others]").isEmpty());
@@ -64,12 +72,14 @@ TEST(FileEngine, AccessAccdbFixtureTypes) {
     if (!QFileInfo::exists(f)) GTEST_SKIP() << "no shared fixture " << f.toStdString();
     Connection c;
     QString error;
-    ASSERT_TRUE(c.open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + f, 10, &error)) << error.toStdString();
+    ASSERT_TRUE(c.open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + f, 10, &error))
+        << error.toStdString();
     QVector<Field> fields;
     const auto rows = allRows(c, "SELECT * FROM Table1", &fields);
     EXPECT_EQ(rows.size(), 2);
     QStringList got;
-    for (const auto& x : fields) got << x.name + ":" + QString::number(x.type);
+    for (const auto& x : fields)
+        got << x.name + ":" + QString::number(x.type);
     // Text, Byte, Integer, Long, Double, DateTime, Currency, Boolean.
     EXPECT_EQ(got, QStringList({"A:200", "B:200", "C:17", "D:2", "E:3", "F:5", "G:7", "H:6", "I:11"}));
     EXPECT_EQ(c.columns("Table2").size(), 89);
@@ -88,7 +98,8 @@ TEST(FileEngine, DesktopDateLiteralsBecomeIsoTexts) {
         {"s = '#1/2/2003#' AND [a#1/2/2003#b] = 1", "s = '#1/2/2003#' AND [a#1/2/2003#b] = 1"},
         {"x = #not a date# OR n#", "x = #not a date# OR n#"},
     };
-    for (const auto& k : cases) EXPECT_EQ(desktopSqlToSqlite(k.in), QString(k.out)) << k.in;
+    for (const auto& k : cases)
+        EXPECT_EQ(desktopSqlToSqlite(k.in), QString(k.out)) << k.in;
 }
 
 TEST(FileEngine, ImportsAreReadOnlyAndFollowFileChanges) {
@@ -120,7 +131,8 @@ TEST(FileEngine, HeaderlessSheetsGetNumberedColumnsAndMixedColumnsStayText) {
     ASSERT_TRUE(bd::test::writeFile(csv, "1,a,2024-02-01\n2,7,2024-02-02 10:30:00\n\"3\",,\n"));
     Connection c;
     QString error;
-    ASSERT_TRUE(c.open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + csv + ";Extended Properties=\"text;HDR=NO\"",
+    ASSERT_TRUE(c.open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + csv +
+                           ";Extended Properties=\"text;HDR=NO\"",
                        10, &error))
         << error.toStdString();
     QVector<Field> f;
@@ -173,8 +185,8 @@ TEST(FileEngine, ColumnarReaderEncodesTextsAndKeepsNulls) {
     ColumnarResult r;
     QString error;
     ASSERT_TRUE(readColumns("Data Source=" + db,
-                            "SELECT k, n, d, b, n * 1.5 AS half, NULL AS blank, COUNT(*) OVER () AS c FROM t", r,
-                            &error))
+                            "SELECT k, n, d, b, n * 1.5 AS half, NULL AS blank, COUNT(*) OVER () AS c FROM t",
+                            r, &error))
         << error.toStdString();
     ASSERT_EQ(r.rowCount, 4u);
     const auto& k = r.columns[0];
@@ -202,7 +214,8 @@ TEST(FileEngine, ColumnarReaderEncodesTextsAndKeepsNulls) {
 }
 
 TEST(FileEngine, IsoDatesRoundTripThroughOleNumbers) {
-    for (const char* s : {"1899-12-30", "1900-03-01", "2000-02-29 23:59:59", "2024-01-31 00:00:01", "9999-12-31"}) {
+    for (const char* s :
+         {"1899-12-30", "1900-03-01", "2000-02-29 23:59:59", "2024-01-31 00:00:01", "9999-12-31"}) {
         double ole = 0;
         ASSERT_TRUE(parseIsoDate(s, strlen(s), ole)) << s;
         EXPECT_EQ(oleDateToIso(ole), std::string(s));
@@ -217,18 +230,20 @@ TEST(FileEngine, LargeTableScansSplitOverThreadsGiveTheSerialResult) {
     const QString db = dir.path() + "/big.db";
     sqlite3* h = nullptr;
     ASSERT_EQ(sqlite3_open(db.toUtf8().constData(), &h), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(h,
-                           "CREATE TABLE t (id INTEGER PRIMARY KEY, k TEXT, r REAL, d DATE);"
-                           "INSERT INTO t WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
-                           "2100000) SELECT x, CASE WHEN x % 700001 = 0 THEN NULL ELSE 'k' || (x * 31 % 997) END,"
-                           " x / 4.0, date('2000-01-01', '+' || (x % 5000) || ' days') FROM c;",
-                           nullptr, nullptr, nullptr),
-              SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(h,
+                     "CREATE TABLE t (id INTEGER PRIMARY KEY, k TEXT, r REAL, d DATE);"
+                     "INSERT INTO t WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < "
+                     "2100000) SELECT x, CASE WHEN x % 700001 = 0 THEN NULL ELSE 'k' || (x * 31 % 997) END,"
+                     " x / 4.0, date('2000-01-01', '+' || (x % 5000) || ' days') FROM c;",
+                     nullptr, nullptr, nullptr),
+        SQLITE_OK);
     sqlite3_close(h);
     ColumnarResult split, serial;
     QString error;
     ASSERT_TRUE(readColumns("Data Source=" + db, "SELECT * FROM t", split, &error)) << error.toStdString();
-    ASSERT_TRUE(readColumns("Data Source=" + db, "SELECT * FROM t WHERE 1 = 1", serial, &error)) << error.toStdString();
+    ASSERT_TRUE(readColumns("Data Source=" + db, "SELECT * FROM t WHERE 1 = 1", serial, &error))
+        << error.toStdString();
     ASSERT_EQ(split.rowCount, 2100000u);
     ASSERT_EQ(split.rowCount, serial.rowCount);
     for (size_t i = 0; i < 4; ++i) {
@@ -252,7 +267,8 @@ TEST(FileEngine, SchemaListsAndDistinctValues) {
     ASSERT_TRUE(writeSqlite(dir.path() + "/s.db", true));
     Connection c;
     QString error;
-    ASSERT_TRUE(c.open("Provider=SQLite;Data Source=" + dir.path() + "/s.db", 10, &error)) << error.toStdString();
+    ASSERT_TRUE(c.open("Provider=SQLite;Data Source=" + dir.path() + "/s.db", 10, &error))
+        << error.toStdString();
     EXPECT_EQ(c.tables(), QStringList({"BdData"}));
     EXPECT_EQ(c.views(), QStringList({"BigOnes"}));
     const auto cols = c.columns("BigOnes");
