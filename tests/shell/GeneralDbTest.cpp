@@ -55,23 +55,29 @@ TEST(GeneralDb, ListarTablasOnServersListsMixedCaseTablesAndViews) {
         }
         const bool my = QString(prefix) == "MYSQL";
         ASSERT_EQ(createServerTable(my ? "QMYSQL" : "QPSQL", *s, "ListMe"), QString());
-        InsCube cube;
-        cube.CubeConnectionString =
-            QStringLiteral("Provider=%1;Server=%2;Port=%3;Database=%4;User ID=%5;Password=%6")
-                .arg(my ? "MySQLProv" : "PostgreSQL")
-                .arg(s->host)
-                .arg(s->port)
-                .arg(s->db, s->user, s->password);
-        QStringList items;
-        General::ListarTablas(cube, &items);
-        EXPECT_TRUE(items.contains("TBL --> ListMe")) << items.join(", ").toStdString();
-        EXPECT_TRUE(items.contains("VIEW --> ListMeView")) << items.join(", ").toStdString();
-        EXPECT_FALSE(items.contains("TBL --> ListMeView"));
-        QString table = "TBL --> ListMe";
-        QStringList cols;
-        General::ListarColumnas(cube, &cols, table);
-        EXPECT_EQ(table, "ListMe");
-        EXPECT_EQ(cols, columnNames());
+        // The native driver and a DSN-less ODBC string.
+        const QStringList providers = {my ? "Provider=MySQLProv" : "Provider=PostgreSQL",
+                                       my ? "Driver={MariaDB Unicode}" : "Driver={PostgreSQL Unicode}"};
+        for (const QString& provider : providers) {
+            SCOPED_TRACE(provider.toStdString());
+            InsCube cube;
+            cube.CubeConnectionString =
+                QStringLiteral("%1;Server=%2;Port=%3;Database=%4;User ID=%5;Password=%6")
+                    .arg(provider)
+                    .arg(s->host)
+                    .arg(s->port)
+                    .arg(s->db, s->user, s->password);
+            QStringList items;
+            General::ListarTablas(cube, &items);
+            EXPECT_TRUE(items.contains("TBL --> ListMe")) << items.join(", ").toStdString();
+            EXPECT_TRUE(items.contains("VIEW --> ListMeView")) << items.join(", ").toStdString();
+            EXPECT_FALSE(items.contains("TBL --> ListMeView"));
+            QString table = "TBL --> ListMe";
+            QStringList cols;
+            General::ListarColumnas(cube, &cols, table);
+            EXPECT_EQ(table, "ListMe");
+            EXPECT_EQ(cols, columnNames());
+        }
     }
 }
 
