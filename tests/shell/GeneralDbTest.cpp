@@ -55,9 +55,11 @@ TEST(GeneralDb, ListarTablasOnServersListsMixedCaseTablesAndViews) {
         }
         const bool my = QString(prefix) == "MYSQL";
         ASSERT_EQ(createServerTable(my ? "QMYSQL" : "QPSQL", *s, "ListMe"), QString());
-        // The native driver and a DSN-less ODBC string.
+        // The native driver, a DSN-less ODBC string, and one naming another system's driver.
         const QStringList providers = {my ? "Provider=MySQLProv" : "Provider=PostgreSQL",
-                                       my ? "Driver={MariaDB Unicode}" : "Driver={PostgreSQL Unicode}"};
+                                       my ? "Driver={MariaDB Unicode}" : "Driver={PostgreSQL Unicode}",
+                                       my ? "Provider=MSDASQL;Driver={MySQL ODBC 8.0 Unicode Driver}"
+                                          : "Driver={PostgreSQL ODBC Driver(UNICODE)}"};
         for (const QString& provider : providers) {
             SCOPED_TRACE(provider.toStdString());
             InsCube cube;

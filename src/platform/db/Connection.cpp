@@ -14,6 +14,8 @@
 #include <QSqlRecord>
 
 #include <algorithm>
+#include <sql.h>
+#include <sqlext.h>
 #include <sqlite3.h>
 
 namespace bd::db {
@@ -249,6 +251,24 @@ QString nextConnectionName() {
     return QStringLiteral("bd-db-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
+// The ODBC drivers the driver manager knows.
+QStringList installedOdbcDrivers() {
+    QStringList out;
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return out;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLCHAR name[512], attrs[2048];
+    SQLSMALLINT nameLen = 0, attrsLen = 0;
+    SQLUSMALLINT dir = SQL_FETCH_FIRST;
+    while (
+        SQL_SUCCEEDED(SQLDriversA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen))) {
+        out << QString::fromUtf8(reinterpret_cast<const char*>(name));
+        dir = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return out;
+}
+
 sqlite3* handleOf(const QSqlDatabase& db) {
     const QVariant v = db.driver()->handle();
     if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) return nullptr;
@@ -275,7 +295,11 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         if (error) *error = why;
         return false;
     };
-    const EngineChoice c = chooseEngine(cs_, appPath);
+    EngineChoice c = chooseEngine(cs_, appPath);
+    if (c.engine == Engine::Odbc && c.odbcString.contains("Driver=", Qt::CaseInsensitive)) {
+        const QStringList drivers = installedOdbcDrivers();
+        c = chooseEngine(cs_, appPath, &drivers);
+    }
     if (c.engine == Engine::Unsupported) return fail(c.error);
     const int timeout = std::max(1, timeoutSeconds);
 

@@ -189,6 +189,25 @@ QString odbcKey(const QString& key) {
     return key;
 }
 
+// A driver named as another system installs it, replaced by the installed driver of the same family.
+QString installedDriverFor(QString name, const QStringList& installed) {
+    if (name.startsWith('{') && name.endsWith('}')) name = name.mid(1, name.size() - 2);
+    for (const QString& d : installed)
+        if (d.compare(name, Qt::CaseInsensitive) == 0) return d;
+    const QString n = name.toUpper();
+    QStringList wanted;
+    if (n.contains("MYSQL") || n.contains("MARIADB"))
+        wanted = {"MariaDB Unicode", "MariaDB", "MySQL"};
+    else if (n.contains("POSTGRES") || n.contains("PSQL"))
+        wanted = {"PostgreSQL Unicode", "PostgreSQL"};
+    else if (n.contains("SQL SERVER") || n.contains("SQL NATIVE CLIENT"))
+        wanted = {"FreeTDS"};
+    for (const QString& w : wanted)
+        for (const QString& d : installed)
+            if (d.startsWith(w, Qt::CaseInsensitive)) return d;
+    return name;
+}
+
 bool integratedSecurity(const ConnectionString& cs) {
     const QString is = cs.value("Integrated Security").trimmed().toUpper();
     const QString tc = cs.value("Trusted_Connection").trimmed().toUpper();
@@ -283,7 +302,8 @@ EngineChoice unsupported(const QString& why) {
 
 } // namespace
 
-EngineChoice chooseEngine(const QString& connectionString, const QString& appPath) {
+EngineChoice chooseEngine(const QString& connectionString, const QString& appPath,
+                          const QStringList* installedDrivers) {
     const ConnectionString cs = ConnectionString::parse(replaceAppPath(connectionString, appPath));
     if (cs.pairs().isEmpty()) return unsupported(QStringLiteral("The connection string is empty."));
 
@@ -306,6 +326,30 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
         // MSDASQL keeps the ODBC string itself in Extended Properties.
         const QString inner = cs.value("Extended Properties");
         if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
+        const ConnectionString odbc = ConnectionString::parse(odbcPairs(rest));
+        // The desktop drivers of other systems: their files are read by our own import.
+        const QString driver = odbc.value("Driver").toUpper();
+        const QString file = odbc.value(QStringList{"DBQ", "DefaultDir"});
+        if (!file.isEmpty() && driver.contains("MICROSOFT ACCESS DRIVER")) {
+            EngineChoice c = fileEngine(cs, file, true);
+            if (c.engine == Engine::Excel || c.engine == Engine::Csv) c.engine = Engine::Access;
+            return c;
+        }
+        if (!file.isEmpty() && driver.contains("MICROSOFT EXCEL DRIVER")) {
+            EngineChoice c = fileEngine(cs, file, true);
+            c.engine = Engine::Excel;
+            return c;
+        }
+        if (!file.isEmpty() && driver.contains("MICROSOFT TEXT DRIVER")) {
+            EngineChoice c = fileEngine(cs, file, true);
+            c.engine = Engine::Csv;
+            return c;
+        }
+        if (installedDrivers && odbc.has("Driver")) {
+            const QString substitute = installedDriverFor(odbc.value("Driver"), *installedDrivers);
+            for (auto& kv : rest)
+                if (kv.first.compare("Driver", Qt::CaseInsensitive) == 0) kv.second = substitute;
+        }
         EngineChoice c;
         c.engine = Engine::Odbc;
         c.odbcString = odbcPairs(rest);

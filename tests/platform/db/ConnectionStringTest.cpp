@@ -92,10 +92,35 @@ TEST(ConnectionString, EngineTable) {
         {"Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/x/Book.xlsb", Engine::Unsupported,
          "Binary workbooks (.xlsb) cannot be read on this system; save the file as .xlsx."},
         {"", Engine::Unsupported, "The connection string is empty."},
+        {"Driver={Microsoft Access Driver (*.mdb, *.accdb)};DBQ=C:\\data\\Shop.accdb", Engine::Access,
+         "C:/data/Shop.accdb"},
+        {"Provider=MSDASQL;Driver={Microsoft Excel Driver (*.xls, *.xlsx, *.xlsm, *.xlsb)};DBQ=/x/Book.xlsx",
+         Engine::Excel, "/x/Book.xlsx"},
     };
     for (const auto& k : cases) {
         const EngineChoice c = chooseEngine(QString::fromUtf8(k.cs), "/opt/bd");
         EXPECT_EQ(engineName(c.engine), engineName(k.engine)) << k.cs;
         EXPECT_EQ(describe(c), QString::fromUtf8(k.detail)) << k.cs;
+    }
+}
+
+TEST(ConnectionString, DriversOfOtherSystemsBecomeTheInstalledOnesOfTheirFamily) {
+    const QStringList installed = {"FreeTDS", "PostgreSQL ANSI", "PostgreSQL Unicode", "MariaDB Unicode"};
+    const struct {
+        const char* cs;
+        const char* odbc;
+    } cases[] = {
+        {"Driver={MySQL ODBC 8.0 Unicode Driver};Server=h;Database=d;Uid=u;Pwd=p",
+         "Driver={MariaDB Unicode};Server=h;Database=d;Uid=u;Pwd=p"},
+        {"Driver={SQL Server};Server=h;Database=d", "Driver={FreeTDS};Server=h;Database=d"},
+        {"Driver={ODBC Driver 17 for SQL Server};Server=h", "Driver={FreeTDS};Server=h"},
+        {"Driver={PostgreSQL ANSI};Server=h", "Driver={PostgreSQL ANSI};Server=h"},
+        {"Driver={PostgreSQL ODBC Driver(UNICODE)};Server=h", "Driver={PostgreSQL Unicode};Server=h"},
+        {"Driver={Acme Cube Driver};Server=h", "Driver={Acme Cube Driver};Server=h"},
+    };
+    for (const auto& k : cases) {
+        const EngineChoice c = chooseEngine(k.cs, "/opt/bd", &installed);
+        EXPECT_EQ(c.engine, Engine::Odbc) << k.cs;
+        EXPECT_EQ(c.odbcString, QString(k.odbc)) << k.cs;
     }
 }
