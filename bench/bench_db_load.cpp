@@ -82,12 +82,17 @@ int main(int argc, char** argv) {
     }
 
     {
-        // A query with a condition cannot be split: one scan, texts encoded beside it.
+        // A condition splits as well; ORDER BY keeps the query in one scan, texts encoded beside it.
         bd::db::ColumnarResult r;
         QString error;
         t.restart();
         bd::db::readColumns(cs, "SELECT * FROM sales WHERE qty >= 0", r, &error);
-        std::printf("readColumns, one scan (WHERE): %6.2f M rows/s\n", r.rowCount / (t.nsecsElapsed() / 1e9) / 1e6);
+        std::printf("readColumns, WHERE:           %6.2f M rows/s\n",
+                    r.rowCount / (t.nsecsElapsed() / 1e9) / 1e6);
+        t.restart();
+        bd::db::readColumns(cs, "SELECT * FROM sales ORDER BY _rowid_", r, &error);
+        std::printf("readColumns, one scan (ORDER): %6.2f M rows/s\n",
+                    r.rowCount / (t.nsecsElapsed() / 1e9) / 1e6);
     }
     {
         bd::db::Connection c;

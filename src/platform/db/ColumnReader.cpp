@@ -404,20 +404,33 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
 
 // ---- parallel scan of a whole table ----
 
-// "SELECT columns FROM table" and nothing more: such a scan can be split on rowid ranges.
-bool plainTableScan(const QString& sql, QString& columns, QString& table) {
+// "SELECT columns FROM table [WHERE condition]" and nothing more: such a scan can be split on rowid
+// ranges. Quoted texts are blanked before the clauses that would forbid it are looked for.
+bool splittableScan(const QString& sql, QString& columns, QString& table, QString& condition) {
     static const QRegularExpression re(
         QStringLiteral(
             "^\\s*SELECT\\s+(.+?)\\s+FROM\\s+(\"[^\"]+\"|\\[[^\\]]+\\]|`[^`]+`|[A-Za-z_][A-Za-z0-9_$]*)"
-            "\\s*;?\\s*$"),
+            "(?:\\s+WHERE\\s+(.+?))?\\s*;?\\s*$"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     const auto m = re.match(sql);
     if (!m.hasMatch()) return false;
     columns = m.captured(1);
     table = m.captured(2);
+    condition = m.captured(3);
     static const QRegularExpression distinct(QStringLiteral("\\bDISTINCT\\b"),
                                              QRegularExpression::CaseInsensitiveOption);
-    return !columns.contains('(') && !columns.contains('\'') && !columns.contains(distinct);
+    // An odd quote count means FROM or WHERE was found inside a quoted name.
+    if (columns.contains('(') || columns.contains('\'') || columns.count('"') % 2 ||
+        columns.count('[') != columns.count(']') || columns.contains(distinct))
+        return false;
+    QString bare = condition;
+    static const QRegularExpression texts(QStringLiteral("'[^']*'"));
+    bare.remove(texts);
+    if (bare.contains('\'') || bare.contains(';') || bare.count('"') % 2) return false;
+    static const QRegularExpression clauses(
+        QStringLiteral("\\b(GROUP|ORDER|LIMIT|UNION|EXCEPT|INTERSECT|HAVING|WINDOW|OFFSET|JOIN)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    return !bare.contains(clauses);
 }
 
 // A private handle on the same data, for one worker.
@@ -483,8 +496,8 @@ void appendColumn(ColumnarResult& whole, std::vector<ColumnarResult>& parts, siz
 // Splits a plain scan of a large rowid table over several handles. False (out untouched) when the
 // query or the table does not lend itself to it, or anything fails: the caller then reads serially.
 bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarResult& out) {
-    QString columns, table;
-    if (!plainTableScan(sql, columns, table)) return false;
+    QString columns, table, condition;
+    if (!splittableScan(sql, columns, table, condition)) return false;
     const unsigned hw = std::thread::hardware_concurrency();
     const int workers = int(std::min(4u, std::max(1u, hw / 2)));
     if (workers < 2) return false;
@@ -511,11 +524,10 @@ bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarRe
     const long long step = (hi - lo) / workers + 1;
     for (int w = 0; w < workers; ++w) {
         const long long a = lo + step * w, b = a + step;
-        const QByteArray q = QStringLiteral("SELECT %1 FROM %2 WHERE _rowid_ >= %3 AND _rowid_ < %4")
-                                 .arg(columns, table)
-                                 .arg(a)
-                                 .arg(b)
-                                 .toUtf8();
+        QString text = "SELECT " + columns + " FROM " + table + " WHERE ";
+        if (!condition.isEmpty()) text += '(' + condition + ") AND ";
+        text += "_rowid_ >= " + QString::number(a) + " AND _rowid_ < " + QString::number(b);
+        const QByteArray q = text.toUtf8();
         threads.emplace_back([&s, &parts, &ok, w, q] {
             sqlite3* h = openWorkerHandle(s);
             if (!h) return;
