@@ -300,3 +300,51 @@ TEST(FileEngine, SchemaListsAndDistinctValues) {
     EXPECT_FALSE(rs.open("SELECT 1", c, &error));
     EXPECT_EQ(error, "The connection is not open.");
 }
+
+TEST(FileEngine, XlsxCellFormsAndHeaders) {
+    QTemporaryDir dir;
+    const QString f = dir.path() + "/forms.xlsx";
+    const QByteArray ns = R"(xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main")";
+    const QByteArray sheet = "<worksheet " + ns + R"(><sheetData>
+<row r="1"><c r="A1" t="s"><v>0</v></c><c r="B1" t="s"><v>0</v></c><c r="D1" t="inlineStr"><is><t>When</t></is></c><c r="E1" t="s"><v>1</v></c></row>
+<row r="2"><c r="A2" t="s"><v>2</v></c><c r="B2"><f>1+1</f><v>2</v></c><c r="C2" t="b"><v>1</v></c><c r="D2" s="1"><v>0.5</v></c><c r="E2" t="e"><v>#DIV/0!</v></c></row>
+<row r="4"><c r="A4" t="str"><f>"a"&amp;"b"</f><v>ab</v></c><c r="B4"><v>2.5</v></c><c r="C4" t="b"><v>0</v></c><c r="D4" s="1"><v>1</v></c></row>
+</sheetData></worksheet>)";
+    const QByteArray sst =
+        "<sst " + ns +
+        R"(><si><t>Key</t></si><si><r><rPr><b/></rPr><t>Sum</t></r><r><t>med</t></r><rPh><t>IGNORED</t></rPh></si><si><t xml:space="preserve"> x </t></si></sst>)";
+    const QByteArray styles =
+        "<styleSheet " + ns +
+        R"(><numFmts><numFmt numFmtId="170" formatCode="[$-409]d\-mmm\-yyyy;@"/></numFmts><cellXfs><xf numFmtId="0"/><xf numFmtId="170"/></cellXfs></styleSheet>)";
+    const QByteArray workbook =
+        "<workbook " + ns +
+        R"( xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><workbookPr date1904="1"/><sheets><sheet name="Data Sheet" sheetId="7" r:id="rId3"/></sheets></workbook>)";
+    const QByteArray rels =
+        R"(<Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId3" Target="/xl/worksheets/data.xml"/></Relationships>)";
+    ASSERT_TRUE(writeZip(f, {{"xl/workbook.xml", workbook},
+                             {"xl/_rels/workbook.xml.rels", rels},
+                             {"xl/sharedStrings.xml", sst},
+                             {"xl/styles.xml", styles},
+                             {"xl/worksheets/data.xml", sheet}}));
+    Connection c;
+    QString error;
+    ASSERT_TRUE(c.open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + f, 10, &error))
+        << error.toStdString();
+    EXPECT_EQ(c.tables(), QStringList({"Data Sheet$"}));
+    QVector<Field> fields;
+    const auto rows = allRows(c, "SELECT * FROM [Data Sheet$]", &fields);
+    QStringList got;
+    for (const auto& x : fields)
+        got << x.name + ":" + QString::number(x.type);
+    // A repeated name gets a number, an empty one its position.
+    EXPECT_EQ(got, QStringList({"Key:200", "Key1:5", "F3:11", "When:7", "Summed:200"}));
+    ASSERT_EQ(rows.size(), 3); // the empty row 3 stays a row of NULLs
+    EXPECT_EQ(rows[0][0].toString(), " x ");
+    EXPECT_EQ(rows[0][1].toDouble(), 2.0);
+    EXPECT_EQ(rows[0][2].toBool(), true);
+    EXPECT_EQ(rows[0][3].toDateTime(), QDateTime(QDate(1904, 1, 1), QTime(12, 0)));
+    EXPECT_TRUE(rows[0][4].isNull()); // an error value is no value
+    EXPECT_TRUE(rows[1][0].isNull());
+    EXPECT_EQ(rows[2][0].toString(), "ab");
+    EXPECT_EQ(rows[2][3].toDate(), QDate(1904, 1, 2));
+}
