@@ -57,7 +57,7 @@ int adoTypeFromDeclared(const QString& declared) {
     if (name == "BIGINT" || name == "INT8" || name == "UNSIGNED BIG INT") return ado::BigInt;
     if (name == "CURRENCY" || name == "MONEY" || name == "SMALLMONEY") return ado::Currency;
     if (name == "DECIMAL" || name == "NUMERIC" || name == "NUMBER") return ado::Numeric;
-    if (name == "REAL" || name == "FLOAT4" || name == "SINGLE") return ado::Single;
+    if (name == "FLOAT4" || name == "SINGLE") return ado::Single; // SQLite's REAL is a double: below
     if (name == "MEMO" || name == "LONGTEXT" || name == "MEDIUMTEXT" || name == "CLOB" || name == "NTEXT" ||
         name == "LONG VARCHAR" || name == "LONGCHAR" || name == "NCLOB")
         return ado::LongVarChar;

@@ -1,4 +1,5 @@
 #include "platform/db/ConnectionString.h"
+#include "platform/db/AdoTypes.h"
 #include "platform/db/DbTestData.h"
 
 #include <gtest/gtest.h>
@@ -122,5 +123,36 @@ TEST(ConnectionString, DriversOfOtherSystemsBecomeTheInstalledOnesOfTheirFamily)
         const EngineChoice c = chooseEngine(k.cs, "/opt/bd", &installed);
         EXPECT_EQ(c.engine, Engine::Odbc) << k.cs;
         EXPECT_EQ(c.odbcString, QString(k.odbc)) << k.cs;
+    }
+}
+
+TEST(AdoTypes, DeclaredSqliteTypesAndTheirClasses) {
+    const struct {
+        const char* declared;
+        int type;
+        const char* cls;
+    } cases[] = {
+        {"INTEGER", 3, "ISNUMERIC"},
+        {"bigint", 20, "ISNUMERIC"},
+        {"DECIMAL(10,2)", 131, "ISNUMERIC"},
+        {"REAL", 5, "ISNUMERIC"},
+        {"DOUBLE PRECISION", 5, "ISNUMERIC"},
+        {"CURRENCY", 6, "ISNUMERIC"},
+        {"DATE", 7, "ISDATE"},
+        {"DATETIME", 135, "ISDATE"},
+        {"TIMESTAMP", 135, "ISDATE"},
+        {"TEXT", 200, "ISTEXT"},
+        {"NVARCHAR(40)", 200, "ISTEXT"},
+        {"CHAR(2)", 129, "ISTEXT"},
+        {"MEMO", 201, "ISMEMO"},
+        {"CLOB", 201, "ISMEMO"},
+        {"LONGTEXT", 201, "ISMEMO"},
+        {"BOOLEAN", 11, "ISTEXT"},
+        {"BLOB", 205, "ISTEXT"},
+        {"", 0, "ISTEXT"},
+    };
+    for (const auto& k : cases) {
+        EXPECT_EQ(adoTypeFromDeclared(k.declared), k.type) << k.declared;
+        EXPECT_EQ(bd::dbtest::typeClass(adoTypeFromDeclared(k.declared)), QString(k.cls)) << k.declared;
     }
 }
