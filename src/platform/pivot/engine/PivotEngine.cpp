@@ -674,6 +674,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
             dense = false;
     }
     std::vector<Partial> parts(ranged ? 1 : T);
+    const int KT = keySpace > 65536 ? hw : 1; // key ranges for the passes over the key space
+    std::vector<std::vector<uint64_t>> found(static_cast<size_t>(std::max(KT, hw)));
     if (ranged) {
         const int RT = N > 65536 ? hw : 1;
         const size_t per = (keySpace + RT - 1) / RT, rchunk = (N + RT - 1) / RT;
@@ -723,6 +725,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
                 const uint32_t row = rowIdx[i];
                 accumulate(P.cells.data() + size_t(rowKey[row]) * W, row);
             }
+            for (size_t k = lo; k < hi; ++k) // the slice is still in cache: note its cells now
+                if (P.cells[k * W] > 0) found[size_t(r)].push_back(k);
         });
         T = 1;
     } else {
@@ -764,15 +768,15 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     std::vector<uint32_t> keyIndex; // key -> finest (dense index)
     std::vector<std::vector<std::pair<int, uint32_t>>> finestParts; // huge key spaces: (partial, slot)
     const bool indexed = dense || keySpace <= (uint64_t(1) << 25);
-    const int KT = keySpace > 65536 ? hw : 1;
     const size_t perKey = (keySpace + KT - 1) / KT;
     auto keyRange = [&](int t) {
         const size_t lo = std::min<size_t>(keySpace, size_t(t) * perKey);
         return std::pair<size_t, size_t>(lo, std::min<size_t>(keySpace, lo + perKey));
     };
     if (indexed) {
-        std::vector<std::vector<uint64_t>> found(static_cast<size_t>(KT));
-        if (dense) {
+        if (ranged) {
+            // noted while scanning
+        } else if (dense) {
             parallelFor(KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 for (size_t k = lo; k < hi; ++k)
@@ -825,6 +829,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     {
         // Keys are in key order (row fields outermost), so a row tuple's finest cells are adjacent.
         KeyMap colMap(64);
+        std::vector<uint32_t> colIdx(colSpace <= (uint64_t(1) << 20) ? size_t(colSpace) : 0, ~0u);
         uint64_t lastRow = ~uint64_t(0);
         KeyMap rowMap(indexed ? 16 : 1024);
         for (size_t f = 0; f < F; ++f) {
@@ -837,8 +842,14 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
                 finestRow[f] = rowMap.get(rk, uint32_t(rowKeys.size()), ins);
                 if (ins) rowKeys.push_back(rk);
             }
-            finestCol[f] = colMap.get(ck, uint32_t(colKeys.size()), ins);
-            if (ins) colKeys.push_back(ck);
+            if (!colIdx.empty()) {
+                uint32_t& ci = colIdx[size_t(ck)];
+                if (ci == ~0u) ci = uint32_t(colKeys.size()), colKeys.push_back(ck);
+                finestCol[f] = ci;
+            } else {
+                finestCol[f] = colMap.get(ck, uint32_t(colKeys.size()), ins);
+                if (ins) colKeys.push_back(ck);
+            }
         }
     }
     AxisTree rt = buildTree(rowKeys, rowCards), ct = buildTree(colKeys, colCards);
