@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPrinter>
@@ -495,4 +496,31 @@ TEST(PivotNumberFormat, MasksFollowTheLocale) {
     EXPECT_EQ(maskDecimals("0,00", es), 2);
     EXPECT_EQ(maskDecimals("", en), 2);
     EXPECT_EQ(maskDecimals("0", en), 0);
+}
+
+TEST(PivotTable, LargeResultScrollsToItsLastRow) {
+    ColumnarResult r;
+    ColumnData id, v;
+    id.name = "id", id.kind = ColumnKind::Integer;
+    v.name = "v", v.kind = ColumnKind::Real;
+    const int n = 200000;
+    for (int i = 0; i < n; ++i) {
+        id.ints.push_back(i);
+        v.reals.push_back(i * 0.5);
+    }
+    r.columns = {id, v};
+    r.rowCount = n;
+    PivotTable t;
+    t.resize(600, 400);
+    t.setData(std::move(r));
+    t.addField("id", "id", RowArea);
+    t.addField("v", "v", DataArea);
+    t.show();
+    ASSERT_EQ(t.resultRows(), n + 1);
+    t.verticalScrollBar()->setValue(t.verticalScrollBar()->maximum());
+    const QImage img = t.grab().toImage();
+    EXPECT_FALSE(img.isNull());
+    // the grand total row is on screen
+    EXPECT_GE(find(t, [&](const PivotElement& e) { return e.kind == PivotElement::Cell && e.row == n; }).x(), 0);
+    EXPECT_EQ(t.rowHeaderText(n - 1, 0), "199999");
 }
