@@ -146,8 +146,11 @@ PivotFieldList PivotTable::dataFields() const { return listOf(area(DataArea)); }
 PivotFieldList PivotTable::pageFields() const { return listOf(area(PageArea)); }
 
 PivotField* PivotTable::addField(const QString& name, const QString& caption, int orientation) {
-    if (PivotField* f = fields().item(name)) return f;
     if (orientation < Hidden || orientation > PageArea) orientation = PageArea;
+    // a column may be a dimension and a data field at once, but each only once
+    for (const auto& f : fields_)
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0 && (f->orientation_ == DataArea) == (orientation == DataArea))
+            return f.get();
     fields_.push_back(std::unique_ptr<PivotField>(new PivotField(this, name, caption, Hidden)));
     PivotField* f = fields_.back().get();
     f->setOrientation(orientation);
@@ -156,16 +159,20 @@ PivotField* PivotTable::addField(const QString& name, const QString& caption, in
 }
 
 bool PivotTable::removeField(const QString& name) {
-    for (auto it = fields_.begin(); it != fields_.end(); ++it)
-        if ((*it)->name().compare(name, Qt::CaseInsensitive) == 0) {
-            const int o = (*it)->orientation_;
-            if (pressField_ == it->get()) pressField_ = nullptr, dragging_ = false;
-            fields_.erase(it);
-            renumber(o);
-            markDirty();
-            return true;
+    bool removed = false;
+    for (auto it = fields_.begin(); it != fields_.end();) {
+        if ((*it)->name().compare(name, Qt::CaseInsensitive) != 0) {
+            ++it;
+            continue;
         }
-    return false;
+        const int o = (*it)->orientation_;
+        if (pressField_ == it->get()) pressField_ = nullptr, dragging_ = false;
+        it = fields_.erase(it);
+        renumber(o);
+        removed = true;
+    }
+    if (removed) markDirty();
+    return removed;
 }
 
 void PivotTable::removeAllFields() {

@@ -111,6 +111,13 @@ TEST(PivotTable, FieldCollectionsAreZeroBasedAndVisitEachFieldOnce) {
     EXPECT_EQ(t.dataFields().item(0)->name(), "qty");
     t.dataFields().item("qty")->setPosition(99);
     EXPECT_EQ(t.dataFields().item(1)->name(), "qty");
+    // a column can be a dimension and a data field at once; the same kind again is the same field
+    PivotField* qtyDim = t.addField("qty", "qty", 4);
+    EXPECT_NE(qtyDim, t.dataFields().item("qty"));
+    EXPECT_EQ(t.addField("QTY", "qty", 3), t.dataFields().item("qty"));
+    EXPECT_EQ(t.pageFields().count(), 2);
+    EXPECT_TRUE(t.removeField("qty"));
+    EXPECT_EQ(t.dataFields().count(), 1);
     EXPECT_TRUE(t.removeField("Product"));
     EXPECT_FALSE(t.removeField("Product"));
     EXPECT_EQ(t.pageFields().count(), 0);
