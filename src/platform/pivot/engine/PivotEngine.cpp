@@ -666,7 +666,12 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     int T = int(std::clamp<size_t>(N / 65536, 1, size_t(hw)));
     bool dense = keySpace <= denseLimit_;
     bool ranged = false;
-    if (dense && (keySpace * partBytes * T > (size_t(96) << 20) || keySpace > std::max<size_t>(4096, 2 * (N / size_t(T))))) {
+    // per-thread copies: fewer threads rather than copies beyond the budget, but at least half of them
+    const size_t budget = size_t(80) << 20;
+    int fit = T;
+    while (fit > 1 && keySpace * partBytes * fit > budget) --fit;
+    if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T) T = fit;
+    if (dense && (keySpace * partBytes * T > budget || keySpace > std::max<size_t>(4096, 2 * (N / size_t(T))))) {
         // per-thread copies would be large or mostly empty
         if (keySpace * partBytes <= (size_t(256) << 20) && keySpace < (uint64_t(1) << 32) && N < (uint64_t(1) << 32))
             ranged = true;
