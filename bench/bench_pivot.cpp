@@ -18,6 +18,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QProcess>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -89,9 +90,9 @@ bool makeTable(const std::string& path, size_t n) {
     return std::rename(tmp.c_str(), path.c_str()) == 0;
 }
 
-engine::PivotSpec spec(std::vector<int> rows, std::vector<int> cols) {
+engine::PivotDefinition def(std::vector<int> rows, std::vector<int> cols) {
     // columns: 0 region, 1 product, 2 year, 3 month, 4 amount, 5 qty
-    engine::PivotSpec s;
+    engine::PivotDefinition s;
     for (int r : rows) s.rows.push_back({r});
     for (int c : cols) s.columns.push_back({c});
     s.data = {{4, engine::Agg::Sum, nullptr},
@@ -134,7 +135,7 @@ void benchOne(size_t n, int runs, const std::string& dir) {
 
     engine::Engine e;
     e.setData(data);
-    const auto narrow = spec({0}, {2}), wide = spec({0, 1}, {2}), moved = spec({0, 2}, {});
+    const auto narrow = def({0}, {2}), wide = def({0, 1}, {2}), moved = def({0, 2}, {});
     auto a = Clock::now();
     auto first = e.compute(narrow);
     const double firstMs = ms(a, Clock::now());
@@ -194,7 +195,13 @@ int main(int argc, char** argv) {
     if (sizes.empty()) sizes = {1000000, 10000000};
     const int runs = std::max(1, qEnvironmentVariableIntValue("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5);
     const std::string dir = qEnvironmentVariableIsEmpty("BENCH_DIR") ? "/tmp" : qgetenv("BENCH_DIR").toStdString();
+    if (sizes.size() > 1) {
+        // one process per size, so that each peak memory figure is its own
+        for (size_t n : sizes) QProcess::execute(QCoreApplication::applicationFilePath(), {QString::number(n)});
+        return 0;
+    }
     std::printf("bench_pivot: %d runs each, medians\n", runs);
+    std::fflush(stdout);
     for (size_t n : sizes) benchOne(n, runs, dir);
     return 0;
 }

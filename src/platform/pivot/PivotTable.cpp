@@ -261,9 +261,9 @@ bool PivotTable::compute() {
     lastError_.clear();
     QStringList problems;
     if (data_ && engine_) {
-        engine::PivotSpec spec;
-        spec.subtotals = subtotals_;
-        spec.grandTotals = grandTotals_;
+        engine::PivotDefinition def;
+        def.subtotals = subtotals_;
+        def.grandTotals = grandTotals_;
         const auto rows = area(RowArea), cols = area(ColumnArea), pages = area(PageArea), data = area(DataArea);
         auto axis = [&](const std::vector<PivotField*>& fs, std::vector<engine::AxisField>& out) {
             for (PivotField* f : fs) {
@@ -277,8 +277,8 @@ bool PivotTable::compute() {
                 out.push_back(a);
             }
         };
-        axis(rows, spec.rows);
-        axis(cols, spec.columns);
+        axis(rows, def.rows);
+        axis(cols, def.columns);
         for (PivotField* f : pages) {
             const int c = columnOf(f->name());
             if (c < 0) {
@@ -287,7 +287,7 @@ bool PivotTable::compute() {
             }
             engine::PageField p{c, {}};
             for (const QString& h : f->hidden_) p.hidden.insert(h.toStdString());
-            spec.pages.push_back(std::move(p));
+            def.pages.push_back(std::move(p));
         }
         // An unusable data field stays in place and shows empty cells ("1/0" is never a value).
         static const auto alwaysEmpty = engine::Formula::parse("1/0", [](const std::string&) { return -1; }, nullptr);
@@ -319,10 +319,10 @@ bool PivotTable::compute() {
                     df.formula = alwaysEmpty;
                 }
             }
-            spec.data.push_back(std::move(df));
+            def.data.push_back(std::move(df));
         }
         std::string err;
-        result_ = engine_->compute(spec, &err);
+        result_ = engine_->compute(def, &err);
         if (!result_) problems << QString::fromStdString(err);
     }
     if (currentRow_ >= resultRows() || currentColumn_ >= resultColumns()) currentRow_ = currentColumn_ = -1;

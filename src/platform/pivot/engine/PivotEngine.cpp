@@ -353,12 +353,12 @@ double PivotResult::records(uint32_t rn, uint32_t cn) const {
 }
 
 std::optional<double> PivotResult::nodeValue(uint32_t rn, uint32_t cn, int d, int guard) const {
-    if (d < 0 || d >= int(spec.data.size()) || guard > 32) return std::nullopt;
+    if (d < 0 || d >= int(def.data.size()) || guard > 32) return std::nullopt;
     const int64_t s = slotOf(rn, cn);
     if (s < 0) return std::nullopt;
     const double recs = cells[size_t(s) * stride];
     if (recs <= 0) return std::nullopt;
-    const DataField& df = spec.data[d];
+    const DataField& df = def.data[d];
     if (df.formula)
         return df.formula->eval([&](int ref) { return nodeValue(rn, cn, ref, guard + 1); });
     if (df.column < 0) {
@@ -442,7 +442,7 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
 
 } // namespace
 
-std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::string* error) {
+std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, std::string* error) {
     auto fail = [&](const std::string& m) {
         if (error) *error = m;
         return std::shared_ptr<const PivotResult>();
@@ -455,21 +455,21 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     std::shared_ptr<PivotResult> res(new PivotResult, [pool](PivotResult* r) {
         if (auto p = pool.lock(); p && r->cells.capacity() > (1u << 16)) {
             std::lock_guard<std::mutex> lock(p->m);
-            if (p->cells.size() < 2) p->cells.push_back(std::move(r->cells));
+            if (p->cells.empty()) p->cells.push_back(std::move(r->cells));
         }
         delete r;
     });
-    res->spec = spec;
+    res->def = def;
 
     // Dimensions
     std::vector<std::shared_ptr<const Dimension>> groupDims;
-    for (const auto& f : spec.rows) {
+    for (const auto& f : def.rows) {
         auto d = dimension(f.column);
         if (!d) return fail("The pivot names a row field that is not in the query.");
         res->rowDims.push_back(d);
         groupDims.push_back(d);
     }
-    for (const auto& f : spec.columns) {
+    for (const auto& f : def.columns) {
         auto d = dimension(f.column);
         if (!d) return fail("The pivot names a column field that is not in the query.");
         res->colDims.push_back(d);
@@ -480,7 +480,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
         std::vector<uint8_t> keep;
     };
     std::vector<PageFilter> filters;
-    for (const auto& p : spec.pages) {
+    for (const auto& p : def.pages) {
         auto d = dimension(p.column);
         if (!d) return fail("The pivot names a page field that is not in the query.");
         if (p.hidden.empty()) continue;
@@ -490,13 +490,13 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
         filters.push_back(std::move(pf));
     }
     // Measures: one accumulator per distinct column used by a plain data field.
-    res->measureOf.assign(spec.data.size(), -1);
+    res->measureOf.assign(def.data.size(), -1);
     std::vector<int> measureCols;
-    for (size_t i = 0; i < spec.data.size(); ++i) {
-        const DataField& df = spec.data[i];
+    for (size_t i = 0; i < def.data.size(); ++i) {
+        const DataField& df = def.data[i];
         if (df.formula) {
             for (int r : df.formula->references())
-                if (r < 0 || r >= int(spec.data.size())) return fail("A calculated field names an unknown field.");
+                if (r < 0 || r >= int(def.data.size())) return fail("A calculated field names an unknown field.");
             continue;
         }
         if (df.column < 0) continue;
@@ -508,11 +508,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
         }
         res->measureOf[i] = int(it - measureCols.begin());
     }
-    for (const auto& f : spec.rows)
-        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(spec.data.size())))
+    for (const auto& f : def.rows)
+        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(def.data.size())))
             return fail("A field is sorted by a data field that does not exist.");
-    for (const auto& f : spec.columns)
-        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(spec.data.size())))
+    for (const auto& f : def.columns)
+        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(def.data.size())))
             return fail("A field is sorted by a data field that does not exist.");
     const size_t M = measureCols.size();
 
@@ -543,9 +543,9 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     for (size_t m = 0; m < M; ++m) {
         const ColumnData& c = D.columns[measureCols[m]];
         bool sum = false, var = false, mn = false, mx = false;
-        for (size_t i = 0; i < spec.data.size(); ++i) {
+        for (size_t i = 0; i < def.data.size(); ++i) {
             if (res->measureOf[i] != int(m)) continue;
-            const Agg a = spec.data[i].agg;
+            const Agg a = def.data[i].agg;
             sum |= a == Agg::Sum || a == Agg::Avg;
             var |= a == Agg::StDev || a == Agg::StDevP || a == Agg::Var || a == Agg::VarP;
             mn |= a == Agg::Min;
@@ -820,7 +820,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     }
 
     // The tuples of each axis and their node trees.
-    const size_t K = spec.rows.size(), C = spec.columns.size();
+    const size_t K = def.rows.size(), C = def.columns.size();
     uint64_t colSpace = 1;
     std::vector<uint32_t> rowCards, colCards;
     for (size_t i = 0; i < K; ++i) rowCards.push_back(std::max(1u, groupDims[i]->cardinality()));
@@ -1002,7 +1002,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
             for (auto& p2 : parts2) out.insert(out.end(), p2.begin(), p2.end());
         }
 
-    if (res->recordCount == 0 || spec.data.empty()) return res; // nothing to show: no lines at all
+    if (res->recordCount == 0 || def.data.empty()) return res; // nothing to show: no lines at all
 
     // Lay out the lines: children sorted by label or by a data field, subtotals after each group.
     auto layout = [&](const std::vector<PivotResult::Node>& nodes, const std::vector<AxisField>& fields,
@@ -1053,16 +1053,16 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
             if (lvl == L) {
                 push(n, L, false);
             } else if (done) {
-                if (spec.subtotals) push(n, lvl, true);
+                if (def.subtotals) push(n, lvl, true);
             } else {
                 stack.push_back({n, true});
                 for (auto it = kids[n].rbegin(); it != kids[n].rend(); ++it) stack.push_back({*it, false});
             }
         }
-        if (spec.grandTotals) push(0, 0, true);
+        if (def.grandTotals) push(0, 0, true);
     };
-    layout(res->rowNodes, spec.rows, res->rowDims, true, res->rowLines, 0);
-    layout(res->colNodes, spec.columns, res->colDims, false, res->colLines, int(spec.data.size()));
+    layout(res->rowNodes, def.rows, res->rowDims, true, res->rowLines, 0);
+    layout(res->colNodes, def.columns, res->colDims, false, res->colLines, int(def.data.size()));
     return res;
 }
 

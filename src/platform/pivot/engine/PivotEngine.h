@@ -78,7 +78,7 @@ struct DataField {
     std::shared_ptr<const Formula> formula; // set: a calculated field over other data fields
 };
 
-struct PivotSpec {
+struct PivotDefinition {
     std::vector<AxisField> rows, columns;
     std::vector<PageField> pages;
     std::vector<DataField> data;
@@ -102,8 +102,8 @@ public:
     void setDenseLimit(uint64_t cells) { denseLimit_ = cells; }
 
     std::shared_ptr<const Dimension> dimension(int column);
-    // Computes the pivot. A spec naming a column that does not exist yields an error, never a crash.
-    std::shared_ptr<const PivotResult> compute(const PivotSpec& spec, std::string* error = nullptr);
+    // Computes the pivot. A def naming a column that does not exist yields an error, never a crash.
+    std::shared_ptr<const PivotResult> compute(const PivotDefinition& def, std::string* error = nullptr);
 
 private:
     std::shared_ptr<const db::ColumnarResult> data_;
@@ -152,7 +152,7 @@ public:
     std::vector<Line> rowLines, colLines;
     std::vector<Node> rowNodes, colNodes;
     std::vector<std::shared_ptr<const Dimension>> rowDims, colDims;
-    PivotSpec spec;
+    PivotDefinition def;
     size_t recordCount = 0; // records that passed the page selections
 
     // Aggregated cells: (rowNode, colNode) -> slot; per slot `stride` doubles: the record count, then
