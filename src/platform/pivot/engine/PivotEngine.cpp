@@ -197,10 +197,26 @@ void Dimension::code(const ColumnData& c, size_t begin, size_t n, uint32_t* out)
 // ---------------------------------------------------------------------------------------------------
 // Engine
 
+namespace {
+// Leaves new elements uninitialised: big buffers are allocated by the calling thread (one arena, handed
+// back to the system when freed) and zeroed by the worker that uses them.
+template <class T> struct NoInitAlloc : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = NoInitAlloc<U>;
+    };
+    NoInitAlloc() = default;
+    template <class U> NoInitAlloc(const NoInitAlloc<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... A> void construct(U* p, A&&... a) { ::new (static_cast<void*>(p)) U(std::forward<A>(a)...); }
+};
+using Buffer = std::vector<double, NoInitAlloc<double>>;
+} // namespace
+
 struct Engine::Scratch {
     std::mutex m;
     std::vector<uint32_t> rowKey, rowIdx;
-    std::vector<double> partial;
+    Buffer partial;
+    std::vector<Buffer> partials;           // per-thread dense partials, kept for the next pivot
     std::vector<std::vector<double>> cells; // freed result cells, for the next result
 };
 
@@ -405,7 +421,7 @@ std::string PivotResult::columnLabel(int col, int level) const {
 namespace {
 
 struct Partial {
-    std::vector<double> cells; // W doubles per cell
+    Buffer cells; // W doubles per cell
     KeyMap map{16};
     std::vector<uint64_t> keyOf; // sparse: slot -> key
 };
@@ -667,7 +683,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     bool dense = keySpace <= denseLimit_;
     bool ranged = false;
     // per-thread copies: fewer threads rather than copies beyond the budget, but at least half of them
-    const size_t budget = size_t(80) << 20;
+    const size_t budget = size_t(96) << 20;
     int fit = T;
     while (fit > 1 && keySpace * partBytes * fit > budget) --fit;
     if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T) T = fit;
@@ -736,10 +752,17 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         T = 1;
     } else {
         const size_t chunk = (N + T - 1) / std::max(T, 1);
+        if (dense) {
+            if (scratch_->partials.size() < parts.size()) scratch_->partials.resize(parts.size());
+            for (size_t p = 0; p < parts.size(); ++p) {
+                parts[p].cells = std::move(scratch_->partials[p]);
+                parts[p].cells.resize(keySpace * W);
+            }
+        }
         parallelFor(T, [&](int t) {
             Partial& P = parts[t];
             const size_t begin = std::min(N, size_t(t) * chunk), end = std::min(N, begin + chunk);
-            if (dense) P.cells.assign(keySpace * W, 0.0);
+            if (dense) std::fill(P.cells.begin(), P.cells.end(), 0.0);
             else {
                 P.map.reset(std::min<size_t>(end - begin, keySpace) / 2 + 16);
                 P.cells.reserve(std::min<size_t>(end - begin, keySpace) * W / 2 + W);
@@ -942,6 +965,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         }
     }
     if (ranged) scratch_->partial = std::move(parts[0].cells);
+    else if (dense)
+        for (size_t p = 0; p < parts.size(); ++p) scratch_->partials[p] = std::move(parts[p].cells);
     parts.clear();
     parts.shrink_to_fit();
     finestParts.clear();
