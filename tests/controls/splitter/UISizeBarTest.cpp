@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QImage>
+#include <QPainter>
 #include <QPalette>
 #include <QPointer>
 #include <QSignalSpy>
@@ -294,10 +295,16 @@ TEST_F(SizeBar, BordersFollowStyleAndSides) {
         {"flat", Flat, true, true, face, face, face, face},
         {"raised-no-top-bottom", Raised, false, false, light3d, hilite, shadow, dark},
     };
+    // One sheet of every style, eight times enlarged, to look at.
+    QImage sheet(int(std::size(cases)) * 96, 320, QImage::Format_RGB32);
+    sheet.fill(Qt::white);
+    QPainter sheetPainter(&sheet);
+    int column = 0;
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.file);
         setAll({{"BorderStyle", tc.style}, {"Edge_Top", tc.top}, {"Edge_Bottom", tc.bottom}});
         const QImage img = grabbed(w(), QStringLiteral("glimford-%1").arg(tc.file));
+        sheetPainter.drawImage(QRect(column++ * 96, 0, 80, 320), img);
         ASSERT_EQ(img.size(), QSize(10, 40));
         // Left and right sides at mid height.
         EXPECT_EQ(img.pixelColor(0, 20), tc.outerTL);
@@ -311,6 +318,8 @@ TEST_F(SizeBar, BordersFollowStyleAndSides) {
         EXPECT_EQ(img.pixelColor(5, 38), tc.bottom ? tc.innerBR : face);
         EXPECT_EQ(img.pixelColor(5, 39), tc.bottom ? tc.outerBR : face);
     }
+    sheetPainter.end();
+    sheet.save(QCoreApplication::applicationDirPath() + "/glimford-borders.png");
 }
 
 TEST_F(SizeBar, BorderDuringADragOnlyWhenAsked) {
