@@ -328,3 +328,30 @@ TEST(PageView, EveryKindRendersOffscreen) {
         img.save(Shot(QString("bd-chart-%1.png").arg(id)));
     }
 }
+
+TEST(ChartPage, ShowLabelsOffHidesCategoryLabelsAndPieLabels) {
+    ChartModel m;
+    m.categories = {"a", "b"};
+    m.series = {{"", {1, 2}, {false, false}, true}};
+    m.xAxisName = "X";
+    for (bool show : {true, false}) {
+        m.showLabels = show;
+        std::unique_ptr<QChart> col(BuildChart("Column2D", m));
+        EXPECT_EQ(col->axes(Qt::Horizontal).at(0)->labelsVisible(), show);
+        std::unique_ptr<QChart> pie(BuildChart("Pie3D", m));
+        auto* s = qobject_cast<QPieSeries*>(pie->series().at(0));
+        EXPECT_EQ(s->slices().at(0)->isLabelVisible(), show);
+        EXPECT_EQ(pie->legend()->isVisible(), !show); // names stay readable in the legend
+    }
+}
+
+TEST(PageView, PlainPageIsShownAsTextWithItsTitle) {
+    ChartFolder f;
+    bd::test::writeFile(f.home.path("wait.html"), "<html><head><title>Please &amp; wait</title></head>"
+                                                  "<body><p>Loading data...</p></body></html>\r\n");
+    PageView view;
+    ASSERT_TRUE(view.navigate(f.home.path("wait.html")));
+    EXPECT_FALSE(view.isChart());
+    EXPECT_EQ(view.title(), "Please & wait");
+    EXPECT_TRUE(view.plainText().contains("Loading data..."));
+}
