@@ -156,7 +156,8 @@ void Band::removeTool(Tool* tool) {
     if (!tool || !tools_.removeOne(tool)) return;
     if (menu_) menu_->removeAction(tool->action());
     bar_->removeAction(tool->action());
-    delete tool;
+    // Later: the band is often rebuilt from inside the tool's own click or change handler.
+    tool->deleteLater();
 }
 
 void Band::clear() {
@@ -229,7 +230,8 @@ QAction* Toolbar::actionAfter(const Band* band) const {
 }
 
 bool Toolbar::reachable(const Tool* tool) const {
-    return tool && tool->band()->toolbar() == this && isEnabled() && tool->enabled() && tool->visible();
+    return tool && tool->band()->toolbar() == this && tool->band()->tools().contains(const_cast<Tool*>(tool)) &&
+           isEnabled() && tool->enabled() && tool->visible();
 }
 
 bool Toolbar::clickTool(Tool* tool) {

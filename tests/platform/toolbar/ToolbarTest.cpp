@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QPointer>
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
@@ -155,4 +157,25 @@ TEST(Toolbar, ChartBandGrab) {
     cb.bar.show();
     const QString out = QDir::temp().filePath("bd-toolbar-chartband.png");
     EXPECT_TRUE(cb.bar.grab().save(out));
+}
+
+TEST(Toolbar, BandRebuiltFromInsideItsOwnHandlers) {
+    ChartBar cb;
+    auto rebuild = [&] {
+        cb.bar.clearTools();
+        cb.band->addTool(2, "Cost", "Cost")->setIdentifier("Cost");
+        cb.band->addSeparator();
+        cb.band->addCombo("cmbChartType")->setList({"None", "Column 3D"});
+    };
+    QObject::connect(&cb.bar, &Toolbar::comboChange, &cb.bar, rebuild);
+    QObject::connect(&cb.bar, &Toolbar::toolClick, &cb.bar, rebuild);
+    QPointer<QComboBox> oldCombo = cb.bar.tool("cmbChartType")->comboBox();
+    Tool* oldTool = cb.bar.tool(1);
+    ASSERT_TRUE(cb.bar.chooseInCombo(cb.bar.tool("cmbChartType"), "None"));
+    EXPECT_EQ(Shape(cb.band), QStringList({"Cost", "|", "cmbChartType"}));
+    EXPECT_FALSE(cb.bar.clickTool(oldTool)); // a removed tool is no longer clickable
+    ASSERT_TRUE(cb.bar.clickTool(cb.bar.tool(2)));
+    EXPECT_EQ(Shape(cb.band), QStringList({"Cost", "|", "cmbChartType"}));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(oldCombo.isNull());
 }
