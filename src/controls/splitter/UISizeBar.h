@@ -82,11 +82,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:
-    struct Busy {
-        explicit Busy(UISizeBar* b) : bar(b) { ++bar->busy_; }
-        ~Busy() { --bar->busy_; }
-        UISizeBar* bar;
-    };
     void raise(int32_t eventId);
     void changed(int32_t dispId);
     void applyPointer();
@@ -106,7 +101,8 @@ private:
     int32_t startX_ = 0, startY_ = 0;
     uint32_t surface_ = kBackColor; // the colour the bar is painted in now
     int32_t left_ = 0, top_ = 0, width_ = 105, height_ = 2000;
-    int busy_ = 0;
+    int busy_ = 0; // inside one of its own events or its glide
+
     bool detached_ = false;
 };
 

@@ -337,3 +337,37 @@ TEST_F(SizeBar, BorderDuringADragOnlyWhenAsked) {
         EXPECT_EQ(grabbed(w(), "glimford-after-drag").pixelColor(0, 20), light3d);
     }
 }
+
+TEST_F(SizeBar, ControlsPlacedOnTheBarGetTheNormalPointer) {
+    auto* child = new QWidget(w());
+    child->setCursor(Qt::CrossCursor);
+    w()->grab();
+    EXPECT_EQ(child->cursor().shape(), Qt::ArrowCursor);
+}
+
+// The viewer's use: two horizontal bars whose limits its layout sets, moved by the user.
+TEST_F(SizeBar, TwoHorizontalBarsOfAWindowKeepTheirOwnLimits) {
+    const int height = 9000; // twips of the window
+    std::unique_ptr<Control> splitFil(CreateControl("Glimford.UISizeBar", &form));
+    ASSERT_TRUE(splitFil);
+    Control* split = bar;
+    for (Control* c : {split, splitFil.get()}) ASSERT_TRUE(c->load({{"Orientation", Horizontal}}));
+    setAll({{"Width", 12000}, {"Height", 105}, {"Top", 6000}, {"MinTop", height / 3 + 100}, {"MaxTop", height - 1050}});
+    ASSERT_TRUE(splitFil->set("Width", 12000) && splitFil->set("Height", 105) && splitFil->set("Top", 2000));
+    ASSERT_TRUE(splitFil->set("MinTop", 1050) && splitFil->set("MaxTop", height / 3));
+    int completes = 0;
+    QObject::connect(splitFil.get(), &Control::controlEvent, [&](const QString& n, const QVariantList&) { completes += n == "MoveComplete"; });
+
+    drag(QPoint(300, 3), {{0, 100}, {0, 400}}); // Split, far down
+    EXPECT_EQ(split->get("Top").toInt(), 7950);
+    const QPoint press(300, 3);
+    const QPoint start = splitFil->widget()->pos() + press;
+    QTest::mousePress(splitFil->widget(), Qt::LeftButton, {}, press);
+    QTest::mouseMove(splitFil->widget(), start + QPoint(0, -400) - splitFil->widget()->pos());
+    QTest::mouseRelease(splitFil->widget(), Qt::LeftButton, {}, start + QPoint(0, -400) - splitFil->widget()->pos());
+    EXPECT_EQ(splitFil->get("Top").toInt(), 1050);
+    EXPECT_EQ(completes, 1);
+    EXPECT_EQ(count("MoveComplete"), 1); // the other bar's events stay its own
+    form.resize(820, 600);
+    grabbed(&form, "glimford-two-bars");
+}

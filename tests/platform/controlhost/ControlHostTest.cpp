@@ -261,3 +261,13 @@ TEST_F(ControlHost, ContainerDestroyingTheWindowFirstIsSafe) {
     EXPECT_EQ(c->lastError(), "The control no longer exists");
     EXPECT_FALSE(c->set("MinTop", 5));
 }
+
+TEST_F(ControlHost, FailedRegistryWritesAreReportedNotRegistered) {
+    reg->failWrites = true;
+    QString error;
+    EXPECT_FALSE(RegisterControlLibrary(glimfordPath(), &error));
+    EXPECT_TRUE(error.startsWith("Cannot register")) << error.toStdString();
+    EXPECT_EQ(RegisterShippedControls(), 0);
+    reg->failWrites = false;
+    EXPECT_FALSE(IsControlRegistered(kProgId));
+}
