@@ -1,5 +1,6 @@
 #include "shell/FrmMain.h"
 
+#include "platform/controlhost/ControlHost.h"
 #include "platform/os/AppPath.h"
 #include "platform/os/Machine.h"
 #include "platform/os/Prompter.h"
@@ -84,6 +85,8 @@ void FrmMain::Form_Load() {
         General::InicializarNombres();
         General::sSepDecimal = General::ObtenerSeparadorDecimal();
         ComprobarExtension();
+        // The control libraries shipped beside the program, before any window creates one.
+        bd::controlhost::RegisterShippedControls();
         General::CargarTiposGrafico();
         if (loadStepProbe) loadStepProbe();
         while (splash && !splash->Listo) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
