@@ -214,7 +214,7 @@ using Buffer = std::vector<double, NoInitAlloc<double>>;
 
 struct Engine::Scratch {
     std::mutex m;
-    std::vector<uint32_t> rowKey, rowIdx, bucketKey;
+    std::vector<uint32_t> rowKey, rowIdx;
     Buffer partial;
     std::vector<Buffer> partials;           // per-thread dense partials, kept for the next pivot
     std::vector<std::vector<double>> cells; // freed result cells, for the next result
@@ -728,21 +728,13 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             }
         }
         bucketStart[size_t(RT)] = at;
-        // each bucket entry carries its key too, so the adding pass reads one row array less at random
         std::vector<uint32_t>& rowIdx = scratch_->rowIdx;
-        std::vector<uint32_t>& bucketKey = scratch_->bucketKey;
         if (rowIdx.size() < at) rowIdx.resize(at);
-        if (bucketKey.size() < at) bucketKey.resize(at);
         parallelFor(RT, [&](int t) {
             const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
             size_t* p = pos.data() + size_t(t) * RT;
-            for (size_t row = begin; row < end; ++row) {
-                const uint32_t k = rowKey[row];
-                if (k == ~0u) continue;
-                const size_t at2 = p[k / per]++;
-                rowIdx[at2] = uint32_t(row);
-                bucketKey[at2] = k;
-            }
+            for (size_t row = begin; row < end; ++row)
+                if (rowKey[row] != ~0u) rowIdx[p[rowKey[row] / per]++] = uint32_t(row);
         });
         Partial& P = parts[0];
         P.cells = std::move(scratch_->partial);
@@ -750,8 +742,10 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         parallelFor(RT, [&](int r) {
             const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
             std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
-            for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i)
-                accumulate(P.cells.data() + size_t(bucketKey[i]) * W, rowIdx[i]);
+            for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i) {
+                const uint32_t row = rowIdx[i];
+                accumulate(P.cells.data() + size_t(rowKey[row]) * W, row);
+            }
             for (size_t k = lo; k < hi; ++k) // the slice is still in cache: note its cells now
                 if (P.cells[k * W] > 0) found[size_t(r)].push_back(k);
         });
