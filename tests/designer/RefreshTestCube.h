@@ -2,6 +2,7 @@
 // A viewer, its designer and its cube object over a small SQLite file, wired as the program wires them.
 #include "common/TestSupport.h"
 #include "designer/Campos.h"
+#include "platform/db/Connection.h"
 #include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
