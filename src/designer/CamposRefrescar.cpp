@@ -112,6 +112,10 @@ void Campos::CargarDefinicionEnCubo() {
         if (nombre.isEmpty() || cal.value(ColVisible, r).toString() != "1") continue;
         if (cal.cellType(ColAgregado, r) == TypePlain) continue; // an alert sub-row
         const QString formula = cal.cellTag(TagFormula, r);
+        // The pivot holds one field per name: a field that is both a dimension and a shown measure
+        // becomes the measure.
+        if (bd::pivot::PivotField* otro = dc.fields().item(nombre); otro && otro->orientation() != bd::pivot::DataArea)
+            dc.removeField(nombre);
         // A calculated measure is named by its id, its formula kept apart, so charts and alerts
         // find it by name.
         bd::pivot::PivotField* f = dc.addField(nombre, nombre, bd::pivot::DataArea);

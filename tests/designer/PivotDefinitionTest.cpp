@@ -55,7 +55,7 @@ TEST(CargarDefinicionEnCubo, MixedGridsGiveTheseFieldsInGridOrder) {
     campo(*c.spCam, 1, "REGION", "1", "ISTEXT", "Region name");
     campo(*c.spCam, 2, "YR", "1", "ISNUMERIC"); // a numeric dimension
     campo(*c.spCam, 3, "NOTE", "0", "ISMEMO");
-    campo(*c.spCam, 5, "AMT", "0", "ISNUMERIC"); // a gap before it
+    campo(*c.spCam, 5, "AMT", "1", "ISNUMERIC"); // a gap before it; also a shown measure, which wins
     Grid& cal = *c.spCal;
     medida(cal, 1, "QTY", "1", "StDevP", {}, "Quantity", "0.0");
     medida(cal, 2, "QTY", "", ""); // its alert sub-row
