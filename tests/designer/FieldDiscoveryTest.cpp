@@ -250,3 +250,19 @@ TEST(Lookups, NamesCompareUpperCased) {
     EXPECT_FALSE(t.c->EsNumericoEnGrilla(g, "x"));
     EXPECT_FALSE(t.c->EstaEnGrilla(g, ""));
 }
+
+TEST(Iniciar, NoFreeRowLeftAddsOneAtTheEnd) {
+    CuboDePrueba t({"create table t (A integer, NEWONE integer)"});
+    Grid& g = *t.c->spCam;
+    QString sql = "select A, NEWONE";
+    for (int r = 2; r <= 300; ++r) sql += QString(", A as F%1").arg(r);
+    t.sql(sql + " from t");
+    g.setText(1, 1, "A");
+    for (int r = 2; r <= 300; ++r) g.setText(1, r, QString("F%1").arg(r));
+    bd::os::ScopedPrompter p;
+    t.c->Iniciar();
+    EXPECT_EQ(g.maxRows(), 301);
+    EXPECT_EQ(g.text(1, 301), "NEWONE");
+    EXPECT_EQ(g.text(1, 0), "FIELD");
+    EXPECT_TRUE(p->prompts.isEmpty()) << p->texts().join("; ").toStdString();
+}
