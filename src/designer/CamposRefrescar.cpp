@@ -273,8 +273,7 @@ void Campos::Refrescar(bool* DesdeFiltros) {
         noSeActualizo(dc.lastError(), plana);
         return;
     }
-    UltimaConsultaSQL = plana;
-    FiltrosSinAplicar = true;
+    FiltrosSinAplicar = true; // UltimaConsultaSQL keeps the failed query, for "Debug Last Query"
     cubo->repaint();
     dc.show();
 
