@@ -52,6 +52,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     TimerAutoRefresh = new bd::os::Timer(this, 60000);
     TimerAutoClose = new bd::os::Timer(this, 60000);
     buildTabs();
+    connectRefreshHandlers();
     resize(900, 620);
 }
 
