@@ -67,6 +67,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
 
+    AB->resize(AB->sizeHint());
+    ABGraph->resize(ABGraph->sizeHint());
     resize(1000, 700);
     // Window load.
     Split->setTop(AltoVentana() * 3 / 4);
