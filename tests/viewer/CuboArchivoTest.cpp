@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -512,4 +513,27 @@ TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
         ASSERT_TRUE(w.v->Guardar(true, true));
         EXPECT_EQ(w.c->spSave->text(1, Campos::FilaPosicionSplitFil), QString::number(w.v->SplitFil->Top()));
     }
+}
+
+TEST_F(CubeFile, ACubeWithoutPivotFieldsOpensTheDesignerModallyAndAbrirUltimoReopens) {
+    const QString path = home.path("empty.cub");
+    {
+        Visor w;
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        w.v->DC->removeAllFields();
+        dialogs.answers << path;
+        ASSERT_TRUE(w.v->Guardar(true, false));
+    }
+    Visor w;
+    bool wasModal = false;
+    QTimer::singleShot(0, [&] {
+        wasModal = w.c->isVisible() && w.c->isModal();
+        w.c->hide(); // the user closes the designer
+    });
+    os::SaveSetting("OE", "CUBO", "ULTIMO", path);
+    ASSERT_TRUE(w.v->AbrirUltimo());
+    EXPECT_TRUE(wasModal);
+    EXPECT_EQ(w.c->SSTab1->currentIndex(), 1) << "spCam holds fields";
+    EXPECT_EQ(w.cube->PathOpenCube, path);
 }
