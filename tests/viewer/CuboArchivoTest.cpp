@@ -537,3 +537,31 @@ TEST_F(CubeFile, ACubeWithoutPivotFieldsOpensTheDesignerModallyAndAbrirUltimoReo
     EXPECT_EQ(w.c->SSTab1->currentIndex(), 1) << "spCam holds fields";
     EXPECT_EQ(w.cube->PathOpenCube, path);
 }
+
+TEST_F(CubeFile, WrongPasswordForACubeOpenedOverAnotherKeepsTheOneOnScreen) {
+    const QString open = home.path("open.cub"), locked = home.path("locked2.cub");
+    {
+        Visor w;
+        saveExample(w, open);
+        w.c->spSave->setText(1, Campos::FilaPasswordCubo, "pw");
+        w.c->spSave->setText(1, Campos::FilaPedirPassword, "1");
+        w.c->txtDescripcion->setPlainText("locked one");
+        dialogs.answers << locked;
+        ASSERT_TRUE(w.v->Guardar(true, true));
+    }
+    Visor w;
+    ASSERT_TRUE(w.v->Abrir(open));
+    w.v->show();
+    const QList<QByteArray> before = grids(w);
+    os::ScopedDialogHandler answer([](QDialog* d) {
+        d->close(); // the close box: no password typed
+        return int(QDialog::Rejected);
+    });
+    EXPECT_FALSE(w.v->Abrir(locked));
+    EXPECT_EQ(prompts->texts(), QStringList{"Incorrect Password"});
+    EXPECT_TRUE(w.v->isVisible());
+    EXPECT_FALSE(w.v->Cerrar);
+    EXPECT_EQ(grids(w), before);
+    EXPECT_EQ(w.cube->PathOpenCube, open);
+    EXPECT_NE(w.c->txtDescripcion->toPlainText(), "locked one");
+}
