@@ -123,6 +123,56 @@ public:
     void MostrarToolMeasure();
 
     // ---- cube file and property sheet support ----
+    // Rows of the property sheet spSave (column 1). Rows 2 and 3 keep their value in the cell tag;
+    // the query builder's state is the tag of cell (0,0).
+    static constexpr int ColPropiedad = 1;
+    static constexpr int FilaNombreCubo = 1;
+    static constexpr int FilaConexion = 2;
+    static constexpr int FilaConsultaSQL = 3;
+    static constexpr int FilaRefrescarCopia = 4;
+    static constexpr int FilaDescripcion = 5;
+    static constexpr int FilaPasswordCubo = 6;
+    static constexpr int FilaProtegerConexion = 7;
+    static constexpr int FilaProtegerSQL = 8;
+    static constexpr int FilaPedirPassword = 9;
+    static constexpr int FilaRefrescarAlAbrir = 10;
+    static constexpr int FilaEnviarAlertas = 11;
+    static constexpr int FilaMinutosRefresco = 12;
+    static constexpr int FilaTareaNombre = 13;
+    static constexpr int FilaTareaHora = 14;
+    static constexpr int FilaTareaMinuto = 15;
+    static constexpr int FilasTareaDias = 16; // 16..22, Monday..Sunday
+    static constexpr int FilaMinutosCierre = 23;
+    static constexpr int FilaGuardarConDatos = 24;
+    static constexpr int FilaSeparadorLike = 25;
+    static constexpr int FilaFormatoFecha = 26;
+    static constexpr int FilaIndicadorFecha = 27;
+    static constexpr int FilaFormatoHora = 28;
+    static constexpr int FilaFuncionFecha = 29;
+    static constexpr int FilaMotorDB = 30;
+    static constexpr int FilaPanelFiltros = 31;
+    static constexpr int FilaSinGrafico = 32;
+    static constexpr int FilaMedidaGrafico = 34;
+    static constexpr int FilaPosicionSplitFil = 35;
+    static constexpr int FilaPosicionSplit = 36;
+    static constexpr int FilaIdExportacion = 37;
+    static constexpr int FilaSubirAlSalir = 38;
+    static constexpr int FilaMailsSubida = 40;
+    static constexpr int FilaPixelesFuente = 41;
+    static constexpr int FilaProtegerConfiguracion = 42;
+    static constexpr int FilasPropiedades = 42;
+    static constexpr int FilaEstadoConsulta = 0; // with column 0: CeldaEstadoConsulta
+    // Text of a property-sheet row (column 1).
+    QString Propiedad(int fila) const;
+    // The cube settings as the designer had them when it was created; a cube opened into a designer
+    // that held another starts from them again, with both minute timers stopped.
+    void GuardarOpcionesIniciales();
+    void RestablecerOpcionesCubo();
+    struct OpcionesCubo {
+        QString autorefresh, autoclose, like, dateIndicator, dateFormat, hourFormat, toDate, engine;
+        bool valid = false;
+    };
+    OpcionesCubo OpcionesIniciales;
 
 private:
     void buildTabs();

@@ -1,21 +1,39 @@
+// The viewer window's life: its controls, the designer it creates, activation and the close sequence.
 #include "viewer/Cubo.h"
 
 #include "designer/Campos.h"
 #include "platform/os/AppPath.h"
 #include "platform/os/Clock.h"
-#include "platform/os/Desktop.h"
 #include "platform/os/Prompter.h"
 #include "shell/FrmMain.h"
 #include "shell/General.h"
+#include "shell/GeneralGrid.h"
 #include "shell/InsCube.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QVBoxLayout>
+
+namespace {
+QAction* herramienta(QToolBar* tb, const QString& name, const QString& caption, int id, bool check) {
+    QAction* a = tb->addAction(caption);
+    a->setObjectName(name);
+    a->setProperty("toolId", id);
+    a->setCheckable(check);
+    return a;
+}
+} // namespace
 
 Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName("Cubo");
+    captionBase_ = "Cube";
+    setWindowTitle(captionBase_);
     setAttribute(Qt::WA_DeleteOnClose);
+
+    AB = new QToolBar(this);
+    AB->setObjectName("AB");
+    AB->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    herramienta(AB, "noGrph", "Charts", ToolSinGrafico, true);
+    herramienta(AB, "Filters", "Filters", ToolPanelFiltros, true);
     DC = new bd::pivot::PivotTable(this);
     DC->setObjectName("DC");
     spUsrFil = new bd::grid::Grid(this);
@@ -23,14 +41,41 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     spUsrFil->setMaxCols(8);
     spUsrFil->setMaxRows(0);
     spUsrFil->hide();
+    SplitFil = new SplitBar(this, "SplitFil");
+    SplitFil->setVisible(false);
+    Split = new SplitBar(this, "Split");
+    ABGraph = new QToolBar(this);
+    ABGraph->setObjectName("ABGraph");
+    ABGraph->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    CHA = new QFrame(this);
+    CHA->setObjectName("CHA");
+    CHA->setFrameShape(QFrame::StyledPanel);
+    CHA->setAutoFillBackground(true);
+    CHA->setBackgroundRole(QPalette::Base);
+    CHATag = "NOLOADED";
+    frameCover = new QFrame(this);
+    frameCover->setObjectName("frameCover");
+    frameCover->hide();
+    cmdConectado = new QPushButton("Not Connected", this);
+    cmdConectado->setObjectName("cmdConectado");
+    cmdConectado->adjustSize();
     SB = new QStatusBar(this);
+    SB->setObjectName("SB");
+    SB->setSizeGripEnabled(false);
     TimerWait = new bd::os::Timer(this, 1000);
-    auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->addWidget(spUsrFil);
-    lay->addWidget(DC, 1);
-    lay->addWidget(SB);
-    resize(900, 640);
+    connect(TimerWait, &bd::os::Timer::timeout, this, &Cubo::TimerWait_Timer);
+    connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
+    connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
+
+    AB->resize(AB->sizeHint());
+    ABGraph->resize(ABGraph->sizeHint());
+    resize(1000, 700);
+    // Window load.
+    Split->setTop(AltoVentana() * 3 / 4);
+    SB->showMessage(TextoAyuda);
+    DC->setToolTip(TextoAyuda);
+    spUsrFil->setColWidth(-1, 14);
+    spUsrFil->setLock(1, -1, true);
 }
 
 Cubo::~Cubo() {
@@ -38,18 +83,15 @@ Cubo::~Cubo() {
     if (VinsCube) delete VinsCube.data();
 }
 
-void Cubo::AcomodarPantalla() {}
-
 void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathCubo, const QString& PathMSFile,
                              const QString& Tipo) {
-    Q_UNUSED(PathMSFile);
-    Q_UNUSED(Tipo);
     if (Vcampos) {
         if (Vcampos->isHidden()) Vcampos->show();
-        Vcampos->setFocus();
+        General::EnfocarControl(Vcampos);
         return;
     }
     auto* c = new Campos;
+    c->GuardarOpcionesIniciales();
     c->VinsCube = VinsCube;
     c->VCubo = this;
     c->Recarga = true;
@@ -66,38 +108,75 @@ void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathC
         Abrir(QString());
         return;
     }
-    c->setCaptionFromCube();
-    c->OpenConnectionDialog = true;
+    c->txtIdCubo->setText(VinsCube ? VinsCube->CubeId : QString());
+    c->GoTab(0);
+    c->SetAbChecked();
+    c->IndicarConeccion();
+    c->txtConeccion->clear();
+    c->txtQuery->clear();
+    if (!PathMSFile.isEmpty() && Tipo == "EXCEL") {
+        c->txtConeccion->setPlainText("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + PathMSFile +
+                                      ";Extended Properties=\"Excel 8.0;HDR=YES\";");
+        c->ObtnerQuery();
+    } else if (!PathMSFile.isEmpty() && Tipo == "ACCESS") {
+        c->txtConeccion->setPlainText("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + PathMSFile);
+        c->ObtnerQuery();
+    } else if (PathMSFile.isEmpty()) {
+        c->OpenConnectionDialog = true;
+    }
     c->show();
 }
 
-bool Cubo::Abrir(const QString& path) {
-    QString p = path;
-    if (p.isEmpty()) {
-        bd::os::FileDialogRequest r;
-        r.filter = "*.cub|*.cub|";
-        r.defaultExt = "cub";
-        r.owner = this;
-        auto chosen = bd::os::fileDialogs().choose(r);
-        if (!chosen) {
-            Cerrar = true;
-            return false;
-        }
-        p = *chosen;
-    }
-    if (!QFileInfo(p).isFile()) {
-        bd::os::MsgBox("Error opening file", bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error opening file");
-        Cerrar = true;
-        return false;
-    }
-    if (VinsCube) VinsCube->PathOpenCube = QFileInfo(p).absoluteFilePath();
-    setWindowTitle(QFileInfo(p).completeBaseName());
-    if (Vcampos) Vcampos->setCaptionFromCube();
-    General::SaveSetting("OE", "CUBO", "ULTIMO", QFileInfo(p).absoluteFilePath());
-    return true;
+void Cubo::Form_Activate() {
+    if (!isVisible()) return;
+    const int count = General::GetSetting("OE", "CUBO", "FRMCUBO_INIT").toInt() + 1;
+    if (count > 3) return;
+    General::SaveSetting("OE", "CUBO", "FRMCUBO_INIT", QString::number(count));
+    MostrarToolDrag();
 }
 
-void Cubo::closeEvent(QCloseEvent* e) {
+void Cubo::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+}
+
+void Cubo::focusInEvent(QFocusEvent* e) {
+    QWidget::focusInEvent(e);
+    if (Vcampos) Vcampos->hide();
+}
+
+void Cubo::TimerWait_Timer() {
+    AB->setEnabled(true);
+    ABGraph->setEnabled(true);
+    TimerWait->setEnabled(false);
+}
+
+bool Cubo::Form_Unload() {
+    using namespace bd::os;
+    if (Salvar) {
+        const Answer a = MsgBox("Do you want to save the changes ?", Buttons::YesNo, Icon::None, "Save");
+        // The user asked for a save: without one the cube must stay open.
+        if (a == Answer::Yes && !Guardar(true, false)) return false;
+    }
+    // Both minute timers stop before any mail or upload, so neither can fire in between.
+    if (Vcampos) {
+        Vcampos->TimerAutoRefresh->setEnabled(false);
+        Vcampos->TimerAutoClose->setEnabled(false);
+    }
+    if (carradoAutomatico) {
+        EnviarAlertas();
+    } else if (HayAlertas()) {
+        if (MsgBox("Email alert field is checked. Do you want to send email alerts ?", Buttons::YesNo, Icon::None,
+                   "Email Alerts") == Answer::Yes)
+            EnviarAlertas();
+    }
+    if (Vcampos && Vcampos->Propiedad(Campos::FilaSubirAlSalir) == "1") {
+        if (carradoAutomatico)
+            UpLoadToWeb();
+        else if (MsgBox("Web Upload field is checked. Do you want to upload report and send notifications ?",
+                        Buttons::YesNo, Icon::None, "Upload") == Answer::Yes)
+            UpLoadToWeb();
+    }
     if (VinsCube && VinsCube->Vparent) VinsCube->Vparent->Terminar();
     if (Vcampos) {
         Vcampos->CerrarEnUnload = true;
@@ -105,5 +184,12 @@ void Cubo::closeEvent(QCloseEvent* e) {
         Vcampos->deleteLater();
         Vcampos = nullptr;
     }
-    e->accept();
+    return true;
+}
+
+void Cubo::closeEvent(QCloseEvent* e) {
+    if (Form_Unload())
+        e->accept();
+    else
+        e->ignore();
 }

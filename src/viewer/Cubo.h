@@ -2,12 +2,19 @@
 // The cube viewer window, one per open cube: the pivot table, the user filters, the chart and the
 // toolbar. Its procedures are spread over several source files by subject (Cubo*.cpp).
 #include "platform/grid/Grid.h"
+#include "platform/os/Desktop.h"
 #include "platform/pivot/PivotTable.h"
+#include "viewer/SplitBar.h"
 
+#include <QAction>
+#include <QFrame>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QWidget>
+#include <functional>
 
 class InsCube;
 class Campos;
@@ -37,13 +44,56 @@ public:
     // ---- lifecycle ----
     void SeleccionarCampos(bool Abrir = false, bool CuboEjemplo = false, const QString& PathCubo = {},
                            const QString& PathMSFile = {}, const QString& Tipo = {});
+    static inline const QString TextoAyuda = QStringLiteral("Drag and drop headers to reorganize.");
+    // Activation of the window: the drag hint on its first three activations across runs.
+    void Form_Activate();
+    // The close sequence; false when the user's save was cancelled or failed (the viewer stays).
+    bool Form_Unload();
+    void TimerWait_Timer();
 
     // ---- layout ----
+    // Main toolbar and chart toolbar. Tool 80 checked = chart hidden; tool 104 checked = user-filter
+    // pane shown.
+    static constexpr int ToolSinGrafico = 80;
+    static constexpr int ToolPanelFiltros = 104;
+    QToolBar* AB;
+    QToolBar* ABGraph;
+    bool ToolChecked(int id) const;
+    void SetToolChecked(int id, bool on);
+    QFrame* CHA;            // chart browser
+    QString CHATag;         // "NOLOADED": its page was never loaded
+    QFrame* frameCover;     // placed over CHA by OcultarChart
+    QPushButton* cmdConectado;
+    SplitBar* Split;        // between the pivot and the chart
+    SplitBar* SplitFil;     // below the user-filter pane
     void AcomodarPantalla();
+    void Form_Resize();
+    void Split_MoveComplete();
+    void SplitFil_MoveComplete();
+    // The window's outer size in twips; setting it resizes the window.
+    int AnchoVentana() const;
+    int AltoVentana() const;
+    void FijarAnchoVentana(int twips);
+    void FijarAltoVentana(int twips);
 
     // ---- cube file ----
-    // Opens a cube file ("" = through the open-file dialog).
-    bool Abrir(const QString& path);
+    // Saves the cube; false when the dialog was cancelled or the save failed (the old file, Salvar
+    // and the last-cube setting then stay as they were).
+    bool Guardar(bool ConDatos = false, bool GuardarComo = false);
+    // Opens a cube file into this viewer and its designer ("" = through the Open dialog). False when
+    // nothing was opened; a damaged file changes nothing.
+    bool Abrir(const QString& vFile = {}, bool Ejemplo = false);
+    bool AbrirUltimo();
+    void VerificarCubo();
+    void EliminarArchivos();
+    // The six members of a cube file, keys "1" to "6" in this order.
+    static const QStringList& NombresMiembros();
+    // The common dialog, kept for the life of the viewer (its file name carries over).
+    bd::os::FileDialogRequest CD;
+    bool CDCancelError = false;
+    // Test hook: asked before each step of a save ("layout", "grids", "pack"); a non-empty answer
+    // makes that step fail with it as the reason.
+    static std::function<QString(const QString& paso)> FallaGuardar;
 
     // ---- user filters into SQL ----
     static constexpr int ColUsrCampo = 1;
@@ -71,4 +121,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    QString carpetaMiembros_; // private folder of the save or open in progress
+    QString captionBase_;
 };

@@ -1,0 +1,126 @@
+// The viewer's layout: a vertical stack of main toolbar, pivot, splitter, chart toolbar and chart,
+// reckoned in twips of the window.
+#include "designer/Campos.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Twips.h"
+#include "shell/GeneralGrid.h"
+#include "viewer/Cubo.h"
+
+#include <QResizeEvent>
+#include <algorithm>
+
+namespace {
+using bd::os::pixelsToTwips;
+using bd::os::twipsToPixels;
+
+int izq(const QWidget* w) { return pixelsToTwips(w->x()); }
+int arriba(const QWidget* w) { return pixelsToTwips(w->y()); }
+int ancho(const QWidget* w) { return pixelsToTwips(w->width()); }
+int alto(const QWidget* w) { return pixelsToTwips(w->height()); }
+
+// Places a control in twips; a negative size is taken as none.
+void situar(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(twipsToPixels(left), twipsToPixels(top), std::max(0, twipsToPixels(width)),
+                   std::max(0, twipsToPixels(height)));
+}
+void fijarIzq(QWidget* w, int t) { situar(w, t, arriba(w), ancho(w), alto(w)); }
+void fijarAncho(QWidget* w, int t) { situar(w, izq(w), arriba(w), t, alto(w)); }
+} // namespace
+
+int Cubo::AnchoVentana() const { return pixelsToTwips(frameGeometry().width()); }
+int Cubo::AltoVentana() const { return pixelsToTwips(frameGeometry().height()); }
+
+void Cubo::FijarAnchoVentana(int twips) {
+    const int marco = frameGeometry().width() - width();
+    resize(twipsToPixels(twips) - marco, height());
+}
+
+void Cubo::FijarAltoVentana(int twips) {
+    const int marco = frameGeometry().height() - height();
+    resize(width(), twipsToPixels(twips) - marco);
+}
+
+bool Cubo::ToolChecked(int id) const {
+    for (QAction* a : AB->actions())
+        if (a->property("toolId").toInt() == id) return a->isChecked();
+    return false;
+}
+
+void Cubo::SetToolChecked(int id, bool on) {
+    for (QAction* a : AB->actions())
+        if (a->property("toolId").toInt() == id) a->setChecked(on);
+}
+
+void Cubo::AcomodarPantalla() {
+    const bool sinGrafico = ToolChecked(ToolSinGrafico);
+    if (sinGrafico) {
+        Split->setTop(AltoVentana() - 800);
+        Split->setVisible(false);
+        CHA->hide();
+        ABGraph->hide();
+        frameCover->hide();
+    } else {
+        CHA->show();
+        if (CHATag == "NOLOADED") OcultarChart(false);
+    }
+    if (AnchoVentana() < 8000 || AltoVentana() < 8000) {
+        // The window grows to the smallest usable size and is laid out again at that size, as its
+        // resize would do; a screen that refuses the size gets the layout as it stands.
+        if (AnchoVentana() < 8000) FijarAnchoVentana(10000);
+        if (AltoVentana() < 8000) FijarAltoVentana(10000);
+        if (AnchoVentana() >= 8000 && AltoVentana() >= 8000) {
+            Form_Resize();
+            return;
+        }
+    }
+    const int w = AnchoVentana(), h = AltoVentana();
+    // Toolbars keep their own height.
+    AB->resize(AB->width(), AB->sizeHint().height());
+    ABGraph->resize(ABGraph->width(), ABGraph->sizeHint().height());
+
+    Split->setMaxTop(h - 1050);
+    Split->setWidth(w);
+    situar(AB, 0, 0, w - 150, alto(AB));
+    Split->setMinTop(h / 3 + 100);
+    SplitFil->setMinTop(1050);
+    SplitFil->setMaxTop(h / 3);
+    fijarIzq(CHA, 0);
+    fijarAncho(DC, w - 150);
+    if (!sinGrafico) {
+        situar(ABGraph, 0, Split->Top() + Split->Height(), w, alto(ABGraph));
+        ABGraph->show();
+        const int chaTop = Split->Top() + Split->Height() + alto(ABGraph);
+        situar(CHA, izq(CHA), chaTop, w - 150, (h - 830) - chaTop);
+        if (CHATag == "NOLOADED") OcultarChart(false);
+    }
+    if (!frameCover->isHidden()) OcultarChart(false);
+    ColorcarGrillaFiltros(false, false, false);
+    situar(cmdConectado, w - ancho(cmdConectado) - 150, 40, ancho(cmdConectado), alto(cmdConectado));
+    // The status bar sits along the bottom edge, over everything else.
+    SB->setGeometry(0, height() - SB->sizeHint().height(), width(), SB->sizeHint().height());
+    General::TraerAlFrente(SB);
+}
+
+void Cubo::Form_Resize() {
+    if (isMinimized()) return;
+    const int w = AnchoVentana(), h = AltoVentana();
+    if (Split->Top() > h - 500) Split->setTop(h - 500);
+    situar(DC, 0, arriba(AB) + alto(AB), w - 100, h - alto(AB) - 700);
+    General::TraerAlFrente(SB);
+    fijarAncho(AB, w - 150);
+    AcomodarPantalla();
+}
+
+void Cubo::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    Form_Resize();
+}
+
+void Cubo::Split_MoveComplete() {
+    ABGraph->setEnabled(false);
+    AcomodarPantalla();
+    Graph(QString());
+    TimerWait->setEnabled(true);
+}
+
+void Cubo::SplitFil_MoveComplete() { AcomodarPantalla(); }
