@@ -5,27 +5,12 @@
 #include "platform/os/Twips.h"
 #include "shell/GeneralGrid.h"
 #include "viewer/Cubo.h"
+#include "viewer/TwipsGeometry.h"
 
 #include <QResizeEvent>
 #include <algorithm>
 
-namespace {
-using bd::os::pixelsToTwips;
-using bd::os::twipsToPixels;
-
-int izq(const QWidget* w) { return pixelsToTwips(w->x()); }
-int arriba(const QWidget* w) { return pixelsToTwips(w->y()); }
-int ancho(const QWidget* w) { return pixelsToTwips(w->width()); }
-int alto(const QWidget* w) { return pixelsToTwips(w->height()); }
-
-// Places a control in twips; a negative size is taken as none.
-void situar(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(twipsToPixels(left), twipsToPixels(top), std::max(0, twipsToPixels(width)),
-                   std::max(0, twipsToPixels(height)));
-}
-void fijarIzq(QWidget* w, int t) { situar(w, t, arriba(w), ancho(w), alto(w)); }
-void fijarAncho(QWidget* w, int t) { situar(w, izq(w), arriba(w), t, alto(w)); }
-} // namespace
+using namespace TwipsGeometry;
 
 int Cubo::AnchoVentana() const { return pixelsToTwips(frameGeometry().width()); }
 int Cubo::AltoVentana() const { return pixelsToTwips(frameGeometry().height()); }

@@ -131,6 +131,9 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
         w.v->SplitFil->setTop(2100);
         w.v->Split->setTop(6300);
         w.v->Salvar = true;
+        // Cell types and locks as the designer leaves them; opening restores exactly these.
+        w.c->VerificarNumericos();
+        w.c->BlockearColumnasSpCal();
         dialogs.answers << path;
         ASSERT_TRUE(w.v->Guardar(true, false));
         EXPECT_FALSE(w.v->Salvar);
