@@ -1,9 +1,11 @@
 #include "shell/FrmMain.h"
 
+#include "platform/controlhost/ControlHost.h"
 #include "platform/os/AppPath.h"
 #include "platform/os/Machine.h"
 #include "platform/os/Prompter.h"
 #include "shell/General.h"
+#include "shell/GeneralFiles.h"
 #include "shell/InsCube.h"
 #include "shell/frmSplash.h"
 
@@ -83,6 +85,8 @@ void FrmMain::Form_Load() {
         General::InicializarNombres();
         General::sSepDecimal = General::ObtenerSeparadorDecimal();
         ComprobarExtension();
+        // The control libraries shipped beside the program, before any window creates one.
+        bd::controlhost::RegisterShippedControls();
         General::CargarTiposGrafico();
         if (loadStepProbe) loadStepProbe();
         while (splash && !splash->Listo) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
@@ -190,15 +194,8 @@ void FrmMain::lblOpenLast_Click() {
     NuevoCubo("Nuevo Cubo", "", "", true, false, General::GetSetting("OE", "CUBO", "ULTIMO"), "", "");
 }
 
-void FrmMain::BorrarGraficosTemporalesAlSalir() {
-    for (const QString& pat : {QStringLiteral("*.html"), QStringLiteral("*.xml")}) {
-        QDir charts(bd::os::AppPath() + "/Charts");
-        for (const QString& f : charts.entryList({pat}, QDir::Files)) QFile::remove(charts.filePath(f));
-    }
-}
-
 void FrmMain::closeEvent(QCloseEvent* e) {
-    BorrarGraficosTemporalesAlSalir();
+    General::BorrarGraficosTemporales();
     e->accept();
     // Closing the start window ends the program, whatever cubes are open.
     if (!exitHook) QCoreApplication::exit(0);

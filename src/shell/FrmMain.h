@@ -63,7 +63,4 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
-
-private:
-    void BorrarGraficosTemporalesAlSalir();
 };

@@ -5,10 +5,14 @@
 #include "platform/os/Machine.h"
 #include "platform/os/Registry.h"
 #include "platform/os/Settings.h"
+#include "platform/os/Twips.h"
 #include "shell/InsCube.h"
+#include "shell/frmNavigator.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QCursor>
+#include <QPointer>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
@@ -206,7 +210,35 @@ bool RegistrarExtension(const QString& exePath, const QString& extension, const 
     return registerWithDesktop(exePath, extension, className, description) && ok;
 }
 
-void MostrarEspera(bool) {}
+namespace {
+QPointer<frmNavigator> g_wait;
+}
+
+frmNavigator* VentanaEspera() { return g_wait; }
+
+void MostrarEspera(bool show) {
+    using bd::os::twipsToPixels;
+    if (show) {
+        if (!qApp || g_wait) return;
+        g_wait = new frmNavigator;
+        frmNavigator& w = *g_wait;
+        w.resize(480, 320);
+        const int W = w.width() * bd::os::kTwipsPerPixel, H = w.height() * bd::os::kTwipsPerPixel;
+        w.Frame->setGeometry(twipsToPixels(60), twipsToPixels(60), twipsToPixels(W - 120), twipsToPixels(H - 120));
+        // The browser's own borders lie outside the frame.
+        w.wB->setGeometry(twipsToPixels(-130), twipsToPixels(-130), w.Frame->width() + twipsToPixels(140),
+                          w.Frame->height() + twipsToPixels(140));
+        w.wB->navigate(bd::os::AppPath() + "/wait/wait.html");
+        w.timerVisible->setEnabled(true);
+        while (g_wait && g_wait->wB->readyState() != 4 && g_wait->wB->readyState() != 3)
+            QCoreApplication::processEvents();
+    } else {
+        if (!g_wait) return;
+        g_wait->timerVisible->setEnabled(false);
+        g_wait->hide();
+        delete g_wait.data();
+    }
+}
 
 void PunteroEspera() {
     if (qApp && !QApplication::overrideCursor()) QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -6,6 +6,7 @@
 #include <QString>
 
 class InsCube;
+class frmNavigator;
 
 namespace General {
 
@@ -45,6 +46,8 @@ bool RegistrarExtension(const QString& exePath, const QString& extension, const 
 
 // Wait window on or off; the window appears only when the wait lasts longer than a second.
 void MostrarEspera(bool show);
+// The wait window while it is on (nullptr otherwise).
+frmNavigator* VentanaEspera();
 // Hourglass pointer on (code 11) / default pointer (code 0).
 void PunteroEspera();
 void PunteroNormal();

@@ -52,7 +52,8 @@ bool AbrirConexion(InsCube& cube) {
         esperaOff();
         cube.Conectado = false;
         if (!cube.NoMostrarErrConeccion)
-            bd::os::MsgBox(error + "\n\nCheck the connection string.", bd::os::Buttons::Ok, bd::os::Icon::Information,
+            bd::os::MsgBox(error + "\n\nCheck the connection string.", bd::os::Buttons::Ok,
+                           bd::os::Icon::Information,
                            QStringLiteral("You are not connected to the database"));
         return false;
     }
@@ -66,8 +67,8 @@ bool ConectarControlDatos(ControlDatos& control, InsCube& cube) {
     MostrarEspera(true);
     if (!cube.CnnSql || !cube.CnnSql->isOpen()) {
         esperaOff();
-        bd::os::MsgBox(QStringLiteral("The connection is not open."), bd::os::Buttons::Ok, bd::os::Icon::Critical,
-                       QStringLiteral("Failed to connect"));
+        bd::os::MsgBox(QStringLiteral("The connection is not open."), bd::os::Buttons::Ok,
+                       bd::os::Icon::Critical, QStringLiteral("Failed to connect"));
         return false;
     }
     control.setConnectionType(5);
@@ -93,8 +94,10 @@ void ListarTablas(InsCube& cube, ListaControl list) {
     list.clear();
     AbrirConexion(cube);
     if (!cube.CnnSql || !cube.CnnSql->isOpen()) return;
-    for (const QString& t : cube.CnnSql->tables()) list.addItem(kPrefijoTabla + t);
-    for (const QString& v : cube.CnnSql->views()) list.addItem(kPrefijoVista + v);
+    for (const QString& t : cube.CnnSql->tables())
+        list.addItem(kPrefijoTabla + t);
+    for (const QString& v : cube.CnnSql->views())
+        list.addItem(kPrefijoVista + v);
 }
 
 void ListarColumnas(InsCube& cube, ListaControl list, QString& table) {
@@ -103,7 +106,8 @@ void ListarColumnas(InsCube& cube, ListaControl list, QString& table) {
     if (!cube.CnnSql || !cube.CnnSql->isOpen()) return;
     table.replace(kPrefijoTabla, QString());
     table.replace(kPrefijoVista, QString());
-    for (const auto& f : cube.CnnSql->columns(table)) list.addItem(f.name);
+    for (const auto& f : cube.CnnSql->columns(table))
+        list.addItem(f.name);
 }
 
 void LlenarListaSQL(InsCube& cube, ListaControl list, const QString& sql) {
@@ -145,7 +149,8 @@ QString LimpiarSQL(QString& sql) {
     // A ";" goes only at the end and outside quotes: inside a text it is data.
     for (;;) {
         int end = int(s.size());
-        while (end > 0 && s[end - 1].isSpace()) --end;
+        while (end > 0 && s[end - 1].isSpace())
+            --end;
         if (end == 0 || s[end - 1] != ';') break;
         QChar quote;
         for (int i = 0; i < end - 1; ++i) {

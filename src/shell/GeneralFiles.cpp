@@ -12,7 +12,9 @@
 namespace General {
 
 namespace {
-bool isPattern(const QString& name) { return name.contains('*') || name.contains('?'); }
+bool isPattern(const QString& name) {
+    return name.contains('*') || name.contains('?');
+}
 
 // The normal files a path names: the file itself, or those matching a pattern in its last part.
 QStringList matches(QString path) {
@@ -24,7 +26,8 @@ QStringList matches(QString path) {
     }
     QStringList out;
     const QDir dir(fi.path());
-    for (const QString& n : dir.entryList({fi.fileName()}, QDir::Files)) out << dir.filePath(n);
+    for (const QString& n : dir.entryList({fi.fileName()}, QDir::Files))
+        out << dir.filePath(n);
     return out;
 }
 } // namespace
@@ -44,7 +47,8 @@ bool DescomprimirArchivo(const QString& archive, const QString& folder) {
 }
 
 void BorrarArchivo(const QString& path) {
-    for (const QString& f : matches(path)) QFile::remove(f);
+    for (const QString& f : matches(path))
+        QFile::remove(f);
 }
 
 void BorrarGraficosTemporales() {
@@ -53,10 +57,16 @@ void BorrarGraficosTemporales() {
     BorrarArchivo(charts + "*.xml");
 }
 
-bool ExisteArchivo(const QString& path) { return !path.isEmpty() && !matches(path).isEmpty(); }
+bool ExisteArchivo(const QString& path) {
+    return !path.isEmpty() && !matches(path).isEmpty();
+}
 
-void AbrirArchivo(const QString& path) { bd::os::desktop().openFile(path); }
+void AbrirArchivo(const QString& path) {
+    bd::os::desktop().openFile(path);
+}
 
-void AbrirURL(const QString& url) { bd::os::desktop().openUrl(url); }
+void AbrirURL(const QString& url) {
+    bd::os::desktop().openUrl(url);
+}
 
 } // namespace General

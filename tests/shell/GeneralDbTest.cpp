@@ -55,22 +55,31 @@ TEST(GeneralDb, ListarTablasOnServersListsMixedCaseTablesAndViews) {
         }
         const bool my = QString(prefix) == "MYSQL";
         ASSERT_EQ(createServerTable(my ? "QMYSQL" : "QPSQL", *s, "ListMe"), QString());
-        InsCube cube;
-        cube.CubeConnectionString = QStringLiteral("Provider=%1;Server=%2;Port=%3;Database=%4;User ID=%5;Password=%6")
-                                        .arg(my ? "MySQLProv" : "PostgreSQL")
-                                        .arg(s->host)
-                                        .arg(s->port)
-                                        .arg(s->db, s->user, s->password);
-        QStringList items;
-        General::ListarTablas(cube, &items);
-        EXPECT_TRUE(items.contains("TBL --> ListMe")) << items.join(", ").toStdString();
-        EXPECT_TRUE(items.contains("VIEW --> ListMeView")) << items.join(", ").toStdString();
-        EXPECT_FALSE(items.contains("TBL --> ListMeView"));
-        QString table = "TBL --> ListMe";
-        QStringList cols;
-        General::ListarColumnas(cube, &cols, table);
-        EXPECT_EQ(table, "ListMe");
-        EXPECT_EQ(cols, columnNames());
+        // The native driver, a DSN-less ODBC string, and one naming another system's driver.
+        const QStringList providers = {my ? "Provider=MySQLProv" : "Provider=PostgreSQL",
+                                       my ? "Driver={MariaDB Unicode}" : "Driver={PostgreSQL Unicode}",
+                                       my ? "Provider=MSDASQL;Driver={MySQL ODBC 8.0 Unicode Driver}"
+                                          : "Driver={PostgreSQL ODBC Driver(UNICODE)}"};
+        for (const QString& provider : providers) {
+            SCOPED_TRACE(provider.toStdString());
+            InsCube cube;
+            cube.CubeConnectionString =
+                QStringLiteral("%1;Server=%2;Port=%3;Database=%4;User ID=%5;Password=%6")
+                    .arg(provider)
+                    .arg(s->host)
+                    .arg(s->port)
+                    .arg(s->db, s->user, s->password);
+            QStringList items;
+            General::ListarTablas(cube, &items);
+            EXPECT_TRUE(items.contains("TBL --> ListMe")) << items.join(", ").toStdString();
+            EXPECT_TRUE(items.contains("VIEW --> ListMeView")) << items.join(", ").toStdString();
+            EXPECT_FALSE(items.contains("TBL --> ListMeView"));
+            QString table = "TBL --> ListMe";
+            QStringList cols;
+            General::ListarColumnas(cube, &cols, table);
+            EXPECT_EQ(table, "ListMe");
+            EXPECT_EQ(cols, columnNames());
+        }
     }
 }
 
@@ -89,20 +98,23 @@ TEST(GeneralDb, FailingConnectionsGiveTheMessageOrNoneAndChangeNothingElse) {
     QTemporaryDir dir;
     QVector<QPair<QString, QString>> cases = {
         {"missing file", "Provider=SQLite;Data Source=" + dir.filePath("none.db")},
-        {"closed port", QStringLiteral("Provider=MySQLProv;Server=127.0.0.1;Port=%1;Database=x;User ID=u;Password=p")
-                            .arg(closedPort())},
-        {"closed port", QStringLiteral("Provider=PostgreSQL;Server=127.0.0.1;Port=%1;Database=x;User ID=u;Password=p")
-                            .arg(closedPort())},
+        {"closed port",
+         QStringLiteral("Provider=MySQLProv;Server=127.0.0.1;Port=%1;Database=x;User ID=u;Password=p")
+             .arg(closedPort())},
+        {"closed port",
+         QStringLiteral("Provider=PostgreSQL;Server=127.0.0.1;Port=%1;Database=x;User ID=u;Password=p")
+             .arg(closedPort())},
         {"unknown provider", "Provider=Acme.Cube;Data Source=x"},
     };
     for (const char* prefix : {"MYSQL", "PGSQL"}) {
         if (const auto s = server(prefix))
-            cases.append({"wrong password",
-                          QStringLiteral("Provider=%1;Server=%2;Port=%3;Database=%4;User ID=%5;Password=wrong")
-                              .arg(QString(prefix) == "MYSQL" ? "MySQLProv" : "PostgreSQL")
-                              .arg(s->host)
-                              .arg(s->port)
-                              .arg(s->db, s->user)});
+            cases.append(
+                {"wrong password",
+                 QStringLiteral("Provider=%1;Server=%2;Port=%3;Database=%4;User ID=%5;Password=wrong")
+                     .arg(QString(prefix) == "MYSQL" ? "MySQLProv" : "PostgreSQL")
+                     .arg(s->host)
+                     .arg(s->port)
+                     .arg(s->db, s->user)});
         else if (inCi())
             FAIL() << "CI must provide the test servers";
     }
@@ -128,7 +140,8 @@ TEST(GeneralDb, FailingConnectionsGiveTheMessageOrNoneAndChangeNothingElse) {
             ASSERT_EQ(p->prompts.size(), 1) << what.toStdString();
             EXPECT_EQ(p->prompts[0].title, kTitle);
             EXPECT_EQ(p->prompts[0].icon, bd::os::Icon::Information);
-            EXPECT_TRUE(p->prompts[0].text.endsWith("\n\nCheck the connection string.")) << what.toStdString();
+            EXPECT_TRUE(p->prompts[0].text.endsWith("\n\nCheck the connection string."))
+                << what.toStdString();
             EXPECT_GT(p->prompts[0].text.size(), QString("\n\nCheck the connection string.").size());
         }
     }

@@ -14,7 +14,8 @@ using bd::test::writeFile;
 
 TEST(GeneralFiles, BorrarArchivoDeletesFilesAndPatternsQuietly) {
     QTemporaryDir dir;
-    for (const char* n : {"a.html", "b.html", "c.xml", "keep.htm"}) writeFile(dir.filePath(n), "x");
+    for (const char* n : {"a.html", "b.html", "c.xml", "keep.htm"})
+        writeFile(dir.filePath(n), "x");
     QDir().mkpath(dir.filePath("d.html"));
     bd::os::ScopedPrompter p;
     General::BorrarArchivo(dir.filePath("*.html"));
@@ -24,7 +25,8 @@ TEST(GeneralFiles, BorrarArchivoDeletesFilesAndPatternsQuietly) {
     QString windowsStyle = dir.filePath("c.xml");
     windowsStyle.replace('/', '\\');
     General::BorrarArchivo(windowsStyle);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList({"d.html", "keep.htm"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList({"d.html", "keep.htm"}));
     EXPECT_TRUE(p->prompts.isEmpty());
 }
 

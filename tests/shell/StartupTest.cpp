@@ -6,6 +6,7 @@
 #include "platform/os/Settings.h"
 #include "shell/FrmMain.h"
 #include "shell/General.h"
+#include "shell/frmNavigator.h"
 #include "shell/frmSplash.h"
 
 #include <QDir>
@@ -180,4 +181,41 @@ TEST_F(StartupFixture, SplashShowsItsPictureAndLabelThenGetsReady) {
     clock.advance(1);
     EXPECT_TRUE(s.Listo);
     EXPECT_FALSE(s.Timer1->isEnabled());
+}
+
+TEST_F(StartupFixture, ClosingTheStartWindowDeletesTheChartFiles) {
+    test::writeFile(home.path("Charts/Chart.html"), "x");
+    test::writeFile(home.path("Charts/Data.xml"), "x");
+    test::writeFile(home.path("Charts/keep.swf"), "x");
+    bool ended = false;
+    FrmMain::exitHook = [&] { ended = true; };
+    FrmMain w;
+    w.show();
+    w.close();
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(QFile::exists(home.path("Charts/Chart.html")));
+    EXPECT_FALSE(QFile::exists(home.path("Charts/Data.xml")));
+    EXPECT_TRUE(QFile::exists(home.path("Charts/keep.swf")));
+}
+
+TEST(WaitWindow, ShowsOnlyAfterASecond) {
+    test::TempHome home;
+    os::ManualClock clock;
+    General::MostrarEspera(true);
+    ASSERT_NE(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::VentanaEspera()->wB->readyState(), 4);
+    clock.advance(999);
+    EXPECT_FALSE(General::VentanaEspera()->isVisible());
+    clock.advance(1);
+    EXPECT_TRUE(General::VentanaEspera()->isVisible());
+    EXPECT_TRUE(General::VentanaEspera()->wB->plainText().contains("Please wait"));
+    General::MostrarEspera(false);
+    EXPECT_EQ(General::VentanaEspera(), nullptr);
+
+    // A wait that ends within the second never shows the window.
+    General::MostrarEspera(true);
+    QPointer<frmNavigator> w = General::VentanaEspera();
+    clock.advance(500);
+    General::MostrarEspera(false);
+    EXPECT_TRUE(w.isNull());
 }

@@ -6,22 +6,36 @@ namespace bd::db {
 
 int adoTypeFromMeta(QMetaType meta) {
     switch (meta.id()) {
-    case QMetaType::Bool: return ado::Boolean;
-    case QMetaType::Short: return ado::SmallInt;
-    case QMetaType::UShort: return ado::UnsignedSmallInt;
-    case QMetaType::Int: return ado::Integer;
-    case QMetaType::UInt: return ado::UnsignedInt;
+    case QMetaType::Bool:
+        return ado::Boolean;
+    case QMetaType::Short:
+        return ado::SmallInt;
+    case QMetaType::UShort:
+        return ado::UnsignedSmallInt;
+    case QMetaType::Int:
+        return ado::Integer;
+    case QMetaType::UInt:
+        return ado::UnsignedInt;
     case QMetaType::Long:
-    case QMetaType::LongLong: return ado::BigInt;
+    case QMetaType::LongLong:
+        return ado::BigInt;
     case QMetaType::ULong:
-    case QMetaType::ULongLong: return ado::UnsignedBigInt;
-    case QMetaType::Float: return ado::Single;
-    case QMetaType::Double: return ado::Double;
-    case QMetaType::QDate: return ado::Date;
-    case QMetaType::QTime: return ado::DBTime;
-    case QMetaType::QDateTime: return ado::DBTimeStamp;
-    case QMetaType::QByteArray: return ado::VarBinary;
-    default: return ado::VarChar;
+    case QMetaType::ULongLong:
+        return ado::UnsignedBigInt;
+    case QMetaType::Float:
+        return ado::Single;
+    case QMetaType::Double:
+        return ado::Double;
+    case QMetaType::QDate:
+        return ado::Date;
+    case QMetaType::QTime:
+        return ado::DBTime;
+    case QMetaType::QDateTime:
+        return ado::DBTimeStamp;
+    case QMetaType::QByteArray:
+        return ado::VarBinary;
+    default:
+        return ado::VarChar;
     }
 }
 
@@ -43,7 +57,7 @@ int adoTypeFromDeclared(const QString& declared) {
     if (name == "BIGINT" || name == "INT8" || name == "UNSIGNED BIG INT") return ado::BigInt;
     if (name == "CURRENCY" || name == "MONEY" || name == "SMALLMONEY") return ado::Currency;
     if (name == "DECIMAL" || name == "NUMERIC" || name == "NUMBER") return ado::Numeric;
-    if (name == "REAL" || name == "FLOAT4" || name == "SINGLE") return ado::Single;
+    if (name == "FLOAT4" || name == "SINGLE") return ado::Single; // SQLite's REAL is a double: below
     if (name == "MEMO" || name == "LONGTEXT" || name == "MEDIUMTEXT" || name == "CLOB" || name == "NTEXT" ||
         name == "LONG VARCHAR" || name == "LONGCHAR" || name == "NCLOB")
         return ado::LongVarChar;
@@ -62,101 +76,150 @@ int adoTypeFromMySql(int mysqlType, QMetaType meta) {
     const bool isUnsigned = meta.id() == QMetaType::UInt || meta.id() == QMetaType::ULongLong;
     switch (mysqlType) {
     case 0:
-    case 246: return ado::Numeric;
-    case 1: return isUnsigned ? ado::UnsignedTinyInt : ado::TinyInt;
+    case 246:
+        return ado::Numeric;
+    case 1:
+        return isUnsigned ? ado::UnsignedTinyInt : ado::TinyInt;
     case 2:
-    case 13: return isUnsigned ? ado::UnsignedSmallInt : ado::SmallInt;
+    case 13:
+        return isUnsigned ? ado::UnsignedSmallInt : ado::SmallInt;
     case 3:
-    case 9: return isUnsigned ? ado::UnsignedInt : ado::Integer;
-    case 8: return isUnsigned ? ado::UnsignedBigInt : ado::BigInt;
-    case 4: return ado::Single;
-    case 5: return ado::Double;
+    case 9:
+        return isUnsigned ? ado::UnsignedInt : ado::Integer;
+    case 8:
+        return isUnsigned ? ado::UnsignedBigInt : ado::BigInt;
+    case 4:
+        return ado::Single;
+    case 5:
+        return ado::Double;
     case 10:
-    case 14: return ado::Date;
+    case 14:
+        return ado::Date;
     case 11:
-    case 19: return ado::DBTime;
+    case 19:
+        return ado::DBTime;
     case 7:
     case 12:
     case 17:
-    case 18: return ado::DBTimeStamp;
-    case 16: return ado::Boolean;
-    case 245: return ado::LongVarChar;
+    case 18:
+        return ado::DBTimeStamp;
+    case 16:
+        return ado::Boolean;
+    case 245:
+        return ado::LongVarChar;
     case 249:
     case 250:
     case 251:
-    case 252: return bytes ? ado::LongVarBinary : ado::LongVarChar;
+    case 252:
+        return bytes ? ado::LongVarBinary : ado::LongVarChar;
     case 253:
     case 15:
     case 247:
-    case 248: return bytes ? ado::VarBinary : ado::VarChar;
-    case 254: return bytes ? ado::Binary : ado::Char;
-    case 255: return ado::LongVarBinary;
-    default: return adoTypeFromMeta(meta);
+    case 248:
+        return bytes ? ado::VarBinary : ado::VarChar;
+    case 254:
+        return bytes ? ado::Binary : ado::Char;
+    case 255:
+        return ado::LongVarBinary;
+    default:
+        return adoTypeFromMeta(meta);
     }
 }
 
 int adoTypeFromPostgres(int oid, QMetaType meta) {
     switch (oid) {
-    case 16: return ado::Boolean;
-    case 17: return ado::LongVarBinary;
+    case 16:
+        return ado::Boolean;
+    case 17:
+        return ado::LongVarBinary;
     case 18:
-    case 1042: return ado::Char;
+    case 1042:
+        return ado::Char;
     case 19:
-    case 1043: return ado::VarChar;
-    case 20: return ado::BigInt;
-    case 21: return ado::SmallInt;
+    case 1043:
+        return ado::VarChar;
+    case 20:
+        return ado::BigInt;
+    case 21:
+        return ado::SmallInt;
     case 23:
-    case 26: return ado::Integer;
+    case 26:
+        return ado::Integer;
     case 25:
     case 114:
-    case 3802: return ado::LongVarChar; // unbounded text is long text, as the ODBC driver reports it
-    case 700: return ado::Single;
-    case 701: return ado::Double;
-    case 790: return ado::Currency;
-    case 1082: return ado::Date;
+    case 3802:
+        return ado::LongVarChar; // unbounded text is long text, as the ODBC driver reports it
+    case 700:
+        return ado::Single;
+    case 701:
+        return ado::Double;
+    case 790:
+        return ado::Currency;
+    case 1082:
+        return ado::Date;
     case 1083:
-    case 1266: return ado::DBTime;
+    case 1266:
+        return ado::DBTime;
     case 1114:
-    case 1184: return ado::DBTimeStamp;
-    case 1700: return ado::Numeric;
-    case 2950: return ado::Guid;
-    default: return adoTypeFromMeta(meta);
+    case 1184:
+        return ado::DBTimeStamp;
+    case 1700:
+        return ado::Numeric;
+    case 2950:
+        return ado::Guid;
+    default:
+        return adoTypeFromMeta(meta);
     }
 }
 
 int adoTypeFromOdbc(int sqlType, QMetaType meta) {
     switch (sqlType) {
-    case 1:   // SQL_CHAR
-    case -8:  // SQL_WCHAR
+    case 1:  // SQL_CHAR
+    case -8: // SQL_WCHAR
         return ado::Char;
-    case 12:  // SQL_VARCHAR
-    case -9:  // SQL_WVARCHAR
+    case 12: // SQL_VARCHAR
+    case -9: // SQL_WVARCHAR
         return ado::VarChar;
     case -1:  // SQL_LONGVARCHAR
     case -10: // SQL_WLONGVARCHAR
         return ado::LongVarChar;
-    case 2:   // SQL_NUMERIC
-    case 3:   // SQL_DECIMAL
+    case 2: // SQL_NUMERIC
+    case 3: // SQL_DECIMAL
         return ado::Numeric;
-    case 4: return meta.id() == QMetaType::UInt ? ado::UnsignedInt : ado::Integer;
-    case 5: return meta.id() == QMetaType::UShort ? ado::UnsignedSmallInt : ado::SmallInt;
-    case -6: return ado::TinyInt;
-    case -5: return meta.id() == QMetaType::ULongLong ? ado::UnsignedBigInt : ado::BigInt;
-    case 7: return ado::Single;
+    case 4:
+        return meta.id() == QMetaType::UInt ? ado::UnsignedInt : ado::Integer;
+    case 5:
+        return meta.id() == QMetaType::UShort ? ado::UnsignedSmallInt : ado::SmallInt;
+    case -6:
+        return ado::TinyInt;
+    case -5:
+        return meta.id() == QMetaType::ULongLong ? ado::UnsignedBigInt : ado::BigInt;
+    case 7:
+        return ado::Single;
     case 6:
-    case 8: return ado::Double;
+    case 8:
+        return ado::Double;
     case 9:
-    case 91: return ado::Date;
+    case 91:
+        return ado::Date;
     case 10:
-    case 92: return ado::DBTime;
+    case 92:
+        return ado::DBTime;
     case 11:
-    case 93: return ado::DBTimeStamp;
-    case -7: return ado::Boolean;
-    case -2: return ado::Binary;
-    case -3: return ado::VarBinary;
-    case -4: return ado::LongVarBinary;
-    case -11: return ado::Guid;
-    default: return adoTypeFromMeta(meta);
+    case 93:
+        return ado::DBTimeStamp;
+    case -7:
+        return ado::Boolean;
+    case -2:
+        return ado::Binary;
+    case -3:
+        return ado::VarBinary;
+    case -4:
+        return ado::LongVarBinary;
+    case -11:
+        return ado::Guid;
+    default:
+        return adoTypeFromMeta(meta);
     }
 }
 
@@ -169,22 +232,29 @@ ColumnKind columnKindOf(int t) {
     case ado::UnsignedSmallInt:
     case ado::UnsignedInt:
     case ado::BigInt:
-    case ado::UnsignedBigInt: return ColumnKind::Integer;
+    case ado::UnsignedBigInt:
+        return ColumnKind::Integer;
     case ado::Single:
     case ado::Double:
     case ado::Currency:
     case ado::Decimal:
     case ado::Numeric:
-    case 139: return ColumnKind::Real;
+    case 139:
+        return ColumnKind::Real;
     case ado::Date:
     case ado::DBDate:
-    case ado::DBTimeStamp: return ColumnKind::DateTime;
-    case ado::Boolean: return ColumnKind::Boolean;
-    default: return ColumnKind::Text;
+    case ado::DBTimeStamp:
+        return ColumnKind::DateTime;
+    case ado::Boolean:
+        return ColumnKind::Boolean;
+    default:
+        return ColumnKind::Text;
     }
 }
 
-bool isDateType(int t) { return t == ado::Date || t == ado::DBDate || t == ado::DBTimeStamp; }
+bool isDateType(int t) {
+    return t == ado::Date || t == ado::DBDate || t == ado::DBTimeStamp;
+}
 
 namespace {
 inline bool digits(const char* s, int n, int& v) {
@@ -223,7 +293,8 @@ bool parseIsoDate(const char* s, size_t n, double& ole) {
             if (s[16] != ':' || !digits(s + 17, 2, sec)) return false;
             if (n > 20 && s[19] == '.') {
                 double scale = 0.1;
-                for (size_t i = 20; i < n && s[i] >= '0' && s[i] <= '9'; ++i, scale /= 10) fs += (s[i] - '0') * scale;
+                for (size_t i = 20; i < n && s[i] >= '0' && s[i] <= '9'; ++i, scale /= 10)
+                    fs += (s[i] - '0') * scale;
             }
         }
         if (h > 23 || mi > 59 || sec > 60) return false;

@@ -6,40 +6,99 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
+#include <QRegularExpression>
 
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <sqlite3.h>
 #include <string_view>
-#include <unordered_map>
+#include <thread>
 
 namespace bd::db {
 namespace {
 
-struct Hash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const noexcept {
-        // FNV-1a: short dimension texts, hashed once per row.
-        uint64_t h = 1469598103934665603ull;
-        for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
-        return size_t(h);
+inline uint64_t hashBytes(const char* p, size_t n) noexcept {
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    while (n >= 8) {
+        uint64_t v;
+        std::memcpy(&v, p, 8);
+        h = (h ^ v) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 31;
+        p += 8;
+        n -= 8;
     }
-};
-struct Eq {
-    using is_transparent = void;
-    bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+    uint64_t v = 0;
+    std::memcpy(&v, p, n);
+    h = (h ^ v) * 0x94d049bb133111ebull;
+    return h ^ (h >> 29);
+}
+
+// Dictionary of a text column: open addressing over codes into the column's dict.
+class FlatDict {
+public:
+    explicit FlatDict(std::vector<std::string>* dict) : dict_(dict), slots_(1024, 0), mask_(1023) {}
+    uint32_t code(std::string_view s) {
+        if (lastCode_ != UINT32_MAX && s == last_) return lastCode_;
+        const uint64_t h = hashBytes(s.data(), s.size());
+        size_t i = size_t(h) & mask_;
+        for (;;) {
+            const uint32_t slot = slots_[i];
+            if (slot == 0) break;
+            const uint32_t c = slot - 1;
+            if (hashes_[c] == h && (*dict_)[c] == s) return remember(s, c);
+            i = (i + 1) & mask_;
+        }
+        const uint32_t c = uint32_t(dict_->size());
+        dict_->emplace_back(s);
+        hashes_.push_back(h);
+        slots_[i] = c + 1;
+        if (hashes_.size() * 2 > slots_.size()) grow();
+        return remember(s, c);
+    }
+
+private:
+    uint32_t remember(std::string_view s, uint32_t c) {
+        last_.assign(s.data(), s.size());
+        lastCode_ = c;
+        return c;
+    }
+    void grow() {
+        slots_.assign(slots_.size() * 2, 0);
+        mask_ = slots_.size() - 1;
+        for (uint32_t c = 0; c < hashes_.size(); ++c) {
+            size_t i = size_t(hashes_[c]) & mask_;
+            while (slots_[i] != 0)
+                i = (i + 1) & mask_;
+            slots_[i] = c + 1;
+        }
+    }
+    std::vector<std::string>* dict_;
+    std::vector<uint32_t> slots_; // 0 = free, else code + 1
+    std::vector<uint64_t> hashes_;
+    size_t mask_;
+    std::string last_; // grouped or sorted data repeats the previous text
+    uint32_t lastCode_ = UINT32_MAX;
 };
 
 // Builds one column, whatever the source.
 struct Builder {
     ColumnData* col = nullptr;
-    std::unordered_map<std::string, uint32_t, Hash, Eq> codes;
-    std::string last;       // the previous text and its code: sorted or grouped data repeats
-    uint32_t lastCode = UINT32_MAX;
+    std::unique_ptr<FlatDict> dict;
     size_t rows = 0;
-    bool kindKnown = true;  // false: expression column, kind taken from its first value
+    bool piped = false;    // texts encoded by the encoder thread; this side keeps only the NULL flags
+    bool kindKnown = true; // false: expression column, kind taken from its first value
     size_t leadingNulls = 0;
 
     void null() {
+        if (piped) {
+            if (col->nulls.empty()) col->nulls.assign(rows, 0);
+            col->nulls.push_back(1);
+            ++rows;
+            return;
+        }
         if (!kindKnown) {
             ++leadingNulls;
             ++rows;
@@ -49,10 +108,16 @@ struct Builder {
         col->nulls.push_back(1);
         switch (col->kind) {
         case ColumnKind::Integer:
-        case ColumnKind::Boolean: col->ints.push_back(0); break;
+        case ColumnKind::Boolean:
+            col->ints.push_back(0);
+            break;
         case ColumnKind::Real:
-        case ColumnKind::DateTime: col->reals.push_back(0); break;
-        case ColumnKind::Text: col->codes.push_back(code(std::string_view())); break;
+        case ColumnKind::DateTime:
+            col->reals.push_back(0);
+            break;
+        case ColumnKind::Text:
+            col->codes.push_back(code(std::string_view()));
+            break;
         }
         ++rows;
     }
@@ -63,26 +128,16 @@ struct Builder {
         col->adoType = adoType;
         const size_t n = leadingNulls;
         rows = 0;
-        for (size_t i = 0; i < n; ++i) null();
+        for (size_t i = 0; i < n; ++i)
+            null();
     }
     void notNull() {
         if (!col->nulls.empty()) col->nulls.push_back(0);
         ++rows;
     }
     uint32_t code(std::string_view s) {
-        if (lastCode != UINT32_MAX && s == last) return lastCode;
-        auto it = codes.find(s);
-        uint32_t c;
-        if (it == codes.end()) {
-            c = uint32_t(col->dict.size());
-            col->dict.emplace_back(s);
-            codes.emplace(std::string(s), c);
-        } else {
-            c = it->second;
-        }
-        last.assign(s.data(), s.size());
-        lastCode = c;
-        return c;
+        if (!dict) dict = std::make_unique<FlatDict>(&col->dict);
+        return dict->code(s);
     }
     void text(std::string_view s) {
         col->codes.push_back(code(s));
@@ -106,6 +161,98 @@ struct Builder {
     }
 };
 
+// Dictionary encoding of the text columns runs beside SQLite's scan, on its own thread: the scanning
+// side only copies the bytes of each batch of rows.
+struct TextBatch {
+    std::vector<std::string> bytes;          // per piped column
+    std::vector<std::vector<uint32_t>> ends; // per piped column, one end offset per row
+    size_t rows = 0;
+};
+
+class TextEncoder {
+public:
+    static constexpr size_t kBatchRows = 16384;
+    explicit TextEncoder(std::vector<ColumnData*> cols) : cols_(std::move(cols)) {
+        for (auto* c : cols_)
+            dicts_.push_back(std::make_unique<FlatDict>(&c->dict));
+        for (int i = 0; i < 4; ++i)
+            free_.push_back(newBatch());
+        thread_ = std::thread([this] { run(); });
+    }
+    ~TextEncoder() { finish(); }
+
+    std::unique_ptr<TextBatch> take() {
+        std::unique_lock lock(m_);
+        cv_.wait(lock, [&] { return !free_.empty(); });
+        auto b = std::move(free_.front());
+        free_.pop_front();
+        return b;
+    }
+    void submit(std::unique_ptr<TextBatch> b) {
+        {
+            std::lock_guard lock(m_);
+            full_.push_back(std::move(b));
+        }
+        cv_.notify_all();
+    }
+    void finish() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard lock(m_);
+            done_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::unique_ptr<TextBatch> newBatch() const {
+        auto b = std::make_unique<TextBatch>();
+        b->bytes.resize(cols_.size());
+        b->ends.resize(cols_.size());
+        for (auto& e : b->ends)
+            e.reserve(kBatchRows);
+        return b;
+    }
+    void run() {
+        for (;;) {
+            std::unique_ptr<TextBatch> b;
+            {
+                std::unique_lock lock(m_);
+                cv_.wait(lock, [&] { return !full_.empty() || done_; });
+                if (full_.empty()) return;
+                b = std::move(full_.front());
+                full_.pop_front();
+            }
+            for (size_t j = 0; j < cols_.size(); ++j) {
+                auto& codes = cols_[j]->codes;
+                const std::string& bytes = b->bytes[j];
+                uint32_t from = 0;
+                for (const uint32_t end : b->ends[j]) {
+                    codes.push_back(dicts_[j]->code(std::string_view(bytes.data() + from, end - from)));
+                    from = end;
+                }
+                b->bytes[j].clear();
+                b->ends[j].clear();
+            }
+            b->rows = 0;
+            {
+                std::lock_guard lock(m_);
+                free_.push_back(std::move(b));
+            }
+            cv_.notify_all();
+        }
+    }
+
+    std::vector<ColumnData*> cols_;
+    std::vector<std::unique_ptr<FlatDict>> dicts_;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::unique_ptr<TextBatch>> free_, full_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
 // Numbers in a date column: unix seconds, Julian days or OLE dates, told apart by size.
 double numberToOleDate(double v) {
     if (v >= 1e8) return v / 86400.0 + 25569.0;
@@ -113,14 +260,14 @@ double numberToOleDate(double v) {
     return v;
 }
 
-bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString* error) {
-    sqlite3* h = c.sqliteHandle();
-    const QByteArray text = detail::engineSql(*c.session(), sql).toUtf8();
+// One statement on one handle, straight into columns. pipelined: texts are encoded on a second thread.
+bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString* error, bool pipelined) {
     sqlite3_stmt* st = nullptr;
     const int prc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
     if (prc != SQLITE_OK || !st) {
         if (error)
-            *error = prc != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("The SQL text holds no statement.");
+            *error = prc != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(h))
+                                      : QStringLiteral("The SQL text holds no statement.");
         sqlite3_finalize(st);
         return false;
     }
@@ -142,25 +289,58 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
             col.kind = columnKindOf(t);
         }
     }
+    // Declared text columns go to the encoder thread.
+    std::vector<ColumnData*> pipedCols;
+    std::vector<int> pipeSlot(size_t(n), -1);
+    for (int i = 0; i < n; ++i)
+        if (pipelined && b[size_t(i)].kindKnown && out.columns[size_t(i)].kind == ColumnKind::Text) {
+            pipeSlot[size_t(i)] = int(pipedCols.size());
+            pipedCols.push_back(&out.columns[size_t(i)]);
+            b[size_t(i)].piped = true;
+        }
+    std::unique_ptr<TextEncoder> encoder;
+    std::unique_ptr<TextBatch> batch;
+    if (!pipedCols.empty()) {
+        encoder = std::make_unique<TextEncoder>(pipedCols);
+        batch = encoder->take();
+    }
     int rc;
     size_t rows = 0;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         for (int i = 0; i < n; ++i) {
             Builder& x = b[size_t(i)];
-            const int storage = sqlite3_column_type(st, i);
+            // One locked call per value; the value accessors after it take no lock.
+            sqlite3_value* v = sqlite3_column_value(st, i);
+            const int storage = sqlite3_value_type(v);
+            if (x.piped) {
+                const size_t j = size_t(pipeSlot[size_t(i)]);
+                std::string& bytes = batch->bytes[j];
+                if (storage == SQLITE_NULL) {
+                    x.null();
+                } else {
+                    const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                    bytes.append(s ? s : "", size_t(sqlite3_value_bytes(v)));
+                    x.notNull();
+                }
+                batch->ends[j].push_back(uint32_t(bytes.size()));
+                continue;
+            }
             if (storage == SQLITE_NULL) {
                 x.null();
                 continue;
             }
             if (!x.kindKnown) {
-                if (storage == SQLITE_INTEGER) x.settle(ColumnKind::Integer, ado::BigInt);
-                else if (storage == SQLITE_FLOAT) x.settle(ColumnKind::Real, ado::Double);
-                else x.settle(ColumnKind::Text, storage == SQLITE_BLOB ? ado::LongVarBinary : ado::VarChar);
+                if (storage == SQLITE_INTEGER)
+                    x.settle(ColumnKind::Integer, ado::BigInt);
+                else if (storage == SQLITE_FLOAT)
+                    x.settle(ColumnKind::Real, ado::Double);
+                else
+                    x.settle(ColumnKind::Text, storage == SQLITE_BLOB ? ado::LongVarBinary : ado::VarChar);
             }
             switch (x.col->kind) {
             case ColumnKind::Integer:
                 if (storage == SQLITE_FLOAT) {
-                    const double d = sqlite3_column_double(st, i);
+                    const double d = sqlite3_value_double(v);
                     if (d != double(int64_t(d))) {
                         x.promoteToReal();
                         x.real(d);
@@ -168,31 +348,45 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
                         x.integer(int64_t(d));
                     }
                 } else {
-                    x.integer(sqlite3_column_int64(st, i));
+                    x.integer(sqlite3_value_int64(v));
                 }
                 break;
-            case ColumnKind::Boolean: x.integer(sqlite3_column_int64(st, i) != 0); break;
-            case ColumnKind::Real: x.real(sqlite3_column_double(st, i)); break;
+            case ColumnKind::Boolean:
+                x.integer(sqlite3_value_int64(v) != 0);
+                break;
+            case ColumnKind::Real:
+                x.real(sqlite3_value_double(v));
+                break;
             case ColumnKind::DateTime: {
                 if (storage == SQLITE_TEXT) {
-                    const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                    const size_t len = size_t(sqlite3_column_bytes(st, i));
+                    const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                    const size_t len = size_t(sqlite3_value_bytes(v));
                     double ole;
-                    if (parseIsoDate(s, len, ole)) x.real(ole);
-                    else x.null();
+                    if (parseIsoDate(s, len, ole))
+                        x.real(ole);
+                    else
+                        x.null();
                 } else {
-                    x.real(numberToOleDate(sqlite3_column_double(st, i)));
+                    x.real(numberToOleDate(sqlite3_value_double(v)));
                 }
                 break;
             }
             case ColumnKind::Text: {
-                const char* s = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-                x.text(std::string_view(s ? s : "", size_t(sqlite3_column_bytes(st, i))));
+                const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+                x.text(std::string_view(s ? s : "", size_t(sqlite3_value_bytes(v))));
                 break;
             }
             }
         }
         ++rows;
+        if (batch && ++batch->rows == TextEncoder::kBatchRows) {
+            encoder->submit(std::move(batch));
+            batch = encoder->take();
+        }
+    }
+    if (encoder) {
+        encoder->submit(std::move(batch));
+        encoder->finish();
     }
     // Columns that held nothing but NULL stay texts.
     for (auto& x : b)
@@ -208,10 +402,168 @@ bool readSqlite(Connection& c, const QString& sql, ColumnarResult& out, QString*
     return true;
 }
 
+// ---- parallel scan of a whole table ----
+
+// "SELECT columns FROM table [WHERE condition]" and nothing more: such a scan can be split on rowid
+// ranges. Quoted texts are blanked before the clauses that would forbid it are looked for.
+bool splittableScan(const QString& sql, QString& columns, QString& table, QString& condition) {
+    static const QRegularExpression re(
+        QStringLiteral(
+            "^\\s*SELECT\\s+(.+?)\\s+FROM\\s+(\"[^\"]+\"|\\[[^\\]]+\\]|`[^`]+`|[A-Za-z_][A-Za-z0-9_$]*)"
+            "(?:\\s+WHERE\\s+(.+?))?\\s*;?\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto m = re.match(sql);
+    if (!m.hasMatch()) return false;
+    columns = m.captured(1);
+    table = m.captured(2);
+    condition = m.captured(3);
+    static const QRegularExpression distinct(QStringLiteral("\\bDISTINCT\\b"),
+                                             QRegularExpression::CaseInsensitiveOption);
+    // An odd quote count means FROM or WHERE was found inside a quoted name.
+    if (columns.contains('(') || columns.contains('\'') || columns.count('"') % 2 ||
+        columns.count('[') != columns.count(']') || columns.contains(distinct))
+        return false;
+    QString bare = condition;
+    static const QRegularExpression texts(QStringLiteral("'[^']*'"));
+    bare.remove(texts);
+    if (bare.contains('\'') || bare.contains(';') || bare.count('"') % 2) return false;
+    static const QRegularExpression clauses(
+        QStringLiteral("\\b(GROUP|ORDER|LIMIT|UNION|EXCEPT|INTERSECT|HAVING|WINDOW|OFFSET|JOIN)\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    return !bare.contains(clauses);
+}
+
+// A private handle on the same data, for one worker.
+sqlite3* openWorkerHandle(const detail::Session& s) {
+    sqlite3* h = nullptr;
+    if (s.imported) {
+        if (sqlite3_open_v2(":memory:", &h, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+                SQLITE_OK ||
+            sqlite3_deserialize(h, "main", s.imported->data, s.imported->size, s.imported->size,
+                                SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
+            sqlite3_close(h);
+            return nullptr;
+        }
+        return h;
+    }
+    const QByteArray path = QFile::encodeName(s.db.databaseName());
+    if (sqlite3_open_v2(path.constData(), &h, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(h);
+        return nullptr;
+    }
+    sqlite3_exec(h, "PRAGMA mmap_size = 2147483648", nullptr, nullptr, nullptr);
+    return h;
+}
+
+// Appends the parts' column i to whole's, re-coding texts into whole's dictionary.
+void appendColumn(ColumnarResult& whole, std::vector<ColumnarResult>& parts, size_t i) {
+    ColumnData& w = whole.columns[i];
+    FlatDict dict(&w.dict);
+    if (w.kind == ColumnKind::Text) {
+        // The first part's dictionary stays as it is; index it.
+        std::vector<std::string> first;
+        first.swap(w.dict);
+        for (const auto& t : first)
+            dict.code(t);
+    }
+    size_t rows = whole.rowCount;
+    for (size_t k = 1; k < parts.size(); ++k) {
+        ColumnData& p = parts[k].columns[i];
+        const size_t n = parts[k].rowCount;
+        if (!p.nulls.empty() || !w.nulls.empty()) {
+            if (w.nulls.empty()) w.nulls.assign(rows, 0);
+            if (p.nulls.empty())
+                w.nulls.resize(rows + n, 0);
+            else
+                w.nulls.insert(w.nulls.end(), p.nulls.begin(), p.nulls.end());
+        }
+        w.ints.insert(w.ints.end(), p.ints.begin(), p.ints.end());
+        w.reals.insert(w.reals.end(), p.reals.begin(), p.reals.end());
+        if (w.kind == ColumnKind::Text) {
+            std::vector<uint32_t> map(p.dict.size());
+            for (size_t c = 0; c < p.dict.size(); ++c)
+                map[c] = dict.code(p.dict[c]);
+            w.codes.reserve(w.codes.size() + p.codes.size());
+            for (const uint32_t c : p.codes)
+                w.codes.push_back(map[c]);
+        }
+        p = ColumnData{};
+        rows += n;
+    }
+}
+
+// Splits a plain scan of a large rowid table over several handles. False (out untouched) when the
+// query or the table does not lend itself to it, or anything fails: the caller then reads serially.
+bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarResult& out) {
+    QString columns, table, condition;
+    if (!splittableScan(sql, columns, table, condition)) return false;
+    const unsigned hw = std::thread::hardware_concurrency();
+    const int workers = int(std::min(4u, std::max(1u, hw / 2)));
+    if (workers < 2) return false;
+    long long lo = 0, hi = -1;
+    {
+        sqlite3_stmt* st = nullptr;
+        // Two subqueries: SQLite finds a lone min() or max() of the rowid without a scan.
+        const QByteArray q =
+            ("SELECT (SELECT min(_rowid_) FROM " + table + "), (SELECT max(_rowid_) FROM " + table + ")")
+                .toUtf8();
+        if (sqlite3_prepare_v2(s.handle, q.constData(), -1, &st, nullptr) != SQLITE_OK) return false;
+        if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL) {
+            lo = sqlite3_column_int64(st, 0);
+            hi = sqlite3_column_int64(st, 1);
+        }
+        sqlite3_finalize(st);
+    }
+    constexpr long long kMinRows = 2'000'000;
+    if (hi - lo + 1 < kMinRows) return false;
+
+    std::vector<ColumnarResult> parts(static_cast<size_t>(workers));
+    std::vector<char> ok(static_cast<size_t>(workers), 0);
+    std::vector<std::thread> threads;
+    const long long step = (hi - lo) / workers + 1;
+    for (int w = 0; w < workers; ++w) {
+        const long long a = lo + step * w, b = a + step;
+        QString text = "SELECT " + columns + " FROM " + table + " WHERE ";
+        if (!condition.isEmpty()) text += '(' + condition + ") AND ";
+        text += "_rowid_ >= " + QString::number(a) + " AND _rowid_ < " + QString::number(b);
+        const QByteArray q = text.toUtf8();
+        threads.emplace_back([&s, &parts, &ok, w, q] {
+            sqlite3* h = openWorkerHandle(s);
+            if (!h) return;
+            ok[size_t(w)] = readSqlite(h, q, parts[size_t(w)], nullptr, false);
+            sqlite3_close(h);
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    for (int w = 0; w < workers; ++w) {
+        if (!ok[size_t(w)] || parts[size_t(w)].columns.size() != parts[0].columns.size()) return false;
+        for (size_t i = 0; i < parts[0].columns.size(); ++i)
+            if (parts[size_t(w)].columns[i].kind != parts[0].columns[i].kind ||
+                parts[size_t(w)].columns[i].adoType != parts[0].columns[i].adoType)
+                return false; // expression columns typed differently per range: read serially
+    }
+    size_t total = 0;
+    for (const auto& p : parts)
+        total += p.rowCount;
+    out = std::move(parts[0]);
+    // Each column is merged on its own thread.
+    std::vector<std::thread> merges;
+    for (size_t i = 0; i < out.columns.size(); ++i)
+        merges.emplace_back([&out, &parts, i] { appendColumn(out, parts, i); });
+    for (auto& t : merges)
+        t.join();
+    out.rowCount = total;
+    return true;
+}
+
 double toOleDate(const QVariant& v) {
     QDateTime dt;
-    if (v.metaType().id() == QMetaType::QDate) dt = QDateTime(v.toDate(), QTime(0, 0));
-    else dt = v.toDateTime();
+    if (v.metaType().id() == QMetaType::QDate)
+        dt = QDateTime(v.toDate(), QTime(0, 0));
+    else
+        dt = v.toDateTime();
     const QDate d = dt.date();
     const QTime t = dt.time();
     return double(QDate(1899, 12, 30).daysTo(d)) + (t.msecsSinceStartOfDay() / 86400000.0);
@@ -241,9 +593,15 @@ bool readGeneric(Connection& c, const QString& sql, ColumnarResult& out, QString
             }
             switch (x.col->kind) {
             case ColumnKind::Integer:
-            case ColumnKind::Boolean: x.integer(v.toLongLong()); break;
-            case ColumnKind::Real: x.real(v.toDouble()); break;
-            case ColumnKind::DateTime: x.real(toOleDate(v)); break;
+            case ColumnKind::Boolean:
+                x.integer(v.toLongLong());
+                break;
+            case ColumnKind::Real:
+                x.real(v.toDouble());
+                break;
+            case ColumnKind::DateTime:
+                x.real(toOleDate(v));
+                break;
             case ColumnKind::Text: {
                 const QByteArray s = v.toString().toUtf8();
                 x.text(std::string_view(s.constData(), size_t(s.size())));
@@ -268,7 +626,12 @@ bool readColumns(const QString& connectionString, const QString& sql, ColumnarRe
     out = {};
     Connection c;
     if (!c.open(connectionString, 10, error)) return false;
-    if (c.sqliteHandle()) return readSqlite(c, sql, out, error);
+    if (c.sqliteHandle()) {
+        const QString text = detail::engineSql(*c.session(), sql);
+        if (readSqliteParallel(*c.session(), text, out)) return true;
+        out = {};
+        return readSqlite(c.sqliteHandle(), text.toUtf8(), out, error, true);
+    }
     return readGeneric(c, sql, out, error);
 }
 

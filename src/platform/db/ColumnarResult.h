@@ -19,16 +19,17 @@ struct ColumnData {
     std::string name;
     int adoType = 200; // the data-access type number (3, 5, 7, 131, 135, 200, 201, 203, 205 ...)
     ColumnKind kind = ColumnKind::Text;
-    std::vector<uint8_t> nulls;     // 1 = NULL; empty means "no NULL in this column"
-    std::vector<int64_t> ints;      // Integer, Boolean
-    std::vector<double> reals;      // Real, DateTime
-    std::vector<uint32_t> codes;    // Text: index into dict
-    std::vector<std::string> dict;  // Text: distinct values (UTF-8), in first-seen order
+    std::vector<uint8_t> nulls;    // 1 = NULL; empty means "no NULL in this column"
+    std::vector<int64_t> ints;     // Integer, Boolean
+    std::vector<double> reals;     // Real, DateTime
+    std::vector<uint32_t> codes;   // Text: index into dict
+    std::vector<std::string> dict; // Text: distinct values (UTF-8), in first-seen order
 
     bool isNull(size_t row) const { return !nulls.empty() && nulls[row] != 0; }
     size_t bytes() const {
         size_t b = nulls.size() + ints.size() * 8 + reals.size() * 8 + codes.size() * 4;
-        for (const auto& s : dict) b += s.size() + sizeof(std::string);
+        for (const auto& s : dict)
+            b += s.size() + sizeof(std::string);
         return b;
     }
 };
@@ -38,7 +39,8 @@ struct ColumnarResult {
     size_t rowCount = 0;
     size_t bytes() const {
         size_t b = 0;
-        for (const auto& c : columns) b += c.bytes();
+        for (const auto& c : columns)
+            b += c.bytes();
         return b;
     }
 };

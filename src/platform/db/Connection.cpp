@@ -14,6 +14,8 @@
 #include <QSqlRecord>
 
 #include <algorithm>
+#include <sql.h>
+#include <sqlext.h>
 #include <sqlite3.h>
 
 namespace bd::db {
@@ -33,7 +35,9 @@ QString engineSql(const Session& s, const QString& sql) {
 
 namespace {
 
-QString sqliteError(sqlite3* h) { return QString::fromUtf8(sqlite3_errmsg(h)); }
+QString sqliteError(sqlite3* h) {
+    return QString::fromUtf8(sqlite3_errmsg(h));
+}
 
 QVariant dateValue(const QString& text, int type) {
     const QString t = text.trimmed();
@@ -55,7 +59,8 @@ public:
 
     bool start(const QString& sql, QString* error) {
         const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(session_->handle, text.constData(), int(text.size()), &st_, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(session_->handle, text.constData(), int(text.size()), &st_, nullptr) !=
+            SQLITE_OK) {
             if (error) *error = sqliteError(session_->handle);
             return false;
         }
@@ -77,10 +82,18 @@ public:
             f.type = decl ? adoTypeFromDeclared(QString::fromUtf8(decl)) : ado::Empty;
             if (f.type == ado::Empty) {
                 switch (pending_ ? sqlite3_column_type(st_, i) : SQLITE_NULL) {
-                case SQLITE_INTEGER: f.type = ado::BigInt; break;
-                case SQLITE_FLOAT: f.type = ado::Double; break;
-                case SQLITE_BLOB: f.type = ado::LongVarBinary; break;
-                default: f.type = ado::VarChar; break;
+                case SQLITE_INTEGER:
+                    f.type = ado::BigInt;
+                    break;
+                case SQLITE_FLOAT:
+                    f.type = ado::Double;
+                    break;
+                case SQLITE_BLOB:
+                    f.type = ado::LongVarBinary;
+                    break;
+                default:
+                    f.type = ado::VarChar;
+                    break;
                 }
             }
             fields_.append(f);
@@ -105,7 +118,8 @@ public:
             }
         }
         pending_ = false;
-        for (int i = 0; i < out.size(); ++i) out[i].value = value(i, out[i].type);
+        for (int i = 0; i < out.size(); ++i)
+            out[i].value = value(i, out[i].type);
         return true;
     }
 
@@ -115,7 +129,8 @@ private:
         if (storage == SQLITE_NULL) return {};
         const ColumnKind kind = columnKindOf(type);
         if (storage == SQLITE_BLOB) {
-            return QByteArray(static_cast<const char*>(sqlite3_column_blob(st_, i)), sqlite3_column_bytes(st_, i));
+            return QByteArray(static_cast<const char*>(sqlite3_column_blob(st_, i)),
+                              sqlite3_column_bytes(st_, i));
         }
         if (storage == SQLITE_TEXT) {
             const QString s = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st_, i)),
@@ -124,13 +139,16 @@ private:
             return s;
         }
         switch (kind) {
-        case ColumnKind::Boolean: return sqlite3_column_int64(st_, i) != 0;
+        case ColumnKind::Boolean:
+            return sqlite3_column_int64(st_, i) != 0;
         case ColumnKind::Integer:
             if (storage == SQLITE_FLOAT) return sqlite3_column_double(st_, i);
             return qlonglong(sqlite3_column_int64(st_, i));
-        case ColumnKind::Real: return sqlite3_column_double(st_, i);
+        case ColumnKind::Real:
+            return sqlite3_column_double(st_, i);
         case ColumnKind::Text:
-        case ColumnKind::DateTime: break;
+        case ColumnKind::DateTime:
+            break;
         }
         if (storage == SQLITE_INTEGER) return qlonglong(sqlite3_column_int64(st_, i));
         return sqlite3_column_double(st_, i);
@@ -144,10 +162,14 @@ private:
 
 int nativeType(Engine e, const QSqlField& f) {
     switch (e) {
-    case Engine::MySql: return adoTypeFromMySql(f.typeID(), f.metaType());
-    case Engine::PostgreSql: return adoTypeFromPostgres(f.typeID(), f.metaType());
-    case Engine::Odbc: return adoTypeFromOdbc(f.typeID(), f.metaType());
-    default: return adoTypeFromMeta(f.metaType());
+    case Engine::MySql:
+        return adoTypeFromMySql(f.typeID(), f.metaType());
+    case Engine::PostgreSql:
+        return adoTypeFromPostgres(f.typeID(), f.metaType());
+    case Engine::Odbc:
+        return adoTypeFromOdbc(f.typeID(), f.metaType());
+    default:
+        return adoTypeFromMeta(f.metaType());
     }
 }
 
@@ -181,9 +203,11 @@ public:
         }
         for (int i = 0; i < out.size(); ++i) {
             QVariant v = q_.value(i);
-            if (v.isNull()) v = QVariant();
+            if (v.isNull())
+                v = QVariant();
             else if (isDateType(out[i].type)) {
-                if (v.metaType().id() == QMetaType::QString) v = dateValue(v.toString(), out[i].type);
+                if (v.metaType().id() == QMetaType::QString)
+                    v = dateValue(v.toString(), out[i].type);
                 else if (out[i].type == ado::Date && v.metaType().id() == QMetaType::QDateTime &&
                          v.toDateTime().time() == QTime(0, 0))
                     v = v.toDateTime().date();
@@ -227,6 +251,24 @@ QString nextConnectionName() {
     return QStringLiteral("bd-db-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
+// The ODBC drivers the driver manager knows.
+QStringList installedOdbcDrivers() {
+    QStringList out;
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return out;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLCHAR name[512], attrs[2048];
+    SQLSMALLINT nameLen = 0, attrsLen = 0;
+    SQLUSMALLINT dir = SQL_FETCH_FIRST;
+    while (
+        SQL_SUCCEEDED(SQLDriversA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen))) {
+        out << QString::fromUtf8(reinterpret_cast<const char*>(name));
+        dir = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return out;
+}
+
 sqlite3* handleOf(const QSqlDatabase& db) {
     const QVariant v = db.driver()->handle();
     if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) return nullptr;
@@ -253,7 +295,11 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         if (error) *error = why;
         return false;
     };
-    const EngineChoice c = chooseEngine(cs_, appPath);
+    EngineChoice c = chooseEngine(cs_, appPath);
+    if (c.engine == Engine::Odbc && c.odbcString.contains("Driver=", Qt::CaseInsensitive)) {
+        const QStringList drivers = installedOdbcDrivers();
+        c = chooseEngine(cs_, appPath, &drivers);
+    }
     if (c.engine == Engine::Unsupported) return fail(c.error);
     const int timeout = std::max(1, timeoutSeconds);
 
@@ -264,17 +310,23 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
     case Engine::SQLite: {
         const QString file = resolveFileCase(c.file);
         if (!QFileInfo(file).isFile())
-            return fail(QStringLiteral("The file \"%1\" does not exist.").arg(QDir::toNativeSeparators(c.file)));
+            return fail(
+                QStringLiteral("The file \"%1\" does not exist.").arg(QDir::toNativeSeparators(c.file)));
         s->db = QSqlDatabase::addDatabase("QSQLITE", s->name);
         s->db.setDatabaseName(file);
-        s->db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(timeout * 1000));
+        s->db.setConnectOptions(
+            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(timeout * 1000));
         if (!s->db.open()) return fail(s->db.lastError().text());
         s->handle = handleOf(s->db);
         if (!s->handle) return fail(QStringLiteral("The SQLite driver gives no handle."));
         // A file that is no database fails here rather than at the first query.
-        if (sqlite3_exec(s->handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK)
-            return fail(QStringLiteral("The file \"%1\" cannot be read as a database: %2")
-                            .arg(QDir::toNativeSeparators(file), QString::fromUtf8(sqlite3_errmsg(s->handle))));
+        if (sqlite3_exec(s->handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
+            SQLITE_OK)
+            return fail(
+                QStringLiteral("The file \"%1\" cannot be read as a database: %2")
+                    .arg(QDir::toNativeSeparators(file), QString::fromUtf8(sqlite3_errmsg(s->handle))));
+        // Reading through a memory map spares a copy of every page: large scans run markedly faster.
+        sqlite3_exec(s->handle, "PRAGMA mmap_size = 2147483648", nullptr, nullptr, nullptr);
         break;
     }
     case Engine::Excel:
@@ -318,29 +370,34 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         if (!s->db.open()) return fail(s->db.lastError().text());
         break;
     }
-    case Engine::Unsupported: break;
+    case Engine::Unsupported:
+        break;
     }
     engine_ = c.engine;
     session_ = std::move(s);
     return true;
 }
 
-sqlite3* Connection::sqliteHandle() const { return session_ ? session_->handle : nullptr; }
+sqlite3* Connection::sqliteHandle() const {
+    return session_ ? session_->handle : nullptr;
+}
 
 QString Connection::quoteName(const QString& name) const {
     if (session_ && !session_->handle && session_->db.driver())
         return session_->db.driver()->escapeIdentifier(name, QSqlDriver::TableName);
+    // Backticks: SQLite would read a double-quoted unknown name as a text.
     QString q = name;
-    q.replace('"', "\"\"");
-    return '"' + q + '"';
+    q.replace('`', "``");
+    return '`' + q + '`';
 }
 
 namespace {
 QStringList sqliteNames(sqlite3* h, const char* type, QString* error) {
     QStringList out;
     sqlite3_stmt* st = nullptr;
-    const char* sql = "SELECT name FROM sqlite_master WHERE type = ?1 AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
-                      "ORDER BY name COLLATE NOCASE";
+    const char* sql =
+        "SELECT name FROM sqlite_master WHERE type = ?1 AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+        "ORDER BY name COLLATE NOCASE";
     if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK) {
         if (error) *error = QString::fromUtf8(sqlite3_errmsg(h));
         return out;
@@ -353,7 +410,8 @@ QStringList sqliteNames(sqlite3* h, const char* type, QString* error) {
 }
 
 QStringList sorted(QStringList l) {
-    std::sort(l.begin(), l.end(), [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    std::sort(l.begin(), l.end(),
+              [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
     return l;
 }
 } // namespace
@@ -380,7 +438,8 @@ QVector<Field> Connection::columns(const QString& table, QString* error) {
     Recordset rs;
     if (!rs.open("SELECT * FROM " + quoteName(table) + " WHERE 1 = 0", *this, error)) return {};
     QVector<Field> f = rs.fields();
-    for (auto& x : f) x.value = QVariant();
+    for (auto& x : f)
+        x.value = QVariant();
     return f;
 }
 
@@ -388,10 +447,12 @@ QVariantList Connection::distinctValues(const QString& table, const QString& col
     QVariantList out;
     Recordset rs;
     const QString c = quoteName(column);
-    if (!rs.open("SELECT DISTINCT " + c + " FROM " + quoteName(table) + " WHERE " + c + " IS NOT NULL ORDER BY 1",
+    if (!rs.open("SELECT DISTINCT " + c + " FROM " + quoteName(table) + " WHERE " + c +
+                     " IS NOT NULL ORDER BY 1",
                  *this, error))
         return out;
-    for (; !rs.eof(); rs.moveNext()) out << rs.value(0);
+    for (; !rs.eof(); rs.moveNext())
+        out << rs.value(0);
     if (!rs.lastError().isEmpty() && error) *error = rs.lastError();
     return out;
 }
@@ -437,7 +498,8 @@ bool Recordset::fetch() {
     eof_ = !row;
     if (!row) {
         lastError_ = why;
-        for (auto& f : fields_) f.value = QVariant();
+        for (auto& f : fields_)
+            f.value = QVariant();
     }
     return row;
 }

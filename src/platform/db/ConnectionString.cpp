@@ -34,7 +34,8 @@ ConnectionString ConnectionString::parse(const QString& input) {
         }
         QString value;
         if (hasValue) {
-            while (i < n && text[i] == ' ') ++i;
+            while (i < n && text[i] == ' ')
+                ++i;
             if (i < n && (text[i] == '"' || text[i] == '\'')) {
                 const QChar q = text[i++];
                 while (i < n) {
@@ -49,7 +50,8 @@ ConnectionString ConnectionString::parse(const QString& input) {
                     }
                     value += text[i++];
                 }
-                while (i < n && text[i] != ';') ++i; // anything after the closing quote is dropped
+                while (i < n && text[i] != ';')
+                    ++i; // anything after the closing quote is dropped
             } else if (i < n && text[i] == '{') {
                 // ODBC's braces, as ODBC strings inside the data-access strings write them.
                 ++i;
@@ -65,9 +67,11 @@ ConnectionString ConnectionString::parse(const QString& input) {
                     }
                     value += text[i++];
                 }
-                while (i < n && text[i] != ';') ++i;
+                while (i < n && text[i] != ';')
+                    ++i;
             } else {
-                while (i < n && text[i] != ';') value += text[i++];
+                while (i < n && text[i] != ';')
+                    value += text[i++];
                 value = value.trimmed();
             }
         }
@@ -122,14 +126,22 @@ QString ConnectionString::toString() const {
 
 QString engineName(Engine e) {
     switch (e) {
-    case Engine::SQLite: return QStringLiteral("SQLite");
-    case Engine::Excel: return QStringLiteral("Excel");
-    case Engine::Access: return QStringLiteral("Access");
-    case Engine::Csv: return QStringLiteral("Csv");
-    case Engine::MySql: return QStringLiteral("MySql");
-    case Engine::PostgreSql: return QStringLiteral("PostgreSql");
-    case Engine::Odbc: return QStringLiteral("Odbc");
-    case Engine::Unsupported: break;
+    case Engine::SQLite:
+        return QStringLiteral("SQLite");
+    case Engine::Excel:
+        return QStringLiteral("Excel");
+    case Engine::Access:
+        return QStringLiteral("Access");
+    case Engine::Csv:
+        return QStringLiteral("Csv");
+    case Engine::MySql:
+        return QStringLiteral("MySql");
+    case Engine::PostgreSql:
+        return QStringLiteral("PostgreSql");
+    case Engine::Odbc:
+        return QStringLiteral("Odbc");
+    case Engine::Unsupported:
+        break;
     }
     return QStringLiteral("Unsupported");
 }
@@ -175,6 +187,25 @@ QString odbcKey(const QString& key) {
     for (const auto& [ole, odbc] : map)
         if (key.compare(ole, Qt::CaseInsensitive) == 0) return odbc;
     return key;
+}
+
+// A driver named as another system installs it, replaced by the installed driver of the same family.
+QString installedDriverFor(QString name, const QStringList& installed) {
+    if (name.startsWith('{') && name.endsWith('}')) name = name.mid(1, name.size() - 2);
+    for (const QString& d : installed)
+        if (d.compare(name, Qt::CaseInsensitive) == 0) return d;
+    const QString n = name.toUpper();
+    QStringList wanted;
+    if (n.contains("MYSQL") || n.contains("MARIADB"))
+        wanted = {"MariaDB Unicode", "MariaDB", "MySQL"};
+    else if (n.contains("POSTGRES") || n.contains("PSQL"))
+        wanted = {"PostgreSQL Unicode", "PostgreSQL"};
+    else if (n.contains("SQL SERVER") || n.contains("SQL NATIVE CLIENT"))
+        wanted = {"FreeTDS"};
+    for (const QString& w : wanted)
+        for (const QString& d : installed)
+            if (d.startsWith(w, Qt::CaseInsensitive)) return d;
+    return name;
 }
 
 bool integratedSecurity(const ConnectionString& cs) {
@@ -245,7 +276,8 @@ EngineChoice fileEngine(const ConnectionString& cs, const QString& file, bool je
         if (p.first.trimmed().startsWith("Excel", Qt::CaseInsensitive)) excelDriver = true;
 
     if (suffix == "xlsb") {
-        c.error = QStringLiteral("Binary workbooks (.xlsb) cannot be read on this system; save the file as .xlsx.");
+        c.error =
+            QStringLiteral("Binary workbooks (.xlsb) cannot be read on this system; save the file as .xlsx.");
     } else if (suffix == "xls" || suffix == "xlsx" || suffix == "xlsm") {
         c.engine = Engine::Excel;
     } else if (suffix == "mdb" || suffix == "accdb") {
@@ -270,7 +302,8 @@ EngineChoice unsupported(const QString& why) {
 
 } // namespace
 
-EngineChoice chooseEngine(const QString& connectionString, const QString& appPath) {
+EngineChoice chooseEngine(const QString& connectionString, const QString& appPath,
+                          const QStringList* installedDrivers) {
     const ConnectionString cs = ConnectionString::parse(replaceAppPath(connectionString, appPath));
     if (cs.pairs().isEmpty()) return unsupported(QStringLiteral("The connection string is empty."));
 
@@ -282,7 +315,8 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
     const bool odbcKeys = cs.has("DSN") || cs.has("Driver") || cs.has("FILEDSN");
     if (p.startsWith("MSDASQL") || (p.isEmpty() && odbcKeys)) {
         if (!odbcKeys)
-            return unsupported(QStringLiteral("An ODBC connection needs a data source (DSN=) or a driver (Driver=)."));
+            return unsupported(
+                QStringLiteral("An ODBC connection needs a data source (DSN=) or a driver (Driver=)."));
         QList<QPair<QString, QString>> rest;
         for (const auto& kv : cs.pairs())
             if (kv.first.compare("Provider", Qt::CaseInsensitive) != 0 &&
@@ -292,6 +326,30 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
         // MSDASQL keeps the ODBC string itself in Extended Properties.
         const QString inner = cs.value("Extended Properties");
         if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
+        const ConnectionString odbc = ConnectionString::parse(odbcPairs(rest));
+        // The desktop drivers of other systems: their files are read by our own import.
+        const QString driver = odbc.value("Driver").toUpper();
+        const QString file = odbc.value(QStringList{"DBQ", "DefaultDir"});
+        if (!file.isEmpty() && driver.contains("MICROSOFT ACCESS DRIVER")) {
+            EngineChoice c = fileEngine(cs, file, true);
+            if (c.engine == Engine::Excel || c.engine == Engine::Csv) c.engine = Engine::Access;
+            return c;
+        }
+        if (!file.isEmpty() && driver.contains("MICROSOFT EXCEL DRIVER")) {
+            EngineChoice c = fileEngine(cs, file, true);
+            c.engine = Engine::Excel;
+            return c;
+        }
+        if (!file.isEmpty() && driver.contains("MICROSOFT TEXT DRIVER")) {
+            EngineChoice c = fileEngine(cs, file, true);
+            c.engine = Engine::Csv;
+            return c;
+        }
+        if (installedDrivers && odbc.has("Driver")) {
+            const QString substitute = installedDriverFor(odbc.value("Driver"), *installedDrivers);
+            for (auto& kv : rest)
+                if (kv.first.compare("Driver", Qt::CaseInsensitive) == 0) kv.second = substitute;
+        }
         EngineChoice c;
         c.engine = Engine::Odbc;
         c.odbcString = odbcPairs(rest);
@@ -299,7 +357,8 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
     }
 
     if (p.startsWith("SQLITE") || p.startsWith("SYSTEM.DATA.SQLITE")) {
-        if (dataSource.trimmed().isEmpty()) return unsupported(QStringLiteral("No database file (Data Source) is given."));
+        if (dataSource.trimmed().isEmpty())
+            return unsupported(QStringLiteral("No database file (Data Source) is given."));
         EngineChoice c;
         c.engine = Engine::SQLite;
         c.file = filePath(dataSource);
@@ -307,7 +366,8 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
     }
 
     if (p.startsWith("MICROSOFT.JET.OLEDB") || p.startsWith("MICROSOFT.ACE.OLEDB")) {
-        if (dataSource.trimmed().isEmpty()) return unsupported(QStringLiteral("No file (Data Source) is given."));
+        if (dataSource.trimmed().isEmpty())
+            return unsupported(QStringLiteral("No file (Data Source) is given."));
         return fileEngine(cs, dataSource, true);
     }
 
@@ -327,8 +387,10 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
         c.user = cs.value(kUserKeys);
         c.password = cs.value(kPasswordKeys);
         QList<QPair<QString, QString>> odbc = {{"Driver", "FreeTDS"}, {"Server", c.host}};
-        if (!instance.isEmpty()) odbc.append({"Instance", instance});
-        else odbc.append({"Port", QString::number(c.port > 0 ? c.port : 1433)});
+        if (!instance.isEmpty())
+            odbc.append({"Instance", instance});
+        else
+            odbc.append({"Port", QString::number(c.port > 0 ? c.port : 1433)});
         if (!c.database.isEmpty()) odbc.append({"Database", c.database});
         odbc.append({"UID", c.user});
         odbc.append({"PWD", c.password});
@@ -361,8 +423,9 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
             c.odbcString = odbcPairs({{"DSN", cs.value("DSN")}, {"UID", c.user}, {"PWD", c.password}});
             return c;
         }
-        return unsupported(QStringLiteral("There is no Oracle provider on this system; use an ODBC data source "
-                                          "(DSN=...) for the Oracle database."));
+        return unsupported(
+            QStringLiteral("There is no Oracle provider on this system; use an ODBC data source "
+                           "(DSN=...) for the Oracle database."));
     }
 
     if (p.isEmpty()) {

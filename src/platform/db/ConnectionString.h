@@ -8,8 +8,8 @@
 namespace bd::db {
 
 // key=value pairs in order of appearance. Keys compare case-insensitively; a repeated key keeps its
-// last value. Values may be quoted with " or ' (a doubled quote inside stands for one) or ODBC braces, so they can
-// hold ";"; line breaks count as blanks.
+// last value. Values may be quoted with " or ' (a doubled quote inside stands for one) or ODBC braces, so
+// they can hold ";"; line breaks count as blanks.
 class ConnectionString {
 public:
     ConnectionString() = default;
@@ -57,8 +57,11 @@ struct EngineChoice {
     QString error;      // Unsupported: why
 };
 
-// Chooses the engine for a connection string. "APP_PATH" is replaced by appPath.
-EngineChoice chooseEngine(const QString& connectionString, const QString& appPath);
+// Chooses the engine for a connection string. "APP_PATH" is replaced by appPath. With the list of
+// installed ODBC drivers, a driver another system names (a MySQL, PostgreSQL or SQL Server driver) is
+// replaced by the installed one of its family; the desktop drivers' files go to the file import.
+EngineChoice chooseEngine(const QString& connectionString, const QString& appPath,
+                          const QStringList* installedDrivers = nullptr);
 
 // "APP_PATH" replaced by the program folder (case-sensitive, as the cubes write it).
 QString replaceAppPath(const QString& connectionString, const QString& appPath);

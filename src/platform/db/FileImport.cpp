@@ -22,7 +22,9 @@
 
 namespace bd::db {
 
-ImportedDatabase::~ImportedDatabase() { sqlite3_free(data); }
+ImportedDatabase::~ImportedDatabase() {
+    sqlite3_free(data);
+}
 
 namespace {
 
@@ -52,11 +54,16 @@ QString formatNumber(double v) {
 
 QString cellText(const Cell& c) {
     switch (c.kind) {
-    case Cell::Number: return formatNumber(c.num);
-    case Cell::Date: return QString::fromStdString(oleDateToIso(c.num));
-    case Cell::Bool: return c.num != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
-    case Cell::Text: return c.text;
-    case Cell::Null: break;
+    case Cell::Number:
+        return formatNumber(c.num);
+    case Cell::Date:
+        return QString::fromStdString(oleDateToIso(c.num));
+    case Cell::Bool:
+        return c.num != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
+    case Cell::Text:
+        return c.text;
+    case Cell::Null:
+        break;
     }
     return {};
 }
@@ -70,13 +77,15 @@ void nameColumns(Table& t, bool header, int width) {
         if (header && !t.rows.isEmpty() && c < t.rows[0].size()) n = cellText(t.rows[0][c]).trimmed();
         if (n.isEmpty()) n = QStringLiteral("F%1").arg(c + 1);
         QString unique = n;
-        for (int k = 1; seen.contains(unique.toUpper()); ++k) unique = n + QString::number(k);
+        for (int k = 1; seen.contains(unique.toUpper()); ++k)
+            unique = n + QString::number(k);
         seen.insert(unique.toUpper());
         names << unique;
     }
     if (header && !t.rows.isEmpty()) t.rows.removeFirst();
     t.columns = names;
-    for (auto& r : t.rows) r.resize(width);
+    for (auto& r : t.rows)
+        r.resize(width);
 }
 
 // Types from the values, as the spreadsheet drivers decide them.
@@ -93,18 +102,25 @@ void inferTypes(Table& t) {
             if (v.kind != Cell::Date) allDate = false;
             if (v.kind != Cell::Bool) allBool = false;
             if (v.kind == Cell::Number) {
-                if (std::floor(v.num) != v.num || std::fabs(v.num) > 9.2e18) allInt = allInt32 = false;
-                else if (std::fabs(v.num) > 2147483647.0) allInt32 = false;
+                if (std::floor(v.num) != v.num || std::fabs(v.num) > 9.2e18)
+                    allInt = allInt32 = false;
+                else if (std::fabs(v.num) > 2147483647.0)
+                    allInt32 = false;
             }
             if (v.kind == Cell::Text && v.text.size() > kShortTextLimit) longText = true;
             if (!longText && v.kind != Cell::Text && cellText(v).size() > kShortTextLimit) longText = true;
         }
         QString type;
-        if (!any) type = "VARCHAR(255)";
-        else if (allNum) type = allInt32 ? "INTEGER" : allInt ? "BIGINT" : "DOUBLE";
-        else if (allDate) type = "DATE";
-        else if (allBool) type = "BOOLEAN";
-        else type = longText ? "MEMO" : "VARCHAR(255)";
+        if (!any)
+            type = "VARCHAR(255)";
+        else if (allNum)
+            type = allInt32 ? "INTEGER" : allInt ? "BIGINT" : "DOUBLE";
+        else if (allDate)
+            type = "DATE";
+        else if (allBool)
+            type = "BOOLEAN";
+        else
+            type = longText ? "MEMO" : "VARCHAR(255)";
         t.declared << type;
     }
 }
@@ -148,18 +164,22 @@ std::shared_ptr<ImportedDatabase> buildDatabase(QVector<Table>& tables, QString*
         if (t.columns.isEmpty()) continue;
         if (t.declared.size() != t.columns.size()) inferTypes(t);
         QStringList defs;
-        for (int c = 0; c < t.columns.size(); ++c) defs << quoteName(t.columns[c]) + ' ' + t.declared[c];
+        for (int c = 0; c < t.columns.size(); ++c)
+            defs << quoteName(t.columns[c]) + ' ' + t.declared[c];
         const QString create = "CREATE TABLE " + quoteName(t.name) + " (" + defs.join(", ") + ")";
         if (sqlite3_exec(db, create.toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
             return fail(QStringLiteral("Cannot import the table \"%1\"").arg(t.name));
         QStringList marks;
-        for (int c = 0; c < t.columns.size(); ++c) marks << "?";
-        const QByteArray insert = ("INSERT INTO " + quoteName(t.name) + " VALUES (" + marks.join(',') + ")").toUtf8();
+        for (int c = 0; c < t.columns.size(); ++c)
+            marks << "?";
+        const QByteArray insert =
+            ("INSERT INTO " + quoteName(t.name) + " VALUES (" + marks.join(',') + ")").toUtf8();
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db, insert.constData(), -1, &st, nullptr) != SQLITE_OK)
             return fail(QStringLiteral("Cannot import the table \"%1\"").arg(t.name));
         QVector<int> types;
-        for (const auto& d : t.declared) types << adoTypeFromDeclared(d);
+        for (const auto& d : t.declared)
+            types << adoTypeFromDeclared(d);
         for (const auto& r : t.rows) {
             for (int c = 0; c < t.columns.size(); ++c) {
                 const Cell& v = c < r.size() ? r[c] : Cell{};
@@ -172,15 +192,21 @@ std::shared_ptr<ImportedDatabase> buildDatabase(QVector<Table>& tables, QString*
                 qint64 iv;
                 double dv;
                 if (kind == ColumnKind::Integer || kind == ColumnKind::Boolean) {
-                    if (v.kind == Cell::Number || v.kind == Cell::Bool) sqlite3_bind_int64(st, col, qint64(v.num));
-                    else if (parseInt(v.text, iv)) sqlite3_bind_int64(st, col, iv);
+                    if (v.kind == Cell::Number || v.kind == Cell::Bool)
+                        sqlite3_bind_int64(st, col, qint64(v.num));
+                    else if (parseInt(v.text, iv))
+                        sqlite3_bind_int64(st, col, iv);
                     else if (kind == ColumnKind::Boolean)
                         sqlite3_bind_int(st, col, v.text.compare("TRUE", Qt::CaseInsensitive) == 0 ? 1 : 0);
-                    else sqlite3_bind_null(st, col);
+                    else
+                        sqlite3_bind_null(st, col);
                 } else if (kind == ColumnKind::Real) {
-                    if (v.kind == Cell::Number) sqlite3_bind_double(st, col, v.num);
-                    else if (parseReal(v.text, dv)) sqlite3_bind_double(st, col, dv);
-                    else sqlite3_bind_null(st, col);
+                    if (v.kind == Cell::Number)
+                        sqlite3_bind_double(st, col, v.num);
+                    else if (parseReal(v.text, dv))
+                        sqlite3_bind_double(st, col, dv);
+                    else
+                        sqlite3_bind_null(st, col);
                 } else if (kind == ColumnKind::DateTime) {
                     QString s = v.kind == Cell::Text ? v.text.trimmed() : cellText(v);
                     if (s.endsWith(QLatin1String(" 00:00:00"))) s.chop(9);
@@ -237,7 +263,8 @@ Cell csvCell(const QString& raw, bool quoted) {
 bool readCsv(const QString& path, QChar delimiter, bool header, Table& t, QString* error) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("Cannot read the file \"%1\".").arg(QDir::toNativeSeparators(path));
+        if (error)
+            *error = QStringLiteral("Cannot read the file \"%1\".").arg(QDir::toNativeSeparators(path));
         return false;
     }
     QString text = QString::fromUtf8(f.readAll());
@@ -306,7 +333,8 @@ bool isDateFormatCode(QString code) {
 }
 
 bool isBuiltinDateFormat(int id) {
-    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) || (id >= 50 && id <= 58);
+    return (id >= 14 && id <= 22) || (id >= 27 && id <= 36) || (id >= 45 && id <= 47) ||
+           (id >= 50 && id <= 58);
 }
 
 QString attr(const QXmlStreamReader& x, const char* name) {
@@ -318,16 +346,20 @@ QString attr(const QXmlStreamReader& x, const char* name) {
 int columnIndex(const QString& ref) {
     int c = 0;
     for (const QChar ch : ref) {
-        if (ch >= 'A' && ch <= 'Z') c = c * 26 + (ch.unicode() - 'A' + 1);
-        else if (ch >= 'a' && ch <= 'z') c = c * 26 + (ch.unicode() - 'a' + 1);
-        else break;
+        if (ch >= 'A' && ch <= 'Z')
+            c = c * 26 + (ch.unicode() - 'A' + 1);
+        else if (ch >= 'a' && ch <= 'z')
+            c = c * 26 + (ch.unicode() - 'a' + 1);
+        else
+            break;
     }
     return c - 1;
 }
 
 int rowIndex(const QString& ref) {
     int i = 0;
-    while (i < ref.size() && ref[i].isLetter()) ++i;
+    while (i < ref.size() && ref[i].isLetter())
+        ++i;
     bool ok = false;
     const int r = ref.mid(i).toInt(&ok);
     return ok ? r - 1 : -1;
@@ -338,11 +370,13 @@ bool readXlsx(const QString& path, bool header, QVector<Table>& tables, QString*
         QString why;
         if (bd::zip::readMember(path, name, out, &why, kMaxXmlMember, true)) return true;
         if (required && error)
-            *error = QStringLiteral("The workbook \"%1\" cannot be read: %2").arg(QDir::toNativeSeparators(path), why);
+            *error = QStringLiteral("The workbook \"%1\" cannot be read: %2")
+                         .arg(QDir::toNativeSeparators(path), why);
         return !required;
     };
     QByteArray workbook, rels, shared, styles;
-    if (!member("xl/workbook.xml", workbook, true) || !member("xl/_rels/workbook.xml.rels", rels, true)) return false;
+    if (!member("xl/workbook.xml", workbook, true) || !member("xl/_rels/workbook.xml.rels", rels, true))
+        return false;
     member("xl/sharedStrings.xml", shared, false);
     member("xl/styles.xml", styles, false);
 
@@ -372,8 +406,10 @@ bool readXlsx(const QString& path, bool header, QVector<Table>& tables, QString*
                 const auto tok = x.readNext();
                 if (tok == QXmlStreamReader::StartElement) {
                     ++depth;
-                    if (x.name() == QLatin1String("rPh")) ++phonetic;
-                    else if (x.name() == QLatin1String("t") && !phonetic) s += x.readElementText(), --depth;
+                    if (x.name() == QLatin1String("rPh"))
+                        ++phonetic;
+                    else if (x.name() == QLatin1String("t") && !phonetic)
+                        s += x.readElementText(), --depth;
                 } else if (tok == QXmlStreamReader::EndElement) {
                     --depth;
                     if (x.name() == QLatin1String("rPh")) --phonetic;
@@ -391,7 +427,8 @@ bool readXlsx(const QString& path, bool header, QVector<Table>& tables, QString*
         if (tok == QXmlStreamReader::StartElement) {
             if (x.name() == QLatin1String("numFmt"))
                 customDate.insert(attr(x, "numFmtId").toInt(), isDateFormatCode(attr(x, "formatCode")));
-            else if (x.name() == QLatin1String("cellXfs")) inCellXfs = true;
+            else if (x.name() == QLatin1String("cellXfs"))
+                inCellXfs = true;
             else if (inCellXfs && x.name() == QLatin1String("xf")) {
                 const int id = attr(x, "numFmtId").toInt();
                 xfIsDate << (customDate.contains(id) ? customDate.value(id) : isBuiltinDateFormat(id));
@@ -417,7 +454,8 @@ bool readXlsx(const QString& path, bool header, QVector<Table>& tables, QString*
             if (r < 0) r = nextRow;
             nextRow = r + 1;
             if (r > 1048576) break;
-            while (t.rows.size() <= r) t.rows.append(QVector<Cell>());
+            while (t.rows.size() <= r)
+                t.rows.append(QVector<Cell>());
             QVector<Cell>& row = t.rows[r];
             int nextCol = 0;
             while (x.readNextStartElement()) {
@@ -433,17 +471,23 @@ bool readXlsx(const QString& path, bool header, QVector<Table>& tables, QString*
                 const int style = attr(x, "s").toInt();
                 QString v, inlineText;
                 while (x.readNextStartElement()) {
-                    if (x.name() == QLatin1String("v")) v = x.readElementText();
+                    if (x.name() == QLatin1String("v"))
+                        v = x.readElementText();
                     else if (x.name() == QLatin1String("is")) {
                         while (x.readNextStartElement()) {
-                            if (x.name() == QLatin1String("t")) inlineText += x.readElementText();
+                            if (x.name() == QLatin1String("t"))
+                                inlineText += x.readElementText();
                             else if (x.name() == QLatin1String("r")) {
                                 while (x.readNextStartElement())
-                                    if (x.name() == QLatin1String("t")) inlineText += x.readElementText();
-                                    else x.skipCurrentElement();
-                            } else x.skipCurrentElement();
+                                    if (x.name() == QLatin1String("t"))
+                                        inlineText += x.readElementText();
+                                    else
+                                        x.skipCurrentElement();
+                            } else
+                                x.skipCurrentElement();
                         }
-                    } else x.skipCurrentElement();
+                    } else
+                        x.skipCurrentElement();
                 }
                 Cell cell;
                 if (type == "s") {
@@ -460,7 +504,8 @@ bool readXlsx(const QString& path, bool header, QVector<Table>& tables, QString*
                 } else if (type == "d") {
                     double ole;
                     const QByteArray b = v.toUtf8();
-                    cell = parseIsoDate(b.constData(), size_t(b.size()), ole) ? Cell::date(ole) : Cell::str(v);
+                    cell =
+                        parseIsoDate(b.constData(), size_t(b.size()), ole) ? Cell::date(ole) : Cell::str(v);
                 } else if (!v.isEmpty()) {
                     bool ok = false;
                     const double d = v.toDouble(&ok);
@@ -486,7 +531,8 @@ bool readXlsx(const QString& path, bool header, QVector<Table>& tables, QString*
         // Trailing empty rows carry nothing.
         while (!t.rows.isEmpty()) {
             bool empty = true;
-            for (const auto& c : t.rows.last()) empty = empty && c.kind == Cell::Null;
+            for (const auto& c : t.rows.last())
+                empty = empty && c.kind == Cell::Null;
             if (!empty) break;
             t.rows.removeLast();
         }
@@ -503,7 +549,9 @@ bool readXls(const QString& path, bool header, QVector<Table>& tables, QString* 
     const QByteArray p = QFile::encodeName(path);
     auto fail = [&](const QString& why) {
         if (h) freexl_close(h);
-        if (error) *error = QStringLiteral("The workbook \"%1\" cannot be read: %2").arg(QDir::toNativeSeparators(path), why);
+        if (error)
+            *error = QStringLiteral("The workbook \"%1\" cannot be read: %2")
+                         .arg(QDir::toNativeSeparators(path), why);
         return false;
     };
     if (freexl_open(p.constData(), &h) != FREEXL_OK) return fail(QStringLiteral("not a readable .xls file."));
@@ -511,14 +559,17 @@ bool readXls(const QString& path, bool header, QVector<Table>& tables, QString* 
     if (freexl_get_info(h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
         return fail(QStringLiteral("the workbook is protected by a password."));
     unsigned int count = 0;
-    if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK) return fail(QStringLiteral("no sheets."));
+    if (freexl_get_info(h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
+        return fail(QStringLiteral("no sheets."));
     for (unsigned short s = 0; s < count; ++s) {
         const char* name = nullptr;
-        if (freexl_get_worksheet_name(h, s, &name) != FREEXL_OK || freexl_select_active_worksheet(h, s) != FREEXL_OK)
+        if (freexl_get_worksheet_name(h, s, &name) != FREEXL_OK ||
+            freexl_select_active_worksheet(h, s) != FREEXL_OK)
             return fail(QStringLiteral("a sheet cannot be read."));
         unsigned int rows = 0;
         unsigned short cols = 0;
-        if (freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK) return fail(QStringLiteral("a sheet cannot be read."));
+        if (freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK)
+            return fail(QStringLiteral("a sheet cannot be read."));
         Table t;
         t.name = QString::fromUtf8(name ? name : "") + '$';
         for (unsigned int r = 0; r < rows; ++r) {
@@ -528,8 +579,12 @@ bool readXls(const QString& path, bool header, QVector<Table>& tables, QString* 
                 if (freexl_get_cell_value(h, r, c, &v) != FREEXL_OK) continue;
                 double ole;
                 switch (v.type) {
-                case FREEXL_CELL_INT: row[c] = Cell::number(v.value.int_value); break;
-                case FREEXL_CELL_DOUBLE: row[c] = Cell::number(v.value.double_value); break;
+                case FREEXL_CELL_INT:
+                    row[c] = Cell::number(v.value.int_value);
+                    break;
+                case FREEXL_CELL_DOUBLE:
+                    row[c] = Cell::number(v.value.double_value);
+                    break;
                 case FREEXL_CELL_TEXT:
                 case FREEXL_CELL_SST_TEXT: {
                     const QString s = QString::fromUtf8(v.value.text_value);
@@ -538,11 +593,15 @@ bool readXls(const QString& path, bool header, QVector<Table>& tables, QString* 
                 }
                 case FREEXL_CELL_DATE:
                 case FREEXL_CELL_DATETIME:
-                    if (v.value.text_value && parseIsoDate(v.value.text_value, strlen(v.value.text_value), ole))
+                    if (v.value.text_value &&
+                        parseIsoDate(v.value.text_value, strlen(v.value.text_value), ole))
                         row[c] = Cell::date(ole);
                     break;
-                case FREEXL_CELL_TIME: row[c] = Cell::str(QString::fromUtf8(v.value.text_value)); break;
-                default: break;
+                case FREEXL_CELL_TIME:
+                    row[c] = Cell::str(QString::fromUtf8(v.value.text_value));
+                    break;
+                default:
+                    break;
                 }
             }
             t.rows.append(row);
@@ -559,20 +618,35 @@ bool readXls(const QString& path, bool header, QVector<Table>& tables, QString* 
 QString mdbDeclared(int type, bool& binary) {
     binary = false;
     switch (type) {
-    case MDB_BOOL: return "BOOLEAN";
-    case MDB_BYTE: return "BYTE";
-    case MDB_INT: return "SMALLINT";
-    case MDB_LONGINT: return "INTEGER";
-    case MDB_MONEY: return "CURRENCY";
-    case MDB_FLOAT: return "SINGLE";
-    case MDB_DOUBLE: return "DOUBLE";
-    case MDB_DATETIME: return "DATE";
-    case MDB_TEXT: return "VARCHAR(255)";
-    case MDB_MEMO: return "MEMO";
-    case MDB_REPID: return "GUID";
-    case MDB_NUMERIC: return "DECIMAL";
-    case MDB_COMPLEX: return "INTEGER";
-    default: binary = true; return "BLOB";
+    case MDB_BOOL:
+        return "BOOLEAN";
+    case MDB_BYTE:
+        return "BYTE";
+    case MDB_INT:
+        return "SMALLINT";
+    case MDB_LONGINT:
+        return "INTEGER";
+    case MDB_MONEY:
+        return "CURRENCY";
+    case MDB_FLOAT:
+        return "SINGLE";
+    case MDB_DOUBLE:
+        return "DOUBLE";
+    case MDB_DATETIME:
+        return "DATE";
+    case MDB_TEXT:
+        return "VARCHAR(255)";
+    case MDB_MEMO:
+        return "MEMO";
+    case MDB_REPID:
+        return "GUID";
+    case MDB_NUMERIC:
+        return "DECIMAL";
+    case MDB_COMPLEX:
+        return "INTEGER";
+    default:
+        binary = true;
+        return "BLOB";
     }
 }
 
@@ -580,7 +654,9 @@ bool readMdb(const QString& path, QVector<Table>& tables, QString* error) {
     const QByteArray p = QFile::encodeName(path);
     MdbHandle* mdb = mdb_open(p.constData(), MDB_NOFLAGS);
     if (!mdb) {
-        if (error) *error = QStringLiteral("The database \"%1\" cannot be read.").arg(QDir::toNativeSeparators(path));
+        if (error)
+            *error =
+                QStringLiteral("The database \"%1\" cannot be read.").arg(QDir::toNativeSeparators(path));
         return false;
     }
     constexpr size_t kBind = 256 * 1024;
@@ -588,7 +664,9 @@ bool readMdb(const QString& path, QVector<Table>& tables, QString* error) {
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
     if (!mdb_read_catalog(mdb, MDB_TABLE)) {
         mdb_close(mdb);
-        if (error) *error = QStringLiteral("The database \"%1\" has no readable catalogue.").arg(QDir::toNativeSeparators(path));
+        if (error)
+            *error = QStringLiteral("The database \"%1\" has no readable catalogue.")
+                         .arg(QDir::toNativeSeparators(path));
         return false;
     }
     for (unsigned int i = 0; i < mdb->num_catalog; ++i) {
@@ -619,7 +697,8 @@ bool readMdb(const QString& path, QVector<Table>& tables, QString* error) {
                     // Booleans come back as "1"/"0" of length 1; an empty text is an empty text.
                     continue;
                 }
-                row[int(c)] = Cell::str(QString::fromUtf8(bufs[c].data(), std::min<int>(lens[c], int(kBind))));
+                row[int(c)] =
+                    Cell::str(QString::fromUtf8(bufs[c].data(), std::min<int>(lens[c], int(kBind))));
             }
             t.rows.append(row);
         }
@@ -655,7 +734,8 @@ QStringList sourceFiles(const EngineChoice& c) {
 
 QString resolveFileCase(const QString& path) {
     if (path.isEmpty() || QFileInfo::exists(path)) return path;
-    const QString clean = QDir::cleanPath(QDir(path).isAbsolute() ? path : QDir::current().absoluteFilePath(path));
+    const QString clean =
+        QDir::cleanPath(QDir(path).isAbsolute() ? path : QDir::current().absoluteFilePath(path));
     const QStringList parts = clean.split('/', Qt::SkipEmptyParts);
     QString cur = clean.startsWith('/') ? QStringLiteral("/") : QString();
     for (const QString& part : parts) {
@@ -680,7 +760,9 @@ std::shared_ptr<const ImportedDatabase> importFile(const EngineChoice& choice, Q
     const QString file = resolveFileCase(choice.file);
     const QFileInfo fi(file);
     if (!fi.exists()) {
-        if (error) *error = QStringLiteral("The file \"%1\" does not exist.").arg(QDir::toNativeSeparators(choice.file));
+        if (error)
+            *error =
+                QStringLiteral("The file \"%1\" does not exist.").arg(QDir::toNativeSeparators(choice.file));
         return {};
     }
     EngineChoice c = choice;
@@ -718,9 +800,12 @@ std::shared_ptr<const ImportedDatabase> importFile(const EngineChoice& choice, Q
         break;
     }
     case Engine::Excel:
-        ok = suffix == "xls" ? readXls(file, c.header, tables, error) : readXlsx(file, c.header, tables, error);
+        ok = suffix == "xls" ? readXls(file, c.header, tables, error)
+                             : readXlsx(file, c.header, tables, error);
         break;
-    case Engine::Access: ok = readMdb(file, tables, error); break;
+    case Engine::Access:
+        ok = readMdb(file, tables, error);
+        break;
     default:
         if (error) *error = QStringLiteral("This engine has no file import.");
         break;
@@ -730,7 +815,8 @@ std::shared_ptr<const ImportedDatabase> importFile(const EngineChoice& choice, Q
     if (!db) return {};
     std::lock_guard lock(cacheMutex);
     cache.push_front({key, db});
-    while (cache.size() > kCacheEntries) cache.pop_back();
+    while (cache.size() > kCacheEntries)
+        cache.pop_back();
     return db;
 }
 
@@ -758,18 +844,20 @@ std::string oleDateToIso(double ole) {
     const unsigned m = mp < 10 ? mp + 3 : mp - 9;
     y += m <= 2;
     char buf[96];
-    if (secs == 0) std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u", y, m, d);
+    if (secs == 0)
+        std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u", y, m, d);
     else
-        std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u %02ld:%02ld:%02ld", y, m, d, secs / 3600, (secs / 60) % 60,
-                      secs % 60);
+        std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u %02ld:%02ld:%02ld", y, m, d, secs / 3600,
+                      (secs / 60) % 60, secs % 60);
     return buf;
 }
 
 QString desktopSqlToSqlite(const QString& sql) {
-    static const QRegularExpression iso(
-        QStringLiteral("^\\s*(\\d{4})[-/](\\d{1,2})[-/](\\d{1,2})(?:[ T]+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?\\s*$"));
-    static const QRegularExpression us(QStringLiteral(
-        "^\\s*(\\d{1,2})[/.-](\\d{1,2})[/.-](\\d{2,4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*([AaPp][Mm])?)?\\s*$"));
+    static const QRegularExpression iso(QStringLiteral(
+        "^\\s*(\\d{4})[-/](\\d{1,2})[-/](\\d{1,2})(?:[ T]+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?)?\\s*$"));
+    static const QRegularExpression us(
+        QStringLiteral("^\\s*(\\d{1,2})[/.-](\\d{1,2})[/"
+                       ".-](\\d{2,4})(?:\\s+(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*([AaPp][Mm])?)?\\s*$"));
     QString out;
     const int n = sql.size();
     for (int i = 0; i < n; ++i) {
@@ -777,7 +865,8 @@ QString desktopSqlToSqlite(const QString& sql) {
         if (ch == '\'' || ch == '"' || ch == '[' || ch == '`') {
             const QChar close = ch == '[' ? QChar(']') : ch;
             int j = i + 1;
-            while (j < n && sql[j] != close) ++j;
+            while (j < n && sql[j] != close)
+                ++j;
             out += sql.mid(i, j - i + 1);
             i = j;
             continue;

@@ -11,8 +11,8 @@ class Connection;
 
 struct Field {
     QString name;
-    int type = 200;  // the data-access type number (see AdoTypes.h)
-    QVariant value;  // current row; null QVariant = NULL. Dates are QDate or QDateTime.
+    int type = 200; // the data-access type number (see AdoTypes.h)
+    QVariant value; // current row; null QVariant = NULL. Dates are QDate or QDateTime.
     bool isNull() const { return value.isNull(); }
 };
 

@@ -1,6 +1,5 @@
 #include "platform/pivot/NumberFormat.h"
 
-#include <QRegularExpression>
 #include <cmath>
 
 namespace bd::pivot {
@@ -74,7 +73,13 @@ QString formatNumber(double v, const QString& mask, const QLocale& locale) {
     if (m.group)
         for (int i = int(intDigits.size()) - 3; i > 0; i -= 3) intDigits.insert(i, locale.groupSeparator());
     s = intDigits + (frac.isEmpty() ? QString() : locale.decimalPoint() + frac);
-    const bool negative = v < 0 && s.contains(QRegularExpression("[1-9]"));
+    bool negative = false; // "-0.00" reads as "0.00"
+    if (v < 0)
+        for (QChar ch : s)
+            if (ch >= '1' && ch <= '9') {
+                negative = true;
+                break;
+            }
     return (negative ? QString("-") : QString()) + m.prefix + s + m.suffix;
 }
 

@@ -141,11 +141,12 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
         r.sortMode = j["sortMode"].toInt(0);
         r.sortData = j["sortData"].toInt(0);
         for (const QJsonValue& h : j["hidden"].toArray()) r.hidden << h.toString();
-        if (r.name.isEmpty() || names.contains(r.name.toUpper()) || r.orientation < 0 || r.orientation > 4 ||
+        const QString key = r.name.toUpper() + (r.orientation == DataArea ? "|data" : "|dim");
+        if (r.name.isEmpty() || names.contains(key) || r.orientation < 0 || r.orientation > 4 ||
             r.aggregate < 0 || r.aggregate > 8 || r.labelOrder < 0 || r.labelOrder > 1 || r.sortMode < 0 ||
             r.sortMode > 2)
             return fail(tr("a field is damaged."));
-        names.insert(r.name.toUpper());
+        names.insert(key);
         recs.push_back(r);
     }
 

@@ -146,8 +146,11 @@ PivotFieldList PivotTable::dataFields() const { return listOf(area(DataArea)); }
 PivotFieldList PivotTable::pageFields() const { return listOf(area(PageArea)); }
 
 PivotField* PivotTable::addField(const QString& name, const QString& caption, int orientation) {
-    if (PivotField* f = fields().item(name)) return f;
     if (orientation < Hidden || orientation > PageArea) orientation = PageArea;
+    // a column may be a dimension and a data field at once, but each only once
+    for (const auto& f : fields_)
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0 && (f->orientation_ == DataArea) == (orientation == DataArea))
+            return f.get();
     fields_.push_back(std::unique_ptr<PivotField>(new PivotField(this, name, caption, Hidden)));
     PivotField* f = fields_.back().get();
     f->setOrientation(orientation);
@@ -156,16 +159,20 @@ PivotField* PivotTable::addField(const QString& name, const QString& caption, in
 }
 
 bool PivotTable::removeField(const QString& name) {
-    for (auto it = fields_.begin(); it != fields_.end(); ++it)
-        if ((*it)->name().compare(name, Qt::CaseInsensitive) == 0) {
-            const int o = (*it)->orientation_;
-            if (pressField_ == it->get()) pressField_ = nullptr, dragging_ = false;
-            fields_.erase(it);
-            renumber(o);
-            markDirty();
-            return true;
+    bool removed = false;
+    for (auto it = fields_.begin(); it != fields_.end();) {
+        if ((*it)->name().compare(name, Qt::CaseInsensitive) != 0) {
+            ++it;
+            continue;
         }
-    return false;
+        const int o = (*it)->orientation_;
+        if (pressField_ == it->get()) pressField_ = nullptr, dragging_ = false;
+        it = fields_.erase(it);
+        renumber(o);
+        removed = true;
+    }
+    if (removed) markDirty();
+    return removed;
 }
 
 void PivotTable::removeAllFields() {
@@ -254,9 +261,9 @@ bool PivotTable::compute() {
     lastError_.clear();
     QStringList problems;
     if (data_ && engine_) {
-        engine::PivotSpec spec;
-        spec.subtotals = subtotals_;
-        spec.grandTotals = grandTotals_;
+        engine::PivotDefinition def;
+        def.subtotals = subtotals_;
+        def.grandTotals = grandTotals_;
         const auto rows = area(RowArea), cols = area(ColumnArea), pages = area(PageArea), data = area(DataArea);
         auto axis = [&](const std::vector<PivotField*>& fs, std::vector<engine::AxisField>& out) {
             for (PivotField* f : fs) {
@@ -270,8 +277,8 @@ bool PivotTable::compute() {
                 out.push_back(a);
             }
         };
-        axis(rows, spec.rows);
-        axis(cols, spec.columns);
+        axis(rows, def.rows);
+        axis(cols, def.columns);
         for (PivotField* f : pages) {
             const int c = columnOf(f->name());
             if (c < 0) {
@@ -280,7 +287,7 @@ bool PivotTable::compute() {
             }
             engine::PageField p{c, {}};
             for (const QString& h : f->hidden_) p.hidden.insert(h.toStdString());
-            spec.pages.push_back(std::move(p));
+            def.pages.push_back(std::move(p));
         }
         // An unusable data field stays in place and shows empty cells ("1/0" is never a value).
         static const auto alwaysEmpty = engine::Formula::parse("1/0", [](const std::string&) { return -1; }, nullptr);
@@ -312,10 +319,10 @@ bool PivotTable::compute() {
                     df.formula = alwaysEmpty;
                 }
             }
-            spec.data.push_back(std::move(df));
+            def.data.push_back(std::move(df));
         }
         std::string err;
-        result_ = engine_->compute(spec, &err);
+        result_ = engine_->compute(def, &err);
         if (!result_) problems << QString::fromStdString(err);
     }
     if (currentRow_ >= resultRows() || currentColumn_ >= resultColumns()) currentRow_ = currentColumn_ = -1;

@@ -95,7 +95,7 @@ public:
     explicit PivotFieldList(std::vector<PivotField*> items = {}) : items_(std::move(items)) {}
     int count() const { return int(items_.size()); }
     PivotField* item(int index) const { return index >= 0 && index < count() ? items_[size_t(index)] : nullptr; }
-    PivotField* item(const QString& name) const; // compared without regard to case; nullptr when absent
+    PivotField* item(const QString& name) const; // first of that name, without regard to case; or nullptr
     PivotField* operator[](int index) const { return item(index); }
     auto begin() const { return items_.begin(); }
     auto end() const { return items_.end(); }
@@ -153,10 +153,12 @@ public:
     PivotFieldList dataFields() const;
     PivotFieldList pageFields() const;
     // New field: name (a query column, "1" for the record count, or a calculated field's id), caption,
-    // orientation (4 dimension, 3 data field; 0-2 also accepted). A name already present returns the
-    // existing field.
+    // orientation (4 dimension, 3 data field; 0-2 also accepted). A column may be both a dimension and
+    // a data field; adding the same name as the same kind again returns the existing field.
     PivotField* addField(const QString& name, const QString& caption, int orientation);
-    bool removeField(const QString& name);
+    bool removeField(const QString& name); // every field of that name
+    // Property changes take effect at recalculate(), or by themselves at the next read of the result
+    // or repaint.
     void removeAllFields();
 
     void setSubtotals(bool on);

@@ -41,23 +41,30 @@ void PivotTable::updateGeometryCache() {
     pageH_ = rowH_ + 8;
     const int k = int(area(RowArea).size());
     const int rows = result_ ? result_->rowCount() : 0, cols = result_ ? result_->columnCount() : 0;
-    const int sample = std::min(rows, 400);
+    // widths from a sample, so that a result of hundreds of thousands of cells lays out at once
+    const int sample = std::min(rows, std::clamp(200000 / std::max(1, cols), 5, 400));
+    const int tail = std::min(40, sample);
     levelW_.assign(size_t(std::max(1, k)), 90);
     const auto rf = area(RowArea);
     for (int l = 0; l < k; ++l) {
         int w = fm.horizontalAdvance(rf[size_t(l)]->caption()) + 3 * kPad + 12;
-        for (int r = 0; r < sample; ++r) w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
-        for (int r = std::max(sample, rows - 40); r < rows; ++r)
+        const int rowSample = std::min(rows, 2000);
+        for (int r = 0; r < rowSample; ++r) w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
+        for (int r = std::max(rowSample, rows - 40); r < rows; ++r)
             w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
         levelW_[size_t(l)] = std::clamp(w, 70, 320);
     }
     const int m = int(area(ColumnArea).size());
     colX_.assign(size_t(cols) + 1, 0);
     for (int c = 0; c < cols; ++c) {
+        if (c >= 2000 && c < cols - 100) { // far columns repeat the widths of the first ones
+            colX_[size_t(c) + 1] = colX_[size_t(c)] + (colX_[size_t(c) - 1999] - colX_[size_t(c) - 2000]);
+            continue;
+        }
         int w = 70;
         for (int l = 0; l <= m; ++l) w = std::max(w, fm.horizontalAdvance(columnHeaderText(c, l)) + 2 * kPad);
         for (int r = 0; r < sample; ++r) w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
-        for (int r = std::max(sample, rows - 40); r < rows; ++r)
+        for (int r = std::max(sample, rows - tail); r < rows; ++r)
             w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
         colX_[size_t(c) + 1] = colX_[size_t(c)] + std::min(w, 260);
     }

@@ -37,8 +37,9 @@ ArchivePtr openForReading(const QString& archive, QString* error) {
     if (!z) {
         zip_error_t e;
         zip_error_init_with_code(&e, code);
-        setError(error, QStringLiteral("Cannot open the archive \"%1\": %2")
-                            .arg(QDir::toNativeSeparators(archive), QString::fromUtf8(zip_error_strerror(&e))));
+        setError(error,
+                 QStringLiteral("Cannot open the archive \"%1\": %2")
+                     .arg(QDir::toNativeSeparators(archive), QString::fromUtf8(zip_error_strerror(&e))));
         zip_error_fini(&e);
     }
     return ArchivePtr(z);
@@ -56,7 +57,8 @@ bool readIndex(zip_t* z, zip_uint64_t index, qint64 maxBytes, Sink&& sink, QStri
     }
     std::unique_ptr<zip_file_t, FileCloser> f(zip_fopen_index(z, index, 0));
     if (!f) {
-        setError(error, QStringLiteral("Cannot read the member \"%1\": %2").arg(name, QString::fromUtf8(zip_strerror(z))));
+        setError(error, QStringLiteral("Cannot read the member \"%1\": %2")
+                            .arg(name, QString::fromUtf8(zip_strerror(z))));
         return false;
     }
     char buf[65536];
@@ -64,8 +66,9 @@ bool readIndex(zip_t* z, zip_uint64_t index, qint64 maxBytes, Sink&& sink, QStri
     for (;;) {
         const zip_int64_t n = zip_fread(f.get(), buf, sizeof buf);
         if (n < 0) {
-            setError(error, QStringLiteral("Cannot read the member \"%1\": %2")
-                                .arg(name, QString::fromUtf8(zip_error_strerror(zip_file_get_error(f.get())))));
+            setError(error,
+                     QStringLiteral("Cannot read the member \"%1\": %2")
+                         .arg(name, QString::fromUtf8(zip_error_strerror(zip_file_get_error(f.get())))));
             return false;
         }
         if (n == 0) break;
@@ -87,7 +90,8 @@ bool readIndex(zip_t* z, zip_uint64_t index, qint64 maxBytes, Sink&& sink, QStri
 bool isPlainMemberName(const QString& raw) {
     QString name = raw;
     name.replace('\\', '/');
-    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains(':')) return false;
+    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains(':'))
+        return false;
     for (const QChar c : name)
         if (c.unicode() < 32 || c.unicode() == 127) return false;
     return name.trimmed() == name;
@@ -134,23 +138,29 @@ bool pack(const QStringList& files, const QString& archive, QString* error) {
 
     int code = 0;
     zip_t* z = zip_open(QFile::encodeName(tmpPath).constData(), ZIP_CREATE | ZIP_EXCL, &code);
-    if (!z) return fail(QStringLiteral("Cannot create the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
+    if (!z)
+        return fail(
+            QStringLiteral("Cannot create the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
     for (const QString& f : files) {
         zip_source_t* src = zip_source_file_create(QFile::encodeName(f).constData(), 0, -1, nullptr);
-        if (!src || zip_file_add(z, QFileInfo(f).fileName().toUtf8().constData(), src, ZIP_FL_ENC_UTF_8) < 0) {
+        if (!src ||
+            zip_file_add(z, QFileInfo(f).fileName().toUtf8().constData(), src, ZIP_FL_ENC_UTF_8) < 0) {
             const QString why = QString::fromUtf8(zip_strerror(z));
             if (src) zip_source_free(src);
             zip_discard(z);
-            return fail(QStringLiteral("Cannot add \"%1\" to the archive: %2").arg(QDir::toNativeSeparators(f), why));
+            return fail(
+                QStringLiteral("Cannot add \"%1\" to the archive: %2").arg(QDir::toNativeSeparators(f), why));
         }
     }
     if (zip_close(z) != 0) {
         const QString why = QString::fromUtf8(zip_strerror(z));
         zip_discard(z);
-        return fail(QStringLiteral("Cannot write the archive \"%1\": %2").arg(QDir::toNativeSeparators(archive), why));
+        return fail(QStringLiteral("Cannot write the archive \"%1\": %2")
+                        .arg(QDir::toNativeSeparators(archive), why));
     }
     if (std::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(archive).constData()) != 0)
-        return fail(QStringLiteral("Cannot replace the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
+        return fail(
+            QStringLiteral("Cannot replace the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
     return true;
 }
 
@@ -158,7 +168,8 @@ bool unpack(const QString& archive, const QString& folder, QString* error, const
     ArchivePtr z = openForReading(archive, error);
     if (!z) return false;
     if (!QDir().mkpath(folder)) {
-        setError(error, QStringLiteral("Cannot create the folder \"%1\".").arg(QDir::toNativeSeparators(folder)));
+        setError(error,
+                 QStringLiteral("Cannot create the folder \"%1\".").arg(QDir::toNativeSeparators(folder)));
         return false;
     }
     const QDir dir(folder);

@@ -7,8 +7,8 @@
 namespace bd::zip {
 
 struct UnpackLimits {
-    qint64 maxMemberBytes = 512ll * 1024 * 1024;    // one member, uncompressed
-    qint64 maxTotalBytes = 2048ll * 1024 * 1024;    // all members together
+    qint64 maxMemberBytes = 512ll * 1024 * 1024; // one member, uncompressed
+    qint64 maxTotalBytes = 2048ll * 1024 * 1024; // all members together
 };
 
 // Writes an archive holding the given files, each under its own file name. The archive is written to a

@@ -95,6 +95,10 @@ const Source kSources[] = {
      }},
 };
 
+void PrintTo(const Source& s, std::ostream* os) {
+    *os << s.name;
+}
+
 class DataSet : public ::testing::TestWithParam<Source> {};
 
 TEST_P(DataSet, SameRowsTypesAndClassesThroughEveryEngine) {
@@ -102,7 +106,8 @@ TEST_P(DataSet, SameRowsTypesAndClassesThroughEveryEngine) {
     QString skip;
     const auto [cs, table] = GetParam().make(dir.path(), skip);
     if (!skip.isEmpty()) {
-        const bool server = QString(GetParam().name).contains("Maria") || QString(GetParam().name).contains("Postgre");
+        const bool server =
+            QString(GetParam().name).contains("Maria") || QString(GetParam().name).contains("Postgre");
         if (server && inCi()) FAIL() << "CI must provide the test servers: " << skip.toStdString();
         GTEST_SKIP() << skip.toStdString();
     }

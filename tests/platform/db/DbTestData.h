@@ -15,8 +15,12 @@
 #include <sqlite3.h>
 #include <zip.h>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-inline void PrintTo(const QDate& d, std::ostream* os) { *os << d.toString(Qt::ISODate).toStdString(); }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}
+inline void PrintTo(const QDate& d, std::ostream* os) {
+    *os << d.toString(Qt::ISODate).toStdString();
+}
 
 namespace bd::dbtest {
 
@@ -28,12 +32,15 @@ struct Row {
     QVariant notes; // null QVariant = NULL
 };
 
-inline QString longNote() { return QString(300, QChar('x')) + QStringLiteral(" end"); }
+inline QString longNote() {
+    return QString(300, QChar('x')) + QStringLiteral(" end");
+}
 
 inline QVector<Row> rows() {
     return {
         {QStringLiteral("Ana"), 3, 12.5, QDate(2024, 1, 31), longNote()},
-        {QStringLiteral("Bruno Ñandú"), -7, 0.25, QDate(1999, 12, 31), QStringLiteral("short; \"quoted\" note")},
+        {QStringLiteral("Bruno Ñandú"), -7, 0.25, QDate(1999, 12, 31),
+         QStringLiteral("short; \"quoted\" note")},
         {QStringLiteral("Cé"), 42, 1000.75, QDate(2000, 2, 29), QVariant()},
     };
 }
@@ -43,7 +50,9 @@ inline const QStringList& columnNames() {
     return n;
 }
 // Type numbers every engine must report, and their classes in the definition grids.
-inline QVector<int> expectedTypes() { return {200, 3, 5, 7, 201}; }
+inline QVector<int> expectedTypes() {
+    return {200, 3, 5, 7, 201};
+}
 
 inline QString typeClass(int t) {
     static const QVector<int> numeric = {2, 3, 4, 5, 6, 14, 17, 18, 19, 20, 21, 131, 139};
@@ -53,7 +62,9 @@ inline QString typeClass(int t) {
     return "ISTEXT";
 }
 
-inline double oleDate(const QDate& d) { return double(QDate(1899, 12, 30).daysTo(d)); }
+inline double oleDate(const QDate& d) {
+    return double(QDate(1899, 12, 30).daysTo(d));
+}
 
 // ---- files ----
 
@@ -84,7 +95,8 @@ inline bool writeCsv(const QString& path) {
     QString text = columnNames().join(',') + "\r\n";
     for (const auto& r : rows())
         text += QStringList{csvField(r.name), QString::number(r.qty), QString::number(r.price),
-                            r.day.toString(Qt::ISODate), r.notes.isNull() ? QString() : csvField(r.notes.toString())}
+                            r.day.toString(Qt::ISODate),
+                            r.notes.isNull() ? QString() : csvField(r.notes.toString())}
                     .join(',') +
                 "\r\n";
     return bd::test::writeFile(path, text.toUtf8());
@@ -115,14 +127,19 @@ inline bool writeZip(const QString& path, const QVector<QPair<QString, QByteArra
 // Names as shared strings, notes as inline strings, days as numbers in a date style.
 inline bool writeXlsx(const QString& path) {
     QStringList shared = columnNames();
-    for (const auto& r : rows()) shared << r.name;
-    QString sst = R"(<?xml version="1.0" encoding="UTF-8"?><sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
-    for (const auto& s : shared) sst += "<si><t>" + xmlEscape(s) + "</t></si>";
+    for (const auto& r : rows())
+        shared << r.name;
+    QString sst =
+        R"(<?xml version="1.0" encoding="UTF-8"?><sst xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main">)";
+    for (const auto& s : shared)
+        sst += "<si><t>" + xmlEscape(s) + "</t></si>";
     sst += "</sst>";
-    QString sheet = R"(<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)";
+    QString sheet =
+        R"(<?xml version="1.0" encoding="UTF-8"?><worksheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><sheetData>)";
     sheet += R"(<row r="1">)";
     const char* cols = "ABCDE";
-    for (int c = 0; c < 5; ++c) sheet += QStringLiteral(R"(<c r="%1" t="s"><v>%2</v></c>)").arg(QString(QChar(cols[c])) + "1").arg(c);
+    for (int c = 0; c < 5; ++c)
+        sheet += QStringLiteral(R"(<c r="%1" t="s"><v>%2</v></c>)").arg(QString(QChar(cols[c])) + "1").arg(c);
     sheet += "</row>";
     int i = 0;
     for (const auto& r : rows()) {
@@ -135,20 +152,28 @@ inline bool writeXlsx(const QString& path) {
                      .arg(r.price)
                      .arg(oleDate(r.day));
         if (!r.notes.isNull())
-            sheet += QStringLiteral(R"(<c r="E%1" t="inlineStr"><is><t>%2</t></is></c>)").arg(n).arg(xmlEscape(r.notes.toString()));
+            sheet += QStringLiteral(R"(<c r="E%1" t="inlineStr"><is><t>%2</t></is></c>)")
+                         .arg(n)
+                         .arg(xmlEscape(r.notes.toString()));
         sheet += "</row>";
         ++i;
     }
     sheet += "</sheetData></worksheet>";
-    const QByteArray workbook = R"(<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="BdData" sheetId="1" r:id="rId1"/></sheets></workbook>)";
-    const QByteArray rels = R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/></Relationships>)";
-    const QByteArray styles = R"(<?xml version="1.0" encoding="UTF-8"?><styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="1"><numFmt numFmtId="164" formatCode="0.00&quot; kg&quot;"/></numFmts><cellStyleXfs count="1"><xf numFmtId="14"/></cellStyleXfs><cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="164"/></cellXfs></styleSheet>)";
-    return writeZip(path, {{"[Content_Types].xml", R"(<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>)"},
-                           {"xl/workbook.xml", workbook},
-                           {"xl/_rels/workbook.xml.rels", rels},
-                           {"xl/styles.xml", styles},
-                           {"xl/sharedStrings.xml", sst.toUtf8()},
-                           {"xl/worksheets/sheet1.xml", sheet.toUtf8()}});
+    const QByteArray workbook =
+        R"(<?xml version="1.0" encoding="UTF-8"?><workbook xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main" xmlns:r="http://schemas.openxmlformats.org/officeDocument/2006/relationships"><sheets><sheet name="BdData" sheetId="1" r:id="rId1"/></sheets></workbook>)";
+    const QByteArray rels =
+        R"(<?xml version="1.0" encoding="UTF-8"?><Relationships xmlns="http://schemas.openxmlformats.org/package/2006/relationships"><Relationship Id="rId1" Type="http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet" Target="worksheets/sheet1.xml"/></Relationships>)";
+    const QByteArray styles =
+        R"(<?xml version="1.0" encoding="UTF-8"?><styleSheet xmlns="http://schemas.openxmlformats.org/spreadsheetml/2006/main"><numFmts count="1"><numFmt numFmtId="164" formatCode="0.00&quot; kg&quot;"/></numFmts><cellStyleXfs count="1"><xf numFmtId="14"/></cellStyleXfs><cellXfs count="3"><xf numFmtId="0"/><xf numFmtId="14"/><xf numFmtId="164"/></cellXfs></styleSheet>)";
+    return writeZip(
+        path,
+        {{"[Content_Types].xml",
+          R"(<?xml version="1.0"?><Types xmlns="http://schemas.openxmlformats.org/package/2006/content-types"/>)"},
+         {"xl/workbook.xml", workbook},
+         {"xl/_rels/workbook.xml.rels", rels},
+         {"xl/styles.xml", styles},
+         {"xl/sharedStrings.xml", sst.toUtf8()},
+         {"xl/worksheets/sheet1.xml", sheet.toUtf8()}});
 }
 
 // ---- servers ----
@@ -171,15 +196,9 @@ inline std::optional<Server> server(const char* prefix) {
     return s;
 }
 
-inline bool inCi() { return qEnvironmentVariable("CI") == "true"; }
-
-#define BD_REQUIRE_SERVER(var, prefix)                                                                     \
-    const auto var##Opt = bd::dbtest::server(prefix);                                                      \
-    if (!var##Opt) {                                                                                       \
-        if (bd::dbtest::inCi()) FAIL() << "BD_TEST_" prefix "_* is not set: the CI servers did not start"; \
-        GTEST_SKIP() << "skipped: no " prefix " test server (BD_TEST_" prefix "_HOST not set)";            \
-    }                                                                                                      \
-    const bd::dbtest::Server var = *var##Opt
+inline bool inCi() {
+    return qEnvironmentVariable("CI") == "true";
+}
 
 // Creates the data set's table (mixed-case names) on a server through Qt's own driver.
 inline QString createServerTable(const QString& driver, const Server& s, const QString& table) {
@@ -198,11 +217,12 @@ inline QString createServerTable(const QString& driver, const Server& s, const Q
             const bool my = driver == "QMYSQL";
             auto q = [&](const QString& id) { return my ? '`' + id + '`' : '"' + id + '"'; };
             QSqlQuery query(db);
-            QStringList stmts = {"DROP VIEW IF EXISTS " + q(table + "View"), "DROP TABLE IF EXISTS " + q(table),
-                                 QStringLiteral("CREATE TABLE %1 (%2 VARCHAR(50), %3 INTEGER, %4 DOUBLE PRECISION, %5 "
-                                                "DATE, %6 TEXT)")
-                                     .arg(q(table), q("Name"), q("Qty"), q("Price"), q("Day"), q("Notes")),
-                                 "CREATE VIEW " + q(table + "View") + " AS SELECT " + q("Name") + " FROM " + q(table)};
+            QStringList stmts = {
+                "DROP VIEW IF EXISTS " + q(table + "View"), "DROP TABLE IF EXISTS " + q(table),
+                QStringLiteral("CREATE TABLE %1 (%2 VARCHAR(50), %3 INTEGER, %4 DOUBLE PRECISION, %5 "
+                               "DATE, %6 TEXT)")
+                    .arg(q(table), q("Name"), q("Qty"), q("Price"), q("Day"), q("Notes")),
+                "CREATE VIEW " + q(table + "View") + " AS SELECT " + q("Name") + " FROM " + q(table)};
             for (const QString& st : stmts)
                 if (!query.exec(st)) error += query.lastError().text();
             query.prepare(QStringLiteral("INSERT INTO %1 VALUES (?, ?, ?, ?, ?)").arg(q(table)));

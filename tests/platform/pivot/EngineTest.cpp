@@ -92,7 +92,7 @@ bool labelLess(const ColumnarResult& d, int col, const std::string& a, const std
 
 struct Reference {
     const ColumnarResult& d;
-    const PivotSpec& s;
+    const PivotDefinition& s;
     std::vector<size_t> rows; // after the page selections
 
     std::optional<double> plain(const std::vector<size_t>& rs, const DataField& f) const {
@@ -208,8 +208,8 @@ bool near(std::optional<double> a, std::optional<double> b) {
     return std::fabs(*a - *b) <= 1e-6 * std::max(1.0, std::fabs(*b));
 }
 
-PivotSpec randomSpec(std::mt19937& rng, const ColumnarResult& d) {
-    PivotSpec s;
+PivotDefinition randomDefinition(std::mt19937& rng, const ColumnarResult& d) {
+    PivotDefinition s;
     std::vector<int> dims = {0, 1, 2, 3, 4, 5};
     std::shuffle(dims.begin(), dims.end(), rng);
     const int nr = int(rng() % 4), nc = int(rng() % 3);
@@ -239,7 +239,7 @@ PivotSpec randomSpec(std::mt19937& rng, const ColumnarResult& d) {
     return s;
 }
 
-void checkAgainstReference(const ColumnarResult& d, const PivotSpec& s, const PivotResult& res, int trial) {
+void checkAgainstReference(const ColumnarResult& d, const PivotDefinition& s, const PivotResult& res, int trial) {
     Reference ref{d, s, {}};
     for (size_t r = 0; r < d.rowCount; ++r) {
         bool keep = true;
@@ -286,7 +286,7 @@ TEST(PivotEngine, MatchesBruteForceOnRandomData) {
     sparse.setData(data);
     sparse.setDenseLimit(4);
     for (int trial = 0; trial < 300; ++trial) {
-        const PivotSpec s = randomSpec(rng, *data);
+        const PivotDefinition s = randomDefinition(rng, *data);
         Engine& e = trial % 2 ? sparse : dense;
         std::string err;
         auto res = e.compute(s, &err);
@@ -302,16 +302,16 @@ TEST(PivotEngine, ParallelAndSparsePathsAgreeWithSingleThread) {
     par.setData(data);
     one.setData(data);
     one.setMaxThreads(1);
-    std::vector<PivotSpec> specs(3);
-    specs[0].rows = {{0}, {1}};
-    specs[0].columns = {{2}};
-    specs[1].rows = {{4}}; // hundreds of thousands of members: open addressing
-    specs[1].columns = {{5}};
-    specs[2].rows = {{3}};
-    specs[2].pages = {{0, {"North"}}};
-    for (auto& s : specs)
+    std::vector<PivotDefinition> defs(3);
+    defs[0].rows = {{0}, {1}};
+    defs[0].columns = {{2}};
+    defs[1].rows = {{4}}; // hundreds of thousands of members: open addressing
+    defs[1].columns = {{5}};
+    defs[2].rows = {{3}};
+    defs[2].pages = {{0, {"North"}}};
+    for (auto& s : defs)
         for (int a = 0; a < kAggCount; ++a) s.data.push_back({6, Agg(a), nullptr});
-    for (auto& s : specs) {
+    for (auto& s : defs) {
         auto a = par.compute(s), b = one.compute(s);
         ASSERT_TRUE(a && b);
         ASSERT_EQ(a->rowCount(), b->rowCount());
@@ -320,14 +320,14 @@ TEST(PivotEngine, ParallelAndSparsePathsAgreeWithSingleThread) {
             for (int c = 0; c < a->columnCount(); c += 1 + a->columnCount() / 50)
                 ASSERT_TRUE(near(a->value(r, c), b->value(r, c))) << r << "," << c;
     }
-    EXPECT_FALSE(par.compute(specs[1])->denseCells);
+    EXPECT_FALSE(par.compute(defs[1])->denseCells);
 }
 
-TEST(PivotEngine, NoRecordsGivesNoLinesAndBadSpecsGiveErrors) {
+TEST(PivotEngine, NoRecordsGivesNoLinesAndBadDefinitionsGiveErrors) {
     auto data = makeData(50, 1);
     Engine e;
     e.setData(data);
-    PivotSpec s;
+    PivotDefinition s;
     s.rows = {{0}};
     s.data = {{6, Agg::Sum, nullptr}};
     PageField all{3, {"True", "False"}};
@@ -359,7 +359,7 @@ TEST(PivotEngine, DateLabelsAndNumericOrder) {
     e.setData(r);
     auto dim = e.dimension(0);
     EXPECT_EQ(dim->labels, (std::vector<std::string>{"1900-01-01", "2000-01-01 12:00:00", "2023-03-15"}));
-    PivotSpec s;
+    PivotDefinition s;
     s.rows = {{1}};
     s.data = {{-1, Agg::Sum, nullptr}};
     auto res = e.compute(s);

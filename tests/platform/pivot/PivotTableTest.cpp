@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPrinter>
@@ -110,6 +111,13 @@ TEST(PivotTable, FieldCollectionsAreZeroBasedAndVisitEachFieldOnce) {
     EXPECT_EQ(t.dataFields().item(0)->name(), "qty");
     t.dataFields().item("qty")->setPosition(99);
     EXPECT_EQ(t.dataFields().item(1)->name(), "qty");
+    // a column can be a dimension and a data field at once; the same kind again is the same field
+    PivotField* qtyDim = t.addField("qty", "qty", 4);
+    EXPECT_NE(qtyDim, t.dataFields().item("qty"));
+    EXPECT_EQ(t.addField("QTY", "qty", 3), t.dataFields().item("qty"));
+    EXPECT_EQ(t.pageFields().count(), 2);
+    EXPECT_TRUE(t.removeField("qty"));
+    EXPECT_EQ(t.dataFields().count(), 1);
     EXPECT_TRUE(t.removeField("Product"));
     EXPECT_FALSE(t.removeField("Product"));
     EXPECT_EQ(t.pageFields().count(), 0);
@@ -495,4 +503,31 @@ TEST(PivotNumberFormat, MasksFollowTheLocale) {
     EXPECT_EQ(maskDecimals("0,00", es), 2);
     EXPECT_EQ(maskDecimals("", en), 2);
     EXPECT_EQ(maskDecimals("0", en), 0);
+}
+
+TEST(PivotTable, LargeResultScrollsToItsLastRow) {
+    ColumnarResult r;
+    ColumnData id, v;
+    id.name = "id", id.kind = ColumnKind::Integer;
+    v.name = "v", v.kind = ColumnKind::Real;
+    const int n = 200000;
+    for (int i = 0; i < n; ++i) {
+        id.ints.push_back(i);
+        v.reals.push_back(i * 0.5);
+    }
+    r.columns = {id, v};
+    r.rowCount = n;
+    PivotTable t;
+    t.resize(600, 400);
+    t.setData(std::move(r));
+    t.addField("id", "id", RowArea);
+    t.addField("v", "v", DataArea);
+    t.show();
+    ASSERT_EQ(t.resultRows(), n + 1);
+    t.verticalScrollBar()->setValue(t.verticalScrollBar()->maximum());
+    const QImage img = t.grab().toImage();
+    EXPECT_FALSE(img.isNull());
+    // the grand total row is on screen
+    EXPECT_GE(find(t, [&](const PivotElement& e) { return e.kind == PivotElement::Cell && e.row == n; }).x(), 0);
+    EXPECT_EQ(t.rowHeaderText(n - 1, 0), "199999");
 }

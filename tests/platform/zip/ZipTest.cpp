@@ -1,5 +1,5 @@
-#include "platform/db/DbTestData.h"
 #include "platform/zip/Zip.h"
+#include "platform/db/DbTestData.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -15,7 +15,8 @@ QStringList tree(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
-    while (it.hasNext()) out << QDir(root).relativeFilePath(it.next());
+    while (it.hasNext())
+        out << QDir(root).relativeFilePath(it.next());
     out.sort();
     return out;
 }
@@ -62,7 +63,8 @@ TEST(Zip, CraftedArchiveWritesNothingOutsideItsFolder) {
     EXPECT_FALSE(zip::unpack(archive, dir.filePath("target"), &error, limits));
     for (const char* refused : {"../x", "/abs", "a\\..\\b", "..\\y", "sub/deep.txt", "C:evil", "big.bin"})
         EXPECT_TRUE(error.contains(refused)) << refused << " in " << error.toStdString();
-    EXPECT_EQ(tree(dir.path()), QStringList({"evil.zip", "outside.txt", "target", "target/link.txt", "target/ok.txt"}));
+    EXPECT_EQ(tree(dir.path()),
+              QStringList({"evil.zip", "outside.txt", "target", "target/link.txt", "target/ok.txt"}));
     EXPECT_EQ(test::readFile(dir.filePath("outside.txt")), "keep");
     EXPECT_FALSE(QFileInfo(dir.filePath("target/link.txt")).isSymLink());
     EXPECT_EQ(test::readFile(dir.filePath("target/link.txt")), "through a link");
@@ -87,7 +89,6 @@ TEST(Zip, FailedPackLeavesTheOldArchiveByteIdentical) {
         EXPECT_EQ(test::readFile(archive), before);
     }
     EXPECT_EQ(tree(dir.path()), QStringList({"a.txt", "cube.cub"})); // no temporary file left behind
-
 }
 
 TEST(Zip, UnreadableArchiveFails) {

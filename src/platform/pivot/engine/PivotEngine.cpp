@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -196,7 +197,30 @@ void Dimension::code(const ColumnData& c, size_t begin, size_t n, uint32_t* out)
 // ---------------------------------------------------------------------------------------------------
 // Engine
 
-Engine::Engine() = default;
+namespace {
+// Leaves new elements uninitialised: big buffers are allocated by the calling thread (one arena, handed
+// back to the system when freed) and zeroed by the worker that uses them.
+template <class T> struct NoInitAlloc : std::allocator<T> {
+    template <class U> struct rebind {
+        using other = NoInitAlloc<U>;
+    };
+    NoInitAlloc() = default;
+    template <class U> NoInitAlloc(const NoInitAlloc<U>&) noexcept {}
+    template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <class U, class... A> void construct(U* p, A&&... a) { ::new (static_cast<void*>(p)) U(std::forward<A>(a)...); }
+};
+using Buffer = std::vector<double, NoInitAlloc<double>>;
+} // namespace
+
+struct Engine::Scratch {
+    std::mutex m;
+    std::vector<uint32_t> rowKey, rowIdx;
+    Buffer partial;
+    std::vector<Buffer> partials;           // per-thread dense partials, kept for the next pivot
+    std::vector<std::vector<double>> cells; // freed result cells, for the next result
+};
+
+Engine::Engine() : scratch_(std::make_shared<Scratch>()) {}
 Engine::~Engine() = default;
 
 void Engine::setData(std::shared_ptr<const db::ColumnarResult> data) {
@@ -326,18 +350,31 @@ int64_t PivotResult::slotOf(uint32_t rn, uint32_t cn) const {
     return slotMap->map.find(k);
 }
 
+Stats PivotResult::statsAt(size_t slot, int m) const {
+    const double* c = cells.data() + slot * stride;
+    const MeasureLayout& l = layoutOf[size_t(m)];
+    Stats st;
+    st.n = l.n >= 0 ? c[l.n] : c[0];
+    if (st.n <= 0) return st;
+    if (l.sum >= 0) st.sum = c[l.sum], st.mean = st.sum / st.n;
+    if (l.m2 >= 0) st.m2 = c[l.m2];
+    if (l.min >= 0) st.min = c[l.min];
+    if (l.max >= 0) st.max = c[l.max];
+    return st;
+}
+
 double PivotResult::records(uint32_t rn, uint32_t cn) const {
     const int64_t s = slotOf(rn, cn);
-    return s < 0 ? 0 : cellRecords[size_t(s)];
+    return s < 0 ? 0 : cells[size_t(s) * stride];
 }
 
 std::optional<double> PivotResult::nodeValue(uint32_t rn, uint32_t cn, int d, int guard) const {
-    if (d < 0 || d >= int(spec.data.size()) || guard > 32) return std::nullopt;
+    if (d < 0 || d >= int(def.data.size()) || guard > 32) return std::nullopt;
     const int64_t s = slotOf(rn, cn);
     if (s < 0) return std::nullopt;
-    const double recs = cellRecords[size_t(s)];
+    const double recs = cells[size_t(s) * stride];
     if (recs <= 0) return std::nullopt;
-    const DataField& df = spec.data[d];
+    const DataField& df = def.data[d];
     if (df.formula)
         return df.formula->eval([&](int ref) { return nodeValue(rn, cn, ref, guard + 1); });
     if (df.column < 0) {
@@ -348,8 +385,8 @@ std::optional<double> PivotResult::nodeValue(uint32_t rn, uint32_t cn, int d, in
         return one.value(df.agg);
     }
     const int m = measureOf[d];
-    if (measureIsText[m] && df.agg != Agg::Count) return std::nullopt;
-    return cellStats[size_t(s) * measures + m].value(df.agg);
+    if (layoutOf[m].text && df.agg != Agg::Count) return std::nullopt;
+    return statsAt(size_t(s), m).value(df.agg);
 }
 
 std::optional<double> PivotResult::value(int row, int col) const {
@@ -384,8 +421,7 @@ std::string PivotResult::columnLabel(int col, int level) const {
 namespace {
 
 struct Partial {
-    std::vector<double> rows;
-    std::vector<Stats> stats;
+    Buffer cells; // W doubles per cell
     KeyMap map{16};
     std::vector<uint64_t> keyOf; // sparse: slot -> key
 };
@@ -422,7 +458,7 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
 
 } // namespace
 
-std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::string* error) {
+std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, std::string* error) {
     auto fail = [&](const std::string& m) {
         if (error) *error = m;
         return std::shared_ptr<const PivotResult>();
@@ -430,18 +466,26 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     if (!data_) return fail("The pivot has no data.");
     const db::ColumnarResult& D = *data_;
     const size_t N = D.rowCount;
-    auto res = std::make_shared<PivotResult>();
-    res->spec = spec;
+    // The result hands its cell buffer back for the next pivot.
+    std::weak_ptr<Scratch> pool = scratch_;
+    std::shared_ptr<PivotResult> res(new PivotResult, [pool](PivotResult* r) {
+        if (auto p = pool.lock(); p && r->cells.capacity() > (1u << 16)) {
+            std::lock_guard<std::mutex> lock(p->m);
+            if (p->cells.empty()) p->cells.push_back(std::move(r->cells));
+        }
+        delete r;
+    });
+    res->def = def;
 
     // Dimensions
     std::vector<std::shared_ptr<const Dimension>> groupDims;
-    for (const auto& f : spec.rows) {
+    for (const auto& f : def.rows) {
         auto d = dimension(f.column);
         if (!d) return fail("The pivot names a row field that is not in the query.");
         res->rowDims.push_back(d);
         groupDims.push_back(d);
     }
-    for (const auto& f : spec.columns) {
+    for (const auto& f : def.columns) {
         auto d = dimension(f.column);
         if (!d) return fail("The pivot names a column field that is not in the query.");
         res->colDims.push_back(d);
@@ -452,7 +496,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
         std::vector<uint8_t> keep;
     };
     std::vector<PageFilter> filters;
-    for (const auto& p : spec.pages) {
+    for (const auto& p : def.pages) {
         auto d = dimension(p.column);
         if (!d) return fail("The pivot names a page field that is not in the query.");
         if (p.hidden.empty()) continue;
@@ -462,13 +506,13 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
         filters.push_back(std::move(pf));
     }
     // Measures: one accumulator per distinct column used by a plain data field.
-    res->measureOf.assign(spec.data.size(), -1);
+    res->measureOf.assign(def.data.size(), -1);
     std::vector<int> measureCols;
-    for (size_t i = 0; i < spec.data.size(); ++i) {
-        const DataField& df = spec.data[i];
+    for (size_t i = 0; i < def.data.size(); ++i) {
+        const DataField& df = def.data[i];
         if (df.formula) {
             for (int r : df.formula->references())
-                if (r < 0 || r >= int(spec.data.size())) return fail("A calculated field names an unknown field.");
+                if (r < 0 || r >= int(def.data.size())) return fail("A calculated field names an unknown field.");
             continue;
         }
         if (df.column < 0) continue;
@@ -480,15 +524,13 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
         }
         res->measureOf[i] = int(it - measureCols.begin());
     }
-    for (const auto& f : spec.rows)
-        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(spec.data.size())))
+    for (const auto& f : def.rows)
+        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(def.data.size())))
             return fail("A field is sorted by a data field that does not exist.");
-    for (const auto& f : spec.columns)
-        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(spec.data.size())))
+    for (const auto& f : def.columns)
+        if (f.sortMode != 0 && (f.sortData < 0 || f.sortData >= int(def.data.size())))
             return fail("A field is sorted by a data field that does not exist.");
     const size_t M = measureCols.size();
-    res->measures = M;
-    for (int c : measureCols) res->measureIsText.push_back(D.columns[c].kind == ColumnKind::Text);
 
     // Packed key: row fields then column fields, mixed radix.
     const size_t G = groupDims.size();
@@ -501,122 +543,307 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
     if (space > 1.8e19L) return fail("Too many combinations of members to lay out.");
     const uint64_t keySpace = uint64_t(space);
 
-    // Scan in parallel chunks: each thread fills its own partial.
-    const size_t cellBytes = 8 + sizeof(Stats) * M;
+    // What each measure column needs. A thread's partial keeps per cell W doubles: the record count,
+    // then per measure its count (only with NULLs), a shift K (the cell's first value) with the
+    // shifted sum and sum of squares, or a plain sum, and min / max, as its aggregates ask. Shifted
+    // sums cost no division per row; they turn into (count, sum, M2) when the partials are merged.
+    struct Meas {
+        const uint8_t* nulls = nullptr;
+        const double* reals = nullptr;
+        const int64_t* ints = nullptr;
+        int pN = -1, pK = -1, pS = -1, pSS = -1, pMin = -1, pMax = -1;
+    };
+    std::vector<Meas> meas(M);
+    size_t W = 1, AW = 1;
+    res->layoutOf.assign(M, {});
+    for (size_t m = 0; m < M; ++m) {
+        const ColumnData& c = D.columns[measureCols[m]];
+        bool sum = false, var = false, mn = false, mx = false;
+        for (size_t i = 0; i < def.data.size(); ++i) {
+            if (res->measureOf[i] != int(m)) continue;
+            const Agg a = def.data[i].agg;
+            sum |= a == Agg::Sum || a == Agg::Avg;
+            var |= a == Agg::StDev || a == Agg::StDevP || a == Agg::Var || a == Agg::VarP;
+            mn |= a == Agg::Min;
+            mx |= a == Agg::Max;
+        }
+        Meas& d = meas[m];
+        auto& L = res->layoutOf[m];
+        L.text = c.kind == ColumnKind::Text;
+        bool anyNull = false;
+        for (size_t i = 0; i < c.nulls.size() && !anyNull; ++i) anyNull = c.nulls[i] != 0;
+        if (anyNull) d.nulls = c.nulls.data(), d.pN = int(W++), L.n = int(AW++);
+        if (L.text) continue;
+        if (c.kind == ColumnKind::Integer || c.kind == ColumnKind::Boolean) d.ints = c.ints.data();
+        else d.reals = c.reals.data();
+        if (var) d.pK = int(W++), d.pS = int(W++), d.pSS = int(W++), L.sum = int(AW++), L.m2 = int(AW++);
+        else if (sum) d.pS = int(W++), L.sum = int(AW++);
+        if (mn) d.pMin = int(W++), L.min = int(AW++);
+        if (mx) d.pMax = int(W++), L.max = int(AW++);
+    }
+    res->stride = AW;
+    const auto& LO = res->layoutOf;
+    // Merges one cell into another: (count, sum, M2) by Chan's formula, min and max.
+    auto mergeInto = [&](double* to, const double* from) {
+        const double rA = to[0], rB = from[0];
+        if (rB <= 0) return;
+        for (size_t m = 0; m < M; ++m) {
+            const auto& l = LO[m];
+            const double nA = l.n >= 0 ? to[l.n] : rA, nB = l.n >= 0 ? from[l.n] : rB;
+            if (nB <= 0) continue;
+            if (nA <= 0) {
+                if (l.sum >= 0) to[l.sum] = from[l.sum];
+                if (l.m2 >= 0) to[l.m2] = from[l.m2];
+                if (l.min >= 0) to[l.min] = from[l.min];
+                if (l.max >= 0) to[l.max] = from[l.max];
+            } else {
+                if (l.m2 >= 0) {
+                    const double d = from[l.sum] / nB - to[l.sum] / nA;
+                    to[l.m2] += from[l.m2] + d * d * nA * nB / (nA + nB);
+                }
+                if (l.sum >= 0) to[l.sum] += from[l.sum];
+                if (l.min >= 0 && from[l.min] < to[l.min]) to[l.min] = from[l.min];
+                if (l.max >= 0 && from[l.max] > to[l.max]) to[l.max] = from[l.max];
+            }
+            if (l.n >= 0) to[l.n] += nB;
+        }
+        to[0] = rA + rB;
+    };
+    // A partial's cell in the same form as an aggregated one.
+    auto fromPartial = [&](const double* c, double* out) {
+        out[0] = c[0];
+        for (size_t m = 0; m < M; ++m) {
+            const Meas& d = meas[m];
+            const auto& l = LO[m];
+            const double n = d.pN >= 0 ? c[d.pN] : c[0];
+            if (l.n >= 0) out[l.n] = n;
+            if (n <= 0) continue;
+            if (d.pK >= 0) {
+                const double K = c[d.pK], S = c[d.pS], SS = c[d.pSS];
+                out[l.sum] = n * K + S;
+                out[l.m2] = std::max(0.0, SS - S * S / n);
+            } else if (d.pS >= 0) {
+                out[l.sum] = c[d.pS];
+            }
+            if (d.pMin >= 0) out[l.min] = c[d.pMin];
+            if (d.pMax >= 0) out[l.max] = c[d.pMax];
+        }
+    };
+
+    // Adds one row into a partial's cell.
+    auto accumulate = [&](double* c, size_t row) {
+        const double r0 = c[0];
+        c[0] = r0 + 1;
+        for (const Meas& d : meas) {
+            if (d.nulls && d.nulls[row]) continue;
+            double n0 = r0;
+            if (d.pN >= 0) {
+                n0 = c[d.pN];
+                c[d.pN] = n0 + 1;
+            }
+            if (!d.reals && !d.ints) continue;
+            const double x = d.reals ? d.reals[row] : double(d.ints[row]);
+            if (d.pK >= 0) {
+                if (n0 == 0) c[d.pK] = x;
+                const double dd = x - c[d.pK];
+                c[d.pS] += dd;
+                c[d.pSS] += dd * dd;
+            } else if (d.pS >= 0) {
+                c[d.pS] += x;
+            }
+            if (d.pMin >= 0 && (n0 == 0 || x < c[d.pMin])) c[d.pMin] = x;
+            if (d.pMax >= 0 && (n0 == 0 || x > c[d.pMax])) c[d.pMax] = x;
+        }
+    };
+    // Packed keys of rows [b, b + n); skipped rows (page selections) get kSkip.
+    constexpr uint64_t kSkip = ~uint64_t(0);
+    auto keysOf = [&](size_t b, size_t n, uint64_t* keys, uint32_t* codes) {
+        std::fill(keys, keys + n, 0);
+        for (size_t g = 0; g < G; ++g) {
+            groupDims[g]->code(D.columns[groupDims[g]->column], b, n, codes);
+            const uint64_t st = stride[g];
+            for (size_t i = 0; i < n; ++i) keys[i] += codes[i] * st;
+        }
+        for (const auto& f : filters) {
+            f.dim->code(D.columns[f.dim->column], b, n, codes);
+            for (size_t i = 0; i < n; ++i)
+                if (!f.keep[codes[i]]) keys[i] = kSkip;
+        }
+    };
+    constexpr size_t B = 2048;
+
+    // Three ways to scan, all in parallel:
+    // - few cells next to the rows: each thread its own dense partial over its chunk of rows;
+    // - many cells, still indexable: rows are partitioned by key range and each thread fills its own
+    //   slice of one dense array (one copy of the cells, however many threads);
+    // - huge key spaces: each thread its own open-addressing partial.
+    const size_t partBytes = W * sizeof(double);
     int hw = maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
     int T = int(std::clamp<size_t>(N / 65536, 1, size_t(hw)));
     bool dense = keySpace <= denseLimit_;
-    if (dense) {
-        const size_t budget = size_t(192) << 20;
-        while (T > 1 && keySpace * cellBytes * T > budget) --T;
-        if (keySpace * cellBytes * T > budget * 2) dense = false;
+    bool ranged = false;
+    // per-thread copies: fewer threads rather than copies beyond the budget, but at least half of them
+    const size_t budget = size_t(96) << 20;
+    int fit = T;
+    while (fit > 1 && keySpace * partBytes * fit > budget) --fit;
+    if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T) T = fit;
+    if (dense && (keySpace * partBytes * T > budget || keySpace > std::max<size_t>(4096, 2 * (N / size_t(T))))) {
+        // per-thread copies would be large or mostly empty
+        if (keySpace * partBytes <= (size_t(256) << 20) && keySpace < (uint64_t(1) << 32) && N < (uint64_t(1) << 32))
+            ranged = true;
+        else
+            dense = false;
     }
-    std::vector<Partial> parts(T);
-    const size_t chunk = (N + T - 1) / std::max(T, 1);
-    parallelFor(T, [&](int t) {
-        Partial& P = parts[t];
-        if (dense) {
-            P.rows.assign(keySpace, 0);
-            P.stats.assign(keySpace * M, Stats{});
-        }
-        const size_t begin = std::min(N, size_t(t) * chunk), end = std::min(N, begin + chunk);
-        constexpr size_t B = 2048;
-        uint32_t codes[B];
-        uint64_t keys[B];
-        uint8_t skip[B];
-        uint32_t slot[B];
-        for (size_t b = begin; b < end; b += B) {
-            const size_t n = std::min(B, end - b);
-            std::memset(skip, 0, n);
-            std::fill(keys, keys + n, 0);
-            for (const auto& f : filters) {
-                f.dim->code(D.columns[f.dim->column], b, n, codes);
-                for (size_t i = 0; i < n; ++i) skip[i] |= !f.keep[codes[i]];
-            }
-            for (size_t g = 0; g < G; ++g) {
-                groupDims[g]->code(D.columns[groupDims[g]->column], b, n, codes);
-                const uint64_t s = stride[g];
-                for (size_t i = 0; i < n; ++i) keys[i] += codes[i] * s;
-            }
-            if (dense) {
-                for (size_t i = 0; i < n; ++i) slot[i] = uint32_t(keys[i]);
-            } else {
+    std::vector<Partial> parts(ranged ? 1 : T);
+    const int KT = keySpace > 65536 ? hw : 1; // key ranges for the passes over the key space
+    std::vector<std::vector<uint64_t>> found(static_cast<size_t>(std::max(KT, hw)));
+    if (ranged) {
+        const int RT = N > 65536 ? hw : 1;
+        const size_t per = (keySpace + RT - 1) / RT, rchunk = (N + RT - 1) / RT;
+        std::vector<uint32_t>& rowKey = scratch_->rowKey;
+        if (rowKey.size() < N) rowKey.resize(N);
+        std::vector<size_t> hist(size_t(RT) * RT, 0);
+        parallelFor(RT, [&](int t) {
+            const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
+            uint32_t codes[B];
+            uint64_t keys[B];
+            size_t* h = hist.data() + size_t(t) * RT;
+            for (size_t b = begin; b < end; b += B) {
+                const size_t n = std::min(B, end - b);
+                keysOf(b, n, keys, codes);
                 for (size_t i = 0; i < n; ++i) {
-                    if (skip[i]) continue;
-                    bool ins;
-                    slot[i] = P.map.get(keys[i], uint32_t(P.rows.size()), ins);
-                    if (ins) {
-                        P.rows.push_back(0);
-                        P.stats.resize(P.stats.size() + M);
-                        P.keyOf.push_back(keys[i]);
-                    }
+                    rowKey[b + i] = keys[i] == kSkip ? ~0u : uint32_t(keys[i]);
+                    if (keys[i] != kSkip) ++h[keys[i] / per];
                 }
             }
-            for (size_t i = 0; i < n; ++i)
-                if (!skip[i]) P.rows[slot[i]] += 1;
-            for (size_t m = 0; m < M; ++m) {
-                const ColumnData& c = D.columns[measureCols[m]];
-                const uint8_t* nl = c.nulls.empty() ? nullptr : c.nulls.data() + b;
-                Stats* st = P.stats.data() + m;
-                switch (c.kind) {
-                case ColumnKind::Integer:
-                case ColumnKind::Boolean: {
-                    const int64_t* v = c.ints.data() + b;
-                    for (size_t i = 0; i < n; ++i)
-                        if (!skip[i] && !(nl && nl[i])) st[size_t(slot[i]) * M].add(double(v[i]));
-                    break;
-                }
-                case ColumnKind::Real:
-                case ColumnKind::DateTime: {
-                    const double* v = c.reals.data() + b;
-                    for (size_t i = 0; i < n; ++i)
-                        if (!skip[i] && !(nl && nl[i])) st[size_t(slot[i]) * M].add(v[i]);
-                    break;
-                }
-                case ColumnKind::Text:
-                    for (size_t i = 0; i < n; ++i)
-                        if (!skip[i] && !(nl && nl[i])) st[size_t(slot[i]) * M].n += 1;
-                    break;
-                }
+        });
+        // bucket r holds the rows of key range r, chunk by chunk (so in row order)
+        std::vector<size_t> pos(size_t(RT) * RT), bucketStart(size_t(RT) + 1, 0);
+        size_t at = 0;
+        for (int r = 0; r < RT; ++r) {
+            bucketStart[size_t(r)] = at;
+            for (int t = 0; t < RT; ++t) {
+                pos[size_t(t) * RT + r] = at;
+                at += hist[size_t(t) * RT + r];
             }
         }
-    });
-    // Merge the partials into the first.
-    Partial& F = parts[0];
-    if (dense) {
-        if (T > 1) {
-            const size_t per = (keySpace + T - 1) / T;
-            parallelFor(T, [&](int t) {
-                const size_t lo = std::min<size_t>(keySpace, t * per), hi = std::min<size_t>(keySpace, lo + per);
-                for (int p = 1; p < T; ++p)
-                    for (size_t k = lo; k < hi; ++k) {
-                        if (parts[p].rows[k] == 0) continue;
-                        F.rows[k] += parts[p].rows[k];
-                        for (size_t m = 0; m < M; ++m) F.stats[k * M + m].merge(parts[p].stats[k * M + m]);
-                    }
-            });
-            for (int p = 1; p < T; ++p) parts[p] = Partial{};
-        }
+        bucketStart[size_t(RT)] = at;
+        std::vector<uint32_t>& rowIdx = scratch_->rowIdx;
+        if (rowIdx.size() < at) rowIdx.resize(at);
+        parallelFor(RT, [&](int t) {
+            const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
+            size_t* p = pos.data() + size_t(t) * RT;
+            for (size_t row = begin; row < end; ++row)
+                if (rowKey[row] != ~0u) rowIdx[p[rowKey[row] / per]++] = uint32_t(row);
+        });
+        Partial& P = parts[0];
+        P.cells = std::move(scratch_->partial);
+        if (P.cells.size() < keySpace * W) P.cells.resize(keySpace * W);
+        parallelFor(RT, [&](int r) {
+            const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
+            std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
+            for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i) {
+                const uint32_t row = rowIdx[i];
+                accumulate(P.cells.data() + size_t(rowKey[row]) * W, row);
+            }
+            for (size_t k = lo; k < hi; ++k) // the slice is still in cache: note its cells now
+                if (P.cells[k * W] > 0) found[size_t(r)].push_back(k);
+        });
+        T = 1;
     } else {
-        for (int p = 1; p < T; ++p) {
-            Partial& P = parts[p];
-            for (size_t s = 0; s < P.rows.size(); ++s) {
-                bool ins;
-                const uint32_t to = F.map.get(P.keyOf[s], uint32_t(F.rows.size()), ins);
-                if (ins) {
-                    F.rows.push_back(0);
-                    F.stats.resize(F.stats.size() + M);
-                    F.keyOf.push_back(P.keyOf[s]);
-                }
-                F.rows[to] += P.rows[s];
-                for (size_t m = 0; m < M; ++m) F.stats[size_t(to) * M + m].merge(P.stats[s * M + m]);
+        const size_t chunk = (N + T - 1) / std::max(T, 1);
+        if (dense) {
+            if (scratch_->partials.size() < parts.size()) scratch_->partials.resize(parts.size());
+            for (size_t p = 0; p < parts.size(); ++p) {
+                parts[p].cells = std::move(scratch_->partials[p]);
+                parts[p].cells.resize(keySpace * W);
             }
-            P = Partial{};
         }
+        parallelFor(T, [&](int t) {
+            Partial& P = parts[t];
+            const size_t begin = std::min(N, size_t(t) * chunk), end = std::min(N, begin + chunk);
+            if (dense) std::fill(P.cells.begin(), P.cells.end(), 0.0);
+            else {
+                P.map.reset(std::min<size_t>(end - begin, keySpace) / 2 + 16);
+                P.cells.reserve(std::min<size_t>(end - begin, keySpace) * W / 2 + W);
+            }
+            uint32_t codes[B];
+            uint64_t keys[B];
+            for (size_t b = begin; b < end; b += B) {
+                const size_t n = std::min(B, end - b);
+                keysOf(b, n, keys, codes);
+                for (size_t i = 0; i < n; ++i) {
+                    if (keys[i] == kSkip) continue;
+                    size_t slot;
+                    if (dense) {
+                        slot = size_t(keys[i]);
+                    } else {
+                        bool ins;
+                        slot = P.map.get(keys[i], uint32_t(P.keyOf.size()), ins);
+                        if (ins) {
+                            P.keyOf.push_back(keys[i]);
+                            P.cells.resize(P.cells.size() + W, 0.0);
+                        }
+                    }
+                    accumulate(P.cells.data() + slot * W, b + i);
+                }
+            }
+        });
     }
 
-    // Finest cells and the tuples of each axis.
-    const size_t K = spec.rows.size(), C = spec.columns.size();
+    // The finest cells: every key some thread saw, in key order when the key space allows an index.
+    std::vector<uint64_t> finestKey;
+    std::vector<uint32_t> keyIndex; // key -> finest (dense index)
+    std::vector<std::vector<std::pair<int, uint32_t>>> finestParts; // huge key spaces: (partial, slot)
+    const bool indexed = dense || keySpace <= (uint64_t(1) << 25);
+    const size_t perKey = (keySpace + KT - 1) / KT;
+    auto keyRange = [&](int t) {
+        const size_t lo = std::min<size_t>(keySpace, size_t(t) * perKey);
+        return std::pair<size_t, size_t>(lo, std::min<size_t>(keySpace, lo + perKey));
+    };
+    if (indexed) {
+        if (ranged) {
+            // noted while scanning
+        } else if (dense) {
+            parallelFor(KT, [&](int t) {
+                const auto [lo, hi] = keyRange(t);
+                for (size_t k = lo; k < hi; ++k)
+                    for (int p = 0; p < T; ++p)
+                        if (parts[p].cells[k * W] > 0) {
+                            found[size_t(t)].push_back(k);
+                            break;
+                        }
+            });
+        } else {
+            keyIndex.assign(keySpace, ~0u);
+            parallelFor(KT, [&](int t) {
+                const auto [lo, hi] = keyRange(t);
+                for (int p = 0; p < T; ++p)
+                    for (uint64_t k : parts[p].keyOf)
+                        if (k >= lo && k < hi) keyIndex[k] = 0;
+                for (size_t k = lo; k < hi; ++k)
+                    if (keyIndex[k] == 0) found[size_t(t)].push_back(k);
+            });
+        }
+        for (auto& f : found) finestKey.insert(finestKey.end(), f.begin(), f.end());
+        if (!dense)
+            for (size_t f = 0; f < finestKey.size(); ++f) keyIndex[finestKey[f]] = uint32_t(f);
+    } else {
+        KeyMap all(1024);
+        for (int p = 0; p < T; ++p)
+            for (size_t s = 0; s < parts[p].keyOf.size(); ++s) {
+                bool ins;
+                const uint32_t f = all.get(parts[p].keyOf[s], uint32_t(finestKey.size()), ins);
+                if (ins) {
+                    finestKey.push_back(parts[p].keyOf[s]);
+                    finestParts.emplace_back();
+                }
+                finestParts[f].push_back({p, uint32_t(s)});
+            }
+    }
+
+    // The tuples of each axis and their node trees.
+    const size_t K = def.rows.size(), C = def.columns.size();
     uint64_t colSpace = 1;
     std::vector<uint32_t> rowCards, colCards;
     for (size_t i = 0; i < K; ++i) rowCards.push_back(std::max(1u, groupDims[i]->cardinality()));
@@ -624,79 +851,183 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
         colCards.push_back(std::max(1u, groupDims[K + i]->cardinality()));
         colSpace *= colCards.back();
     }
-    std::vector<uint32_t> finestSlot, finestRow, finestCol;
+    const size_t F = finestKey.size();
+    std::vector<uint32_t> finestRow(F), finestCol(F);
     std::vector<uint64_t> rowKeys, colKeys;
-    KeyMap rowMap(1024), colMap(64);
-    auto addFinest = [&](uint64_t key, uint32_t s) {
-        bool ins;
-        const uint64_t rk = key / colSpace, ck = key % colSpace;
-        const uint32_t rt = rowMap.get(rk, uint32_t(rowKeys.size()), ins);
-        if (ins) rowKeys.push_back(rk);
-        const uint32_t ct = colMap.get(ck, uint32_t(colKeys.size()), ins);
-        if (ins) colKeys.push_back(ck);
-        finestSlot.push_back(s);
-        finestRow.push_back(rt);
-        finestCol.push_back(ct);
-        res->recordCount += size_t(F.rows[s]);
-    };
-    if (dense) {
-        for (uint64_t k = 0; k < keySpace; ++k)
-            if (F.rows[k] > 0) addFinest(k, uint32_t(k));
-    } else {
-        for (size_t s = 0; s < F.rows.size(); ++s)
-            if (F.rows[s] > 0) addFinest(F.keyOf[s], uint32_t(s));
+    {
+        // Keys are in key order (row fields outermost), so a row tuple's finest cells are adjacent.
+        KeyMap colMap(64);
+        std::vector<uint32_t> colIdx(colSpace <= (uint64_t(1) << 20) ? size_t(colSpace) : 0, ~0u);
+        uint64_t lastRow = ~uint64_t(0);
+        KeyMap rowMap(indexed ? 16 : 1024);
+        for (size_t f = 0; f < F; ++f) {
+            bool ins;
+            const uint64_t rk = finestKey[f] / colSpace, ck = finestKey[f] % colSpace;
+            if (indexed) {
+                if (rk != lastRow) rowKeys.push_back(rk), lastRow = rk;
+                finestRow[f] = uint32_t(rowKeys.size() - 1);
+            } else {
+                finestRow[f] = rowMap.get(rk, uint32_t(rowKeys.size()), ins);
+                if (ins) rowKeys.push_back(rk);
+            }
+            if (!colIdx.empty()) {
+                uint32_t& ci = colIdx[size_t(ck)];
+                if (ci == ~0u) ci = uint32_t(colKeys.size()), colKeys.push_back(ck);
+                finestCol[f] = ci;
+            } else {
+                finestCol[f] = colMap.get(ck, uint32_t(colKeys.size()), ins);
+                if (ins) colKeys.push_back(ck);
+            }
+        }
     }
     AxisTree rt = buildTree(rowKeys, rowCards), ct = buildTree(colKeys, colCards);
     res->rowNodes = std::move(rt.nodes);
     res->colNodes = std::move(ct.nodes);
     const uint64_t R = res->rowNodes.size(), CN = res->colNodes.size();
     res->colNodeCount = uint32_t(CN);
+    auto finestSlotKey = [&](size_t f, size_t i, size_t j) {
+        const uint64_t rn = rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + i];
+        const uint64_t cn = ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + j];
+        return rn * CN + cn;
+    };
 
-    // Roll the finest cells up into every (row level, column level) pair.
-    res->denseCells = R * CN <= std::min<uint64_t>(denseLimit_ * 4, uint64_t(1) << 26) && R * CN * cellBytes <= (size_t(512) << 20);
+    // Aggregated cells: first the finest level from the partials, then every other (row level,
+    // column level) pair rolled up from the finest cells.
+    res->denseCells = R * CN <= std::min<uint64_t>(denseLimit_ * 4, uint64_t(1) << 26) &&
+                      R * CN * AW * sizeof(double) <= (size_t(256) << 20);
+    std::vector<uint64_t> finestSlot(F);
+    size_t slots = 0;
     if (res->denseCells) {
-        res->cellRecords.assign(R * CN, 0);
-        res->cellStats.assign(R * CN * M, Stats{});
-        std::vector<std::pair<int, int>> pairs;
-        for (size_t i = 0; i <= K; ++i)
-            for (size_t j = 0; j <= C; ++j) pairs.push_back({int(i), int(j)});
-        const int PT = std::min<int>(int(pairs.size()), finestSlot.size() > 4096 ? hw : 1);
-        parallelFor(PT, [&](int t) {
-            for (size_t p = size_t(t); p < pairs.size(); p += size_t(PT)) {
-                const auto [i, j] = pairs[p];
-                for (size_t f = 0; f < finestSlot.size(); ++f) {
-                    const uint64_t rn = rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + i];
-                    const uint64_t cn = ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + j];
-                    const size_t to = rn * CN + cn, from = finestSlot[f];
-                    res->cellRecords[to] += F.rows[from];
-                    for (size_t m = 0; m < M; ++m) res->cellStats[to * M + m].merge(F.stats[from * M + m]);
-                }
-            }
-        });
+        slots = R * CN;
+        for (size_t f = 0; f < F; ++f) finestSlot[f] = finestSlotKey(f, K, C);
     } else {
         res->slotMap = std::make_shared<PivotResult::SlotMap>();
         KeyMap& sm = res->slotMap->map;
-        sm.reset(finestSlot.size() * 2);
+        sm.reset(F * 2);
         for (size_t i = 0; i <= K; ++i)
             for (size_t j = 0; j <= C; ++j)
-                for (size_t f = 0; f < finestSlot.size(); ++f) {
-                    const uint64_t rn = rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + i];
-                    const uint64_t cn = ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + j];
+                for (size_t f = 0; f < F; ++f) {
                     bool ins;
-                    const uint32_t to = sm.get(rn * CN + cn, uint32_t(res->cellRecords.size()), ins);
-                    if (ins) {
-                        res->cellRecords.push_back(0);
-                        res->cellStats.resize(res->cellStats.size() + M);
-                    }
-                    const size_t from = finestSlot[f];
-                    res->cellRecords[to] += F.rows[from];
-                    for (size_t m = 0; m < M; ++m)
-                        res->cellStats[size_t(to) * M + m].merge(F.stats[from * M + m]);
+                    const uint32_t s = sm.get(finestSlotKey(f, i, j), uint32_t(slots), ins);
+                    if (ins) ++slots;
+                    if (i == K && j == C) finestSlot[f] = s;
                 }
     }
+    {
+        std::lock_guard<std::mutex> lock(scratch_->m);
+        if (!scratch_->cells.empty()) {
+            res->cells = std::move(scratch_->cells.back());
+            scratch_->cells.pop_back();
+        }
+    }
+    res->cells.resize(slots * AW);
+    {
+        const int ZT = slots * AW > (1u << 20) ? hw : 1;
+        const size_t total = slots * AW;
+        parallelFor(ZT, [&](int t) {
+            std::fill(res->cells.begin() + total * t / ZT, res->cells.begin() + total * (t + 1) / ZT, 0.0);
+        });
+    }
+    double* cells = res->cells.data();
+    {
+        std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, hw)), std::vector<double>(AW));
+        if (dense || indexed) {
+            parallelFor(KT, [&](int t) {
+                const auto [lo, hi] = keyRange(t);
+                double* one = tmp[size_t(t)].data();
+                if (dense) {
+                    // finest keys are in key order
+                    auto it = std::lower_bound(finestKey.begin(), finestKey.end(), lo);
+                    for (size_t f = size_t(it - finestKey.begin()); f < F && finestKey[f] < hi; ++f)
+                        for (int p = 0; p < T; ++p) {
+                            const double* c = parts[p].cells.data() + finestKey[f] * W;
+                            if (c[0] <= 0) continue;
+                            fromPartial(c, one);
+                            mergeInto(cells + finestSlot[f] * AW, one);
+                        }
+                } else {
+                    for (int p = 0; p < T; ++p)
+                        for (size_t s = 0; s < parts[p].keyOf.size(); ++s) {
+                            const uint64_t k = parts[p].keyOf[s];
+                            if (k < lo || k >= hi) continue;
+                            fromPartial(parts[p].cells.data() + s * W, one);
+                            mergeInto(cells + finestSlot[keyIndex[k]] * AW, one);
+                        }
+                }
+            });
+        } else {
+            double* one = tmp[0].data();
+            for (size_t f = 0; f < F; ++f)
+                for (auto [p, s] : finestParts[f]) {
+                    fromPartial(parts[p].cells.data() + size_t(s) * W, one);
+                    mergeInto(cells + finestSlot[f] * AW, one);
+                }
+        }
+    }
+    if (ranged) scratch_->partial = std::move(parts[0].cells);
+    else if (dense)
+        for (size_t p = 0; p < parts.size(); ++p) scratch_->partials[p] = std::move(parts[p].cells);
     parts.clear();
+    parts.shrink_to_fit();
+    finestParts.clear();
+    keyIndex.clear();
+    keyIndex.shrink_to_fit();
+    for (size_t f = 0; f < F; ++f) res->recordCount += size_t(cells[finestSlot[f] * AW]);
+    // Roll up level by level: (i, j) from (i, j + 1) while j < C, else from (i + 1, C), so each level
+    // merges the cells of a finer level that is already complete, not the finest cells again. Every
+    // level's list of cells stays in row order, so a range cut where the target row node changes never
+    // shares a target with its neighbour: large levels roll up in parallel.
+    struct Entry {
+        uint32_t rn, cn;
+    };
+    auto slotFor = [&](uint32_t rn, uint32_t cn) {
+        const uint64_t k = uint64_t(rn) * CN + cn;
+        return res->denseCells ? size_t(k) : size_t(res->slotMap->map.find(k));
+    };
+    std::vector<std::vector<Entry>> level((K + 1) * (C + 1));
+    {
+        auto& fin = level[K * (C + 1) + C];
+        fin.resize(F);
+        for (size_t f = 0; f < F; ++f)
+            fin[f] = {rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + K], ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + C]};
+    }
+    const auto& rowNodesV = res->rowNodes;
+    const auto& colNodesV = res->colNodes;
+    for (size_t ii = K + 1; ii-- > 0;)
+        for (size_t jj = C + 1; jj-- > 0;) {
+            if (ii == K && jj == C) continue;
+            const bool colStep = jj < C;
+            const auto& src = colStep ? level[ii * (C + 1) + jj + 1] : level[(ii + 1) * (C + 1) + jj];
+            auto& out = level[ii * (C + 1) + jj];
+            auto target = [&](const Entry& e) {
+                return colStep ? Entry{e.rn, uint32_t(colNodesV[e.cn].parent)} : Entry{uint32_t(rowNodesV[e.rn].parent), e.cn};
+            };
+            auto run = [&](size_t lo, size_t hi, std::vector<Entry>& list) {
+                for (size_t x = lo; x < hi; ++x) {
+                    const Entry t = target(src[x]);
+                    double* to = cells + slotFor(t.rn, t.cn) * AW;
+                    if (to[0] == 0) list.push_back(t);
+                    mergeInto(to, cells + slotFor(src[x].rn, src[x].cn) * AW);
+                }
+            };
+            const int RT = (src.size() > 32768 && ii >= 1 && res->denseCells) ? hw : 1;
+            if (RT == 1) {
+                run(0, src.size(), out);
+                continue;
+            }
+            std::vector<size_t> cut(size_t(RT) + 1, src.size());
+            cut[0] = 0;
+            for (int t = 1; t < RT; ++t) {
+                size_t x = std::max(cut[size_t(t) - 1], src.size() * size_t(t) / size_t(RT));
+                while (x > 0 && x < src.size() && target(src[x]).rn == target(src[x - 1]).rn) ++x;
+                cut[size_t(t)] = x;
+            }
+            std::vector<std::vector<Entry>> parts2(static_cast<size_t>(RT));
+            parallelFor(RT, [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
+            for (auto& p2 : parts2) out.insert(out.end(), p2.begin(), p2.end());
+        }
 
-    if (res->recordCount == 0 || spec.data.empty()) return res; // nothing to show: no lines at all
+    if (res->recordCount == 0 || def.data.empty()) return res; // nothing to show: no lines at all
 
     // Lay out the lines: children sorted by label or by a data field, subtotals after each group.
     auto layout = [&](const std::vector<PivotResult::Node>& nodes, const std::vector<AxisField>& fields,
@@ -747,16 +1078,16 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotSpec& spec, std::s
             if (lvl == L) {
                 push(n, L, false);
             } else if (done) {
-                if (spec.subtotals) push(n, lvl, true);
+                if (def.subtotals) push(n, lvl, true);
             } else {
                 stack.push_back({n, true});
                 for (auto it = kids[n].rbegin(); it != kids[n].rend(); ++it) stack.push_back({*it, false});
             }
         }
-        if (spec.grandTotals) push(0, 0, true);
+        if (def.grandTotals) push(0, 0, true);
     };
-    layout(res->rowNodes, spec.rows, res->rowDims, true, res->rowLines, 0);
-    layout(res->colNodes, spec.columns, res->colDims, false, res->colLines, int(spec.data.size()));
+    layout(res->rowNodes, def.rows, res->rowDims, true, res->rowLines, 0);
+    layout(res->colNodes, def.columns, res->colDims, false, res->colLines, int(def.data.size()));
     return res;
 }
 

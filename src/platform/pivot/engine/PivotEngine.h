@@ -78,7 +78,7 @@ struct DataField {
     std::shared_ptr<const Formula> formula; // set: a calculated field over other data fields
 };
 
-struct PivotSpec {
+struct PivotDefinition {
     std::vector<AxisField> rows, columns;
     std::vector<PageField> pages;
     std::vector<DataField> data;
@@ -102,8 +102,8 @@ public:
     void setDenseLimit(uint64_t cells) { denseLimit_ = cells; }
 
     std::shared_ptr<const Dimension> dimension(int column);
-    // Computes the pivot. A spec naming a column that does not exist yields an error, never a crash.
-    std::shared_ptr<const PivotResult> compute(const PivotSpec& spec, std::string* error = nullptr);
+    // Computes the pivot. A def naming a column that does not exist yields an error, never a crash.
+    std::shared_ptr<const PivotResult> compute(const PivotDefinition& def, std::string* error = nullptr);
 
 private:
     std::shared_ptr<const db::ColumnarResult> data_;
@@ -111,6 +111,9 @@ private:
     std::function<int(const std::string&, const std::string&)> collate_;
     int maxThreads_ = 0;
     uint64_t denseLimit_ = uint64_t(1) << 24;
+    // Scratch kept between pivots so large buffers are not faulted in again each time.
+    struct Scratch;
+    std::shared_ptr<Scratch> scratch_;
 };
 
 // The laid-out result (no lines at all without records or without data fields). Rows: one line per row member tuple, a subtotal line after each group, the
@@ -149,21 +152,24 @@ public:
     std::vector<Line> rowLines, colLines;
     std::vector<Node> rowNodes, colNodes;
     std::vector<std::shared_ptr<const Dimension>> rowDims, colDims;
-    PivotSpec spec;
+    PivotDefinition def;
     size_t recordCount = 0; // records that passed the page selections
 
-    // Aggregated cells: (rowNode, colNode) -> slot; per slot the record count and one Stats per
-    // measure column.
-    std::vector<int> measureOf;       // data field -> measure slot (-1: record count / calculated)
-    std::vector<bool> measureIsText;  // per measure slot
-    size_t measures = 0;
+    // Aggregated cells: (rowNode, colNode) -> slot; per slot `stride` doubles: the record count, then
+    // per measure column the fields its aggregates need (count with NULLs, sum, M2, min, max).
+    struct MeasureLayout {
+        int n = -1, sum = -1, m2 = -1, min = -1, max = -1;
+        bool text = false;
+    };
+    std::vector<int> measureOf; // data field -> measure (-1: record count / calculated)
+    std::vector<MeasureLayout> layoutOf;
+    size_t stride = 1;
     bool denseCells = true;
     uint32_t colNodeCount = 0;
-    std::vector<double> cellRecords;  // per slot
-    std::vector<Stats> cellStats;     // per slot * measures
-    // sparse slots
+    std::vector<double> cells;
+    Stats statsAt(size_t slot, int measure) const;
     struct SlotMap;
-    std::shared_ptr<SlotMap> slotMap;
+    std::shared_ptr<SlotMap> slotMap; // sparse slots
     int64_t slotOf(uint32_t rowNode, uint32_t colNode) const;
 
 private:

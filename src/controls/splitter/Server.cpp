@@ -1,0 +1,429 @@
+// The library's server side: entry points, class object, the control object handed to the host,
+// registration and the type description.
+#include "ControlProtocol.h"
+#include "UISizeBar.h"
+#include "uiAPI.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPointer>
+#include <atomic>
+#include <cmath>
+#include <cctype>
+#include <cstring>
+#include <dlfcn.h>
+#include <limits>
+#include <string>
+
+#define BD_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace glimford {
+namespace {
+
+constexpr const char* kProgId = "Glimford.UISizeBar";
+constexpr const char* kClsid = "{F4B89CDF-94E1-42D4-8208-009DFF504E48}";
+
+std::atomic<int> g_objects{0};
+
+struct PropertyDesc {
+    const char* name;
+    int32_t dispId;
+    int32_t vt;
+    const char* type;
+    bool readOnly;
+    const char* description;
+};
+
+// Interface order.
+const PropertyDesc kProperties[] = {
+    {"BackColor", DispBackColor, BD_VT_UI4, "OLE_COLOR", false, "The BackColor of the SizeBar"},
+    {"BorderStyle", DispBorderStyle, BD_VT_I4, "sbBorderStyleEnum", false, "Determines what type of border the SizeBar will have"},
+    {"Bottom", DispBottom, BD_VT_R4, "Single", true, "Returns the Bottom coordinate of the SizeBar. Provided for ease of use."},
+    {"Edge_Bottom", DispEdgeBottom, BD_VT_BOOL, "Boolean", false, "Determines whether or not the bottom edge is drawn. Used with BorderStyle."},
+    {"Edge_Left", DispEdgeLeft, BD_VT_BOOL, "Boolean", false, "Determines whether or not the left edge is drawn. Used with BorderStyle."},
+    {"Edge_Right", DispEdgeRight, BD_VT_BOOL, "Boolean", false, "Determines whether or not the right edge is drawn. Used with BorderStyle."},
+    {"Edge_Top", DispEdgeTop, BD_VT_BOOL, "Boolean", false, "Determines whether or not the top edge is drawn. Used with BorderStyle."},
+    {"HighlightColor", DispHighlightColor, BD_VT_UI4, "OLE_COLOR", false, "Determines the color used when dragging the SizeBar"},
+    {"MaxLeft", DispMaxLeft, BD_VT_I4, "Long", false, "The maximum left value the SizeBar will be moved during dragging"},
+    {"MaxTop", DispMaxTop, BD_VT_I4, "Long", false, "The maximum top value the SizeBar will be moved during dragging"},
+    {"MinLeft", DispMinLeft, BD_VT_I4, "Long", false, "The minimum left value the SizeBar will be moved during dragging"},
+    {"MinTop", DispMinTop, BD_VT_I4, "Long", false, "The minimum top value the SizeBar will be moved during dragging"},
+    {"Orientation", DispOrientation, BD_VT_I4, "sbOrientationEnum", false,
+     "Determines the orientation of the SizeBar, which determines the MousePointer which is displayed."},
+    {"Right", DispRight, BD_VT_R4, "Single", true, "Returns the Right coordinate of the SizeBar. Provided for ease of use."},
+    {"ShowBorderWhileMoving", DispShowBorderWhileMoving, BD_VT_BOOL, "Boolean", false,
+     "Determines whether or not a border is drawn while the SizeBar is being dragged."},
+};
+
+BdVariant make(int32_t vt, double value) {
+    BdVariant v{};
+    v.vt = vt;
+    switch (vt) {
+    case BD_VT_I4: v.u.i4 = int32_t(value); break;
+    case BD_VT_UI4: v.u.ui4 = uint32_t(value); break;
+    case BD_VT_R4: v.u.r4 = float(value); break;
+    case BD_VT_R8: v.u.r8 = value; break;
+    case BD_VT_BOOL: v.u.b = value != 0 ? 1 : 0; break;
+    default: break;
+    }
+    return v;
+}
+
+bool toNumber(const BdVariant* v, double& out) {
+    if (!v) return false;
+    switch (v->vt) {
+    case BD_VT_I4: out = v->u.i4; return true;
+    case BD_VT_UI4: out = v->u.ui4; return true;
+    case BD_VT_R4: out = v->u.r4; return std::isfinite(out);
+    case BD_VT_R8: out = v->u.r8; return std::isfinite(out);
+    case BD_VT_BOOL: out = v->u.b ? -1 : 0; return true;
+    default: return false;
+    }
+}
+
+bool toLong(const BdVariant* v, int32_t& out) {
+    double d;
+    if (!toNumber(v, d)) return false;
+    d = std::nearbyint(d);
+    if (d < std::numeric_limits<int32_t>::min() || d > std::numeric_limits<int32_t>::max()) return false;
+    out = int32_t(d);
+    return true;
+}
+
+bool toColour(const BdVariant* v, uint32_t& out) {
+    double d;
+    if (!toNumber(v, d)) return false;
+    d = std::nearbyint(d);
+    if (d < 0 && d >= std::numeric_limits<int32_t>::min()) {
+        out = uint32_t(int32_t(d));
+        return true;
+    }
+    if (d < 0 || d > std::numeric_limits<uint32_t>::max()) return false;
+    out = uint32_t(d);
+    return true;
+}
+
+// The object the host holds; the bar itself may be destroyed earlier by its parent.
+struct SizeBarObject {
+    BdControl base;
+    QPointer<UISizeBar> bar;
+    BdEventSink sink{};
+    bool hasSink = false;
+};
+
+SizeBarObject* self(BdControl* c) { return reinterpret_cast<SizeBarObject*>(c); }
+
+void release(BdControl* c) {
+    SizeBarObject* o = self(c);
+    if (UISizeBar* bar = o->bar) {
+        bar->detach();
+        // Released from inside one of its own events or its glide: finish that first.
+        if (bar->busy()) {
+            bar->hide();
+            bar->deleteLater();
+        } else {
+            delete bar;
+        }
+    }
+    delete o;
+    --g_objects;
+}
+
+void* widget(BdControl* c) { return static_cast<QWidget*>(self(c)->bar.data()); }
+
+void hook(SizeBarObject* o) {
+    UISizeBar* bar = o->bar;
+    if (!bar) return;
+    if (!o->hasSink) {
+        bar->onEvent = nullptr;
+        bar->onPropertyChanged = nullptr;
+        return;
+    }
+    const BdEventSink sink = o->sink;
+    bar->onEvent = [sink](int32_t id, BdVariant* args, int32_t argc) {
+        if (sink.fire) sink.fire(sink.context, id, args, argc);
+    };
+    bar->onPropertyChanged = [sink](int32_t id) {
+        if (sink.propertyChanged) sink.propertyChanged(sink.context, id);
+    };
+}
+
+int32_t setEventSink(BdControl* c, const BdEventSink* sink) {
+    SizeBarObject* o = self(c);
+    o->hasSink = sink != nullptr;
+    if (sink) o->sink = *sink;
+    hook(o);
+    return o->bar ? BD_S_OK : BD_E_GONE;
+}
+
+int32_t getProperty(BdControl* c, int32_t id, BdVariant* value) {
+    UISizeBar* b = self(c)->bar;
+    if (!b) return BD_E_GONE;
+    if (!value) return BD_E_INVALIDARG;
+    switch (id) {
+    case DispBackColor: *value = make(BD_VT_UI4, b->backColor()); break;
+    case DispBorderStyle: *value = make(BD_VT_I4, b->borderStyle()); break;
+    case DispBottom: *value = make(BD_VT_R4, b->bottom()); break;
+    case DispEdgeBottom: *value = make(BD_VT_BOOL, b->edge(BF_BOTTOM)); break;
+    case DispEdgeLeft: *value = make(BD_VT_BOOL, b->edge(BF_LEFT)); break;
+    case DispEdgeRight: *value = make(BD_VT_BOOL, b->edge(BF_RIGHT)); break;
+    case DispEdgeTop: *value = make(BD_VT_BOOL, b->edge(BF_TOP)); break;
+    case DispHighlightColor: *value = make(BD_VT_UI4, b->highlightColor()); break;
+    case DispMaxLeft: *value = make(BD_VT_I4, b->maxLeft()); break;
+    case DispMaxTop: *value = make(BD_VT_I4, b->maxTop()); break;
+    case DispMinLeft: *value = make(BD_VT_I4, b->minLeft()); break;
+    case DispMinTop: *value = make(BD_VT_I4, b->minTop()); break;
+    case DispOrientation: *value = make(BD_VT_I4, b->orientation()); break;
+    case DispRight: *value = make(BD_VT_R4, b->right()); break;
+    case DispShowBorderWhileMoving: *value = make(BD_VT_BOOL, b->showBorderWhileMoving()); break;
+    default: return BD_E_NOTFOUND;
+    }
+    return BD_S_OK;
+}
+
+int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
+    UISizeBar* b = self(c)->bar;
+    if (!b) return BD_E_GONE;
+    int32_t l = 0;
+    uint32_t colour = 0;
+    double d = 0;
+    switch (id) {
+    case DispBackColor:
+    case DispHighlightColor:
+        if (!toColour(value, colour)) return BD_E_TYPEMISMATCH;
+        if (id == DispBackColor) b->setBackColor(colour);
+        else b->setHighlightColor(colour);
+        return BD_S_OK;
+    case DispBorderStyle:
+        if (!toLong(value, l)) return BD_E_TYPEMISMATCH;
+        if (!UISizeBar::validBorderStyle(l)) return BD_E_INVALIDARG;
+        b->setBorderStyle(l);
+        return BD_S_OK;
+    case DispOrientation:
+        if (!toLong(value, l)) return BD_E_TYPEMISMATCH;
+        if (!UISizeBar::validOrientation(l)) return BD_E_INVALIDARG;
+        b->setOrientation(l);
+        return BD_S_OK;
+    case DispMaxLeft:
+    case DispMaxTop:
+    case DispMinLeft:
+    case DispMinTop:
+        if (!toLong(value, l)) return BD_E_TYPEMISMATCH;
+        if (id == DispMaxLeft) b->setMaxLeft(l);
+        else if (id == DispMaxTop) b->setMaxTop(l);
+        else if (id == DispMinLeft) b->setMinLeft(l);
+        else b->setMinTop(l);
+        return BD_S_OK;
+    case DispEdgeBottom:
+    case DispEdgeLeft:
+    case DispEdgeRight:
+    case DispEdgeTop: {
+        if (!toNumber(value, d)) return BD_E_TYPEMISMATCH;
+        const int side = id == DispEdgeBottom ? BF_BOTTOM : id == DispEdgeLeft ? BF_LEFT : id == DispEdgeRight ? BF_RIGHT : BF_TOP;
+        b->setEdge(side, d != 0);
+        return BD_S_OK;
+    }
+    case DispShowBorderWhileMoving:
+        if (!toNumber(value, d)) return BD_E_TYPEMISMATCH;
+        b->setShowBorderWhileMoving(d != 0);
+        return BD_S_OK;
+    case DispBottom:
+    case DispRight: return BD_E_READONLY;
+    default: return BD_E_NOTFOUND;
+    }
+}
+
+int32_t invoke(BdControl* c, int32_t id, BdVariant* args, int32_t argc, BdVariant* result) {
+    UISizeBar* b = self(c)->bar;
+    if (!b) return BD_E_GONE;
+    if (id != DispAnimate) return BD_E_NOTFOUND;
+    if (argc != 3 || !args) return BD_E_INVALIDARG;
+    double x, y;
+    int32_t speed;
+    if (!toNumber(&args[0], x) || !toNumber(&args[1], y) || !toLong(&args[2], speed)) return BD_E_TYPEMISMATCH;
+    float toX = float(x), toY = float(y);
+    // The control object may be released during the glide: only caller memory is touched after it.
+    const int32_t r = b->Animate(toX, toY, speed);
+    args[0] = make(BD_VT_R4, toX);
+    args[1] = make(BD_VT_R4, toY);
+    if (result) *result = make(BD_VT_I4, r);
+    return BD_S_OK;
+}
+
+int32_t getPlacement(BdControl* c, BdRect* rect) {
+    UISizeBar* b = self(c)->bar;
+    if (!b) return BD_E_GONE;
+    if (!rect) return BD_E_INVALIDARG;
+    *rect = b->placement();
+    return BD_S_OK;
+}
+
+int32_t setPlacement(BdControl* c, const BdRect* rect) {
+    UISizeBar* b = self(c)->bar;
+    if (!b) return BD_E_GONE;
+    if (!rect) return BD_E_INVALIDARG;
+    b->setPlacement(*rect);
+    return BD_S_OK;
+}
+
+int32_t initNew(BdControl* c) { return self(c)->bar ? BD_S_OK : BD_E_GONE; }
+
+int32_t load(BdControl* c, const BdPropertyBag* bag) {
+    UISizeBar* b = self(c)->bar;
+    if (!b) return BD_E_GONE;
+    b->readProperties(bag);
+    return BD_S_OK;
+}
+
+int32_t save(BdControl* c, const BdPropertyBag* bag) {
+    UISizeBar* b = self(c)->bar;
+    if (!b) return BD_E_GONE;
+    if (!bag) return BD_E_INVALIDARG;
+    b->writeProperties(bag);
+    return BD_S_OK;
+}
+
+const BdControlVtbl kControlVtbl = {release, widget, setEventSink, getProperty, setProperty, invoke,
+                                    getPlacement, setPlacement, initNew, load, save};
+
+int32_t createInstance(BdClassFactory*, void* parent, BdControl** out) {
+    if (!out) return BD_E_INVALIDARG;
+    auto* o = new SizeBarObject;
+    o->base.vtbl = &kControlVtbl;
+    o->bar = new UISizeBar(static_cast<QWidget*>(parent));
+    ++g_objects;
+    *out = &o->base;
+    return BD_S_OK;
+}
+
+const BdClassFactoryVtbl kFactoryVtbl = {createInstance};
+BdClassFactory g_factory = {&kFactoryVtbl};
+
+std::string libraryPath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&createInstance), &info) && info.dli_fname) return info.dli_fname;
+    return {};
+}
+
+std::string queryValue(const BdRegistryAccess* reg, const std::string& key) {
+    if (!reg->queryValue) return {};
+    char buf[4096];
+    const int32_t n = reg->queryValue(reg->context, key.c_str(), "", buf, int32_t(sizeof buf));
+    if (n < 0 || n >= int32_t(sizeof buf)) return {};
+    return std::string(buf, size_t(n));
+}
+
+bool sameText(std::string a, std::string b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    return true;
+}
+
+QByteArray buildTypeInfo() {
+    QJsonArray props;
+    const QJsonObject defaults{{"BackColor", double(UISizeBar::kBackColor)},
+                               {"BorderStyle", Raised},
+                               {"Edge_Bottom", true},
+                               {"Edge_Left", true},
+                               {"Edge_Right", true},
+                               {"Edge_Top", true},
+                               {"HighlightColor", double(UISizeBar::kHighlightColor)},
+                               {"MaxLeft", UISizeBar::kMax},
+                               {"MaxTop", UISizeBar::kMax},
+                               {"MinLeft", UISizeBar::kMin},
+                               {"MinTop", UISizeBar::kMin},
+                               {"Orientation", Vertical},
+                               {"ShowBorderWhileMoving", false}};
+    for (const PropertyDesc& p : kProperties) {
+        QJsonObject o{{"name", p.name}, {"dispId", p.dispId}, {"vt", p.vt}, {"type", p.type}, {"readOnly", p.readOnly},
+                      {"description", p.description}};
+        if (defaults.contains(p.name)) o["default"] = defaults.value(p.name);
+        props.append(o);
+    }
+    auto param = [](const char* name, const char* type, int vt) {
+        return QJsonObject{{"name", name}, {"type", type}, {"vt", vt}, {"byRef", true}};
+    };
+    const QJsonArray moveArgs{param("Left", "Single", BD_VT_R4), param("Top", "Single", BD_VT_R4),
+                              param("Right", "Single", BD_VT_R4), param("Bottom", "Single", BD_VT_R4)};
+    const QJsonArray methods{QJsonObject{
+        {"name", "Animate"},
+        {"dispId", DispAnimate},
+        {"returns", "Long"},
+        {"vt", BD_VT_I4},
+        {"description", ""},
+        {"params", QJsonArray{param("ToX", "Single", BD_VT_R4), param("ToY", "Single", BD_VT_R4),
+                              param("Speed", "sbSpeedEnum", BD_VT_I4)}}}};
+    const QJsonArray events{
+        QJsonObject{{"name", "MoveBegin"}, {"dispId", EvMoveBegin}, {"description", "The MoveBegin event is raised before a drag operation begins"}, {"params", moveArgs}},
+        QJsonObject{{"name", "Move"},
+                    {"dispId", EvMove},
+                    {"description", "The Move event is raised multiple times during a drag operation. Every time a MouseMove event is received"},
+                    {"params", moveArgs}},
+        QJsonObject{{"name", "MoveComplete"}, {"dispId", EvMoveComplete}, {"description", ""}, {"params", moveArgs}}};
+    const QJsonArray enums{
+        QJsonObject{{"name", "sbOrientationEnum"}, {"values", QJsonObject{{"Vertical", Vertical}, {"Horizontal", Horizontal}}}},
+        QJsonObject{{"name", "sbBorderStyleEnum"},
+                    {"values", QJsonObject{{"Flat", Flat}, {"Raised", Raised}, {"Etched", Etched}, {"Sunken", Sunken}, {"Bump", Bump}}}},
+        QJsonObject{{"name", "sbSpeedEnum"}, {"values", QJsonObject{{"Slow", Slow}, {"Medium", Medium}, {"fast", fast}}}}};
+    const QJsonObject cls{{"name", "UISizeBar"}, {"progId", kProgId}, {"clsid", kClsid}, {"description", "Splitter bar"},
+                          {"properties", props}, {"methods", methods}, {"events", events}, {"enums", enums}};
+    const QJsonObject lib{{"protocol", BD_CONTROL_PROTOCOL_VERSION}, {"library", "Glimford"}, {"classes", QJsonArray{cls}}};
+    return QJsonDocument(lib).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+} // namespace glimford
+
+using namespace glimford;
+
+BD_EXPORT int32_t DllCanUnloadNow(void) {
+    return g_objects.load() == 0 && UISizeBar::liveCount() == 0 ? BD_S_OK : BD_S_FALSE;
+}
+
+BD_EXPORT int32_t DllGetClassObject(const char* clsid, BdClassFactory** factory) {
+    if (!clsid || !factory) return BD_E_INVALIDARG;
+    if (!sameText(clsid, kClsid)) return BD_E_NOTFOUND;
+    *factory = &g_factory;
+    return BD_S_OK;
+}
+
+BD_EXPORT int32_t DllRegisterServer(const BdRegistryAccess* reg) {
+    if (!reg || reg->version != BD_CONTROL_PROTOCOL_VERSION || !reg->setValue) return BD_E_INVALIDARG;
+    const std::string path = libraryPath();
+    if (path.empty()) return BD_E_FAIL;
+    const std::string root = "HKEY_CLASSES_ROOT\\";
+    const std::string prog = root + kProgId, cls = root + "CLSID\\" + kClsid;
+    const struct {
+        std::string key;
+        const char* value;
+    } writes[] = {{prog, kProgId},
+                  {prog + "\\CLSID", kClsid},
+                  {cls, kProgId},
+                  {cls + "\\ProgID", kProgId},
+                  {cls + "\\InprocServer32", path.c_str()}};
+    for (const auto& w : writes)
+        if (reg->setValue(reg->context, w.key.c_str(), "", w.value) != BD_S_OK) return BD_E_FAIL;
+    return BD_S_OK;
+}
+
+BD_EXPORT int32_t DllUnregisterServer(const BdRegistryAccess* reg) {
+    if (!reg || reg->version != BD_CONTROL_PROTOCOL_VERSION || !reg->deleteKey) return BD_E_INVALIDARG;
+    const std::string root = "HKEY_CLASSES_ROOT\\";
+    const std::string prog = root + kProgId, cls = root + "CLSID\\" + kClsid;
+    // Another copy of the library may own the registration now: leave it alone.
+    const std::string registered = queryValue(reg, cls + "\\InprocServer32");
+    if (!registered.empty() && registered != libraryPath()) return BD_S_FALSE;
+    if (reg->deleteKey(reg->context, cls.c_str()) != BD_S_OK) return BD_E_FAIL;
+    const std::string progClsid = queryValue(reg, prog + "\\CLSID");
+    if (progClsid.empty() || sameText(progClsid, kClsid))
+        if (reg->deleteKey(reg->context, prog.c_str()) != BD_S_OK) return BD_E_FAIL;
+    return BD_S_OK;
+}
+
+BD_EXPORT const char* DllGetTypeInfo(void) {
+    static const QByteArray info = buildTypeInfo();
+    return info.constData();
+}

@@ -1,0 +1,380 @@
+#include "platform/browser/ChartPage.h"
+
+#include <QAbstractBarSeries>
+#include <QAreaSeries>
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QDir>
+#include <QFileInfo>
+#include <QGraphicsSimpleTextItem>
+#include <QHorizontalBarSeries>
+#include <QHorizontalStackedBarSeries>
+#include <QLineSeries>
+#include <QPieSeries>
+#include <QPieSlice>
+#include <QRegularExpression>
+#include <QStackedBarSeries>
+#include <QUrl>
+#include <QValueAxis>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+#include <cmath>
+
+namespace bd::browser {
+
+namespace {
+
+QString Unescape(const QString& s) {
+    static const QRegularExpression ent(QStringLiteral("&(amp|lt|gt|quot|apos|#[0-9]+|#[xX][0-9a-fA-F]+);"));
+    QString out;
+    qsizetype last = 0;
+    for (auto it = ent.globalMatch(s); it.hasNext();) {
+        const auto m = it.next();
+        out += s.mid(last, m.capturedStart() - last);
+        const QString e = m.captured(1);
+        if (e == "amp") out += '&';
+        else if (e == "lt") out += '<';
+        else if (e == "gt") out += '>';
+        else if (e == "quot") out += '"';
+        else if (e == "apos") out += '\'';
+        else {
+            bool ok = false;
+            const uint code = (e[1] == 'x' || e[1] == 'X') ? e.mid(2).toUInt(&ok, 16) : e.mid(1).toUInt(&ok);
+            if (ok && code > 0 && code <= 0x10FFFF) out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+        }
+        last = m.capturedEnd();
+    }
+    return out + s.mid(last);
+}
+
+// Attributes of one tag, names lower-cased, values unescaped.
+QHash<QString, QString> Attributes(const QString& tag) {
+    static const QRegularExpression attr(
+        QStringLiteral("([A-Za-z_:][-A-Za-z0-9_:.]*)\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'>]+))"));
+    QHash<QString, QString> a;
+    for (auto it = attr.globalMatch(tag); it.hasNext();) {
+        const auto m = it.next();
+        const QString v = m.capturedStart(2) >= 0 ? m.captured(2) : m.capturedStart(3) >= 0 ? m.captured(3) : m.captured(4);
+        const QString name = m.captured(1).toLower();
+        if (!a.contains(name)) a.insert(name, Unescape(v));
+    }
+    return a;
+}
+
+QList<QHash<QString, QString>> Tags(const QString& html, const QString& name) {
+    const QRegularExpression re("<" + name + "\\b[^>]*>", QRegularExpression::CaseInsensitiveOption);
+    QList<QHash<QString, QString>> tags;
+    for (auto it = re.globalMatch(html); it.hasNext();) tags << Attributes(it.next().captured(0).mid(name.size() + 1));
+    return tags;
+}
+
+QString DataPathOf(const QString& flashVars, const QString& pageDir) {
+    static const QRegularExpression re(QStringLiteral("(?:^|&)dataURL="), QRegularExpression::CaseInsensitiveOption);
+    const auto m = re.match(flashVars);
+    if (!m.hasMatch()) return {};
+    QString p = flashVars.mid(m.capturedEnd()); // a path may itself hold "&": it runs to the end
+    if (p.startsWith("file:", Qt::CaseInsensitive)) p = QUrl(p).toLocalFile();
+    if (p.isEmpty()) return {};
+    return QDir::cleanPath(QDir(pageDir).absoluteFilePath(p));
+}
+
+QString ChartIdOf(const QString& movie) {
+    QString f = QFileInfo(movie).fileName();
+    if (f.endsWith(".swf", Qt::CaseInsensitive)) f.chop(4);
+    return f;
+}
+
+QString Esc(const QString& s) { return s.toHtmlEscaped(); }
+
+} // namespace
+
+std::optional<ChartMovie> FindChartMovie(const QString& html, const QString& pageDir) {
+    ChartMovie m;
+    QString movie, vars;
+    for (const auto& e : Tags(html, "embed")) {
+        if (e.value("src").isEmpty()) continue;
+        movie = e.value("src");
+        vars = e.value("flashvars");
+        m.size = QSize(e.value("width").toInt(), e.value("height").toInt());
+        break;
+    }
+    if (movie.isEmpty()) {
+        for (const auto& p : Tags(html, "param")) {
+            const QString n = p.value("name").toLower();
+            if (n == "movie") movie = p.value("value");
+            else if (n == "flashvars") vars = p.value("value");
+        }
+        for (const auto& o : Tags(html, "object")) {
+            m.size = QSize(o.value("width").toInt(), o.value("height").toInt());
+            break;
+        }
+    }
+    if (movie.isEmpty()) return std::nullopt;
+    m.chartId = ChartIdOf(movie);
+    m.dataPath = DataPathOf(vars, pageDir);
+    return m;
+}
+
+bool ParseChartData(const QByteArray& xml, ChartModel* model, QString* error) {
+    ChartModel md;
+    QXmlStreamReader r(xml);
+    auto num = [](QStringView v) {
+        bool ok = false;
+        const double d = v.trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) ? d : 0.0;
+    };
+    bool root = false;
+    ChartSeries single;
+    ChartSeries* dataset = nullptr;
+    while (!r.atEnd()) {
+        if (r.readNext() != QXmlStreamReader::StartElement) continue;
+        const auto n = r.name();
+        const auto a = r.attributes();
+        if (!root) {
+            if (n != u"chart") {
+                r.raiseError(QStringLiteral("The data file holds no chart."));
+                break;
+            }
+            root = true;
+            md.caption = a.value("caption").toString();
+            md.subCaption = a.value("subcaption").toString();
+            md.xAxisName = a.value("xAxisName").toString();
+            md.yAxisName = a.value("yAxisName").toString();
+            bool ok = false;
+            const int d = a.value("decimals").toInt(&ok);
+            md.decimals = ok ? std::clamp(d, 0, 10) : 2;
+            md.showLabels = a.value("showLabels") != u"0";
+        } else if (n == u"category") {
+            md.categories << a.value("label").toString();
+        } else if (n == u"dataset") {
+            md.multiSeries = true;
+            ChartSeries s;
+            s.name = a.value("seriesName").toString();
+            s.showValues = a.value("showValues") != u"0";
+            md.series << s;
+            dataset = &md.series.last();
+        } else if (n == u"set") {
+            if (dataset) {
+                dataset->values << num(a.value("value"));
+                dataset->sliced << false;
+            } else {
+                md.categories << a.value("label").toString();
+                single.values << num(a.value("value"));
+                single.sliced << (a.value("isSliced") == u"1");
+            }
+        }
+    }
+    if (!r.hasError() && !root) r.raiseError(QStringLiteral("The data file is empty."));
+    if (r.hasError()) {
+        if (error) *error = r.errorString();
+        return false;
+    }
+    if (md.multiSeries) {
+        for (ChartSeries& s : md.series) {
+            while (s.values.size() < md.categories.size()) s.values << 0, s.sliced << false;
+            s.values.resize(md.categories.size());
+            s.sliced.resize(md.categories.size());
+        }
+    } else {
+        md.series = {single};
+    }
+    *model = md;
+    return true;
+}
+
+ChartKind KindOfChart(const QString& chartId) {
+    QString id = chartId.toLower();
+    if (id.startsWith("ms")) id = id.mid(2);
+    if (id.startsWith("scroll")) id = id.mid(6);
+    if (id.endsWith("2d") || id.endsWith("3d")) id.chop(2);
+    if (id == "column") return ChartKind::Column;
+    if (id == "stackedcolumn") return ChartKind::StackedColumn;
+    if (id == "bar") return ChartKind::Bar;
+    if (id == "stackedbar") return ChartKind::StackedBar;
+    if (id == "line") return ChartKind::Line;
+    if (id == "area") return ChartKind::Area;
+    if (id == "stackedarea") return ChartKind::StackedArea;
+    if (id == "pie") return ChartKind::Pie;
+    if (id == "doughnut") return ChartKind::Doughnut;
+    return ChartKind::Column;
+}
+
+QString FormatChartValue(double v, int decimals) { return QString::number(v, 'f', std::clamp(decimals, 0, 10)); }
+
+namespace {
+
+QString Title(const ChartModel& m) {
+    QString t;
+    if (!m.caption.isEmpty()) t = "<b>" + Esc(m.caption) + "</b>";
+    if (!m.subCaption.isEmpty()) t += (t.isEmpty() ? "" : "<br>") + Esc(m.subCaption);
+    return t;
+}
+
+void AddAxes(QChart* chart, const ChartModel& m, bool horizontal, double minV, double maxV) {
+    auto* cat = new QBarCategoryAxis;
+    QStringList cats = m.categories;
+    if (horizontal) std::reverse(cats.begin(), cats.end()); // Qt puts the first at the bottom
+    cat->append(cats);
+    cat->setTitleText(m.xAxisName);
+    cat->setLabelsVisible(m.showLabels);
+    if (!horizontal && m.categories.size() > 8) cat->setLabelsAngle(-90);
+    auto* val = new QValueAxis;
+    val->setTitleText(m.yAxisName);
+    val->setRange(std::min(0.0, minV), std::max(0.0, maxV) == 0 && minV == 0 ? 1.0 : std::max(0.0, maxV));
+    val->applyNiceNumbers();
+    val->setLabelFormat(QStringLiteral("%.%1f").arg(std::clamp(m.decimals, 0, 10)));
+    chart->addAxis(cat, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
+    chart->addAxis(val, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
+    for (QAbstractSeries* s : chart->series()) {
+        s->attachAxis(cat);
+        s->attachAxis(val);
+    }
+}
+
+// Value labels with the chart's decimals (Qt's own bar and point labels know no fixed decimals),
+// kept over their points whenever the plot area moves.
+void AddValueLabels(QChart* chart, QAbstractSeries* series, const QList<double>& values, int decimals,
+                    bool horizontal) {
+    QList<QGraphicsSimpleTextItem*> items;
+    QFont f = chart->font();
+    f.setPointSizeF(f.pointSizeF() * 0.9);
+    for (double v : values) {
+        auto* t = new QGraphicsSimpleTextItem(FormatChartValue(v, decimals), chart);
+        t->setFont(f);
+        t->setBrush(QColor(0x33, 0x33, 0x33));
+        t->setZValue(100);
+        items << t;
+    }
+    auto place = [chart, series, values, items, horizontal] {
+        for (int i = 0; i < items.size(); ++i) {
+            const QPointF at = chart->mapToPosition(horizontal ? QPointF(values[i], i) : QPointF(i, values[i]), series);
+            const QRectF r = items[i]->boundingRect();
+            if (horizontal) items[i]->setPos(at.x() + (values[i] < 0 ? -r.width() - 4 : 4), at.y() - r.height() / 2);
+            else items[i]->setPos(at.x() - r.width() / 2, at.y() + (values[i] < 0 ? 2 : -r.height() - 2));
+        }
+    };
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, place);
+    place();
+}
+
+} // namespace
+
+QChart* BuildChart(const QString& chartId, const ChartModel& m) {
+    auto* chart = new QChart;
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setTheme(QChart::ChartThemeLight);
+    chart->setBackgroundBrush(Qt::white);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(6, 6, 6, 6));
+    chart->setTitle(Title(m));
+    QFont tf = chart->titleFont();
+    tf.setPointSizeF(tf.pointSizeF() * 1.15);
+    chart->setTitleFont(tf);
+    const ChartKind kind = KindOfChart(chartId);
+    const int n = int(m.categories.size());
+    const bool multi = m.multiSeries && m.series.size() > 0;
+    chart->legend()->setVisible(multi);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+
+    // Range of the value axis: stacked kinds add up per category.
+    const bool stacked = kind == ChartKind::StackedColumn || kind == ChartKind::StackedBar || kind == ChartKind::StackedArea;
+    double minV = 0, maxV = 0;
+    for (int i = 0; i < n; ++i) {
+        double pos = 0, neg = 0;
+        for (const ChartSeries& s : m.series) {
+            const double v = s.values.value(i);
+            if (stacked) (v >= 0 ? pos : neg) += v;
+            else minV = std::min(minV, v), maxV = std::max(maxV, v);
+        }
+        if (stacked) minV = std::min(minV, neg), maxV = std::max(maxV, pos);
+    }
+
+    switch (kind) {
+    case ChartKind::Pie:
+    case ChartKind::Doughnut: {
+        auto* pie = new QPieSeries;
+        const ChartSeries s = m.series.value(0);
+        for (int i = 0; i < n; ++i) {
+            const double v = s.values.value(i);
+            auto* slice = pie->append(m.categories[i] + ": " + FormatChartValue(v, m.decimals), std::abs(v));
+            slice->setLabelVisible(m.showLabels);
+            slice->setExploded(s.sliced.value(i));
+            slice->setExplodeDistanceFactor(0.12);
+        }
+        pie->setPieSize(0.62);
+        if (kind == ChartKind::Doughnut) pie->setHoleSize(0.3);
+        chart->addSeries(pie);
+        if (!m.showLabels) {
+            chart->legend()->setVisible(true);
+            chart->legend()->setAlignment(Qt::AlignRight);
+        }
+        return chart;
+    }
+    case ChartKind::Column:
+    case ChartKind::StackedColumn:
+    case ChartKind::Bar:
+    case ChartKind::StackedBar: {
+        QAbstractBarSeries* bars = nullptr;
+        if (kind == ChartKind::Column) bars = new QBarSeries;
+        else if (kind == ChartKind::StackedColumn) bars = new QStackedBarSeries;
+        else if (kind == ChartKind::Bar) bars = new QHorizontalBarSeries;
+        else bars = new QHorizontalStackedBarSeries;
+        const bool horizontal = kind == ChartKind::Bar || kind == ChartKind::StackedBar;
+        bool values = false;
+        QList<double> shown;
+        for (const ChartSeries& s : m.series) {
+            auto* set = new QBarSet(multi ? s.name : m.yAxisName);
+            for (int i = 0; i < n; ++i) set->append(s.values.value(horizontal ? n - 1 - i : i));
+            bars->append(set);
+            values = values || s.showValues;
+            if (shown.isEmpty()) for (int i = 0; i < n; ++i) shown << set->at(i);
+        }
+        chart->addSeries(bars);
+        if (!multi) maxV += (maxV - minV) * (horizontal ? 0.15 : 0.08); // room for the value labels
+        AddAxes(chart, m, horizontal, minV, maxV);
+        if (!multi && values) AddValueLabels(chart, bars, shown, m.decimals, horizontal);
+        return chart;
+    }
+    case ChartKind::Line:
+    case ChartKind::Area:
+    case ChartKind::StackedArea: {
+        QList<double> below(n, 0.0);
+        for (const ChartSeries& s : m.series) {
+            auto* line = new QLineSeries;
+            line->setName(multi ? s.name : m.yAxisName);
+            QLineSeries* lower = nullptr;
+            if (kind == ChartKind::StackedArea) lower = new QLineSeries;
+            for (int i = 0; i < n; ++i) {
+                const double v = s.values.value(i);
+                if (lower) {
+                    lower->append(i, below[i]);
+                    below[i] += v;
+                    line->append(i, below[i]);
+                } else {
+                    line->append(i, v);
+                }
+            }
+            if (kind == ChartKind::Line) {
+                line->setPointsVisible(true);
+                chart->addSeries(line);
+            } else {
+                auto* area = new QAreaSeries(line, lower);
+                area->setName(line->name());
+                area->setOpacity(multi && kind == ChartKind::Area ? 0.6 : 1.0);
+                chart->addSeries(area);
+            }
+        }
+        maxV += (maxV - minV) * 0.08;
+        AddAxes(chart, m, false, minV, maxV);
+        if (!multi && m.series.value(0).showValues && !chart->series().isEmpty())
+            AddValueLabels(chart, chart->series().first(), m.series.value(0).values, m.decimals, false);
+        return chart;
+    }
+    }
+    return chart;
+}
+
+} // namespace bd::browser

@@ -1,0 +1,55 @@
+#pragma once
+// Chart pages: the movie a page embeds, the chart data file it points at, and the Qt Charts chart
+// that stands in for the movie.
+#include <QList>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+QT_BEGIN_NAMESPACE
+class QChart;
+QT_END_NAMESPACE
+
+namespace bd::browser {
+
+// The chart movie embedded in a page (the embed tag, or the object's movie and FlashVars params).
+struct ChartMovie {
+    QString chartId;  // movie file stem, e.g. "Column3D", "MSLine"
+    QString dataPath; // the data file, resolved against the page's folder
+    QSize size;       // width and height the page gives the movie (0 when absent)
+};
+// nullopt when the page embeds no movie.
+std::optional<ChartMovie> FindChartMovie(const QString& html, const QString& pageDir);
+
+// The chart data file's content.
+struct ChartSeries {
+    QString name;
+    QList<double> values; // one per category
+    QList<bool> sliced;   // pie slices pulled out, one per category
+    bool showValues = true;
+};
+struct ChartModel {
+    QString caption, subCaption, xAxisName, yAxisName;
+    int decimals = 2;
+    bool showLabels = true;
+    bool multiSeries = false;
+    QStringList categories;
+    QList<ChartSeries> series;
+};
+// Parses the data file text; false with a message in *error when it is not a chart.
+bool ParseChartData(const QByteArray& xml, ChartModel* model, QString* error);
+
+// The nearest Qt Charts drawing of a chart id.
+enum class ChartKind { Column, StackedColumn, Bar, StackedBar, Line, Area, StackedArea, Pie, Doughnut };
+// Unknown ids draw as columns, the default chart type.
+ChartKind KindOfChart(const QString& chartId);
+
+// A new chart (caller owns it) drawing model as chartId; animations off, so it is ready at once.
+QChart* BuildChart(const QString& chartId, const ChartModel& model);
+
+// Value text with the chart's decimals, "." as decimal point.
+QString FormatChartValue(double v, int decimals);
+
+} // namespace bd::browser
