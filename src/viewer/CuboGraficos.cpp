@@ -45,6 +45,8 @@ bool FilaPrincipal(const Grid& g, int row) { return g.cellType(Campos::ColAgrega
 
 void Cubo::IniciarGraficos() {
     picGraph = DibujoGrafico();
+    // The cover hides what lies under it: a chart not drawn yet or being redrawn.
+    frameCover->setAutoFillBackground(true);
     ABGraph->addBand(BandaGrafico);
     connect(ABGraph, &bd::toolbar::Toolbar::toolClick, this, &Cubo::ClickBarraGrafico);
     connect(ABGraph, &bd::toolbar::Toolbar::comboChange, this, &Cubo::ElegirTipoGrafico);

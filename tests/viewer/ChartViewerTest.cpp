@@ -145,6 +145,21 @@ TEST(ChartViewer, DataFileAndPageFromThePivot) {
     EXPECT_EQ(f.v.CHA->chartModel().categories, (QStringList{"Nunez", "OBrien", "Smith"}));
 }
 
+TEST(ChartViewer, OverTheResultLimitThePageTellsSoInsteadOfTheChart) {
+    Ventana f;
+    f.c.spCal->setText(Campos::ColLimiteResultados, 1, "2");
+    f.v.Graph("Amount");
+    EXPECT_TRUE(f.v.ChartLimited);
+    EXPECT_EQ(f.datos().count("<set "), 2);
+    EXPECT_FALSE(f.v.CHA->isChart());
+    EXPECT_TRUE(f.v.CHA->plainText().contains("Maximum limit is exceeded. Was limited to: 2 results."))
+        << f.v.CHA->plainText().toStdString();
+    f.c.spCal->setText(Campos::ColLimiteResultados, 1, "3");
+    f.v.Graph("Amount");
+    EXPECT_FALSE(f.v.ChartLimited);
+    EXPECT_TRUE(f.v.CHA->isChart());
+}
+
 TEST(ChartViewer, MultiSeriesBodyFromOneRowAndOneColumnField) {
     Ventana f(true);
     f.v.Graph("Amount");
@@ -335,7 +350,7 @@ TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
     EXPECT_EQ(m.categories.size(), 6);
 
     // The viewer's own chart pane, and the same page at a size that shows the bars well.
-    w.v->CHA->grab().save(QDir::tempPath() + "/example-chart-pane.png");
+    w.v->grab().save(QDir::tempPath() + "/example-chart-viewer.png");
     const QString png = QDir::tempPath() + "/example-chart.png";
     const QImage img = w.v->CHA->renderImage(QSize(900, 500));
     img.save(png);
