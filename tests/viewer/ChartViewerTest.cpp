@@ -303,6 +303,7 @@ TEST(ChartViewer, PictureOfTheChartPage) {
     f.v.getChartImg(bmp);
     QImage img(bmp);
     ASSERT_FALSE(img.isNull());
+    img.save(QDir::tempPath() + "/chart-picture.png");
     EXPECT_EQ(img.size(), QSize(f.v.CHA->width(), f.v.CHA->height() + os::twipsToPixels(500)));
     EXPECT_EQ(f.v.picImprimir.size(), img.size());
     // The page's own frame lies outside the picture: its edge is the page's white, not a border.
