@@ -64,6 +64,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
     IniciarGraficos();
 
+    AB->resize(AB->sizeHint());
+    ABGraph->resize(ABGraph->sizeHint());
     resize(1000, 700);
     // Window load.
     Split->setTop(AltoVentana() * 3 / 4);

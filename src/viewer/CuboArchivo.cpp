@@ -27,7 +27,7 @@ constexpr int kMiembroLayout = 0, kMiembroSpCal = 1, kMiembroSpCam = 2, kMiembro
               kMiembroSpUsrFil = 5;
 // A grid member is a small JSON file; the layout with data may hold a large result.
 constexpr qint64 kMaxGridMember = bd::grid::kMaxFileBytes;
-constexpr qint64 kMaxLayoutMember = 1024ll * 1024 * 1024;
+constexpr qint64 kMaxLayoutMember = 512ll * 1024 * 1024;
 
 QString valorCasilla(const QCheckBox* c) {
     switch (c->checkState()) {

@@ -63,16 +63,17 @@ void Cubo::AcomodarPantalla() {
         CHA->show();
         if (CHATag == "NOLOADED") OcultarChart(false);
     }
-    int w = AnchoVentana(), h = AltoVentana();
-    if (w < 8000) {
-        FijarAnchoVentana(10000);
-        w = 10000;
+    if (AnchoVentana() < 8000 || AltoVentana() < 8000) {
+        // The window grows to the smallest usable size and is laid out again at that size, as its
+        // resize would do; a screen that refuses the size gets the layout as it stands.
+        if (AnchoVentana() < 8000) FijarAnchoVentana(10000);
+        if (AltoVentana() < 8000) FijarAltoVentana(10000);
+        if (AnchoVentana() >= 8000 && AltoVentana() >= 8000) {
+            Form_Resize();
+            return;
+        }
     }
-    if (h < 8000) {
-        FijarAltoVentana(10000);
-        h = 10000;
-        if (sinGrafico) Split->setTop(h - 800);
-    }
+    const int w = AnchoVentana(), h = AltoVentana();
     // Toolbars keep their own height.
     AB->resize(AB->width(), AB->sizeHint().height());
     ABGraph->resize(ABGraph->width(), ABGraph->sizeHint().height());

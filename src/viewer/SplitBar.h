@@ -1,7 +1,9 @@
 #pragma once
-// One of the viewer's horizontal splitter bars. Positions and limits are twips of the window, as the
-// layout reckons them. Until the splitter control is hosted, the bar is a plain strip that keeps its
-// numbers; the layout only talks to this class.
+// One of the viewer's horizontal splitter bars: the "Glimford.UISizeBar" control through the control
+// host, or, when that control is not registered, a plain strip that keeps the same numbers. Positions
+// and limits are twips of the window; the layout only talks to this class.
+#include "platform/controlhost/ControlHost.h"
+
 #include <QFrame>
 #include <QObject>
 #include <QPointer>
@@ -14,21 +16,23 @@ public:
     explicit SplitBar(QWidget* container, const QString& name);
     ~SplitBar() override;
 
-    int Top() const { return top_; }
+    int Top() const;
     void setTop(int twips);
-    int Left() const { return left_; }
+    int Left() const;
     void setLeft(int twips);
-    int Width() const { return width_; }
+    int Width() const;
     void setWidth(int twips);
-    int Height() const { return AltoBarra; }
-    int MinTop() const { return minTop_; }
-    void setMinTop(int twips) { minTop_ = twips; }
-    int MaxTop() const { return maxTop_; }
-    void setMaxTop(int twips) { maxTop_ = twips; }
+    int Height() const;
+    int MinTop() const;
+    void setMinTop(int twips);
+    int MaxTop() const;
+    void setMaxTop(int twips);
     bool Visible() const { return visible_; }
     void setVisible(bool on);
 
-    QWidget* widget() const { return bar_; }
+    QWidget* widget() const;
+    // The hosted control, nullptr for the plain strip.
+    bd::controlhost::Control* control() const { return ctl_; }
 
 signals:
     void MoveComplete();
@@ -36,6 +40,7 @@ signals:
 private:
     void place();
     QPointer<QFrame> bar_;
+    QPointer<bd::controlhost::Control> ctl_;
     int top_ = 0, left_ = 0, width_ = 2000;
     int minTop_ = 0, maxTop_ = 99999;
     bool visible_ = true;

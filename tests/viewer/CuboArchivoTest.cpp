@@ -1,0 +1,567 @@
+// The cube file: a full round trip, export ids, saves that fail, damaged archives and passwords.
+#include "common/TestSupport.h"
+#include "designer/frmPassword.h"
+#include "platform/os/AppPath.h"
+#include "platform/os/Clock.h"
+#include "platform/os/DialogRunner.h"
+#include "platform/os/Prompter.h"
+#include "platform/os/Settings.h"
+#include "platform/zip/Zip.h"
+#include "shell/FrmMain.h"
+#include "shell/General.h"
+#include "shell/GeneralGrid.h"
+#include "viewer/ViewerTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <zip.h>
+
+using namespace bd;
+using test::Visor;
+
+namespace {
+
+struct CubeFile : ::testing::Test {
+    test::TempHome home{true};
+    os::ScopedPrompter prompts;
+    os::ScriptedFileDialogs dialogs;
+    os::ManualClock clock;
+    void SetUp() override { os::setFileDialogs(&dialogs); }
+    void TearDown() override {
+        os::setFileDialogs(nullptr);
+        Cubo::FallaGuardar = nullptr;
+    }
+    QString ultimo() { return os::GetSetting("OE", "CUBO", "ULTIMO"); }
+    // Saves a filled example cube to path through the Save dialog.
+    void saveExample(Visor& w, const QString& path) {
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        dialogs.answers << path;
+        ASSERT_TRUE(w.v->Guardar(true, false)) << prompts->texts().join("/").toStdString();
+    }
+    QStringList tempMembers(const QString& dir) { return QDir(dir).entryList({"temp.*"}, QDir::Files); }
+};
+
+QList<Cubo*> viewers() {
+    QList<Cubo*> out;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* v = qobject_cast<Cubo*>(w)) out << v;
+    return out;
+}
+
+// Every grid of a viewer and its designer, as bytes.
+QList<QByteArray> grids(Visor& w) {
+    return {w.c->spCal->saveToBytes(), w.c->spCam->saveToBytes(), w.c->spSave->saveToBytes(),
+            w.c->spFil->saveToBytes(), w.v->spUsrFil->saveToBytes()};
+}
+
+QStringList pivotCells(bd::pivot::PivotTable& dc) {
+    QStringList out;
+    for (int r = 0; r < dc.resultRows(); ++r) {
+        QString line;
+        for (int l = 0; l < dc.rowFields().count(); ++l) line += dc.rowHeaderText(r, l) + "|";
+        for (int c = 0; c < dc.resultColumns(); ++c) line += dc.cellText(r, c) + "|";
+        out << line;
+    }
+    return out;
+}
+
+// A zip of the given members (name -> bytes) written with libzip, names taken as they are.
+bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& members) {
+    QFile::remove(path);
+    int err = 0;
+    zip_t* z = zip_open(path.toUtf8().constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
+    if (!z) return false;
+    QList<QByteArray> keep;
+    for (const auto& m : members) {
+        keep << m.second;
+        zip_source_t* s = zip_source_buffer(z, keep.last().constData(), zip_uint64_t(keep.last().size()), 0);
+        if (zip_file_add(z, m.first.toUtf8().constData(), s, ZIP_FL_OVERWRITE) < 0) zip_source_free(s);
+    }
+    return zip_close(z) == 0;
+}
+
+QList<QPair<QString, QByteArray>> membersOf(const QString& cub) {
+    QList<QPair<QString, QByteArray>> out;
+    QString error;
+    for (const QString& n : Cubo::NombresMiembros()) {
+        QByteArray b;
+        zip::readMember(cub, n, b, &error);
+        out << qMakePair(n, b);
+    }
+    return out;
+}
+} // namespace
+
+TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
+    const QString path = home.path("full.cub");
+    QList<QByteArray> saved;
+    QStringList cells;
+    {
+        Visor w;
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        // Every row the other windows write, the query builder's state and a few cell kinds.
+        bd::grid::Grid& s = *w.c->spSave;
+        General::EscribirCelda(s, 0, 0, "{\"tables\":[\"Sales\"]}");
+        s.setText(1, Campos::FilaPasswordCubo, "Secret");
+        s.setText(1, Campos::FilaProtegerConexion, "1");
+        s.setText(1, Campos::FilaProtegerSQL, "1");
+        s.setText(1, Campos::FilaPedirPassword, "1");
+        s.setText(1, Campos::FilaTareaNombre, "Weekly sales");
+        s.setText(1, Campos::FilaTareaHora, "7");
+        s.setText(1, Campos::FilaTareaMinuto, "45");
+        for (int d = 0; d < 7; ++d) s.setText(1, Campos::FilasTareaDias + d, d < 5 ? "1" : "0");
+        s.setText(1, Campos::FilaSubirAlSalir, "1");
+        s.setText(1, Campos::FilaMailsSubida, "boss@example.com");
+        s.setText(1, Campos::FilaPixelesFuente, "13");
+        s.setText(1, Campos::FilaProtegerConfiguracion, "1");
+        w.c->txtAutorefresh->setText("15");
+        w.c->txtAutoClose->setText("30");
+        w.c->txtLike->setText("*");
+        w.c->txtDBDateFormat->setText("DD/MM/YYYY");
+        w.c->txtDateIndicator->setText("#");
+        w.c->txtDBHourFormat->setText("HH:MM");
+        w.c->cmdDBToDate->setText("date('<FIELD>')");
+        w.v->SetToolChecked(Cubo::ToolPanelFiltros, true);
+        w.v->SetToolChecked(Cubo::ToolSinGrafico, true);
+        w.v->SplitFil->setTop(2100);
+        w.v->Split->setTop(6300);
+        w.v->Salvar = true;
+        dialogs.answers << path;
+        ASSERT_TRUE(w.v->Guardar(true, false));
+        EXPECT_FALSE(w.v->Salvar);
+        EXPECT_EQ(w.cube->PathOpenCube, path);
+        EXPECT_EQ(ultimo(), path);
+        EXPECT_EQ(s.text(1, Campos::FilaPosicionSplit), "6300");
+        EXPECT_EQ(s.text(1, Campos::FilaSinGrafico), "1");
+        EXPECT_EQ(s.text(1, Campos::FilaRefrescarAlAbrir), "0");
+        EXPECT_EQ(s.text(1, Campos::FilaGuardarConDatos), "1");
+        saved = grids(w);
+        cells = pivotCells(*w.v->DC);
+    }
+    QString error;
+    EXPECT_EQ(zip::memberNames(path, &error), Cubo::NombresMiembros());
+    EXPECT_TRUE(tempMembers(home.home()).isEmpty());
+    ASSERT_TRUE(QFile::remove(home.path("Example.sqlite")));
+
+    Visor w;
+    int asked = 0;
+    os::ScopedDialogHandler answer([&](QDialog* d) {
+        ++asked;
+        auto* p = qobject_cast<frmPassword*>(d);
+        p->txtPass->setText("sECRET");
+        p->cmdAceptar_Click();
+        return int(QDialog::Accepted);
+    });
+    ASSERT_TRUE(w.v->Abrir(path)) << prompts->texts().join("/").toStdString();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join("/").toStdString();
+    EXPECT_EQ(grids(w), saved);
+    EXPECT_EQ(pivotCells(*w.v->DC), cells);
+    EXPECT_GT(cells.size(), 30);
+    EXPECT_EQ(w.cube->CubeId, "Example");
+    EXPECT_EQ(w.cube->vPass, "Secret");
+    EXPECT_EQ(w.cube->CubeConnectionString, "Provider=SQLite;Data Source=APP_PATH/Example.sqlite");
+    EXPECT_EQ(w.c->txtQuery->toPlainText(), w.cube->CubeSqlQuery);
+    EXPECT_EQ(w.c->txtDescripcion->toPlainText(), "Sales of 2024 and 2025 by region, product and salesperson.");
+    EXPECT_EQ(w.c->txtAutorefresh->text(), "15");
+    EXPECT_EQ(w.c->txtAutoClose->text(), "30");
+    EXPECT_EQ(w.c->txtLike->text(), "*");
+    EXPECT_EQ(w.c->txtDBDateFormat->text(), "DD/MM/YYYY");
+    EXPECT_EQ(w.c->txtDateIndicator->text(), "#");
+    EXPECT_EQ(w.c->txtDBHourFormat->text(), "HH:MM");
+    EXPECT_EQ(w.c->cmdDBToDate->text(), "date('<FIELD>')");
+    EXPECT_EQ(w.c->cmbEngine->currentText(), "OTHER");
+    EXPECT_TRUE(w.c->chkSaveWData->isChecked());
+    EXPECT_TRUE(w.c->chkSendAlert->isChecked());
+    EXPECT_FALSE(w.c->chkRefresh->isChecked());
+    EXPECT_TRUE(w.c->vProtected);
+    // The right password unlocks the frames; the locked buttons stay locked.
+    EXPECT_TRUE(w.c->frameLockCnn->isHidden());
+    EXPECT_FALSE(w.c->cmdGenerarCnn->isEnabled());
+    EXPECT_FALSE(w.c->cmdOpenEditor->isEnabled());
+    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolPanelFiltros));
+    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_EQ(w.v->CHATag, "NOLOADED");
+    EXPECT_EQ(w.v->lastChart, "Amount");
+    EXPECT_EQ(w.v->SplitFil->Top(), 2100);
+    EXPECT_EQ(w.cube->PathOpenCube, path);
+    EXPECT_TRUE(w.v->windowTitle().endsWith("  " + path));
+    EXPECT_TRUE(tempMembers(home.home()).isEmpty());
+}
+
+TEST_F(CubeFile, ExportIdOnFirstSaveKeptByPlainSaveRenewedBySaveAs) {
+    Visor w;
+    QString error;
+    ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+    w.cube->CubeId = "Sales";
+    dialogs.answers << home.path("a.cub");
+    ASSERT_TRUE(w.v->Guardar(true, false));
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].fileName, "Sales.cub");
+    EXPECT_EQ(dialogs.requests[0].defaultExt, "cub");
+    EXPECT_TRUE(dialogs.requests[0].save);
+    const QString first = w.cube->IdExportCube;
+    EXPECT_FALSE(first.isEmpty());
+    EXPECT_EQ(w.c->spSave->text(1, Campos::FilaIdExportacion), first);
+
+    clock.advance(5000);
+    ASSERT_TRUE(w.v->Guardar(true, false));
+    EXPECT_EQ(dialogs.requests.size(), 1) << "a plain save asks no name";
+    EXPECT_EQ(w.cube->IdExportCube, first);
+
+    dialogs.answers << home.path("b.cub");
+    ASSERT_TRUE(w.v->Guardar(true, true));
+    ASSERT_EQ(dialogs.requests.size(), 2);
+    EXPECT_EQ(dialogs.requests[1].fileName, home.path("a.cub")) << "the dialog keeps its last name";
+    EXPECT_NE(w.cube->IdExportCube, first);
+    EXPECT_EQ(w.cube->PathOpenCube, home.path("b.cub"));
+    EXPECT_EQ(ultimo(), home.path("b.cub"));
+
+    // A cancelled Save dialog saves nothing and is no error.
+    w.v->Salvar = true;
+    const QString before = w.cube->IdExportCube;
+    EXPECT_FALSE(w.v->Guardar(true, true));
+    EXPECT_TRUE(w.v->Salvar);
+    EXPECT_EQ(w.cube->IdExportCube, before);
+    EXPECT_TRUE(prompts->prompts.isEmpty());
+}
+
+TEST_F(CubeFile, SaveWithDataFollowsTheCheckBoxUnlessItIsUndecided) {
+    struct Case {
+        Qt::CheckState box;
+        bool argument;
+        bool withData;
+    } cases[] = {{Qt::Checked, false, true}, {Qt::Unchecked, true, false}, {Qt::PartiallyChecked, true, true},
+                 {Qt::PartiallyChecked, false, false}};
+    for (const Case& k : cases) {
+        Visor w;
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        w.c->chkSaveWData->setTristate(true);
+        w.c->chkSaveWData->setCheckState(k.box);
+        const QString path = home.path(QString("d%1%2.cub").arg(int(k.box)).arg(k.argument));
+        dialogs.answers << path;
+        ASSERT_TRUE(w.v->Guardar(k.argument, false));
+        QByteArray layout;
+        ASSERT_TRUE(zip::readMember(path, "temp.cub", layout, &error));
+        EXPECT_EQ(layout.contains("\"mode\":3"), k.withData) << int(k.box) << k.argument;
+        EXPECT_EQ(layout.contains("\"rowCount\""), k.withData);
+    }
+}
+
+TEST_F(CubeFile, FailedSaveLeavesTheOldFileSalvarAndTheLastCubeAsTheyWere) {
+    const QString path = home.path("kept.cub");
+    Visor w;
+    saveExample(w, path);
+    const QByteArray old = test::readFile(path);
+    const QString id = w.cube->IdExportCube;
+    for (const QString& step : {QString("layout"), QString("grids"), QString("pack")}) {
+        for (bool saveAs : {false, true}) {
+            SCOPED_TRACE(step.toStdString() + (saveAs ? " save-as" : " save"));
+            os::SaveSetting("OE", "CUBO", "ULTIMO", "/elsewhere/last.cub");
+            w.v->Salvar = true;
+            w.v->lastChart = "Quantity";
+            prompts->prompts.clear();
+            QStringList seenInProgramFolder;
+            Cubo::FallaGuardar = [&](const QString& s) {
+                seenInProgramFolder << tempMembers(home.home());
+                return s == step ? QString("disk full") : QString();
+            };
+            if (saveAs) dialogs.answers << path;
+            EXPECT_FALSE(w.v->Guardar(true, saveAs));
+            Cubo::FallaGuardar = nullptr;
+            EXPECT_TRUE(test::readFile(path) == old);
+            EXPECT_TRUE(w.v->Salvar);
+            EXPECT_EQ(ultimo(), "/elsewhere/last.cub");
+            EXPECT_EQ(w.cube->PathOpenCube, path);
+            EXPECT_EQ(w.cube->IdExportCube, id);
+            EXPECT_NE(w.c->spSave->text(1, Campos::FilaMedidaGrafico), "Quantity") << "the sheet is as before";
+            ASSERT_EQ(prompts->prompts.size(), 1);
+            EXPECT_EQ(prompts->prompts[0].title, "Save error");
+            EXPECT_EQ(prompts->prompts[0].text, "disk full");
+            EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Critical);
+            EXPECT_TRUE(seenInProgramFolder.isEmpty());
+            EXPECT_EQ(QDir(home.home()).entryList({"kept*"}, QDir::Files), QStringList{"kept.cub"});
+        }
+    }
+    // A real failure of the packer: the target's folder does not exist.
+    prompts->prompts.clear();
+    dialogs.answers << home.path("no such folder/x.cub");
+    EXPECT_FALSE(w.v->Guardar(true, true));
+    ASSERT_EQ(prompts->prompts.size(), 1);
+    EXPECT_EQ(prompts->prompts[0].title, "Save error");
+    EXPECT_FALSE(prompts->prompts[0].text.isEmpty());
+    EXPECT_EQ(w.cube->PathOpenCube, path);
+}
+
+TEST_F(CubeFile, DamagedArchivesGiveACleanErrorAndChangeNothing) {
+    const QString good = home.path("good.cub");
+    {
+        Visor w;
+        saveExample(w, good);
+    }
+    const auto members = membersOf(good);
+    auto without = [&](const QString& name) {
+        QList<QPair<QString, QByteArray>> out;
+        for (const auto& m : members)
+            if (m.first != name) out << m;
+        return out;
+    };
+    auto replaced = [&](const QString& name, const QByteArray& bytes) {
+        auto out = members;
+        for (auto& m : out)
+            if (m.first == name) m.second = bytes;
+        return out;
+    };
+    struct Case {
+        const char* name;
+        QList<QPair<QString, QByteArray>> zip; // empty: not a zip at all
+    } cases[] = {
+        {"not a zip", {}},
+        {"missing member", without("temp.spFil")},
+        {"missing layout", without("temp.cub")},
+        {"damaged grid", replaced("temp.spCam", "{\"format\":")},
+        {"grid of another kind", replaced("temp.spSave", "{\"hello\":1}")},
+        {"damaged layout", replaced("temp.cub", "{\"format\":\"brintova-pivot-layout\",\"version\":1,\"mode\":7}")},
+        {"escaping member only", without("temp.spUsrFil") + QList<QPair<QString, QByteArray>>{{"../temp.spUsrFil", members[5].second}}},
+    };
+    // The viewer already holds a cube; nothing of it may change.
+    Visor w;
+    ASSERT_TRUE(w.v->Abrir(good));
+    w.v->show();
+    const QList<QByteArray> before = grids(w);
+    const QStringList cells = pivotCells(*w.v->DC);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        const QString bad = home.path("bad/crafted.cub");
+        QDir().mkpath(home.path("bad"));
+        if (k.zip.isEmpty()) test::writeFile(bad, "PK\x03\x04 this is not an archive");
+        else ASSERT_TRUE(writeZip(bad, k.zip));
+        os::SaveSetting("OE", "CUBO", "ULTIMO", good);
+        prompts->prompts.clear();
+        EXPECT_FALSE(w.v->Abrir(bad));
+        ASSERT_EQ(prompts->prompts.size(), 1);
+        EXPECT_EQ(prompts->prompts[0].title, "Error opening file");
+        EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Critical);
+        EXPECT_EQ(grids(w), before);
+        EXPECT_EQ(pivotCells(*w.v->DC), cells);
+        EXPECT_EQ(w.cube->PathOpenCube, good);
+        EXPECT_EQ(ultimo(), good);
+        EXPECT_FALSE(w.v->Cerrar);
+        EXPECT_TRUE(w.c->spCal->redraw());
+        EXPECT_FALSE(QFile::exists(home.path("temp.spUsrFil")));
+        EXPECT_TRUE(tempMembers(home.home()).isEmpty());
+    }
+    // Anything beyond the six members is ignored and never written anywhere.
+    const QString extra = home.path("bad/extra.cub");
+    ASSERT_TRUE(writeZip(extra, members + QList<QPair<QString, QByteArray>>{{"../../evil.sh", "rm -rf"}}));
+    prompts->prompts.clear();
+    EXPECT_TRUE(w.v->Abrir(extra));
+    EXPECT_TRUE(prompts->prompts.isEmpty());
+    EXPECT_FALSE(QFile::exists(home.path("evil.sh")));
+    EXPECT_FALSE(QFile::exists(QDir(home.home()).absoluteFilePath("../evil.sh")));
+}
+
+TEST_F(CubeFile, WrongPasswordShowsNoViewerStartsNoTimerAndRecordsTheCube) {
+    const QString path = home.path("locked.cub");
+    {
+        Visor w;
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        w.c->spSave->setText(1, Campos::FilaPasswordCubo, "Secret");
+        w.c->spSave->setText(1, Campos::FilaPedirPassword, "1");
+        w.c->txtAutorefresh->setText("1");
+        w.c->txtAutoClose->setText("2");
+        dialogs.answers << path;
+        ASSERT_TRUE(w.v->Guardar(true, false));
+    }
+    QList<bool> timersAtPrompt;
+    os::ScopedDialogHandler answer([&](QDialog* d) {
+        for (Cubo* v : viewers())
+            if (v->Vcampos)
+                timersAtPrompt << (v->Vcampos->TimerAutoRefresh->isEnabled() || v->Vcampos->TimerAutoClose->isEnabled());
+        auto* p = qobject_cast<frmPassword*>(d);
+        p->txtPass->setText("guess");
+        p->cmdAceptar_Click();
+        return int(QDialog::Accepted);
+    });
+    os::SaveSetting("OE", "CUBO", "ULTIMO", "");
+    FrmMain start;
+    start.NuevoCubo("Cubo", "", "", false, false, path);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(prompts->texts(), QStringList{"Incorrect Password"});
+    EXPECT_TRUE(viewers().isEmpty()) << "the hidden viewer, its designer and its connection are gone";
+    EXPECT_EQ(timersAtPrompt, QList<bool>{false});
+    EXPECT_EQ(ultimo(), path);
+}
+
+TEST_F(CubeFile, OpeningIntoAViewerThatHeldAnotherStartsFromTheDesignerDefaults) {
+    const QString locked = home.path("locked.cub"), plain = home.path("plain.cub");
+    {
+        Visor w;
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        w.c->spSave->setText(1, Campos::FilaProtegerConexion, "1");
+        w.c->spSave->setText(1, Campos::FilaProtegerSQL, "1");
+        w.c->spSave->setText(1, Campos::FilaProtegerConfiguracion, "1");
+        w.c->txtAutorefresh->setText("5");
+        w.c->txtLike->setText("*");
+        w.c->txtDBDateFormat->setText("DD.MM.YYYY");
+        w.c->cmbEngine->setCurrentText("ORACLE");
+        dialogs.answers << locked;
+        ASSERT_TRUE(w.v->Guardar(true, false));
+        // The second cube leaves rows 12 and 25-30 empty: the designer's defaults apply.
+        for (int r : {Campos::FilaProtegerConexion, Campos::FilaProtegerSQL, Campos::FilaProtegerConfiguracion})
+            w.c->spSave->setText(1, r, "");
+        w.c->txtAutorefresh->setText("");
+        for (QLineEdit* e : {w.c->txtLike, w.c->txtDBDateFormat, w.c->txtDateIndicator, w.c->txtDBHourFormat, w.c->cmdDBToDate})
+            e->setText("");
+        w.c->cmbEngine->setCurrentIndex(-1);
+        dialogs.answers << plain;
+        ASSERT_TRUE(w.v->Guardar(true, true));
+    }
+    Visor fresh;
+    Visor w;
+    ASSERT_TRUE(w.v->Abrir(locked));
+    EXPECT_FALSE(w.c->frameLockCnn->isHidden());
+    EXPECT_FALSE(w.c->cmbEngine->isEnabled());
+    EXPECT_EQ(w.c->cmbEngine->currentText(), "ORACLE");
+    w.c->TimerAutoRefresh->setEnabled(true);
+    w.c->TimerAutoClose->setEnabled(true);
+    ASSERT_TRUE(w.v->Abrir(plain));
+    EXPECT_TRUE(w.c->frameLockCnn->isHidden());
+    EXPECT_TRUE(w.c->frameLockSql->isHidden());
+    for (QWidget* c : std::initializer_list<QWidget*>{w.c->cmdGenerarCnn, w.c->lblLastCnn, w.c->cmbEngine, w.c->comProbarCnn,
+                                                      w.c->cmdOpenEditor, w.c->cmbTbl})
+        EXPECT_TRUE(c->isEnabled()) << c->metaObject()->className();
+    EXPECT_FALSE(w.c->vProtected);
+    EXPECT_FALSE(w.c->TimerAutoRefresh->isEnabled());
+    EXPECT_FALSE(w.c->TimerAutoClose->isEnabled());
+    EXPECT_EQ(w.c->txtAutorefresh->text(), fresh.c->txtAutorefresh->text());
+    EXPECT_EQ(w.c->txtLike->text(), fresh.c->txtLike->text());
+    EXPECT_EQ(w.c->txtDBDateFormat->text(), fresh.c->txtDBDateFormat->text());
+    EXPECT_EQ(w.c->txtDateIndicator->text(), fresh.c->txtDateIndicator->text());
+    EXPECT_EQ(w.c->txtDBHourFormat->text(), fresh.c->txtDBHourFormat->text());
+    EXPECT_EQ(w.c->cmdDBToDate->text(), fresh.c->cmdDBToDate->text());
+    EXPECT_EQ(w.c->cmbEngine->currentText(), fresh.c->cmbEngine->currentText());
+}
+
+TEST_F(CubeFile, CancelledOpenDialogChangesNothing) {
+    const QString path = home.path("c.cub");
+    {
+        Visor w;
+        saveExample(w, path);
+    }
+    {
+        Visor w; // a viewer being opened from the start window: not shown
+        EXPECT_FALSE(w.v->Abrir());
+        EXPECT_TRUE(w.v->Cerrar);
+    }
+    Visor w;
+    ASSERT_TRUE(w.v->Abrir(path));
+    w.v->show();
+    const QList<QByteArray> before = grids(w);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_FALSE(w.v->Abrir());
+        EXPECT_FALSE(w.v->Cerrar);
+        EXPECT_TRUE(w.v->isVisible());
+        EXPECT_EQ(grids(w), before);
+        EXPECT_EQ(w.cube->PathOpenCube, path);
+    }
+    EXPECT_TRUE(prompts->prompts.isEmpty());
+}
+
+TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
+    const QString path = home.path("s.cub");
+    {
+        Visor w;
+        saveExample(w, path);
+    }
+    struct Case {
+        const char *splitFil, *split;
+        int fil, main;
+    } cases[] = {{"2100", "6300", 2100, 6300}, {"2100,4", "6300,6", 2100, 6301}, {"2100.4", "6300.6", 2100, 6301},
+                 {"", "", -1, -1}, {"abc", "7e400", -1, -1}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.split);
+        auto m = membersOf(path);
+        bd::grid::Grid sheet;
+        ASSERT_TRUE(sheet.loadFromBytes(m[3].second));
+        sheet.setText(1, Campos::FilaPosicionSplitFil, k.splitFil);
+        sheet.setText(1, Campos::FilaPosicionSplit, k.split);
+        m[3].second = sheet.saveToBytes();
+        const QString crafted = home.path("split.cub");
+        ASSERT_TRUE(writeZip(crafted, m));
+        Visor w;
+        const int filBefore = w.v->SplitFil->Top(), mainBefore = w.v->Split->Top();
+        ASSERT_TRUE(w.v->Abrir(crafted)) << prompts->texts().join("/").toStdString();
+        // Positions snap to whole pixels on screen.
+        EXPECT_NEAR(w.v->SplitFil->Top(), k.fil < 0 ? filBefore : k.fil, 15);
+        if (k.fil >= 0) {
+            EXPECT_TRUE(w.v->SplitFil->Visible());
+        }
+        if (!w.v->ToolChecked(Cubo::ToolSinGrafico)) {
+            EXPECT_NEAR(w.v->Split->Top(), k.main < 0 ? mainBefore : k.main, 15);
+        }
+        w.v->SplitFil->setTop(3007);
+        dialogs.answers << home.path("again.cub");
+        ASSERT_TRUE(w.v->Guardar(true, true));
+        EXPECT_EQ(w.c->spSave->text(1, Campos::FilaPosicionSplitFil), QString::number(w.v->SplitFil->Top()));
+    }
+}
+
+TEST_F(CubeFile, ACubeWithoutPivotFieldsOpensTheDesignerModallyAndAbrirUltimoReopens) {
+    const QString path = home.path("empty.cub");
+    {
+        Visor w;
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        w.v->DC->removeAllFields();
+        dialogs.answers << path;
+        ASSERT_TRUE(w.v->Guardar(true, false));
+    }
+    Visor w;
+    bool wasModal = false;
+    QTimer::singleShot(0, [&] {
+        wasModal = w.c->isVisible() && w.c->isModal();
+        w.c->hide(); // the user closes the designer
+    });
+    os::SaveSetting("OE", "CUBO", "ULTIMO", path);
+    ASSERT_TRUE(w.v->AbrirUltimo());
+    EXPECT_TRUE(wasModal);
+    EXPECT_EQ(w.c->SSTab1->currentIndex(), 1) << "spCam holds fields";
+    EXPECT_EQ(w.cube->PathOpenCube, path);
+}
+
+TEST_F(CubeFile, WrongPasswordForACubeOpenedOverAnotherKeepsTheOneOnScreen) {
+    const QString open = home.path("open.cub"), locked = home.path("locked2.cub");
+    {
+        Visor w;
+        saveExample(w, open);
+        w.c->spSave->setText(1, Campos::FilaPasswordCubo, "pw");
+        w.c->spSave->setText(1, Campos::FilaPedirPassword, "1");
+        w.c->txtDescripcion->setPlainText("locked one");
+        dialogs.answers << locked;
+        ASSERT_TRUE(w.v->Guardar(true, true));
+    }
+    Visor w;
+    ASSERT_TRUE(w.v->Abrir(open));
+    w.v->show();
+    const QList<QByteArray> before = grids(w);
+    os::ScopedDialogHandler answer([](QDialog* d) {
+        d->close(); // the close box: no password typed
+        return int(QDialog::Rejected);
+    });
+    EXPECT_FALSE(w.v->Abrir(locked));
+    EXPECT_EQ(prompts->texts(), QStringList{"Incorrect Password"});
+    EXPECT_TRUE(w.v->isVisible());
+    EXPECT_FALSE(w.v->Cerrar);
+    EXPECT_EQ(grids(w), before);
+    EXPECT_EQ(w.cube->PathOpenCube, open);
+    EXPECT_NE(w.c->txtDescripcion->toPlainText(), "locked one");
+}

@@ -1,0 +1,158 @@
+// The viewer's layout for a table of window sizes, chart shown and hidden, and the splitter drags.
+#include "common/TestSupport.h"
+#include "platform/controlhost/ControlHost.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Twips.h"
+#include "viewer/ViewerTestSupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace bd;
+
+namespace {
+int tw(int px) { return os::pixelsToTwips(px); }
+
+struct Layout : ::testing::Test {
+    test::TempHome home{false};
+    os::ManualClock clock;
+    void SetUp() override {
+        QString error;
+        ASSERT_TRUE(controlhost::RegisterControlLibrary(QStringLiteral(BD_APP_DIR "/libglimford.so"), &error))
+            << error.toStdString();
+    }
+};
+} // namespace
+
+TEST_F(Layout, GeometryForATableOfWindowSizesWithTheChartShownAndHidden) {
+    struct Case {
+        int w, h;         // requested window size, twips
+        int expW, expH;   // after the minimum-size rule
+    } cases[] = {{12000, 9000, 12000, 9000}, {15000, 12000, 15000, 12000}, {7005, 12000, 10000, 12000},
+                 {12000, 6000, 12000, 10000}, {4500, 4500, 10000, 10000}, {8010, 8010, 8010, 8010}};
+    for (bool sinGrafico : {false, true}) {
+        for (const Case& k : cases) {
+            SCOPED_TRACE(std::to_string(k.w) + "x" + std::to_string(k.h) + (sinGrafico ? " chart hidden" : " chart shown"));
+            test::Visor vis;
+            Cubo& v = *vis.v;
+            ASSERT_NE(v.Split->control(), nullptr) << "the splitter is the hosted control";
+            v.SetToolChecked(Cubo::ToolSinGrafico, sinGrafico);
+            v.FijarAnchoVentana(k.w);
+            v.FijarAltoVentana(k.h);
+            v.Form_Resize();
+            EXPECT_NEAR(v.AnchoVentana(), k.expW, 15);
+            EXPECT_NEAR(v.AltoVentana(), k.expH, 15);
+            // The window sits on whole pixels: 10000 twips is 667 pixels, 10005 twips.
+            const int W = v.AnchoVentana(), H = v.AltoVentana();
+            EXPECT_EQ(v.Split->MaxTop(), H - 1050);
+            EXPECT_EQ(v.Split->MinTop(), H / 3 + 100);
+            EXPECT_NEAR(v.Split->Width(), W, 15);
+            EXPECT_EQ(v.SplitFil->MinTop(), 1050);
+            EXPECT_EQ(v.SplitFil->MaxTop(), H / 3);
+            EXPECT_EQ(v.AB->x(), 0);
+            EXPECT_EQ(v.AB->y(), 0);
+            EXPECT_NEAR(tw(v.AB->width()), W - 150, 15);
+            EXPECT_NEAR(tw(v.DC->width()), W - 150, 15);
+            EXPECT_EQ(v.DC->y(), v.AB->height());
+            EXPECT_NEAR(tw(v.DC->height()), H - tw(v.AB->height()) - 700, 15);
+            EXPECT_EQ(v.CHA->x(), 0);
+            EXPECT_NEAR(tw(v.cmdConectado->x()), W - tw(v.cmdConectado->width()) - 150, 15);
+            EXPECT_NEAR(tw(v.cmdConectado->y()), 40, 15);
+            if (sinGrafico) {
+                EXPECT_NEAR(v.Split->Top(), H - 800, 15);
+                EXPECT_FALSE(v.Split->Visible());
+                EXPECT_TRUE(v.CHA->isHidden());
+                EXPECT_TRUE(v.ABGraph->isHidden());
+                EXPECT_TRUE(v.frameCover->isHidden());
+            } else {
+                const int below = v.Split->Top() + v.Split->Height();
+                EXPECT_EQ(v.Split->Height(), 105);
+                EXPECT_FALSE(v.CHA->isHidden());
+                EXPECT_FALSE(v.ABGraph->isHidden());
+                EXPECT_EQ(v.ABGraph->x(), 0);
+                EXPECT_NEAR(tw(v.ABGraph->width()), W, 15);
+                EXPECT_NEAR(tw(v.ABGraph->y()), below, 15);
+                const int chaTop = below + tw(v.ABGraph->height());
+                EXPECT_NEAR(tw(v.CHA->y()), chaTop, 15);
+                EXPECT_NEAR(tw(v.CHA->height()), std::max(0, (H - 830) - chaTop), 15);
+                EXPECT_NEAR(tw(v.CHA->width()), W - 150, 15);
+                EXPECT_LE(v.Split->Top(), H - 500);
+            }
+        }
+    }
+}
+
+TEST_F(Layout, ShrinkingTheWindowPullsTheSplitterUpTo500AboveTheBottom) {
+    test::Visor vis;
+    Cubo& v = *vis.v;
+    v.FijarAnchoVentana(12000);
+    v.FijarAltoVentana(12000);
+    v.Form_Resize();
+    v.Split->setTop(11000);
+    v.FijarAltoVentana(9000);
+    v.Form_Resize();
+    EXPECT_NEAR(v.Split->Top(), 9000 - 500, 15);
+    v.Split->setTop(3000); // above the limit: stays
+    v.Form_Resize();
+    EXPECT_NEAR(v.Split->Top(), 3000, 15);
+}
+
+TEST_F(Layout, SplitterDragsClampAtTheirLimitsAndRelayOut) {
+    test::Visor vis;
+    Cubo& v = *vis.v;
+    v.FijarAnchoVentana(12000);
+    v.FijarAltoVentana(9000);
+    v.show();
+    v.Form_Resize();
+    v.Split->setTop(5000);
+    v.SplitFil->setVisible(true);
+    v.SplitFil->setTop(2000);
+    v.AcomodarPantalla();
+    const int H = v.AltoVentana();
+    struct Case {
+        SplitBar* bar;
+        int dyPixels;
+        int expected;
+    } cases[] = {{v.Split, 400, H - 1050}, {v.Split, -400, H / 3 + 100}, {v.SplitFil, 300, H / 3},
+                 {v.SplitFil, -300, 1050}, {v.Split, 10, -1}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.bar->objectName().toStdString() + " " + std::to_string(k.dyPixels));
+        QWidget* w = k.bar->widget();
+        ASSERT_NE(w, nullptr);
+        const int before = k.bar->Top();
+        const QPoint press(50, 3);
+        const QPoint start = w->pos() + press;
+        QTest::mousePress(w, Qt::LeftButton, {}, press);
+        QPoint last = start;
+        for (int step = 1; step <= 4; ++step) {
+            last = start + QPoint(0, k.dyPixels * step / 4);
+            QTest::mouseMove(w, last - w->pos());
+        }
+        QTest::mouseRelease(w, Qt::LeftButton, {}, last - w->pos());
+        const int expected = k.expected < 0 ? before + tw(k.dyPixels) : k.expected;
+        EXPECT_NEAR(k.bar->Top(), expected, 15);
+        if (k.bar == v.Split) {
+            // Move complete: the chart strip follows and the toolbars wait for the timer.
+            EXPECT_NEAR(tw(v.ABGraph->y()), k.bar->Top() + k.bar->Height(), 15);
+            EXPECT_FALSE(v.ABGraph->isEnabled());
+            EXPECT_TRUE(v.TimerWait->isEnabled());
+            clock.advance(1000);
+            EXPECT_TRUE(v.ABGraph->isEnabled());
+            EXPECT_FALSE(v.TimerWait->isEnabled());
+        }
+    }
+}
+
+TEST_F(Layout, WithoutTheRegisteredControlTheBarsKeepTheirNumbers) {
+    test::TempHome bare(false); // a registry without the library
+    test::Visor vis;
+    Cubo& v = *vis.v;
+    EXPECT_EQ(v.Split->control(), nullptr);
+    v.FijarAnchoVentana(12000);
+    v.FijarAltoVentana(9000);
+    v.Form_Resize();
+    EXPECT_EQ(v.Split->MaxTop(), 9000 - 1050);
+    EXPECT_EQ(v.Split->Width(), 12000);
+    EXPECT_NEAR(tw(v.ABGraph->y()), v.Split->Top() + 105, 15);
+}
