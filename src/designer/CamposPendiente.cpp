@@ -18,6 +18,4 @@ void Campos::ShowConnectButton() {}
 
 void Campos::ObtnerQuery() {}
 
-void Campos::CargarComandosGraficos() {}
-
 void Campos::MostrarToolMeasure() {}

@@ -1,5 +1,7 @@
 #include "publishing/ChartFiles.h"
 
+#include "shell/General.h"
+
 #include <QHash>
 #include <QSaveFile>
 
@@ -173,13 +175,10 @@ QString BuildChartHtml(const ChartPageInput& in) {
 int ChartWidth(int areaWidthPx) { return std::max(1, areaWidthPx - 45); }
 int ChartHeight(int areaHeightPx) { return std::max(1, areaHeightPx - 35); }
 
-int ChartDecimals(const std::optional<QString>& numberFormat, const QString& decimalSeparator) {
+int ChartDecimals(const std::optional<QString>& numberFormat) {
     if (!numberFormat) return 0;
     if (numberFormat->isEmpty()) return 2;
-    if (decimalSeparator.isEmpty()) return 0;
-    const int at = numberFormat->indexOf(decimalSeparator);
-    if (at < 0) return 0;
-    return int(numberFormat->mid(at).count('0'));
+    return General::ContarDecimales(*numberFormat);
 }
 
 int ParseChartInt(const QString& text, int def, int min, int max) {

@@ -29,8 +29,7 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(captionBase_);
     setAttribute(Qt::WA_DeleteOnClose);
 
-    AB = new QToolBar(this);
-    AB->setObjectName("AB");
+    AB = new bd::toolbar::Toolbar("AB", this);
     AB->setToolButtonStyle(Qt::ToolButtonTextOnly);
     herramienta(AB, "noGrph", "Charts", ToolSinGrafico, true);
     herramienta(AB, "Filters", "Filters", ToolPanelFiltros, true);
@@ -44,12 +43,9 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     SplitFil = new SplitBar(this, "SplitFil");
     SplitFil->setVisible(false);
     Split = new SplitBar(this, "Split");
-    ABGraph = new QToolBar(this);
-    ABGraph->setObjectName("ABGraph");
-    ABGraph->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    CHA = new QFrame(this);
+    ABGraph = new bd::toolbar::Toolbar("ABGraph", this);
+    CHA = new bd::browser::PageView(this);
     CHA->setObjectName("CHA");
-    CHA->setFrameShape(QFrame::StyledPanel);
     CHA->setAutoFillBackground(true);
     CHA->setBackgroundRole(QPalette::Base);
     CHATag = "NOLOADED";
@@ -66,6 +62,7 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(TimerWait, &bd::os::Timer::timeout, this, &Cubo::TimerWait_Timer);
     connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
+    IniciarGraficos();
 
     AB->resize(AB->sizeHint());
     ABGraph->resize(ABGraph->sizeHint());

@@ -1,9 +1,11 @@
 #pragma once
 // The cube viewer window, one per open cube: the pivot table, the user filters, the chart and the
 // toolbar. Its procedures are spread over several source files by subject (Cubo*.cpp).
+#include "platform/browser/PageView.h"
 #include "platform/grid/Grid.h"
 #include "platform/os/Desktop.h"
 #include "platform/pivot/PivotTable.h"
+#include "platform/toolbar/Toolbar.h"
 #include "viewer/SplitBar.h"
 
 #include <QAction>
@@ -56,11 +58,11 @@ public:
     // pane shown.
     static constexpr int ToolSinGrafico = 80;
     static constexpr int ToolPanelFiltros = 104;
-    QToolBar* AB;
-    QToolBar* ABGraph;
+    bd::toolbar::Toolbar* AB;
+    bd::toolbar::Toolbar* ABGraph;
     bool ToolChecked(int id) const;
     void SetToolChecked(int id, bool on);
-    QFrame* CHA;            // chart browser
+    bd::browser::PageView* CHA; // chart browser
     QString CHATag;         // "NOLOADED": its page was never loaded
     QFrame* frameCover;     // placed over CHA by OcultarChart
     QPushButton* cmdConectado;
@@ -109,11 +111,39 @@ public:
     QString GetNombreCampo(const QString& sql, const QString& field);
     QString FormarFechaSQL(const QString& value);
 
-    // ---- charts, user-filter pane, alerts and publishing still to come (minimal until then) ----
-    void Graph(const QString& measure);
+    // ---- charts ----
+    // Band of ABGraph that holds one tool per charted measure and the chart type combo.
+    static inline const QString BandaGrafico = QStringLiteral("Band2");
+    static inline const QString ComboTipoGrafico = QStringLiteral("cmbChartType");
+    QIcon picGraph;      // picture of every measure tool
+    QPixmap picImprimir; // the last captured picture
+    bool bGraficoListo = false;    // the chart toolbar may start a redraw
+    bool bGraficoDibujado = false; // the last GraphChart finished a chart
+    bool ChartLimited = false;     // the last chart stopped at its result limit
+    QString sPaginaGrafico;        // path of the last chart page
+    // Draws the chart of a measure ("" = the one charted last), only while the chart is shown.
+    void Graph(const QString& NombreCampo);
+    void GraphChart(const QString& ChartId, const QString& NombreCampo, int AutoHide, int MaxChars, int ResultLimit,
+                    const QString& Caption, const QString& SubCaption, const QString& EjeX, const QString& EjeY,
+                    bool DibujarTotales);
+    // The measure name of spCal that name stands for: an exact match, else the first whose name
+    // without blanks equals name without blanks (files of earlier versions), else name itself.
+    QString MedidaDeGrafico(const QString& name) const;
+    // False covers the chart pane with frameCover, true uncovers it.
+    void OcultarChart(bool vVisible);
+    // Radio behaviour of the measure tools: every tool of AB unchecked, then vTool checked.
+    void ToolChekBar(bd::toolbar::Tool* vTool, bd::toolbar::Toolbar* AB);
+    // Writes a picture of the current chart page to path (a bitmap).
+    void getChartImg(const QString& path);
+    void ClickBarraGrafico(bd::toolbar::Tool* tool);
+    void ElegirTipoGrafico(bd::toolbar::Tool* tool);
+    void GraficoCargado();
+    // Chart band, picture and notices; the constructor calls it once the controls exist.
+    void IniciarGraficos();
+
+    // ---- user-filter pane, alerts and publishing still to come (minimal until then) ----
     void IndicarCantidades(bool reset);
     void ColorcarGrillaFiltros(bool DesdeCampos, bool onInit, bool FromAbFileterCmd);
-    void OcultarChart(bool show);
     void MostrarToolDrag();
     bool HayAlertas();
     void EnviarAlertas();

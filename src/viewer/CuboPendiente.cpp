@@ -2,10 +2,8 @@
 // chart, user-filter pane, alert and publishing work. Minimal, safe behaviour until then.
 #include "viewer/Cubo.h"
 
-void Cubo::Graph(const QString&) {}
 void Cubo::IndicarCantidades(bool) {}
 void Cubo::ColorcarGrillaFiltros(bool, bool, bool) {}
-void Cubo::OcultarChart(bool) {}
 void Cubo::MostrarToolDrag() {}
 bool Cubo::HayAlertas() { return false; }
 void Cubo::EnviarAlertas() {}

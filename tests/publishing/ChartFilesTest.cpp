@@ -1,6 +1,7 @@
 #include "publishing/ChartFiles.h"
 
 #include "common/TestSupport.h"
+#include "shell/General.h"
 
 #include <QDir>
 #include <gtest/gtest.h>
@@ -31,6 +32,13 @@ ChartPoint Pt(QStringList rows, double v, QString col = {}) {
     return p;
 }
 
+// The locale's decimal separator for one test.
+struct SeparadorDecimal {
+    QString old = General::sSepDecimal;
+    explicit SeparadorDecimal(const QString& s) { General::sSepDecimal = s; }
+    ~SeparadorDecimal() { General::sSepDecimal = old; }
+};
+
 QByteArray Root(int decimals, int showLabels) {
     return QString::fromLatin1(kRoot).arg(decimals).arg(showLabels).toUtf8();
 }
@@ -42,7 +50,8 @@ TEST(ChartFiles, SingleSeriesGoldenBytes) {
     SingleSeriesData d;
     d.points = {Pt({"O'Brien"}, 1234.5), Pt({"North"}, 0), Pt({"Sou\"th"}, -7.25), Pt({"Total"}, 99)};
     d.points[3].totalRow = true;
-    ChartSettings s = Settings(ChartDecimals(QString("#,##0.00"), "."));
+    const SeparadorDecimal sep(".");
+    ChartSettings s = Settings(ChartDecimals(QString("#,##0.00")));
     const ChartData r = BuildSingleSeriesXml(s, d);
     const QByteArray expected = Root(2, 1) +
                                 "<set label='OBrien' value='1234.5' />\r\n"
@@ -257,11 +266,17 @@ TEST(ChartFiles, SliceTable) {
 }
 
 TEST(ChartFiles, DecimalsAndIntegerSettings) {
-    EXPECT_EQ(ChartDecimals(std::nullopt, "."), 0);
-    EXPECT_EQ(ChartDecimals(QString(""), "."), 2);
-    EXPECT_EQ(ChartDecimals(QString("#,##0"), "."), 0);
-    EXPECT_EQ(ChartDecimals(QString("0.000"), "."), 3);
-    EXPECT_EQ(ChartDecimals(QString("#.##0,0"), ","), 1);
+    {
+        const SeparadorDecimal sep(".");
+        EXPECT_EQ(ChartDecimals(std::nullopt), 0);
+        EXPECT_EQ(ChartDecimals(QString("")), 2);
+        EXPECT_EQ(ChartDecimals(QString("#,##0")), 0);
+        EXPECT_EQ(ChartDecimals(QString("0.000")), 3);
+    }
+    {
+        const SeparadorDecimal sep(",");
+        EXPECT_EQ(ChartDecimals(QString("#.##0,0")), 1);
+    }
 
     EXPECT_EQ(ParseChartInt("", 150, 1, 32767), 150);
     EXPECT_EQ(ParseChartInt(" 40 ", 20, 0, 32767), 40);

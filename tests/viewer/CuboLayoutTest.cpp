@@ -101,6 +101,7 @@ TEST_F(Layout, ShrinkingTheWindowPullsTheSplitterUpTo500AboveTheBottom) {
 TEST_F(Layout, SplitterDragsClampAtTheirLimitsAndRelayOut) {
     test::Visor vis;
     Cubo& v = *vis.v;
+    vis.c->spCal->setText(Campos::ColMedida, 1, "Amount"); // a measure, so the redraw keeps the chart on
     v.FijarAnchoVentana(12000);
     v.FijarAltoVentana(9000);
     v.show();

@@ -1,0 +1,339 @@
+// The viewer's chart: the measure charted, the chart data and page read from the pivot, the chart
+// toolbar's clicks and type box, and the picture of the chart for publishing.
+#include "designer/Campos.h"
+#include "platform/grid/GridStore.h"
+#include "platform/os/AppPath.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Prompter.h"
+#include "platform/os/Twips.h"
+#include "publishing/ChartFiles.h"
+#include "shell/General.h"
+#include "viewer/Cubo.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QPainter>
+#include <QPointer>
+#include <QScreen>
+
+namespace {
+
+using bd::grid::Grid;
+using bd::grid::TypePlain;
+using bd::toolbar::Tool;
+using bd::toolbar::ToolStyle;
+
+// The measure tools' picture: a small bar chart.
+QIcon DibujoGrafico() {
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(0x2f, 0x6f, 0xb5));
+    p.drawRect(2, 8, 3, 7);
+    p.drawRect(7, 3, 3, 12);
+    p.drawRect(12, 6, 3, 9);
+    return QIcon(pm);
+}
+
+QString SinBlancos(QString s) { return s.remove(' '); }
+
+bool FilaPrincipal(const Grid& g, int row) { return g.cellType(Campos::ColAgregado, row) != TypePlain; }
+
+} // namespace
+
+void Cubo::IniciarGraficos() {
+    picGraph = DibujoGrafico();
+    // The cover hides what lies under it: a chart not drawn yet or being redrawn.
+    frameCover->setAutoFillBackground(true);
+    ABGraph->addBand(BandaGrafico);
+    connect(ABGraph, &bd::toolbar::Toolbar::toolClick, this, &Cubo::ClickBarraGrafico);
+    connect(ABGraph, &bd::toolbar::Toolbar::comboChange, this, &Cubo::ElegirTipoGrafico);
+    connect(CHA, &bd::browser::PageView::loadCompleted, this, &Cubo::GraficoCargado);
+}
+
+void Cubo::OcultarChart(bool vVisible) {
+    frameCover->setGeometry(CHA->geometry());
+    frameCover->setVisible(!vVisible);
+    if (!vVisible) frameCover->raise();
+}
+
+QString Cubo::MedidaDeGrafico(const QString& name) const {
+    if (name.isEmpty() || !Vcampos) return name;
+    const Grid& g = *Vcampos->spCal;
+    for (int r = 1; r <= g.maxRows(); ++r)
+        if (g.text(Campos::ColMedida, r) == name) return name;
+    const QString buscado = SinBlancos(name);
+    for (int r = 1; r <= g.maxRows(); ++r) {
+        const QString t = g.text(Campos::ColMedida, r);
+        if (!t.isEmpty() && SinBlancos(t) == buscado) return t;
+    }
+    return name;
+}
+
+void Cubo::ToolChekBar(Tool* vTool, bd::toolbar::Toolbar* AB_) {
+    if (!AB_) return;
+    for (Tool* t : AB_->tools()) t->setChecked(false);
+    if (vTool) vTool->setChecked(true);
+}
+
+void Cubo::Graph(const QString& NombreCampo) {
+    IndicarCantidades(false);
+    // Tool 80 checked means the chart is switched off.
+    if (ToolChecked(ToolSinGrafico) || !isVisible() || !Vcampos) return;
+    const Grid& cal = *Vcampos->spCal;
+
+    QString medida = NombreCampo;
+    if (medida.isEmpty() && !lastChart.isEmpty()) {
+        medida = MedidaDeGrafico(lastChart);
+        for (Tool* t : ABGraph->tools())
+            if (t->style() != ToolStyle::Separator && t->style() != ToolStyle::Combo && t->identifier() == medida) {
+                ToolChekBar(t, ABGraph);
+                break;
+            }
+    }
+    if (medida.isEmpty()) medida = cal.text(Campos::ColMedida, 1);
+    medida = MedidaDeGrafico(medida);
+    if (medida.isEmpty()) {
+        SetToolChecked(ToolSinGrafico, true); // charts off
+        AcomodarPantalla();
+        return;
+    }
+
+    int fila = 0;
+    for (int r = 1; r <= cal.maxRows() && !fila; ++r)
+        if (FilaPrincipal(cal, r) && cal.text(Campos::ColMedida, r) == medida &&
+            cal.text(Campos::ColTipoGrafico, r) != "None")
+            fila = r;
+    auto celda = [&](int col) { return fila ? cal.text(col, fila) : QString(); };
+
+    QString caption = celda(Campos::ColTituloGrafico);
+    if (caption.isEmpty()) caption = fila ? cal.cellTag(Campos::TagCaption, fila) : QString();
+    if (caption.isEmpty()) caption = medida;
+    const int maxChars = bd::charts::ParseChartInt(celda(Campos::ColMaxCaracteres), 20, 0, 32767);
+    const int autoHide = bd::charts::ParseChartInt(celda(Campos::ColOcultarEtiquetas), 40, 0, 32767);
+    const int limite = bd::charts::ParseChartInt(celda(Campos::ColLimiteResultados), 150, 1, 32767);
+    const bool totales = celda(Campos::ColDibujarTotales) == "1";
+
+    const QString tipo = celda(Campos::ColTipoGrafico);
+    Tool* combo = ABGraph->tool(ComboTipoGrafico);
+    QString chartId = General::sGraficoDefId;
+    if (tipo.isEmpty()) {
+        if (combo) combo->setText(General::sGraficoDefNombre);
+    } else {
+        if (combo) combo->setText(tipo);
+        // A name the catalogue lacks draws with the default type.
+        chartId = General::colIdGrafico.item(tipo).value_or(General::sGraficoDefId);
+        if (chartId == "None") chartId = General::sGraficoDefId;
+    }
+
+    lastChart = medida;
+    General::PunteroEspera();
+    OcultarChart(false);
+    GraphChart(chartId, medida, autoHide, maxChars, limite, caption, celda(Campos::ColSubtituloGrafico),
+               celda(Campos::ColEjeX), celda(Campos::ColEjeY), totales);
+    CHATag.clear();
+    OcultarChart(true);
+    General::PunteroNormal();
+}
+
+void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int AutoHide, int MaxChars,
+                      int ResultLimit, const QString& Caption, const QString& SubCaption, const QString& EjeX,
+                      const QString& EjeY, bool DibujarTotales) {
+    using namespace bd::charts;
+    IndicarCantidades(false);
+    if (ToolChecked(ToolSinGrafico)) return;
+    auto fallo = [this](const QString& why) {
+        CHA->hide();
+        bd::os::MsgBox(why, bd::os::Buttons::Ok, bd::os::Icon::Information, "Error drawing Chart");
+    };
+
+    const QString carpeta = bd::os::AppPath() + "/Charts";
+    const QString pagina = carpeta + "/Chart.html", datos = carpeta + "/Data.xml";
+    bd::pivot::PivotTable& dc = *DC;
+    const bd::pivot::PivotFieldList campos = dc.dataFields();
+    auto campoDe = [&](int c) { return campos.item(dc.dataFieldIndex(c)); };
+    const int columnas = dc.resultColumns(), filas = dc.resultRows();
+    const int nivelesFila = dc.rowFields().count(), nivelesColumna = dc.columnFields().count();
+
+    ChartSettings s;
+    s.caption = Caption;
+    s.subCaption = SubCaption;
+    s.xAxisName = EjeX;
+    s.yAxisName = EjeY;
+    s.labelAutoHide = AutoHide;
+    s.maxLabelChars = MaxChars;
+    s.resultLimit = ResultLimit;
+    s.drawTotals = DibujarTotales;
+    std::optional<QString> formato;
+    for (int c = 0; c < columnas && !formato; ++c)
+        if (auto* f = campoDe(c); f && f->name() == NombreCampo) formato = f->numberFormat();
+    s.decimals = ChartDecimals(formato);
+    ChartLimited = false;
+
+    auto esDeMedida = [&](int c) {
+        auto* f = campoDe(c);
+        return f && f->name() == NombreCampo;
+    };
+    auto valor = [&](int r, int c) { return dc.cellValue(r, c).toDouble(); };
+
+    const ChartLayout layout =
+        ChooseChartLayout(ChartId, General::colGraficoMS.item(ChartId).value_or(QString()), nivelesFila, nivelesColumna);
+    ChartData hecho;
+    if (layout.body == ChartBody::SingleSeries) {
+        // The pie-slice attribute reads the alert rules of the designer's measure grid.
+        QList<AlertRow> alertas;
+        if (Vcampos) {
+            const Grid& cal = *Vcampos->spCal;
+            for (int r = 1; r <= cal.maxRows(); ++r) {
+                const QString nombre = cal.text(Campos::ColMedida, r);
+                if (nombre.isEmpty()) break;
+                alertas << AlertRow{nombre, FilaPrincipal(cal, r) ? cal.text(Campos::ColAgregado, r) : QString(),
+                                    cal.text(Campos::ColLimiteInferior, r), cal.text(Campos::ColLimiteSuperior, r)};
+            }
+        }
+        const QString pelicula = ChartId + ".swf";
+        SingleSeriesData d;
+        d.columnFields = nivelesColumna;
+        for (int c = 0; c < columnas; ++c) {
+            if (!esDeMedida(c)) continue;
+            auto* f = campoDe(c);
+            for (int r = 0; r < filas; ++r) {
+                ChartPoint p;
+                for (int l = 0; l < nivelesFila; ++l) p.rowHeaders << dc.rowHeaderText(r, l);
+                if (nivelesColumna == 1) p.columnHeader = dc.columnHeaderText(c, 0);
+                p.value = valor(r, c);
+                p.totalRow = dc.isTotalRow(r);
+                p.totalColumn = dc.isTotalColumn(c);
+                if (Vcampos && p.value != 0) p.slice = SliceAttribute(pelicula, f->name(), f->aggregate(), p.value, alertas);
+                d.points << p;
+            }
+        }
+        hecho = BuildSingleSeriesXml(s, d);
+    } else {
+        MultiSeriesData d;
+        const bool dosFilas = layout.body == ChartBody::TwoRowFields;
+        for (int r = 0; r < filas; ++r) {
+            if (dc.isTotalRow(r)) continue;
+            d.categories << dc.rowHeaderText(r, dosFilas ? 1 : 0);
+            if (dosFilas) d.series << dc.rowHeaderText(r, 0);
+        }
+        for (int c = 0; c < columnas; ++c) {
+            if (!esDeMedida(c) || (!dosFilas && dc.isTotalColumn(c))) continue;
+            if (!dosFilas) d.series << dc.columnHeaderText(c, 0);
+            for (int r = 0; r < filas; ++r) {
+                if (dc.isTotalRow(r) || !dc.cellValue(r, c).isValid()) continue;
+                const QString serie = dosFilas ? dc.rowHeaderText(r, 0) : dc.columnHeaderText(c, 0);
+                d.cells << MultiSeriesCell{serie, dc.rowHeaderText(r, dosFilas ? 1 : 0), valor(r, c)};
+            }
+            if (dosFilas) break; // the measure's one column
+        }
+        hecho = BuildMultiSeriesXml(s, d);
+    }
+    ChartLimited = hecho.limited;
+
+    ChartPageInput in;
+    if (Vcampos) {
+        in.title = Vcampos->txtDescripcion->toPlainText();
+        if (in.title.isEmpty()) in.title = Vcampos->txtIdCubo->text();
+    }
+    in.movieFile = layout.chartId + ".swf";
+    in.dataPath = datos;
+    in.width = ChartWidth(CHA->width());
+    in.height = ChartHeight(CHA->height());
+    in.limited = ChartLimited;
+    in.resultLimit = ResultLimit;
+
+    if (!QDir().mkpath(carpeta) || !WriteChartFile(datos, hecho.xml) || !WriteChartFile(pagina, BuildChartHtml(in))) {
+        fallo(QString("The chart files cannot be written in %1.").arg(QDir::toNativeSeparators(carpeta)));
+        return;
+    }
+    sPaginaGrafico = pagina;
+    if (!CHA->navigate(pagina)) {
+        fallo(CHA->errorString());
+        return;
+    }
+    bGraficoDibujado = true;
+}
+
+void Cubo::GraficoCargado() { bGraficoListo = true; }
+
+void Cubo::ClickBarraGrafico(Tool* tool) {
+    if (!bGraficoListo) return; // no page yet, or a redraw is under way
+    bGraficoListo = false;
+    ABGraph->setEnabled(false);
+    AB->setEnabled(false);
+    const QString medida = tool ? tool->identifier() : QString();
+    if (!medida.isEmpty()) {
+        bGraficoDibujado = false;
+        const QPointer<Tool> guard(tool);
+        Graph(medida);
+        if (bGraficoDibujado && guard) ToolChekBar(guard, ABGraph);
+    }
+    bGraficoListo = true;
+    TimerWait->setEnabled(true);
+}
+
+void Cubo::ElegirTipoGrafico(Tool* tool) {
+    if (!tool || !Vcampos) return;
+    Grid& cal = *Vcampos->spCal;
+    const QString medida = MedidaDeGrafico(lastChart);
+    int fila = 0;
+    for (int r = 1; r <= cal.maxRows(); ++r) {
+        if (!FilaPrincipal(cal, r)) continue;
+        const QString nombre = cal.text(Campos::ColMedida, r);
+        if (nombre.isEmpty()) return;
+        if (nombre == medida) {
+            fila = r;
+            break;
+        }
+    }
+    if (!fila) return; // the charted measure is not in the grid: nothing to store
+    const QString tipo = tool->text();
+    cal.setText(Campos::ColTipoGrafico, fila, tipo);
+    Salvar = true;
+    ABGraph->setEnabled(false);
+    Graph(QString());
+    TimerWait->setEnabled(true);
+    if (tipo == "None") {
+        Vcampos->CargarComandosGraficos();
+        OcultarChart(false);
+        AcomodarPantalla();
+        for (Tool* t : ABGraph->tools())
+            if (t->checked() && t->style() != ToolStyle::Combo && t->style() != ToolStyle::Separator) {
+                ABGraph->setEnabled(false);
+                ClickBarraGrafico(t);
+                break;
+            }
+    }
+}
+
+void Cubo::getChartImg(const QString& path) {
+    using bd::os::twipsToPixels;
+    // The capture form: the chart's width, its height plus 500 twips; the browser overhangs the form
+    // by 35 twips on each side so that its frame falls outside.
+    QWidget form(nullptr, Qt::Window | Qt::FramelessWindowHint);
+    form.setObjectName("frmNavigatorChartExport");
+    form.setAttribute(Qt::WA_DontShowOnScreen);
+    form.resize(std::max(1, CHA->width()), std::max(1, CHA->height() + twipsToPixels(500)));
+    auto* wB = new bd::browser::PageView(&form);
+    wB->setObjectName("wB");
+    wB->setGeometry(twipsToPixels(-35), twipsToPixels(-35), form.width() + twipsToPixels(80),
+                    form.height() + twipsToPixels(80));
+    bool cargada = false;
+    connect(wB, &bd::browser::PageView::loadCompleted, &form, [&cargada] { cargada = true; });
+    wB->navigate(sPaginaGrafico);
+    form.move(QApplication::primaryScreen() ? QApplication::primaryScreen()->geometry().width() + twipsToPixels(300)
+                                            : 0,
+              0);
+    form.show();
+    // The picture is of the page just loaded in the capture form, not of the viewer's own chart.
+    while (!cargada || wB->readyState() != bd::browser::PageView::Complete)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    QApplication::sendPostedEvents();
+    picImprimir = form.grab();
+    if (!picImprimir.save(path, "BMP"))
+        bd::os::MsgBox(QString("The chart picture cannot be saved in %1.").arg(QDir::toNativeSeparators(path)),
+                       bd::os::Buttons::Ok, bd::os::Icon::Information, "Chart picture");
+}

@@ -1,0 +1,366 @@
+// The viewer's chart: files read from the pivot, the chart toolbar's clicks and type box, and the
+// chart picture.
+#include "common/TestSupport.h"
+#include "platform/db/ColumnarResult.h"
+#include "platform/grid/GridStore.h"
+#include "platform/os/AppPath.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Prompter.h"
+#include "platform/os/Twips.h"
+#include "shell/General.h"
+#include "shell/GeneralGrid.h"
+#include "viewer/ViewerTestSupport.h"
+
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <gtest/gtest.h>
+
+using namespace bd;
+using bd::toolbar::Tool;
+
+namespace {
+
+// Sales by customer and year; Lee's sales sum to 0.
+std::shared_ptr<db::ColumnarResult> Ventas() {
+    using db::ColumnData;
+    using db::ColumnKind;
+    ColumnData cliente, anio, importe, unidades;
+    cliente.name = "Customer", cliente.kind = ColumnKind::Text, cliente.dict = {"O'Brien", "Lee", "Nunez", "Smith"};
+    anio.name = "Year", anio.kind = ColumnKind::Integer, anio.adoType = 3;
+    importe.name = "Amount", importe.kind = ColumnKind::Real, importe.adoType = 5;
+    unidades.name = "Unit Count", unidades.kind = ColumnKind::Integer, unidades.adoType = 3;
+    struct Fila {
+        uint32_t c;
+        int anio;
+        double importe;
+        int unidades;
+    };
+    const Fila filas[] = {{0, 2024, 1234.5, 3}, {1, 2024, 5, 1},  {1, 2024, -5, 1},
+                          {2, 2025, 99.25, 2},  {3, 2024, 10, 4}, {3, 2025, 20, 6}};
+    auto r = std::make_shared<db::ColumnarResult>();
+    for (const Fila& f : filas) {
+        cliente.codes.push_back(f.c);
+        anio.ints.push_back(f.anio);
+        importe.reals.push_back(f.importe);
+        unidades.ints.push_back(f.unidades);
+    }
+    r->rowCount = std::size(filas);
+    r->columns = {cliente, anio, importe, unidades};
+    return r;
+}
+
+// A shown viewer over the sales, Customer on rows, with two measures charted in the designer.
+struct Ventana {
+    test::TempHome home{false};
+    test::Visor w;
+    Cubo& v = *w.v;
+    Campos& c = *w.c;
+    explicit Ventana(bool conAnios = false) {
+        General::CargarTiposGrafico();
+        c.txtIdCubo->setText("Sales");
+        grid::Grid& cal = *c.spCal;
+        cal.setText(Campos::ColMedida, 1, "Amount");
+        cal.setText(Campos::ColVisible, 1, "1");
+        cal.setText(Campos::ColAgregado, 1, "Sum");
+        General::EscribirCelda(cal, Campos::TagCaption, 1, "Sales amount");
+        cal.setText(Campos::ColTipoGrafico, 1, "Column 3D");
+        cal.setText(Campos::ColTituloGrafico, 1, "Sales");
+        cal.setText(Campos::ColSubtituloGrafico, 1, "2024");
+        cal.setText(Campos::ColEjeX, 1, "Customer");
+        cal.setText(Campos::ColEjeY, 1, "Amount");
+        cal.setText(Campos::ColMedida, 2, "Unit Count");
+        cal.setText(Campos::ColVisible, 2, "1");
+        cal.setText(Campos::ColAgregado, 2, "Sum");
+
+        pivot::PivotTable& dc = *v.DC;
+        dc.setData(Ventas());
+        dc.addField("Customer", "Customer", pivot::PageArea)->setOrientation(pivot::RowArea);
+        if (conAnios) dc.addField("Year", "Year", pivot::PageArea)->setOrientation(pivot::ColumnArea);
+        dc.addField("Amount", "Amount", pivot::DataArea)->setNumberFormat("#,##0.00");
+        dc.addField("Unit Count", "Unit Count", pivot::DataArea)->setNumberFormat("#,##0");
+        dc.recalculate();
+        c.CargarComandosGraficos();
+        v.show();
+        v.AcomodarPantalla();
+    }
+    QByteArray datos() const { return test::readFile(home.path("Charts/Data.xml")); }
+    Tool* herramienta(const QString& medida) const {
+        for (Tool* t : v.ABGraph->tools())
+            if (t->identifier() == medida) return t;
+        return nullptr;
+    }
+    QStringList marcadas() const {
+        QStringList out;
+        for (Tool* t : v.ABGraph->tools())
+            if (t->checked()) out << t->identifier();
+        return out;
+    }
+    // The page's completion notice arrives from the event loop.
+    void esperarCarga() { QApplication::processEvents(); }
+};
+
+const char* kRaiz = "<chart palette='4' xAxisName='Customer' yAxisName='Amount' caption='Sales' subcaption='2024' "
+                    "decimals='2' showLabels='1' enableSmartLabels='0' enableRotation='1' "
+                    "bgColor='FFFFFF,FFFFFF' showBorder='1' >\r\n";
+
+} // namespace
+
+TEST(ChartViewer, DataFileAndPageFromThePivot) {
+    Ventana f;
+    f.v.Graph(QString());
+    // The apostrophe leaves the label, Lee's 0 is left out, the decimals come from "#,##0.00".
+    const QByteArray expected = QByteArray(kRaiz) +
+                                "<set label='Nunez' value='99.25' />\r\n"
+                                "<set label='OBrien' value='1234.5' />\r\n"
+                                "<set label='Smith' value='30' />\r\n"
+                                "\r\n</chart>\r\n";
+    EXPECT_EQ(f.datos(), expected);
+    EXPECT_EQ(f.v.lastChart, "Amount");
+    EXPECT_TRUE(f.v.bGraficoDibujado);
+    EXPECT_TRUE(f.v.CHATag.isEmpty());
+    EXPECT_TRUE(f.v.frameCover->isHidden());
+
+    const QString w = QString::number(f.v.CHA->width() - 45), h = QString::number(f.v.CHA->height() - 35);
+    const QString data = f.home.path("Charts/Data.xml");
+    const QString page = QStringList{
+        "<html>", "<head>", "<title>Sales</title>", "</head>", "<style type=\"text/css\">", "body {",
+        "overflow:hidden;", "}", "</style>", "<body bgcolor=\"#ffffff\">",
+        "<object classid=\"clsid:d27cdb6e-ae6d-11cf-96b8-444553540000\" "
+        "codebase=\"https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab#version=8,0,0,0\" "
+        "width=\"" + w + "\" height=\"" + h + "\" id=\"Column3D\" >",
+        "<param name=\"movie\" value=\"Column3D.swf\" />",
+        "<param name=\"FlashVars\" value=\"&dataURL=" + data + "\">",
+        "<param name=\"quality\" value=\"high\" />",
+        "<embed src=\"Column3D.swf\" flashVars=\"&dataURL=" + data + "\" quality=\"high\" width=\"" + w +
+            "\" height=\"" + h + "\" name=\"Column3D\" type=\"application/x-shockwave-flash\" "
+            "pluginspage=\"https://www.adobe.com/go/getflashplayer\" />\"",
+        "</object>", "</body>", "</html>", ""}.join("\r\n");
+    EXPECT_EQ(test::readFile(f.home.path("Charts/Chart.html")), page.toUtf8());
+    EXPECT_EQ(f.v.sPaginaGrafico, f.home.path("Charts/Chart.html"));
+    ASSERT_TRUE(f.v.CHA->isChart());
+    EXPECT_EQ(f.v.CHA->chartModel().categories, (QStringList{"Nunez", "OBrien", "Smith"}));
+}
+
+TEST(ChartViewer, OverTheResultLimitThePageTellsSoInsteadOfTheChart) {
+    Ventana f;
+    f.c.spCal->setText(Campos::ColLimiteResultados, 1, "2");
+    f.v.Graph("Amount");
+    EXPECT_TRUE(f.v.ChartLimited);
+    EXPECT_EQ(f.datos().count("<set "), 2);
+    EXPECT_FALSE(f.v.CHA->isChart());
+    EXPECT_TRUE(f.v.CHA->plainText().contains("Maximum limit is exceeded. Was limited to: 2 results."))
+        << f.v.CHA->plainText().toStdString();
+    f.c.spCal->setText(Campos::ColLimiteResultados, 1, "3");
+    f.v.Graph("Amount");
+    EXPECT_FALSE(f.v.ChartLimited);
+    EXPECT_TRUE(f.v.CHA->isChart());
+}
+
+TEST(ChartViewer, MultiSeriesBodyFromOneRowAndOneColumnField) {
+    Ventana f(true);
+    f.v.Graph("Amount");
+    const QByteArray expected = QByteArray(kRaiz) +
+                                "<categories>\r\n"
+                                "\t<category label=\"Lee\"/>\r\n\t<category label=\"Nunez\"/>\r\n"
+                                "\t<category label=\"OBrien\"/>\r\n\t<category label=\"Smith\"/>\r\n"
+                                "</categories>\r\n"
+                                "<dataset seriesName=\"2024\" showValues=\"0\">\r\n"
+                                "\t<set value=\"0\"/>\r\n\t<set value=\"0\"/>\r\n"
+                                "\t<set value=\"1234.5\"/>\r\n\t<set value=\"10\"/>\r\n"
+                                "</dataset>\r\n"
+                                "<dataset seriesName=\"2025\" showValues=\"0\">\r\n"
+                                "\t<set value=\"0\"/>\r\n\t<set value=\"99.25\"/>\r\n"
+                                "\t<set value=\"0\"/>\r\n\t<set value=\"20\"/>\r\n"
+                                "</dataset>\r\n"
+                                "\r\n</chart>\r\n";
+    EXPECT_EQ(f.datos(), expected);
+    EXPECT_TRUE(test::readFile(f.home.path("Charts/Chart.html")).contains("value=\"MSColumn3D.swf\""));
+
+    // Pies have no multi-series form: one value per customer and year.
+    f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Pie 2D");
+    f.v.Graph("Amount");
+    EXPECT_TRUE(f.datos().contains("<set label='OBrien-2024' value='1234.5' isSliced='0'/>\r\n")) << f.datos().data();
+    EXPECT_EQ(f.v.CHA->movie().chartId, "Pie2D");
+}
+
+TEST(ChartViewer, ShownOnlyWhileTool80IsUnchecked) {
+    Ventana f;
+    f.v.SetToolChecked(Cubo::ToolSinGrafico, true);
+    f.v.Graph("Amount");
+    EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
+    EXPECT_FALSE(f.v.bGraficoDibujado);
+
+    // With no measure at all the chart is switched off.
+    f.v.SetToolChecked(Cubo::ToolSinGrafico, false);
+    f.c.spCal->setText(Campos::ColMedida, 1, "");
+    f.c.spCal->setText(Campos::ColMedida, 2, "");
+    f.v.Graph(QString());
+    EXPECT_TRUE(f.v.ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
+}
+
+TEST(ChartViewer, ToolClicksBeforeAndAfterTheFirstPage) {
+    Ventana f;
+    Tool* unidades = f.herramienta("Unit Count");
+    ASSERT_TRUE(unidades);
+    EXPECT_EQ(unidades->name(), "UnitCount");
+    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+
+    // No chart page yet: the click does nothing.
+    EXPECT_TRUE(f.v.ABGraph->clickTool(unidades));
+    EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
+    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+    EXPECT_TRUE(f.v.AB->isEnabled());
+
+    f.v.Graph(QString());
+    f.esperarCarga();
+    ASSERT_TRUE(f.v.bGraficoListo);
+    EXPECT_TRUE(f.v.ABGraph->clickTool(unidades));
+    EXPECT_EQ(f.v.lastChart, "Unit Count");
+    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
+    EXPECT_TRUE(f.datos().contains("<set label='Smith' value='10' />")) << f.datos().data();
+    EXPECT_TRUE(f.datos().contains("decimals='0'"));
+    EXPECT_TRUE(f.datos().contains("caption='Unit Count'")) << "no caption, no tag: the measure name";
+    // The wait timer gives the toolbars back.
+    EXPECT_FALSE(f.v.AB->isEnabled());
+    EXPECT_FALSE(f.v.ABGraph->isEnabled());
+    EXPECT_TRUE(f.v.TimerWait->isEnabled());
+    f.v.TimerWait_Timer();
+    EXPECT_TRUE(f.v.ABGraph->isEnabled());
+
+    // A tool without a measure only gives the toolbars back.
+    Tool* vacia = f.v.ABGraph->band(Cubo::BandaGrafico)->addTool(99, "Blank", "Blank");
+    f.v.ABGraph->clickTool(vacia);
+    EXPECT_EQ(f.v.lastChart, "Unit Count");
+    EXPECT_TRUE(f.v.bGraficoListo);
+}
+
+TEST(ChartViewer, AFailedRedrawLeavesTheToolUnchecked) {
+    Ventana f;
+    f.v.Graph(QString());
+    f.esperarCarga();
+    // Charts/ becomes a plain file, so neither chart file can be written.
+    QDir(f.home.path("Charts")).removeRecursively();
+    test::writeFile(f.home.path("Charts"), "");
+    os::ScopedPrompter prompts;
+    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    ASSERT_EQ(prompts->prompts.size(), 1);
+    EXPECT_EQ(prompts->prompts[0].title, "Error drawing Chart");
+    EXPECT_FALSE(f.v.bGraficoDibujado);
+    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+    EXPECT_TRUE(f.v.CHA->isHidden());
+    EXPECT_TRUE(f.v.bGraficoListo);
+}
+
+TEST(ChartViewer, StoredLastChartWithoutBlanksStillFindsItsMeasure) {
+    Ventana f;
+    f.v.lastChart = "UnitCount"; // as files of earlier versions stored it
+    f.v.Graph(QString());
+    EXPECT_EQ(f.v.lastChart, "Unit Count");
+    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
+    EXPECT_TRUE(f.datos().contains("value='10'"));
+}
+
+TEST(ChartViewer, ChoosingATypeStoresItRedrawsAndMarksTheCube) {
+    Ventana f;
+    f.v.Graph(QString());
+    f.esperarCarga();
+    Tool* combo = f.v.ABGraph->tool(Cubo::ComboTipoGrafico);
+    EXPECT_EQ(combo->text(), "Column 3D");
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Line"));
+    EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 1), "Line");
+    EXPECT_TRUE(f.v.Salvar);
+    EXPECT_EQ(f.v.CHA->movie().chartId, "Line");
+    EXPECT_FALSE(f.v.ABGraph->isEnabled());
+}
+
+TEST(ChartViewer, NoneRemovesTheToolAndChartsTheCheckedOne) {
+    Ventana f;
+    f.v.Graph(QString());
+    f.esperarCarga();
+    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    ASSERT_EQ(f.v.lastChart, "Unit Count");
+    f.v.TimerWait_Timer();
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ComboTipoGrafico), "None"));
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 2), "None");
+    EXPECT_EQ(f.herramienta("Unit Count"), nullptr);
+    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+    EXPECT_EQ(f.v.lastChart, "Amount");
+    EXPECT_TRUE(f.datos().contains("caption='Sales'"));
+    EXPECT_TRUE(f.v.frameCover->isHidden());
+}
+
+TEST(ChartViewer, PictureOfTheChartPage) {
+    Ventana f;
+    f.v.Graph(QString());
+    f.esperarCarga();
+    const QString bmp = f.home.path("chart.bmp");
+    f.v.getChartImg(bmp);
+    QImage img(bmp);
+    ASSERT_FALSE(img.isNull());
+    img.save(QDir::tempPath() + "/chart-picture.png");
+    EXPECT_EQ(img.size(), QSize(f.v.CHA->width(), f.v.CHA->height() + os::twipsToPixels(500)));
+    EXPECT_EQ(f.v.picImprimir.size(), img.size());
+    // The page's own frame lies outside the picture: its edge is the page's white, not a border.
+    EXPECT_EQ(img.pixelColor(0, 0), QColor(Qt::white));
+}
+
+// The example cube as shipped: two row fields give the multi-series column chart, one series per
+// region and one bar per product, with the pivot's sums.
+TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
+    test::TempHome home(true);
+    ASSERT_TRUE(QFile::exists(home.path("Example.cub")));
+    General::CargarTiposGrafico();
+    test::Visor w;
+    os::ScopedPrompter prompts;
+    ASSERT_TRUE(w.v->Abrir(home.path("Example.cub")));
+    w.v->resize(1000, 760);
+    w.v->show();
+    w.v->AcomodarPantalla();
+    w.v->Graph(QString());
+    QApplication::processEvents();
+    EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
+    ASSERT_TRUE(w.v->CHA->isChart()) << w.v->CHA->errorString().toStdString();
+    EXPECT_EQ(w.v->CHA->movie().chartId, "MSColumn3D");
+    const browser::ChartModel& m = w.v->CHA->chartModel();
+    EXPECT_EQ(m.caption, "Sales by region");
+
+    const pivot::PivotTable& dc = *w.v->DC;
+    int amount = -1;
+    for (int c = 0; c < dc.resultColumns() && amount < 0; ++c)
+        if (dc.dataFields().item(dc.dataFieldIndex(c))->name() == "Amount") amount = c;
+    ASSERT_GE(amount, 0);
+    int vistos = 0;
+    for (int r = 0; r < dc.resultRows(); ++r) {
+        if (dc.isTotalRow(r)) continue;
+        const QString region = dc.rowHeaderText(r, 0), producto = dc.rowHeaderText(r, 1);
+        const int cat = int(m.categories.indexOf(producto));
+        auto serie = std::find_if(m.series.begin(), m.series.end(), [&](auto& s) { return s.name == region; });
+        ASSERT_GE(cat, 0) << producto.toStdString();
+        ASSERT_NE(serie, m.series.end()) << region.toStdString();
+        EXPECT_NEAR(serie->values.value(cat), dc.cellValue(r, amount).toDouble(), 0.005);
+        ++vistos;
+    }
+    EXPECT_EQ(vistos, 30);
+    EXPECT_EQ(m.series.size(), 5);
+    EXPECT_EQ(m.categories.size(), 6);
+
+    // The viewer's own chart pane, and the same page at a size that shows the bars well.
+    w.v->grab().save(QDir::tempPath() + "/example-chart-viewer.png");
+    const QString png = QDir::tempPath() + "/example-chart.png";
+    const QImage img = w.v->CHA->renderImage(QSize(900, 500));
+    img.save(png);
+    // Bars are drawn: plenty of pixels that are neither white nor grey.
+    int color = 0;
+    for (int y = 0; y < img.height(); y += 2)
+        for (int x = 0; x < img.width(); x += 2) {
+            const QColor c = img.pixelColor(x, y);
+            if (c.saturation() > 80) ++color;
+        }
+    EXPECT_GT(color, img.width() * img.height() / 4 / 20) << png.toStdString();
+}
