@@ -59,8 +59,11 @@ void Campos::CargarDefinicionEnCubo() {
 
     CargarComandosGraficos();
     if (!self || !cubo) return;
+    if (!cubo->CHA->isVisible()) cubo->SetToolChecked(Cubo::ToolSinGrafico, false);
+    cubo->CHATag = "NOLOADED"; // the chart must be drawn again
+    cubo->SetToolChecked(Cubo::ToolPanelFiltros, true);
     if (FiltrosCambiados) {
-        cubo->ColorcarGrillaFiltros(true, false, false);
+        cubo->ColorcarGrillaFiltros(false, true, false);
         if (!self || !cubo) return;
         FiltrosCambiados = false;
     }

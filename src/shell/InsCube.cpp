@@ -22,7 +22,11 @@ void InsCube::ShowCube(bool Abrir, bool CuboEjemplo, const QString& PathCubo, co
     if (v->Vcampos) {
         v->Vcampos->VerificarMotorDB();
         if (!Campos::HayCampos(*v->Vcampos->spCam)) v->Cerrar = true;
-        if (!v->Cerrar) v->show();
+        if (!v->Cerrar) {
+            v->show();
+            // The chart draws only on a shown viewer: an opened cube's chart comes now.
+            if (v->CHATag == "NOLOADED" && !v->ToolChecked(Cubo::ToolSinGrafico)) v->Graph(QString());
+        }
         NoMostrarErrConeccion = false;
     }
     // A viewer that will never be shown, with no designer on screen, is disposed of.

@@ -71,6 +71,7 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     Split->setTop(AltoVentana() * 3 / 4);
     SB->showMessage(TextoAyuda);
     DC->setToolTip(TextoAyuda);
+    PrepararGrillaFiltros();
     spUsrFil->setColWidth(-1, 14);
     spUsrFil->setLock(1, -1, true);
 }

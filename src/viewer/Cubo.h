@@ -105,6 +105,13 @@ public:
     static constexpr int ColUsrParentesis = 5;
     static constexpr int ColUsrConector = 6;
     static constexpr int ColUsrAgregarOr = 7;
+    static constexpr int ColUsrQuitar = 8;
+    // Shows or hides the user-filter pane and lays it out; trims (onInit) or rebuilds (DesdeCampos)
+    // the grid on request.
+    void ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFileterCmd);
+    QString EncontrarCaption(const QString& campo);
+    // Headers, cell types and lists of the user-filter grid's columns.
+    void PrepararGrillaFiltros();
     QString AplicarFiltro(const QString& vSql);
     void AplicarParentesis();
     void ClearFilters();
@@ -143,7 +150,6 @@ public:
 
     // ---- user-filter pane, alerts and publishing still to come (minimal until then) ----
     void IndicarCantidades(bool reset);
-    void ColorcarGrillaFiltros(bool DesdeCampos, bool onInit, bool FromAbFileterCmd);
     void MostrarToolDrag();
     bool HayAlertas();
     void EnviarAlertas();

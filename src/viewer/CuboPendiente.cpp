@@ -3,7 +3,6 @@
 #include "viewer/Cubo.h"
 
 void Cubo::IndicarCantidades(bool) {}
-void Cubo::ColorcarGrillaFiltros(bool, bool, bool) {}
 void Cubo::MostrarToolDrag() {}
 bool Cubo::HayAlertas() { return false; }
 void Cubo::EnviarAlertas() {}

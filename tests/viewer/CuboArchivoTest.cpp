@@ -505,8 +505,9 @@ TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
         ASSERT_TRUE(w.v->Abrir(crafted)) << prompts->texts().join("/").toStdString();
         // Positions snap to whole pixels on screen.
         EXPECT_NEAR(w.v->SplitFil->Top(), k.fil < 0 ? filBefore : k.fil, 15);
+        // The filter splitter shows with the filter pane.
         if (k.fil >= 0) {
-            EXPECT_TRUE(w.v->SplitFil->Visible());
+            EXPECT_EQ(w.v->SplitFil->Visible(), w.v->ToolChecked(Cubo::ToolPanelFiltros));
         }
         if (!w.v->ToolChecked(Cubo::ToolSinGrafico)) {
             EXPECT_NEAR(w.v->Split->Top(), k.main < 0 ? mainBefore : k.main, 15);

@@ -232,6 +232,10 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
         return false;
     }
     v.lastChart = "Amount";
+    // Opens with the filter pane shown and room for the chart.
+    v.SetToolChecked(Cubo::ToolPanelFiltros, true);
+    v.SplitFil->setTop(1900);
+    v.Split->setTop(5400);
     return true;
 }
 

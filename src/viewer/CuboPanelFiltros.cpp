@@ -1,0 +1,121 @@
+// The user-filter pane: showing, hiding and laying out the grid above the pivot, and its rebuild
+// from the filters the designer offers to the user.
+#include "designer/Campos.h"
+#include "platform/os/Prompter.h"
+#include "viewer/Cubo.h"
+#include "viewer/SplitBar.h"
+#include "viewer/TwipsGeometry.h"
+
+using namespace TwipsGeometry;
+using bd::grid::Grid;
+
+void Cubo::PrepararGrillaFiltros() {
+    Grid& g = *spUsrFil;
+    g.setMaxCols(8);
+    const char* headers[] = {"Filtered Field", "Type", "From", "To", "()", "And Or", "+", "-"};
+    for (int c = 1; c <= 8; ++c) g.setText(c, 0, QString::fromLatin1(headers[c - 1]));
+    g.setCellType(ColUsrOperador, -1, bd::grid::TypeComboBox);
+    g.setTypeComboBoxList(ColUsrOperador, -1, {"=", "Between", "Like", ">", "<"});
+    g.setCellType(ColUsrDesde, -1, bd::grid::TypeButton);
+    g.setCellType(ColUsrHasta, -1, bd::grid::TypeButton);
+    g.setCellType(ColUsrConector, -1, bd::grid::TypeComboBox);
+    g.setTypeComboBoxList(ColUsrConector, -1, {" ", "And", "Or"});
+    g.setCellType(ColUsrAgregarOr, -1, bd::grid::TypeButton);
+    g.setTypeButtonText(ColUsrAgregarOr, -1, "+");
+    g.setCellType(ColUsrQuitar, -1, bd::grid::TypeButton);
+    g.setTypeButtonText(ColUsrQuitar, -1, "-");
+}
+
+QString Cubo::EncontrarCaption(const QString& campo) {
+    if (!Vcampos) return QString();
+    Grid& cam = *Vcampos->spCam;
+    for (int r = 1; r <= cam.maxRows(); ++r)
+        if (cam.text(Campos::ColCampo, r) == campo) return cam.cellTag(Campos::TagCaption, r);
+    return QString();
+}
+
+void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFileterCmd) {
+    const int abajoAB = arriba(AB) + alto(AB);
+    auto ocultar = [&] {
+        spUsrFil->setVisible(false);
+        situar(DC, izq(DC), abajoAB, ancho(DC), Split->Top() - 400);
+        SplitFil->setVisible(false);
+    };
+    if (!ToolChecked(ToolPanelFiltros)) {
+        ocultar();
+        return;
+    }
+    const bool hayFiltros = Vcampos && Campos::HayCampos(*Vcampos->spFil);
+    if (!hayFiltros) {
+        SetToolChecked(ToolPanelFiltros, false);
+        ocultar();
+        if (FromAbFileterCmd &&
+            bd::os::MsgBox("Do you want to define user filters ?", bd::os::Buttons::YesNo, bd::os::Icon::None,
+                           "User Filters not available") == bd::os::Answer::Yes &&
+            Vcampos) {
+            Vcampos->show();
+            Vcampos->GoTab(1);
+        }
+        return;
+    }
+    spUsrFil->setVisible(true);
+    situar(spUsrFil, 0, abajoAB, ancho(DC), 2000);
+    situar(DC, izq(DC), arriba(spUsrFil) + alto(spUsrFil) + SplitFil->Height(), ancho(DC),
+           Split->Top() - alto(spUsrFil) - 500);
+    SplitFil->setWidth(AnchoVentana() * 2);
+    SplitFil->setLeft(0);
+    if (!SplitFil->Visible() && isVisible()) {
+        SplitFil->setVisible(true);
+        SplitFil->setTop(arriba(DC) - SplitFil->Height());
+    } else {
+        // The grid follows the splitter.
+        situar(spUsrFil, 0, abajoAB, ancho(DC), SplitFil->Top() - abajoAB);
+        situar(DC, izq(DC), arriba(spUsrFil) + alto(spUsrFil) + SplitFil->Height(), ancho(DC),
+               Split->Top() - alto(spUsrFil) - 500);
+    }
+    Grid& g = *spUsrFil;
+    if (onInit) {
+        for (int r = 1; r <= g.maxRows(); ++r)
+            if (g.text(ColUsrCampo, r).isEmpty()) {
+                g.setMaxRows(r - 1);
+                break;
+            }
+    }
+    if (DesdeCampos && Vcampos) {
+        Grid& fil = *Vcampos->spFil;
+        g.setMaxRows(0);
+        // Offered filters go one after another, so none is lost at the next open.
+        for (int i = 1; i <= fil.maxRows(); ++i) {
+            if (fil.text(Campos::ColFiltroCampo, i).isEmpty() || fil.value(Campos::ColFiltroUsuario, i) != "1")
+                continue;
+            const int r = g.maxRows() + 1;
+            g.setMaxRows(r);
+            const QString campo = fil.text(Campos::ColFiltroCampo, i);
+            const QString caption = EncontrarCaption(campo);
+            g.setText(ColUsrCampo, r, caption.isEmpty() ? campo : caption);
+            g.setCellTag(ColUsrCampo, r, campo);
+            const QString op = fil.text(Campos::ColOperador, i);
+            g.setCellTag(ColUsrOperador, r, fil.cellTag(Campos::ColOperador, i));
+            g.setText(ColUsrOperador, r, op);
+            g.setTypeButtonText(ColUsrDesde, r, "...");
+            g.setTypeButtonText(ColUsrHasta, r, "...");
+            if (op.toUpper() != "BETWEEN") {
+                g.setCellType(ColUsrHasta, r, bd::grid::TypePlain);
+                g.setLock(ColUsrHasta, r, true);
+            }
+            auto copiar = [&](int desde, int col, bool aTag) {
+                const QString v = fil.typeButtonText(desde, i);
+                if (v.isEmpty()) return;
+                if (aTag) g.setCellTag(col, r, v);
+                else g.setTypeButtonText(col, r, v);
+            };
+            copiar(Campos::ColValorDesde, ColUsrDesde, false);
+            copiar(Campos::ColLimiteDesde, ColUsrDesde, true);
+            copiar(Campos::ColValorHasta, ColUsrHasta, false);
+            copiar(Campos::ColLimiteHasta, ColUsrHasta, true);
+            g.setCellTag(ColUsrParentesis, r, fil.cellTag(Campos::ColSQLValores, i));
+        }
+        AplicarParentesis();
+        AcomodarPantalla();
+    }
+}
