@@ -93,6 +93,24 @@ public:
     QString UltimaConsultaSQL;
     double MinutosAutoRefresh = 0;
     double MinutosAutoClose = 0;
+    // The viewer shows its result without the user filters that its grid holds (they made the query
+    // fail and were not cleared); a refresh that applies them clears it.
+    bool FiltrosSinAplicar = false;
+    // Removes every row of that field (upper-cased compare) from spCal, and from spFil and the viewer's
+    // user-filter grid.
+    void QuitarFilaEnCalculados(const QString& Campo);
+    void QuitarFilaEnFiltros(const QString& Campo);
+    // OK (cmdAceptar) loads the definition into the pivot. Safe to call more than once.
+    void connectRefreshHandlers();
+    // Back colour of a text box as an OLE colour (&H8080FF marks a field the user must correct).
+    static void PintarFondo(QWidget* control, uint32_t ole);
+    static constexpr uint32_t ColorError = 0x8080FF;
+
+private:
+    bool iniciando_ = false;   // field discovery is running (GoTab with 1 calls back)
+    bool refrescando_ = false; // a refresh is running (timers and events must not start another)
+
+public:
 
     // ---- designer procedures of the window's own work still to come (minimal until then) ----
     void GoTab(int tab);

@@ -265,6 +265,7 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
     res.sql = sql;
     QString filter;
     bool open = false;
+    QStringList appliedConnectors; // of the rows that went into the filter, in order
     for (const Row& r : rows) {
         QString connector = r.connector.trimmed();
         if (!connector.isEmpty())
@@ -308,6 +309,7 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
         }
         if (mark == "(") open = true;
         else if (mark == ")") open = false;
+        appliedConnectors << connector;
         const QString cond = (op == "Between" && !s2.isEmpty()) ? s1 + " And " + s2 : s1;
         filter += "\r\n" + QString(mark == "(" ? "(" : "") + GetNombreCampo(sql, fieldName) + " " + op + " " + cond +
                   " " + QString(mark == ")" ? ")" : "") + connector;
@@ -327,6 +329,10 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
         const int end = clauseEnd(U, sc, w + 5);
         const QString cond = sql.mid(w + 5, end - (w + 5)).trimmed();
         const QString rest = sql.mid(end).trimmed();
+        // An Or between the user's rows must not reach past the query's own condition either.
+        appliedConnectors.removeLast();
+        if (!cond.isEmpty() && appliedConnectors.contains(QStringLiteral(" Or ")) && filter.startsWith("\r\n"))
+            filter = "\r\n(" + filter.mid(2) + ")";
         res.sql = sql.left(w + 5) + filter + (cond.isEmpty() ? QString() : " And (" + cond + ")") +
                   (rest.isEmpty() ? QString() : " " + rest);
     } else {

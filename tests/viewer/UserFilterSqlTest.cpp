@@ -36,6 +36,11 @@ TEST(AplicarFiltro, ExactSql) {
          {num("F", ">", "3")}, "select * from t where" + nl + "F > 3 And (a = 1 or b = 2)"},
         {"GROUP BY with no WHERE: the clause goes before it", "select r, sum(x) as s from t group by r order by r",
          {txt("r", "=", "North")}, "select r, sum(x) as s from t" + nl + " WHERE " + nl + nl + "r = 'North' group by r order by r"},
+        {"an Or between the user's rows stays inside the filter", "select * from t where a = 1",
+         {txt("R", "=", "N", "...", "Or"), txt("R", "=", "S")},
+         "select * from t where" + nl + "(R = 'N'  Or " + nl + "R = 'S') And (a = 1)"},
+        {"a trailing Or is no Or", "select * from t where a = 1", {txt("R", "=", "N", "...", "Or")},
+         "select * from t where" + nl + "R = 'N'  And (a = 1)"},
         {"text literal in lower case keeps its case", "select * from t where name = 'abc'", {txt("F", "=", "x")},
          "select * from t where" + nl + "F = 'x' And (name = 'abc')"},
         {"WHERE inside a string, a word and a subquery is not the WHERE",
@@ -110,6 +115,8 @@ TEST(AplicarFiltro, GeneratedSqlSelectsTheExpectedRowsOnSqlite) {
             {"select region, sum(amount) as total from sales group by region", {num("amount", ">", "5")}, 3},
             {"select * from sales", {Row{"day", "=", "ISDATE", "2024-03-05", "...", "", ""}}, 2},
             {"select * from sales", {txt("region", "=", "North", "...", "Or"), txt("region", "=", "East")}, 3},
+            {"select * from sales where amount < 10",
+             {txt("region", "=", "North", "...", "Or"), txt("region", "=", "East")}, 1},
         };
         for (const auto& c : cases) {
             Syntax s;

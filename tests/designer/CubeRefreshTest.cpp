@@ -1,0 +1,273 @@
+// The cube refresh with scripted answers: what the user is told and asked, in which order, and what the
+// viewer and the designer show afterwards.
+#include "designer/RefreshTestCube.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Prompter.h"
+
+#include <QPushButton>
+
+using namespace refreshtest;
+using namespace bd::grid;
+using bd::os::Answer;
+
+namespace {
+const QStringList kVentas = {"create table v (REGION varchar(10), AMT real)",
+                             "insert into v values ('N', 10), ('N', 20), ('S', 30)"};
+
+struct Cubo3 : CuboDePrueba {
+    QPushButton* estado;
+    explicit Cubo3(const QString& sql = "select * from v") : CuboDePrueba(kVentas) {
+        this->sql(sql);
+        c->spCam->setText(1, 1, "REGION");
+        c->spCam->setText(2, 1, "1");
+        c->spCam->setCellTag(3, 1, "ISTEXT");
+        c->spCal->setText(1, 1, "AMT");
+        c->spCal->setText(2, 1, "1");
+        c->spCal->setText(3, 1, "Sum");
+        estado = new QPushButton("Connected", viewer);
+        estado->setObjectName("cmdConectado");
+    }
+    // The definition loaded and a first result shown, without user filters.
+    void cargar() {
+        bd::os::ScopedPrompter p;
+        viewer->DC->dataFields(); // nothing loaded yet
+        c->Recarga = true;
+        c->CargarDefinicionEnCubo();
+        ASSERT_TRUE(p->prompts.isEmpty()) << p->texts().join("; ").toStdString();
+        ASSERT_GT(viewer->DC->resultRows(), 0);
+    }
+    void filtro(const QString& campo, const QString& clase, const QString& valor) {
+        Grid& u = *viewer->spUsrFil;
+        const int r = u.maxRows() + 1;
+        u.setMaxRows(r);
+        u.setText(Cubo::ColUsrCampo, r, campo);
+        u.setCellTag(Cubo::ColUsrCampo, r, campo);
+        u.setText(Cubo::ColUsrOperador, r, "=");
+        u.setCellTag(Cubo::ColUsrOperador, r, clase);
+        for (int col : {Cubo::ColUsrDesde, Cubo::ColUsrHasta}) u.setCellType(col, r, TypeButton);
+        u.setTypeButtonText(Cubo::ColUsrDesde, r, valor);
+        u.setTypeButtonText(Cubo::ColUsrHasta, r, "...");
+        u.setCellType(Cubo::ColUsrAgregarOr, r, TypeButton); // a base row
+        viewer->AplicarParentesis();                         // the connectors between the rows
+    }
+};
+
+QStringList titulos(const bd::os::ScriptedPrompter& p) {
+    QStringList t;
+    for (const auto& x : p.prompts) t << x.title;
+    return t;
+}
+} // namespace
+
+TEST(Refrescar, AWorkingRefreshShowsTheFilteredResult) {
+    Cubo3 t;
+    t.cargar();
+    t.filtro("REGION", "ISTEXT", "N");
+    t.db({"insert into v values ('N', 5)"});
+    bd::os::ScopedPrompter p;
+    bool desdeFiltros = false;
+    t.c->Refrescar(&desdeFiltros);
+    EXPECT_TRUE(p->prompts.isEmpty()) << p->texts().join("; ").toStdString();
+    const QString filtrada = "select * from v\r\n WHERE \r\n\r\nREGION = 'N'";
+    EXPECT_EQ(t.c->UltimaConsultaSQL, filtrada);
+    EXPECT_EQ(t.viewer->DC->recordSource(), filtrada);
+    EXPECT_TRUE(desdeFiltros); // the filters changed a query that showed results
+    EXPECT_TRUE(t.cube->Conectado);
+    EXPECT_EQ(t.estado->text(), "Connected");
+    EXPECT_TRUE(t.viewer->DC->isVisibleTo(t.viewer));
+    EXPECT_EQ(t.viewer->DC->cellValue(0, 0).toDouble(), 35.0); // 10 + 20 + 5, region N only
+    EXPECT_FALSE(t.c->FiltrosSinAplicar);
+}
+
+TEST(Refrescar, AFilterThatBreaksTheQueryBringsTheUnfilteredResultBackThenAsks) {
+    struct Caso {
+        const char* nombre;
+        QVector<Answer> respuestas;
+        QStringList titulos;
+        bool valoresBorrados, sinAplicar;
+        int tab; // -1: the designer is not shown
+    } casos[] = {
+        {"clear filters", {Answer::Yes, Answer::No, Answer::No}, {"Error", "Visualize SQL", "Check"}, true, false, -1},
+        {"visualize SQL", {Answer::No, Answer::Yes}, {"Error", "Visualize SQL"}, false, true, 4},
+        {"check DB options", {Answer::No, Answer::No, Answer::Yes}, {"Error", "Visualize SQL", "Check"}, false, true, 2},
+        {"No to everything", {Answer::No, Answer::No, Answer::No}, {"Error", "Visualize SQL", "Check"}, false, true, -1},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        Cubo3 t;
+        t.cargar();
+        t.filtro("REGION", "ISTEXT", "N");
+        t.filtro("NOPE", "ISNUMERIC", "5"); // no such column
+        const QString plana = "select * from v";
+        bd::os::ScopedPrompter p;
+        for (Answer a : k.respuestas) p->answer(a);
+        bool restaurado = false;
+        p->onAsk = [&](const bd::os::Prompt&) {
+            if (p->prompts.size() == 1)
+                restaurado = t.viewer->DC->recordSource() == plana && t.viewer->DC->resultRows() > 0 &&
+                             t.viewer->DC->isVisibleTo(t.viewer) && t.estado->text() == "Connected";
+        };
+        bool desdeFiltros = false; // found by the refresh: the filters broke a working query
+        t.c->Refrescar(&desdeFiltros);
+        EXPECT_TRUE(desdeFiltros);
+        EXPECT_TRUE(restaurado);
+        EXPECT_EQ(titulos(p.get()), k.titulos);
+        ASSERT_FALSE(p->prompts.isEmpty());
+        EXPECT_TRUE(p->prompts[0].text.startsWith("Impossible to apply filters. Do you want to clear filters ?\n\n"));
+        EXPECT_TRUE(p->prompts[0].text.contains("no such column: NOPE")) << p->prompts[0].text.toStdString();
+        EXPECT_EQ(p->prompts[0].buttons, bd::os::Buttons::YesNo);
+        if (p->prompts.size() > 1) {
+            EXPECT_EQ(p->prompts[1].text, "Do you want to visualize SQL with filters applied ?");
+        }
+        if (p->prompts.size() > 2) {
+            EXPECT_EQ(p->prompts[2].text, "Do you want to check DB Options ?");
+        }
+        const Grid& u = *t.viewer->spUsrFil;
+        for (int r = 1; r <= u.maxRows(); ++r)
+            for (int col : {Cubo::ColUsrDesde, Cubo::ColUsrHasta}) {
+                if (k.valoresBorrados) {
+                    EXPECT_EQ(u.typeButtonText(col, r), "...");
+                }
+            }
+        if (!k.valoresBorrados) {
+            EXPECT_EQ(u.typeButtonText(Cubo::ColUsrDesde, 1), "N");
+        }
+        EXPECT_EQ(t.c->FiltrosSinAplicar, k.sinAplicar);
+        EXPECT_EQ(t.viewer->DC->recordSource(), plana); // the viewer keeps the unfiltered result
+        EXPECT_TRUE(t.viewer->DC->isVisibleTo(t.viewer));
+        EXPECT_TRUE(t.c->UltimaConsultaSQL.contains("NOPE = 5") || t.c->UltimaConsultaSQL == plana);
+        EXPECT_EQ(t.c->isVisible(), k.tab >= 0);
+        if (k.tab >= 0) {
+            EXPECT_EQ(t.c->SSTab1->currentIndex(), k.tab);
+        }
+        if (k.tab == 4) {
+            EXPECT_TRUE(t.c->txtViewQuery->toPlainText().contains("NOPE = 5"));
+            EXPECT_TRUE(t.viewer->Cerrar);
+        }
+        if (k.tab == 2) {
+            for (QWidget* w : std::initializer_list<QWidget*>{t.c->txtDBDateFormat, t.c->txtDBHourFormat,
+                                                              t.c->txtDateIndicator, t.c->txtLike})
+                EXPECT_TRUE(pintadoDeError(w));
+        }
+    }
+}
+
+TEST(Refrescar, AFailureWithNoEarlierResultIsAFailedRefreshWithTheFilteredSql) {
+    Cubo3 t;
+    t.filtro("NOPE", "ISNUMERIC", "5");
+    t.viewer->show();
+    bd::os::ScopedPrompter p;
+    t.c->Refrescar(); // a first refresh: nothing shown yet, the caller passes False
+    ASSERT_EQ(p->prompts.size(), 1);
+    EXPECT_EQ(p->prompts[0].title, "Failed to refresh data");
+    EXPECT_EQ(p->prompts[0].icon, bd::os::Icon::Information);
+    const QString filtrada = "select * from v\r\n WHERE \r\n\r\nNOPE = 5";
+    EXPECT_EQ(p->prompts[0].text, "The component can not resolve the information provided.\nno such column: NOPE\n" + filtrada);
+    EXPECT_FALSE(t.cube->Conectado);
+    EXPECT_TRUE(t.viewer->Cerrar);
+    EXPECT_FALSE(t.viewer->isVisible());
+    EXPECT_FALSE(t.viewer->DC->isVisibleTo(t.viewer));
+    EXPECT_TRUE(t.c->isVisible());
+    EXPECT_EQ(t.c->SSTab1->currentIndex(), 0);
+    EXPECT_TRUE(pintadoDeError(t.c->txtQuery));
+    EXPECT_TRUE(pintadoDeError(t.c->txtConeccion));
+    EXPECT_EQ(t.estado->text(), "Connected");
+}
+
+TEST(Refrescar, NoFieldsNeverReachTheQuery) {
+    Cubo3 t;
+    t.c->spCam->setText(1, 1, "");
+    t.c->SSTab1->setCurrentIndex(2);
+    bd::os::ScopedPrompter p;
+    t.c->Refrescar();
+    ASSERT_EQ(p->prompts.size(), 1);
+    EXPECT_EQ(p->prompts[0].text, "No fields were found, write a SQL statement");
+    EXPECT_EQ(p->prompts[0].title, "Error");
+    EXPECT_TRUE(t.viewer->DC->recordSource().isEmpty());
+    EXPECT_EQ(t.c->SSTab1->currentIndex(), 0);
+    EXPECT_TRUE(t.viewer->Cerrar);
+    EXPECT_TRUE(t.c->isVisible());
+}
+
+TEST(Refrescar, ARefusedConnectionSendsTheUserToTheConnection) {
+    for (bool callado : {false, true}) {
+        SCOPED_TRACE(callado);
+        Cubo3 t;
+        t.conexion("Provider=Nothing;Data Source=x");
+        t.cube->NoMostrarErrConeccion = callado;
+        bd::os::ScopedPrompter p;
+        t.c->Refrescar();
+        EXPECT_EQ(titulos(p.get()), callado ? QStringList() : QStringList({"You are not connected to the database"}));
+        EXPECT_TRUE(pintadoDeError(t.c->txtConeccion));
+        EXPECT_FALSE(pintadoDeError(t.c->txtQuery));
+        EXPECT_TRUE(t.viewer->Cerrar);
+        EXPECT_EQ(t.c->SSTab1->currentIndex(), 0);
+        EXPECT_TRUE(t.c->isVisible());
+        EXPECT_TRUE(t.viewer->DC->recordSource().isEmpty());
+    }
+}
+
+TEST(Refrescar, AnEmptyResultHidesThePivotAfterTheCaptionCameBack) {
+    Cubo3 t;
+    t.cargar();
+    t.sql("select * from v where AMT > 1000");
+    bd::os::ScopedPrompter p;
+    QString captionAlPreguntar;
+    p->onAsk = [&](const bd::os::Prompt&) { captionAlPreguntar = t.estado->text(); };
+    t.c->Refrescar();
+    ASSERT_EQ(p->prompts.size(), 1);
+    EXPECT_EQ(p->prompts[0].text, "The query has no results.");
+    EXPECT_EQ(p->prompts[0].title, "No Results");
+    EXPECT_EQ(captionAlPreguntar, "Connected");
+    EXPECT_FALSE(t.viewer->DC->isVisibleTo(t.viewer));
+    EXPECT_TRUE(t.cube->Conectado);
+}
+
+TEST(Refrescar, NoSecondRefreshWhileOneAsksAndNoHarmWhenTheWindowsCloseUnderIt) {
+    {
+        Cubo3 t;
+        t.cargar();
+        t.filtro("NOPE", "ISNUMERIC", "5");
+        bd::os::ScopedPrompter p;
+        for (int i = 0; i < 3; ++i) p->answer(Answer::No);
+        p->onAsk = [&](const bd::os::Prompt&) {
+            if (t.c) t.c->Refrescar(); // a timer tick meanwhile
+        };
+        t.c->Refrescar();
+        EXPECT_EQ(titulos(p.get()), QStringList({"Error", "Visualize SQL", "Check"}));
+    }
+    for (int cuando = 1; cuando <= 3; ++cuando) {
+        SCOPED_TRACE(cuando);
+        Cubo3 t;
+        t.cargar();
+        t.filtro("NOPE", "ISNUMERIC", "5");
+        bd::os::ScopedPrompter p;
+        for (int i = 0; i < 3; ++i) p->answer(Answer::No);
+        p->onAsk = [&](const bd::os::Prompt&) {
+            if (p->prompts.size() == cuando) delete t.viewer.data(); // the viewer takes its designer along
+        };
+        t.c->Refrescar();
+        EXPECT_TRUE(t.c.isNull());
+        EXPECT_EQ(p->prompts.size(), cuando);
+    }
+}
+
+TEST(TimerStarters, OnlyAPositiveNumberOfMinutesStartsATimer) {
+    struct {
+        QString texto;
+        bool encendido;
+        double minutos;
+    } casos[] = {{"", false, 0}, {"0", false, 0}, {"15", true, 15}, {"2,5", true, 2.5}, {"abc", false, 0}, {"-3", false, 0}};
+    for (const auto& k : casos) {
+        SCOPED_TRACE(k.texto.toStdString());
+        Campos c;
+        c.txtAutorefresh->setText(k.texto);
+        c.txtAutoClose->setText(k.texto);
+        c.PrenderTimerAutorefresh();
+        c.PrenderTimerAutoClose();
+        EXPECT_EQ(c.TimerAutoRefresh->isEnabled(), k.encendido);
+        EXPECT_EQ(c.TimerAutoClose->isEnabled(), k.encendido);
+        EXPECT_EQ(c.MinutosAutoRefresh, k.minutos);
+        EXPECT_EQ(c.MinutosAutoClose, k.minutos);
+    }
+}
