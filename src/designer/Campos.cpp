@@ -39,7 +39,11 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     lblLastCnn = named(new QLabel("<a href=\"last\">Last</a>", this), "lblLastCnn");
     cmbEngine = named(new QComboBox(this), "cmbEngine");
     cmbEngine->addItems(Motores());
-    cmbEngine->setCurrentIndex(-1); // no engine until one is chosen
+    // A drop-down combo: empty until an engine is chosen, and a stored or reset text shows as it is.
+    cmbEngine->setEditable(true);
+    cmbEngine->setInsertPolicy(QComboBox::NoInsert);
+    cmbEngine->setCurrentIndex(-1);
+    cmbEngine->setEditText(QString());
     auto* tablas = new ComboLista(this);
     tablas->alAbrir = [this] { cmbTbl_DropDown(); };
     cmbTbl = named(tablas, "cmbTbl");

@@ -178,7 +178,12 @@ void Campos::Form_Activate() {
 
 void Campos::servirDialogoConexion() {
     TimerDialogo_->setEnabled(false);
-    if (isVisible()) cmdGenerarCnn_Click();
+    // Hidden meanwhile: the next activation serves it.
+    if (!isVisible()) {
+        OpenConnectionDialog = true;
+        return;
+    }
+    cmdGenerarCnn_Click();
 }
 
 void Campos::Form_Unload(bool& cancel) {

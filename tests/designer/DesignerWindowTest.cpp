@@ -172,6 +172,17 @@ TEST(DesignerLifecycle, TheConnectionDialogOpensOnceAfterTheActivation) {
     c.Form_Activate();
     reloj.advance(5000);
     EXPECT_EQ(dl.shown, 1);
+    // Hidden before the dialog came: the next activation brings it.
+    c.OpenConnectionDialog = true;
+    c.Form_Activate();
+    c.hide();
+    reloj.advance(1000);
+    EXPECT_EQ(dl.shown, 1);
+    EXPECT_TRUE(c.OpenConnectionDialog);
+    c.show();
+    c.Form_Activate();
+    reloj.advance(1000);
+    EXPECT_EQ(dl.shown, 2);
 }
 
 TEST(DesignerLifecycle, AProtectedConfigurationAsksForThePasswordAtActivation) {
