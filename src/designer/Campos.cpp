@@ -73,7 +73,8 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     txtDateIndicator = named(new QLineEdit("'", this), "txtDateIndicator");
     txtDBDateFormat = named(new QLineEdit("YYYY-MM-DD", this), "txtDBDateFormat");
     txtDBHourFormat = named(new QLineEdit(" HH:MM:SS", this), "txtDBHourFormat");
-    cmdDBToDate = named(new QLineEdit(PlantillaOracle, this), "cmdDBToDate");
+    // No engine yet, so no engine's template: a template other engines lack would break their filters.
+    cmdDBToDate = named(new QLineEdit(this), "cmdDBToDate");
     txtViewQuery = named(new QPlainTextEdit(this), "txtViewQuery");
     txtViewQuery->setReadOnly(true);
     spviewQuery = new bd::grid::Grid(this);

@@ -4,6 +4,9 @@
 #include "platform/os/Prompter.h"
 #include "shell/General.h"
 
+#include <QCoreApplication>
+#include <QFocusEvent>
+
 using namespace refreshtest;
 using namespace designertest;
 using bd::os::Answer;
@@ -200,4 +203,18 @@ TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) 
         EXPECT_EQ(c.frameLockSql->isHidden(), k.abre);
         for (QWidget* w : controles) EXPECT_EQ(w->isEnabled(), k.abre) << w->objectName().toStdString();
     }
+}
+
+TEST(DesignerConnection, TheTableListFillsWhenOpenedEmptyAndEmptiesWhenTheConnectionIsEdited) {
+    CuboDePrueba t(kTabla);
+    t.c->show();
+    t.c->cmbTbl->showPopup();
+    EXPECT_EQ(t.c->cmbTbl->count(), 2);
+    t.c->cmbTbl->hidePopup();
+    t.c->cmbTbl->showPopup(); // a filled list is not read again
+    EXPECT_EQ(t.c->cmbTbl->count(), 2);
+    t.c->cmbTbl->hidePopup();
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(t.c->txtConeccion, &in);
+    EXPECT_EQ(t.c->cmbTbl->count(), 0);
 }

@@ -24,7 +24,7 @@ TEST(DesignerEngine, DefaultsFollowTheEngineOnlyWhenItChanges) {
         QString delimitador, plantilla;
     };
     const Paso pasos[] = {
-        {"a fresh designer", [](Campos&) {}, "'", kOracle},
+        {"a fresh designer", [](Campos&) {}, "'", ""},
         {"ACCESS", [](Campos& c) { elegir(c, "ACCESS"); }, "#", ""},
         {"MSSQL", [](Campos& c) { elegir(c, "MSSQL"); }, "'", ""},
         {"a typed delimiter", [](Campos& c) { c.txtDateIndicator->setText("\""); }, "\"", ""},
