@@ -1,46 +1,81 @@
+// The designer window: its controls, their layout, the load step and the wiring of the handlers.
 #include "designer/Campos.h"
 
 #include "platform/os/Clock.h"
+#include "platform/toolbar/Toolbar.h"
+#include "shell/General.h"
 #include "shell/InsCube.h"
 
+#include <QAbstractItemView>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+namespace {
+// A combo box that reports the opening of its list before it opens.
+class ComboLista : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> alAbrir;
+    void showPopup() override {
+        if (alAbrir) alAbrir();
+        QComboBox::showPopup();
+    }
+};
+} // namespace
+
 Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(this) {
     setObjectName("Campos");
-    txtIdCubo = new QLineEdit(this);
-    txtConeccion = new QPlainTextEdit(this);
-    txtQuery = new QPlainTextEdit(this);
-    cmdGenerarCnn = new QPushButton("Connect", this);
-    comProbarCnn = new QPushButton("Test", this);
-    lblLastCnn = new QLabel("<a href=\"last\">Last</a>", this);
-    cmbEngine = new QComboBox(this);
+    auto named = [](auto* w, const char* name) {
+        w->setObjectName(name);
+        return w;
+    };
+    txtIdCubo = named(new QLineEdit(this), "txtIdCubo");
+    txtConeccion = named(new QPlainTextEdit(this), "txtConeccion");
+    txtQuery = named(new QPlainTextEdit(this), "txtQuery");
+    cmdGenerarCnn = named(new QPushButton("Connect", this), "cmdGenerarCnn");
+    comProbarCnn = named(new QPushButton("Test Connection", this), "comProbarCnn");
+    lblLastCnn = named(new QLabel("<a href=\"last\">Last</a>", this), "lblLastCnn");
+    cmbEngine = named(new QComboBox(this), "cmbEngine");
     cmbEngine->addItems(Motores());
-    cmbTbl = new QComboBox(this);
-    cmdOpenEditor = new QPushButton("Query Builder", this);
-    cmdLastQuery = new QPushButton("Debug Last Query", this);
-    cmdAceptar = new QPushButton("OK", this);
-    cmdConectado = new QPushButton(this);
-    frameLockCnn = new QFrame(this);
-    frameLockSql = new QFrame(this);
+    // A drop-down combo: empty until an engine is chosen, and a stored or reset text shows as it is.
+    cmbEngine->setEditable(true);
+    cmbEngine->setInsertPolicy(QComboBox::NoInsert);
+    cmbEngine->setCurrentIndex(-1);
+    cmbEngine->setEditText(QString());
+    auto* tablas = new ComboLista(this);
+    tablas->alAbrir = [this] { cmbTbl_DropDown(); };
+    cmbTbl = named(tablas, "cmbTbl");
+    cmdOpenEditor = named(new QPushButton("Open query editor", this), "cmdOpenEditor");
+    cmdLastQuery = named(new QPushButton("Debug Last Query", this), "cmdLastQuery");
+    cmdAceptar = named(new QPushButton("OK", this), "cmdAceptar");
+    cmdConectado = named(new QPushButton("Not Connected", this), "cmdConectado");
+    frameLockCnn = named(new QFrame(this), "frameLockCnn");
+    frameLockSql = named(new QFrame(this), "frameLockSql");
+    cmdUnLockCnn = named(new QPushButton("Unlock", frameLockCnn), "cmdUnLockCnn");
+    cmdUnlockSql = named(new QPushButton("Unlock", frameLockSql), "cmdUnlockSql");
     for (QFrame* f : {frameLockCnn, frameLockSql}) {
         f->setFrameShape(QFrame::StyledPanel);
+        f->setAutoFillBackground(true);
+        auto* l = new QHBoxLayout(f);
+        l->addStretch();
+        l->addWidget(f == frameLockCnn ? cmdUnLockCnn : cmdUnlockSql);
         f->hide();
     }
-    txtDescripcion = new QPlainTextEdit(this);
-    chkRefresh = new QCheckBox("Refresh on open", this);
-    chkSendAlert = new QCheckBox("Send alerts", this);
-    chkSaveWData = new QCheckBox("Save with data", this);
-    txtAutorefresh = new QLineEdit("0", this);
-    txtAutoClose = new QLineEdit("0", this);
-    txtLike = new QLineEdit("%", this);
-    txtDateIndicator = new QLineEdit("'", this);
-    txtDBDateFormat = new QLineEdit("YYYY-MM-DD", this);
-    txtDBHourFormat = new QLineEdit(" HH:MM:SS", this);
-    cmdDBToDate = new QLineEdit(this);
-    txtViewQuery = new QPlainTextEdit(this);
+    txtDescripcion = named(new QPlainTextEdit(this), "txtDescripcion");
+    chkRefresh = named(new QCheckBox("Refresh on open", this), "chkRefresh");
+    chkSendAlert = named(new QCheckBox("Send alerts", this), "chkSendAlert");
+    chkSaveWData = named(new QCheckBox("Save with data", this), "chkSaveWData");
+    txtAutorefresh = named(new QLineEdit("0", this), "txtAutorefresh");
+    txtAutoClose = named(new QLineEdit("0", this), "txtAutoClose");
+    txtLike = named(new QLineEdit("%", this), "txtLike");
+    txtDateIndicator = named(new QLineEdit("'", this), "txtDateIndicator");
+    txtDBDateFormat = named(new QLineEdit("YYYY-MM-DD", this), "txtDBDateFormat");
+    txtDBHourFormat = named(new QLineEdit(" HH:MM:SS", this), "txtDBHourFormat");
+    // No engine yet, so no engine's template: a template other engines lack would break their filters.
+    cmdDBToDate = named(new QLineEdit(this), "cmdDBToDate");
+    txtViewQuery = named(new QPlainTextEdit(this), "txtViewQuery");
     txtViewQuery->setReadOnly(true);
     spviewQuery = new bd::grid::Grid(this);
     spviewQuery->setObjectName("spviewQuery");
@@ -49,19 +84,47 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     spSave->setMaxCols(1);
     spSave->setMaxRows(42);
     spSave->hide();
+    cmdSiguiente = named(new QPushButton("Next >>", this), "cmdSiguiente");
+    cmdCancelar = named(new QPushButton("Close", this), "cmdCancelar");
+    cmdViewClose = named(new QPushButton("Hide", this), "cmdViewClose");
+    cmdSetOk = named(new QPushButton("OK", this), "cmdSetOk");
+    cmdOpenScheduler = named(new QPushButton("Open Scheduler", this), "cmdOpenScheduler");
+    cmdQueryEditorView = named(new QPushButton("Query editor", this), "cmdQueryEditorView");
+    cmdQueryEditorView->hide();
     TimerAutoRefresh = new bd::os::Timer(this, 60000);
     TimerAutoClose = new bd::os::Timer(this, 60000);
+    TimerDialogo_ = new bd::os::Timer(this, 1000);
+    TimerDialogo_->setSingleShot(true);
+    MotorDBAplicado = cmbEngine->currentText();
+    buildToolbar();
     buildTabs();
+    connectHandlers();
     connectRefreshHandlers();
+    formLoad();
     resize(900, 620);
 }
 
 Campos::~Campos() = default;
 
+void Campos::buildToolbar() {
+    using bd::toolbar::ToolStyle;
+    AB = new bd::toolbar::Toolbar("AB", this);
+    AB->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    bd::toolbar::Band* b = AB->addBand("Designer");
+    b->addTool(ToolConexion, QStringLiteral("Configurar Conexión"), "1 - Connection Config", ToolStyle::Check);
+    b->addTool(ToolCubo, QStringLiteral("Configurar Cubo"), "2 - Fields Config", ToolStyle::Check);
+    b->addTool(0, QStringLiteral("Conectar"), "Connect and Refresh");
+}
+
 void Campos::buildTabs() {
     SSTab1 = new QTabWidget(this);
+    SSTab1->setObjectName("St");
+
     auto* cnn = new QWidget;
-    auto* cl = new QFormLayout(cnn);
+    auto* cg = new QGridLayout(cnn);
+    auto* cnnBox = new QWidget;
+    auto* cl = new QFormLayout(cnnBox);
+    cl->setContentsMargins(0, 0, 0, 0);
     cl->addRow("Cube name", txtIdCubo);
     cl->addRow("Connection", txtConeccion);
     auto* cb = new QHBoxLayout;
@@ -70,9 +133,20 @@ void Campos::buildTabs() {
     cb->addWidget(lblLastCnn);
     cb->addStretch();
     cl->addRow(cb);
-    cl->addRow("Engine", cmbEngine);
-    cl->addRow("Table", cmbTbl);
-    cl->addRow("SQL", txtQuery);
+    cl->addRow("DB Engine", cmbEngine);
+    cg->addWidget(cnnBox, 0, 0);
+    cg->addWidget(frameLockCnn, 0, 0);
+    auto* sqlBox = new QWidget;
+    auto* sl = new QFormLayout(sqlBox);
+    sl->setContentsMargins(0, 0, 0, 0);
+    auto* tb = new QHBoxLayout;
+    tb->addWidget(cmbTbl, 1);
+    tb->addWidget(cmdOpenEditor);
+    sl->addRow("Tables and views", tb);
+    sl->addRow("SQL", txtQuery);
+    cg->addWidget(sqlBox, 1, 0);
+    cg->addWidget(frameLockSql, 1, 0);
+    cg->addWidget(cmdSiguiente, 2, 0, Qt::AlignRight);
     SSTab1->addTab(cnn, "Connection");
 
     auto* fields = new QWidget;
@@ -81,7 +155,7 @@ void Campos::buildTabs() {
     fl->addWidget(spCal, 0, 1);
     fl->addWidget(spFil, 1, 1);
     fl->setColumnStretch(1, 3);
-    SSTab1->addTab(fields, "Fields");
+    SSTab1->addTab(fields, "Cube Fields");
 
     auto* adv = new QWidget;
     auto* al = new QFormLayout(adv);
@@ -96,11 +170,15 @@ void Campos::buildTabs() {
     al->addRow("DB Hour Format", txtDBHourFormat);
     al->addRow("DB Date Convert Function", cmdDBToDate);
     al->addRow("Like Separator", txtLike);
+    auto* ab = new QHBoxLayout;
+    ab->addWidget(cmdOpenScheduler);
+    ab->addStretch();
+    ab->addWidget(cmdSetOk);
+    al->addRow(ab);
     SSTab1->addTab(adv, "Advanced");
 
     auto* qb = new QWidget;
     auto* ql = new QVBoxLayout(qb);
-    ql->addWidget(cmdOpenEditor);
     ql->addStretch();
     SSTab1->addTab(qb, "Query Builder");
 
@@ -108,25 +186,88 @@ void Campos::buildTabs() {
     auto* pl = new QVBoxLayout(pv);
     pl->addWidget(txtViewQuery, 1);
     pl->addWidget(spviewQuery, 3);
-    pl->addWidget(cmdLastQuery, 0, Qt::AlignLeft);
+    auto* pb = new QHBoxLayout;
+    pb->addWidget(cmdLastQuery);
+    pb->addWidget(cmdQueryEditorView);
+    pb->addStretch();
+    pl->addLayout(pb);
     SSTab1->addTab(pv, "SQL Preview");
 
     auto* lay = new QVBoxLayout(this);
-    lay->addWidget(SSTab1);
+    lay->addWidget(AB);
+    lay->addWidget(SSTab1, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(cmdConectado);
     bottom->addStretch();
+    bottom->addWidget(cmdViewClose);
+    bottom->addWidget(cmdCancelar);
     bottom->addWidget(cmdAceptar);
     lay->addLayout(bottom);
 }
 
-void Campos::VerificarMotorDB() {
-    const QString e = cmbEngine->currentText();
-    txtDateIndicator->setText(e == "EXCEL" || e == "ACCESS" ? "#" : "'");
-    if (e == "ORACLE") {
-        cmdDBToDate->setText("to_date('<FIELD>', 'DB DATE FORMAT')");
-        txtDateIndicator->setText("'");
-    }
+void Campos::connectHandlers() {
+    connect(AB, &bd::toolbar::Toolbar::toolClick, this, &Campos::AB_ToolClick);
+    connect(cmdGenerarCnn, &QPushButton::clicked, this, &Campos::cmdGenerarCnn_Click);
+    connect(comProbarCnn, &QPushButton::clicked, this, &Campos::comProbarCnn_Click);
+    connect(cmdSiguiente, &QPushButton::clicked, this, &Campos::cmdSiguiente_Click);
+    connect(lblLastCnn, &QLabel::linkActivated, this, &Campos::lblLastCnn_Click);
+    connect(cmdUnLockCnn, &QPushButton::clicked, this, &Campos::cmdUnLockCnn_Click);
+    connect(cmdUnlockSql, &QPushButton::clicked, this, &Campos::cmdUnlockSql_Click);
+    connect(cmdCancelar, &QPushButton::clicked, this, &Campos::cmdCancelar_Click);
+    connect(cmdViewClose, &QPushButton::clicked, this, &Campos::cmdViewClose_Click);
+    connect(cmdSetOk, &QPushButton::clicked, this, &Campos::cmdSetOk_Click);
+    connect(cmdLastQuery, &QPushButton::clicked, this, &Campos::cmdLastQuery_Click);
+    connect(cmdOpenScheduler, &QPushButton::clicked, this, &Campos::cmdOpenScheduler_Click);
+    connect(cmbEngine, &QComboBox::activated, this, &Campos::cmbEngine_Click);
+    connect(cmbEngine, &QComboBox::currentTextChanged, this, [this](const QString& t) {
+        // An engine set from code over boxes that were given their own values (a cube's stored
+        // settings): those values belong to that engine.
+        motorPrevio_ = MotorDBAplicado;
+        motorAdoptado_ = sintaxisPropia_;
+        if (sintaxisPropia_) MotorDBAplicado = t;
+    });
+    for (QLineEdit* w : {txtDateIndicator, cmdDBToDate})
+        connect(w, &QLineEdit::textChanged, this, [this] {
+            if (!aplicandoMotor_) sintaxisPropia_ = true;
+        });
+    connect(cmbTbl, &QComboBox::activated, this, &Campos::cmbTbl_Click);
+    connect(chkSaveWData, &QCheckBox::clicked, this, &Campos::chkSaveWData_Click);
+    // Text set from code keeps the cube object in step; the user's typing (key filter) and the
+    // connection tab's own actions mark the definition changed.
+    connect(txtConeccion, &QPlainTextEdit::textChanged, this, [this] {
+        if (VinsCube) {
+            QString t = txtConeccion->toPlainText();
+            t.replace("\r\n", " ");
+            t.replace('\n', ' ');
+            VinsCube->CubeConnectionString = t;
+        }
+        VerificarMotorDB();
+    });
+    connect(txtQuery, &QPlainTextEdit::textChanged, this, [this] {
+        if (VinsCube) VinsCube->CubeSqlQuery = txtQuery->toPlainText();
+    });
+    connect(txtIdCubo, &QLineEdit::textChanged, this, [this](const QString& t) {
+        if (VinsCube) VinsCube->CubeId = t;
+    });
+    connect(TimerDialogo_, &bd::os::Timer::timeout, this, &Campos::servirDialogoConexion);
+    // Focus changes: error colours cleared, format checks.
+    for (QWidget* w : std::initializer_list<QWidget*>{txtConeccion, txtQuery, cmbEngine, txtDateIndicator,
+                                                      txtDBDateFormat, txtDBHourFormat, txtLike, chkRefresh,
+                                                      chkSendAlert})
+        w->installEventFilter(this);
+}
+
+void Campos::formLoad() {
+    const QChar sep = General::sSepDecimal.isEmpty() ? QChar('.') : General::sSepDecimal.at(0);
+    spCal->setTypeFloatDecimalChar(ColLimiteInferior, -1, sep);
+    spCal->setTypeFloatDecimalChar(ColLimiteSuperior, -1, sep);
+    for (bd::grid::Grid* g : {spCam.data(), spCal.data(), spFil.data()})
+        for (int c = 1; c <= g->maxCols(); ++c)
+            g->setColWidth(c, 17);
+    BlockearCampos(true);
+    spFil->setLock(ColFiltroCampo, -1, true);
+    VaOnfocus = spCam;
+    lblLastCnn->setVisible(!General::GetSetting("OE", "CUBO", "LASTCNN").isEmpty());
 }
 
 void Campos::setCaptionFromCube() {

@@ -14,11 +14,19 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QWidget>
+#include <functional>
 
 class InsCube;
+namespace bd::toolbar {
+class Toolbar;
+class Tool;
+} // namespace bd::toolbar
 class Cubo;
 namespace bd::os {
 class Timer;
+}
+namespace bd::db {
+class Connection;
 }
 
 class Campos : public QWidget, public DefinitionGrids {
@@ -67,12 +75,58 @@ public:
     QPointer<bd::grid::Grid> spSave;
     bd::os::Timer* TimerAutoRefresh;
     bd::os::Timer* TimerAutoClose;
+    bd::toolbar::Toolbar* AB;        // tools 65 and 76 show the tab; "Conectar" refreshes
+    QPushButton* cmdSiguiente;       // connection tab: next step
+    QPushButton* cmdUnLockCnn;       // on frameLockCnn
+    QPushButton* cmdUnlockSql;       // on frameLockSql
+    QPushButton* cmdCancelar;        // Close
+    QPushButton* cmdViewClose;       // hides the designer
+    QPushButton* cmdSetOk;           // advanced tab: OK
+    QPushButton* cmdOpenScheduler;   // "Open Scheduler"
+    QPushButton* cmdQueryEditorView; // back to the query builder from the SQL preview
+    static constexpr int ToolConexion = 65;
+    static constexpr int ToolCubo = 76;
 
     // ---- engine and date syntax ----
+    // The engine's date delimiter and to-date template, applied only when the engine differs from
+    // the one the boxes hold settings for; an empty delimiter is always filled in.
     void VerificarMotorDB();
+    void cmbEngine_Click();
+    void txtDBDateFormat_LostFocus();
+    void txtDBHourFormat_LostFocus();
+    static inline const QString PlantillaOracle = QStringLiteral("to_date('<FIELD>', 'DB DATE FORMAT')");
+    // The engine whose defaults the delimiter and template boxes hold.
+    QString MotorDBAplicado;
 
     // ---- window ----
     void setCaptionFromCube();
+    void Form_Activate();
+    // cancel := true keeps the designer loaded (it is hidden instead).
+    void Form_Unload(bool& cancel);
+    void cmdViewClose_Click();
+    void cmdSetOk_Click();
+    void cmdCancelar_Click();
+    void cmdAdvSet_Click();
+    void cmdLastQuery_Click();
+    void OpenScheduler();
+    void cmdOpenScheduler_Click();
+    void AB_ToolClick(bd::toolbar::Tool* tool);
+    void cmbTbl_Click();
+    void cmbTbl_DropDown();
+    void chkSaveWData_Click();
+    // The hint balloon (nullptr when none is shown); removed by tab changes and grid clicks.
+    QLabel* Globo() const { return globo_; }
+    void DestruirGlobo();
+    QPointer<bd::grid::Grid> VaOnfocus;
+    static constexpr uint32_t ColorVentana = 0x80000005;
+    static constexpr uint32_t ColorBloqueado = 0xE0E0E0;
+    static constexpr uint32_t ColorLibre = 0xFFFFFF;
+    // Test hooks: the cube password prompt (the default shows the password dialog) and the schedule
+    // dialog (the default does nothing until the scheduler exists).
+    static std::function<QString(Campos*)> PedirPassword;
+    static std::function<void(Campos*)> MostrarScheduler;
+    // Saves the cube for the scheduler (Cubo::Guardar with data, not as); false when not saved.
+    static std::function<bool(Campos*)> GuardarCubo;
 
     // ---- field discovery, definition into the pivot, refresh ----
     void Iniciar();
@@ -121,6 +175,16 @@ public:
     void ObtnerQuery();
     void CargarComandosGraficos();
     void MostrarToolMeasure();
+    // Connection tab.
+    QString Dialogo_ConnectionString();
+    void cmdGenerarCnn_Click();
+    void comProbarCnn_Click();
+    void cmdSiguiente_Click();
+    void lblLastCnn_Click();
+    void cmdUnLockCnn_Click();
+    void cmdUnlockSql_Click();
+    // A table-list entry as the FROM of "SELECT * FROM": prefix removed, quoted for the engine.
+    static QString NombreTablaSQL(const QString& entrada, const QString& motor, const bd::db::Connection* cnn);
 
     // ---- cube file and property sheet support ----
     // Rows of the property sheet spSave (column 1). Rows 2 and 3 keep their value in the cell tag;
@@ -174,6 +238,25 @@ public:
     };
     OpcionesCubo OpcionesIniciales;
 
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool eventFilter(QObject* o, QEvent* e) override;
+
 private:
     void buildTabs();
+    void buildToolbar();
+    void formLoad();
+    void connectHandlers();
+    void servirDialogoConexion();
+    void desbloquear();
+    void habilitarAB();
+    bool activando_ = false;     // an activation is being served
+    bool cerrandoCubo_ = false;  // the designer is taking its never-shown viewer with it
+    bool aplicandoMotor_ = false; // VerificarMotorDB is writing the boxes
+    bool sintaxisPropia_ = false; // the boxes were given values other than the engine's defaults
+    bool motorAdoptado_ = false;  // the last engine change from code adopted the boxes as they were
+    QString motorPrevio_;
+    QPointer<QLabel> globo_;
+    bd::os::Timer* TimerDialogo_ = nullptr; // serves the connection dialog after activation
 };

@@ -1,0 +1,192 @@
+// The connection tab: the data-link dialog, the table list, the test, the Next checks, the last
+// connection, and unlocking the protected connection and SQL.
+#include "designer/Campos.h"
+
+#include "platform/db/Connection.h"
+#include "platform/db/DataLinkDialog.h"
+#include "platform/os/DialogRunner.h"
+#include "platform/os/Prompter.h"
+#include "platform/os/Twips.h"
+#include "shell/General.h"
+#include "shell/GeneralDb.h"
+#include "shell/InsCube.h"
+#include "viewer/Cubo.h"
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+using bd::os::Buttons;
+using bd::os::Icon;
+using bd::os::MsgBox;
+
+namespace {
+const QString kTabla = QStringLiteral("TBL --> ");
+const QString kVista = QStringLiteral("VIEW --> ");
+
+void pintarBoton(QAbstractButton* b, uint32_t ole, const QString& caption) {
+    if (!b) return;
+    b->setText(caption);
+    QPalette p = b->palette();
+    p.setColor(QPalette::Button, bd::os::oleToColor(ole));
+    b->setPalette(p);
+    b->setAutoFillBackground(true);
+}
+
+// The password dialog: a box "txtPass" and an OK button "cmdAceptar"; closing it gives "".
+QString pedirPasswordDialogo(Campos* owner) {
+    QDialog d(owner);
+    d.setObjectName("frmPassword");
+    d.setWindowTitle("Password");
+    auto* txtPass = new QLineEdit(&d);
+    txtPass->setObjectName("txtPass");
+    txtPass->setEchoMode(QLineEdit::Password);
+    auto* ok = new QPushButton("OK", &d);
+    ok->setObjectName("cmdAceptar");
+    auto* lay = new QVBoxLayout(&d);
+    lay->addWidget(txtPass);
+    lay->addWidget(ok, 0, Qt::AlignRight);
+    QObject::connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
+    QObject::connect(txtPass, &QLineEdit::returnPressed, &d, &QDialog::accept);
+    return bd::os::runDialog(&d) == QDialog::Accepted ? txtPass->text() : QString();
+}
+} // namespace
+
+std::function<QString(Campos*)> Campos::PedirPassword = pedirPasswordDialogo;
+
+void Campos::IndicarConeccion() {
+    const bool on = VinsCube && VinsCube->Conectado;
+    const uint32_t color = on ? 0x80FF80 : 0x8080FF;
+    const QString caption = on ? "Connected" : "Not Connected";
+    pintarBoton(cmdConectado, color, caption);
+}
+
+QString Campos::Dialogo_ConnectionString() { return bd::db::DataLinkDialog::prompt(this); }
+
+void Campos::cmdGenerarCnn_Click() {
+    if (VCubo) VCubo->Salvar = true;
+    PintarFondo(txtConeccion, ColorVentana);
+    const QString cs = Dialogo_ConnectionString();
+    if (!cs.isEmpty()) {
+        txtConeccion->setPlainText(cs);
+        Cambio = true;
+        ObtnerQuery();
+    }
+    VerificarMotorDB();
+}
+
+void Campos::ObtnerQuery() {
+    if (txtConeccion->toPlainText().isEmpty() || !VinsCube) return;
+    InsCube& cube = *VinsCube;
+    cube.NoMostrarErrConeccion = true;
+    General::AbrirConexion(cube);
+    IndicarConeccion();
+    General::ListarTablas(cube, cmbTbl);
+    cube.NoMostrarErrConeccion = false;
+    if (cmbTbl->count() == 0) return;
+    cmbTbl->setCurrentIndex(0);
+    // A query the user already has stays: it holds the cube's measures and filters.
+    if (txtQuery->toPlainText().trimmed().isEmpty()) cmbTbl_Click();
+}
+
+QString Campos::NombreTablaSQL(const QString& entrada, const QString& motor, const bd::db::Connection* cnn) {
+    QString n = entrada;
+    if (n.startsWith(kTabla))
+        n = n.mid(kTabla.size());
+    else if (n.startsWith(kVista))
+        n = n.mid(kVista.size());
+    n = n.trimmed();
+    if (motor == "ACCESS" || motor == "EXCEL" || motor == "MSSQL") {
+        n = n.toUpper();
+        if (n.contains(' ') || n.contains('$') || n.contains(']')) n = '[' + QString(n).replace("]", "]]") + ']';
+        return n;
+    }
+    if (cnn && cnn->isOpen()) return cnn->quoteName(n);
+    if (motor == "MYSQL") return '`' + QString(n).replace("`", "``") + '`';
+    return '"' + QString(n).replace("\"", "\"\"") + '"';
+}
+
+void Campos::cmbTbl_DropDown() {
+    if (cmbTbl->count() > 0 || !VinsCube) return;
+    General::ListarTablas(*VinsCube, cmbTbl);
+    IndicarConeccion();
+    cmbTbl->setFocus();
+}
+
+void Campos::cmbTbl_Click() {
+    if (VCubo) VCubo->Salvar = true;
+    const QString t = cmbTbl->currentText();
+    if (t.isEmpty()) return;
+    const bd::db::Connection* cnn = VinsCube && VinsCube->CnnSql ? VinsCube->CnnSql.get() : nullptr;
+    txtQuery->setPlainText("SELECT * FROM " + NombreTablaSQL(t, cmbEngine->currentText(), cnn));
+    Cambio = true;
+}
+
+void Campos::comProbarCnn_Click() {
+    if (txtConeccion->toPlainText().isEmpty()) {
+        if (MsgBox("No connection parameters, do you want to create parameters ?", Buttons::YesNo, Icon::None,
+                   "Connection") != bd::os::Answer::Yes)
+            return;
+        cmdGenerarCnn_Click();
+    }
+    if (!VinsCube) return;
+    if (General::AbrirConexion(*VinsCube))
+        MsgBox("The connection test was successful", Buttons::Ok, Icon::Information, "Conection Ok");
+    IndicarConeccion();
+}
+
+void Campos::cmdSiguiente_Click() {
+    const bool hayCampos = HayCampos(*spCam);
+    if (txtConeccion->toPlainText().isEmpty() && !hayCampos) {
+        MsgBox("Type a connection string or press \"Connect button\"", Buttons::Ok, Icon::Information, "Error");
+        PintarFondo(txtConeccion, ColorError);
+        return;
+    }
+    if (cmbEngine->currentText().isEmpty()) {
+        MsgBox("Select your DB Engine.", Buttons::Ok, Icon::Information, "Error");
+        PintarFondo(cmbEngine, ColorError);
+        QPalette p = cmbEngine->palette();
+        p.setColor(QPalette::Button, bd::os::oleToColor(ColorError));
+        cmbEngine->setPalette(p);
+        cmbEngine->setFocus();
+        return;
+    }
+    const bool conectado = VinsCube && General::AbrirConexion(*VinsCube);
+    IndicarConeccion();
+    if (!conectado && !hayCampos) {
+        MsgBox("Error when connecting. Type a correct connection string or press \"Connect button\" ", Buttons::Ok,
+               Icon::Information, "Error");
+        PintarFondo(txtConeccion, ColorError);
+        return;
+    }
+    if (txtQuery->toPlainText().isEmpty()) {
+        MsgBox("Type a SQL Query or press \"Open query editor button\" ", Buttons::Ok, Icon::Information, "Error");
+        PintarFondo(txtQuery, ColorError);
+        return;
+    }
+    QPointer<Campos> self(this);
+    GoTab(1);
+    if (!self) return;
+    General::SaveSetting("OE", "CUBO", "LASTCNN", txtConeccion->toPlainText());
+    General::SaveSetting("OE", "CUBO", "LASTSQL", txtQuery->toPlainText());
+}
+
+void Campos::lblLastCnn_Click() {
+    txtConeccion->setPlainText(General::GetSetting("OE", "CUBO", "LASTCNN"));
+    txtQuery->setPlainText(General::GetSetting("OE", "CUBO", "LASTSQL"));
+    Cambio = true;
+}
+
+void Campos::desbloquear() {
+    const QString pass = PedirPassword ? PedirPassword(this) : QString();
+    if (!VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) return;
+    frameLockCnn->hide();
+    frameLockSql->hide();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{cmdGenerarCnn, cmdOpenEditor, cmbTbl, lblLastCnn, cmbEngine, comProbarCnn})
+        w->setEnabled(true);
+}
+
+void Campos::cmdUnLockCnn_Click() { desbloquear(); }
+void Campos::cmdUnlockSql_Click() { desbloquear(); }

@@ -1,0 +1,285 @@
+// The designer window's life: activation, closing and hiding, the tabs and the toolbar, the hint
+// balloon and the lock state of the definition grids.
+#include "designer/Campos.h"
+
+#include "platform/os/Clock.h"
+#include "platform/os/Prompter.h"
+#include "platform/toolbar/Toolbar.h"
+#include "shell/General.h"
+#include "shell/GeneralGrid.h"
+#include "shell/InsCube.h"
+#include "viewer/Cubo.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QLabel>
+
+using bd::os::Answer;
+using bd::os::Buttons;
+using bd::os::Icon;
+using bd::os::MsgBox;
+
+std::function<void(Campos*)> Campos::MostrarScheduler = [](Campos*) {};
+std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos*) { return false; };
+
+// ---- tabs and toolbar ----
+
+void Campos::GoTab(int tab) {
+    if (tab == 0) {
+        SSTab1->setCurrentIndex(0);
+        SetAbChecked();
+        return;
+    }
+    if (tab >= 2 && tab < SSTab1->count()) {
+        SSTab1->setCurrentIndex(tab);
+        SetAbChecked();
+        return;
+    }
+    if (tab != 1) return;
+    SSTab1->setCurrentIndex(1);
+    SetAbChecked();
+    if (!txtQuery->toPlainText().isEmpty() && !txtConeccion->toPlainText().isEmpty() && !HayCampos(*spCam))
+        Cambio = true;
+    if (!Cambio) return;
+    if (VinsCube) {
+        QString cs = txtConeccion->toPlainText();
+        if (!cs.isEmpty()) VinsCube->CubeConnectionString = cs.replace("\r\n", " ").replace('\n', ' ');
+        if (!txtQuery->toPlainText().isEmpty()) VinsCube->CubeSqlQuery = txtQuery->toPlainText().trimmed();
+    }
+    Cambio = false;
+    QPointer<Campos> self(this);
+    Iniciar();
+    if (!self || !VCubo) return;
+    VCubo->lastChart.clear();
+    VCubo->Graph(QString());
+}
+
+void Campos::SetAbChecked() {
+    const int t = SSTab1->currentIndex();
+    if (t != 1) DestruirGlobo();
+    AB->tool(ToolConexion)->setChecked(t == 0);
+    AB->tool(ToolCubo)->setChecked(t == 1);
+}
+
+void Campos::habilitarAB() { AB->setEnabled(true); }
+
+void Campos::AB_ToolClick(bd::toolbar::Tool* tool) {
+    if (!tool) return;
+    const QString key = tool->key();
+    DestruirGlobo();
+    QPointer<Campos> self(this);
+    QPointer<Cubo> cubo = VCubo;
+    const bool visor = cubo && cubo->isVisible();
+    if (visor) AB->setEnabled(false);
+    if (key == QStringLiteral("CONFIGURAR CONEXIÓN")) {
+        GoTab(0);
+    } else if (key == QStringLiteral("CONFIGURAR CUBO")) {
+        cmdSiguiente_Click();
+    } else if (key == QStringLiteral("CONECTAR")) {
+        bool desdeFiltros = false;
+        Refrescar(&desdeFiltros);
+    }
+    if (!self) return;
+    if (visor && cubo) {
+        // The viewer's wait timer gives the toolbar back.
+        connect(cubo->TimerWait, &bd::os::Timer::timeout, this, &Campos::habilitarAB, Qt::UniqueConnection);
+        cubo->TimerWait->setEnabled(true);
+    } else {
+        AB->setEnabled(true);
+    }
+}
+
+void Campos::cmdAdvSet_Click() {
+    DestruirGlobo();
+    AB->tool(ToolConexion)->setChecked(false);
+    AB->tool(ToolCubo)->setChecked(false);
+    SSTab1->setCurrentIndex(2);
+    SetAbChecked();
+}
+
+void Campos::cmdLastQuery_Click() {
+    txtViewQuery->setPlainText(UltimaConsultaSQL);
+    SSTab1->setCurrentIndex(4);
+    cmdQueryEditorView->hide();
+    SetAbChecked();
+}
+
+void Campos::cmdCancelar_Click() {
+    hide();
+    if (!VCubo) return;
+    if (VCubo->isVisible() && VCubo->DC->fields().count() > 0) return;
+    // The cube is being abandoned: its viewer must not be shown.
+    CerrarEnUnload = true;
+    VCubo->Cerrar = true;
+    cerrandoCubo_ = true;
+    VCubo->close();
+}
+
+void Campos::OpenScheduler() {
+    if (VCubo) VCubo->Salvar = true;
+    QPointer<Campos> self(this);
+    // Saving may be cancelled: ask again until the cube has a file or the user says No.
+    while (self && VinsCube && VinsCube->PathOpenCube.isEmpty()) {
+        MsgBox("You must to save the cube first", Buttons::Ok, Icon::Information, "Save First");
+        if (MsgBox("Do you want to save ?", Buttons::YesNo, Icon::None, "Save") != Answer::Yes) return;
+        GuardarCubo(this);
+    }
+    if (self && VinsCube) MostrarScheduler(this);
+}
+
+void Campos::cmdOpenScheduler_Click() { OpenScheduler(); }
+
+// ---- window life ----
+
+void Campos::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // Served after the event: it may open modal dialogs.
+        QMetaObject::invokeMethod(this, &Campos::Form_Activate, Qt::QueuedConnection);
+    } else if (e->type() == QEvent::WindowStateChange && isMinimized()) {
+        // A designer put aside is hidden; the viewer brings it back.
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        hide();
+    }
+}
+
+void Campos::Form_Activate() {
+    if (activando_) return;
+    activando_ = true;
+    QPointer<Campos> self(this);
+    struct Fin {
+        QPointer<Campos> c;
+        ~Fin() {
+            if (c) c->activando_ = false;
+        }
+    } fin{self};
+    if (vProtected) {
+        hide();
+        const QString pass = PedirPassword ? PedirPassword(this) : QString();
+        if (!self) return;
+        if (!VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) {
+            General::MensajePasswordIncorrecto();
+            return;
+        }
+        vProtected = false;
+        show();
+    }
+    const int n = General::GetSetting("OE", "CUBO", "FRMCAMPOS_INIT").toInt() + 1;
+    if (SSTab1->currentIndex() == 1 && n < 4) {
+        General::SaveSetting("OE", "CUBO", "FRMCAMPOS_INIT", QString::number(n));
+        MostrarToolMeasure();
+    }
+    if (OpenConnectionDialog) {
+        OpenConnectionDialog = false;
+        General::EnfocarControl(this);
+        TimerDialogo_->setEnabled(true);
+    }
+}
+
+void Campos::servirDialogoConexion() {
+    TimerDialogo_->setEnabled(false);
+    // Hidden meanwhile: the next activation serves it.
+    if (!isVisible()) {
+        OpenConnectionDialog = true;
+        return;
+    }
+    cmdGenerarCnn_Click();
+}
+
+void Campos::Form_Unload(bool& cancel) {
+    if (!VCubo || !VCubo->isVisible()) CerrarEnUnload = true;
+    if (!CerrarEnUnload) {
+        cancel = true;
+        hide();
+    }
+}
+
+void Campos::closeEvent(QCloseEvent* e) {
+    bool cancel = false;
+    Form_Unload(cancel);
+    if (cancel) {
+        e->ignore();
+        return;
+    }
+    e->accept();
+    DestruirGlobo();
+    TimerDialogo_->setEnabled(false);
+    // A viewer that was never shown has nothing to keep: the whole cube closes.
+    if (VCubo && !VCubo->isVisible() && !cerrandoCubo_) {
+        cerrandoCubo_ = true;
+        VCubo->Cerrar = true;
+        VCubo->close();
+    }
+}
+
+void Campos::cmdViewClose_Click() { hide(); }
+
+void Campos::cmdSetOk_Click() {
+    if (VCubo) VCubo->Salvar = true;
+    hide();
+}
+
+bool Campos::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::FocusIn) {
+        if (o == txtConeccion || o == txtQuery || o == txtDateIndicator || o == txtDBDateFormat ||
+            o == txtDBHourFormat || o == txtLike || o == cmbEngine) {
+            PintarFondo(static_cast<QWidget*>(o), ColorVentana);
+            if (o == cmbEngine) {
+                QPalette p = cmbEngine->palette();
+                p.setColor(QPalette::Button, palette().color(QPalette::Button));
+                cmbEngine->setPalette(p);
+            }
+        }
+        if (o == txtConeccion) cmbTbl->clear();
+    } else if (e->type() == QEvent::FocusOut) {
+        const auto why = static_cast<QFocusEvent*>(e)->reason();
+        // Leaving the window or opening a menu is no edit finished.
+        if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason) {
+            if (o == txtDBDateFormat) txtDBDateFormat_LostFocus();
+            if (o == txtDBHourFormat) txtDBHourFormat_LostFocus();
+        }
+    } else if (e->type() == QEvent::KeyPress && (o == txtConeccion || o == txtQuery)) {
+        Cambio = true;
+        Recarga = true;
+    } else if (e->type() == QEvent::MouseButtonPress && (o == chkRefresh || o == chkSendAlert)) {
+        if (VCubo) VCubo->Salvar = true;
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+// ---- hint balloon ----
+
+void Campos::MostrarToolMeasure() {
+    if (!isVisible() || SSTab1->currentIndex() != 1) return;
+    DestruirGlobo();
+    auto* g = new QLabel(this, Qt::ToolTip);
+    g->setObjectName("Globo");
+    g->setTextFormat(Qt::RichText);
+    g->setText("<b>Click --&gt; to add a measure field</b><br>At least one measure field is necessary");
+    g->setMargin(6);
+    g->adjustSize();
+    g->move(mapToGlobal(QPoint(220, 105)));
+    g->show();
+    globo_ = g;
+}
+
+void Campos::DestruirGlobo() {
+    if (globo_) delete globo_.data();
+}
+
+// ---- grid locks ----
+
+void Campos::BlockearCampos(bool on) {
+    const uint32_t color = on ? ColorBloqueado : ColorLibre;
+    for (bd::grid::Grid* g : {spCal.data(), spCam.data()}) {
+        g->setBackColor(1, -1, color);
+        g->setLock(1, -1, true);
+        for (int c : {2, 3}) {
+            g->setBackColor(c, -1, color);
+            g->setLock(c, -1, on);
+        }
+    }
+    BlockearColumnasSpCal();
+}
+
+void Campos::ShowConnectButton() {}

@@ -1,0 +1,81 @@
+#pragma once
+// The data-link dialog: the user picks a kind of data source, fills in what it needs, may test it,
+// and gets back a connection string in the data layer's grammar ("" when cancelled).
+#include <QDialog>
+#include <QStringList>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QStackedWidget;
+
+namespace bd::db {
+
+class DataLinkDialog : public QDialog {
+    Q_OBJECT
+public:
+    // In the order of the list.
+    enum Kind { Spreadsheet, DesktopDatabase, Csv, SQLite, MySql, PostgreSql, SqlServer, OdbcSource, KindCount };
+
+    // Whether a kind can be reached on this system (the Qt driver, and FreeTDS for SQL Server).
+    using Availability = std::function<bool(Kind)>;
+    static bool installed(Kind k);
+
+    explicit DataLinkDialog(QWidget* parent = nullptr, Availability available = {});
+
+    // Shows the dialog through the dialog runner; the connection string, or "" when cancelled.
+    static QString prompt(QWidget* owner = nullptr);
+
+    static QString kindName(Kind k);
+    bool isAvailable(Kind k) const;
+    Kind kind() const;
+    // False (and nothing changes) for a kind that is not available.
+    bool setKind(Kind k);
+    // The connection string the fields describe ("" while a required field is empty).
+    QString connectionString() const;
+    // What is missing for the current kind, or "" when complete.
+    QString missing() const;
+
+    // The connection is opened as the program opens it; the outcome is shown in a message box.
+    bool testConnection();
+
+    QListWidget* lstKind;
+    QLineEdit* txtFile;
+    QPushButton* cmdBrowse;
+    QLineEdit* txtHost;
+    QSpinBox* txtPort;
+    QLineEdit* txtDatabase;
+    QComboBox* cmbDsn;
+    QLineEdit* txtUser;
+    QLineEdit* txtPassword;
+    QCheckBox* chkSavePassword; // "Allow saving password"
+    QPushButton* cmdTest;       // "Test Connection"
+    QPushButton* cmdOk;
+    QPushButton* cmdCancel;
+
+private:
+    void kindChanged();
+    void browse();
+    void okClicked();
+    bool fileKind() const;
+
+    bool available_[KindCount] = {};
+    QLabel* lblFile;
+    QLabel* lblHost;
+    QLabel* lblPort;
+    QLabel* lblDatabase;
+    QLabel* lblDsn;
+    QLabel* lblUser;
+    QLabel* lblPassword;
+};
+
+// The ODBC drivers and data source names the driver manager knows.
+QStringList odbcDriverNames();
+QStringList odbcDataSourceNames();
+
+} // namespace bd::db

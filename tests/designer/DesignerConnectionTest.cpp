@@ -1,0 +1,220 @@
+// The connection tab: Connect through the data-link dialog, the table list, Test, the Next checks,
+// the last connection and unlocking.
+#include "designer/DesignerTestSupport.h"
+#include "platform/os/Prompter.h"
+#include "shell/General.h"
+
+#include <QCoreApplication>
+#include <QFocusEvent>
+
+using namespace refreshtest;
+using namespace designertest;
+using bd::os::Answer;
+
+namespace {
+const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)", "insert into Ventas values ('N', 1)",
+                            "create view Resumen as select REGION from Ventas"};
+}
+
+TEST(DesignerConnection, ConnectFillsTheConnectionTheTablesAndAnEmptySql) {
+    CuboDePrueba t(kTabla);
+    t.conexion("");
+    DataLink dl{sqliteFile(t.archivo)};
+    t.c->cmdGenerarCnn->click();
+    EXPECT_EQ(dl.shown, 1);
+    EXPECT_EQ(t.c->txtConeccion->toPlainText(), "Provider=SQLite;Data Source=" + t.archivo);
+    EXPECT_EQ(t.cube->CubeConnectionString, t.c->txtConeccion->toPlainText());
+    ASSERT_EQ(t.c->cmbTbl->count(), 2);
+    EXPECT_EQ(t.c->cmbTbl->itemText(0), "TBL --> Ventas");
+    EXPECT_EQ(t.c->cmbTbl->itemText(1), "VIEW --> Resumen");
+    EXPECT_EQ(t.c->txtQuery->toPlainText(), "SELECT * FROM `Ventas`");
+    EXPECT_EQ(t.cube->CubeSqlQuery, "SELECT * FROM `Ventas`");
+    EXPECT_TRUE(t.c->Cambio);
+    EXPECT_TRUE(t.viewer->Salvar);
+    EXPECT_TRUE(t.cube->Conectado);
+    EXPECT_EQ(t.c->cmdConectado->text(), "Connected");
+}
+
+TEST(DesignerConnection, ConnectKeepsTheSqlTheCubeAlreadyHas) {
+    CuboDePrueba t(kTabla);
+    t.conexion("");
+    t.sql("select REGION, sum(AMT) from Ventas group by REGION");
+    DataLink dl{sqliteFile(t.archivo)};
+    t.c->cmdGenerarCnn_Click();
+    EXPECT_EQ(t.c->cmbTbl->count(), 2);
+    EXPECT_EQ(t.c->txtQuery->toPlainText(), "select REGION, sum(AMT) from Ventas group by REGION");
+}
+
+TEST(DesignerConnection, CancellingTheDialogLeavesTheConnection) {
+    CuboDePrueba t(kTabla);
+    const QString antes = t.c->txtConeccion->toPlainText();
+    DataLink dl; // cancels
+    t.c->cmdGenerarCnn_Click();
+    EXPECT_EQ(dl.shown, 1);
+    EXPECT_EQ(t.c->txtConeccion->toPlainText(), antes);
+    EXPECT_EQ(t.c->cmbTbl->count(), 0);
+}
+
+TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
+    struct Caso {
+        QString entrada, motor, sql;
+    } casos[] = {
+        {"TBL --> Ventas", "ACCESS", "VENTAS"},
+        {"TBL --> Mis Ventas", "ACCESS", "[MIS VENTAS]"},
+        {"TBL --> Hoja1$", "EXCEL", "[HOJA1$]"},
+        {"VIEW --> Resumen", "MSSQL", "RESUMEN"},
+        {"TBL --> a]b c", "MSSQL", "[A]]B C]"},
+        {"TBL --> VIEW --> x", "ACCESS", "[VIEW --> X]"}, // only the leading prefix goes
+        {"TBL --> MixedCase", "MYSQL", "`MixedCase`"},
+        {"TBL --> odd`name", "MYSQL", "`odd``name`"},
+        {"VIEW --> Mixed Case", "OTHER", "\"Mixed Case\""},
+        {"TBL --> q\"x", "ORACLE", "\"q\"\"x\""},
+        {"TBL --> sin motor", "", "\"sin motor\""},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.entrada.toStdString() + " / " + k.motor.toStdString());
+        EXPECT_EQ(Campos::NombreTablaSQL(k.entrada, k.motor, nullptr), k.sql);
+    }
+    // Through the list, on an engine chosen in the designer.
+    CuboDePrueba t(kTabla);
+    t.c->cmbEngine->setCurrentText("EXCEL");
+    t.c->cmbTbl->addItems({"TBL --> Hoja 1$"});
+    t.c->cmbTbl->setCurrentIndex(0);
+    t.c->cmbTbl_Click();
+    EXPECT_EQ(t.c->txtQuery->toPlainText(), "SELECT * FROM [HOJA 1$]");
+}
+
+TEST(DesignerConnection, TestAsksForParametersWhenThereAreNone) {
+    CuboDePrueba t(kTabla);
+    t.conexion("");
+    bd::os::ScopedPrompter p;
+    p->answer(Answer::No);
+    t.c->comProbarCnn->click();
+    ASSERT_EQ(p->prompts.size(), 1);
+    EXPECT_EQ(p->prompts[0].text, "No connection parameters, do you want to create parameters ?");
+    EXPECT_EQ(p->prompts[0].title, "Connection");
+    EXPECT_EQ(p->prompts[0].buttons, bd::os::Buttons::YesNo);
+
+    p->answer(Answer::Yes);
+    DataLink dl{sqliteFile(t.archivo)};
+    t.c->comProbarCnn->click();
+    EXPECT_EQ(dl.shown, 1);
+    ASSERT_EQ(p->prompts.size(), 3);
+    EXPECT_EQ(p->prompts[2].text, "The connection test was successful");
+    EXPECT_EQ(p->prompts[2].title, "Conection Ok");
+    EXPECT_EQ(p->prompts[2].icon, bd::os::Icon::Information);
+}
+
+TEST(DesignerConnection, ATestThatFailsShowsOnlyTheConnectionMessage) {
+    CuboDePrueba t(kTabla);
+    t.conexion("Provider=SQLite;Data Source=" + t.home.path("missing.db"));
+    bd::os::ScopedPrompter p;
+    t.c->comProbarCnn_Click();
+    ASSERT_EQ(p->prompts.size(), 1);
+    EXPECT_EQ(p->prompts[0].title, "You are not connected to the database");
+    EXPECT_EQ(t.c->cmdConectado->text(), "Not Connected");
+}
+
+TEST(DesignerConnection, NextChecksInOrderAndRemembersOnlyWhatPassed) {
+    struct Caso {
+        const char* nombre;
+        QString conexion, motor, sql;
+        bool conCampos;
+        QStringList textos;
+        QString roja; // object name of the box painted red
+        int tab;
+    } casos[] = {
+        {"no connection", "", "OTHER", "select 1", false,
+         {"Type a connection string or press \"Connect button\""}, "txtConeccion", 0},
+        {"no engine", "ok", "", "select 1", false, {"Select your DB Engine."}, "cmbEngine", 0},
+        {"bad connection", "Provider=Nothing", "OTHER", "select 1", false,
+         {"", "Error when connecting. Type a correct connection string or press \"Connect button\" "},
+         "txtConeccion", 0},
+        {"no sql", "ok", "OTHER", "", false, {"Type a SQL Query or press \"Open query editor button\" "}, "txtQuery", 0},
+        {"offline with fields", "Provider=Nothing", "OTHER", "select * from Ventas", true, {""}, "", 1},
+        {"all good", "ok", "OTHER", "select * from Ventas", false, {}, "", 1},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        CuboDePrueba t(kTabla);
+        if (k.conexion != "ok") t.conexion(k.conexion);
+        t.c->cmbEngine->setCurrentText(k.motor);
+        t.sql(k.sql);
+        if (k.conCampos) t.c->spCam->setText(1, 1, "REGION");
+        bd::os::ScopedPrompter p;
+        t.c->cmdSiguiente->click();
+        QStringList textos;
+        for (const auto& pr : p->prompts) {
+            // The connection's own failure message comes first; its text is the driver's.
+            textos << (pr.title == "You are not connected to the database" ? QString() : pr.text);
+            if (pr.title != "You are not connected to the database") {
+                EXPECT_EQ(pr.title, "Error");
+                EXPECT_EQ(pr.icon, bd::os::Icon::Information);
+            }
+        }
+        EXPECT_EQ(textos, k.textos);
+        for (QWidget* w : std::initializer_list<QWidget*>{t.c->txtConeccion, t.c->cmbEngine, t.c->txtQuery})
+            EXPECT_EQ(pintadoDeError(w), w->objectName() == k.roja) << w->objectName().toStdString();
+        EXPECT_EQ(t.c->SSTab1->currentIndex(), k.tab);
+        const bool guardado = k.tab == 1;
+        EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTCNN"), guardado ? t.c->txtConeccion->toPlainText() : "");
+        EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTSQL"), guardado ? k.sql : "");
+    }
+}
+
+TEST(DesignerConnection, LastBringsBackTheRememberedConnectionAndSql) {
+    CuboDePrueba t(kTabla);
+    General::SaveSetting("OE", "CUBO", "LASTCNN", "Provider=SQLite;Data Source=x.db");
+    General::SaveSetting("OE", "CUBO", "LASTSQL", "select 2");
+    t.c->Cambio = false;
+    t.c->lblLastCnn_Click();
+    EXPECT_EQ(t.c->txtConeccion->toPlainText(), "Provider=SQLite;Data Source=x.db");
+    EXPECT_EQ(t.c->txtQuery->toPlainText(), "select 2");
+    EXPECT_EQ(t.cube->CubeSqlQuery, "select 2");
+    EXPECT_TRUE(t.c->Cambio);
+    // A new designer shows the label only now that a connection is remembered.
+    Campos otro;
+    EXPECT_FALSE(otro.lblLastCnn->isHidden());
+}
+
+TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) {
+    struct Caso {
+        const char* boton;
+        QString tecleado;
+        bool abre;
+    } casos[] = {{"cmdUnLockCnn", "secreto", true}, {"cmdUnlockSql", "Secreto", true}, {"cmdUnLockCnn", "otro", false},
+                 {"cmdUnlockSql", "", false}};
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(std::string(k.boton) + " " + k.tecleado.toStdString());
+        CuboDePrueba t;
+        t.cube->vPass = "SECRETO";
+        Campos& c = *t.c;
+        c.frameLockCnn->show();
+        c.frameLockSql->show();
+        const std::initializer_list<QWidget*> controles = {c.cmdGenerarCnn, c.cmdOpenEditor, c.cmbTbl,
+                                                            c.lblLastCnn,    c.cmbEngine,     c.comProbarCnn};
+        for (QWidget* w : controles) w->setEnabled(false);
+        Password pw{k.tecleado};
+        bd::os::ScopedPrompter p;
+        c.findChild<QPushButton*>(k.boton)->click();
+        EXPECT_EQ(pw.asked, 1);
+        EXPECT_TRUE(p->prompts.isEmpty());
+        EXPECT_EQ(c.frameLockCnn->isHidden(), k.abre);
+        EXPECT_EQ(c.frameLockSql->isHidden(), k.abre);
+        for (QWidget* w : controles) EXPECT_EQ(w->isEnabled(), k.abre) << w->objectName().toStdString();
+    }
+}
+
+TEST(DesignerConnection, TheTableListFillsWhenOpenedEmptyAndEmptiesWhenTheConnectionIsEdited) {
+    CuboDePrueba t(kTabla);
+    t.c->show();
+    t.c->cmbTbl->showPopup();
+    EXPECT_EQ(t.c->cmbTbl->count(), 2);
+    t.c->cmbTbl->hidePopup();
+    t.c->cmbTbl->showPopup(); // a filled list is not read again
+    EXPECT_EQ(t.c->cmbTbl->count(), 2);
+    t.c->cmbTbl->hidePopup();
+    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+    QCoreApplication::sendEvent(t.c->txtConeccion, &in);
+    EXPECT_EQ(t.c->cmbTbl->count(), 0);
+}

@@ -1,0 +1,126 @@
+// A new cube made through the designer alone: the data-link dialog, Test, Next, discovery, OK.
+#include "designer/DesignerTestSupport.h"
+#include "platform/db/DbTestData.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Prompter.h"
+#include "shell/General.h"
+
+#include <QApplication>
+
+using namespace designertest;
+using bd::os::Answer;
+
+namespace {
+
+struct Fuente {
+    std::function<void(bd::db::DataLinkDialog&)> fill;
+    QString motor;      // chosen in the designer
+    QString tabla;      // the list entry to take, "" = the first one
+    QString sql;        // the SQL that entry gives
+    QString medida;     // a numeric column
+    QString dimension;  // a text column
+};
+
+void nuevoCubo(const Fuente& f) {
+    bd::test::TempHome home(false);
+    bd::os::ManualClock reloj;
+    bd::os::ScopedPrompter p;
+    QPointer<InsCube> cube = new InsCube;
+    cube->CubeId = "Nuevo";
+    cube->ShowCube(false, false, {}, {}, {});
+    QPointer<Cubo> viewer = cube->viewer;
+    ASSERT_TRUE(viewer);
+    QPointer<Campos> c = viewer->Vcampos;
+    ASSERT_TRUE(c);
+    EXPECT_TRUE(c->isVisible());
+    EXPECT_FALSE(viewer->isVisible());
+
+    // The activation opens the data-link dialog a moment later.
+    DataLink dl{f.fill};
+    c->Form_Activate();
+    reloj.advance(1000);
+    ASSERT_EQ(dl.shown, 1);
+    ASSERT_GT(c->cmbTbl->count(), 0) << c->txtConeccion->toPlainText().toStdString();
+    EXPECT_TRUE(p->prompts.isEmpty()) << p->texts().join("|").toStdString();
+
+    c->comProbarCnn->click();
+    ASSERT_EQ(p->texts(), QStringList{"The connection test was successful"});
+
+    // Next without an engine: its check; then with one.
+    c->cmdSiguiente->click();
+    ASSERT_EQ(p->prompts.size(), 2);
+    EXPECT_EQ(p->prompts[1].text, "Select your DB Engine.");
+    EXPECT_TRUE(refreshtest::pintadoDeError(c->cmbEngine));
+    EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTCNN"), "");
+    c->cmbEngine->setCurrentText(f.motor);
+    c->cmbEngine_Click();
+    if (!f.tabla.isEmpty()) {
+        c->cmbTbl->setCurrentText(f.tabla);
+        c->cmbTbl_Click();
+    }
+    EXPECT_EQ(c->txtQuery->toPlainText(), f.sql);
+    c->cmdSiguiente->click();
+    ASSERT_EQ(p->prompts.size(), 2) << p->texts().join("|").toStdString();
+    EXPECT_EQ(c->SSTab1->currentIndex(), 1);
+    EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTCNN"), c->txtConeccion->toPlainText());
+    EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTSQL"), f.sql);
+    ASSERT_TRUE(Campos::HayCampos(*c->spCam));
+    EXPECT_TRUE(c->EstaEnGrilla(*c->spCam, f.medida));
+    EXPECT_TRUE(c->EstaEnGrilla(*c->spCam, f.dimension));
+
+    // The measure the user adds with the grid's arrow.
+    c->spCal->setText(Campos::ColMedida, 1, f.medida);
+    c->spCal->setText(Campos::ColVisible, 1, "1");
+    c->spCal->setText(Campos::ColAgregado, 1, "Sum");
+    c->cmdAceptar->click();
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_FALSE(c->isVisible());
+    EXPECT_GT(viewer->DC->fields().count(), 0);
+    EXPECT_GT(viewer->DC->resultRows(), 0);
+    EXPECT_EQ(p->prompts.size(), 2) << p->texts().join("|").toStdString();
+    delete viewer.data();
+}
+
+std::function<void(bd::db::DataLinkDialog&)> servidor(bd::db::DataLinkDialog::Kind k, const bd::dbtest::Server& s) {
+    return [k, s](bd::db::DataLinkDialog& d) {
+        d.setKind(k);
+        d.txtHost->setText(s.host);
+        d.txtPort->setValue(s.port);
+        d.txtDatabase->setText(s.db);
+        d.txtUser->setText(s.user);
+        d.txtPassword->setText(s.password);
+        d.chkSavePassword->setChecked(true);
+    };
+}
+
+std::optional<bd::dbtest::Server> servidorDePrueba(const char* prefijo) {
+    auto s = bd::dbtest::server(prefijo);
+    if (!s && bd::dbtest::inCi()) ADD_FAILURE() << "CI must provide the test servers";
+    return s;
+}
+
+} // namespace
+
+TEST(DesignerNewCube, FromASqliteFile) {
+    bd::test::TempHome datos(false);
+    const QString archivo = datos.path("ventas.db");
+    refreshtest::ejecutar(archivo, {"create table Ventas (REGION varchar(10), AMT real)",
+                                    "insert into Ventas values ('N', 1), ('S', 2)"});
+    nuevoCubo({sqliteFile(archivo), "OTHER", {}, "SELECT * FROM `Ventas`", "AMT", "REGION"});
+}
+
+TEST(DesignerNewCube, FromMariaDbThroughTheDataLinkDialog) {
+    const auto s = servidorDePrueba("MYSQL");
+    if (!s) GTEST_SKIP() << "no MYSQL test server";
+    ASSERT_EQ(bd::dbtest::createServerTable("QMYSQL", *s, "DesignerCube"), "");
+    nuevoCubo({servidor(bd::db::DataLinkDialog::MySql, *s), "MYSQL", "TBL --> DesignerCube",
+               "SELECT * FROM `DesignerCube`", "Qty", "Name"});
+}
+
+TEST(DesignerNewCube, FromPostgreSqlKeepingTheMixedCaseName) {
+    const auto s = servidorDePrueba("PGSQL");
+    if (!s) GTEST_SKIP() << "no PGSQL test server";
+    ASSERT_EQ(bd::dbtest::createServerTable("QPSQL", *s, "DesignerCube"), "");
+    nuevoCubo({servidor(bd::db::DataLinkDialog::PostgreSql, *s), "OTHER", "TBL --> DesignerCube",
+               "SELECT * FROM \"DesignerCube\"", "Qty", "Name"});
+}

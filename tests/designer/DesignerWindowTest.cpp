@@ -1,0 +1,319 @@
+// The designer window: tabs, toolbar, activation, closing, the hint balloon, grid locks and the
+// scheduler hand-off.
+#include "designer/DesignerTestSupport.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Prompter.h"
+#include "platform/toolbar/Toolbar.h"
+#include "shell/General.h"
+
+#include <QApplication>
+#include <QLabel>
+
+using namespace refreshtest;
+using namespace designertest;
+using bd::os::Answer;
+
+namespace {
+const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)", "insert into Ventas values ('N', 1)"};
+
+void borrarPendientes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+bool marcada(Campos& c, int id) { return c.AB->tool(id)->checked(); }
+} // namespace
+
+TEST(DesignerTabs, SetAbCheckedFollowsTheTab) {
+    Campos c;
+    const bool esperado[][2] = {{true, false}, {false, true}, {false, false}, {false, false}, {false, false}};
+    for (int tab = 0; tab < 5; ++tab) {
+        SCOPED_TRACE(tab);
+        c.SSTab1->setCurrentIndex(tab);
+        c.SetAbChecked();
+        EXPECT_EQ(marcada(c, Campos::ToolConexion), esperado[tab][0]);
+        EXPECT_EQ(marcada(c, Campos::ToolCubo), esperado[tab][1]);
+    }
+}
+
+TEST(DesignerTabs, GoTabRunsDiscoveryOnlyWhenTheDefinitionChanged) {
+    struct Caso {
+        const char* nombre;
+        bool conCampos, cambio;
+        int tab, tabFinal;
+        bool descubre;
+    } casos[] = {
+        {"connection tab", true, false, 0, 0, false},
+        {"fields already there, unchanged", true, false, 1, 1, false},
+        {"no fields yet", false, false, 1, 1, true},
+        {"changed", true, true, 1, 1, true},
+        {"a tab with no work", true, true, 3, 3, false},
+        {"no such tab", true, true, 9, 2, false},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        CuboDePrueba t(kTabla);
+        t.sql("select * from Ventas");
+        if (k.conCampos) t.c->spCam->setText(1, 1, "OLD");
+        t.c->SSTab1->setCurrentIndex(2);
+        t.c->Cambio = k.cambio;
+        t.viewer->lastChart = "AMT";
+        bd::os::ScopedPrompter p;
+        t.c->GoTab(k.tab);
+        EXPECT_EQ(t.c->SSTab1->currentIndex(), k.tabFinal);
+        EXPECT_EQ(t.c->spCam->text(1, 1) == "REGION", k.descubre);
+        EXPECT_EQ(t.viewer->lastChart.isEmpty(), k.descubre);
+        if (k.descubre) {
+            EXPECT_FALSE(t.c->Cambio);
+            EXPECT_EQ(t.cube->CubeSqlQuery, "select * from Ventas");
+        }
+    }
+}
+
+TEST(DesignerToolbar, DispatchByKeyWithAmpersandsRemovedAndUnknownIgnored) {
+    bd::os::ManualClock reloj;
+    CuboDePrueba t(kTabla);
+    Campos& c = *t.c;
+    auto* banda = c.AB->band("Designer");
+    auto* conAmp = banda->addTool(90, "&Configurar &Conexión", "x");
+    auto* nada = banda->addTool(91, "Nada", "y");
+    c.SSTab1->setCurrentIndex(2);
+    c.AB->clickTool(nada);
+    EXPECT_EQ(c.SSTab1->currentIndex(), 2);
+    EXPECT_TRUE(c.AB->isEnabled());
+    // With the viewer on screen the toolbar waits for the viewer's timer.
+    t.viewer->show();
+    c.AB->clickTool(conAmp);
+    EXPECT_EQ(c.SSTab1->currentIndex(), 0);
+    EXPECT_TRUE(marcada(c, Campos::ToolConexion));
+    EXPECT_FALSE(c.AB->isEnabled());
+    reloj.advance(1000);
+    EXPECT_TRUE(c.AB->isEnabled());
+    // Tool 76 is the Next button.
+    t.sql("select * from Ventas");
+    c.cmbEngine->setCurrentText("OTHER");
+    bd::os::ScopedPrompter p;
+    c.AB->clickTool(c.AB->tool(Campos::ToolCubo));
+    EXPECT_EQ(c.SSTab1->currentIndex(), 1);
+    EXPECT_EQ(c.spCam->text(1, 1), "REGION");
+}
+
+TEST(DesignerToolbar, AdvancedSettingsAndTheLastQuery) {
+    Campos c;
+    c.SSTab1->setCurrentIndex(0);
+    c.SetAbChecked();
+    c.cmdAdvSet_Click();
+    EXPECT_EQ(c.SSTab1->currentIndex(), 2);
+    EXPECT_FALSE(marcada(c, Campos::ToolConexion));
+    c.UltimaConsultaSQL = "select 1 where x = 2";
+    c.cmdQueryEditorView->show();
+    c.cmdLastQuery->click();
+    EXPECT_EQ(c.SSTab1->currentIndex(), 4);
+    EXPECT_EQ(c.txtViewQuery->toPlainText(), "select 1 where x = 2");
+    EXPECT_TRUE(c.cmdQueryEditorView->isHidden());
+}
+
+TEST(DesignerOptions, SaveWithDataUnchecksRefreshAndOptionClicksMarkTheCube) {
+    CuboDePrueba t;
+    t.c->chkRefresh->setChecked(true);
+    t.c->chkSaveWData->click();
+    EXPECT_FALSE(t.c->chkRefresh->isChecked());
+    t.c->chkSaveWData->click(); // unchecking leaves refresh alone
+    EXPECT_FALSE(t.c->chkRefresh->isChecked());
+    t.viewer->Salvar = false;
+    QMouseEvent down(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(t.c->chkSendAlert, &down);
+    EXPECT_TRUE(t.viewer->Salvar);
+}
+
+TEST(DesignerLifecycle, TheHintShowsOnTheFirstThreeActivationsOnTheFieldsTab) {
+    CuboDePrueba t;
+    Campos& c = *t.c;
+    c.show();
+    c.SSTab1->setCurrentIndex(0);
+    c.Form_Activate();
+    EXPECT_EQ(c.Globo(), nullptr);
+    EXPECT_EQ(General::GetSetting("OE", "CUBO", "FRMCAMPOS_INIT"), "");
+    c.SSTab1->setCurrentIndex(1);
+    for (int i = 1; i <= 4; ++i) {
+        SCOPED_TRACE(i);
+        c.DestruirGlobo();
+        c.Form_Activate();
+        EXPECT_EQ(c.Globo() != nullptr, i < 4);
+        EXPECT_EQ(General::GetSetting("OE", "CUBO", "FRMCAMPOS_INIT"), QString::number(std::min(i, 3)));
+    }
+    c.DestruirGlobo();
+    c.Form_Activate();
+    // Moving off the fields tab removes a balloon.
+    General::SaveSetting("OE", "CUBO", "FRMCAMPOS_INIT", "0");
+    c.Form_Activate();
+    ASSERT_NE(c.Globo(), nullptr);
+    EXPECT_TRUE(c.Globo()->text().contains("Click --&gt; to add a measure field"));
+    c.GoTab(0);
+    EXPECT_EQ(c.Globo(), nullptr);
+}
+
+TEST(DesignerLifecycle, TheConnectionDialogOpensOnceAfterTheActivation) {
+    bd::os::ManualClock reloj;
+    CuboDePrueba t(kTabla);
+    t.conexion("");
+    Campos& c = *t.c;
+    c.OpenConnectionDialog = true;
+    DataLink dl{sqliteFile(t.archivo)};
+    c.show();
+    QApplication::setActiveWindow(&c);
+    EXPECT_EQ(dl.shown, 0); // never inside the activation event
+    QCoreApplication::processEvents();
+    c.Form_Activate(); // a second activation before the dialog came
+    EXPECT_FALSE(c.OpenConnectionDialog);
+    EXPECT_EQ(dl.shown, 0);
+    reloj.advance(1000);
+    EXPECT_EQ(dl.shown, 1);
+    EXPECT_EQ(c.txtConeccion->toPlainText(), "Provider=SQLite;Data Source=" + t.archivo);
+    reloj.advance(5000);
+    c.Form_Activate();
+    reloj.advance(5000);
+    EXPECT_EQ(dl.shown, 1);
+    // Hidden before the dialog came: the next activation brings it.
+    c.OpenConnectionDialog = true;
+    c.Form_Activate();
+    c.hide();
+    reloj.advance(1000);
+    EXPECT_EQ(dl.shown, 1);
+    EXPECT_TRUE(c.OpenConnectionDialog);
+    c.show();
+    c.Form_Activate();
+    reloj.advance(1000);
+    EXPECT_EQ(dl.shown, 2);
+}
+
+TEST(DesignerLifecycle, AProtectedConfigurationAsksForThePasswordAtActivation) {
+    CuboDePrueba t;
+    t.cube->vPass = "CLAVE";
+    Campos& c = *t.c;
+    c.vProtected = true;
+    c.show();
+    {
+        Password pw{"mala"};
+        bd::os::ScopedPrompter p;
+        c.Form_Activate();
+        EXPECT_EQ(pw.asked, 1);
+        EXPECT_FALSE(c.isVisible());
+        EXPECT_EQ(p->texts(), QStringList{"Incorrect Password"});
+        EXPECT_TRUE(c.vProtected);
+    }
+    Password pw{"clave"};
+    bd::os::ScopedPrompter p;
+    c.Form_Activate();
+    EXPECT_TRUE(c.isVisible());
+    EXPECT_FALSE(c.vProtected);
+    EXPECT_TRUE(p->prompts.isEmpty());
+}
+
+TEST(DesignerLifecycle, TheCloseBoxHidesWhileTheViewerIsShownAndClosesANewCube) {
+    {
+        CuboDePrueba t;
+        t.viewer->show();
+        t.c->show();
+        t.c->spCal->setText(1, 1, "AMT");
+        EXPECT_FALSE(t.c->close());
+        borrarPendientes();
+        ASSERT_TRUE(t.c);
+        EXPECT_FALSE(t.c->isVisible());
+        EXPECT_EQ(t.c->spCal->text(1, 1), "AMT");
+        EXPECT_TRUE(t.viewer);
+    }
+    CuboDePrueba t; // a new cube whose viewer was never shown
+    t.c->show();
+    EXPECT_TRUE(t.c->close());
+    borrarPendientes();
+    EXPECT_FALSE(t.viewer);
+    EXPECT_FALSE(t.c);
+}
+
+TEST(DesignerLifecycle, CloseAbandonsACubeThatNeverReachedTheViewer) {
+    struct Caso {
+        const char* nombre;
+        bool visor, campos, abandona;
+    } casos[] = {{"new cube", false, false, true},
+                 {"viewer shown, empty pivot", true, false, true},
+                 {"viewer shown with a pivot", true, true, false}};
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        CuboDePrueba t;
+        if (k.visor) t.viewer->show();
+        if (k.campos) t.viewer->DC->addField("REGION", "Region", 1);
+        t.c->show();
+        t.c->cmdCancelar->click();
+        const bool cerrar = t.viewer && t.viewer->Cerrar;
+        borrarPendientes();
+        EXPECT_EQ(!t.viewer, k.abandona);
+        if (k.abandona) {
+            EXPECT_TRUE(cerrar);
+        }
+        if (t.c) {
+            EXPECT_FALSE(t.c->isVisible());
+        }
+    }
+}
+
+TEST(DesignerLifecycle, HideAndOkHideTheDesigner) {
+    CuboDePrueba t;
+    t.c->show();
+    t.c->cmdViewClose->click();
+    EXPECT_FALSE(t.c->isVisible());
+    EXPECT_FALSE(t.viewer->Salvar);
+    t.c->show();
+    t.c->cmdSetOk->click();
+    EXPECT_FALSE(t.c->isVisible());
+    EXPECT_TRUE(t.viewer->Salvar);
+}
+
+TEST(DesignerLifecycle, BlockearCamposLocksAndColoursTheFirstColumns) {
+    Campos c; // a fresh designer starts locked
+    for (bool on : {true, false, true}) {
+        SCOPED_TRACE(on);
+        c.BlockearCampos(on);
+        for (bd::grid::Grid* g : {c.spCal.data(), c.spCam.data()})
+            for (int col = 1; col <= 3; ++col) {
+                SCOPED_TRACE(g->objectName().toStdString() + " col " + std::to_string(col));
+                EXPECT_EQ(g->backColor(col, 7), on ? Campos::ColorBloqueado : Campos::ColorLibre);
+                EXPECT_EQ(g->lock(col, 7), col == 1 || on);
+            }
+    }
+}
+
+TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused) {
+    CuboDePrueba t;
+    int mostrado = 0, guardados = 0;
+    auto viejoMostrar = Campos::MostrarScheduler;
+    auto viejoGuardar = Campos::GuardarCubo;
+    Campos::MostrarScheduler = [&](Campos*) { ++mostrado; };
+    Campos::GuardarCubo = [&](Campos* c) {
+        // The first save is cancelled, the second gives the cube its file.
+        if (++guardados == 2) c->VinsCube->PathOpenCube = "/tmp/x.cub";
+        return guardados == 2;
+    };
+    {
+        bd::os::ScopedPrompter p;
+        p->answer(Answer::Ok);
+        p->answer(Answer::No);
+        t.c->cmdOpenScheduler->click();
+        EXPECT_EQ(p->texts(), (QStringList{"You must to save the cube first", "Do you want to save ?"}));
+        EXPECT_EQ(p->prompts[0].title, "Save First");
+        EXPECT_EQ(p->prompts[1].title, "Save");
+        EXPECT_EQ(p->prompts[1].buttons, bd::os::Buttons::YesNo);
+        EXPECT_EQ(mostrado, 0);
+        EXPECT_EQ(guardados, 0);
+        EXPECT_TRUE(t.viewer->Salvar);
+    }
+    bd::os::ScopedPrompter p;
+    for (Answer a : {Answer::Ok, Answer::Yes, Answer::Ok, Answer::Yes}) p->answer(a);
+    t.c->OpenScheduler();
+    EXPECT_EQ(p->prompts.size(), 4);
+    EXPECT_EQ(guardados, 2);
+    EXPECT_EQ(mostrado, 1);
+    t.c->OpenScheduler(); // saved now: straight to the dialog
+    EXPECT_EQ(p->prompts.size(), 4);
+    EXPECT_EQ(mostrado, 2);
+    Campos::MostrarScheduler = viejoMostrar;
+    Campos::GuardarCubo = viejoGuardar;
+}
