@@ -60,6 +60,8 @@ void Campos::IndicarConeccion() {
     const uint32_t color = on ? 0x80FF80 : 0x8080FF;
     const QString caption = on ? "Connected" : "Not Connected";
     pintarBoton(cmdConectado, color, caption);
+    // The viewer shows the same state on its own button.
+    if (VCubo) pintarBoton(VCubo->findChild<QAbstractButton*>("cmdConectado"), color, caption);
 }
 
 QString Campos::Dialogo_ConnectionString() { return bd::db::DataLinkDialog::prompt(this); }

@@ -20,7 +20,7 @@ using bd::os::Icon;
 using bd::os::MsgBox;
 
 std::function<void(Campos*)> Campos::MostrarScheduler = [](Campos*) {};
-std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos*) { return false; };
+std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos* c) { return c->VCubo && c->VCubo->Guardar(true, false); };
 
 // ---- tabs and toolbar ----
 
