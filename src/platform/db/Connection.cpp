@@ -251,8 +251,8 @@ QString nextConnectionName() {
     return QStringLiteral("bd-db-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-// The ODBC drivers the driver manager knows.
-QStringList installedOdbcDrivers() {
+// The ODBC drivers or data sources the driver manager knows.
+QStringList odbcList(bool drivers) {
     QStringList out;
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return out;
@@ -260,14 +260,19 @@ QStringList installedOdbcDrivers() {
     SQLCHAR name[512], attrs[2048];
     SQLSMALLINT nameLen = 0, attrsLen = 0;
     SQLUSMALLINT dir = SQL_FETCH_FIRST;
-    while (
-        SQL_SUCCEEDED(SQLDriversA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen))) {
+    for (;;) {
+        const SQLRETURN rc = drivers ? SQLDriversA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen)
+                                     : SQLDataSourcesA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs,
+                                                       &attrsLen);
+        if (!SQL_SUCCEEDED(rc)) break;
         out << QString::fromUtf8(reinterpret_cast<const char*>(name));
         dir = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     return out;
 }
+
+QStringList installedOdbcDrivers() { return odbcList(true); }
 
 sqlite3* handleOf(const QSqlDatabase& db) {
     const QVariant v = db.driver()->handle();
@@ -514,5 +519,8 @@ int Recordset::indexOf(const QString& name) const {
         if (fields_[i].name.compare(name, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
+
+QStringList odbcDriverNames() { return odbcList(true); }
+QStringList odbcDataSourceNames() { return odbcList(false); }
 
 } // namespace bd::db

@@ -56,4 +56,8 @@ private:
     QString lastError_;
 };
 
+// The ODBC drivers and data sources the driver manager knows.
+QStringList odbcDriverNames();
+QStringList odbcDataSourceNames();
+
 } // namespace bd::db

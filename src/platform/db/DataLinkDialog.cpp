@@ -19,8 +19,6 @@
 #include <QSqlDatabase>
 #include <QVBoxLayout>
 
-#include <sql.h>
-#include <sqlext.h>
 
 namespace bd::db {
 
@@ -51,30 +49,8 @@ int defaultPort(DataLinkDialog::Kind k) {
     }
 }
 
-QStringList odbcList(bool drivers) {
-    QStringList out;
-    SQLHENV env = SQL_NULL_HENV;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return out;
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    SQLCHAR name[512], attrs[2048];
-    SQLSMALLINT nameLen = 0, attrsLen = 0;
-    SQLUSMALLINT dir = SQL_FETCH_FIRST;
-    for (;;) {
-        const SQLRETURN rc = drivers ? SQLDriversA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen)
-                                     : SQLDataSourcesA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs,
-                                                       &attrsLen);
-        if (!SQL_SUCCEEDED(rc)) break;
-        out << QString::fromUtf8(reinterpret_cast<const char*>(name));
-        dir = SQL_FETCH_NEXT;
-    }
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
-    return out;
-}
-
 } // namespace
 
-QStringList odbcDriverNames() { return odbcList(true); }
-QStringList odbcDataSourceNames() { return odbcList(false); }
 
 QString DataLinkDialog::kindName(Kind k) {
     switch (k) {

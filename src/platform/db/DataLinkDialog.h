@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/db/Connection.h"
 // The data-link dialog: the user picks a kind of data source, fills in what it needs, may test it,
 // and gets back a connection string in the data layer's grammar ("" when cancelled).
 #include <QDialog>
@@ -75,7 +76,5 @@ private:
 };
 
 // The ODBC drivers and data source names the driver manager knows.
-QStringList odbcDriverNames();
-QStringList odbcDataSourceNames();
 
 } // namespace bd::db
