@@ -3,6 +3,7 @@
 #include "common/TestSupport.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/AppPath.h"
+#include "platform/os/Desktop.h"
 #include "viewer/ViewerTestSupport.h"
 
 #include <QSqlDatabase>
@@ -281,4 +282,45 @@ TEST_F(Ejemplo, AnEditRerunsTheQueryAndThePivotShowsTheFilteredTotals) {
     emit g().keyDown(46, 0);
     EXPECT_NEAR(totalImporte(), todas, 0.005);
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
+}
+
+// Designer filters not offered to the user leave no gap: the offered ones after them are still
+// there once the cube is saved and opened again.
+TEST_F(Ejemplo, ARebuildWithGapsSurvivesASaveAndAnOpen) {
+    Grid& fil = *w.c->spFil;
+    fil.setMaxRows(3);
+    fil.setText(Campos::ColFiltroCampo, 3, "Product");
+    fil.setText(Campos::ColFiltroUsuario, 3, "1");
+    fil.setText(Campos::ColOperador, 3, "Between");
+    fil.setCellTag(Campos::ColOperador, 3, "ISTEXT");
+    fil.setTypeButtonText(Campos::ColValorDesde, 3, "Keyboard");
+    fil.setTypeButtonText(Campos::ColLimiteHasta, 3, "Monitor");
+    fil.setCellTag(Campos::ColSQLValores, 3, "SELECT DISTINCT Product FROM Sales");
+    ASSERT_EQ(fil.text(Campos::ColFiltroUsuario, 2), "0"); // SaleDate: not offered
+    w.v->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    w.v->ColorcarGrillaFiltros(false, true, false);
+
+    auto campos = [](const Grid& g) {
+        QStringList out;
+        for (int r = 1; r <= g.maxRows(); ++r) out << g.cellTag(Cubo::ColUsrCampo, r);
+        return out;
+    };
+    ASSERT_EQ(campos(g()), (QStringList{"Region", "Product"}));
+    EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 2), "Keyboard");
+    EXPECT_EQ(g().cellTag(Cubo::ColUsrHasta, 2), "Monitor");
+    EXPECT_EQ(g().cellType(Cubo::ColUsrHasta, 2), TypeButton);
+    EXPECT_EQ(g().cellType(Cubo::ColUsrHasta, 1), TypePlain);
+    EXPECT_EQ(g().cellTag(Cubo::ColUsrParentesis, 2), "SELECT DISTINCT Product FROM Sales");
+
+    os::ScriptedFileDialogs dialogs;
+    dialogs.answers << home.path("gaps.cub");
+    os::setFileDialogs(&dialogs);
+    const bool guardado = w.v->Guardar(true, false);
+    os::setFileDialogs(nullptr);
+    ASSERT_TRUE(guardado) << prompts->texts().join(" / ").toStdString();
+    test::Visor otro;
+    ASSERT_TRUE(otro.v->Abrir(home.path("gaps.cub"))) << prompts->texts().join(" / ").toStdString();
+    EXPECT_EQ(campos(*otro.v->spUsrFil), (QStringList{"Region", "Product"}));
+    EXPECT_EQ(otro.v->spUsrFil->typeButtonText(Cubo::ColUsrDesde, 2), "Keyboard");
+    otro.v->Salvar = false;
 }
