@@ -20,7 +20,9 @@ void Cubo::UpLoadToWeb() {
 void Cubo::ExportarCubo() { NoDisponible("Export"); }
 void Cubo::ImpGr() { NoDisponible("Chart Print"); }
 void Cubo::ImprimirPantalla() { NoDisponible("Window Print"); }
-void Cubo::MostrarRanking(bd::pivot::PivotField*) { NoDisponible("Sort"); }
+void Cubo::MostrarRanking(bd::pivot::PivotField* field) {
+    NoDisponible(field ? "Sort by " + field->caption() : QStringLiteral("Sort"));
+}
 void Cubo::SelectorValores(int) { NoDisponible("Select Values"); }
 void Cubo::OpenScheduler() { NoDisponible("Scheduler"); }
 void Cubo::Protect() { NoDisponible("Protect"); }

@@ -80,6 +80,10 @@ void Cubo::CrearBarraAB() {
                     {"Apilar Series", nullptr},
                     {"Legends Limit", nullptr},
                     {"Graphic Limit", nullptr}});
+    // The chart-style tools run no command: kept by name, not shown.
+    for (const char* n : {"3dLine", "3dArea", "3dStep", "3dCombination", "2dLine", "2dArea", "2dStep",
+                          "2dCombination", "Apilar Series", "Legends Limit", "Graphic Limit"})
+        barra->tool(QString::fromUtf8(n))->setVisible(false);
     auto* config = AB->addBand("Bconfig", BandKind::Menu, "Config");
     agregar(config, {{"&Seleccionar Campos", nullptr}, {"Advanced Settings", nullptr}});
 
