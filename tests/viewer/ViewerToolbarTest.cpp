@@ -11,6 +11,7 @@
 #include "viewer/ViewerTestSupport.h"
 
 #include <QDialog>
+#include <stdexcept>
 #include <gtest/gtest.h>
 
 using namespace bd;
@@ -283,4 +284,29 @@ TEST_F(Barra, TheFiltersToolShowsAndHidesThePane) {
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].text, "Do you want to define user filters ?");
     EXPECT_EQ(prompts->prompts[0].title, "User Filters not available");
+}
+
+// An error inside a command is shown with its own description, and the toolbars the command
+// disabled are enabled again.
+TEST_F(Barra, AnErrorInsideACommandIsShownAndTheToolbarsComeBack) {
+    w->c->spCam->setMaxRows(0); // the refresh stops with a message, which fails here
+    bool lanzado = false;
+    prompts->onAsk = [&](const os::Prompt&) {
+        if (lanzado) return;
+        lanzado = true;
+        throw std::runtime_error("the message box could not be shown");
+    };
+    ASSERT_TRUE(pulsar("Band2", "Conectar"));
+    prompts->onAsk = nullptr;
+    ASSERT_TRUE(lanzado);
+    ASSERT_EQ(prompts->prompts.size(), 2);
+    EXPECT_EQ(prompts->prompts[1].text, "the message box could not be shown");
+    EXPECT_TRUE(w->v->AB->isEnabled());
+    EXPECT_TRUE(w->v->ABGraph->isEnabled());
+    EXPECT_FALSE(w->v->TimerWait->isEnabled());
+    // The next refresh runs again.
+    w->c->UltimaConsultaSQL.clear();
+    prompts->prompts.clear();
+    ASSERT_TRUE(pulsar("Band2", "Conectar"));
+    EXPECT_EQ(prompts->prompts.size(), 1); // "No fields were found..." again, not a refresh in progress
 }
