@@ -16,9 +16,7 @@ constexpr uint32_t BlancoOle = 0xFFFFFF;
 
 bool EsEntre(const QString& op) { return op.trimmed().toUpper() == "BETWEEN"; }
 QString SinPuntos(const QString& v) { return v == "..." ? QString() : v; }
-} // namespace
 
-namespace {
 // A row past the end counts as a base row: it ends any group.
 bool FilaBase(const Grid& g, int r) { return r > g.maxRows() || g.cellType(Cubo::ColUsrAgregarOr, r) != TypePlain; }
 
