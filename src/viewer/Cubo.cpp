@@ -31,8 +31,10 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     AB = new bd::toolbar::Toolbar("AB", this);
     AB->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    herramienta(AB, "noGrph", "Charts", ToolSinGrafico, true);
-    herramienta(AB, "Filters", "Filters", ToolPanelFiltros, true);
+    // The checked states of tools 80 and 104 (ToolChecked/SetToolChecked); the bar's tools show them.
+    herramienta(AB, "noGrph", "Charts", ToolSinGrafico, true)->setVisible(false);
+    herramienta(AB, "Filters", "Filters", ToolPanelFiltros, true)->setVisible(false);
+    CrearBarraAB();
     DC = new bd::pivot::PivotTable(this);
     DC->setObjectName("DC");
     spUsrFil = new bd::grid::Grid(this);

@@ -148,12 +148,45 @@ public:
     // Chart band, picture and notices; the constructor calls it once the controls exist.
     void IniciarGraficos();
 
-    // ---- user-filter pane, alerts and publishing still to come (minimal until then) ----
+    // ---- user-filter pane events ----
+    void spUsrFil_ButtonClicked(int col, int row, int buttonDown);
+    void spUsrFil_Change(int col, int row);
+    void spUsrFil_ComboSelChange(int col, int row);
+    void spUsrFil_KeyDown(int keyCode, int shift);
+    // What the value picker of a row is offered: limits that are not numbers (numeric fields) or
+    // dates (date fields) are left out.
+    struct ValoresSelector {
+        QString tipo, desde, hasta; // type class; From and To ("" when "...")
+        bool entre = false;         // Between mode: the To cell is a button
+        QString limiteDesde, limiteHasta;
+    };
+    ValoresSelector LeerValoresSelector(int row) const;
+
+    // ---- alerts, publishing and dialogs still to come (minimal until then) ----
     void IndicarCantidades(bool reset);
     void MostrarToolDrag();
     bool HayAlertas();
     void EnviarAlertas();
     void UpLoadToWeb();
+    void ExportarCubo();
+    void ImpGr();
+    void ImprimirPantalla();
+    void MostrarRanking(bd::pivot::PivotField* field);
+    void SelectorValores(int row); // the row's value picker
+    void OpenScheduler();
+    void Protect();
+    void AdvancedSettings();
+    // Tells the user that a command is not available yet.
+    static void NoDisponible(const QString& comando);
+
+    // ---- main toolbar ----
+    // Builds the bands and tools of AB.
+    void CrearBarraAB();
+    void AB_ToolClick(bd::toolbar::Tool* tool);
+    // Runs the command of a command key; unknown keys do nothing.
+    void EjecutarComando(const QString& key);
+    // Before a cube replaces this one: the unsaved-changes question of closing. False = stay.
+    bool PreguntarGuardarCambios();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

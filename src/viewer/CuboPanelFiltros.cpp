@@ -1,5 +1,5 @@
 // The user-filter pane: showing, hiding and laying out the grid above the pivot, and its rebuild
-// from the filters the designer offers to the user.
+// from the filters the designer offers to the user. The grid's edits are in CuboFiltrosEventos.cpp.
 #include "designer/Campos.h"
 #include "platform/os/Prompter.h"
 #include "viewer/Cubo.h"
@@ -24,6 +24,10 @@ void Cubo::PrepararGrillaFiltros() {
     g.setTypeButtonText(ColUsrAgregarOr, -1, "+");
     g.setCellType(ColUsrQuitar, -1, bd::grid::TypeButton);
     g.setTypeButtonText(ColUsrQuitar, -1, "-");
+    connect(&g, &Grid::buttonClicked, this, &Cubo::spUsrFil_ButtonClicked, Qt::UniqueConnection);
+    connect(&g, &Grid::changed, this, &Cubo::spUsrFil_Change, Qt::UniqueConnection);
+    connect(&g, &Grid::comboSelChange, this, &Cubo::spUsrFil_ComboSelChange, Qt::UniqueConnection);
+    connect(&g, &Grid::keyDown, this, &Cubo::spUsrFil_KeyDown, Qt::UniqueConnection);
 }
 
 QString Cubo::EncontrarCaption(const QString& campo) {

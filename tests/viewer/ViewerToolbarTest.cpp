@@ -1,0 +1,312 @@
+// The viewer's main toolbar: its tools, and the command each tool's name runs.
+#include "common/TestSupport.h"
+#include "platform/os/AppPath.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Desktop.h"
+#include "platform/os/DialogRunner.h"
+#include "platform/os/Prompter.h"
+#include "platform/zip/Zip.h"
+#include "shell/FrmMain.h"
+#include "shell/General.h"
+#include "viewer/ViewerTestSupport.h"
+
+#include <QDialog>
+#include <stdexcept>
+#include <gtest/gtest.h>
+
+using namespace bd;
+using bd::toolbar::Tool;
+
+namespace {
+
+struct Barra : ::testing::Test {
+    test::TempHome home{true};
+    os::ScopedPrompter prompts;
+    os::ScriptedFileDialogs dialogs;
+    int dialogos = 0;
+    os::ScopedDialogHandler runner{[this](QDialog*) {
+        ++dialogos;
+        return 0;
+    }};
+    QStringList nuevos;
+    FrmMain start;
+    std::unique_ptr<test::Visor> w = std::make_unique<test::Visor>();
+
+    void SetUp() override {
+        w->cube->Vparent = &start;
+        os::setFileDialogs(&dialogs);
+        FrmMain::nuevoCuboHook = [this](const FrmMain::NuevoCuboArgs& a) {
+            nuevos << a.IdCube + "|" + a.Conexion + "|" + a.Query;
+        };
+        QString error;
+        ASSERT_TRUE(test::LlenarCuboEjemplo(*w, &error)) << error.toStdString();
+    }
+    void TearDown() override {
+        FrmMain::nuevoCuboHook = nullptr;
+        Cubo::FallaGuardar = nullptr;
+        os::setFileDialogs(nullptr);
+        if (w->v) w->v->Salvar = false;
+    }
+    Tool* herramienta(const QString& band, const QString& name) {
+        auto* b = w->v->AB->band(band);
+        return b ? b->tool(name) : nullptr;
+    }
+    bool pulsar(const QString& band, const QString& name) {
+        Tool* t = herramienta(band, name);
+        EXPECT_NE(t, nullptr) << band.toStdString() << " " << name.toStdString();
+        return t && w->v->AB->clickTool(t);
+    }
+};
+
+} // namespace
+
+TEST_F(Barra, ChartAndFilterToolsKeepTheirIdsAndAreCheckTools) {
+    Tool* grafico = herramienta("Band2", "noGrph");
+    Tool* filtros = herramienta("Band2", "Filters");
+    ASSERT_TRUE(grafico && filtros);
+    EXPECT_EQ(grafico->id(), Cubo::ToolSinGrafico);
+    EXPECT_EQ(grafico->caption(), "Charts");
+    EXPECT_EQ(filtros->id(), Cubo::ToolPanelFiltros);
+    EXPECT_EQ(grafico->style(), toolbar::ToolStyle::Check);
+    EXPECT_EQ(filtros->style(), toolbar::ToolStyle::Check);
+    // The bar's tools show the states the cube file saves.
+    EXPECT_TRUE(filtros->checked());
+    w->v->SetToolChecked(Cubo::ToolPanelFiltros, false);
+    EXPECT_FALSE(filtros->checked());
+    w->v->SetToolChecked(Cubo::ToolSinGrafico, true);
+    EXPECT_TRUE(grafico->checked());
+    EXPECT_EQ(herramienta("&Archivo", "Abrir Último")->caption(), "Open Last");
+    EXPECT_EQ(w->v->AB->band("&Archivo")->kind(), toolbar::BandKind::Menu);
+}
+
+// Every tool: its command key and what its click does. Commands of later work say they are not
+// available; unknown keys do nothing.
+TEST_F(Barra, EachToolNameRunsItsCommand) {
+    General::SaveSetting("OE", "CUBO", "ULTIMO", home.path("Last.cub"));
+    struct Caso {
+        const char *band, *name, *key, *effect;
+    } casos[] = {
+        {"&Archivo", "Nuevo", "NUEVO", "new Dovrane||"},
+        {"&Archivo", "Guardar", "GUARDAR", "save dialog"},
+        {"Band2", "Guardar", "GUARDAR", "save dialog"},
+        {"&Archivo", "SaveAs", "SAVEAS", "save dialog"},
+        {"&Archivo", "Abrir", "ABRIR", "open dialog"},
+        {"Band2", "Abrir", "ABRIR", "open dialog"},
+        {"&Archivo", "Abrir Último", "ABRIR ÚLTIMO", "open Last.cub"},
+        {"&Archivo", "Vista Previa", "VISTA PREVIA", "preview"},
+        {"Band2", "Vista Previa", "VISTA PREVIA", "preview"},
+        {"&Archivo", "Exportar", "EXPORTAR", "not available"},
+        {"Band2", "Exportar", "EXPORTAR", "not available"},
+        {"&Archivo", "Imprimir Gráfico", "IMPRIMIR GRÁFICO", "not available"},
+        {"&Archivo", "Imprimir Pantalla", "IMPRIMIR PANTALLA", "not available"},
+        {"&Archivo", "&Guardar Estructura", "GUARDAR ESTRUCTURA", ""},
+        {"&Archivo", "Protect", "PROTECT", "not available"},
+        {"Band2", "Rank", "RANK", "not available"},
+        {"Band2", "Filters", "FILTERS", "filters"},
+        {"Band2", "noGrph", "NOGRPH", "chart"},
+        {"Band2", "Conectar", "CONECTAR", "refresh"},
+        {"Band2", "vSeleccionar Campos", "VSELECCIONAR CAMPOS", "designer tab 1"},
+        {"Band2", "AdvConfig", "ADVCONFIG", "designer tab 2"},
+        {"Band2", "Scheduler", "SCHEDULER", "not available"},
+        {"Band2", "WebView", "WEBVIEW", "not available"},
+        {"Band2", "3dLine", "3DLINE", ""},
+        {"Band2", "2dCombination", "2DCOMBINATION", ""},
+        {"Band2", "Apilar Series", "APILAR SERIES", ""},
+        {"Band2", "Graphic Limit", "GRAPHIC LIMIT", ""},
+        {"Bconfig", "&Seleccionar Campos", "SELECCIONAR CAMPOS", ""},
+        {"Bconfig", "Advanced Settings", "ADVANCED SETTINGS", "designer not available"},
+        {"&Archivo", "Salir", "SALIR", "exit"},
+    };
+    for (const Caso& k : casos) {
+        const QString name = QString::fromUtf8(k.name);
+        SCOPED_TRACE(name.toStdString());
+        Tool* t = herramienta(k.band, name);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(t->key(), QString::fromUtf8(k.key));
+        prompts->prompts.clear();
+        dialogs.requests.clear();
+        nuevos.clear();
+        dialogos = 0;
+        w->c->UltimaConsultaSQL.clear();
+        w->c->hide();
+        w->v->show();
+        const bool filtros = w->v->ToolChecked(Cubo::ToolPanelFiltros);
+        const bool grafico = w->v->ToolChecked(Cubo::ToolSinGrafico);
+        const QPointer<Cubo> v = w->v;
+        if (t->visible())
+            ASSERT_TRUE(w->v->AB->clickTool(t));
+        else
+            w->v->AB_ToolClick(t); // the hidden chart-style tools
+
+        QStringList efecto;
+        if (!nuevos.isEmpty()) efecto << "new " + nuevos.join(",");
+        for (const auto& r : dialogs.requests) efecto << (r.save ? "save dialog" : "open dialog");
+        if (dialogos) efecto << "preview";
+        if (!v || !v->isVisible()) {
+            efecto << "exit";
+        } else {
+            if (w->c->isVisible()) efecto << QString("designer tab %1").arg(w->c->SSTab1->currentIndex());
+            if (w->c->isVisible() && name == "Advanced Settings") efecto.last() = "designer";
+            if (filtros != v->ToolChecked(Cubo::ToolPanelFiltros)) efecto << "filters";
+            if (grafico != v->ToolChecked(Cubo::ToolSinGrafico)) efecto << "chart";
+            if (!w->c->UltimaConsultaSQL.isEmpty()) efecto << "refresh";
+        }
+        for (const auto& p : prompts->prompts) {
+            if (p.text.contains("not available")) efecto << "not available";
+            else if (p.text.contains("Last.cub")) efecto << "open Last.cub";
+            else efecto << "message: " + p.text;
+        }
+        EXPECT_EQ(efecto.join(' '), QString::fromUtf8(k.effect));
+        if (v) v->TimerWait_Timer();
+    }
+}
+
+TEST_F(Barra, TheChartToolHidesAndShowsTheChartAndTheStateIsSaved) {
+    w->v->show();
+    ASSERT_FALSE(w->v->ToolChecked(Cubo::ToolSinGrafico));
+    for (bool oculto : {true, false}) {
+        SCOPED_TRACE(oculto);
+        ASSERT_TRUE(pulsar("Band2", "noGrph"));
+        EXPECT_EQ(w->v->ToolChecked(Cubo::ToolSinGrafico), oculto);
+        EXPECT_EQ(herramienta("Band2", "noGrph")->checked(), oculto);
+        EXPECT_EQ(w->v->CHA->isVisibleTo(w->v), !oculto);
+        // The toolbars wait for TimerWait.
+        EXPECT_FALSE(w->v->AB->isEnabled());
+        EXPECT_TRUE(w->v->TimerWait->isEnabled());
+        w->v->TimerWait_Timer();
+        EXPECT_TRUE(w->v->AB->isEnabled() && w->v->ABGraph->isEnabled());
+
+        // The first save asks for the file, the second writes it again.
+        const QString path = home.path("chart.cub");
+        if (oculto) dialogs.answers << path;
+        ASSERT_TRUE(pulsar("Band2", "Guardar"));
+        EXPECT_EQ(w->c->spSave->text(Campos::ColPropiedad, Campos::FilaSinGrafico), oculto ? "1" : "");
+        test::Visor otro;
+        ASSERT_TRUE(otro.v->Abrir(path)) << prompts->texts().join(" / ").toStdString();
+        EXPECT_EQ(otro.v->ToolChecked(Cubo::ToolSinGrafico), oculto);
+        otro.v->Salvar = false;
+    }
+    EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
+}
+
+TEST_F(Barra, TheChartToolWithoutMeasuresAsksAndLeavesTheToolbarsEnabled) {
+    w->c->spCal->setMaxRows(0);
+    for (os::Answer a : {os::Answer::No, os::Answer::Yes}) {
+        prompts->prompts.clear();
+        prompts->answer(a);
+        ASSERT_TRUE(pulsar("Band2", "noGrph"));
+        ASSERT_EQ(prompts->prompts.size(), 1);
+        EXPECT_EQ(prompts->prompts[0].text, "There are not measures. Do you want to define ?");
+        EXPECT_EQ(prompts->prompts[0].title, "Not Measures");
+        EXPECT_TRUE(w->v->AB->isEnabled());
+        EXPECT_TRUE(w->v->ABGraph->isEnabled());
+        EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolSinGrafico));
+        EXPECT_EQ(w->c->isVisible(), a == os::Answer::Yes);
+        if (a == os::Answer::Yes) {
+            EXPECT_EQ(w->c->SSTab1->currentIndex(), 1);
+        }
+    }
+}
+
+TEST_F(Barra, SaveWithSaveWithDataUncheckedWritesTheLayoutWithoutData) {
+    w->c->chkSaveWData->setChecked(false);
+    const QString path = home.path("nodata.cub");
+    dialogs.answers << path;
+    ASSERT_TRUE(pulsar("&Archivo", "Guardar"));
+    QByteArray layout;
+    QString error;
+    ASSERT_TRUE(zip::readMember(path, "temp.cub", layout, &error)) << error.toStdString();
+    EXPECT_TRUE(layout.contains("\"mode\":2")) << layout.left(200).toStdString();
+}
+
+// Open and Open Last ask about unsaved changes first; a save the user asked for that does not
+// happen keeps this cube.
+TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
+    dialogs.answers << home.path("first.cub");
+    ASSERT_TRUE(w->v->Guardar(true, false));
+    General::SaveSetting("OE", "CUBO", "ULTIMO", home.path("first.cub"));
+    for (const char* name : {"Abrir", "Abrir Último"}) {
+        SCOPED_TRACE(name);
+        for (os::Answer a : {os::Answer::Yes, os::Answer::No}) {
+            // Yes, and the save fails: this cube stays. No: the other cube replaces it unsaved.
+            Cubo::FallaGuardar = [](const QString& paso) { return paso == "pack" ? QString("disk full") : QString(); };
+            w->v->Salvar = true;
+            w->c->txtDescripcion->setPlainText("unsaved edit");
+            prompts->prompts.clear();
+            dialogs.requests.clear();
+            prompts->answer(a);
+            dialogs.answers << home.path("first.cub");
+            ASSERT_TRUE(pulsar("&Archivo", QString::fromUtf8(name)));
+            ASSERT_GE(prompts->prompts.size(), 1);
+            EXPECT_EQ(prompts->prompts[0].text, "Do you want to save the changes ?");
+            EXPECT_EQ(prompts->prompts[0].title, "Save");
+            const bool abierto = w->c->txtDescripcion->toPlainText() != "unsaved edit";
+            EXPECT_EQ(abierto, a == os::Answer::No) << prompts->texts().join(" / ").toStdString();
+            Cubo::FallaGuardar = nullptr;
+            dialogs.answers.clear();
+        }
+    }
+}
+
+// The sort dialog gets the first row field (the pivot's first field is a page field here).
+TEST_F(Barra, RankTakesTheFirstRowField) {
+    ASSERT_EQ(w->v->DC->fields().item(1)->caption(), "Date");
+    ASSERT_TRUE(pulsar("Band2", "Rank"));
+    ASSERT_EQ(prompts->prompts.size(), 1);
+    EXPECT_EQ(prompts->prompts[0].text, "The command \"Sort by Region\" is not available yet.");
+}
+
+TEST_F(Barra, RankWithoutRowFieldsSaysSo) {
+    for (auto* f : w->v->DC->rowFields()) f->setOrientation(pivot::ColumnArea);
+    ASSERT_TRUE(w->v->DC->recalculate());
+    ASSERT_TRUE(pulsar("Band2", "Rank"));
+    ASSERT_EQ(prompts->prompts.size(), 1);
+    EXPECT_EQ(prompts->prompts[0].text, "Not rows in the cube");
+    EXPECT_EQ(prompts->prompts[0].title, "Drag the headers");
+    EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Information);
+}
+
+TEST_F(Barra, TheFiltersToolShowsAndHidesThePane) {
+    w->v->show();
+    ASSERT_TRUE(w->v->spUsrFil->isVisible());
+    ASSERT_TRUE(pulsar("Band2", "Filters"));
+    EXPECT_FALSE(w->v->spUsrFil->isVisible());
+    ASSERT_TRUE(pulsar("Band2", "Filters"));
+    EXPECT_TRUE(w->v->spUsrFil->isVisible());
+    EXPECT_TRUE(prompts->prompts.isEmpty());
+
+    // No filters in the designer: the tool stays unchecked and the user is offered to define them.
+    w->c->spFil->setMaxRows(0);
+    prompts->answer(os::Answer::No);
+    ASSERT_TRUE(pulsar("Band2", "Filters")); // off
+    ASSERT_TRUE(pulsar("Band2", "Filters")); // on: none to show
+    EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolPanelFiltros));
+    ASSERT_EQ(prompts->prompts.size(), 1);
+    EXPECT_EQ(prompts->prompts[0].text, "Do you want to define user filters ?");
+    EXPECT_EQ(prompts->prompts[0].title, "User Filters not available");
+}
+
+// An error inside a command is shown with its own description, and the toolbars the command
+// disabled are enabled again.
+TEST_F(Barra, AnErrorInsideACommandIsShownAndTheToolbarsComeBack) {
+    w->c->spCam->setMaxRows(0); // the refresh stops with a message, which fails here
+    bool lanzado = false;
+    prompts->onAsk = [&](const os::Prompt&) {
+        if (lanzado) return;
+        lanzado = true;
+        throw std::runtime_error("the message box could not be shown");
+    };
+    ASSERT_TRUE(pulsar("Band2", "Conectar"));
+    prompts->onAsk = nullptr;
+    ASSERT_TRUE(lanzado);
+    ASSERT_EQ(prompts->prompts.size(), 2);
+    EXPECT_EQ(prompts->prompts[1].text, "the message box could not be shown");
+    EXPECT_TRUE(w->v->AB->isEnabled());
+    EXPECT_TRUE(w->v->ABGraph->isEnabled());
+    EXPECT_FALSE(w->v->TimerWait->isEnabled());
+    // The next refresh runs again.
+    w->c->UltimaConsultaSQL.clear();
+    prompts->prompts.clear();
+    ASSERT_TRUE(pulsar("Band2", "Conectar"));
+    EXPECT_EQ(prompts->prompts.size(), 1); // "No fields were found..." again, not a refresh in progress
+}
