@@ -19,7 +19,10 @@ using bd::os::Buttons;
 using bd::os::Icon;
 using bd::os::MsgBox;
 
-std::function<void(Campos*)> Campos::MostrarScheduler = [](Campos*) {};
+// The schedule dialog is not part of the program yet.
+std::function<void(Campos*)> Campos::MostrarScheduler = [](Campos*) {
+    MsgBox("The command \"Scheduler\" is not available yet.", Buttons::Ok, Icon::Information, "Scheduler");
+};
 std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos* c) { return c->VCubo && c->VCubo->Guardar(true, false); };
 
 // ---- tabs and toolbar ----

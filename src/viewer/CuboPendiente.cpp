@@ -2,6 +2,8 @@
 // scheduling and value-picker work. Minimal, safe behaviour until then: the commands a user gives
 // say that they are not available.
 #include "platform/os/Prompter.h"
+#include "designer/Campos.h"
+#include "shell/GeneralGrid.h"
 #include "viewer/Cubo.h"
 
 void Cubo::NoDisponible(const QString& comando) {
@@ -24,6 +26,13 @@ void Cubo::MostrarRanking(bd::pivot::PivotField* field) {
     NoDisponible(field ? "Sort by " + field->caption() : QStringLiteral("Sort"));
 }
 void Cubo::SelectorValores(int) { NoDisponible("Select Values"); }
-void Cubo::OpenScheduler() { NoDisponible("Scheduler"); }
+void Cubo::OpenScheduler() {
+    if (Vcampos) Vcampos->OpenScheduler();
+}
 void Cubo::Protect() { NoDisponible("Protect"); }
-void Cubo::AdvancedSettings() { NoDisponible("Advanced Settings"); }
+void Cubo::AdvancedSettings() {
+    if (!Vcampos) return;
+    Vcampos->show();
+    General::EnfocarControl(Vcampos);
+    Vcampos->cmdAdvSet_Click();
+}

@@ -114,7 +114,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"Band2", "Apilar Series", "APILAR SERIES", ""},
         {"Band2", "Graphic Limit", "GRAPHIC LIMIT", ""},
         {"Bconfig", "&Seleccionar Campos", "SELECCIONAR CAMPOS", ""},
-        {"Bconfig", "Advanced Settings", "ADVANCED SETTINGS", "designer not available"},
+        {"Bconfig", "Advanced Settings", "ADVANCED SETTINGS", "designer"},
         {"&Archivo", "Salir", "SALIR", "exit"},
     };
     for (const Caso& k : casos) {
