@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -116,15 +118,102 @@ struct KeyMap {
     }
 };
 
-template <class F> void parallelFor(int threads, F&& f) {
-    if (threads <= 1) {
-        f(0);
+// Threads kept for the life of the program. The caller takes tasks too and waits only for the tasks,
+// never for a worker to wake: on a busy machine a worker that gets no core finds nothing left to do,
+// so a pivot is not held up by threads it cannot run, nor by starting threads for every pass.
+class Pool {
+public:
+    static Pool& instance() {
+        static Pool p;
+        return p;
+    }
+    int size() const { return int(workers_.size()) + 1; }
+    // Runs task(0..count-1), each once, on up to `threads` threads (the caller's included).
+    void run(int count, int threads, void (*call)(void*, int), void* ctx) {
+        std::unique_lock<std::mutex> busy(busy_, std::try_to_lock);
+        if (!busy.owns_lock() || workers_.empty() || threads <= 1) { // another pivot holds the pool
+            for (int i = 0; i < count; ++i) call(ctx, i);
+            return;
+        }
+        auto job = std::make_shared<Job>();
+        job->count = count;
+        job->call = call;
+        job->ctx = ctx;
+        job->helpers = threads - 1;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            job_ = job;
+            ++generation_;
+        }
+        wake_.notify_all();
+        work(*job);
+        std::unique_lock<std::mutex> lock(job->m);
+        job->finished.wait(lock, [&] { return job->done == job->count; });
+    }
+
+private:
+    struct Job {
+        std::atomic<int> next{0}, helpers{0};
+        int count = 0, done = 0;
+        void (*call)(void*, int) = nullptr;
+        void* ctx = nullptr;
+        std::mutex m;
+        std::condition_variable finished;
+    };
+    static void work(Job& j) {
+        int mine = 0;
+        for (int i; (i = j.next.fetch_add(1)) < j.count; ++mine) j.call(j.ctx, i);
+        if (!mine) return;
+        std::lock_guard<std::mutex> lock(j.m);
+        j.done += mine;
+        if (j.done == j.count) j.finished.notify_all();
+    }
+    Pool() {
+        const int n = int(std::max(1u, std::thread::hardware_concurrency())) - 1;
+        for (int t = 0; t < n; ++t)
+            workers_.emplace_back([this] {
+                uint64_t seen = 0;
+                for (;;) {
+                    std::shared_ptr<Job> job;
+                    {
+                        std::unique_lock<std::mutex> lock(m_);
+                        wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
+                        if (stop_) return;
+                        seen = generation_;
+                        job = job_;
+                    }
+                    if (job && job->helpers.fetch_sub(1) > 0) work(*job);
+                }
+            });
+    }
+    ~Pool() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (auto& w : workers_) w.join();
+    }
+    std::vector<std::thread> workers_;
+    std::mutex busy_, m_;
+    std::condition_variable wake_;
+    std::shared_ptr<Job> job_;
+    uint64_t generation_ = 0;
+    bool stop_ = false;
+};
+
+// Runs f(0..tasks-1), each once, on up to `threads` threads (default: one per task).
+template <class F> void parallelFor(int tasks, F&& f, int threads = 0) {
+    if (tasks <= 1) {
+        if (tasks == 1) f(0);
         return;
     }
-    std::vector<std::thread> ts;
-    for (int t = 1; t < threads; ++t) ts.emplace_back([&f, t] { f(t); });
-    f(0);
-    for (auto& th : ts) th.join();
+    using Fn = std::remove_reference_t<F>;
+    Pool::instance().run(tasks, threads > 0 ? std::min(threads, tasks) : tasks,
+                         [](void* c, int i) { (*static_cast<Fn*>(c))(i); }, static_cast<void*>(&f));
+}
+template <class F> void parallelForCapped(int threads, int tasks, F&& f) {
+    parallelFor(tasks, std::forward<F>(f), threads);
 }
 
 std::string numberLabel(double v) {
@@ -212,8 +301,18 @@ template <class T> struct NoInitAlloc : std::allocator<T> {
 using Buffer = std::vector<double, NoInitAlloc<double>>;
 } // namespace
 
+// A cell of one (row level, column level) pair during the roll-up.
+struct CellRef {
+    uint32_t rn, cn;
+};
+
 struct Engine::Scratch {
     std::mutex m;
+    // Per-pivot lists, kept so that their pages are not faulted in again for every pivot.
+    std::vector<std::vector<uint64_t>> found;
+    std::vector<uint64_t> finestKey, finestSlot;
+    std::vector<uint32_t> finestRow, finestCol;
+    std::vector<std::vector<CellRef>> level;
     std::vector<uint32_t> rowKey, rowIdx;
     Buffer partial;
     std::vector<Buffer> partials;           // per-thread dense partials, kept for the next pivot
@@ -459,6 +558,7 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
 } // namespace
 
 std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, std::string* error) {
+
     auto fail = [&](const std::string& m) {
         if (error) *error = m;
         return std::shared_ptr<const PivotResult>();
@@ -695,15 +795,17 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             dense = false;
     }
     std::vector<Partial> parts(ranged ? 1 : T);
-    const int KT = keySpace > 65536 ? hw : 1; // key ranges for the passes over the key space
-    std::vector<std::vector<uint64_t>> found(static_cast<size_t>(std::max(KT, hw)));
+    const int KT = keySpace > 65536 ? 4 * hw : 1; // key ranges for the passes over the key space
+    auto& found = scratch_->found;
+    found.resize(static_cast<size_t>(std::max(KT, 4 * hw)));
+    for (auto& f : found) f.clear();
     if (ranged) {
-        const int RT = N > 65536 ? hw : 1;
+        const int RT = N > 65536 ? 4 * hw : 1; // small slices: in cache, and no thread holds up the rest
         const size_t per = (keySpace + RT - 1) / RT, rchunk = (N + RT - 1) / RT;
         std::vector<uint32_t>& rowKey = scratch_->rowKey;
         if (rowKey.size() < N) rowKey.resize(N);
         std::vector<size_t> hist(size_t(RT) * RT, 0);
-        parallelFor(RT, [&](int t) {
+        parallelForCapped(hw, RT, [&](int t) {
             const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
             uint32_t codes[B];
             uint64_t keys[B];
@@ -730,7 +832,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         bucketStart[size_t(RT)] = at;
         std::vector<uint32_t>& rowIdx = scratch_->rowIdx;
         if (rowIdx.size() < at) rowIdx.resize(at);
-        parallelFor(RT, [&](int t) {
+        parallelForCapped(hw, RT, [&](int t) {
             const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
             size_t* p = pos.data() + size_t(t) * RT;
             for (size_t row = begin; row < end; ++row)
@@ -739,7 +841,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         Partial& P = parts[0];
         P.cells = std::move(scratch_->partial);
         if (P.cells.size() < keySpace * W) P.cells.resize(keySpace * W);
-        parallelFor(RT, [&](int r) {
+        parallelForCapped(hw, RT, [&](int r) {
             const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
             std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
             for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i) {
@@ -759,7 +861,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 parts[p].cells.resize(keySpace * W);
             }
         }
-        parallelFor(T, [&](int t) {
+        parallelForCapped(hw, T, [&](int t) {
             Partial& P = parts[t];
             const size_t begin = std::min(N, size_t(t) * chunk), end = std::min(N, begin + chunk);
             if (dense) std::fill(P.cells.begin(), P.cells.end(), 0.0);
@@ -792,7 +894,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     }
 
     // The finest cells: every key some thread saw, in key order when the key space allows an index.
-    std::vector<uint64_t> finestKey;
+    auto& finestKey = scratch_->finestKey;
+    finestKey.clear();
     std::vector<uint32_t> keyIndex; // key -> finest (dense index)
     std::vector<std::vector<std::pair<int, uint32_t>>> finestParts; // huge key spaces: (partial, slot)
     const bool indexed = dense || keySpace <= (uint64_t(1) << 25);
@@ -805,7 +908,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         if (ranged) {
             // noted while scanning
         } else if (dense) {
-            parallelFor(KT, [&](int t) {
+            parallelForCapped(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 for (size_t k = lo; k < hi; ++k)
                     for (int p = 0; p < T; ++p)
@@ -816,7 +919,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             });
         } else {
             keyIndex.assign(keySpace, ~0u);
-            parallelFor(KT, [&](int t) {
+            parallelForCapped(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 for (int p = 0; p < T; ++p)
                     for (uint64_t k : parts[p].keyOf)
@@ -852,7 +955,10 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         colSpace *= colCards.back();
     }
     const size_t F = finestKey.size();
-    std::vector<uint32_t> finestRow(F), finestCol(F);
+    auto& finestRow = scratch_->finestRow;
+    auto& finestCol = scratch_->finestCol;
+    finestRow.resize(F);
+    finestCol.resize(F);
     std::vector<uint64_t> rowKeys, colKeys;
     {
         // Keys are in key order (row fields outermost), so a row tuple's finest cells are adjacent.
@@ -895,7 +1001,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     // column level) pair rolled up from the finest cells.
     res->denseCells = R * CN <= std::min<uint64_t>(denseLimit_ * 4, uint64_t(1) << 26) &&
                       R * CN * AW * sizeof(double) <= (size_t(256) << 20);
-    std::vector<uint64_t> finestSlot(F);
+    auto& finestSlot = scratch_->finestSlot;
+    finestSlot.resize(F);
     size_t slots = 0;
     if (res->denseCells) {
         slots = R * CN;
@@ -922,17 +1029,17 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     }
     res->cells.resize(slots * AW);
     {
-        const int ZT = slots * AW > (1u << 20) ? hw : 1;
+        const int ZT = slots * AW > (1u << 20) ? 4 * hw : 1;
         const size_t total = slots * AW;
-        parallelFor(ZT, [&](int t) {
+        parallelForCapped(hw, ZT, [&](int t) {
             std::fill(res->cells.begin() + total * t / ZT, res->cells.begin() + total * (t + 1) / ZT, 0.0);
         });
     }
     double* cells = res->cells.data();
     {
-        std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, hw)), std::vector<double>(AW));
+        std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, 4 * hw)), std::vector<double>(AW));
         if (dense || indexed) {
-            parallelFor(KT, [&](int t) {
+            parallelForCapped(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 double* one = tmp[size_t(t)].data();
                 if (dense) {
@@ -977,14 +1084,14 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     // merges the cells of a finer level that is already complete, not the finest cells again. Every
     // level's list of cells stays in row order, so a range cut where the target row node changes never
     // shares a target with its neighbour: large levels roll up in parallel.
-    struct Entry {
-        uint32_t rn, cn;
-    };
+    using Entry = CellRef;
     auto slotFor = [&](uint32_t rn, uint32_t cn) {
         const uint64_t k = uint64_t(rn) * CN + cn;
         return res->denseCells ? size_t(k) : size_t(res->slotMap->map.find(k));
     };
-    std::vector<std::vector<Entry>> level((K + 1) * (C + 1));
+    auto& level = scratch_->level;
+    level.resize((K + 1) * (C + 1));
+    for (auto& l : level) l.clear();
     {
         auto& fin = level[K * (C + 1) + C];
         fin.resize(F);
@@ -1010,7 +1117,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     mergeInto(to, cells + slotFor(src[x].rn, src[x].cn) * AW);
                 }
             };
-            const int RT = (src.size() > 32768 && ii >= 1 && res->denseCells) ? hw : 1;
+            const int RT = (src.size() > 32768 && ii >= 1 && res->denseCells) ? 4 * hw : 1;
             if (RT == 1) {
                 run(0, src.size(), out);
                 continue;
@@ -1023,7 +1130,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 cut[size_t(t)] = x;
             }
             std::vector<std::vector<Entry>> parts2(static_cast<size_t>(RT));
-            parallelFor(RT, [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
+            parallelForCapped(hw, RT, [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
             for (auto& p2 : parts2) out.insert(out.end(), p2.begin(), p2.end());
         }
 
