@@ -313,8 +313,8 @@ struct Engine::Scratch {
     std::vector<uint64_t> finestKey, finestSlot;
     std::vector<uint32_t> finestRow, finestCol;
     std::vector<std::vector<CellRef>> level;
-    std::vector<uint32_t> rowKey, rowIdx;
-    Buffer partial;
+    std::vector<uint32_t> rowKey;
+    Buffer partial, payload;
     std::vector<Buffer> partials;           // per-thread dense partials, kept for the next pivot
     std::vector<std::vector<double>> cells; // freed result cells, for the next result
 };
@@ -537,9 +537,30 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
     t.nodes.push_back({0, -1, 0});
     std::vector<uint64_t> after(L + 1, 1); // after[i] = product of cards[i..L-1]
     for (size_t i = L; i-- > 0;) after[i] = after[i + 1] * cards[i];
+    t.tupleNodes.resize(tupleKeys.size() * (L + 1));
+    if (std::is_sorted(tupleKeys.begin(), tupleKeys.end())) {
+        // Sorted tuples share each prefix with their neighbours: a new node wherever a prefix changes.
+        std::vector<uint64_t> last(L + 1, ~uint64_t(0));
+        std::vector<uint32_t> node(L + 1, 0);
+        for (size_t tu = 0; tu < tupleKeys.size(); ++tu) {
+            bool changed = false;
+            uint32_t* out = t.tupleNodes.data() + tu * (L + 1);
+            out[0] = 0;
+            for (size_t i = 1; i <= L; ++i) {
+                const uint64_t prefix = tupleKeys[tu] / after[i];
+                if (changed || prefix != last[i]) {
+                    changed = true;
+                    last[i] = prefix;
+                    node[i] = uint32_t(t.nodes.size());
+                    t.nodes.push_back({int(i), int(node[i - 1]), uint32_t(prefix % cards[i - 1])});
+                }
+                out[i] = node[i];
+            }
+        }
+        return t;
+    }
     std::vector<KeyMap> maps;
     for (size_t i = 0; i < L; ++i) maps.emplace_back(64);
-    t.tupleNodes.resize(tupleKeys.size() * (L + 1));
     for (size_t tu = 0; tu < tupleKeys.size(); ++tu) {
         uint32_t parent = 0;
         t.tupleNodes[tu * (L + 1)] = 0;
@@ -571,7 +592,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     std::shared_ptr<PivotResult> res(new PivotResult, [pool](PivotResult* r) {
         if (auto p = pool.lock(); p && r->cells.capacity() > (1u << 16)) {
             std::lock_guard<std::mutex> lock(p->m);
-            if (p->cells.empty()) p->cells.push_back(std::move(r->cells));
+            // a few buffers, so that pivots of different sizes in turn each find one
+            auto& kept = p->cells;
+            size_t bytes = r->cells.capacity() * sizeof(double);
+            for (const auto& c : kept) bytes += c.capacity() * sizeof(double);
+            if (kept.size() < 3 && bytes <= (size_t(96) << 20)) kept.push_back(std::move(r->cells));
         }
         delete r;
     });
@@ -731,18 +756,19 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     };
 
     // Adds one row into a partial's cell.
-    auto accumulate = [&](double* c, size_t row) {
+    auto accumulateWith = [&](double* c, auto&& isNull, auto&& valueOf) {
         const double r0 = c[0];
         c[0] = r0 + 1;
-        for (const Meas& d : meas) {
-            if (d.nulls && d.nulls[row]) continue;
+        for (size_t m = 0; m < M; ++m) {
+            const Meas& d = meas[m];
+            if (isNull(m)) continue;
             double n0 = r0;
             if (d.pN >= 0) {
                 n0 = c[d.pN];
                 c[d.pN] = n0 + 1;
             }
             if (!d.reals && !d.ints) continue;
-            const double x = d.reals ? d.reals[row] : double(d.ints[row]);
+            const double x = valueOf(m);
             if (d.pK >= 0) {
                 if (n0 == 0) c[d.pK] = x;
                 const double dd = x - c[d.pK];
@@ -754,6 +780,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             if (d.pMin >= 0 && (n0 == 0 || x < c[d.pMin])) c[d.pMin] = x;
             if (d.pMax >= 0 && (n0 == 0 || x > c[d.pMax])) c[d.pMax] = x;
         }
+    };
+    auto accumulate = [&](double* c, size_t row) {
+        accumulateWith(
+            c, [&](size_t m) { return meas[m].nulls && meas[m].nulls[row]; },
+            [&](size_t m) { return meas[m].reals ? meas[m].reals[row] : double(meas[m].ints[row]); });
     };
     // Packed keys of rows [b, b + n); skipped rows (page selections) get kSkip.
     constexpr uint64_t kSkip = ~uint64_t(0);
@@ -789,66 +820,99 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T) T = fit;
     if (dense && (keySpace * partBytes * T > budget || keySpace > std::max<size_t>(4096, 2 * (N / size_t(T))))) {
         // per-thread copies would be large or mostly empty
-        if (keySpace * partBytes <= (size_t(256) << 20) && keySpace < (uint64_t(1) << 32) && N < (uint64_t(1) << 32))
+        if (keySpace * partBytes <= (size_t(256) << 20) && keySpace < (uint64_t(1) << 32) && M <= 32)
             ranged = true;
         else
             dense = false;
     }
+    // Small copies: more of them than threads, so that a thread that gets no core holds up little.
+    if (dense && !ranged && keySpace * partBytes * size_t(4 * hw) <= (size_t(4) << 20))
+        T = int(std::clamp<size_t>(N / 65536, 1, size_t(4 * hw)));
     std::vector<Partial> parts(ranged ? 1 : T);
     const int KT = keySpace > 65536 ? 4 * hw : 1; // key ranges for the passes over the key space
     auto& found = scratch_->found;
     found.resize(static_cast<size_t>(std::max(KT, 4 * hw)));
     for (auto& f : found) f.clear();
     if (ranged) {
-        const int RT = N > 65536 ? 4 * hw : 1; // small slices: in cache, and no thread holds up the rest
-        const size_t per = (keySpace + RT - 1) / RT, rchunk = (N + RT - 1) / RT;
+        // Rows go block by block: each block's rows are copied, key and values together, into one
+        // bucket per key range, and each range's slice of the cells (small enough to stay in cache)
+        // then takes its bucket in one sequential read. Reading the rows of a range straight from the
+        // columns would touch nearly every line of them once per range.
+        const int RT = N > 65536 ? 4 * hw : 1;
+        const size_t per = (keySpace + RT - 1) / RT;
+        const size_t PW = 1 + M; // payload per row: key with the NULL mask above it, then the values
+        const size_t blockRows = std::min<size_t>(N, size_t(1) << 20);
         std::vector<uint32_t>& rowKey = scratch_->rowKey;
-        if (rowKey.size() < N) rowKey.resize(N);
-        std::vector<size_t> hist(size_t(RT) * RT, 0);
-        parallelForCapped(hw, RT, [&](int t) {
-            const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
-            uint32_t codes[B];
-            uint64_t keys[B];
-            size_t* h = hist.data() + size_t(t) * RT;
-            for (size_t b = begin; b < end; b += B) {
-                const size_t n = std::min(B, end - b);
-                keysOf(b, n, keys, codes);
-                for (size_t i = 0; i < n; ++i) {
-                    rowKey[b + i] = keys[i] == kSkip ? ~0u : uint32_t(keys[i]);
-                    if (keys[i] != kSkip) ++h[keys[i] / per];
-                }
-            }
-        });
-        // bucket r holds the rows of key range r, chunk by chunk (so in row order)
-        std::vector<size_t> pos(size_t(RT) * RT), bucketStart(size_t(RT) + 1, 0);
-        size_t at = 0;
-        for (int r = 0; r < RT; ++r) {
-            bucketStart[size_t(r)] = at;
-            for (int t = 0; t < RT; ++t) {
-                pos[size_t(t) * RT + r] = at;
-                at += hist[size_t(t) * RT + r];
-            }
-        }
-        bucketStart[size_t(RT)] = at;
-        std::vector<uint32_t>& rowIdx = scratch_->rowIdx;
-        if (rowIdx.size() < at) rowIdx.resize(at);
-        parallelForCapped(hw, RT, [&](int t) {
-            const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
-            size_t* p = pos.data() + size_t(t) * RT;
-            for (size_t row = begin; row < end; ++row)
-                if (rowKey[row] != ~0u) rowIdx[p[rowKey[row] / per]++] = uint32_t(row);
-        });
+        if (rowKey.size() < blockRows) rowKey.resize(blockRows);
+        Buffer& payload = scratch_->payload;
+        if (payload.size() < blockRows * PW) payload.resize(blockRows * PW);
         Partial& P = parts[0];
         P.cells = std::move(scratch_->partial);
         if (P.cells.size() < keySpace * W) P.cells.resize(keySpace * W);
         parallelForCapped(hw, RT, [&](int r) {
             const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
             std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
-            for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i) {
-                const uint32_t row = rowIdx[i];
-                accumulate(P.cells.data() + size_t(rowKey[row]) * W, row);
+        });
+        std::vector<size_t> hist(size_t(RT) * RT), pos(size_t(RT) * RT), bucketStart(size_t(RT) + 1);
+        for (size_t b0 = 0; b0 < N; b0 += blockRows) {
+            const size_t bn = std::min(blockRows, N - b0), rchunk = (bn + RT - 1) / RT;
+            std::fill(hist.begin(), hist.end(), 0);
+            parallelForCapped(hw, RT, [&](int t) {
+                const size_t begin = std::min(bn, size_t(t) * rchunk), end = std::min(bn, begin + rchunk);
+                uint32_t codes[B];
+                uint64_t keys[B];
+                size_t* h = hist.data() + size_t(t) * RT;
+                for (size_t b = begin; b < end; b += B) {
+                    const size_t n = std::min(B, end - b);
+                    keysOf(b0 + b, n, keys, codes);
+                    for (size_t i = 0; i < n; ++i) {
+                        rowKey[b + i] = keys[i] == kSkip ? ~0u : uint32_t(keys[i]);
+                        if (keys[i] != kSkip) ++h[keys[i] / per];
+                    }
+                }
+            });
+            // bucket r holds the rows of key range r, chunk by chunk (so in row order)
+            size_t at = 0;
+            for (int r = 0; r < RT; ++r) {
+                bucketStart[size_t(r)] = at;
+                for (int t = 0; t < RT; ++t) {
+                    pos[size_t(t) * RT + r] = at;
+                    at += hist[size_t(t) * RT + r];
+                }
             }
-            for (size_t k = lo; k < hi; ++k) // the slice is still in cache: note its cells now
+            bucketStart[size_t(RT)] = at;
+            parallelForCapped(hw, RT, [&](int t) {
+                const size_t begin = std::min(bn, size_t(t) * rchunk), end = std::min(bn, begin + rchunk);
+                size_t* p = pos.data() + size_t(t) * RT;
+                for (size_t i = begin; i < end; ++i) {
+                    const uint32_t k = rowKey[i];
+                    if (k == ~0u) continue;
+                    const size_t row = b0 + i;
+                    double* q = payload.data() + (p[k / per]++) * PW;
+                    uint64_t head = k, bit = uint64_t(1) << 32;
+                    for (size_t m = 0; m < M; ++m, bit <<= 1) {
+                        const Meas& d = meas[m];
+                        if (d.nulls && d.nulls[row]) head |= bit;
+                        q[1 + m] = d.reals ? d.reals[row] : d.ints ? double(d.ints[row]) : 0.0;
+                    }
+                    std::memcpy(q, &head, sizeof head);
+                }
+            });
+            parallelForCapped(hw, RT, [&](int r) {
+                for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i) {
+                    const double* q = payload.data() + i * PW;
+                    uint64_t head;
+                    std::memcpy(&head, q, sizeof head);
+                    const uint64_t nullMask = head >> 32;
+                    accumulateWith(
+                        P.cells.data() + size_t(uint32_t(head)) * W, [&](size_t m) { return (nullMask >> m & 1) != 0; },
+                        [&](size_t m) { return q[1 + m]; });
+                }
+            });
+        }
+        parallelForCapped(hw, RT, [&](int r) {
+            const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
+            for (size_t k = lo; k < hi; ++k)
                 if (P.cells[k * W] > 0) found[size_t(r)].push_back(k);
         });
         T = 1;
@@ -968,7 +1032,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         KeyMap rowMap(indexed ? 16 : 1024);
         for (size_t f = 0; f < F; ++f) {
             bool ins;
-            const uint64_t rk = finestKey[f] / colSpace, ck = finestKey[f] % colSpace;
+            const uint64_t rk = finestKey[f] / colSpace, ck = finestKey[f] - rk * colSpace;
             if (indexed) {
                 if (rk != lastRow) rowKeys.push_back(rk), lastRow = rk;
                 finestRow[f] = uint32_t(rowKeys.size() - 1);
@@ -1022,9 +1086,15 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     }
     {
         std::lock_guard<std::mutex> lock(scratch_->m);
-        if (!scratch_->cells.empty()) {
-            res->cells = std::move(scratch_->cells.back());
-            scratch_->cells.pop_back();
+        auto& kept = scratch_->cells;
+        const size_t need = slots * AW;
+        size_t best = kept.size();
+        for (size_t i = 0; i < kept.size(); ++i)
+            if (kept[i].capacity() >= need && (best == kept.size() || kept[i].capacity() < kept[best].capacity()))
+                best = i;
+        if (need > (1u << 16) && best < kept.size()) {
+            res->cells = std::move(kept[best]);
+            kept.erase(kept.begin() + std::ptrdiff_t(best));
         }
     }
     res->cells.resize(slots * AW);
@@ -1049,6 +1119,10 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                         for (int p = 0; p < T; ++p) {
                             const double* c = parts[p].cells.data() + finestKey[f] * W;
                             if (c[0] <= 0) continue;
+                            if (T == 1) { // the only source of a zeroed cell
+                                fromPartial(c, cells + finestSlot[f] * AW);
+                                continue;
+                            }
                             fromPartial(c, one);
                             mergeInto(cells + finestSlot[f] * AW, one);
                         }
@@ -1140,10 +1214,27 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     auto layout = [&](const std::vector<PivotResult::Node>& nodes, const std::vector<AxisField>& fields,
                       const std::vector<std::shared_ptr<const Dimension>>& dims, bool rowsAxis,
                       std::vector<PivotResult::Line>& out, int dataCount) {
-        std::vector<std::vector<uint32_t>> kids(nodes.size());
-        for (size_t n = 1; n < nodes.size(); ++n) kids[size_t(nodes[n].parent)].push_back(uint32_t(n));
+        // children of node n: kid[first[n] .. first[n + 1])
+        std::vector<uint32_t> first(nodes.size() + 1, 0), kid(nodes.size() ? nodes.size() - 1 : 0);
+        for (size_t n = 1; n < nodes.size(); ++n) ++first[size_t(nodes[n].parent) + 1];
+        for (size_t n = 0; n < nodes.size(); ++n) first[n + 1] += first[n];
+        {
+            std::vector<uint32_t> at(first.begin(), first.end() - 1);
+            for (size_t n = 1; n < nodes.size(); ++n) kid[at[size_t(nodes[n].parent)]++] = uint32_t(n);
+        }
+        struct Kids {
+            uint32_t* b;
+            uint32_t* e;
+            size_t size() const { return size_t(e - b); }
+            uint32_t* begin() const { return b; }
+            uint32_t* end() const { return e; }
+            std::reverse_iterator<uint32_t*> rbegin() const { return std::reverse_iterator<uint32_t*>(e); }
+            std::reverse_iterator<uint32_t*> rend() const { return std::reverse_iterator<uint32_t*>(b); }
+            uint32_t& operator[](size_t i) const { return b[i]; }
+        };
+        auto kids = [&](size_t n) { return Kids{kid.data() + first[n], kid.data() + first[n + 1]}; };
         for (size_t n = 0; n < nodes.size(); ++n) {
-            auto& ch = kids[n];
+            const Kids ch = kids(n);
             if (ch.size() < 2) continue;
             const int lvl = nodes[ch[0]].level - 1;
             const AxisField& f = fields[size_t(lvl)];
@@ -1160,10 +1251,12 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 });
                 for (size_t i = 0; i < ch.size(); ++i) ch[i] = keyed[i].second;
             } else {
-                std::sort(ch.begin(), ch.end(), [&](uint32_t a, uint32_t b) {
-                    const uint32_t ra = dim.rank[nodes[a].code], rb = dim.rank[nodes[b].code];
-                    return f.descending ? ra > rb : ra < rb;
-                });
+                // siblings have distinct members, so distinct ranks
+                std::vector<uint64_t> keyed(ch.size());
+                for (size_t i = 0; i < ch.size(); ++i) keyed[i] = uint64_t(dim.rank[nodes[ch[i]].code]) << 32 | ch[i];
+                std::sort(keyed.begin(), keyed.end());
+                if (f.descending) std::reverse(keyed.begin(), keyed.end());
+                for (size_t i = 0; i < ch.size(); ++i) ch[i] = uint32_t(keyed[i]);
             }
         }
         const int L = int(fields.size());
@@ -1177,7 +1270,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             push(0, 0, false);
             return;
         }
-        for (auto it = kids[0].rbegin(); it != kids[0].rend(); ++it) stack.push_back({*it, false});
+        for (auto it = kids(0).rbegin(); it != kids(0).rend(); ++it) stack.push_back({*it, false});
         while (!stack.empty()) {
             auto [n, done] = stack.back();
             stack.pop_back();
@@ -1188,7 +1281,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 if (def.subtotals) push(n, lvl, true);
             } else {
                 stack.push_back({n, true});
-                for (auto it = kids[n].rbegin(); it != kids[n].rend(); ++it) stack.push_back({*it, false});
+                for (auto it = kids(n).rbegin(); it != kids(n).rend(); ++it) stack.push_back({*it, false});
             }
         }
         if (def.grandTotals) push(0, 0, true);
