@@ -849,19 +849,17 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         Partial& P = parts[0];
         P.cells = std::move(scratch_->partial);
         if (P.cells.size() < keySpace * W) P.cells.resize(keySpace * W);
-        parallelForCapped(hw, RT, [&](int r) {
-            const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
-            std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
-        });
-        std::vector<size_t> hist(size_t(RT) * RT), pos(size_t(RT) * RT), bucketStart(size_t(RT) + 1);
+        // (chunk t, range r): where chunk t's rows of range r start in the payload, and how many
+        std::vector<size_t> start(size_t(RT) * RT), count(size_t(RT) * RT);
         for (size_t b0 = 0; b0 < N; b0 += blockRows) {
             const size_t bn = std::min(blockRows, N - b0), rchunk = (bn + RT - 1) / RT;
-            std::fill(hist.begin(), hist.end(), 0);
+            // Each chunk sorts its own rows by range, within its own part of the payload.
             parallelForCapped(hw, RT, [&](int t) {
                 const size_t begin = std::min(bn, size_t(t) * rchunk), end = std::min(bn, begin + rchunk);
                 uint32_t codes[B];
                 uint64_t keys[B];
-                size_t* h = hist.data() + size_t(t) * RT;
+                size_t* h = count.data() + size_t(t) * RT;
+                std::fill(h, h + RT, 0);
                 for (size_t b = begin; b < end; b += B) {
                     const size_t n = std::min(B, end - b);
                     keysOf(b0 + b, n, keys, codes);
@@ -870,25 +868,15 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                         if (keys[i] != kSkip) ++h[keys[i] / per];
                     }
                 }
-            });
-            // bucket r holds the rows of key range r, chunk by chunk (so in row order)
-            size_t at = 0;
-            for (int r = 0; r < RT; ++r) {
-                bucketStart[size_t(r)] = at;
-                for (int t = 0; t < RT; ++t) {
-                    pos[size_t(t) * RT + r] = at;
-                    at += hist[size_t(t) * RT + r];
-                }
-            }
-            bucketStart[size_t(RT)] = at;
-            parallelForCapped(hw, RT, [&](int t) {
-                const size_t begin = std::min(bn, size_t(t) * rchunk), end = std::min(bn, begin + rchunk);
-                size_t* p = pos.data() + size_t(t) * RT;
+                size_t* at = start.data() + size_t(t) * RT;
+                size_t next = begin;
+                for (int r = 0; r < RT; ++r) at[r] = next, next += h[r];
+                std::vector<size_t> fill(at, at + RT);
                 for (size_t i = begin; i < end; ++i) {
                     const uint32_t k = rowKey[i];
                     if (k == ~0u) continue;
                     const size_t row = b0 + i;
-                    double* q = payload.data() + (p[k / per]++) * PW;
+                    double* q = payload.data() + (fill[k / per]++) * PW;
                     uint64_t head = k, bit = uint64_t(1) << 32;
                     for (size_t m = 0; m < M; ++m, bit <<= 1) {
                         const Meas& d = meas[m];
@@ -898,15 +886,23 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     std::memcpy(q, &head, sizeof head);
                 }
             });
+            // Each range's slice of the cells (small enough to stay in cache) takes its rows.
             parallelForCapped(hw, RT, [&](int r) {
-                for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i) {
-                    const double* q = payload.data() + i * PW;
-                    uint64_t head;
-                    std::memcpy(&head, q, sizeof head);
-                    const uint64_t nullMask = head >> 32;
-                    accumulateWith(
-                        P.cells.data() + size_t(uint32_t(head)) * W, [&](size_t m) { return (nullMask >> m & 1) != 0; },
-                        [&](size_t m) { return q[1 + m]; });
+                if (b0 == 0) {
+                    const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
+                    std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
+                }
+                for (int t = 0; t < RT; ++t) {
+                    const size_t from = start[size_t(t) * RT + r], to = from + count[size_t(t) * RT + r];
+                    for (size_t i = from; i < to; ++i) {
+                        const double* q = payload.data() + i * PW;
+                        uint64_t head;
+                        std::memcpy(&head, q, sizeof head);
+                        const uint64_t nullMask = head >> 32;
+                        accumulateWith(
+                            P.cells.data() + size_t(uint32_t(head)) * W,
+                            [&](size_t m) { return (nullMask >> m & 1) != 0; }, [&](size_t m) { return q[1 + m]; });
+                    }
                 }
             });
         }
@@ -1030,9 +1026,16 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         std::vector<uint32_t> colIdx(colSpace <= (uint64_t(1) << 20) ? size_t(colSpace) : 0, ~0u);
         uint64_t lastRow = ~uint64_t(0);
         KeyMap rowMap(indexed ? 16 : 1024);
+        uint64_t rowBegin = 1, rowEnd = 0, rowAt = 0; // keys of the current row tuple (sorted keys)
         for (size_t f = 0; f < F; ++f) {
             bool ins;
-            const uint64_t rk = finestKey[f] / colSpace, ck = finestKey[f] - rk * colSpace;
+            const uint64_t key = finestKey[f];
+            if (!indexed || key < rowBegin || key >= rowEnd) {
+                rowAt = key / colSpace;
+                rowBegin = rowAt * colSpace;
+                rowEnd = rowBegin + colSpace;
+            }
+            const uint64_t rk = rowAt, ck = key - rowBegin;
             if (indexed) {
                 if (rk != lastRow) rowKeys.push_back(rk), lastRow = rk;
                 finestRow[f] = uint32_t(rowKeys.size() - 1);
