@@ -814,7 +814,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     bool dense = keySpace <= denseLimit_;
     bool ranged = false;
     // per-thread copies: fewer threads rather than copies beyond the budget, but at least half of them
-    const size_t budget = size_t(96) << 20;
+    const size_t budget = size_t(32) << 20;
     int fit = T;
     while (fit > 1 && keySpace * partBytes * fit > budget) --fit;
     if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T) T = fit;
