@@ -580,6 +580,7 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
 
 std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, std::string* error) {
 
+
     auto fail = [&](const std::string& m) {
         if (error) *error = m;
         return std::shared_ptr<const PivotResult>();
@@ -723,8 +724,9 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 if (l.max >= 0) to[l.max] = from[l.max];
             } else {
                 if (l.m2 >= 0) {
-                    const double d = from[l.sum] / nB - to[l.sum] / nA;
-                    to[l.m2] += from[l.m2] + d * d * nA * nB / (nA + nB);
+                    // (mean B - mean A)^2 nA nB / (nA + nB), with one division
+                    const double t = from[l.sum] * nA - to[l.sum] * nB;
+                    to[l.m2] += from[l.m2] + t * t / (nA * nB * (nA + nB));
                 }
                 if (l.sum >= 0) to[l.sum] += from[l.sum];
                 if (l.min >= 0 && from[l.min] < to[l.min]) to[l.min] = from[l.min];
@@ -839,7 +841,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         // then takes its bucket in one sequential read. Reading the rows of a range straight from the
         // columns would touch nearly every line of them once per range.
         const int RT = N > 65536 ? 4 * hw : 1;
-        const size_t per = (keySpace + RT - 1) / RT;
+        // keys per range: a power of two, so a row's range is a shift (a division per row costs more
+        // than the rest of its sorting); the last ranges may be empty
+        int perShift = 0;
+        while ((size_t(1) << perShift) * size_t(RT) < keySpace) ++perShift;
+        const size_t per = size_t(1) << perShift;
         const size_t PW = 1 + M; // payload per row: key with the NULL mask above it, then the values
         const size_t blockRows = std::min<size_t>(N, size_t(1) << 20);
         std::vector<uint32_t>& rowKey = scratch_->rowKey;
@@ -865,7 +871,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     keysOf(b0 + b, n, keys, codes);
                     for (size_t i = 0; i < n; ++i) {
                         rowKey[b + i] = keys[i] == kSkip ? ~0u : uint32_t(keys[i]);
-                        if (keys[i] != kSkip) ++h[keys[i] / per];
+                        if (keys[i] != kSkip) ++h[keys[i] >> perShift];
                     }
                 }
                 size_t* at = start.data() + size_t(t) * RT;
@@ -876,7 +882,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     const uint32_t k = rowKey[i];
                     if (k == ~0u) continue;
                     const size_t row = b0 + i;
-                    double* q = payload.data() + (fill[k / per]++) * PW;
+                    double* q = payload.data() + (fill[k >> perShift]++) * PW;
                     uint64_t head = k, bit = uint64_t(1) << 32;
                     for (size_t m = 0; m < M; ++m, bit <<= 1) {
                         const Meas& d = meas[m];
@@ -1073,7 +1079,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     size_t slots = 0;
     if (res->denseCells) {
         slots = R * CN;
-        for (size_t f = 0; f < F; ++f) finestSlot[f] = finestSlotKey(f, K, C);
+        const int FT = F > 65536 ? 4 * hw : 1;
+        parallelForCapped(hw, FT, [&](int t) {
+            for (size_t f = F * size_t(t) / size_t(FT), e = F * size_t(t + 1) / size_t(FT); f < e; ++f)
+                finestSlot[f] = finestSlotKey(f, K, C);
+        });
     } else {
         res->slotMap = std::make_shared<PivotResult::SlotMap>();
         KeyMap& sm = res->slotMap->map;
@@ -1156,7 +1166,6 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     finestParts.clear();
     keyIndex.clear();
     keyIndex.shrink_to_fit();
-    for (size_t f = 0; f < F; ++f) res->recordCount += size_t(cells[finestSlot[f] * AW]);
     // Roll up level by level: (i, j) from (i, j + 1) while j < C, else from (i + 1, C), so each level
     // merges the cells of a finer level that is already complete, not the finest cells again. Every
     // level's list of cells stays in row order, so a range cut where the target row node changes never
@@ -1167,13 +1176,23 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         return res->denseCells ? size_t(k) : size_t(res->slotMap->map.find(k));
     };
     auto& level = scratch_->level;
-    level.resize((K + 1) * (C + 1));
+    if (level.size() < (K + 1) * (C + 1)) level.resize((K + 1) * (C + 1)); // never shrunk: keeps the lists' pages
     for (auto& l : level) l.clear();
     {
         auto& fin = level[K * (C + 1) + C];
         fin.resize(F);
-        for (size_t f = 0; f < F; ++f)
-            fin[f] = {rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + K], ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + C]};
+        const int FT = F > 65536 ? 4 * hw : 1;
+        std::vector<double> recs(size_t(FT), 0.0);
+        parallelForCapped(hw, FT, [&](int t) {
+            const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
+            double n = 0;
+            for (size_t f = lo; f < hi; ++f) {
+                fin[f] = {rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + K], ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + C]};
+                n += cells[finestSlot[f] * AW];
+            }
+            recs[size_t(t)] = n;
+        });
+        for (double n : recs) res->recordCount += size_t(n);
     }
     const auto& rowNodesV = res->rowNodes;
     const auto& colNodesV = res->colNodes;
@@ -1268,6 +1287,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             else
                 for (int d = 0; d < dataCount; ++d) out.push_back({node, depth, total, d});
         };
+        out.reserve((nodes.size() + 1) * size_t(rowsAxis ? 1 : std::max(dataCount, 1)));
         std::vector<std::pair<uint32_t, bool>> stack; // (node, children done)
         if (L == 0) {
             push(0, 0, false);
