@@ -1033,7 +1033,41 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         uint64_t lastRow = ~uint64_t(0);
         KeyMap rowMap(indexed ? 16 : 1024);
         uint64_t rowBegin = 1, rowEnd = 0, rowAt = 0; // keys of the current row tuple (sorted keys)
-        for (size_t f = 0; f < F; ++f) {
+        if (indexed && !colIdx.empty() && F > 65536) {
+            // In parallel: count the row tuples each range of finest cells starts and note the column
+            // tuples present, then number them (columns in key order).
+            const int FT = 4 * hw;
+            std::vector<size_t> starts(size_t(FT) + 1, 0);
+            std::unique_ptr<std::atomic<uint8_t>[]> seen(new std::atomic<uint8_t>[size_t(colSpace)]);
+            for (size_t c = 0; c < size_t(colSpace); ++c) seen[c].store(0, std::memory_order_relaxed);
+            auto pass = [&](int t, bool number) {
+                const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
+                uint64_t prev = lo == 0 ? ~uint64_t(0) : finestKey[lo - 1] / colSpace;
+                uint64_t b = 1, e = 0, rk = 0;
+                size_t pos = starts[size_t(t)], n = 0;
+                for (size_t f = lo; f < hi; ++f) {
+                    const uint64_t key = finestKey[f];
+                    if (key < b || key >= e) rk = key / colSpace, b = rk * colSpace, e = b + colSpace;
+                    const size_t ck = size_t(key - b);
+                    if (!number) {
+                        if (rk != prev) ++n, prev = rk;
+                        if (!seen[ck].load(std::memory_order_relaxed)) seen[ck].store(1, std::memory_order_relaxed);
+                        continue;
+                    }
+                    if (rk != prev) rowKeys[pos++] = rk, prev = rk;
+                    finestRow[f] = uint32_t(pos - 1);
+                    finestCol[f] = colIdx[ck];
+                }
+                if (!number) starts[size_t(t) + 1] = n;
+            };
+            parallelForCapped(hw, FT, [&](int t) { pass(t, false); });
+            for (int t = 0; t < FT; ++t) starts[size_t(t) + 1] += starts[size_t(t)];
+            rowKeys.resize(starts[size_t(FT)]);
+            for (size_t c = 0; c < size_t(colSpace); ++c)
+                if (seen[c].load(std::memory_order_relaxed)) colIdx[c] = uint32_t(colKeys.size()), colKeys.push_back(c);
+            parallelForCapped(hw, FT, [&](int t) { pass(t, true); });
+        }
+        for (size_t f = rowKeys.empty() ? 0 : F; f < F; ++f) {
             bool ins;
             const uint64_t key = finestKey[f];
             if (!indexed || key < rowBegin || key >= rowEnd) {
@@ -1255,6 +1289,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             uint32_t& operator[](size_t i) const { return b[i]; }
         };
         auto kids = [&](size_t n) { return Kids{kid.data() + first[n], kid.data() + first[n + 1]}; };
+        std::vector<uint32_t> byLabel; // parents whose children go in label order
+        size_t byLabelKids = 0;
         for (size_t n = 0; n < nodes.size(); ++n) {
             const Kids ch = kids(n);
             if (ch.size() < 2) continue;
@@ -1273,14 +1309,25 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 });
                 for (size_t i = 0; i < ch.size(); ++i) ch[i] = keyed[i].second;
             } else {
-                // siblings have distinct members, so distinct ranks
-                std::vector<uint64_t> keyed(ch.size());
-                for (size_t i = 0; i < ch.size(); ++i) keyed[i] = uint64_t(dim.rank[nodes[ch[i]].code]) << 32 | ch[i];
-                std::sort(keyed.begin(), keyed.end());
-                if (f.descending) std::reverse(keyed.begin(), keyed.end());
-                for (size_t i = 0; i < ch.size(); ++i) ch[i] = uint32_t(keyed[i]);
+                byLabel.push_back(uint32_t(n));
+                byLabelKids += ch.size();
             }
         }
+        // Label orders, in parallel when there are many: siblings have distinct members, so distinct ranks.
+        const int ST = byLabelKids > 16384 ? int(std::min<size_t>(byLabel.size(), size_t(4 * hw))) : 1;
+        parallelForCapped(hw, ST, [&](int t) {
+            std::vector<uint64_t> keyed;
+            for (size_t x = size_t(t); x < byLabel.size(); x += size_t(ST)) {
+                const Kids ch = kids(byLabel[x]);
+                const int lvl = nodes[ch[0]].level - 1;
+                const Dimension& dim = *dims[size_t(lvl)];
+                keyed.resize(ch.size());
+                for (size_t i = 0; i < ch.size(); ++i) keyed[i] = uint64_t(dim.rank[nodes[ch[i]].code]) << 32 | ch[i];
+                std::sort(keyed.begin(), keyed.end());
+                if (fields[size_t(lvl)].descending) std::reverse(keyed.begin(), keyed.end());
+                for (size_t i = 0; i < ch.size(); ++i) ch[i] = uint32_t(keyed[i]);
+            }
+        });
         const int L = int(fields.size());
         auto push = [&](uint32_t node, int depth, bool total) {
             if (rowsAxis) out.push_back({node, depth, total, -1});
