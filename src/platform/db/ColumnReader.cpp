@@ -536,11 +536,13 @@ void mergeParts(ColumnarResult& out, std::vector<ColumnarResult>& parts) {
         copyPart(0);
         for (auto& t : copies)
             t.join();
+#ifdef __GLIBC__
+        // Once large blocks have been freed, malloc takes blocks of the parts' size from its heaps,
+        // which keep freed pages: hand them back before the next column is allocated.
+        malloc_trim(0);
+#endif
     }
     out.rowCount = total;
-#ifdef __GLIBC__
-    malloc_trim(0); // the parts were built on the readers' threads: hand their freed pages back
-#endif
 }
 
 // Splits a plain scan of a large rowid table over several handles. False (out untouched) when the
