@@ -130,11 +130,16 @@ public:
     int size() const { return int(workers_.size()) + 1; }
     // Runs task(0..count-1), each once, on up to `threads` threads (the caller's included).
     void run(int count, int threads, void (*call)(void*, int), void* ctx) {
-        std::unique_lock<std::mutex> busy(busy_, std::try_to_lock);
-        if (!busy.owns_lock() || workers_.empty() || threads <= 1) { // another pivot holds the pool
+        static thread_local bool inside = false; // a task of the pool's own: run inline
+        std::unique_lock<std::mutex> busy(busy_, std::defer_lock);
+        if (inside || workers_.empty() || threads <= 1 || !busy.try_lock()) { // or another pivot holds it
             for (int i = 0; i < count; ++i) call(ctx, i);
             return;
         }
+        inside = true;
+        struct Leave {
+            ~Leave() { inside = false; }
+        } leave;
         auto job = std::make_shared<Job>();
         job->count = count;
         job->call = call;
@@ -847,7 +852,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         while ((size_t(1) << perShift) * size_t(RT) < keySpace) ++perShift;
         const size_t per = size_t(1) << perShift;
         const size_t PW = 1 + M; // payload per row: key with the NULL mask above it, then the values
-        const size_t blockRows = std::min<size_t>(N, size_t(1) << 20);
+        const size_t blockRows = std::min<size_t>(N, std::max<size_t>(65536, std::min<size_t>(size_t(1) << 20, (size_t(32) << 20) / (PW * sizeof(double)))));
         std::vector<uint32_t>& rowKey = scratch_->rowKey;
         if (rowKey.size() < blockRows) rowKey.resize(blockRows);
         Buffer& payload = scratch_->payload;
