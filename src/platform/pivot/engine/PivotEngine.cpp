@@ -280,6 +280,16 @@ void Dimension::code(const ColumnData& c, size_t begin, size_t n, uint32_t* out)
     case Mode::Codes:
         std::memcpy(out, codes.data() + begin, n * sizeof(uint32_t));
         return; // nulls already coded
+    case Mode::Small1: {
+        const uint8_t* s = small1.data() + begin;
+        for (size_t i = 0; i < n; ++i) out[i] = s[i];
+        return;
+    }
+    case Mode::Small2: {
+        const uint16_t* s = small2.data() + begin;
+        for (size_t i = 0; i < n; ++i) out[i] = s[i];
+        return;
+    }
     }
     if (hasNull) {
         const uint8_t* nl = c.nulls.data() + begin;
@@ -437,6 +447,28 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
     });
     d->rank.assign(order.size(), 0);
     for (size_t i = 0; i < order.size(); ++i) d->rank[order[i]] = uint32_t(i);
+    // Texts already have four-byte codes in the column: only one-byte ones are worth their memory.
+    const bool one = d->cardinality() <= 256;
+    if (N >= (size_t(1) << 16) && d->cardinality() <= 65536 &&
+        (d->mode == Dimension::Mode::IntTable || (d->mode == Dimension::Mode::TextCodes && one))) {
+        if (one) d->small1.resize(N);
+        else d->small2.resize(N);
+        const int hw = maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
+        const int CT = 4 * hw;
+        parallelForCapped(hw, CT, [&](int t) {
+            uint32_t buf[2048];
+            for (size_t b = N * size_t(t) / size_t(CT), e = N * size_t(t + 1) / size_t(CT); b < e; b += 2048) {
+                const size_t n = std::min<size_t>(2048, e - b);
+                d->code(c, b, n, buf);
+                for (size_t i = 0; i < n; ++i)
+                    if (one) d->small1[b + i] = uint8_t(buf[i]);
+                    else d->small2[b + i] = uint16_t(buf[i]);
+            }
+        });
+        d->mode = one ? Dimension::Mode::Small1 : Dimension::Mode::Small2;
+        d->lut.clear();
+        d->lut.shrink_to_fit();
+    }
     dims_[column] = d;
     return d;
 }
