@@ -114,10 +114,12 @@ void benchOne(size_t n, int runs, const std::string& dir) {
     const QString cs = QString::fromStdString("Provider=SQLite;Data Source=" + path);
     const QString sql = "SELECT region, product, year, month, amount, qty FROM sales";
 
+    const long rssBeforeLoad = statusKb("VmRSS:");
     std::vector<double> load;
     std::shared_ptr<bd::db::ColumnarResult> data;
     const int loadRuns = n >= 5000000 ? std::min(runs, 3) : runs;
     for (int i = 0; i < loadRuns; ++i) {
+        data.reset(); // one result at a time, as when the viewer reloads
         auto r = std::make_shared<bd::db::ColumnarResult>();
         QString err;
         auto a = Clock::now();
@@ -130,7 +132,7 @@ void benchOne(size_t n, int runs, const std::string& dir) {
         r.reset();
     }
     const double bytes = double(data->bytes());
-    const long rssAfterLoad = statusKb("VmRSS:");
+    const long rssAfterLoad = statusKb("VmRSS:"), peakLoad = statusKb("VmHWM:");
     resetPeak();
 
     engine::Engine e;
@@ -180,8 +182,10 @@ void benchOne(size_t n, int runs, const std::string& dir) {
     std::printf("  wide pivot                  %9.1f ms   (%zu cells)\n", median(tw), cellsW);
     std::printf("  re-pivot (engine)           %9.1f ms\n", median(tr));
     std::printf("  re-pivot (widget)           %9.1f ms\n", median(tq));
-    std::printf("  memory: RSS after load %.0f MB; peak while pivoting %.0f MB = %.2f x the loaded columns\n",
-                rssAfterLoad / 1024.0, peakPivot / 1024.0, peakPivot * 1024.0 / bytes);
+    std::printf("  memory: RSS before load %.0f MB, after load %.0f MB (peak while loading %.0f MB = %.2f x)\n",
+                rssBeforeLoad / 1024.0, rssAfterLoad / 1024.0, peakLoad / 1024.0, peakLoad * 1024.0 / bytes);
+    std::printf("          peak while pivoting %.0f MB = %.2f x the loaded columns\n", peakPivot / 1024.0,
+                peakPivot * 1024.0 / bytes);
     (void)first;
 }
 

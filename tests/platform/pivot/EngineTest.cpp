@@ -9,6 +9,7 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <thread>
 #include <set>
 
 using namespace bd::pivot::engine;
@@ -321,6 +322,47 @@ TEST(PivotEngine, ParallelAndSparsePathsAgreeWithSingleThread) {
                 ASSERT_TRUE(near(a->value(r, c), b->value(r, c))) << r << "," << c;
     }
     EXPECT_FALSE(par.compute(defs[1])->denseCells);
+}
+
+// Many finest cells (rows split by key range, roll-up in parallel), pivots repeated on one engine
+// (buffers reused) and pivots of two engines at once (the shared threads busy): all agree.
+TEST(PivotEngine, RepeatedAndConcurrentPivotsAgreeWithSingleThread) {
+    auto data = makeData(300000, 5);
+    Engine one, par, other;
+    for (Engine* e : {&one, &par, &other}) e->setData(data);
+    one.setMaxThreads(1);
+    std::vector<PivotDefinition> defs(3);
+    defs[0].rows = {{0}, {5}}; // region, price: about 100000 members, so a large key space
+    defs[0].columns = {{2}};
+    defs[1].rows = {{0}};
+    defs[1].columns = {{2}};
+    defs[2].rows = {{5}, {1}};
+    defs[2].columns = {{3}};
+    for (auto& s : defs) {
+        s.data = {{6, Agg::Sum, nullptr}, {6, Agg::StDev, nullptr}, {7, Agg::Max, nullptr}, {-1, Agg::Count, nullptr}};
+    }
+    auto same = [](const PivotResult& a, const PivotResult& b) {
+        ASSERT_EQ(a.rowCount(), b.rowCount());
+        ASSERT_EQ(a.columnCount(), b.columnCount());
+        for (int r = 0; r < a.rowCount(); r += 1 + a.rowCount() / 2000)
+            for (int c = 0; c < a.columnCount(); ++c) {
+                ASSERT_TRUE(near(a.value(r, c), b.value(r, c))) << r << "," << c;
+                ASSERT_EQ(a.rowLabel(r, 0), b.rowLabel(r, 0));
+            }
+    };
+    std::vector<std::shared_ptr<const PivotResult>> ref;
+    for (auto& s : defs) ref.push_back(one.compute(s));
+    for (int round = 0; round < 2; ++round)
+        for (size_t i = 0; i < defs.size(); ++i) {
+            std::shared_ptr<const PivotResult> b;
+            std::thread t([&] { b = other.compute(defs[(i + 1) % defs.size()]); });
+            auto a = par.compute(defs[i]);
+            t.join();
+            ASSERT_TRUE(a && b && ref[i]);
+            same(*a, *ref[i]);
+            same(*b, *ref[(i + 1) % defs.size()]);
+            if (HasFatalFailure()) return;
+        }
 }
 
 TEST(PivotEngine, NoRecordsGivesNoLinesAndBadDefinitionsGiveErrors) {

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 #include <numeric>
+#include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -116,15 +118,107 @@ struct KeyMap {
     }
 };
 
-template <class F> void parallelFor(int threads, F&& f) {
-    if (threads <= 1) {
-        f(0);
+// Threads kept for the life of the program. The caller takes tasks too and waits only for the tasks,
+// never for a worker to wake: on a busy machine a worker that gets no core finds nothing left to do,
+// so a pivot is not held up by threads it cannot run, nor by starting threads for every pass.
+class Pool {
+public:
+    static Pool& instance() {
+        static Pool p;
+        return p;
+    }
+    int size() const { return int(workers_.size()) + 1; }
+    // Runs task(0..count-1), each once, on up to `threads` threads (the caller's included).
+    void run(int count, int threads, void (*call)(void*, int), void* ctx) {
+        static thread_local bool inside = false; // a task of the pool's own: run inline
+        std::unique_lock<std::mutex> busy(busy_, std::defer_lock);
+        if (inside || workers_.empty() || threads <= 1 || !busy.try_lock()) { // or another pivot holds it
+            for (int i = 0; i < count; ++i) call(ctx, i);
+            return;
+        }
+        inside = true;
+        struct Leave {
+            ~Leave() { inside = false; }
+        } leave;
+        auto job = std::make_shared<Job>();
+        job->count = count;
+        job->call = call;
+        job->ctx = ctx;
+        job->helpers = threads - 1;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            job_ = job;
+            ++generation_;
+        }
+        wake_.notify_all();
+        work(*job);
+        std::unique_lock<std::mutex> lock(job->m);
+        job->finished.wait(lock, [&] { return job->done == job->count; });
+    }
+
+private:
+    struct Job {
+        std::atomic<int> next{0}, helpers{0};
+        int count = 0, done = 0;
+        void (*call)(void*, int) = nullptr;
+        void* ctx = nullptr;
+        std::mutex m;
+        std::condition_variable finished;
+    };
+    static void work(Job& j) {
+        int mine = 0;
+        for (int i; (i = j.next.fetch_add(1)) < j.count; ++mine) j.call(j.ctx, i);
+        if (!mine) return;
+        std::lock_guard<std::mutex> lock(j.m);
+        j.done += mine;
+        if (j.done == j.count) j.finished.notify_all();
+    }
+    Pool() {
+        const int n = int(std::max(1u, std::thread::hardware_concurrency())) - 1;
+        for (int t = 0; t < n; ++t)
+            workers_.emplace_back([this] {
+                uint64_t seen = 0;
+                for (;;) {
+                    std::shared_ptr<Job> job;
+                    {
+                        std::unique_lock<std::mutex> lock(m_);
+                        wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
+                        if (stop_) return;
+                        seen = generation_;
+                        job = job_;
+                    }
+                    if (job && job->helpers.fetch_sub(1) > 0) work(*job);
+                }
+            });
+    }
+    ~Pool() {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (auto& w : workers_) w.join();
+    }
+    std::vector<std::thread> workers_;
+    std::mutex busy_, m_;
+    std::condition_variable wake_;
+    std::shared_ptr<Job> job_;
+    uint64_t generation_ = 0;
+    bool stop_ = false;
+};
+
+// Runs f(0..tasks-1), each once, on up to `threads` threads (default: one per task).
+template <class F> void parallelFor(int tasks, F&& f, int threads = 0) {
+    if (tasks <= 1) {
+        if (tasks == 1) f(0);
         return;
     }
-    std::vector<std::thread> ts;
-    for (int t = 1; t < threads; ++t) ts.emplace_back([&f, t] { f(t); });
-    f(0);
-    for (auto& th : ts) th.join();
+    using Fn = std::remove_reference_t<F>;
+    Pool::instance().run(tasks, threads > 0 ? std::min(threads, tasks) : tasks,
+                         [](void* c, int i) { (*static_cast<Fn*>(c))(i); }, static_cast<void*>(&f));
+}
+template <class F> void parallelForCapped(int threads, int tasks, F&& f) {
+    parallelFor(tasks, std::forward<F>(f), threads);
 }
 
 std::string numberLabel(double v) {
@@ -186,6 +280,16 @@ void Dimension::code(const ColumnData& c, size_t begin, size_t n, uint32_t* out)
     case Mode::Codes:
         std::memcpy(out, codes.data() + begin, n * sizeof(uint32_t));
         return; // nulls already coded
+    case Mode::Small1: {
+        const uint8_t* s = small1.data() + begin;
+        for (size_t i = 0; i < n; ++i) out[i] = s[i];
+        return;
+    }
+    case Mode::Small2: {
+        const uint16_t* s = small2.data() + begin;
+        for (size_t i = 0; i < n; ++i) out[i] = s[i];
+        return;
+    }
     }
     if (hasNull) {
         const uint8_t* nl = c.nulls.data() + begin;
@@ -212,10 +316,20 @@ template <class T> struct NoInitAlloc : std::allocator<T> {
 using Buffer = std::vector<double, NoInitAlloc<double>>;
 } // namespace
 
+// A cell of one (row level, column level) pair during the roll-up.
+struct CellRef {
+    uint32_t rn, cn;
+};
+
 struct Engine::Scratch {
     std::mutex m;
-    std::vector<uint32_t> rowKey, rowIdx;
-    Buffer partial;
+    // Per-pivot lists, kept so that their pages are not faulted in again for every pivot.
+    std::vector<std::vector<uint64_t>> found;
+    std::vector<uint64_t> finestKey, finestSlot;
+    std::vector<uint32_t> finestRow, finestCol;
+    std::vector<std::vector<CellRef>> level;
+    std::vector<uint32_t> rowKey;
+    Buffer partial, payload;
     std::vector<Buffer> partials;           // per-thread dense partials, kept for the next pivot
     std::vector<std::vector<double>> cells; // freed result cells, for the next result
 };
@@ -333,6 +447,28 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
     });
     d->rank.assign(order.size(), 0);
     for (size_t i = 0; i < order.size(); ++i) d->rank[order[i]] = uint32_t(i);
+    // Texts already have four-byte codes in the column: only one-byte ones are worth their memory.
+    const bool one = d->cardinality() <= 256;
+    if (N >= (size_t(1) << 16) && d->cardinality() <= 65536 &&
+        (d->mode == Dimension::Mode::IntTable || (d->mode == Dimension::Mode::TextCodes && one))) {
+        if (one) d->small1.resize(N);
+        else d->small2.resize(N);
+        const int hw = maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
+        const int CT = 4 * hw;
+        parallelForCapped(hw, CT, [&](int t) {
+            uint32_t buf[2048];
+            for (size_t b = N * size_t(t) / size_t(CT), e = N * size_t(t + 1) / size_t(CT); b < e; b += 2048) {
+                const size_t n = std::min<size_t>(2048, e - b);
+                d->code(c, b, n, buf);
+                for (size_t i = 0; i < n; ++i)
+                    if (one) d->small1[b + i] = uint8_t(buf[i]);
+                    else d->small2[b + i] = uint16_t(buf[i]);
+            }
+        });
+        d->mode = one ? Dimension::Mode::Small1 : Dimension::Mode::Small2;
+        d->lut.clear();
+        d->lut.shrink_to_fit();
+    }
     dims_[column] = d;
     return d;
 }
@@ -438,9 +574,30 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
     t.nodes.push_back({0, -1, 0});
     std::vector<uint64_t> after(L + 1, 1); // after[i] = product of cards[i..L-1]
     for (size_t i = L; i-- > 0;) after[i] = after[i + 1] * cards[i];
+    t.tupleNodes.resize(tupleKeys.size() * (L + 1));
+    if (std::is_sorted(tupleKeys.begin(), tupleKeys.end())) {
+        // Sorted tuples share each prefix with their neighbours: a new node wherever a prefix changes.
+        std::vector<uint64_t> last(L + 1, ~uint64_t(0));
+        std::vector<uint32_t> node(L + 1, 0);
+        for (size_t tu = 0; tu < tupleKeys.size(); ++tu) {
+            bool changed = false;
+            uint32_t* out = t.tupleNodes.data() + tu * (L + 1);
+            out[0] = 0;
+            for (size_t i = 1; i <= L; ++i) {
+                const uint64_t prefix = tupleKeys[tu] / after[i];
+                if (changed || prefix != last[i]) {
+                    changed = true;
+                    last[i] = prefix;
+                    node[i] = uint32_t(t.nodes.size());
+                    t.nodes.push_back({int(i), int(node[i - 1]), uint32_t(prefix % cards[i - 1])});
+                }
+                out[i] = node[i];
+            }
+        }
+        return t;
+    }
     std::vector<KeyMap> maps;
     for (size_t i = 0; i < L; ++i) maps.emplace_back(64);
-    t.tupleNodes.resize(tupleKeys.size() * (L + 1));
     for (size_t tu = 0; tu < tupleKeys.size(); ++tu) {
         uint32_t parent = 0;
         t.tupleNodes[tu * (L + 1)] = 0;
@@ -459,6 +616,8 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
 } // namespace
 
 std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, std::string* error) {
+
+
     auto fail = [&](const std::string& m) {
         if (error) *error = m;
         return std::shared_ptr<const PivotResult>();
@@ -471,7 +630,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     std::shared_ptr<PivotResult> res(new PivotResult, [pool](PivotResult* r) {
         if (auto p = pool.lock(); p && r->cells.capacity() > (1u << 16)) {
             std::lock_guard<std::mutex> lock(p->m);
-            if (p->cells.empty()) p->cells.push_back(std::move(r->cells));
+            // a few buffers, so that pivots of different sizes in turn each find one
+            auto& kept = p->cells;
+            size_t bytes = r->cells.capacity() * sizeof(double);
+            for (const auto& c : kept) bytes += c.capacity() * sizeof(double);
+            if (kept.size() < 3 && bytes <= (size_t(96) << 20)) kept.push_back(std::move(r->cells));
         }
         delete r;
     });
@@ -598,8 +761,9 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 if (l.max >= 0) to[l.max] = from[l.max];
             } else {
                 if (l.m2 >= 0) {
-                    const double d = from[l.sum] / nB - to[l.sum] / nA;
-                    to[l.m2] += from[l.m2] + d * d * nA * nB / (nA + nB);
+                    // (mean B - mean A)^2 nA nB / (nA + nB), with one division
+                    const double t = from[l.sum] * nA - to[l.sum] * nB;
+                    to[l.m2] += from[l.m2] + t * t / (nA * nB * (nA + nB));
                 }
                 if (l.sum >= 0) to[l.sum] += from[l.sum];
                 if (l.min >= 0 && from[l.min] < to[l.min]) to[l.min] = from[l.min];
@@ -631,18 +795,19 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     };
 
     // Adds one row into a partial's cell.
-    auto accumulate = [&](double* c, size_t row) {
+    auto accumulateWith = [&](double* c, auto&& isNull, auto&& valueOf) {
         const double r0 = c[0];
         c[0] = r0 + 1;
-        for (const Meas& d : meas) {
-            if (d.nulls && d.nulls[row]) continue;
+        for (size_t m = 0; m < M; ++m) {
+            const Meas& d = meas[m];
+            if (isNull(m)) continue;
             double n0 = r0;
             if (d.pN >= 0) {
                 n0 = c[d.pN];
                 c[d.pN] = n0 + 1;
             }
             if (!d.reals && !d.ints) continue;
-            const double x = d.reals ? d.reals[row] : double(d.ints[row]);
+            const double x = valueOf(m);
             if (d.pK >= 0) {
                 if (n0 == 0) c[d.pK] = x;
                 const double dd = x - c[d.pK];
@@ -654,6 +819,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             if (d.pMin >= 0 && (n0 == 0 || x < c[d.pMin])) c[d.pMin] = x;
             if (d.pMax >= 0 && (n0 == 0 || x > c[d.pMax])) c[d.pMax] = x;
         }
+    };
+    auto accumulate = [&](double* c, size_t row) {
+        accumulateWith(
+            c, [&](size_t m) { return meas[m].nulls && meas[m].nulls[row]; },
+            [&](size_t m) { return meas[m].reals ? meas[m].reals[row] : double(meas[m].ints[row]); });
     };
     // Packed keys of rows [b, b + n); skipped rows (page selections) get kSkip.
     constexpr uint64_t kSkip = ~uint64_t(0);
@@ -683,70 +853,105 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     bool dense = keySpace <= denseLimit_;
     bool ranged = false;
     // per-thread copies: fewer threads rather than copies beyond the budget, but at least half of them
-    const size_t budget = size_t(96) << 20;
+    const size_t budget = size_t(32) << 20;
     int fit = T;
     while (fit > 1 && keySpace * partBytes * fit > budget) --fit;
     if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T) T = fit;
     if (dense && (keySpace * partBytes * T > budget || keySpace > std::max<size_t>(4096, 2 * (N / size_t(T))))) {
         // per-thread copies would be large or mostly empty
-        if (keySpace * partBytes <= (size_t(256) << 20) && keySpace < (uint64_t(1) << 32) && N < (uint64_t(1) << 32))
+        if (keySpace * partBytes <= (size_t(256) << 20) && keySpace < (uint64_t(1) << 32) && M <= 32)
             ranged = true;
         else
             dense = false;
     }
+    // Small copies: more of them than threads, so that a thread that gets no core holds up little.
+    if (dense && !ranged && keySpace * partBytes * size_t(4 * hw) <= (size_t(4) << 20))
+        T = int(std::clamp<size_t>(N / 65536, 1, size_t(4 * hw)));
     std::vector<Partial> parts(ranged ? 1 : T);
-    const int KT = keySpace > 65536 ? hw : 1; // key ranges for the passes over the key space
-    std::vector<std::vector<uint64_t>> found(static_cast<size_t>(std::max(KT, hw)));
+    const int KT = keySpace > 65536 ? 4 * hw : 1; // key ranges for the passes over the key space
+    auto& found = scratch_->found;
+    found.resize(static_cast<size_t>(std::max(KT, 4 * hw)));
+    for (auto& f : found) f.clear();
     if (ranged) {
-        const int RT = N > 65536 ? hw : 1;
-        const size_t per = (keySpace + RT - 1) / RT, rchunk = (N + RT - 1) / RT;
+        // Rows go block by block: each block's rows are copied, key and values together, into one
+        // bucket per key range, and each range's slice of the cells (small enough to stay in cache)
+        // then takes its bucket in one sequential read. Reading the rows of a range straight from the
+        // columns would touch nearly every line of them once per range.
+        const int RT = N > 65536 ? 4 * hw : 1;
+        // keys per range: a power of two, so a row's range is a shift (a division per row costs more
+        // than the rest of its sorting); the last ranges may be empty
+        int perShift = 0;
+        while ((size_t(1) << perShift) * size_t(RT) < keySpace) ++perShift;
+        const size_t per = size_t(1) << perShift;
+        const size_t PW = 1 + M; // payload per row: key with the NULL mask above it, then the values
+        const size_t blockRows = std::min<size_t>(N, std::max<size_t>(65536, std::min<size_t>(size_t(1) << 20, (size_t(32) << 20) / (PW * sizeof(double)))));
         std::vector<uint32_t>& rowKey = scratch_->rowKey;
-        if (rowKey.size() < N) rowKey.resize(N);
-        std::vector<size_t> hist(size_t(RT) * RT, 0);
-        parallelFor(RT, [&](int t) {
-            const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
-            uint32_t codes[B];
-            uint64_t keys[B];
-            size_t* h = hist.data() + size_t(t) * RT;
-            for (size_t b = begin; b < end; b += B) {
-                const size_t n = std::min(B, end - b);
-                keysOf(b, n, keys, codes);
-                for (size_t i = 0; i < n; ++i) {
-                    rowKey[b + i] = keys[i] == kSkip ? ~0u : uint32_t(keys[i]);
-                    if (keys[i] != kSkip) ++h[keys[i] / per];
-                }
-            }
-        });
-        // bucket r holds the rows of key range r, chunk by chunk (so in row order)
-        std::vector<size_t> pos(size_t(RT) * RT), bucketStart(size_t(RT) + 1, 0);
-        size_t at = 0;
-        for (int r = 0; r < RT; ++r) {
-            bucketStart[size_t(r)] = at;
-            for (int t = 0; t < RT; ++t) {
-                pos[size_t(t) * RT + r] = at;
-                at += hist[size_t(t) * RT + r];
-            }
-        }
-        bucketStart[size_t(RT)] = at;
-        std::vector<uint32_t>& rowIdx = scratch_->rowIdx;
-        if (rowIdx.size() < at) rowIdx.resize(at);
-        parallelFor(RT, [&](int t) {
-            const size_t begin = std::min(N, size_t(t) * rchunk), end = std::min(N, begin + rchunk);
-            size_t* p = pos.data() + size_t(t) * RT;
-            for (size_t row = begin; row < end; ++row)
-                if (rowKey[row] != ~0u) rowIdx[p[rowKey[row] / per]++] = uint32_t(row);
-        });
+        if (rowKey.size() < blockRows) rowKey.resize(blockRows);
+        Buffer& payload = scratch_->payload;
+        if (payload.size() < blockRows * PW) payload.resize(blockRows * PW);
         Partial& P = parts[0];
         P.cells = std::move(scratch_->partial);
         if (P.cells.size() < keySpace * W) P.cells.resize(keySpace * W);
-        parallelFor(RT, [&](int r) {
+        // (chunk t, range r): where chunk t's rows of range r start in the payload, and how many
+        std::vector<size_t> start(size_t(RT) * RT), count(size_t(RT) * RT);
+        for (size_t b0 = 0; b0 < N; b0 += blockRows) {
+            const size_t bn = std::min(blockRows, N - b0), rchunk = (bn + RT - 1) / RT;
+            // Each chunk sorts its own rows by range, within its own part of the payload.
+            parallelForCapped(hw, RT, [&](int t) {
+                const size_t begin = std::min(bn, size_t(t) * rchunk), end = std::min(bn, begin + rchunk);
+                uint32_t codes[B];
+                uint64_t keys[B];
+                size_t* h = count.data() + size_t(t) * RT;
+                std::fill(h, h + RT, 0);
+                for (size_t b = begin; b < end; b += B) {
+                    const size_t n = std::min(B, end - b);
+                    keysOf(b0 + b, n, keys, codes);
+                    for (size_t i = 0; i < n; ++i) {
+                        rowKey[b + i] = keys[i] == kSkip ? ~0u : uint32_t(keys[i]);
+                        if (keys[i] != kSkip) ++h[keys[i] >> perShift];
+                    }
+                }
+                size_t* at = start.data() + size_t(t) * RT;
+                size_t next = begin;
+                for (int r = 0; r < RT; ++r) at[r] = next, next += h[r];
+                std::vector<size_t> fill(at, at + RT);
+                for (size_t i = begin; i < end; ++i) {
+                    const uint32_t k = rowKey[i];
+                    if (k == ~0u) continue;
+                    const size_t row = b0 + i;
+                    double* q = payload.data() + (fill[k >> perShift]++) * PW;
+                    uint64_t head = k, bit = uint64_t(1) << 32;
+                    for (size_t m = 0; m < M; ++m, bit <<= 1) {
+                        const Meas& d = meas[m];
+                        if (d.nulls && d.nulls[row]) head |= bit;
+                        q[1 + m] = d.reals ? d.reals[row] : d.ints ? double(d.ints[row]) : 0.0;
+                    }
+                    std::memcpy(q, &head, sizeof head);
+                }
+            });
+            // Each range's slice of the cells (small enough to stay in cache) takes its rows.
+            parallelForCapped(hw, RT, [&](int r) {
+                if (b0 == 0) {
+                    const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
+                    std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
+                }
+                for (int t = 0; t < RT; ++t) {
+                    const size_t from = start[size_t(t) * RT + r], to = from + count[size_t(t) * RT + r];
+                    for (size_t i = from; i < to; ++i) {
+                        const double* q = payload.data() + i * PW;
+                        uint64_t head;
+                        std::memcpy(&head, q, sizeof head);
+                        const uint64_t nullMask = head >> 32;
+                        accumulateWith(
+                            P.cells.data() + size_t(uint32_t(head)) * W,
+                            [&](size_t m) { return (nullMask >> m & 1) != 0; }, [&](size_t m) { return q[1 + m]; });
+                    }
+                }
+            });
+        }
+        parallelForCapped(hw, RT, [&](int r) {
             const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
-            std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
-            for (size_t i = bucketStart[size_t(r)]; i < bucketStart[size_t(r) + 1]; ++i) {
-                const uint32_t row = rowIdx[i];
-                accumulate(P.cells.data() + size_t(rowKey[row]) * W, row);
-            }
-            for (size_t k = lo; k < hi; ++k) // the slice is still in cache: note its cells now
+            for (size_t k = lo; k < hi; ++k)
                 if (P.cells[k * W] > 0) found[size_t(r)].push_back(k);
         });
         T = 1;
@@ -759,7 +964,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 parts[p].cells.resize(keySpace * W);
             }
         }
-        parallelFor(T, [&](int t) {
+        parallelForCapped(hw, T, [&](int t) {
             Partial& P = parts[t];
             const size_t begin = std::min(N, size_t(t) * chunk), end = std::min(N, begin + chunk);
             if (dense) std::fill(P.cells.begin(), P.cells.end(), 0.0);
@@ -792,7 +997,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     }
 
     // The finest cells: every key some thread saw, in key order when the key space allows an index.
-    std::vector<uint64_t> finestKey;
+    auto& finestKey = scratch_->finestKey;
+    finestKey.clear();
     std::vector<uint32_t> keyIndex; // key -> finest (dense index)
     std::vector<std::vector<std::pair<int, uint32_t>>> finestParts; // huge key spaces: (partial, slot)
     const bool indexed = dense || keySpace <= (uint64_t(1) << 25);
@@ -805,7 +1011,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         if (ranged) {
             // noted while scanning
         } else if (dense) {
-            parallelFor(KT, [&](int t) {
+            parallelForCapped(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 for (size_t k = lo; k < hi; ++k)
                     for (int p = 0; p < T; ++p)
@@ -816,7 +1022,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             });
         } else {
             keyIndex.assign(keySpace, ~0u);
-            parallelFor(KT, [&](int t) {
+            parallelForCapped(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 for (int p = 0; p < T; ++p)
                     for (uint64_t k : parts[p].keyOf)
@@ -852,7 +1058,10 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         colSpace *= colCards.back();
     }
     const size_t F = finestKey.size();
-    std::vector<uint32_t> finestRow(F), finestCol(F);
+    auto& finestRow = scratch_->finestRow;
+    auto& finestCol = scratch_->finestCol;
+    finestRow.resize(F);
+    finestCol.resize(F);
     std::vector<uint64_t> rowKeys, colKeys;
     {
         // Keys are in key order (row fields outermost), so a row tuple's finest cells are adjacent.
@@ -860,9 +1069,50 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         std::vector<uint32_t> colIdx(colSpace <= (uint64_t(1) << 20) ? size_t(colSpace) : 0, ~0u);
         uint64_t lastRow = ~uint64_t(0);
         KeyMap rowMap(indexed ? 16 : 1024);
-        for (size_t f = 0; f < F; ++f) {
+        uint64_t rowBegin = 1, rowEnd = 0, rowAt = 0; // keys of the current row tuple (sorted keys)
+        if (indexed && !colIdx.empty() && F > 65536) {
+            // In parallel: count the row tuples each range of finest cells starts and note the column
+            // tuples present, then number them (columns in key order).
+            const int FT = 4 * hw;
+            std::vector<size_t> starts(size_t(FT) + 1, 0);
+            std::unique_ptr<std::atomic<uint8_t>[]> seen(new std::atomic<uint8_t>[size_t(colSpace)]);
+            for (size_t c = 0; c < size_t(colSpace); ++c) seen[c].store(0, std::memory_order_relaxed);
+            auto pass = [&](int t, bool number) {
+                const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
+                uint64_t prev = lo == 0 ? ~uint64_t(0) : finestKey[lo - 1] / colSpace;
+                uint64_t b = 1, e = 0, rk = 0;
+                size_t pos = starts[size_t(t)], n = 0;
+                for (size_t f = lo; f < hi; ++f) {
+                    const uint64_t key = finestKey[f];
+                    if (key < b || key >= e) rk = key / colSpace, b = rk * colSpace, e = b + colSpace;
+                    const size_t ck = size_t(key - b);
+                    if (!number) {
+                        if (rk != prev) ++n, prev = rk;
+                        if (!seen[ck].load(std::memory_order_relaxed)) seen[ck].store(1, std::memory_order_relaxed);
+                        continue;
+                    }
+                    if (rk != prev) rowKeys[pos++] = rk, prev = rk;
+                    finestRow[f] = uint32_t(pos - 1);
+                    finestCol[f] = colIdx[ck];
+                }
+                if (!number) starts[size_t(t) + 1] = n;
+            };
+            parallelForCapped(hw, FT, [&](int t) { pass(t, false); });
+            for (int t = 0; t < FT; ++t) starts[size_t(t) + 1] += starts[size_t(t)];
+            rowKeys.resize(starts[size_t(FT)]);
+            for (size_t c = 0; c < size_t(colSpace); ++c)
+                if (seen[c].load(std::memory_order_relaxed)) colIdx[c] = uint32_t(colKeys.size()), colKeys.push_back(c);
+            parallelForCapped(hw, FT, [&](int t) { pass(t, true); });
+        }
+        for (size_t f = rowKeys.empty() ? 0 : F; f < F; ++f) {
             bool ins;
-            const uint64_t rk = finestKey[f] / colSpace, ck = finestKey[f] % colSpace;
+            const uint64_t key = finestKey[f];
+            if (!indexed || key < rowBegin || key >= rowEnd) {
+                rowAt = key / colSpace;
+                rowBegin = rowAt * colSpace;
+                rowEnd = rowBegin + colSpace;
+            }
+            const uint64_t rk = rowAt, ck = key - rowBegin;
             if (indexed) {
                 if (rk != lastRow) rowKeys.push_back(rk), lastRow = rk;
                 finestRow[f] = uint32_t(rowKeys.size() - 1);
@@ -895,11 +1145,16 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     // column level) pair rolled up from the finest cells.
     res->denseCells = R * CN <= std::min<uint64_t>(denseLimit_ * 4, uint64_t(1) << 26) &&
                       R * CN * AW * sizeof(double) <= (size_t(256) << 20);
-    std::vector<uint64_t> finestSlot(F);
+    auto& finestSlot = scratch_->finestSlot;
+    finestSlot.resize(F);
     size_t slots = 0;
     if (res->denseCells) {
         slots = R * CN;
-        for (size_t f = 0; f < F; ++f) finestSlot[f] = finestSlotKey(f, K, C);
+        const int FT = F > 65536 ? 4 * hw : 1;
+        parallelForCapped(hw, FT, [&](int t) {
+            for (size_t f = F * size_t(t) / size_t(FT), e = F * size_t(t + 1) / size_t(FT); f < e; ++f)
+                finestSlot[f] = finestSlotKey(f, K, C);
+        });
     } else {
         res->slotMap = std::make_shared<PivotResult::SlotMap>();
         KeyMap& sm = res->slotMap->map;
@@ -915,24 +1170,30 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     }
     {
         std::lock_guard<std::mutex> lock(scratch_->m);
-        if (!scratch_->cells.empty()) {
-            res->cells = std::move(scratch_->cells.back());
-            scratch_->cells.pop_back();
+        auto& kept = scratch_->cells;
+        const size_t need = slots * AW;
+        size_t best = kept.size();
+        for (size_t i = 0; i < kept.size(); ++i)
+            if (kept[i].capacity() >= need && (best == kept.size() || kept[i].capacity() < kept[best].capacity()))
+                best = i;
+        if (need > (1u << 16) && best < kept.size()) {
+            res->cells = std::move(kept[best]);
+            kept.erase(kept.begin() + std::ptrdiff_t(best));
         }
     }
     res->cells.resize(slots * AW);
     {
-        const int ZT = slots * AW > (1u << 20) ? hw : 1;
+        const int ZT = slots * AW > (1u << 20) ? 4 * hw : 1;
         const size_t total = slots * AW;
-        parallelFor(ZT, [&](int t) {
+        parallelForCapped(hw, ZT, [&](int t) {
             std::fill(res->cells.begin() + total * t / ZT, res->cells.begin() + total * (t + 1) / ZT, 0.0);
         });
     }
     double* cells = res->cells.data();
     {
-        std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, hw)), std::vector<double>(AW));
+        std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, 4 * hw)), std::vector<double>(AW));
         if (dense || indexed) {
-            parallelFor(KT, [&](int t) {
+            parallelForCapped(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 double* one = tmp[size_t(t)].data();
                 if (dense) {
@@ -942,6 +1203,10 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                         for (int p = 0; p < T; ++p) {
                             const double* c = parts[p].cells.data() + finestKey[f] * W;
                             if (c[0] <= 0) continue;
+                            if (T == 1) { // the only source of a zeroed cell
+                                fromPartial(c, cells + finestSlot[f] * AW);
+                                continue;
+                            }
                             fromPartial(c, one);
                             mergeInto(cells + finestSlot[f] * AW, one);
                         }
@@ -972,24 +1237,33 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     finestParts.clear();
     keyIndex.clear();
     keyIndex.shrink_to_fit();
-    for (size_t f = 0; f < F; ++f) res->recordCount += size_t(cells[finestSlot[f] * AW]);
     // Roll up level by level: (i, j) from (i, j + 1) while j < C, else from (i + 1, C), so each level
     // merges the cells of a finer level that is already complete, not the finest cells again. Every
     // level's list of cells stays in row order, so a range cut where the target row node changes never
     // shares a target with its neighbour: large levels roll up in parallel.
-    struct Entry {
-        uint32_t rn, cn;
-    };
+    using Entry = CellRef;
     auto slotFor = [&](uint32_t rn, uint32_t cn) {
         const uint64_t k = uint64_t(rn) * CN + cn;
         return res->denseCells ? size_t(k) : size_t(res->slotMap->map.find(k));
     };
-    std::vector<std::vector<Entry>> level((K + 1) * (C + 1));
+    auto& level = scratch_->level;
+    if (level.size() < (K + 1) * (C + 1)) level.resize((K + 1) * (C + 1)); // never shrunk: keeps the lists' pages
+    for (auto& l : level) l.clear();
     {
         auto& fin = level[K * (C + 1) + C];
         fin.resize(F);
-        for (size_t f = 0; f < F; ++f)
-            fin[f] = {rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + K], ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + C]};
+        const int FT = F > 65536 ? 4 * hw : 1;
+        std::vector<double> recs(size_t(FT), 0.0);
+        parallelForCapped(hw, FT, [&](int t) {
+            const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
+            double n = 0;
+            for (size_t f = lo; f < hi; ++f) {
+                fin[f] = {rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + K], ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + C]};
+                n += cells[finestSlot[f] * AW];
+            }
+            recs[size_t(t)] = n;
+        });
+        for (double n : recs) res->recordCount += size_t(n);
     }
     const auto& rowNodesV = res->rowNodes;
     const auto& colNodesV = res->colNodes;
@@ -1010,7 +1284,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     mergeInto(to, cells + slotFor(src[x].rn, src[x].cn) * AW);
                 }
             };
-            const int RT = (src.size() > 32768 && ii >= 1 && res->denseCells) ? hw : 1;
+            const int RT = (src.size() > 32768 && ii >= 1 && res->denseCells) ? 4 * hw : 1;
             if (RT == 1) {
                 run(0, src.size(), out);
                 continue;
@@ -1023,7 +1297,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 cut[size_t(t)] = x;
             }
             std::vector<std::vector<Entry>> parts2(static_cast<size_t>(RT));
-            parallelFor(RT, [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
+            parallelForCapped(hw, RT, [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
             for (auto& p2 : parts2) out.insert(out.end(), p2.begin(), p2.end());
         }
 
@@ -1033,10 +1307,29 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     auto layout = [&](const std::vector<PivotResult::Node>& nodes, const std::vector<AxisField>& fields,
                       const std::vector<std::shared_ptr<const Dimension>>& dims, bool rowsAxis,
                       std::vector<PivotResult::Line>& out, int dataCount) {
-        std::vector<std::vector<uint32_t>> kids(nodes.size());
-        for (size_t n = 1; n < nodes.size(); ++n) kids[size_t(nodes[n].parent)].push_back(uint32_t(n));
+        // children of node n: kid[first[n] .. first[n + 1])
+        std::vector<uint32_t> first(nodes.size() + 1, 0), kid(nodes.size() ? nodes.size() - 1 : 0);
+        for (size_t n = 1; n < nodes.size(); ++n) ++first[size_t(nodes[n].parent) + 1];
+        for (size_t n = 0; n < nodes.size(); ++n) first[n + 1] += first[n];
+        {
+            std::vector<uint32_t> at(first.begin(), first.end() - 1);
+            for (size_t n = 1; n < nodes.size(); ++n) kid[at[size_t(nodes[n].parent)]++] = uint32_t(n);
+        }
+        struct Kids {
+            uint32_t* b;
+            uint32_t* e;
+            size_t size() const { return size_t(e - b); }
+            uint32_t* begin() const { return b; }
+            uint32_t* end() const { return e; }
+            std::reverse_iterator<uint32_t*> rbegin() const { return std::reverse_iterator<uint32_t*>(e); }
+            std::reverse_iterator<uint32_t*> rend() const { return std::reverse_iterator<uint32_t*>(b); }
+            uint32_t& operator[](size_t i) const { return b[i]; }
+        };
+        auto kids = [&](size_t n) { return Kids{kid.data() + first[n], kid.data() + first[n + 1]}; };
+        std::vector<uint32_t> byLabel; // parents whose children go in label order
+        size_t byLabelKids = 0;
         for (size_t n = 0; n < nodes.size(); ++n) {
-            auto& ch = kids[n];
+            const Kids ch = kids(n);
             if (ch.size() < 2) continue;
             const int lvl = nodes[ch[0]].level - 1;
             const AxisField& f = fields[size_t(lvl)];
@@ -1053,24 +1346,38 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 });
                 for (size_t i = 0; i < ch.size(); ++i) ch[i] = keyed[i].second;
             } else {
-                std::sort(ch.begin(), ch.end(), [&](uint32_t a, uint32_t b) {
-                    const uint32_t ra = dim.rank[nodes[a].code], rb = dim.rank[nodes[b].code];
-                    return f.descending ? ra > rb : ra < rb;
-                });
+                byLabel.push_back(uint32_t(n));
+                byLabelKids += ch.size();
             }
         }
+        // Label orders, in parallel when there are many: siblings have distinct members, so distinct ranks.
+        const int ST = byLabelKids > 16384 ? int(std::min<size_t>(byLabel.size(), size_t(4 * hw))) : 1;
+        parallelForCapped(hw, ST, [&](int t) {
+            std::vector<uint64_t> keyed;
+            for (size_t x = size_t(t); x < byLabel.size(); x += size_t(ST)) {
+                const Kids ch = kids(byLabel[x]);
+                const int lvl = nodes[ch[0]].level - 1;
+                const Dimension& dim = *dims[size_t(lvl)];
+                keyed.resize(ch.size());
+                for (size_t i = 0; i < ch.size(); ++i) keyed[i] = uint64_t(dim.rank[nodes[ch[i]].code]) << 32 | ch[i];
+                std::sort(keyed.begin(), keyed.end());
+                if (fields[size_t(lvl)].descending) std::reverse(keyed.begin(), keyed.end());
+                for (size_t i = 0; i < ch.size(); ++i) ch[i] = uint32_t(keyed[i]);
+            }
+        });
         const int L = int(fields.size());
         auto push = [&](uint32_t node, int depth, bool total) {
             if (rowsAxis) out.push_back({node, depth, total, -1});
             else
                 for (int d = 0; d < dataCount; ++d) out.push_back({node, depth, total, d});
         };
+        out.reserve((nodes.size() + 1) * size_t(rowsAxis ? 1 : std::max(dataCount, 1)));
         std::vector<std::pair<uint32_t, bool>> stack; // (node, children done)
         if (L == 0) {
             push(0, 0, false);
             return;
         }
-        for (auto it = kids[0].rbegin(); it != kids[0].rend(); ++it) stack.push_back({*it, false});
+        for (auto it = kids(0).rbegin(); it != kids(0).rend(); ++it) stack.push_back({*it, false});
         while (!stack.empty()) {
             auto [n, done] = stack.back();
             stack.pop_back();
@@ -1081,7 +1388,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 if (def.subtotals) push(n, lvl, true);
             } else {
                 stack.push_back({n, true});
-                for (auto it = kids[n].rbegin(); it != kids[n].rend(); ++it) stack.push_back({*it, false});
+                for (auto it = kids(n).rbegin(); it != kids(n).rend(); ++it) stack.push_back({*it, false});
             }
         }
         if (def.grandTotals) push(0, 0, true);

@@ -53,10 +53,14 @@ struct Dimension {
     int find(const std::string& label) const; // code of a label, -1 when absent
 
     // How rows are coded.
-    enum class Mode { TextCodes, IntTable, Codes } mode = Mode::Codes;
+    // Small1 / Small2: the codes of the rows in one or two bytes (NULLs included), kept once a large
+    // column is first used: a pivot reads far fewer bytes than from the column's own values.
+    enum class Mode { TextCodes, IntTable, Codes, Small1, Small2 } mode = Mode::Codes;
     int64_t lutMin = 0;
     std::vector<uint32_t> lut;   // IntTable: value - lutMin -> code
     std::vector<uint32_t> codes; // Codes: per row
+    std::vector<uint8_t> small1;  // Small1: per row
+    std::vector<uint16_t> small2; // Small2: per row
     void code(const db::ColumnData& c, size_t begin, size_t n, uint32_t* out) const;
 };
 
