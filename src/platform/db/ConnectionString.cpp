@@ -36,29 +36,14 @@ ConnectionString ConnectionString::parse(const QString& input) {
         if (hasValue) {
             while (i < n && text[i] == ' ')
                 ++i;
-            if (i < n && (text[i] == '"' || text[i] == '\'')) {
-                const QChar q = text[i++];
-                while (i < n) {
-                    if (text[i] == q) {
-                        if (i + 1 < n && text[i + 1] == q) {
-                            value += q;
-                            i += 2;
-                            continue;
-                        }
-                        ++i;
-                        break;
-                    }
-                    value += text[i++];
-                }
-                while (i < n && text[i] != ';')
-                    ++i; // anything after the closing quote is dropped
-            } else if (i < n && text[i] == '{') {
-                // ODBC's braces, as ODBC strings inside the data-access strings write them.
+            // A value closed by its quote or ODBC brace, the closing character doubled inside it;
+            // anything after the closing character is dropped.
+            auto readEnclosed = [&](QChar close) {
                 ++i;
                 while (i < n) {
-                    if (text[i] == '}') {
-                        if (i + 1 < n && text[i + 1] == '}') {
-                            value += '}';
+                    if (text[i] == close) {
+                        if (i + 1 < n && text[i + 1] == close) {
+                            value += close;
                             i += 2;
                             continue;
                         }
@@ -69,6 +54,11 @@ ConnectionString ConnectionString::parse(const QString& input) {
                 }
                 while (i < n && text[i] != ';')
                     ++i;
+            };
+            if (i < n && (text[i] == '"' || text[i] == '\'')) {
+                readEnclosed(text[i]);
+            } else if (i < n && text[i] == '{') {
+                readEnclosed('}');
             } else {
                 while (i < n && text[i] != ';')
                     value += text[i++];
