@@ -24,16 +24,7 @@ using test::Visor;
 
 namespace {
 
-struct CubeFile : ::testing::Test {
-    test::TempHome home{true};
-    os::ScopedPrompter prompts;
-    os::ScriptedFileDialogs dialogs;
-    os::ManualClock clock;
-    void SetUp() override { os::setFileDialogs(&dialogs); }
-    void TearDown() override {
-        os::setFileDialogs(nullptr);
-        Cubo::FallaGuardar = nullptr;
-    }
+struct CubeFile : test::ViewerFixture {
     QString ultimo() { return os::GetSetting("OE", "CUBO", "ULTIMO"); }
     // Saves a filled example cube to path through the Save dialog.
     void saveExample(Visor& w, const QString& path) {

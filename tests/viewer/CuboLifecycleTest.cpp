@@ -13,17 +13,7 @@
 using namespace bd;
 
 namespace {
-struct Lifecycle : ::testing::Test {
-    test::TempHome home{true};
-    os::ScopedPrompter prompts;
-    os::ScriptedFileDialogs dialogs;
-    os::ManualClock clock;
-    void SetUp() override { os::setFileDialogs(&dialogs); }
-    void TearDown() override {
-        os::setFileDialogs(nullptr);
-        Cubo::FallaGuardar = nullptr;
-    }
-};
+struct Lifecycle : test::ViewerFixture {};
 } // namespace
 
 TEST_F(Lifecycle, NewCubeShowsItsDesignerWithTheConnectionDialogPendingOrTheFilesConnection) {

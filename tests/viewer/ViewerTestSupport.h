@@ -5,8 +5,14 @@
 #include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
+#include "common/TestSupport.h"
+#include "platform/os/Clock.h"
+#include "platform/os/Desktop.h"
+#include "platform/os/Prompter.h"
+
 #include <QPointer>
 #include <QString>
+#include <gtest/gtest.h>
 
 namespace bd::test {
 
@@ -18,6 +24,20 @@ struct Visor {
     ~Visor();
     Visor(const Visor&) = delete;
     Visor& operator=(const Visor&) = delete;
+};
+
+// A private program folder with the shipped files, a scripted prompter and file dialog, a manual
+// clock; the save-failure hook is cleared afterwards.
+struct ViewerFixture : ::testing::Test {
+    TempHome home{true};
+    bd::os::ScopedPrompter prompts;
+    bd::os::ScriptedFileDialogs dialogs;
+    bd::os::ManualClock clock;
+    void SetUp() override { bd::os::setFileDialogs(&dialogs); }
+    void TearDown() override {
+        bd::os::setFileDialogs(nullptr);
+        Cubo::FallaGuardar = nullptr;
+    }
 };
 
 // Writes the example's SQLite database (deterministic rows) to path.

@@ -42,16 +42,23 @@ QString spreadsheetMask(const QString& mask) {
 
 } // namespace
 
+namespace {
+// The result rows and columns an export writes: all of them, or those that are not totals.
+void exportedCells(const PivotTable& t, bool totals, std::vector<int>& rows, std::vector<int>& cols) {
+    for (int c = 0; c < t.resultColumns(); ++c)
+        if (totals || !t.isTotalColumn(c)) cols.push_back(c);
+    for (int r = 0; r < t.resultRows(); ++r)
+        if (totals || !t.isTotalRow(r)) rows.push_back(r);
+}
+} // namespace
+
 QString PivotTable::htmlTable(bool totals, bool forPrint) const {
     ensure();
     const QString nl = forPrint ? QStringLiteral("\n") : QStringLiteral("\r\n");
     const auto rf = area(RowArea), cf = area(ColumnArea), pf = area(PageArea);
     const int k = int(rf.size()), m = int(cf.size()), corner = std::max(1, k);
     std::vector<int> cols, rows;
-    for (int c = 0; c < resultColumns(); ++c)
-        if (totals || !isTotalColumn(c)) cols.push_back(c);
-    for (int r = 0; r < resultRows(); ++r)
-        if (totals || !isTotalRow(r)) rows.push_back(r);
+    exportedCells(*this, totals, rows, cols);
     QStringList out;
     const QString border = forPrint ? QStringLiteral(" border=\"1\"") : QString();
     out << QStringLiteral("<TABLE cellspacing=\"0\" cellpadding=\"2\"%1>").arg(border);
@@ -130,10 +137,7 @@ bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool,
     const auto rf = area(RowArea), cf = area(ColumnArea), pf = area(PageArea), df = area(DataArea);
     const int k = int(rf.size()), m = int(cf.size()), corner = std::max(1, k);
     std::vector<int> cols, rows;
-    for (int c = 0; c < resultColumns(); ++c)
-        if (totals || !isTotalColumn(c)) cols.push_back(c);
-    for (int r = 0; r < resultRows(); ++r)
-        if (totals || !isTotalRow(r)) rows.push_back(r);
+    exportedCells(*this, totals, rows, cols);
 
     QByteArray bytes;
     QXmlStreamWriter w(&bytes);
