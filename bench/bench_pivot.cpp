@@ -32,7 +32,9 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double ms(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double, std::milli>(b - a).count(); }
+double ms(Clock::time_point a, Clock::time_point b) {
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -59,7 +61,8 @@ bool makeTable(const std::string& path, size_t n) {
     if (sqlite3_open(tmp.c_str(), &db) != SQLITE_OK) return false;
     sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
     sqlite3_exec(db,
-                 "CREATE TABLE sales(region TEXT, product TEXT, year INTEGER, month INTEGER, amount REAL, qty INTEGER)",
+                 "CREATE TABLE sales(region TEXT, product TEXT, year INTEGER, month INTEGER, amount REAL, "
+                 "qty INTEGER)",
                  nullptr, nullptr, nullptr);
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
@@ -93,8 +96,10 @@ bool makeTable(const std::string& path, size_t n) {
 engine::PivotDefinition def(std::vector<int> rows, std::vector<int> cols) {
     // columns: 0 region, 1 product, 2 year, 3 month, 4 amount, 5 qty
     engine::PivotDefinition s;
-    for (int r : rows) s.rows.push_back({r});
-    for (int c : cols) s.columns.push_back({c});
+    for (int r : rows)
+        s.rows.push_back({r});
+    for (int c : cols)
+        s.columns.push_back({c});
     s.data = {{4, engine::Agg::Sum, nullptr},
               {4, engine::Agg::Avg, nullptr},
               {4, engine::Agg::StDev, nullptr},
@@ -176,14 +181,16 @@ void benchOne(size_t n, int runs, const std::string& dir) {
         tq.push_back(ms(a, Clock::now()));
     }
     const long peakPivot = statusKb("VmHWM:");
-    std::printf("  load (readColumns)          %9.1f ms   (%.0f MB of columns)\n", median(load), bytes / 1048576.0);
+    std::printf("  load (readColumns)          %9.1f ms   (%.0f MB of columns)\n", median(load),
+                bytes / 1048576.0);
     std::printf("  first narrow (codes dims)   %9.1f ms\n", firstMs);
     std::printf("  narrow pivot                %9.1f ms   (%zu cells)\n", median(tn), cellsN);
     std::printf("  wide pivot                  %9.1f ms   (%zu cells)\n", median(tw), cellsW);
     std::printf("  re-pivot (engine)           %9.1f ms\n", median(tr));
     std::printf("  re-pivot (widget)           %9.1f ms\n", median(tq));
-    std::printf("  memory: RSS before load %.0f MB, after load %.0f MB (peak while loading %.0f MB = %.2f x)\n",
-                rssBeforeLoad / 1024.0, rssAfterLoad / 1024.0, peakLoad / 1024.0, peakLoad * 1024.0 / bytes);
+    std::printf(
+        "  memory: RSS before load %.0f MB, after load %.0f MB (peak while loading %.0f MB = %.2f x)\n",
+        rssBeforeLoad / 1024.0, rssAfterLoad / 1024.0, peakLoad / 1024.0, peakLoad * 1024.0 / bytes);
     std::printf("          peak while pivoting %.0f MB = %.2f x the loaded columns\n", peakPivot / 1024.0,
                 peakPivot * 1024.0 / bytes);
     (void)first;
@@ -195,17 +202,22 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     std::vector<size_t> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(size_t(std::stoull(argv[i])));
+    for (int i = 1; i < argc; ++i)
+        sizes.push_back(size_t(std::stoull(argv[i])));
     if (sizes.empty()) sizes = {1000000, 10000000};
-    const int runs = std::max(1, qEnvironmentVariableIntValue("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5);
-    const std::string dir = qEnvironmentVariableIsEmpty("BENCH_DIR") ? "/tmp" : qgetenv("BENCH_DIR").toStdString();
+    const int runs = std::max(
+        1, qEnvironmentVariableIntValue("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 5);
+    const std::string dir =
+        qEnvironmentVariableIsEmpty("BENCH_DIR") ? "/tmp" : qgetenv("BENCH_DIR").toStdString();
     if (sizes.size() > 1) {
         // one process per size, so that each peak memory figure is its own
-        for (size_t n : sizes) QProcess::execute(QCoreApplication::applicationFilePath(), {QString::number(n)});
+        for (size_t n : sizes)
+            QProcess::execute(QCoreApplication::applicationFilePath(), {QString::number(n)});
         return 0;
     }
     std::printf("bench_pivot: %d runs each, medians\n", runs);
     std::fflush(stdout);
-    for (size_t n : sizes) benchOne(n, runs, dir);
+    for (size_t n : sizes)
+        benchOne(n, runs, dir);
     return 0;
 }

@@ -17,11 +17,13 @@ int main(int argc, char** argv) {
         t.start();
         g.setRedraw(redraw);
         g.setMaxCols(8);
-        for (int c = 1; c <= 8; ++c) g.setText(c, 0, QString("F%1").arg(c));
+        for (int c = 1; c <= 8; ++c)
+            g.setText(c, 0, QString("F%1").arg(c));
         g.setMaxRows(1000);
         for (int r = 1; r <= 100000; ++r) {
             if (r > g.maxRows()) g.setMaxRows(g.maxRows() + 1000);
-            for (int c = 1; c <= 8; ++c) g.setText(c, r, QString::number(r * 8 + c));
+            for (int c = 1; c <= 8; ++c)
+                g.setText(c, r, QString::number(r * 8 + c));
         }
         g.setRedraw(true);
         const qint64 fill = t.restart();
@@ -37,9 +39,10 @@ int main(int argc, char** argv) {
         bd::grid::Grid back;
         back.loadFromBytes(bytes);
         const qint64 load = t.restart();
-        std::printf("redraw %-5s fill 100000x8: %lld ms, scroll+paint %lld ms, delete+insert %lld ms, save %lld ms (%lld KB), load %lld ms\n",
-                    redraw ? "on" : "off", (long long)fill, (long long)paint, (long long)rows, (long long)save,
-                    (long long)bytes.size() / 1024, (long long)load);
+        std::printf("redraw %-5s fill 100000x8: %lld ms, scroll+paint %lld ms, delete+insert %lld ms, save "
+                    "%lld ms (%lld KB), load %lld ms\n",
+                    redraw ? "on" : "off", (long long)fill, (long long)paint, (long long)rows,
+                    (long long)save, (long long)bytes.size() / 1024, (long long)load);
     }
     return 0;
 }

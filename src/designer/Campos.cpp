@@ -111,7 +111,8 @@ void Campos::buildToolbar() {
     AB = new bd::toolbar::Toolbar("AB", this);
     AB->setToolButtonStyle(Qt::ToolButtonTextOnly);
     bd::toolbar::Band* b = AB->addBand("Designer");
-    b->addTool(ToolConexion, QStringLiteral("Configurar Conexión"), "1 - Connection Config", ToolStyle::Check);
+    b->addTool(ToolConexion, QStringLiteral("Configurar Conexión"), "1 - Connection Config",
+               ToolStyle::Check);
     b->addTool(ToolCubo, QStringLiteral("Configurar Cubo"), "2 - Fields Config", ToolStyle::Check);
     b->addTool(0, QStringLiteral("Conectar"), "Connect and Refresh");
 }
@@ -251,9 +252,9 @@ void Campos::connectHandlers() {
     });
     connect(TimerDialogo_, &bd::os::Timer::timeout, this, &Campos::servirDialogoConexion);
     // Focus changes: error colours cleared, format checks.
-    for (QWidget* w : std::initializer_list<QWidget*>{txtConeccion, txtQuery, cmbEngine, txtDateIndicator,
-                                                      txtDBDateFormat, txtDBHourFormat, txtLike, chkRefresh,
-                                                      chkSendAlert})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{txtConeccion, txtQuery, cmbEngine, txtDateIndicator, txtDBDateFormat,
+                                         txtDBHourFormat, txtLike, chkRefresh, chkSendAlert})
         w->installEventFilter(this);
 }
 

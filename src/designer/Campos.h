@@ -43,33 +43,33 @@ public:
     bool vProtected = false;
 
     // ---- controls ----
-    QTabWidget* SSTab1;             // 0 connection, 1 fields, 2 advanced, 3 query builder, 4 SQL preview
-    QLineEdit* txtIdCubo;           // cube name
-    QPlainTextEdit* txtConeccion;   // connection string
-    QPlainTextEdit* txtQuery;       // the cube's SQL
-    QPushButton* cmdGenerarCnn;     // connection dialog
-    QPushButton* comProbarCnn;      // test the connection
-    QLabel* lblLastCnn;             // last connection
-    QComboBox* cmbEngine;           // "ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"
-    QComboBox* cmbTbl;              // tables and views
-    QPushButton* cmdOpenEditor;     // query builder
-    QPushButton* cmdLastQuery;      // "Debug Last Query"
-    QPushButton* cmdAceptar;        // OK: load the definition into the pivot
-    QPushButton* cmdConectado;      // connection indicator
-    QFrame* frameLockCnn;           // covers the connection data while locked
-    QFrame* frameLockSql;           // covers the SQL while locked
+    QTabWidget* SSTab1;           // 0 connection, 1 fields, 2 advanced, 3 query builder, 4 SQL preview
+    QLineEdit* txtIdCubo;         // cube name
+    QPlainTextEdit* txtConeccion; // connection string
+    QPlainTextEdit* txtQuery;     // the cube's SQL
+    QPushButton* cmdGenerarCnn;   // connection dialog
+    QPushButton* comProbarCnn;    // test the connection
+    QLabel* lblLastCnn;           // last connection
+    QComboBox* cmbEngine;         // "ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"
+    QComboBox* cmbTbl;            // tables and views
+    QPushButton* cmdOpenEditor;   // query builder
+    QPushButton* cmdLastQuery;    // "Debug Last Query"
+    QPushButton* cmdAceptar;      // OK: load the definition into the pivot
+    QPushButton* cmdConectado;    // connection indicator
+    QFrame* frameLockCnn;         // covers the connection data while locked
+    QFrame* frameLockSql;         // covers the SQL while locked
     QPlainTextEdit* txtDescripcion;
-    QCheckBox* chkRefresh;          // re-run the query on open
+    QCheckBox* chkRefresh; // re-run the query on open
     QCheckBox* chkSendAlert;
-    QCheckBox* chkSaveWData;        // save with data
-    QLineEdit* txtAutorefresh;      // minutes, "0" = off
-    QLineEdit* txtAutoClose;        // minutes, "0" = off
-    QLineEdit* txtLike;             // "Like Separator"
-    QLineEdit* txtDateIndicator;    // "Date Indicator Filter"
-    QLineEdit* txtDBDateFormat;     // "DB Date Format"
-    QLineEdit* txtDBHourFormat;     // "DB Hour Format"
-    QLineEdit* cmdDBToDate;         // "DB Date Convert Function"
-    QPlainTextEdit* txtViewQuery;   // SQL preview
+    QCheckBox* chkSaveWData;              // save with data
+    QLineEdit* txtAutorefresh;            // minutes, "0" = off
+    QLineEdit* txtAutoClose;              // minutes, "0" = off
+    QLineEdit* txtLike;                   // "Like Separator"
+    QLineEdit* txtDateIndicator;          // "Date Indicator Filter"
+    QLineEdit* txtDBDateFormat;           // "DB Date Format"
+    QLineEdit* txtDBHourFormat;           // "DB Hour Format"
+    QLineEdit* cmdDBToDate;               // "DB Date Convert Function"
+    QPlainTextEdit* txtViewQuery;         // SQL preview
     QPointer<bd::grid::Grid> spviewQuery; // query result preview
     // The cube property sheet: one setting per row in column 1, never shown.
     QPointer<bd::grid::Grid> spSave;
@@ -165,7 +165,6 @@ private:
     bool refrescando_ = false; // a refresh is running (timers and events must not start another)
 
 public:
-
     // ---- designer procedures of the window's own work still to come (minimal until then) ----
     void GoTab(int tab);
     void SetAbChecked();
@@ -184,7 +183,8 @@ public:
     void cmdUnLockCnn_Click();
     void cmdUnlockSql_Click();
     // A table-list entry as the FROM of "SELECT * FROM": prefix removed, quoted for the engine.
-    static QString NombreTablaSQL(const QString& entrada, const QString& motor, const bd::db::Connection* cnn);
+    static QString NombreTablaSQL(const QString& entrada, const QString& motor,
+                                  const bd::db::Connection* cnn);
 
     // ---- cube file and property sheet support ----
     // Rows of the property sheet spSave (column 1). Rows 2 and 3 keep their value in the cell tag;
@@ -251,8 +251,8 @@ private:
     void servirDialogoConexion();
     void desbloquear();
     void habilitarAB();
-    bool activando_ = false;     // an activation is being served
-    bool cerrandoCubo_ = false;  // the designer is taking its never-shown viewer with it
+    bool activando_ = false;      // an activation is being served
+    bool cerrandoCubo_ = false;   // the designer is taking its never-shown viewer with it
     bool aplicandoMotor_ = false; // VerificarMotorDB is writing the boxes
     bool sintaxisPropia_ = false; // the boxes were given values other than the engine's defaults
     bool motorAdoptado_ = false;  // the last engine change from code adopted the boxes as they were

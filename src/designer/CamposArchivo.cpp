@@ -3,7 +3,9 @@
 #include "designer/Campos.h"
 #include "platform/os/Clock.h"
 
-QString Campos::Propiedad(int fila) const { return spSave ? spSave->text(ColPropiedad, fila) : QString(); }
+QString Campos::Propiedad(int fila) const {
+    return spSave ? spSave->text(ColPropiedad, fila) : QString();
+}
 
 void Campos::GuardarOpcionesIniciales() {
     OpcionesIniciales.autorefresh = txtAutorefresh->text();

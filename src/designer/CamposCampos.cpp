@@ -38,7 +38,9 @@ private:
     QVector<QPointer<Grid>> grids_;
 };
 
-bool mismoNombre(const QString& a, const QString& b) { return a.toUpper() == b.toUpper(); }
+bool mismoNombre(const QString& a, const QString& b) {
+    return a.toUpper() == b.toUpper();
+}
 
 } // namespace
 
@@ -66,7 +68,8 @@ bool Campos::EstaEnGrilla(Grid& Grilla, const QString& Campo) {
 bool Campos::EsNumericoEnGrilla(Grid& Grilla, const QString& Campo) {
     for (int r = 1; r <= Grilla.maxRows(); ++r) {
         const QString t = Grilla.text(1, r);
-        if (!t.isEmpty() && mismoNombre(t, Campo) && Grilla.cellTag(ColTipoCampo, r) == ISNUMERIC) return true;
+        if (!t.isEmpty() && mismoNombre(t, Campo) && Grilla.cellTag(ColTipoCampo, r) == ISNUMERIC)
+            return true;
     }
     return false;
 }
@@ -83,8 +86,10 @@ void Campos::QuitarFilaEnCalculados(const QString& Campo) {
     // Main rows and their alert sub-rows carry the same name and go together.
     for (int r = 1; r <= g.maxRows();) {
         const QString t = g.text(ColMedida, r);
-        if (!t.isEmpty() && mismoNombre(t, Campo)) g.deleteRows(r, 1);
-        else ++r;
+        if (!t.isEmpty() && mismoNombre(t, Campo))
+            g.deleteRows(r, 1);
+        else
+            ++r;
     }
 }
 
@@ -229,7 +234,8 @@ void Campos::Iniciar() {
             VCubo->Graph(QString());
             if (VCubo) VCubo->IndicarCantidades(true);
         }
-        colaDeError(QStringLiteral("No results were found. Check connection parameters and the SQL statement."));
+        colaDeError(
+            QStringLiteral("No results were found. Check connection parameters and the SQL statement."));
         return;
     }
 

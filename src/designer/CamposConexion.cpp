@@ -64,7 +64,9 @@ void Campos::IndicarConeccion() {
     if (VCubo) pintarBoton(VCubo->findChild<QAbstractButton*>("cmdConectado"), color, caption);
 }
 
-QString Campos::Dialogo_ConnectionString() { return bd::db::DataLinkDialog::prompt(this); }
+QString Campos::Dialogo_ConnectionString() {
+    return bd::db::DataLinkDialog::prompt(this);
+}
 
 void Campos::cmdGenerarCnn_Click() {
     if (VCubo) VCubo->Salvar = true;
@@ -101,7 +103,8 @@ QString Campos::NombreTablaSQL(const QString& entrada, const QString& motor, con
     n = n.trimmed();
     if (motor == "ACCESS" || motor == "EXCEL" || motor == "MSSQL") {
         n = n.toUpper();
-        if (n.contains(' ') || n.contains('$') || n.contains(']')) n = '[' + QString(n).replace("]", "]]") + ']';
+        if (n.contains(' ') || n.contains('$') || n.contains(']'))
+            n = '[' + QString(n).replace("]", "]]") + ']';
         return n;
     }
     if (cnn && cnn->isOpen()) return cnn->quoteName(n);
@@ -141,7 +144,8 @@ void Campos::comProbarCnn_Click() {
 void Campos::cmdSiguiente_Click() {
     const bool hayCampos = HayCampos(*spCam);
     if (txtConeccion->toPlainText().isEmpty() && !hayCampos) {
-        MsgBox("Type a connection string or press \"Connect button\"", Buttons::Ok, Icon::Information, "Error");
+        MsgBox("Type a connection string or press \"Connect button\"", Buttons::Ok, Icon::Information,
+               "Error");
         PintarFondo(txtConeccion, ColorError);
         return;
     }
@@ -157,13 +161,14 @@ void Campos::cmdSiguiente_Click() {
     const bool conectado = VinsCube && General::AbrirConexion(*VinsCube);
     IndicarConeccion();
     if (!conectado && !hayCampos) {
-        MsgBox("Error when connecting. Type a correct connection string or press \"Connect button\" ", Buttons::Ok,
-               Icon::Information, "Error");
+        MsgBox("Error when connecting. Type a correct connection string or press \"Connect button\" ",
+               Buttons::Ok, Icon::Information, "Error");
         PintarFondo(txtConeccion, ColorError);
         return;
     }
     if (txtQuery->toPlainText().isEmpty()) {
-        MsgBox("Type a SQL Query or press \"Open query editor button\" ", Buttons::Ok, Icon::Information, "Error");
+        MsgBox("Type a SQL Query or press \"Open query editor button\" ", Buttons::Ok, Icon::Information,
+               "Error");
         PintarFondo(txtQuery, ColorError);
         return;
     }
@@ -185,10 +190,14 @@ void Campos::desbloquear() {
     if (!VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) return;
     frameLockCnn->hide();
     frameLockSql->hide();
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{cmdGenerarCnn, cmdOpenEditor, cmbTbl, lblLastCnn, cmbEngine, comProbarCnn})
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdGenerarCnn, cmdOpenEditor, cmbTbl, lblLastCnn,
+                                                      cmbEngine, comProbarCnn})
         w->setEnabled(true);
 }
 
-void Campos::cmdUnLockCnn_Click() { desbloquear(); }
-void Campos::cmdUnlockSql_Click() { desbloquear(); }
+void Campos::cmdUnLockCnn_Click() {
+    desbloquear();
+}
+void Campos::cmdUnlockSql_Click() {
+    desbloquear();
+}

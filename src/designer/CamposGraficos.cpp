@@ -17,8 +17,8 @@ void Campos::CargarComandosGraficos() {
     bool hay = false;
     for (int r = 1; r <= g.maxRows(); ++r) {
         const QString nombre = g.text(ColMedida, r);
-        if (g.text(ColVisible, r) != "1" || g.cellType(ColAgregado, r) == bd::grid::TypePlain || nombre.isEmpty() ||
-            g.text(ColTipoGrafico, r) == "None")
+        if (g.text(ColVisible, r) != "1" || g.cellType(ColAgregado, r) == bd::grid::TypePlain ||
+            nombre.isEmpty() || g.text(ColTipoGrafico, r) == "None")
             continue;
         QString caption = g.cellTag(TagCaption, r);
         if (caption.isEmpty()) caption = nombre;

@@ -6,10 +6,13 @@
 #include "viewer/Cubo.h"
 
 namespace {
-QString delimitadorDe(const QString& motor) { return motor == "EXCEL" || motor == "ACCESS" ? "#" : "'"; }
+QString delimitadorDe(const QString& motor) {
+    return motor == "EXCEL" || motor == "ACCESS" ? "#" : "'";
+}
 
 void avisoFormato(const QString& parte) {
-    bd::os::MsgBox("Format should include " + parte + " ", bd::os::Buttons::Ok, bd::os::Icon::Information, "Error");
+    bd::os::MsgBox("Format should include " + parte + " ", bd::os::Buttons::Ok, bd::os::Icon::Information,
+                   "Error");
 }
 } // namespace
 

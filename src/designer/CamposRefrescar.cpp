@@ -117,7 +117,8 @@ void Campos::CargarDefinicionEnCubo() {
         const QString formula = cal.cellTag(TagFormula, r);
         // The pivot holds one field per name: a field that is both a dimension and a shown measure
         // becomes the measure.
-        if (bd::pivot::PivotField* otro = dc.fields().item(nombre); otro && otro->orientation() != bd::pivot::DataArea)
+        if (bd::pivot::PivotField* otro = dc.fields().item(nombre);
+            otro && otro->orientation() != bd::pivot::DataArea)
             dc.removeField(nombre);
         // A calculated measure is named by its id, its formula kept apart, so charts and alerts
         // find it by name.
@@ -246,8 +247,8 @@ void Campos::Refrescar(bool* DesdeFiltros) {
         cubo->Cerrar = true;
         cubo->hide();
         show();
-        MsgBox("The component can not resolve the information provided.\n" + descripcion + "\n" + sql, Buttons::Ok,
-               Icon::Information, QStringLiteral("Failed to refresh data"));
+        MsgBox("The component can not resolve the information provided.\n" + descripcion + "\n" + sql,
+               Buttons::Ok, Icon::Information, QStringLiteral("Failed to refresh data"));
     };
 
     if (ok) {
@@ -288,8 +289,8 @@ void Campos::Refrescar(bool* DesdeFiltros) {
     }
     if (!vivos()) return;
 
-    if (MsgBox(QStringLiteral("Do you want to visualize SQL with filters applied ?"), Buttons::YesNo, Icon::Question,
-               QStringLiteral("Visualize SQL")) == Answer::Yes) {
+    if (MsgBox(QStringLiteral("Do you want to visualize SQL with filters applied ?"), Buttons::YesNo,
+               Icon::Question, QStringLiteral("Visualize SQL")) == Answer::Yes) {
         if (!vivos()) return;
         GoTab(4);
         SetAbChecked();
@@ -307,7 +308,8 @@ void Campos::Refrescar(bool* DesdeFiltros) {
         GoTab(2);
         SetAbChecked();
         show();
-        for (QWidget* w : std::initializer_list<QWidget*>{txtDBDateFormat, txtDBHourFormat, txtDateIndicator, txtLike})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{txtDBDateFormat, txtDBHourFormat, txtDateIndicator, txtLike})
             PintarFondo(w, ColorError);
     }
 }

@@ -23,7 +23,9 @@ using bd::os::MsgBox;
 std::function<void(Campos*)> Campos::MostrarScheduler = [](Campos*) {
     MsgBox("The command \"Scheduler\" is not available yet.", Buttons::Ok, Icon::Information, "Scheduler");
 };
-std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos* c) { return c->VCubo && c->VCubo->Guardar(true, false); };
+std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos* c) {
+    return c->VCubo && c->VCubo->Guardar(true, false);
+};
 
 // ---- tabs and toolbar ----
 
@@ -64,7 +66,9 @@ void Campos::SetAbChecked() {
     AB->tool(ToolCubo)->setChecked(t == 1);
 }
 
-void Campos::habilitarAB() { AB->setEnabled(true); }
+void Campos::habilitarAB() {
+    AB->setEnabled(true);
+}
 
 void Campos::AB_ToolClick(bd::toolbar::Tool* tool) {
     if (!tool) return;
@@ -130,7 +134,9 @@ void Campos::OpenScheduler() {
     if (self && VinsCube) MostrarScheduler(this);
 }
 
-void Campos::cmdOpenScheduler_Click() { OpenScheduler(); }
+void Campos::cmdOpenScheduler_Click() {
+    OpenScheduler();
+}
 
 // ---- window life ----
 
@@ -215,7 +221,9 @@ void Campos::closeEvent(QCloseEvent* e) {
     }
 }
 
-void Campos::cmdViewClose_Click() { hide(); }
+void Campos::cmdViewClose_Click() {
+    hide();
+}
 
 void Campos::cmdSetOk_Click() {
     if (VCubo) VCubo->Salvar = true;

@@ -13,7 +13,8 @@ namespace bd::charts {
 namespace {
 
 const QString CRLF = QStringLiteral("\r\n");
-const QString kCodebase = QStringLiteral("https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab");
+const QString kCodebase =
+    QStringLiteral("https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab");
 const QString kPlayerPage = QStringLiteral("https://www.adobe.com/go/getflashplayer");
 
 // Escapes for an attribute value (either quote) or element text; ordinary text passes unchanged.
@@ -22,12 +23,23 @@ QString Esc(const QString& s) {
     out.reserve(s.size());
     for (QChar c : s) {
         switch (c.unicode()) {
-        case '&': out += QLatin1String("&amp;"); break;
-        case '<': out += QLatin1String("&lt;"); break;
-        case '>': out += QLatin1String("&gt;"); break;
-        case '"': out += QLatin1String("&quot;"); break;
-        case '\'': out += QLatin1String("&apos;"); break;
-        default: out += c;
+        case '&':
+            out += QLatin1String("&amp;");
+            break;
+        case '<':
+            out += QLatin1String("&lt;");
+            break;
+        case '>':
+            out += QLatin1String("&gt;");
+            break;
+        case '"':
+            out += QLatin1String("&quot;");
+            break;
+        case '\'':
+            out += QLatin1String("&apos;");
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -35,11 +47,15 @@ QString Esc(const QString& s) {
 
 QString EscText(const QString& s) {
     QString out = s;
-    out.replace('&', QLatin1String("&amp;")).replace('<', QLatin1String("&lt;")).replace('>', QLatin1String("&gt;"));
+    out.replace('&', QLatin1String("&amp;"))
+        .replace('<', QLatin1String("&lt;"))
+        .replace('>', QLatin1String("&gt;"));
     return out;
 }
 
-QString NoApos(QString s) { return s.remove('\''); }
+QString NoApos(QString s) {
+    return s.remove('\'');
+}
 
 QString RootLine(const ChartSettings& s, int showLabels) {
     return QStringLiteral("<chart palette='4' xAxisName='") + Esc(s.xAxisName) + "' yAxisName='" +
@@ -67,9 +83,12 @@ ChartLayout ChooseChartLayout(const QString& chartId, const QString& multiSeries
     ChartLayout l;
     l.chartId = chartId;
     if (multiSeriesId.isEmpty()) return l;
-    if (rowFields == 1 && columnFields == 1) l.body = ChartBody::OneColumnOneRowField;
-    else if (rowFields == 2 && columnFields == 0) l.body = ChartBody::TwoRowFields;
-    else return l;
+    if (rowFields == 1 && columnFields == 1)
+        l.body = ChartBody::OneColumnOneRowField;
+    else if (rowFields == 2 && columnFields == 0)
+        l.body = ChartBody::TwoRowFields;
+    else
+        return l;
     l.chartId = multiSeriesId;
     return l;
 }
@@ -102,7 +121,8 @@ ChartData BuildSingleSeriesXml(const ChartSettings& s, const SingleSeriesData& d
             r.limited = true;
             break;
         }
-        body += "<set label='" + Esc(label) + "' value='" + ChartValueText(p.value) + "' " + p.slice + "/>" + CRLF;
+        body += "<set label='" + Esc(label) + "' value='" + ChartValueText(p.value) + "' " + p.slice + "/>" +
+                CRLF;
         ++r.count;
     }
     r.xml = Wrap(s, r.count > s.labelAutoHide ? 0 : 1, body);
@@ -119,7 +139,8 @@ QString MultiSeriesBody(const MultiSeriesData& data, int resultLimit, bool* limi
     }
     bool hit = false;
     QString body = "<categories>" + CRLF;
-    for (const QString& c : cats) body += "\t<category label=\"" + Esc(NoApos(c)) + "\"/>" + CRLF;
+    for (const QString& c : cats)
+        body += "\t<category label=\"" + Esc(NoApos(c)) + "\"/>" + CRLF;
     body += "</categories>" + CRLF;
     int count = 0;
     for (const QString& se : series) {
@@ -149,8 +170,15 @@ ChartData BuildMultiSeriesXml(const ChartSettings& s, const MultiSeriesData& dat
 }
 
 QString BuildChartHtml(const ChartPageInput& in) {
-    QStringList l{"<html>", "<head>", "<title>" + EscText(in.title) + "</title>", "</head>",
-                  "<style type=\"text/css\">", "body {", "overflow:hidden;", "}", "</style>",
+    QStringList l{"<html>",
+                  "<head>",
+                  "<title>" + EscText(in.title) + "</title>",
+                  "</head>",
+                  "<style type=\"text/css\">",
+                  "body {",
+                  "overflow:hidden;",
+                  "}",
+                  "</style>",
                   "<body bgcolor=\"#ffffff\">"};
     if (in.limited) {
         l << "<br><center><b>Too many values on chart makes this unreadable.</center></b><br>"
@@ -166,14 +194,21 @@ QString BuildChartHtml(const ChartPageInput& in) {
       << "<param name=\"FlashVars\" value=\"&dataURL=" + p + "\">"
       << "<param name=\"quality\" value=\"high\" />"
       << "<embed src=\"" + m + "\" flashVars=\"&dataURL=" + p + "\" quality=\"high\" width=\"" + w +
-             "\" height=\"" + h + "\" name=\"Column3D\" type=\"application/x-shockwave-flash\" pluginspage=\"" +
-             kPlayerPage + "\" />\""
-      << "</object>" << "</body>" << "</html>";
+             "\" height=\"" + h +
+             "\" name=\"Column3D\" type=\"application/x-shockwave-flash\" pluginspage=\"" + kPlayerPage +
+             "\" />\""
+      << "</object>"
+      << "</body>"
+      << "</html>";
     return l.join(CRLF) + CRLF;
 }
 
-int ChartWidth(int areaWidthPx) { return std::max(1, areaWidthPx - 45); }
-int ChartHeight(int areaHeightPx) { return std::max(1, areaHeightPx - 35); }
+int ChartWidth(int areaWidthPx) {
+    return std::max(1, areaWidthPx - 45);
+}
+int ChartHeight(int areaHeightPx) {
+    return std::max(1, areaHeightPx - 35);
+}
 
 int ChartDecimals(const std::optional<QString>& numberFormat) {
     if (!numberFormat) return 0;

@@ -63,7 +63,9 @@ FrmMain::FrmMain(QWidget* parent) : QWidget(parent) {
     connect(lblOpenLast, &QLabel::linkActivated, this, [this] { lblOpenLast_Click(); });
 }
 
-FrmMain::~FrmMain() { delete splash; }
+FrmMain::~FrmMain() {
+    delete splash;
+}
 
 int FrmMain::run(QApplication& app) {
     auto* w = new FrmMain;
@@ -89,7 +91,8 @@ void FrmMain::Form_Load() {
         bd::controlhost::RegisterShippedControls();
         General::CargarTiposGrafico();
         if (loadStepProbe) loadStepProbe();
-        while (splash && !splash->Listo) QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        while (splash && !splash->Listo)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
         if (splash) splash->hide();
         show();
         General::CargarIdioma();
@@ -97,8 +100,8 @@ void FrmMain::Form_Load() {
         AbrirCuboInicial();
         lblOpenLast->setVisible(!General::GetSetting("OE", "CUBO", "ULTIMO").isEmpty());
     } catch (const std::exception&) {
-        bd::os::MsgBox("An error occurred when starting the application", bd::os::Buttons::Ok, bd::os::Icon::Critical,
-                       "Error");
+        bd::os::MsgBox("An error occurred when starting the application", bd::os::Buttons::Ok,
+                       bd::os::Icon::Critical, "Error");
         // Whatever failed, the user must still get the start window.
         if (splash) splash->hide();
         lblOpenLast->setVisible(!General::GetSetting("OE", "CUBO", "ULTIMO").isEmpty());
@@ -133,12 +136,14 @@ QString FrmMain::LeerArchivo(const QString& path) {
     QStringList lines = text.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     QString out;
-    for (const QString& l : lines) out += l + "\r\n";
+    for (const QString& l : lines)
+        out += l + "\r\n";
     return out;
 }
 
 void FrmMain::NuevoCubo(const QString& IdCube, const QString& Conexion, const QString& Query, bool Abrir,
-                        bool CuboEjemplo, const QString& PathCubo, const QString& PathMSFile, const QString& Tipo) {
+                        bool CuboEjemplo, const QString& PathCubo, const QString& PathMSFile,
+                        const QString& Tipo) {
     if (nuevoCuboHook) {
         nuevoCuboHook({IdCube, Conexion, Query, Abrir, CuboEjemplo, PathCubo, PathMSFile, Tipo});
         return;
@@ -173,22 +178,32 @@ void FrmMain::MatarApp() {
         w->deleteLater();
     }
     hide();
-    if (exitHook) exitHook();
-    else QCoreApplication::exit(0);
+    if (exitHook)
+        exitHook();
+    else
+        QCoreApplication::exit(0);
 }
 
-QString FrmMain::GLV(const QString& ObjectName) { return General::LeerTextoIdioma(ObjectName); }
+QString FrmMain::GLV(const QString& ObjectName) {
+    return General::LeerTextoIdioma(ObjectName);
+}
 
 bool FrmMain::vEnviarMail(const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
                           const QVariant&) {
     return false;
 }
 
-void FrmMain::cmdNuevoCubo_Click() { NuevoCubo("Nuevo Cubo", "", "", false, false, "", "", ""); }
+void FrmMain::cmdNuevoCubo_Click() {
+    NuevoCubo("Nuevo Cubo", "", "", false, false, "", "", "");
+}
 
-void FrmMain::cmdAbrirCubo_Click() { NuevoCubo("Nuevo Cubo", "", "", true, false, "", "", ""); }
+void FrmMain::cmdAbrirCubo_Click() {
+    NuevoCubo("Nuevo Cubo", "", "", true, false, "", "", "");
+}
 
-void FrmMain::cmdAbrirEjemplo_Click() { NuevoCubo("Cubo", "", "", false, true, "", "", ""); }
+void FrmMain::cmdAbrirEjemplo_Click() {
+    NuevoCubo("Cubo", "", "", false, true, "", "", "");
+}
 
 void FrmMain::lblOpenLast_Click() {
     NuevoCubo("Nuevo Cubo", "", "", true, false, General::GetSetting("OE", "CUBO", "ULTIMO"), "", "");
@@ -198,6 +213,8 @@ void FrmMain::closeEvent(QCloseEvent* e) {
     General::BorrarGraficosTemporales();
     e->accept();
     // Closing the start window ends the program, whatever cubes are open.
-    if (!exitHook) QCoreApplication::exit(0);
-    else exitHook();
+    if (!exitHook)
+        QCoreApplication::exit(0);
+    else
+        exitHook();
 }

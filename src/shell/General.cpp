@@ -12,9 +12,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QPointer>
 #include <QDir>
 #include <QFile>
+#include <QPointer>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -72,7 +72,9 @@ QString LeerTextoIdioma(const QString& key) {
     return s;
 }
 
-double ObtenerHDNumber() { return double(bd::os::volumeSerial()); }
+double ObtenerHDNumber() {
+    return double(bd::os::volumeSerial());
+}
 
 double MagnitudSerial(double serial) {
     const qint64 v = qint64(serial);
@@ -98,7 +100,9 @@ QString ObtenerSeparadorDecimal() {
     return s.trimmed();
 }
 
-QString FormatoDosDecimales() { return "0" + sSepDecimal + "00"; }
+QString FormatoDosDecimales() {
+    return "0" + sSepDecimal + "00";
+}
 
 int ContarDecimales(const QString& mask) {
     if (mask.isEmpty() || sSepDecimal.isEmpty()) return 0;
@@ -171,20 +175,31 @@ bool registerWithDesktop(const QString& exePath, const QString& extension, const
     const QString data = bd::os::DataPath();
     const QString ext = extension.startsWith('.') ? extension.mid(1) : extension;
     const QString mime = "application/x-" + className.toLower();
-    const QString mimeXml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-        "  <mime-type type=\"" + mime.toHtmlEscaped() + "\">\n"
-        "    <comment>" + description.toHtmlEscaped() + "</comment>\n"
-        "    <glob pattern=\"*." + ext.toHtmlEscaped() + "\"/>\n"
-        "  </mime-type>\n"
-        "</mime-info>\n";
+    const QString mimeXml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                            "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                            "  <mime-type type=\"" +
+                            mime.toHtmlEscaped() +
+                            "\">\n"
+                            "    <comment>" +
+                            description.toHtmlEscaped() +
+                            "</comment>\n"
+                            "    <glob pattern=\"*." +
+                            ext.toHtmlEscaped() +
+                            "\"/>\n"
+                            "  </mime-type>\n"
+                            "</mime-info>\n";
     const QString desktop = "[Desktop Entry]\n"
                             "Type=Application\n"
                             "Name=Brintova Deridoro\n"
-                            "Comment=" + description + "\n"
-                            "Exec=" + QuoteDesktopExec(exePath) + " %f\n"
-                            "MimeType=" + mime + ";\n"
+                            "Comment=" +
+                            description +
+                            "\n"
+                            "Exec=" +
+                            QuoteDesktopExec(exePath) +
+                            " %f\n"
+                            "MimeType=" +
+                            mime +
+                            ";\n"
                             "Terminal=false\n"
                             "NoDisplay=false\n";
     return writeText(data + "/mime/packages/brintova-deridoro-" + className.toLower() + ".xml", mimeXml) &&
@@ -214,7 +229,9 @@ namespace {
 QPointer<frmNavigator> g_wait;
 }
 
-frmNavigator* VentanaEspera() { return g_wait; }
+frmNavigator* VentanaEspera() {
+    return g_wait;
+}
 
 void MostrarEspera(bool show) {
     using bd::os::twipsToPixels;
@@ -224,7 +241,8 @@ void MostrarEspera(bool show) {
         frmNavigator& w = *g_wait;
         w.resize(480, 320);
         const int W = w.width() * bd::os::kTwipsPerPixel, H = w.height() * bd::os::kTwipsPerPixel;
-        w.Frame->setGeometry(twipsToPixels(60), twipsToPixels(60), twipsToPixels(W - 120), twipsToPixels(H - 120));
+        w.Frame->setGeometry(twipsToPixels(60), twipsToPixels(60), twipsToPixels(W - 120),
+                             twipsToPixels(H - 120));
         // The browser's own borders lie outside the frame.
         w.wB->setGeometry(twipsToPixels(-130), twipsToPixels(-130), w.Frame->width() + twipsToPixels(140),
                           w.Frame->height() + twipsToPixels(140));
@@ -246,7 +264,8 @@ void PunteroEspera() {
 
 void PunteroNormal() {
     if (!qApp) return;
-    while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
+    while (QApplication::overrideCursor())
+        QApplication::restoreOverrideCursor();
 }
 
 } // namespace General

@@ -4,7 +4,8 @@
 #include "platform/db/Connection.h"
 #include "viewer/Cubo.h"
 
-InsCube::InsCube() : CnnSql(std::make_unique<bd::db::Connection>()), RsSql(std::make_unique<bd::db::Recordset>()) {}
+InsCube::InsCube()
+    : CnnSql(std::make_unique<bd::db::Connection>()), RsSql(std::make_unique<bd::db::Recordset>()) {}
 
 InsCube::~InsCube() = default;
 

@@ -41,8 +41,8 @@ frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::F
     lblChange->setCursor(Qt::PointingHandCursor);
     auto* lay = new QVBoxLayout(fr);
     // Margins of 120, 220 and 350 twips around the picture.
-    lay->setContentsMargins(bd::os::twipsToPixels(120), bd::os::twipsToPixels(120), bd::os::twipsToPixels(120),
-                            bd::os::twipsToPixels(220));
+    lay->setContentsMargins(bd::os::twipsToPixels(120), bd::os::twipsToPixels(120),
+                            bd::os::twipsToPixels(120), bd::os::twipsToPixels(220));
     lay->addWidget(img);
     lay->addSpacing(bd::os::twipsToPixels(350) - bd::os::twipsToPixels(220));
     lay->addWidget(lblChange);

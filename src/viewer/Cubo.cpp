@@ -83,8 +83,8 @@ Cubo::~Cubo() {
     if (VinsCube) delete VinsCube.data();
 }
 
-void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathCubo, const QString& PathMSFile,
-                             const QString& Tipo) {
+void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathCubo,
+                             const QString& PathMSFile, const QString& Tipo) {
     if (Vcampos) {
         if (Vcampos->isHidden()) Vcampos->show();
         General::EnfocarControl(Vcampos);
@@ -166,8 +166,8 @@ bool Cubo::Form_Unload() {
     if (carradoAutomatico) {
         EnviarAlertas();
     } else if (HayAlertas()) {
-        if (MsgBox("Email alert field is checked. Do you want to send email alerts ?", Buttons::YesNo, Icon::None,
-                   "Email Alerts") == Answer::Yes)
+        if (MsgBox("Email alert field is checked. Do you want to send email alerts ?", Buttons::YesNo,
+                   Icon::None, "Email Alerts") == Answer::Yes)
             EnviarAlertas();
     }
     if (Vcampos && Vcampos->Propiedad(Campos::FilaSubirAlSalir) == "1") {

@@ -63,11 +63,11 @@ public:
     bool ToolChecked(int id) const;
     void SetToolChecked(int id, bool on);
     bd::browser::PageView* CHA; // chart browser
-    QString CHATag;         // "NOLOADED": its page was never loaded
-    QFrame* frameCover;     // placed over CHA by OcultarChart
+    QString CHATag;             // "NOLOADED": its page was never loaded
+    QFrame* frameCover;         // placed over CHA by OcultarChart
     QPushButton* cmdConectado;
-    SplitBar* Split;        // between the pivot and the chart
-    SplitBar* SplitFil;     // below the user-filter pane
+    SplitBar* Split;    // between the pivot and the chart
+    SplitBar* SplitFil; // below the user-filter pane
     void AcomodarPantalla();
     void Form_Resize();
     void Split_MoveComplete();
@@ -122,17 +122,17 @@ public:
     // Band of ABGraph that holds one tool per charted measure and the chart type combo.
     static inline const QString BandaGrafico = QStringLiteral("Band2");
     static inline const QString ComboTipoGrafico = QStringLiteral("cmbChartType");
-    QIcon picGraph;      // picture of every measure tool
-    QPixmap picImprimir; // the last captured picture
+    QIcon picGraph;                // picture of every measure tool
+    QPixmap picImprimir;           // the last captured picture
     bool bGraficoListo = false;    // the chart toolbar may start a redraw
     bool bGraficoDibujado = false; // the last GraphChart finished a chart
     bool ChartLimited = false;     // the last chart stopped at its result limit
     QString sPaginaGrafico;        // path of the last chart page
     // Draws the chart of a measure ("" = the one charted last), only while the chart is shown.
     void Graph(const QString& NombreCampo);
-    void GraphChart(const QString& ChartId, const QString& NombreCampo, int AutoHide, int MaxChars, int ResultLimit,
-                    const QString& Caption, const QString& SubCaption, const QString& EjeX, const QString& EjeY,
-                    bool DibujarTotales);
+    void GraphChart(const QString& ChartId, const QString& NombreCampo, int AutoHide, int MaxChars,
+                    int ResultLimit, const QString& Caption, const QString& SubCaption, const QString& EjeX,
+                    const QString& EjeY, bool DibujarTotales);
     // The measure name of spCal that name stands for: an exact match, else the first whose name
     // without blanks equals name without blanks (files of earlier versions), else name itself.
     QString MedidaDeGrafico(const QString& name) const;

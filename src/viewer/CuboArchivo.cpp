@@ -31,9 +31,12 @@ constexpr qint64 kMaxLayoutMember = 512ll * 1024 * 1024;
 
 QString valorCasilla(const QCheckBox* c) {
     switch (c->checkState()) {
-    case Qt::Checked: return "1";
-    case Qt::Unchecked: return "0";
-    default: return "2";
+    case Qt::Checked:
+        return "1";
+    case Qt::Unchecked:
+        return "0";
+    default:
+        return "2";
     }
 }
 
@@ -46,17 +49,21 @@ std::optional<int> leerPosicion(QString text) {
     return int(std::lround(v));
 }
 
-QString falla(const QString& paso) { return Cubo::FallaGuardar ? Cubo::FallaGuardar(paso) : QString(); }
+QString falla(const QString& paso) {
+    return Cubo::FallaGuardar ? Cubo::FallaGuardar(paso) : QString();
+}
 } // namespace
 
 const QStringList& Cubo::NombresMiembros() {
-    static const QStringList n{"temp.cub", "temp.spCal", "temp.spCam", "temp.spSave", "temp.spFil", "temp.spUsrFil"};
+    static const QStringList n{"temp.cub",    "temp.spCal", "temp.spCam",
+                               "temp.spSave", "temp.spFil", "temp.spUsrFil"};
     return n;
 }
 
 void Cubo::EliminarArchivos() {
     if (carpetaMiembros_.isEmpty()) return;
-    for (const QString& n : NombresMiembros()) General::BorrarArchivo(carpetaMiembros_ + "/" + n);
+    for (const QString& n : NombresMiembros())
+        General::BorrarArchivo(carpetaMiembros_ + "/" + n);
 }
 
 bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
@@ -80,8 +87,10 @@ bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
     } else {
         CD.fileName = cube.PathOpenCube;
     }
-    if (c->chkSaveWData->checkState() == Qt::Checked) ConDatos = true;
-    else if (c->chkSaveWData->checkState() == Qt::Unchecked) ConDatos = false;
+    if (c->chkSaveWData->checkState() == Qt::Checked)
+        ConDatos = true;
+    else if (c->chkSaveWData->checkState() == Qt::Unchecked)
+        ConDatos = false;
     General::AsignarIdExport(cube);
 
     const QString destino = CD.fileName.isEmpty() ? QString() : QFileInfo(CD.fileName).absoluteFilePath();
@@ -130,7 +139,8 @@ bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
 
         const QStringList& nombres = NombresMiembros();
         QStringList rutas;
-        for (const QString& n : nombres) rutas << carpetaMiembros_ + "/" + n;
+        for (const QString& n : nombres)
+            rutas << carpetaMiembros_ + "/" + n;
         if (QString f = falla("layout"); !f.isEmpty()) return fallar(f);
         if (!DC->saveLayout(rutas[kMiembroLayout], ConDatos ? 3 : 2, &error)) return fallar(error);
         const bd::grid::Grid* grillas[] = {c->spCal, c->spCam, c->spSave, c->spFil, spUsrFil};
@@ -157,7 +167,8 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     InsCube& cube = *VinsCube;
     bd::grid::Grid* grillas[] = {c->spCal, c->spCam, c->spSave, c->spFil, spUsrFil};
     auto redibujar = [&](bool on) {
-        for (bd::grid::Grid* g : {c->spCal.data(), c->spCam.data(), c->spFil.data(), spUsrFil.data()}) g->setRedraw(on);
+        for (bd::grid::Grid* g : {c->spCal.data(), c->spCam.data(), c->spFil.data(), spUsrFil.data()})
+            g->setRedraw(on);
     };
 
     OcultarChart(false);
@@ -203,7 +214,8 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     for (int i = 0; i < 6; ++i) {
         const qint64 cap = i == kMiembroLayout ? kMaxLayoutMember : kMaxGridMember;
         if (!bd::zip::readMember(ruta, nombres[i], miembros[i], &error, cap))
-            return fallar(QString("%1 is not a complete cube file: %2").arg(QFileInfo(ruta).fileName(), error));
+            return fallar(
+                QString("%1 is not a complete cube file: %2").arg(QFileInfo(ruta).fileName(), error));
     }
     for (int i = 1; i < 6; ++i) {
         bd::grid::GridStore s;
@@ -213,7 +225,8 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     const QString rutaLayout = carpetaMiembros_ + "/" + nombres[kMiembroLayout];
     {
         QFile f(rutaLayout);
-        if (!f.open(QIODevice::WriteOnly) || f.write(miembros[kMiembroLayout]) != miembros[kMiembroLayout].size())
+        if (!f.open(QIODevice::WriteOnly) ||
+            f.write(miembros[kMiembroLayout]) != miembros[kMiembroLayout].size())
             return fallar(f.errorString());
     }
     {
@@ -249,7 +262,8 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
 
     // Apply. The previous cube's settings and timers go first.
     c->RestablecerOpcionesCubo();
-    for (int i = 1; i < 6; ++i) grillas[i - 1]->loadFromBytes(miembros[i]);
+    for (int i = 1; i < 6; ++i)
+        grillas[i - 1]->loadFromBytes(miembros[i]);
     cube.CubeId = fila(Campos::FilaNombreCubo);
     c->txtIdCubo->setText(cube.CubeId);
     cube.IdExportCube.clear();
@@ -282,7 +296,8 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     cube.vPass = fila(Campos::FilaPasswordCubo);
     if (fila(Campos::FilaProtegerConexion) == "1") {
         c->frameLockCnn->show();
-        for (QWidget* w : std::initializer_list<QWidget*>{c->cmdGenerarCnn, c->lblLastCnn, c->cmbEngine, c->comProbarCnn})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{c->cmdGenerarCnn, c->lblLastCnn, c->cmbEngine, c->comProbarCnn})
             w->setEnabled(false);
     }
     if (fila(Campos::FilaProtegerSQL) == "1") {
@@ -292,8 +307,10 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     }
     if (fila(Campos::FilaProtegerConfiguracion) == "1") c->vProtected = true;
     if (!fila(Campos::FilaSeparadorLike).isEmpty()) c->txtLike->setText(fila(Campos::FilaSeparadorLike));
-    if (!fila(Campos::FilaFormatoFecha).isEmpty()) c->txtDBDateFormat->setText(fila(Campos::FilaFormatoFecha));
-    if (!fila(Campos::FilaIndicadorFecha).isEmpty()) c->txtDateIndicator->setText(fila(Campos::FilaIndicadorFecha));
+    if (!fila(Campos::FilaFormatoFecha).isEmpty())
+        c->txtDBDateFormat->setText(fila(Campos::FilaFormatoFecha));
+    if (!fila(Campos::FilaIndicadorFecha).isEmpty())
+        c->txtDateIndicator->setText(fila(Campos::FilaIndicadorFecha));
     if (!fila(Campos::FilaFormatoHora).isEmpty()) c->txtDBHourFormat->setText(fila(Campos::FilaFormatoHora));
     if (!fila(Campos::FilaFuncionFecha).isEmpty()) c->cmdDBToDate->setText(fila(Campos::FilaFuncionFecha));
     if (!fila(Campos::FilaMotorDB).isEmpty()) c->cmbEngine->setCurrentText(fila(Campos::FilaMotorDB));
@@ -301,8 +318,10 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
         c->frameLockCnn->hide();
         c->frameLockSql->hide();
     }
-    if (!fila(Campos::FilaMinutosRefresco).isEmpty()) c->txtAutorefresh->setText(fila(Campos::FilaMinutosRefresco));
-    if (c->txtAutorefresh->text() != "0" && !c->txtAutorefresh->text().isEmpty()) c->PrenderTimerAutorefresh();
+    if (!fila(Campos::FilaMinutosRefresco).isEmpty())
+        c->txtAutorefresh->setText(fila(Campos::FilaMinutosRefresco));
+    if (c->txtAutorefresh->text() != "0" && !c->txtAutorefresh->text().isEmpty())
+        c->PrenderTimerAutorefresh();
     if (!fila(Campos::FilaMinutosCierre).isEmpty()) c->txtAutoClose->setText(fila(Campos::FilaMinutosCierre));
     if (c->txtAutoClose->text() != "0" && !c->txtAutoClose->text().isEmpty()) c->PrenderTimerAutoClose();
 
@@ -327,12 +346,14 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     c->BlockearColumnasSpCal();
     c->CargarComandosGraficos();
     ColorcarGrillaFiltros(true, false, false);
-    if (const auto p = leerPosicion(fila(Campos::FilaPosicionSplitFil)); p && !fila(Campos::FilaPosicionSplitFil).isEmpty()) {
+    if (const auto p = leerPosicion(fila(Campos::FilaPosicionSplitFil));
+        p && !fila(Campos::FilaPosicionSplitFil).isEmpty()) {
         SplitFil->setVisible(true);
         SplitFil->setTop(*p);
         AcomodarPantalla();
     }
-    if (const auto p = leerPosicion(fila(Campos::FilaPosicionSplit)); p && !fila(Campos::FilaPosicionSplit).isEmpty()) {
+    if (const auto p = leerPosicion(fila(Campos::FilaPosicionSplit));
+        p && !fila(Campos::FilaPosicionSplit).isEmpty()) {
         Split->setVisible(true);
         Split->setTop(*p);
         AcomodarPantalla();
@@ -350,7 +371,9 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     return true;
 }
 
-bool Cubo::AbrirUltimo() { return Abrir(General::GetSetting("OE", "CUBO", "ULTIMO")); }
+bool Cubo::AbrirUltimo() {
+    return Abrir(General::GetSetting("OE", "CUBO", "ULTIMO"));
+}
 
 void Cubo::VerificarCubo() {
     Campos* c = Vcampos;
@@ -363,6 +386,7 @@ void Cubo::VerificarCubo() {
     if (!guard) return;
     c->setWindowModality(Qt::NonModal);
     bool hay = false;
-    for (int r = 1; r <= c->spCam->maxRows() && !hay; ++r) hay = !c->spCam->text(Campos::ColCampo, r).isEmpty();
+    for (int r = 1; r <= c->spCam->maxRows() && !hay; ++r)
+        hay = !c->spCam->text(Campos::ColCampo, r).isEmpty();
     c->GoTab(hay ? 1 : 0);
 }

@@ -14,11 +14,17 @@ namespace {
 constexpr int VkDelete = 46;
 constexpr uint32_t BlancoOle = 0xFFFFFF;
 
-bool EsEntre(const QString& op) { return op.trimmed().toUpper() == "BETWEEN"; }
-QString SinPuntos(const QString& v) { return v == "..." ? QString() : v; }
+bool EsEntre(const QString& op) {
+    return op.trimmed().toUpper() == "BETWEEN";
+}
+QString SinPuntos(const QString& v) {
+    return v == "..." ? QString() : v;
+}
 
 // A row past the end counts as a base row: it ends any group.
-bool FilaBase(const Grid& g, int r) { return r > g.maxRows() || g.cellType(Cubo::ColUsrAgregarOr, r) != TypePlain; }
+bool FilaBase(const Grid& g, int r) {
+    return r > g.maxRows() || g.cellType(Cubo::ColUsrAgregarOr, r) != TypePlain;
+}
 
 void RefrescarDesdeFiltros(Campos* c) {
     if (!c) return;
@@ -69,8 +75,8 @@ void Cubo::spUsrFil_ButtonClicked(int col, int row, int) {
     }
     if (col == ColUsrQuitar) {
         if (!FilaBase(g, row)) {
-            if (bd::os::MsgBox("Are you sure to remove this row ?", bd::os::Buttons::YesNo, bd::os::Icon::None,
-                               "Remove") != bd::os::Answer::Yes)
+            if (bd::os::MsgBox("Are you sure to remove this row ?", bd::os::Buttons::YesNo,
+                               bd::os::Icon::None, "Remove") != bd::os::Answer::Yes)
                 return;
             g.deleteRows(row, 1);
             g.setMaxRows(g.maxRows() - 1);

@@ -37,9 +37,13 @@ QIcon DibujoGrafico() {
     return QIcon(pm);
 }
 
-QString SinBlancos(QString s) { return s.remove(' '); }
+QString SinBlancos(QString s) {
+    return s.remove(' ');
+}
 
-bool FilaPrincipal(const Grid& g, int row) { return g.cellType(Campos::ColAgregado, row) != TypePlain; }
+bool FilaPrincipal(const Grid& g, int row) {
+    return g.cellType(Campos::ColAgregado, row) != TypePlain;
+}
 
 } // namespace
 
@@ -74,7 +78,8 @@ QString Cubo::MedidaDeGrafico(const QString& name) const {
 
 void Cubo::ToolChekBar(Tool* vTool, bd::toolbar::Toolbar* AB_) {
     if (!AB_) return;
-    for (Tool* t : AB_->tools()) t->setChecked(false);
+    for (Tool* t : AB_->tools())
+        t->setChecked(false);
     if (vTool) vTool->setChecked(true);
 }
 
@@ -88,7 +93,8 @@ void Cubo::Graph(const QString& NombreCampo) {
     if (medida.isEmpty() && !lastChart.isEmpty()) {
         medida = MedidaDeGrafico(lastChart);
         for (Tool* t : ABGraph->tools())
-            if (t->style() != ToolStyle::Separator && t->style() != ToolStyle::Combo && t->identifier() == medida) {
+            if (t->style() != ToolStyle::Separator && t->style() != ToolStyle::Combo &&
+                t->identifier() == medida) {
                 ToolChekBar(t, ABGraph);
                 break;
             }
@@ -178,8 +184,8 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     };
     auto valor = [&](int r, int c) { return dc.cellValue(r, c).toDouble(); };
 
-    const ChartLayout layout =
-        ChooseChartLayout(ChartId, General::colGraficoMS.item(ChartId).value_or(QString()), nivelesFila, nivelesColumna);
+    const ChartLayout layout = ChooseChartLayout(
+        ChartId, General::colGraficoMS.item(ChartId).value_or(QString()), nivelesFila, nivelesColumna);
     ChartData hecho;
     if (layout.body == ChartBody::SingleSeries) {
         // The pie-slice attribute reads the alert rules of the designer's measure grid.
@@ -189,8 +195,9 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
             for (int r = 1; r <= cal.maxRows(); ++r) {
                 const QString nombre = cal.text(Campos::ColMedida, r);
                 if (nombre.isEmpty()) break;
-                alertas << AlertRow{nombre, FilaPrincipal(cal, r) ? cal.text(Campos::ColAgregado, r) : QString(),
-                                    cal.text(Campos::ColLimiteInferior, r), cal.text(Campos::ColLimiteSuperior, r)};
+                alertas << AlertRow{
+                    nombre, FilaPrincipal(cal, r) ? cal.text(Campos::ColAgregado, r) : QString(),
+                    cal.text(Campos::ColLimiteInferior, r), cal.text(Campos::ColLimiteSuperior, r)};
             }
         }
         const QString pelicula = ChartId + ".swf";
@@ -201,12 +208,14 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
             auto* f = campoDe(c);
             for (int r = 0; r < filas; ++r) {
                 ChartPoint p;
-                for (int l = 0; l < nivelesFila; ++l) p.rowHeaders << dc.rowHeaderText(r, l);
+                for (int l = 0; l < nivelesFila; ++l)
+                    p.rowHeaders << dc.rowHeaderText(r, l);
                 if (nivelesColumna == 1) p.columnHeader = dc.columnHeaderText(c, 0);
                 p.value = valor(r, c);
                 p.totalRow = dc.isTotalRow(r);
                 p.totalColumn = dc.isTotalColumn(c);
-                if (Vcampos && p.value != 0) p.slice = SliceAttribute(pelicula, f->name(), f->aggregate(), p.value, alertas);
+                if (Vcampos && p.value != 0)
+                    p.slice = SliceAttribute(pelicula, f->name(), f->aggregate(), p.value, alertas);
                 d.points << p;
             }
         }
@@ -245,7 +254,8 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     in.limited = ChartLimited;
     in.resultLimit = ResultLimit;
 
-    if (!QDir().mkpath(carpeta) || !WriteChartFile(datos, hecho.xml) || !WriteChartFile(pagina, BuildChartHtml(in))) {
+    if (!QDir().mkpath(carpeta) || !WriteChartFile(datos, hecho.xml) ||
+        !WriteChartFile(pagina, BuildChartHtml(in))) {
         fallo(QString("The chart files cannot be written in %1.").arg(QDir::toNativeSeparators(carpeta)));
         return;
     }
@@ -257,7 +267,9 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     bGraficoDibujado = true;
 }
 
-void Cubo::GraficoCargado() { bGraficoListo = true; }
+void Cubo::GraficoCargado() {
+    bGraficoListo = true;
+}
 
 void Cubo::ClickBarraGrafico(Tool* tool) {
     if (!bGraficoListo) return; // no page yet, or a redraw is under way
@@ -324,8 +336,9 @@ void Cubo::getChartImg(const QString& path) {
     bool cargada = false;
     connect(wB, &bd::browser::PageView::loadCompleted, &form, [&cargada] { cargada = true; });
     wB->navigate(sPaginaGrafico);
-    form.move(QApplication::primaryScreen() ? QApplication::primaryScreen()->geometry().width() + twipsToPixels(300)
-                                            : 0,
+    form.move(QApplication::primaryScreen()
+                  ? QApplication::primaryScreen()->geometry().width() + twipsToPixels(300)
+                  : 0,
               0);
     form.show();
     // The picture is of the page just loaded in the capture form, not of the viewer's own chart.
@@ -334,6 +347,7 @@ void Cubo::getChartImg(const QString& path) {
     QApplication::sendPostedEvents();
     picImprimir = form.grab();
     if (!picImprimir.save(path, "BMP"))
-        bd::os::MsgBox(QString("The chart picture cannot be saved in %1.").arg(QDir::toNativeSeparators(path)),
-                       bd::os::Buttons::Ok, bd::os::Icon::Information, "Chart picture");
+        bd::os::MsgBox(
+            QString("The chart picture cannot be saved in %1.").arg(QDir::toNativeSeparators(path)),
+            bd::os::Buttons::Ok, bd::os::Icon::Information, "Chart picture");
 }

@@ -12,8 +12,12 @@
 
 using namespace TwipsGeometry;
 
-int Cubo::AnchoVentana() const { return pixelsToTwips(frameGeometry().width()); }
-int Cubo::AltoVentana() const { return pixelsToTwips(frameGeometry().height()); }
+int Cubo::AnchoVentana() const {
+    return pixelsToTwips(frameGeometry().width());
+}
+int Cubo::AltoVentana() const {
+    return pixelsToTwips(frameGeometry().height());
+}
 
 void Cubo::FijarAnchoVentana(int twips) {
     const int marco = frameGeometry().width() - width();
@@ -108,4 +112,6 @@ void Cubo::Split_MoveComplete() {
     TimerWait->setEnabled(true);
 }
 
-void Cubo::SplitFil_MoveComplete() { AcomodarPantalla(); }
+void Cubo::SplitFil_MoveComplete() {
+    AcomodarPantalla();
+}

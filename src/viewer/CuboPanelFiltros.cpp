@@ -13,7 +13,8 @@ void Cubo::PrepararGrillaFiltros() {
     Grid& g = *spUsrFil;
     g.setMaxCols(8);
     const char* headers[] = {"Filtered Field", "Type", "From", "To", "()", "And Or", "+", "-"};
-    for (int c = 1; c <= 8; ++c) g.setText(c, 0, QString::fromLatin1(headers[c - 1]));
+    for (int c = 1; c <= 8; ++c)
+        g.setText(c, 0, QString::fromLatin1(headers[c - 1]));
     g.setCellType(ColUsrOperador, -1, bd::grid::TypeComboBox);
     g.setTypeComboBoxList(ColUsrOperador, -1, {"=", "Between", "Like", ">", "<"});
     g.setCellType(ColUsrDesde, -1, bd::grid::TypeButton);
@@ -90,7 +91,8 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
         g.setMaxRows(0);
         // Offered filters go one after another, so none is lost at the next open.
         for (int i = 1; i <= fil.maxRows(); ++i) {
-            if (fil.text(Campos::ColFiltroCampo, i).isEmpty() || fil.value(Campos::ColFiltroUsuario, i) != "1")
+            if (fil.text(Campos::ColFiltroCampo, i).isEmpty() ||
+                fil.value(Campos::ColFiltroUsuario, i) != "1")
                 continue;
             const int r = g.maxRows() + 1;
             g.setMaxRows(r);
@@ -110,8 +112,10 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
             auto copiar = [&](int desde, int col, bool aTag) {
                 const QString v = fil.typeButtonText(desde, i);
                 if (v.isEmpty()) return;
-                if (aTag) g.setCellTag(col, r, v);
-                else g.setTypeButtonText(col, r, v);
+                if (aTag)
+                    g.setCellTag(col, r, v);
+                else
+                    g.setTypeButtonText(col, r, v);
             };
             copiar(Campos::ColValorDesde, ColUsrDesde, false);
             copiar(Campos::ColLimiteDesde, ColUsrDesde, true);

@@ -1,35 +1,47 @@
 // Viewer procedures whose full work belongs to the alert, publishing, export, printing, ranking,
 // scheduling and value-picker work. Minimal, safe behaviour until then: the commands a user gives
 // say that they are not available.
-#include "platform/os/Prompter.h"
 #include "designer/Campos.h"
+#include "platform/os/Prompter.h"
 #include "shell/GeneralGrid.h"
 #include "viewer/Cubo.h"
 
 void Cubo::NoDisponible(const QString& comando) {
-    bd::os::MsgBox(QStringLiteral("The command \"%1\" is not available yet.").arg(comando), bd::os::Buttons::Ok,
-                   bd::os::Icon::Information);
+    bd::os::MsgBox(QStringLiteral("The command \"%1\" is not available yet.").arg(comando),
+                   bd::os::Buttons::Ok, bd::os::Icon::Information);
 }
 
 void Cubo::IndicarCantidades(bool) {}
 void Cubo::MostrarToolDrag() {}
-bool Cubo::HayAlertas() { return false; }
+bool Cubo::HayAlertas() {
+    return false;
+}
 void Cubo::EnviarAlertas() {}
 // Also called by an unattended close, which must not ask anything.
 void Cubo::UpLoadToWeb() {
     if (!carradoAutomatico && !bd::os::unattended()) NoDisponible("Publish");
 }
-void Cubo::ExportarCubo() { NoDisponible("Export"); }
-void Cubo::ImpGr() { NoDisponible("Chart Print"); }
-void Cubo::ImprimirPantalla() { NoDisponible("Window Print"); }
+void Cubo::ExportarCubo() {
+    NoDisponible("Export");
+}
+void Cubo::ImpGr() {
+    NoDisponible("Chart Print");
+}
+void Cubo::ImprimirPantalla() {
+    NoDisponible("Window Print");
+}
 void Cubo::MostrarRanking(bd::pivot::PivotField* field) {
     NoDisponible(field ? "Sort by " + field->caption() : QStringLiteral("Sort"));
 }
-void Cubo::SelectorValores(int) { NoDisponible("Select Values"); }
+void Cubo::SelectorValores(int) {
+    NoDisponible("Select Values");
+}
 void Cubo::OpenScheduler() {
     if (Vcampos) Vcampos->OpenScheduler();
 }
-void Cubo::Protect() { NoDisponible("Protect"); }
+void Cubo::Protect() {
+    NoDisponible("Protect");
+}
 void Cubo::AdvancedSettings() {
     if (!Vcampos) return;
     Vcampos->show();

@@ -40,7 +40,8 @@ void Cubo::CrearBarraAB() {
     int id = 1;
     auto agregar = [&](bd::toolbar::Band* b, std::initializer_list<DefTool> defs) {
         for (const DefTool& d : defs) {
-            while (id == ToolSinGrafico || id == ToolPanelFiltros) ++id;
+            while (id == ToolSinGrafico || id == ToolPanelFiltros)
+                ++id;
             const QString name = QString::fromUtf8(d.name);
             b->addTool(id++, name, d.caption ? QString::fromUtf8(d.caption) : name);
         }
@@ -103,7 +104,8 @@ void Cubo::AB_ToolClick(Tool* tool) {
 
 bool Cubo::PreguntarGuardarCambios() {
     if (!Salvar) return true;
-    if (MsgBox("Do you want to save the changes ?", Buttons::YesNo, Icon::None, "Save") != Answer::Yes) return true;
+    if (MsgBox("Do you want to save the changes ?", Buttons::YesNo, Icon::None, "Save") != Answer::Yes)
+        return true;
     return Guardar(true, false);
 }
 

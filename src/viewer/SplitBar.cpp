@@ -9,9 +9,10 @@ SplitBar::SplitBar(QWidget* container, const QString& name) : QObject(container)
     if (ctl_) {
         ctl_->set("Orientation", 1); // horizontal: a wide bar dragged up and down
         if (QWidget* w = ctl_->widget()) w->setObjectName(name);
-        connect(ctl_, &bd::controlhost::Control::controlEvent, this, [this](const QString& ev, const QVariantList&) {
-            if (ev == "MoveComplete") emit MoveComplete();
-        });
+        connect(ctl_, &bd::controlhost::Control::controlEvent, this,
+                [this](const QString& ev, const QVariantList&) {
+                    if (ev == "MoveComplete") emit MoveComplete();
+                });
         return;
     }
     bar_ = new QFrame(container);
@@ -24,31 +25,51 @@ SplitBar::SplitBar(QWidget* container, const QString& name) : QObject(container)
 
 SplitBar::~SplitBar() = default;
 
-QWidget* SplitBar::widget() const { return ctl_ ? ctl_->widget() : bar_.data(); }
+QWidget* SplitBar::widget() const {
+    return ctl_ ? ctl_->widget() : bar_.data();
+}
 
-int SplitBar::Top() const { return ctl_ ? ctl_->get("Top").toInt() : top_; }
-int SplitBar::Left() const { return ctl_ ? ctl_->get("Left").toInt() : left_; }
-int SplitBar::Width() const { return ctl_ ? ctl_->get("Width").toInt() : width_; }
-int SplitBar::Height() const { return ctl_ ? ctl_->get("Height").toInt() : AltoBarra; }
-int SplitBar::MinTop() const { return ctl_ ? ctl_->get("MinTop").toInt() : minTop_; }
-int SplitBar::MaxTop() const { return ctl_ ? ctl_->get("MaxTop").toInt() : maxTop_; }
+int SplitBar::Top() const {
+    return ctl_ ? ctl_->get("Top").toInt() : top_;
+}
+int SplitBar::Left() const {
+    return ctl_ ? ctl_->get("Left").toInt() : left_;
+}
+int SplitBar::Width() const {
+    return ctl_ ? ctl_->get("Width").toInt() : width_;
+}
+int SplitBar::Height() const {
+    return ctl_ ? ctl_->get("Height").toInt() : AltoBarra;
+}
+int SplitBar::MinTop() const {
+    return ctl_ ? ctl_->get("MinTop").toInt() : minTop_;
+}
+int SplitBar::MaxTop() const {
+    return ctl_ ? ctl_->get("MaxTop").toInt() : maxTop_;
+}
 
 void SplitBar::setTop(int twips) {
     top_ = twips;
-    if (ctl_) ctl_->set("Top", twips);
-    else place();
+    if (ctl_)
+        ctl_->set("Top", twips);
+    else
+        place();
 }
 
 void SplitBar::setLeft(int twips) {
     left_ = twips;
-    if (ctl_) ctl_->set("Left", twips);
-    else place();
+    if (ctl_)
+        ctl_->set("Left", twips);
+    else
+        place();
 }
 
 void SplitBar::setWidth(int twips) {
     width_ = twips;
-    if (ctl_) ctl_->set("Width", twips);
-    else place();
+    if (ctl_)
+        ctl_->set("Width", twips);
+    else
+        place();
 }
 
 void SplitBar::setMinTop(int twips) {
@@ -63,12 +84,15 @@ void SplitBar::setMaxTop(int twips) {
 
 void SplitBar::setVisible(bool on) {
     visible_ = on;
-    if (ctl_) ctl_->set("Visible", on);
-    else if (bar_) bar_->setVisible(on);
+    if (ctl_)
+        ctl_->set("Visible", on);
+    else if (bar_)
+        bar_->setVisible(on);
 }
 
 void SplitBar::place() {
     if (!bar_) return;
     using bd::os::twipsToPixels;
-    bar_->setGeometry(twipsToPixels(left_), twipsToPixels(top_), twipsToPixels(width_), twipsToPixels(AltoBarra));
+    bar_->setGeometry(twipsToPixels(left_), twipsToPixels(top_), twipsToPixels(width_),
+                      twipsToPixels(AltoBarra));
 }

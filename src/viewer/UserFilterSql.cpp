@@ -44,20 +44,28 @@ Scan scan(const QString& s) {
             int j = i + 1;
             while (j < n) {
                 if (s[j] == close) {
-                    if (j + 1 < n && s[j + 1] == close) j += 2; // doubled: part of the text
-                    else break;
-                } else ++j;
+                    if (j + 1 < n && s[j + 1] == close)
+                        j += 2; // doubled: part of the text
+                    else
+                        break;
+                } else
+                    ++j;
             }
             mark(i, j + 1, false);
             i = j + 1;
         };
-        if (c == '\'') closeQuoted('\'');
-        else if (c == '"') closeQuoted('"');
-        else if (c == '`') closeQuoted('`');
-        else if (c == '[') closeQuoted(']');
+        if (c == '\'')
+            closeQuoted('\'');
+        else if (c == '"')
+            closeQuoted('"');
+        else if (c == '`')
+            closeQuoted('`');
+        else if (c == '[')
+            closeQuoted(']');
         else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
             int j = i;
-            while (j < n && s[j] != '\n' && s[j] != '\r') ++j;
+            while (j < n && s[j] != '\n' && s[j] != '\r')
+                ++j;
             mark(i, j, false);
             i = j;
         } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
@@ -75,7 +83,9 @@ Scan scan(const QString& s) {
     return r;
 }
 
-bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == '_' || c == '$' || c == '#' || c == '@'; }
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == '_' || c == '$' || c == '#' || c == '@';
+}
 
 // Is the keyword (one or more words separated by blanks in kw) at position i, at top level, as whole words?
 int keywordAt(const QString& u, const Scan& sc, int i, const QStringList& words) {
@@ -84,7 +94,8 @@ int keywordAt(const QString& u, const Scan& sc, int i, const QStringList& words)
     for (int w = 0; w < words.size(); ++w) {
         if (w > 0) {
             const int start = p;
-            while (p < u.size() && u[p] == ' ' && sc.code[p]) ++p;
+            while (p < u.size() && u[p] == ' ' && sc.code[p])
+                ++p;
             if (p == start) return -1;
         }
         const QString& word = words[w];
@@ -123,14 +134,17 @@ QString quoted(const QString& s) {
 
 QString trimBlanks(QString s) {
     int a = 0, b = s.size();
-    while (a < b && s[a] == ' ') ++a;
-    while (b > a && s[b - 1] == ' ') --b;
+    while (a < b && s[a] == ' ')
+        ++a;
+    while (b > a && s[b - 1] == ' ')
+        --b;
     return s.mid(a, b - a);
 }
 
 QString normalOperator(const QString& op) {
     for (const char* known : {"=", "Between", "Like", ">", "<"})
-        if (op.trimmed().compare(QLatin1String(known), Qt::CaseInsensitive) == 0) return QString::fromLatin1(known);
+        if (op.trimmed().compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return QString::fromLatin1(known);
     return QString();
 }
 
@@ -157,7 +171,9 @@ QDateTime parseDate(const QString& text) {
     return {};
 }
 
-QString two(int v) { return QString::number(v).rightJustified(2, '0'); }
+QString two(int v) {
+    return QString::number(v).rightJustified(2, '0');
+}
 
 } // namespace
 
@@ -202,7 +218,8 @@ QString FormarFechaSQL(const QString& value, Syntax& syntax) {
     QString date = P;
     date.replace(shortYear ? "YY" : "YYYY", year).replace("MM", two(d.month())).replace("DD", two(d.day()));
     QString time = H;
-    if (withTime) time.replace("HH", two(t.hour())).replace("MM", two(t.minute())).replace("SS", two(t.second()));
+    if (withTime)
+        time.replace("HH", two(t.hour())).replace("MM", two(t.minute())).replace("SS", two(t.second()));
     if (!syntax.toDateTemplate.isEmpty()) {
         QString T = syntax.toDateTemplate;
         T.replace("DB DATE FORMAT", withTime ? P + " " + H : P);
@@ -220,8 +237,8 @@ QString GetNombreCampo(const QString& sql, const QString& field) {
     // Only the select list names output columns: stop at the first top-level FROM.
     const QVector<int> froms = topLevelKeyword(U, sc, "FROM");
     const int limit = froms.isEmpty() ? U.size() : froms.first();
-    const QStringList asPatterns = {" AS " + F + " ", " AS " + F + ",", " AS [" + F + "]", " AS '" + F + "'",
-                                    " AS \"" + F + "\"", " AS `" + F + "`"};
+    const QStringList asPatterns = {" AS " + F + " ",  " AS " + F + ",",    " AS [" + F + "]",
+                                    " AS '" + F + "'", " AS \"" + F + "\"", " AS `" + F + "`"};
     for (const QString& pat : asPatterns) {
         for (int p = U.indexOf(pat); p >= 0 && p < limit; p = U.indexOf(pat, p + 1)) {
             if (!sc.code[p + 1] || sc.depth[p + 1] != 0) continue;
@@ -253,7 +270,8 @@ QString GetNombreCampo(const QString& sql, const QString& field) {
         for (int p = U.indexOf(pat); p >= 0 && p < limit; p = U.indexOf(pat, p + 1)) {
             if (!sc.code[p] || sc.depth[p] != 0) continue;
             int start = p;
-            while (start > 0 && U[start - 1] != ' ' && U[start - 1] != ',' && U[start - 1] != '(') --start;
+            while (start > 0 && U[start - 1] != ' ' && U[start - 1] != ',' && U[start - 1] != '(')
+                --start;
             return sql.mid(start, p - start + 1 + F.size());
         }
     }
@@ -269,7 +287,8 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
     for (const Row& r : rows) {
         QString connector = r.connector.trimmed();
         if (!connector.isEmpty())
-            connector = connector.compare("Or", Qt::CaseInsensitive) == 0 ? QStringLiteral(" Or ") : QStringLiteral(" And ");
+            connector = connector.compare("Or", Qt::CaseInsensitive) == 0 ? QStringLiteral(" Or ")
+                                                                          : QStringLiteral(" And ");
         QString v1 = r.from == "..." ? QString() : r.from;
         QString v2 = r.to == "..." ? QString() : r.to;
         QString mark = r.mark.trimmed();
@@ -280,8 +299,10 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
         if (v1.isEmpty()) continue;
         const QString fieldName = r.field.trimmed();
         if (op.isEmpty()) {
-            res.refused << QStringLiteral("The operator \"%1\" of the filter on %2 is not known: the filter is not applied.")
-                               .arg(r.op, fieldName);
+            res.refused
+                << QStringLiteral(
+                       "The operator \"%1\" of the filter on %2 is not known: the filter is not applied.")
+                       .arg(r.op, fieldName);
             continue;
         }
         const QString cls = r.typeClass.trimmed().toUpper();
@@ -289,8 +310,10 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
         if (cls == "ISNUMERIC") {
             if (op == "Like") op = "=";
             if (!NumeroSQL(v1, &s1) || (!v2.isEmpty() && !NumeroSQL(v2, &s2))) {
-                res.refused << QStringLiteral("The value \"%1\" of the filter on %2 is not a number: the filter is not applied.")
-                                   .arg(NumeroSQL(v1, &s1) ? v2 : v1, fieldName);
+                res.refused
+                    << QStringLiteral(
+                           "The value \"%1\" of the filter on %2 is not a number: the filter is not applied.")
+                           .arg(NumeroSQL(v1, &s1) ? v2 : v1, fieldName);
                 continue;
             }
         } else if (cls == "ISTEXT" || cls == "ISMEMO") {
@@ -300,19 +323,23 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
             s1 = FormarFechaSQL(v1, syntax);
             if (!v2.isEmpty()) s2 = FormarFechaSQL(v2, syntax);
             if (s1.isEmpty() || (!v2.isEmpty() && s2.isEmpty())) {
-                res.refused << QStringLiteral("The value \"%1\" of the filter on %2 is not a date: the filter is not applied.")
-                                   .arg(s1.isEmpty() ? v1 : v2, fieldName);
+                res.refused
+                    << QStringLiteral(
+                           "The value \"%1\" of the filter on %2 is not a date: the filter is not applied.")
+                           .arg(s1.isEmpty() ? v1 : v2, fieldName);
                 continue;
             }
         } else {
             continue; // the designer writes no other class
         }
-        if (mark == "(") open = true;
-        else if (mark == ")") open = false;
+        if (mark == "(")
+            open = true;
+        else if (mark == ")")
+            open = false;
         appliedConnectors << connector;
         const QString cond = (op == "Between" && !s2.isEmpty()) ? s1 + " And " + s2 : s1;
-        filter += "\r\n" + QString(mark == "(" ? "(" : "") + GetNombreCampo(sql, fieldName) + " " + op + " " + cond +
-                  " " + QString(mark == ")" ? ")" : "") + connector;
+        filter += "\r\n" + QString(mark == "(" ? "(" : "") + GetNombreCampo(sql, fieldName) + " " + op + " " +
+                  cond + " " + QString(mark == ")" ? ")" : "") + connector;
     }
     filter = trimBlanks(filter);
     if (filter.endsWith(" And")) filter.chop(4);
@@ -331,14 +358,16 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
         const QString rest = sql.mid(end).trimmed();
         // An Or between the user's rows must not reach past the query's own condition either.
         appliedConnectors.removeLast();
-        if (!cond.isEmpty() && appliedConnectors.contains(QStringLiteral(" Or ")) && filter.startsWith("\r\n"))
+        if (!cond.isEmpty() && appliedConnectors.contains(QStringLiteral(" Or ")) &&
+            filter.startsWith("\r\n"))
             filter = "\r\n(" + filter.mid(2) + ")";
         res.sql = sql.left(w + 5) + filter + (cond.isEmpty() ? QString() : " And (" + cond + ")") +
                   (rest.isEmpty() ? QString() : " " + rest);
     } else {
         const int end = clauseEnd(U, sc, 0);
         QString head = sql.left(end);
-        while (!head.isEmpty() && head.back().isSpace()) head.chop(1);
+        while (!head.isEmpty() && head.back().isSpace())
+            head.chop(1);
         const QString rest = sql.mid(end).trimmed();
         res.sql = head + "\r\n WHERE \r\n" + filter + (rest.isEmpty() ? QString() : " " + rest);
     }
@@ -349,7 +378,8 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
 void AplicarParentesis(QVector<MarkRow>& rows) {
     const int n = rows.size();
     if (n == 0) return;
-    for (MarkRow& r : rows) r.connectorLocked = false;
+    for (MarkRow& r : rows)
+        r.connectorLocked = false;
     auto at = [&](int i) -> MarkRow& { return rows[i - 1]; }; // rows are numbered from 1
     if (n > 1) {
         for (int i = 1; i <= n - 1; ++i) {

@@ -30,8 +30,8 @@ struct Syntax {
 
 struct Result {
     QString sql;
-    bool applied = false;  // at least one condition went into the query
-    QStringList refused;   // one readable sentence per refused value
+    bool applied = false; // at least one condition went into the query
+    QStringList refused;  // one readable sentence per refused value
 };
 
 Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& syntax);
@@ -49,7 +49,7 @@ bool NumeroSQL(const QString& value, QString* sqlNumber);
 struct MarkRow {
     QString mark;
     QString connector;
-    bool orRow = false;          // an alternative row added under a base row
+    bool orRow = false; // an alternative row added under a base row
     bool connectorLocked = false;
 };
 void AplicarParentesis(QVector<MarkRow>& rows);

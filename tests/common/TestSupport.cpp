@@ -36,9 +36,15 @@ TempHome::~TempHome() {
     qputenv("BRINTOVA_DATA", oldData_);
 }
 
-QString sharedDir() { return QDir::cleanPath(QStringLiteral(BD_SHARED_DIR)); }
-QString sourceDir() { return QStringLiteral(BD_SOURCE_DIR); }
-QString fixturesDir() { return QStringLiteral(BD_TEST_FIXTURES); }
+QString sharedDir() {
+    return QDir::cleanPath(QStringLiteral(BD_SHARED_DIR));
+}
+QString sourceDir() {
+    return QStringLiteral(BD_SOURCE_DIR);
+}
+QString fixturesDir() {
+    return QStringLiteral(BD_TEST_FIXTURES);
+}
 
 bool writeFile(const QString& path, const QByteArray& data) {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -40,8 +40,10 @@ void Llenar(bd::grid::Grid& cal, std::initializer_list<Medida> filas) {
     for (const Medida& m : filas) {
         cal.setText(Campos::ColMedida, m.row, m.name);
         cal.setText(Campos::ColVisible, m.row, m.visible);
-        if (m.subRow) cal.setCellType(Campos::ColAgregado, m.row, bd::grid::TypePlain);
-        else cal.setText(Campos::ColAgregado, m.row, "Sum");
+        if (m.subRow)
+            cal.setCellType(Campos::ColAgregado, m.row, bd::grid::TypePlain);
+        else
+            cal.setText(Campos::ColAgregado, m.row, "Sum");
         if (*m.caption) General::EscribirCelda(cal, Campos::TagCaption, m.row, m.caption);
         cal.setText(Campos::ColTipoGrafico, m.row, m.chartType);
     }
@@ -52,8 +54,12 @@ QStringList Banda(const Cubo& v) {
     QStringList out;
     for (Tool* t : v.ABGraph->band(Cubo::BandaGrafico)->tools()) {
         switch (t->style()) {
-        case ToolStyle::Separator: out << "|"; break;
-        case ToolStyle::Combo: out << "combo " + t->name(); break;
+        case ToolStyle::Separator:
+            out << "|";
+            break;
+        case ToolStyle::Combo:
+            out << "combo " + t->name();
+            break;
         default:
             out << QString("%1 %2 [%3] <%4>%5")
                        .arg(t->id())

@@ -44,7 +44,8 @@ struct Cubo3 : CuboDePrueba {
         u.setCellTag(Cubo::ColUsrCampo, r, campo);
         u.setText(Cubo::ColUsrOperador, r, "=");
         u.setCellTag(Cubo::ColUsrOperador, r, clase);
-        for (int col : {Cubo::ColUsrDesde, Cubo::ColUsrHasta}) u.setCellType(col, r, TypeButton);
+        for (int col : {Cubo::ColUsrDesde, Cubo::ColUsrHasta})
+            u.setCellType(col, r, TypeButton);
         u.setTypeButtonText(Cubo::ColUsrDesde, r, valor);
         u.setTypeButtonText(Cubo::ColUsrHasta, r, "...");
         u.setCellType(Cubo::ColUsrAgregarOr, r, TypeButton); // a base row
@@ -54,7 +55,8 @@ struct Cubo3 : CuboDePrueba {
 
 QStringList titulos(const bd::os::ScriptedPrompter& p) {
     QStringList t;
-    for (const auto& x : p.prompts) t << x.title;
+    for (const auto& x : p.prompts)
+        t << x.title;
     return t;
 }
 } // namespace
@@ -87,10 +89,25 @@ TEST(Refrescar, AFilterThatBreaksTheQueryBringsTheUnfilteredResultBackThenAsks) 
         bool valoresBorrados, sinAplicar;
         int tab; // -1: the designer is not shown
     } casos[] = {
-        {"clear filters", {Answer::Yes, Answer::No, Answer::No}, {"Error", "Visualize SQL", "Check"}, true, false, -1},
+        {"clear filters",
+         {Answer::Yes, Answer::No, Answer::No},
+         {"Error", "Visualize SQL", "Check"},
+         true,
+         false,
+         -1},
         {"visualize SQL", {Answer::No, Answer::Yes}, {"Error", "Visualize SQL"}, false, true, 4},
-        {"check DB options", {Answer::No, Answer::No, Answer::Yes}, {"Error", "Visualize SQL", "Check"}, false, true, 2},
-        {"No to everything", {Answer::No, Answer::No, Answer::No}, {"Error", "Visualize SQL", "Check"}, false, true, -1},
+        {"check DB options",
+         {Answer::No, Answer::No, Answer::Yes},
+         {"Error", "Visualize SQL", "Check"},
+         false,
+         true,
+         2},
+        {"No to everything",
+         {Answer::No, Answer::No, Answer::No},
+         {"Error", "Visualize SQL", "Check"},
+         false,
+         true,
+         -1},
     };
     for (const Caso& k : casos) {
         SCOPED_TRACE(k.nombre);
@@ -100,7 +117,8 @@ TEST(Refrescar, AFilterThatBreaksTheQueryBringsTheUnfilteredResultBackThenAsks) 
         t.filtro("NOPE", "ISNUMERIC", "5"); // no such column
         const QString plana = "select * from v";
         bd::os::ScopedPrompter p;
-        for (Answer a : k.respuestas) p->answer(a);
+        for (Answer a : k.respuestas)
+            p->answer(a);
         bool restaurado = false;
         p->onAsk = [&](const bd::os::Prompt&) {
             if (p->prompts.size() == 1)
@@ -113,7 +131,8 @@ TEST(Refrescar, AFilterThatBreaksTheQueryBringsTheUnfilteredResultBackThenAsks) 
         EXPECT_TRUE(restaurado);
         EXPECT_EQ(titulos(p.get()), k.titulos);
         ASSERT_FALSE(p->prompts.isEmpty());
-        EXPECT_TRUE(p->prompts[0].text.startsWith("Impossible to apply filters. Do you want to clear filters ?\n\n"));
+        EXPECT_TRUE(
+            p->prompts[0].text.startsWith("Impossible to apply filters. Do you want to clear filters ?\n\n"));
         EXPECT_TRUE(p->prompts[0].text.contains("no such column: NOPE")) << p->prompts[0].text.toStdString();
         EXPECT_EQ(p->prompts[0].buttons, bd::os::Buttons::YesNo);
         if (p->prompts.size() > 1) {
@@ -162,7 +181,8 @@ TEST(Refrescar, AFailureWithNoEarlierResultIsAFailedRefreshWithTheFilteredSql) {
     EXPECT_EQ(p->prompts[0].title, "Failed to refresh data");
     EXPECT_EQ(p->prompts[0].icon, bd::os::Icon::Information);
     const QString filtrada = "select * from v\r\n WHERE \r\n\r\nNOPE = 5";
-    EXPECT_EQ(p->prompts[0].text, "The component can not resolve the information provided.\nno such column: NOPE\n" + filtrada);
+    EXPECT_EQ(p->prompts[0].text,
+              "The component can not resolve the information provided.\nno such column: NOPE\n" + filtrada);
     EXPECT_FALSE(t.cube->Conectado);
     EXPECT_TRUE(t.viewer->Cerrar);
     EXPECT_FALSE(t.viewer->isVisible());
@@ -197,7 +217,8 @@ TEST(Refrescar, ARefusedConnectionSendsTheUserToTheConnection) {
         t.cube->NoMostrarErrConeccion = callado;
         bd::os::ScopedPrompter p;
         t.c->Refrescar();
-        EXPECT_EQ(titulos(p.get()), callado ? QStringList() : QStringList({"You are not connected to the database"}));
+        EXPECT_EQ(titulos(p.get()),
+                  callado ? QStringList() : QStringList({"You are not connected to the database"}));
         EXPECT_TRUE(pintadoDeError(t.c->txtConeccion));
         EXPECT_FALSE(pintadoDeError(t.c->txtQuery));
         EXPECT_TRUE(t.viewer->Cerrar);
@@ -229,7 +250,8 @@ TEST(Refrescar, NoSecondRefreshWhileOneAsksAndNoHarmWhenTheWindowsCloseUnderIt) 
         t.cargar();
         t.filtro("NOPE", "ISNUMERIC", "5");
         bd::os::ScopedPrompter p;
-        for (int i = 0; i < 3; ++i) p->answer(Answer::No);
+        for (int i = 0; i < 3; ++i)
+            p->answer(Answer::No);
         p->onAsk = [&](const bd::os::Prompt&) {
             if (t.c) t.c->Refrescar(); // a timer tick meanwhile
         };
@@ -242,7 +264,8 @@ TEST(Refrescar, NoSecondRefreshWhileOneAsksAndNoHarmWhenTheWindowsCloseUnderIt) 
         t.cargar();
         t.filtro("NOPE", "ISNUMERIC", "5");
         bd::os::ScopedPrompter p;
-        for (int i = 0; i < 3; ++i) p->answer(Answer::No);
+        for (int i = 0; i < 3; ++i)
+            p->answer(Answer::No);
         p->onAsk = [&](const bd::os::Prompt&) {
             if (p->prompts.size() == cuando) delete t.viewer.data(); // the viewer takes its designer along
         };
@@ -257,7 +280,8 @@ TEST(TimerStarters, OnlyAPositiveNumberOfMinutesStartsATimer) {
         QString texto;
         bool encendido;
         double minutos;
-    } casos[] = {{"", false, 0}, {"0", false, 0}, {"15", true, 15}, {"2,5", true, 2.5}, {"abc", false, 0}, {"-3", false, 0}};
+    } casos[] = {{"", false, 0},     {"0", false, 0},   {"15", true, 15},
+                 {"2,5", true, 2.5}, {"abc", false, 0}, {"-3", false, 0}};
     for (const auto& k : casos) {
         SCOPED_TRACE(k.texto.toStdString());
         Campos c;

@@ -12,7 +12,8 @@ using namespace designertest;
 using bd::os::Answer;
 
 namespace {
-const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)", "insert into Ventas values ('N', 1)",
+const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)",
+                            "insert into Ventas values ('N', 1)",
                             "create view Resumen as select REGION from Ventas"};
 }
 
@@ -124,13 +125,31 @@ TEST(DesignerConnection, NextChecksInOrderAndRemembersOnlyWhatPassed) {
         QString roja; // object name of the box painted red
         int tab;
     } casos[] = {
-        {"no connection", "", "OTHER", "select 1", false,
-         {"Type a connection string or press \"Connect button\""}, "txtConeccion", 0},
+        {"no connection",
+         "",
+         "OTHER",
+         "select 1",
+         false,
+         {"Type a connection string or press \"Connect button\""},
+         "txtConeccion",
+         0},
         {"no engine", "ok", "", "select 1", false, {"Select your DB Engine."}, "cmbEngine", 0},
-        {"bad connection", "Provider=Nothing", "OTHER", "select 1", false,
+        {"bad connection",
+         "Provider=Nothing",
+         "OTHER",
+         "select 1",
+         false,
          {"", "Error when connecting. Type a correct connection string or press \"Connect button\" "},
-         "txtConeccion", 0},
-        {"no sql", "ok", "OTHER", "", false, {"Type a SQL Query or press \"Open query editor button\" "}, "txtQuery", 0},
+         "txtConeccion",
+         0},
+        {"no sql",
+         "ok",
+         "OTHER",
+         "",
+         false,
+         {"Type a SQL Query or press \"Open query editor button\" "},
+         "txtQuery",
+         0},
         {"offline with fields", "Provider=Nothing", "OTHER", "select * from Ventas", true, {""}, "", 1},
         {"all good", "ok", "OTHER", "select * from Ventas", false, {}, "", 1},
     };
@@ -157,7 +176,8 @@ TEST(DesignerConnection, NextChecksInOrderAndRemembersOnlyWhatPassed) {
             EXPECT_EQ(pintadoDeError(w), w->objectName() == k.roja) << w->objectName().toStdString();
         EXPECT_EQ(t.c->SSTab1->currentIndex(), k.tab);
         const bool guardado = k.tab == 1;
-        EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTCNN"), guardado ? t.c->txtConeccion->toPlainText() : "");
+        EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTCNN"),
+                  guardado ? t.c->txtConeccion->toPlainText() : "");
         EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTSQL"), guardado ? k.sql : "");
     }
 }
@@ -182,7 +202,9 @@ TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) 
         const char* boton;
         QString tecleado;
         bool abre;
-    } casos[] = {{"cmdUnLockCnn", "secreto", true}, {"cmdUnlockSql", "Secreto", true}, {"cmdUnLockCnn", "otro", false},
+    } casos[] = {{"cmdUnLockCnn", "secreto", true},
+                 {"cmdUnlockSql", "Secreto", true},
+                 {"cmdUnLockCnn", "otro", false},
                  {"cmdUnlockSql", "", false}};
     for (const Caso& k : casos) {
         SCOPED_TRACE(std::string(k.boton) + " " + k.tecleado.toStdString());
@@ -192,8 +214,9 @@ TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) 
         c.frameLockCnn->show();
         c.frameLockSql->show();
         const std::initializer_list<QWidget*> controles = {c.cmdGenerarCnn, c.cmdOpenEditor, c.cmbTbl,
-                                                            c.lblLastCnn,    c.cmbEngine,     c.comProbarCnn};
-        for (QWidget* w : controles) w->setEnabled(false);
+                                                           c.lblLastCnn,    c.cmbEngine,     c.comProbarCnn};
+        for (QWidget* w : controles)
+            w->setEnabled(false);
         Password pw{k.tecleado};
         bd::os::ScopedPrompter p;
         c.findChild<QPushButton*>(k.boton)->click();
@@ -201,7 +224,8 @@ TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) 
         EXPECT_TRUE(p->prompts.isEmpty());
         EXPECT_EQ(c.frameLockCnn->isHidden(), k.abre);
         EXPECT_EQ(c.frameLockSql->isHidden(), k.abre);
-        for (QWidget* w : controles) EXPECT_EQ(w->isEnabled(), k.abre) << w->objectName().toStdString();
+        for (QWidget* w : controles)
+            EXPECT_EQ(w->isEnabled(), k.abre) << w->objectName().toStdString();
     }
 }
 

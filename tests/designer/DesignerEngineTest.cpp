@@ -31,7 +31,8 @@ TEST(DesignerEngine, DefaultsFollowTheEngineOnlyWhenItChanges) {
         {"the connection text changes",
          [](Campos& c) { c.txtConeccion->setPlainText("Provider=SQLite;Data Source=x.db"); }, "\"", ""},
         {"MSSQL chosen again", [](Campos& c) { elegir(c, "MSSQL"); }, "\"", ""},
-        {"a template typed", [](Campos& c) { c.cmdDBToDate->setText("CONVERT(<FIELD>)"); }, "\"", "CONVERT(<FIELD>)"},
+        {"a template typed", [](Campos& c) { c.cmdDBToDate->setText("CONVERT(<FIELD>)"); }, "\"",
+         "CONVERT(<FIELD>)"},
         {"ORACLE", [](Campos& c) { elegir(c, "ORACLE"); }, "'", kOracle},
         {"EXCEL", [](Campos& c) { elegir(c, "EXCEL"); }, "#", ""},
         {"an emptied delimiter filled on demand",
@@ -129,8 +130,9 @@ TEST(DesignerEngine, HourFormatCheckedWhenLeft) {
 TEST(DesignerEngine, GettingTheFocusClearsTheErrorColour) {
     Campos c;
     c.show();
-    for (QWidget* w : std::initializer_list<QWidget*>{c.txtDateIndicator, c.txtDBDateFormat, c.txtDBHourFormat,
-                                                      c.txtLike, c.txtConeccion, c.txtQuery}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{c.txtDateIndicator, c.txtDBDateFormat, c.txtDBHourFormat, c.txtLike,
+                                         c.txtConeccion, c.txtQuery}) {
         SCOPED_TRACE(w->objectName().toStdString());
         Campos::PintarFondo(w, Campos::ColorError);
         ASSERT_TRUE(refreshtest::pintadoDeError(w));

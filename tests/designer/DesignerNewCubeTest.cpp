@@ -14,11 +14,11 @@ namespace {
 
 struct Fuente {
     std::function<void(bd::db::DataLinkDialog&)> fill;
-    QString motor;      // chosen in the designer
-    QString tabla;      // the list entry to take, "" = the first one
-    QString sql;        // the SQL that entry gives
-    QString medida;     // a numeric column
-    QString dimension;  // a text column
+    QString motor;     // chosen in the designer
+    QString tabla;     // the list entry to take, "" = the first one
+    QString sql;       // the SQL that entry gives
+    QString medida;    // a numeric column
+    QString dimension; // a text column
 };
 
 void nuevoCubo(const Fuente& f) {
@@ -81,7 +81,8 @@ void nuevoCubo(const Fuente& f) {
     delete viewer.data();
 }
 
-std::function<void(bd::db::DataLinkDialog&)> servidor(bd::db::DataLinkDialog::Kind k, const bd::dbtest::Server& s) {
+std::function<void(bd::db::DataLinkDialog&)> servidor(bd::db::DataLinkDialog::Kind k,
+                                                      const bd::dbtest::Server& s) {
     return [k, s](bd::db::DataLinkDialog& d) {
         d.setKind(k);
         d.txtHost->setText(s.host);

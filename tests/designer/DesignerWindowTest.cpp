@@ -14,11 +14,16 @@ using namespace designertest;
 using bd::os::Answer;
 
 namespace {
-const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)", "insert into Ventas values ('N', 1)"};
+const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)",
+                            "insert into Ventas values ('N', 1)"};
 
-void borrarPendientes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+void borrarPendientes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
 
-bool marcada(Campos& c, int id) { return c.AB->tool(id)->checked(); }
+bool marcada(Campos& c, int id) {
+    return c.AB->tool(id)->checked();
+}
 } // namespace
 
 TEST(DesignerTabs, SetAbCheckedFollowsTheTab) {
@@ -306,7 +311,8 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
         EXPECT_TRUE(t.viewer->Salvar);
     }
     bd::os::ScopedPrompter p;
-    for (Answer a : {Answer::Ok, Answer::Yes, Answer::Ok, Answer::Yes}) p->answer(a);
+    for (Answer a : {Answer::Ok, Answer::Yes, Answer::Ok, Answer::Yes})
+        p->answer(a);
     t.c->OpenScheduler();
     EXPECT_EQ(p->prompts.size(), 4);
     EXPECT_EQ(guardados, 2);

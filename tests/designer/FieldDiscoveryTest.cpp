@@ -9,7 +9,8 @@ using namespace bd::grid;
 
 namespace {
 const QStringList kTabla = {
-    "create table t (A integer, B memo, C varchar(20), D date, E datetime, F tinyint, G real, H numeric, P blob)",
+    "create table t (A integer, B memo, C varchar(20), D date, E datetime, F tinyint, G real, H numeric, P "
+    "blob)",
     "insert into t values (1, 'long', 'x', '2024-03-05', '2024-03-05 10:00:00', 1, 2.5, 3, x'00')"};
 
 struct Fila {
@@ -48,10 +49,14 @@ TEST(Iniciar, NewFieldsGetTheirClassAndCellsAndABinaryFieldIsRefused) {
     EXPECT_EQ(p->prompts[0].icon, bd::os::Icon::Information);
 
     const QVector<Fila> esperadas = {
-        {"A", "1", "ISNUMERIC", TypeButton, false}, {"B", "0", "ISMEMO", TypePlain, true},
-        {"C", "1", "ISTEXT", TypePlain, true},      {"D", "1", "ISDATE", TypePlain, true},
-        {"E", "1", "ISDATE", TypePlain, true},      {"F", "1", "ISTEXT", TypePlain, true}, // tinyint is no number
-        {"G", "1", "ISNUMERIC", TypeButton, false}, {"H", "1", "ISNUMERIC", TypeButton, false},
+        {"A", "1", "ISNUMERIC", TypeButton, false},
+        {"B", "0", "ISMEMO", TypePlain, true},
+        {"C", "1", "ISTEXT", TypePlain, true},
+        {"D", "1", "ISDATE", TypePlain, true},
+        {"E", "1", "ISDATE", TypePlain, true},
+        {"F", "1", "ISTEXT", TypePlain, true}, // tinyint is no number
+        {"G", "1", "ISNUMERIC", TypeButton, false},
+        {"H", "1", "ISNUMERIC", TypeButton, false},
     };
     const QVector<Fila> hechas = filas(*t.c->spCam);
     ASSERT_EQ(hechas.size(), esperadas.size());
@@ -153,7 +158,8 @@ TEST(Iniciar, FailuresReportAndLeaveTheGridsDrawing) {
     const Caso casos[] = {
         {"refused connection", "Provider=Nothing;Data Source=x", "select A from t",
          "You are not connected to the database", "", 1, true, false, false},
-        {"query fails", ok, "select NOPE from t", "Error starting fields", "no such column: NOPE", 0, false, true, true},
+        {"query fails", ok, "select NOPE from t", "Error starting fields", "no such column: NOPE", 0, false,
+         true, true},
         {"no SQL text", ok, "", "", "", 0, false, false, false},
     };
     for (const Caso& k : casos) {
@@ -187,7 +193,8 @@ TEST(Iniciar, AQueryWithNoFieldsSaysSo) {
     bd::os::ScopedPrompter p;
     t.c->Iniciar();
     ASSERT_EQ(p->prompts.size(), 1);
-    EXPECT_EQ(p->prompts[0].text, "No results were found. Check connection parameters and the SQL statement.");
+    EXPECT_EQ(p->prompts[0].text,
+              "No results were found. Check connection parameters and the SQL statement.");
     EXPECT_EQ(p->prompts[0].title, "Error starting fields");
     EXPECT_TRUE(t.c->spCam->redraw());
 }
@@ -224,7 +231,8 @@ TEST(RestaurarCeldas, VerificarNumericosAndBlockearColumnasSpCal) {
     cal.setCellType(2, 3, TypePlain);
     cal.setCellType(3, 3, TypePlain);
     for (int r = 1; r <= 3; ++r)
-        for (int col : {2, 3}) cal.setLock(col, r, false);
+        for (int col : {2, 3})
+            cal.setLock(col, r, false);
     c.spFil->setLock(1, -1, false);
     c.BlockearColumnasSpCal();
     EXPECT_TRUE(c.spFil->lock(1, 5));
@@ -255,10 +263,12 @@ TEST(Iniciar, NoFreeRowLeftAddsOneAtTheEnd) {
     CuboDePrueba t({"create table t (A integer, NEWONE integer)"});
     Grid& g = *t.c->spCam;
     QString sql = "select A, NEWONE";
-    for (int r = 2; r <= 300; ++r) sql += QString(", A as F%1").arg(r);
+    for (int r = 2; r <= 300; ++r)
+        sql += QString(", A as F%1").arg(r);
     t.sql(sql + " from t");
     g.setText(1, 1, "A");
-    for (int r = 2; r <= 300; ++r) g.setText(1, r, QString("F%1").arg(r));
+    for (int r = 2; r <= 300; ++r)
+        g.setText(1, r, QString("F%1").arg(r));
     bd::os::ScopedPrompter p;
     t.c->Iniciar();
     EXPECT_EQ(g.maxRows(), 301);

@@ -10,9 +10,11 @@ using namespace bd::grid;
 namespace {
 const QStringList kVentas = {
     "create table v (REGION varchar(10), YR integer, NOTE memo, AMT real, QTY integer, PRICE real)",
-    "insert into v values ('N', 2023, 'a', 10, 1, 5), ('N', 2024, 'b', 20, 3, 6), ('S', 2024, 'c', 30, 5, 7)"};
+    "insert into v values ('N', 2023, 'a', 10, 1, 5), ('N', 2024, 'b', 20, 3, 6), ('S', 2024, 'c', 30, 5, "
+    "7)"};
 
-void campo(Grid& g, int r, const QString& n, const QString& dim, const QString& clase, const QString& caption = {}) {
+void campo(Grid& g, int r, const QString& n, const QString& dim, const QString& clase,
+           const QString& caption = {}) {
     g.setText(1, r, n);
     g.setText(2, r, dim);
     g.setCellTag(3, r, clase);
@@ -37,13 +39,15 @@ struct Hecho {
 };
 
 std::ostream& operator<<(std::ostream& o, const Hecho& h) {
-    return o << h.nombre.toStdString() << "|" << h.caption.toStdString() << "|" << h.orientacion << "|" << h.agregado
-             << "|" << h.formula.toStdString() << "|" << h.formato.toStdString();
+    return o << h.nombre.toStdString() << "|" << h.caption.toStdString() << "|" << h.orientacion << "|"
+             << h.agregado << "|" << h.formula.toStdString() << "|" << h.formato.toStdString();
 }
 
 std::vector<Hecho> campos(const bd::pivot::PivotFieldList& l) {
     std::vector<Hecho> out;
-    for (auto* f : l) out.push_back({f->name(), f->caption(), f->orientation(), f->aggregate(), f->formula(), f->numberFormat()});
+    for (auto* f : l)
+        out.push_back(
+            {f->name(), f->caption(), f->orientation(), f->aggregate(), f->formula(), f->numberFormat()});
     return out;
 }
 } // namespace
@@ -113,7 +117,8 @@ TEST(CargarDefinicionEnCubo, TheRowCountFieldOnlyWithoutAnyMeasureRow) {
         bd::os::ScopedPrompter p;
         t.c->CargarDefinicionEnCubo();
         std::vector<QString> datos;
-        for (auto* f : t.viewer->DC->dataFields()) datos.push_back(f->name());
+        for (auto* f : t.viewer->DC->dataFields())
+            datos.push_back(f->name());
         EXPECT_EQ(datos, k.datos);
         if (!k.datos.empty()) {
             EXPECT_EQ(t.viewer->DC->dataFields().item(0)->caption(), "Count");

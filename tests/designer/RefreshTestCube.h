@@ -22,7 +22,8 @@ inline void ejecutar(const QString& file, const QStringList& statements) {
         db.setDatabaseName(file);
         ASSERT_TRUE(db.open());
         QSqlQuery q(db);
-        for (const QString& s : statements) ASSERT_TRUE(q.exec(s)) << s.toStdString() << q.lastError().text().toStdString();
+        for (const QString& s : statements)
+            ASSERT_TRUE(q.exec(s)) << s.toStdString() << q.lastError().text().toStdString();
     }
     QSqlDatabase::removeDatabase(name);
 }

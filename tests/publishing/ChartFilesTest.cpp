@@ -10,9 +10,10 @@ using namespace bd::charts;
 
 namespace {
 
-const char* kRoot = "<chart palette='4' xAxisName='Region' yAxisName='Amount' caption='Sales' subcaption='2024' "
-                    "decimals='%1' showLabels='%2' enableSmartLabels='0' enableRotation='1' "
-                    "bgColor='FFFFFF,FFFFFF' showBorder='1' >\r\n";
+const char* kRoot =
+    "<chart palette='4' xAxisName='Region' yAxisName='Amount' caption='Sales' subcaption='2024' "
+    "decimals='%1' showLabels='%2' enableSmartLabels='0' enableRotation='1' "
+    "bgColor='FFFFFF,FFFFFF' showBorder='1' >\r\n";
 
 ChartSettings Settings(int decimals) {
     ChartSettings s;
@@ -53,10 +54,9 @@ TEST(ChartFiles, SingleSeriesGoldenBytes) {
     const SeparadorDecimal sep(".");
     ChartSettings s = Settings(ChartDecimals(QString("#,##0.00")));
     const ChartData r = BuildSingleSeriesXml(s, d);
-    const QByteArray expected = Root(2, 1) +
-                                "<set label='OBrien' value='1234.5' />\r\n"
-                                "<set label='South' value='-7.25' />\r\n"
-                                "\r\n</chart>\r\n";
+    const QByteArray expected = Root(2, 1) + "<set label='OBrien' value='1234.5' />\r\n"
+                                             "<set label='South' value='-7.25' />\r\n"
+                                             "\r\n</chart>\r\n";
     EXPECT_EQ(r.xml.toUtf8(), expected);
     EXPECT_EQ(r.count, 2);
     EXPECT_FALSE(r.limited);
@@ -70,7 +70,8 @@ TEST(ChartFiles, LabelsJoinLevelsAndColumnAndAreCut) {
     ChartSettings s = Settings(0);
     s.maxLabelChars = 14;
     const QString xml = BuildSingleSeriesXml(s, d).xml;
-    EXPECT_TRUE(xml.contains("<set label='Europe-Spain-2' value='3' isSliced='1'/>\r\n")) << xml.toStdString();
+    EXPECT_TRUE(xml.contains("<set label='Europe-Spain-2' value='3' isSliced='1'/>\r\n"))
+        << xml.toStdString();
     EXPECT_TRUE(xml.contains("<set label='Peru-2024' value='4' />\r\n")) << xml.toStdString();
 }
 
@@ -94,7 +95,8 @@ TEST(ChartFiles, ResultLimitAndLabelAutoHide) {
     };
     for (const Case& c : cases) {
         SingleSeriesData d;
-        for (int i = 1; i <= c.values; ++i) d.points << Pt({QString("L%1").arg(i)}, i);
+        for (int i = 1; i <= c.values; ++i)
+            d.points << Pt({QString("L%1").arg(i)}, i);
         ChartSettings s = Settings(0);
         s.resultLimit = c.limit;
         s.labelAutoHide = c.autoHide;
@@ -132,10 +134,11 @@ TEST(ChartFiles, ChartPageGoldenBytes) {
 
     in.limited = true;
     in.resultLimit = 150;
-    EXPECT_EQ(BuildChartHtml(in).toUtf8(),
-              head + "<br><center><b>Too many values on chart makes this unreadable.</center></b><br>\r\n"
-                     "<br><center><b>Maximum limit is exceeded. Was limited to: 150 results. Configure limits in: "
-                     "Chart properties. </center></b><br>\r\n");
+    EXPECT_EQ(
+        BuildChartHtml(in).toUtf8(),
+        head + "<br><center><b>Too many values on chart makes this unreadable.</center></b><br>\r\n"
+               "<br><center><b>Maximum limit is exceeded. Was limited to: 150 results. Configure limits in: "
+               "Chart properties. </center></b><br>\r\n");
 }
 
 TEST(ChartFiles, SizesNeverBelowOnePixel) {
@@ -177,8 +180,11 @@ TEST(ChartFiles, MultiSeriesGoldenBytes) {
     MultiSeriesData m;
     m.categories = {"North", "O'Hara", "North", "South"};
     m.series = {"2023", "2024", "2023"};
-    m.cells = {{"2023", "North", 10.5}, {"2023", "O'Hara", 0}, {"2023", "South", 3},
-               {"2024", "North", 4},    {"2024", "South", 1e16}};
+    m.cells = {{"2023", "North", 10.5},
+               {"2023", "O'Hara", 0},
+               {"2023", "South", 3},
+               {"2024", "North", 4},
+               {"2024", "South", 1e16}};
     const ChartData r = BuildMultiSeriesXml(Settings(1), m);
     const QByteArray expected = Root(1, 1) +
                                 "<categories>\r\n"
@@ -253,11 +259,16 @@ TEST(ChartFiles, SliceTable) {
         const char* attr;
     };
     const Case cases[] = {
-        {"Pie2D.swf", "Sales", 0, 15, "isSliced='1'"},      {"Pie2D.swf", "Sales", 0, 25, "isSliced='0'"},
-        {"Pie2D.swf", "Sales", 0, 35, "isSliced='1'"},      {"Pie3D.swf", "Sales", 0, 20, "isSliced='1'"},
-        {"Doughnut2D.swf", "Sales", 2, 50, "isSliced='1'"}, {"Pie2D.swf", "Sales", 1, 15, "isSliced='0'"},
-        {"Pie2D.swf", "Cost", 0, 0, "isSliced='1'"},        {"Pie2D.swf", "Late", 0, 5, "isSliced='0'"},
-        {"Column3D.swf", "Sales", 0, 15, ""},                {"Doughnut3D.swf", "Sales", 0, 15, ""},
+        {"Pie2D.swf", "Sales", 0, 15, "isSliced='1'"},
+        {"Pie2D.swf", "Sales", 0, 25, "isSliced='0'"},
+        {"Pie2D.swf", "Sales", 0, 35, "isSliced='1'"},
+        {"Pie3D.swf", "Sales", 0, 20, "isSliced='1'"},
+        {"Doughnut2D.swf", "Sales", 2, 50, "isSliced='1'"},
+        {"Pie2D.swf", "Sales", 1, 15, "isSliced='0'"},
+        {"Pie2D.swf", "Cost", 0, 0, "isSliced='1'"},
+        {"Pie2D.swf", "Late", 0, 5, "isSliced='0'"},
+        {"Column3D.swf", "Sales", 0, 15, ""},
+        {"Doughnut3D.swf", "Sales", 0, 15, ""},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SliceAttribute(c.movie, c.field, c.agg, c.value, rows), c.attr)

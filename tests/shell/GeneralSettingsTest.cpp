@@ -53,8 +53,8 @@ TEST(ShippedLanguageFile, HoldsTheKeysTheWindowsAsk) {
     General::colIdioma.clear();
     General::CargarIdioma();
     General::sIdioma = "en";
-    for (const char* key : {"FrmNewCube.lblDatos", "frmSqlCon.lblgen", "frmOracleCon.lblgen", "frmMySqlCon.lblgen",
-                            "cmdAceptar", "msgasunto"})
+    for (const char* key : {"FrmNewCube.lblDatos", "frmSqlCon.lblgen", "frmOracleCon.lblgen",
+                            "frmMySqlCon.lblgen", "cmdAceptar", "msgasunto"})
         EXPECT_FALSE(General::LeerTextoIdioma(key).isEmpty()) << key;
 }
 
@@ -77,20 +77,36 @@ TEST(ExportIds, CounterStampAndKeep) {
 TEST(ChartCatalogue, ExactTypesAndMultiSeriesFiles) {
     General::CargarTiposGrafico();
     General::CargarTiposGrafico(); // a second call adds nothing
-    const QStringList ids = {"None", "Area2D", "Bar2D", "Column2D", "Column3D", "Line", "Doughnut2D", "Doughnut3D",
-                             "Pie2D", "Pie3D", "ScrollArea2D", "ScrollColumn2D", "ScrollLine2D", "StackedArea2D",
-                             "StackedBar2D", "StackedColumn2D", "StackedColumn3D"};
-    const QStringList names = {"None", "Area 2D", "Bar 2D", "Column 2D", "Column 3D", "Line", "Doughnut 2D",
-                               "Doughnut 3D", "Pie 2D", "Pie 3D", "Scroll Area 2D", "Scroll Column 2D",
-                               "ScrollLine 2D", "Stacked Area 2D", "Stacked Bar 2D", "Stacked Column 2D",
+    const QStringList ids = {"None",           "Area2D",        "Bar2D",        "Column2D",
+                             "Column3D",       "Line",          "Doughnut2D",   "Doughnut3D",
+                             "Pie2D",          "Pie3D",         "ScrollArea2D", "ScrollColumn2D",
+                             "ScrollLine2D",   "StackedArea2D", "StackedBar2D", "StackedColumn2D",
+                             "StackedColumn3D"};
+    const QStringList names = {"None",
+                               "Area 2D",
+                               "Bar 2D",
+                               "Column 2D",
+                               "Column 3D",
+                               "Line",
+                               "Doughnut 2D",
+                               "Doughnut 3D",
+                               "Pie 2D",
+                               "Pie 3D",
+                               "Scroll Area 2D",
+                               "Scroll Column 2D",
+                               "ScrollLine 2D",
+                               "Stacked Area 2D",
+                               "Stacked Bar 2D",
+                               "Stacked Column 2D",
                                "Stacked Column 3D"};
     EXPECT_EQ(General::colNombreGrafico.keys(), ids);
     EXPECT_EQ(General::colNombreGrafico.values(), names);
     EXPECT_EQ(General::colIdGrafico.keys(), names);
     EXPECT_EQ(General::colIdGrafico.values(), ids);
-    EXPECT_EQ(General::colGraficoMS.keys(),
-              QStringList({"Area2D", "Bar2D", "Column2D", "Column3D", "Line", "ScrollArea2D", "ScrollColumn2D",
-                           "ScrollLine2D", "StackedArea2D", "StackedBar2D", "StackedColumn2D", "StackedColumn3D"}));
+    EXPECT_EQ(
+        General::colGraficoMS.keys(),
+        QStringList({"Area2D", "Bar2D", "Column2D", "Column3D", "Line", "ScrollArea2D", "ScrollColumn2D",
+                     "ScrollLine2D", "StackedArea2D", "StackedBar2D", "StackedColumn2D", "StackedColumn3D"}));
     EXPECT_EQ(General::colGraficoMS.item("column3d").value_or(""), "MSColumn3D");
     EXPECT_EQ(General::colGraficoMS.item("Area2D").value_or(""), "MSArea");
     EXPECT_FALSE(General::colGraficoMS.contains("Pie3D"));
@@ -107,9 +123,14 @@ TEST(DecimalMasks, SeparatorAndDecimalsCount) {
         struct {
             QString mask;
             int decimals;
-        } cases[] = {{"", 0}, {"0", 0}, {"#" + sep, 0}, {"0" + sep + "00", 2}, {"#" + sep + "000", 3},
+        } cases[] = {{"", 0},
+                     {"0", 0},
+                     {"#" + sep, 0},
+                     {"0" + sep + "00", 2},
+                     {"#" + sep + "000", 3},
                      {"0" + sep + "0#0", 2}};
-        for (const auto& c : cases) EXPECT_EQ(General::ContarDecimales(c.mask), c.decimals) << c.mask.toStdString();
+        for (const auto& c : cases)
+            EXPECT_EQ(General::ContarDecimales(c.mask), c.decimals) << c.mask.toStdString();
     }
     os::setDecimalSeparatorOverride(std::nullopt);
 }

@@ -48,7 +48,8 @@ TEST_F(StartupFixture, FirstStartRegistersTheCubeTypeOnceAndOnlyWhenItSucceeded)
         EXPECT_EQ(hkcr("Cubefile\\shell\\open\\command"), exe + " %1");
         EXPECT_EQ(hkcr("Cubefile\\DefaultIcon"), exe + ",0");
         EXPECT_EQ(os::GetSetting("OE", "Init", "Extension"), "YES");
-        const QString desktop = QString::fromUtf8(test::readFile(home.config() + "/data/applications/brintova-deridoro.desktop"));
+        const QString desktop =
+            QString::fromUtf8(test::readFile(home.config() + "/data/applications/brintova-deridoro.desktop"));
         EXPECT_TRUE(desktop.contains("Exec=\"" + exe + "\" %f")) << desktop.toStdString();
         EXPECT_TRUE(QFile::exists(home.config() + "/data/mime/packages/brintova-deridoro-cubefile.xml"));
     }
@@ -123,8 +124,9 @@ TEST_F(StartupFixture, ButtonsPassTheirArguments) {
         bool abrir, ejemplo;
         QString path;
     };
-    const Row expected[] = {
-        {"Nuevo Cubo", true, false, ""}, {"Cubo", false, true, ""}, {"Nuevo Cubo", true, false, "/cubes/last.cub"}};
+    const Row expected[] = {{"Nuevo Cubo", true, false, ""},
+                            {"Cubo", false, true, ""},
+                            {"Nuevo Cubo", true, false, "/cubes/last.cub"}};
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(opened[i].IdCube, expected[i].id);

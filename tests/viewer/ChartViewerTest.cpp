@@ -29,7 +29,8 @@ std::shared_ptr<db::ColumnarResult> Ventas() {
     using db::ColumnData;
     using db::ColumnKind;
     ColumnData cliente, anio, importe, unidades;
-    cliente.name = "Customer", cliente.kind = ColumnKind::Text, cliente.dict = {"O'Brien", "Lee", "Nunez", "Smith"};
+    cliente.name = "Customer", cliente.kind = ColumnKind::Text,
+    cliente.dict = {"O'Brien", "Lee", "Nunez", "Smith"};
     anio.name = "Year", anio.kind = ColumnKind::Integer, anio.adoType = 3;
     importe.name = "Amount", importe.kind = ColumnKind::Real, importe.adoType = 5;
     unidades.name = "Unit Count", unidades.kind = ColumnKind::Integer, unidades.adoType = 3;
@@ -103,9 +104,10 @@ struct Ventana {
     void esperarCarga() { QApplication::processEvents(); }
 };
 
-const char* kRaiz = "<chart palette='4' xAxisName='Customer' yAxisName='Amount' caption='Sales' subcaption='2024' "
-                    "decimals='2' showLabels='1' enableSmartLabels='0' enableRotation='1' "
-                    "bgColor='FFFFFF,FFFFFF' showBorder='1' >\r\n";
+const char* kRaiz =
+    "<chart palette='4' xAxisName='Customer' yAxisName='Amount' caption='Sales' subcaption='2024' "
+    "decimals='2' showLabels='1' enableSmartLabels='0' enableRotation='1' "
+    "bgColor='FFFFFF,FFFFFF' showBorder='1' >\r\n";
 
 } // namespace
 
@@ -113,11 +115,10 @@ TEST(ChartViewer, DataFileAndPageFromThePivot) {
     Ventana f;
     f.v.Graph(QString());
     // The apostrophe leaves the label, Lee's 0 is left out, the decimals come from "#,##0.00".
-    const QByteArray expected = QByteArray(kRaiz) +
-                                "<set label='Nunez' value='99.25' />\r\n"
-                                "<set label='OBrien' value='1234.5' />\r\n"
-                                "<set label='Smith' value='30' />\r\n"
-                                "\r\n</chart>\r\n";
+    const QByteArray expected = QByteArray(kRaiz) + "<set label='Nunez' value='99.25' />\r\n"
+                                                    "<set label='OBrien' value='1234.5' />\r\n"
+                                                    "<set label='Smith' value='30' />\r\n"
+                                                    "\r\n</chart>\r\n";
     EXPECT_EQ(f.datos(), expected);
     EXPECT_EQ(f.v.lastChart, "Amount");
     EXPECT_TRUE(f.v.bGraficoDibujado);
@@ -126,19 +127,33 @@ TEST(ChartViewer, DataFileAndPageFromThePivot) {
 
     const QString w = QString::number(f.v.CHA->width() - 45), h = QString::number(f.v.CHA->height() - 35);
     const QString data = f.home.path("Charts/Data.xml");
-    const QString page = QStringList{
-        "<html>", "<head>", "<title>Sales</title>", "</head>", "<style type=\"text/css\">", "body {",
-        "overflow:hidden;", "}", "</style>", "<body bgcolor=\"#ffffff\">",
-        "<object classid=\"clsid:d27cdb6e-ae6d-11cf-96b8-444553540000\" "
-        "codebase=\"https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab#version=8,0,0,0\" "
-        "width=\"" + w + "\" height=\"" + h + "\" id=\"Column3D\" >",
-        "<param name=\"movie\" value=\"Column3D.swf\" />",
-        "<param name=\"FlashVars\" value=\"&dataURL=" + data + "\">",
-        "<param name=\"quality\" value=\"high\" />",
-        "<embed src=\"Column3D.swf\" flashVars=\"&dataURL=" + data + "\" quality=\"high\" width=\"" + w +
-            "\" height=\"" + h + "\" name=\"Column3D\" type=\"application/x-shockwave-flash\" "
-            "pluginspage=\"https://www.adobe.com/go/getflashplayer\" />\"",
-        "</object>", "</body>", "</html>", ""}.join("\r\n");
+    const QString page = QStringList{"<html>",
+                                     "<head>",
+                                     "<title>Sales</title>",
+                                     "</head>",
+                                     "<style type=\"text/css\">",
+                                     "body {",
+                                     "overflow:hidden;",
+                                     "}",
+                                     "</style>",
+                                     "<body bgcolor=\"#ffffff\">",
+                                     "<object classid=\"clsid:d27cdb6e-ae6d-11cf-96b8-444553540000\" "
+                                     "codebase=\"https://download.macromedia.com/pub/shockwave/cabs/flash/"
+                                     "swflash.cab#version=8,0,0,0\" "
+                                     "width=\"" +
+                                         w + "\" height=\"" + h + "\" id=\"Column3D\" >",
+                                     "<param name=\"movie\" value=\"Column3D.swf\" />",
+                                     "<param name=\"FlashVars\" value=\"&dataURL=" + data + "\">",
+                                     "<param name=\"quality\" value=\"high\" />",
+                                     "<embed src=\"Column3D.swf\" flashVars=\"&dataURL=" + data +
+                                         "\" quality=\"high\" width=\"" + w + "\" height=\"" + h +
+                                         "\" name=\"Column3D\" type=\"application/x-shockwave-flash\" "
+                                         "pluginspage=\"https://www.adobe.com/go/getflashplayer\" />\"",
+                                     "</object>",
+                                     "</body>",
+                                     "</html>",
+                                     ""}
+                             .join("\r\n");
     EXPECT_EQ(test::readFile(f.home.path("Charts/Chart.html")), page.toUtf8());
     EXPECT_EQ(f.v.sPaginaGrafico, f.home.path("Charts/Chart.html"));
     ASSERT_TRUE(f.v.CHA->isChart());
@@ -183,7 +198,8 @@ TEST(ChartViewer, MultiSeriesBodyFromOneRowAndOneColumnField) {
     // Pies have no multi-series form: one value per customer and year.
     f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Pie 2D");
     f.v.Graph("Amount");
-    EXPECT_TRUE(f.datos().contains("<set label='OBrien-2024' value='1234.5' isSliced='0'/>\r\n")) << f.datos().data();
+    EXPECT_TRUE(f.datos().contains("<set label='OBrien-2024' value='1234.5' isSliced='0'/>\r\n"))
+        << f.datos().data();
     EXPECT_EQ(f.v.CHA->movie().chartId, "Pie2D");
 }
 
@@ -340,7 +356,8 @@ TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
         if (dc.isTotalRow(r)) continue;
         const QString region = dc.rowHeaderText(r, 0), producto = dc.rowHeaderText(r, 1);
         const int cat = int(m.categories.indexOf(producto));
-        auto serie = std::find_if(m.series.begin(), m.series.end(), [&](auto& s) { return s.name == region; });
+        auto serie =
+            std::find_if(m.series.begin(), m.series.end(), [&](auto& s) { return s.name == region; });
         ASSERT_GE(cat, 0) << producto.toStdString();
         ASSERT_NE(serie, m.series.end()) << region.toStdString();
         EXPECT_NEAR(serie->values.value(cat), dc.cellValue(r, amount).toDouble(), 0.005);

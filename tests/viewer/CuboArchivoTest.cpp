@@ -53,8 +53,10 @@ QStringList pivotCells(bd::pivot::PivotTable& dc) {
     QStringList out;
     for (int r = 0; r < dc.resultRows(); ++r) {
         QString line;
-        for (int l = 0; l < dc.rowFields().count(); ++l) line += dc.rowHeaderText(r, l) + "|";
-        for (int c = 0; c < dc.resultColumns(); ++c) line += dc.cellText(r, c) + "|";
+        for (int l = 0; l < dc.rowFields().count(); ++l)
+            line += dc.rowHeaderText(r, l) + "|";
+        for (int c = 0; c < dc.resultColumns(); ++c)
+            line += dc.cellText(r, c) + "|";
         out << line;
     }
     return out;
@@ -105,7 +107,8 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
         s.setText(1, Campos::FilaTareaNombre, "Weekly sales");
         s.setText(1, Campos::FilaTareaHora, "7");
         s.setText(1, Campos::FilaTareaMinuto, "45");
-        for (int d = 0; d < 7; ++d) s.setText(1, Campos::FilasTareaDias + d, d < 5 ? "1" : "0");
+        for (int d = 0; d < 7; ++d)
+            s.setText(1, Campos::FilasTareaDias + d, d < 5 ? "1" : "0");
         s.setText(1, Campos::FilaSubirAlSalir, "1");
         s.setText(1, Campos::FilaMailsSubida, "boss@example.com");
         s.setText(1, Campos::FilaPixelesFuente, "13");
@@ -161,7 +164,8 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
     EXPECT_EQ(w.cube->vPass, "Secret");
     EXPECT_EQ(w.cube->CubeConnectionString, "Provider=SQLite;Data Source=APP_PATH/Example.sqlite");
     EXPECT_EQ(w.c->txtQuery->toPlainText(), w.cube->CubeSqlQuery);
-    EXPECT_EQ(w.c->txtDescripcion->toPlainText(), "Sales of 2024 and 2025 by region, product and salesperson.");
+    EXPECT_EQ(w.c->txtDescripcion->toPlainText(),
+              "Sales of 2024 and 2025 by region, product and salesperson.");
     EXPECT_EQ(w.c->txtAutorefresh->text(), "15");
     EXPECT_EQ(w.c->txtAutoClose->text(), "30");
     EXPECT_EQ(w.c->txtLike->text(), "*");
@@ -230,7 +234,9 @@ TEST_F(CubeFile, SaveWithDataFollowsTheCheckBoxUnlessItIsUndecided) {
         Qt::CheckState box;
         bool argument;
         bool withData;
-    } cases[] = {{Qt::Checked, false, true}, {Qt::Unchecked, true, false}, {Qt::PartiallyChecked, true, true},
+    } cases[] = {{Qt::Checked, false, true},
+                 {Qt::Unchecked, true, false},
+                 {Qt::PartiallyChecked, true, true},
                  {Qt::PartiallyChecked, false, false}};
     for (const Case& k : cases) {
         Visor w;
@@ -274,7 +280,8 @@ TEST_F(CubeFile, FailedSaveLeavesTheOldFileSalvarAndTheLastCubeAsTheyWere) {
             EXPECT_EQ(ultimo(), "/elsewhere/last.cub");
             EXPECT_EQ(w.cube->PathOpenCube, path);
             EXPECT_EQ(w.cube->IdExportCube, id);
-            EXPECT_NE(w.c->spSave->text(1, Campos::FilaMedidaGrafico), "Quantity") << "the sheet is as before";
+            EXPECT_NE(w.c->spSave->text(1, Campos::FilaMedidaGrafico), "Quantity")
+                << "the sheet is as before";
             ASSERT_EQ(prompts->prompts.size(), 1);
             EXPECT_EQ(prompts->prompts[0].title, "Save error");
             EXPECT_EQ(prompts->prompts[0].text, "disk full");
@@ -321,8 +328,11 @@ TEST_F(CubeFile, DamagedArchivesGiveACleanErrorAndChangeNothing) {
         {"missing layout", without("temp.cub")},
         {"damaged grid", replaced("temp.spCam", "{\"format\":")},
         {"grid of another kind", replaced("temp.spSave", "{\"hello\":1}")},
-        {"damaged layout", replaced("temp.cub", "{\"format\":\"brintova-pivot-layout\",\"version\":1,\"mode\":7}")},
-        {"escaping member only", without("temp.spUsrFil") + QList<QPair<QString, QByteArray>>{{"../temp.spUsrFil", members[5].second}}},
+        {"damaged layout",
+         replaced("temp.cub", "{\"format\":\"brintova-pivot-layout\",\"version\":1,\"mode\":7}")},
+        {"escaping member only",
+         without("temp.spUsrFil") +
+             QList<QPair<QString, QByteArray>>{{"../temp.spUsrFil", members[5].second}}},
     };
     // The viewer already holds a cube; nothing of it may change.
     Visor w;
@@ -334,8 +344,10 @@ TEST_F(CubeFile, DamagedArchivesGiveACleanErrorAndChangeNothing) {
         SCOPED_TRACE(k.name);
         const QString bad = home.path("bad/crafted.cub");
         QDir().mkpath(home.path("bad"));
-        if (k.zip.isEmpty()) test::writeFile(bad, "PK\x03\x04 this is not an archive");
-        else ASSERT_TRUE(writeZip(bad, k.zip));
+        if (k.zip.isEmpty())
+            test::writeFile(bad, "PK\x03\x04 this is not an archive");
+        else
+            ASSERT_TRUE(writeZip(bad, k.zip));
         os::SaveSetting("OE", "CUBO", "ULTIMO", good);
         prompts->prompts.clear();
         EXPECT_FALSE(w.v->Abrir(bad));
@@ -378,7 +390,8 @@ TEST_F(CubeFile, WrongPasswordShowsNoViewerStartsNoTimerAndRecordsTheCube) {
     os::ScopedDialogHandler answer([&](QDialog* d) {
         for (Cubo* v : viewers())
             if (v->Vcampos)
-                timersAtPrompt << (v->Vcampos->TimerAutoRefresh->isEnabled() || v->Vcampos->TimerAutoClose->isEnabled());
+                timersAtPrompt << (v->Vcampos->TimerAutoRefresh->isEnabled() ||
+                                   v->Vcampos->TimerAutoClose->isEnabled());
         auto* p = qobject_cast<frmPassword*>(d);
         p->txtPass->setText("guess");
         p->cmdAceptar_Click();
@@ -410,10 +423,12 @@ TEST_F(CubeFile, OpeningIntoAViewerThatHeldAnotherStartsFromTheDesignerDefaults)
         dialogs.answers << locked;
         ASSERT_TRUE(w.v->Guardar(true, false));
         // The second cube leaves rows 12 and 25-30 empty: the designer's defaults apply.
-        for (int r : {Campos::FilaProtegerConexion, Campos::FilaProtegerSQL, Campos::FilaProtegerConfiguracion})
+        for (int r :
+             {Campos::FilaProtegerConexion, Campos::FilaProtegerSQL, Campos::FilaProtegerConfiguracion})
             w.c->spSave->setText(1, r, "");
         w.c->txtAutorefresh->setText("");
-        for (QLineEdit* e : {w.c->txtLike, w.c->txtDBDateFormat, w.c->txtDateIndicator, w.c->txtDBHourFormat, w.c->cmdDBToDate})
+        for (QLineEdit* e : {w.c->txtLike, w.c->txtDBDateFormat, w.c->txtDateIndicator, w.c->txtDBHourFormat,
+                             w.c->cmdDBToDate})
             e->setText("");
         w.c->cmbEngine->setCurrentIndex(-1);
         dialogs.answers << plain;
@@ -430,8 +445,8 @@ TEST_F(CubeFile, OpeningIntoAViewerThatHeldAnotherStartsFromTheDesignerDefaults)
     ASSERT_TRUE(w.v->Abrir(plain));
     EXPECT_TRUE(w.c->frameLockCnn->isHidden());
     EXPECT_TRUE(w.c->frameLockSql->isHidden());
-    for (QWidget* c : std::initializer_list<QWidget*>{w.c->cmdGenerarCnn, w.c->lblLastCnn, w.c->cmbEngine, w.c->comProbarCnn,
-                                                      w.c->cmdOpenEditor, w.c->cmbTbl})
+    for (QWidget* c : std::initializer_list<QWidget*>{w.c->cmdGenerarCnn, w.c->lblLastCnn, w.c->cmbEngine,
+                                                      w.c->comProbarCnn, w.c->cmdOpenEditor, w.c->cmbTbl})
         EXPECT_TRUE(c->isEnabled()) << c->metaObject()->className();
     EXPECT_FALSE(w.c->vProtected);
     EXPECT_FALSE(w.c->TimerAutoRefresh->isEnabled());
@@ -479,8 +494,11 @@ TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
     struct Case {
         const char *splitFil, *split;
         int fil, main;
-    } cases[] = {{"2100", "6300", 2100, 6300}, {"2100,4", "6300,6", 2100, 6301}, {"2100.4", "6300.6", 2100, 6301},
-                 {"", "", -1, -1}, {"abc", "7e400", -1, -1}};
+    } cases[] = {{"2100", "6300", 2100, 6300},
+                 {"2100,4", "6300,6", 2100, 6301},
+                 {"2100.4", "6300.6", 2100, 6301},
+                 {"", "", -1, -1},
+                 {"abc", "7e400", -1, -1}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.split);
         auto m = membersOf(path);

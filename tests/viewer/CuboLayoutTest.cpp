@@ -12,7 +12,9 @@
 using namespace bd;
 
 namespace {
-int tw(int px) { return os::pixelsToTwips(px); }
+int tw(int px) {
+    return os::pixelsToTwips(px);
+}
 
 struct Layout : ::testing::Test {
     test::TempHome home{false};
@@ -27,13 +29,14 @@ struct Layout : ::testing::Test {
 
 TEST_F(Layout, GeometryForATableOfWindowSizesWithTheChartShownAndHidden) {
     struct Case {
-        int w, h;         // requested window size, twips
-        int expW, expH;   // after the minimum-size rule
-    } cases[] = {{12000, 9000, 12000, 9000}, {15000, 12000, 15000, 12000}, {7005, 12000, 10000, 12000},
-                 {12000, 6000, 12000, 10000}, {4500, 4500, 10000, 10000}, {8010, 8010, 8010, 8010}};
+        int w, h;       // requested window size, twips
+        int expW, expH; // after the minimum-size rule
+    } cases[] = {{12000, 9000, 12000, 9000},  {15000, 12000, 15000, 12000}, {7005, 12000, 10000, 12000},
+                 {12000, 6000, 12000, 10000}, {4500, 4500, 10000, 10000},   {8010, 8010, 8010, 8010}};
     for (bool sinGrafico : {false, true}) {
         for (const Case& k : cases) {
-            SCOPED_TRACE(std::to_string(k.w) + "x" + std::to_string(k.h) + (sinGrafico ? " chart hidden" : " chart shown"));
+            SCOPED_TRACE(std::to_string(k.w) + "x" + std::to_string(k.h) +
+                         (sinGrafico ? " chart hidden" : " chart shown"));
             test::Visor vis;
             Cubo& v = *vis.v;
             ASSERT_NE(v.Split->control(), nullptr) << "the splitter is the hosted control";
@@ -116,8 +119,11 @@ TEST_F(Layout, SplitterDragsClampAtTheirLimitsAndRelayOut) {
         SplitBar* bar;
         int dyPixels;
         int expected;
-    } cases[] = {{v.Split, 400, H - 1050}, {v.Split, -400, H / 3 + 100}, {v.SplitFil, 300, H / 3},
-                 {v.SplitFil, -300, 1050}, {v.Split, 10, -1}};
+    } cases[] = {{v.Split, 400, H - 1050},
+                 {v.Split, -400, H / 3 + 100},
+                 {v.SplitFil, 300, H / 3},
+                 {v.SplitFil, -300, 1050},
+                 {v.Split, 10, -1}};
     for (const Case& k : cases) {
         SCOPED_TRACE(k.bar->objectName().toStdString() + " " + std::to_string(k.dyPixels));
         QWidget* w = k.bar->widget();

@@ -23,7 +23,9 @@ TEST_F(Lifecycle, NewCubeShowsItsDesignerWithTheConnectionDialogPendingOrTheFile
     } cases[] = {
         {"", "", "", true},
         {"/data/book.xls", "EXCEL",
-         "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/book.xls;Extended Properties=\"Excel 8.0;HDR=YES\";", false},
+         "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/book.xls;Extended Properties=\"Excel "
+         "8.0;HDR=YES\";",
+         false},
         {"/data/base.mdb", "ACCESS", "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/base.mdb", false},
     };
     for (const Case& k : cases) {
@@ -87,7 +89,10 @@ TEST_F(Lifecycle, ClosingAChangedCubeKeepsTheViewerWhenTheWantedSaveDoesNotHappe
         prompts->answer(k.answer);
         const QString path = home.path(QString("close%1.cub").arg(n));
         if (!k.cancelDialog) dialogs.answers << path;
-        if (k.failSave) Cubo::FallaGuardar = [](const QString& s) { return s == "pack" ? QString("no space") : QString(); };
+        if (k.failSave)
+            Cubo::FallaGuardar = [](const QString& s) {
+                return s == "pack" ? QString("no space") : QString();
+            };
         ASSERT_FALSE(start.isVisible());
         const bool closed = w.v->close();
         Cubo::FallaGuardar = nullptr;

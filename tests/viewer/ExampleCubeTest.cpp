@@ -18,7 +18,9 @@
 using namespace bd;
 
 namespace {
-QString resources() { return test::sourceDir() + "/resources"; }
+QString resources() {
+    return test::sourceDir() + "/resources";
+}
 
 QList<Cubo*> viewers() {
     QList<Cubo*> out;
@@ -53,7 +55,8 @@ TEST(ExampleCube, CommittedFilesAreWhatTheGeneratorMakes) {
     for (const QString& n : Cubo::NombresMiembros()) {
         QByteArray made, committed;
         ASSERT_TRUE(zip::readMember(home.path("Example.cub"), n, made, &error)) << error.toStdString();
-        ASSERT_TRUE(zip::readMember(resources() + "/Example.cub", n, committed, &error)) << error.toStdString();
+        ASSERT_TRUE(zip::readMember(resources() + "/Example.cub", n, committed, &error))
+            << error.toStdString();
         EXPECT_TRUE(made == committed) << n.toStdString() << " differs; regenerate with BD_WRITE_EXAMPLE=1";
     }
 }
@@ -84,7 +87,8 @@ TEST(ExampleCube, OpensFilledFromTheStartWindowAndTheCommandLine) {
         EXPECT_EQ(v->DC->dataFields().count(), 2);
         EXPECT_GT(v->DC->resultRows(), 30); // 5 regions x 6 products, subtotals and the grand total
         EXPECT_EQ(v->DC->rowHeaderText(0, 0), "Central");
-        EXPECT_EQ(v->Vcampos->txtConeccion->toPlainText(), "Provider=SQLite;Data Source=APP_PATH/Example.sqlite");
+        EXPECT_EQ(v->Vcampos->txtConeccion->toPlainText(),
+                  "Provider=SQLite;Data Source=APP_PATH/Example.sqlite");
         EXPECT_EQ(v->Vcampos->spCal->text(Campos::ColMedida, 1), "Amount");
         EXPECT_EQ(v->spUsrFil->cellTag(Cubo::ColUsrCampo, 1), "Region");
         EXPECT_NE(v->Split->control(), nullptr);

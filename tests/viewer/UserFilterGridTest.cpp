@@ -1,9 +1,9 @@
 // The user's edits of the user-filter grid on the example cube: Or rows, removal, Delete, connectors
 // and operators, each followed by a refresh of the query.
 #include "common/TestSupport.h"
-#include "platform/os/Prompter.h"
 #include "platform/os/AppPath.h"
 #include "platform/os/Desktop.h"
+#include "platform/os/Prompter.h"
 #include "viewer/ViewerTestSupport.h"
 
 #include <QSqlDatabase>
@@ -30,7 +30,8 @@ struct Ejemplo : ::testing::Test {
     }
     // n base rows on the Region field, the values query tag of each in column 5.
     void filas(int n) {
-        for (int r = 2; r <= n; ++r) g().copyRow(1, r);
+        for (int r = 2; r <= n; ++r)
+            g().copyRow(1, r);
         g().setMaxRows(n);
         for (int r = 1; r <= n; ++r) {
             g().setCellTag(Cubo::ColUsrParentesis, r, "SELECT DISTINCT Region FROM Sales");
@@ -100,7 +101,8 @@ TEST_F(Ejemplo, PlusAndMinusScriptsGiveTheseConnectorsAndMarks) {
         filas(k.bases);
         for (const QString& paso : k.script) {
             const int r = paso.mid(1).toInt();
-            if (paso[0] == '-' && g().cellType(Cubo::ColUsrAgregarOr, r) == TypePlain) prompts->answer(os::Answer::Yes);
+            if (paso[0] == '-' && g().cellType(Cubo::ColUsrAgregarOr, r) == TypePlain)
+                prompts->answer(os::Answer::Yes);
             pulsar(paso[0] == '+' ? Cubo::ColUsrAgregarOr : Cubo::ColUsrQuitar, r);
             EXPECT_TRUE(refrescado());
         }
@@ -242,7 +244,7 @@ TEST_F(Ejemplo, LimitsThatAreNotNumbersOrDatesAreLeftOut) {
     struct Caso {
         const char *tipo, *limite;
         bool ofrecido;
-    } casos[] = {{"ISNUMERIC", "10", true},  {"ISNUMERIC", "2,5", true},         {"ISNUMERIC", "abc", false},
+    } casos[] = {{"ISNUMERIC", "10", true},      {"ISNUMERIC", "2,5", true},    {"ISNUMERIC", "abc", false},
                  {"ISDATE", "2024-01-01", true}, {"ISDATE", "tomorrow", false}, {"ISTEXT", "abc", true},
                  {"ISNUMERIC", "...", false}};
     for (const Caso& k : casos) {
@@ -302,7 +304,8 @@ TEST_F(Ejemplo, ARebuildWithGapsSurvivesASaveAndAnOpen) {
 
     auto campos = [](const Grid& g) {
         QStringList out;
-        for (int r = 1; r <= g.maxRows(); ++r) out << g.cellTag(Cubo::ColUsrCampo, r);
+        for (int r = 1; r <= g.maxRows(); ++r)
+            out << g.cellTag(Cubo::ColUsrCampo, r);
         return out;
     };
     ASSERT_EQ(campos(g()), (QStringList{"Region", "Product"}));

@@ -51,11 +51,12 @@ bool EscribirBaseEjemplo(const QString& path, QString* error) {
         sqlite3_close(db);
         return false;
     }
-    bool ok = exec(db,
-                   "CREATE TABLE Sales (SaleId INTEGER PRIMARY KEY, SaleDate DATE NOT NULL, Region TEXT NOT NULL, "
-                   "Product TEXT NOT NULL, Salesperson TEXT NOT NULL, Quantity INTEGER NOT NULL, Amount REAL NOT NULL);"
-                   "BEGIN;",
-                   error);
+    bool ok = exec(
+        db,
+        "CREATE TABLE Sales (SaleId INTEGER PRIMARY KEY, SaleDate DATE NOT NULL, Region TEXT NOT NULL, "
+        "Product TEXT NOT NULL, Salesperson TEXT NOT NULL, Quantity INTEGER NOT NULL, Amount REAL NOT NULL);"
+        "BEGIN;",
+        error);
     struct Producto {
         const char* name;
         int cents;
@@ -64,14 +65,16 @@ bool EscribirBaseEjemplo(const QString& path, QString* error) {
                                          {"Mouse", 2500},   {"Printer", 15900}, {"Tablet", 39900}};
     static const char* regiones[] = {"North", "South", "East", "West", "Central"};
     // Two salespeople per region, so every region has its own team.
-    static const char* vendedores[] = {"Ana Ruiz",   "Ben Okafor", "Carla Mendes", "Dev Patel", "Elena Novak",
-                                       "Farid Haddad", "Greta Lind", "Hugo Brandt", "Ines Costa", "Jon Eriksen"};
+    static const char* vendedores[] = {"Ana Ruiz",    "Ben Okafor",   "Carla Mendes", "Dev Patel",
+                                       "Elena Novak", "Farid Haddad", "Greta Lind",   "Hugo Brandt",
+                                       "Ines Costa",  "Jon Eriksen"};
     std::mt19937 rng(20240101u); // the raw engine output is fixed by the standard
     sqlite3_stmt* st = nullptr;
-    ok = ok && sqlite3_prepare_v2(db,
-                                  "INSERT INTO Sales (SaleDate, Region, Product, Salesperson, Quantity, Amount) "
-                                  "VALUES (?,?,?,?,?,?)",
-                                  -1, &st, nullptr) == SQLITE_OK;
+    ok = ok &&
+         sqlite3_prepare_v2(db,
+                            "INSERT INTO Sales (SaleDate, Region, Product, Salesperson, Quantity, Amount) "
+                            "VALUES (?,?,?,?,?,?)",
+                            -1, &st, nullptr) == SQLITE_OK;
     const QDate first(2024, 1, 1);
     const int days = int(first.daysTo(QDate(2025, 12, 31))) + 1;
     for (int i = 0; ok && i < 3000; ++i) {
@@ -134,9 +137,10 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
         const char *name, *caption, *cls;
         bool dim;
     };
-    const CampoDef campos[] = {{"SaleDate", "Date", "ISDATE", true},      {"Region", "Region", "ISTEXT", true},
-                               {"Product", "Product", "ISTEXT", true},    {"Salesperson", "Salesperson", "ISTEXT", true},
-                               {"Quantity", "Quantity", "ISNUMERIC", false}, {"Amount", "Amount", "ISNUMERIC", false}};
+    const CampoDef campos[] = {
+        {"SaleDate", "Date", "ISDATE", true},         {"Region", "Region", "ISTEXT", true},
+        {"Product", "Product", "ISTEXT", true},       {"Salesperson", "Salesperson", "ISTEXT", true},
+        {"Quantity", "Quantity", "ISNUMERIC", false}, {"Amount", "Amount", "ISNUMERIC", false}};
     Grid& cam = *c.spCam;
     int r = 1;
     for (const CampoDef& f : campos) {
@@ -161,7 +165,8 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     cal.setText(Campos::ColLimiteSuperior, 1, "40000,00");
     cal.setBackColor(Campos::ColLimiteSuperior, 1, 0x8080FF);
     cal.setText(Campos::ColIncluirTotales, 1, "0");
-    General::EscribirCelda(cal, Campos::ColDestinatarios, 1, "sales.team@example.com;regional.managers@example.com");
+    General::EscribirCelda(cal, Campos::ColDestinatarios, 1,
+                           "sales.team@example.com;regional.managers@example.com");
     cal.setText(Campos::ColTipoGrafico, 1, "Column 3D");
     cal.setText(Campos::ColTituloGrafico, 1, "Sales by region");
     cal.setText(Campos::ColSubtituloGrafico, 1, "2024-2025");
@@ -183,7 +188,8 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     fil.setText(Campos::ColFiltroUsuario, 1, "1");
     fil.setText(Campos::ColOperador, 1, "=");
     General::EscribirCelda(fil, Campos::ColOperador, 1, "ISTEXT");
-    for (int col : {Campos::ColLimiteDesde, Campos::ColValorDesde, Campos::ColValorHasta, Campos::ColLimiteHasta})
+    for (int col :
+         {Campos::ColLimiteDesde, Campos::ColValorDesde, Campos::ColValorHasta, Campos::ColLimiteHasta})
         fil.setTypeButtonText(col, 1, "...");
     fil.setText(Campos::ColFiltroCampo, 2, "SaleDate");
     fil.setText(Campos::ColFiltroUsuario, 2, "0");

@@ -11,8 +11,8 @@
 #include "viewer/ViewerTestSupport.h"
 
 #include <QDialog>
-#include <stdexcept>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace bd;
 using bd::toolbar::Tool;
@@ -107,7 +107,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"Band2", "Conectar", "CONECTAR", "refresh"},
         {"Band2", "vSeleccionar Campos", "VSELECCIONAR CAMPOS", "designer tab 1"},
         {"Band2", "AdvConfig", "ADVCONFIG", "designer tab 2"},
-        {"Band2", "Scheduler", "SCHEDULER", "message: You must to save the cube first message: Do you want to save ?"},
+        {"Band2", "Scheduler", "SCHEDULER",
+         "message: You must to save the cube first message: Do you want to save ?"},
         {"Band2", "WebView", "WEBVIEW", "not available"},
         {"Band2", "3dLine", "3DLINE", ""},
         {"Band2", "2dCombination", "2DCOMBINATION", ""},
@@ -145,7 +146,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
 
         QStringList efecto;
         if (!nuevos.isEmpty()) efecto << "new " + nuevos.join(",");
-        for (const auto& r : dialogs.requests) efecto << (r.save ? "save dialog" : "open dialog");
+        for (const auto& r : dialogs.requests)
+            efecto << (r.save ? "save dialog" : "open dialog");
         if (dialogos) efecto << "preview";
         if (!v || !v->isVisible()) {
             efecto << "exit";
@@ -157,9 +159,12 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
             if (!w->c->UltimaConsultaSQL.isEmpty()) efecto << "refresh";
         }
         for (const auto& p : prompts->prompts) {
-            if (p.text.contains("not available")) efecto << "not available";
-            else if (p.text.contains("Last.cub")) efecto << "open Last.cub";
-            else efecto << "message: " + p.text;
+            if (p.text.contains("not available"))
+                efecto << "not available";
+            else if (p.text.contains("Last.cub"))
+                efecto << "open Last.cub";
+            else
+                efecto << "message: " + p.text;
         }
         EXPECT_EQ(efecto.join(' ').toStdString(), k.effect);
         if (v) v->Salvar = false; // the scheduler marks the cube changed
@@ -235,7 +240,9 @@ TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
         SCOPED_TRACE(name);
         for (os::Answer a : {os::Answer::Yes, os::Answer::No}) {
             // Yes, and the save fails: this cube stays. No: the other cube replaces it unsaved.
-            Cubo::FallaGuardar = [](const QString& paso) { return paso == "pack" ? QString("disk full") : QString(); };
+            Cubo::FallaGuardar = [](const QString& paso) {
+                return paso == "pack" ? QString("disk full") : QString();
+            };
             w->v->Salvar = true;
             w->c->txtDescripcion->setPlainText("unsaved edit");
             prompts->prompts.clear();
@@ -263,7 +270,8 @@ TEST_F(Barra, RankTakesTheFirstRowField) {
 }
 
 TEST_F(Barra, RankWithoutRowFieldsSaysSo) {
-    for (auto* f : w->v->DC->rowFields()) f->setOrientation(pivot::ColumnArea);
+    for (auto* f : w->v->DC->rowFields())
+        f->setOrientation(pivot::ColumnArea);
     ASSERT_TRUE(w->v->DC->recalculate());
     ASSERT_TRUE(pulsar("Band2", "Rank"));
     ASSERT_EQ(prompts->prompts.size(), 1);

@@ -10,8 +10,8 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <atomic>
-#include <cmath>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <dlfcn.h>
 #include <limits>
@@ -39,20 +39,32 @@ struct PropertyDesc {
 // Interface order.
 const PropertyDesc kProperties[] = {
     {"BackColor", DispBackColor, BD_VT_UI4, "OLE_COLOR", false, "The BackColor of the SizeBar"},
-    {"BorderStyle", DispBorderStyle, BD_VT_I4, "sbBorderStyleEnum", false, "Determines what type of border the SizeBar will have"},
-    {"Bottom", DispBottom, BD_VT_R4, "Single", true, "Returns the Bottom coordinate of the SizeBar. Provided for ease of use."},
-    {"Edge_Bottom", DispEdgeBottom, BD_VT_BOOL, "Boolean", false, "Determines whether or not the bottom edge is drawn. Used with BorderStyle."},
-    {"Edge_Left", DispEdgeLeft, BD_VT_BOOL, "Boolean", false, "Determines whether or not the left edge is drawn. Used with BorderStyle."},
-    {"Edge_Right", DispEdgeRight, BD_VT_BOOL, "Boolean", false, "Determines whether or not the right edge is drawn. Used with BorderStyle."},
-    {"Edge_Top", DispEdgeTop, BD_VT_BOOL, "Boolean", false, "Determines whether or not the top edge is drawn. Used with BorderStyle."},
-    {"HighlightColor", DispHighlightColor, BD_VT_UI4, "OLE_COLOR", false, "Determines the color used when dragging the SizeBar"},
-    {"MaxLeft", DispMaxLeft, BD_VT_I4, "Long", false, "The maximum left value the SizeBar will be moved during dragging"},
-    {"MaxTop", DispMaxTop, BD_VT_I4, "Long", false, "The maximum top value the SizeBar will be moved during dragging"},
-    {"MinLeft", DispMinLeft, BD_VT_I4, "Long", false, "The minimum left value the SizeBar will be moved during dragging"},
-    {"MinTop", DispMinTop, BD_VT_I4, "Long", false, "The minimum top value the SizeBar will be moved during dragging"},
+    {"BorderStyle", DispBorderStyle, BD_VT_I4, "sbBorderStyleEnum", false,
+     "Determines what type of border the SizeBar will have"},
+    {"Bottom", DispBottom, BD_VT_R4, "Single", true,
+     "Returns the Bottom coordinate of the SizeBar. Provided for ease of use."},
+    {"Edge_Bottom", DispEdgeBottom, BD_VT_BOOL, "Boolean", false,
+     "Determines whether or not the bottom edge is drawn. Used with BorderStyle."},
+    {"Edge_Left", DispEdgeLeft, BD_VT_BOOL, "Boolean", false,
+     "Determines whether or not the left edge is drawn. Used with BorderStyle."},
+    {"Edge_Right", DispEdgeRight, BD_VT_BOOL, "Boolean", false,
+     "Determines whether or not the right edge is drawn. Used with BorderStyle."},
+    {"Edge_Top", DispEdgeTop, BD_VT_BOOL, "Boolean", false,
+     "Determines whether or not the top edge is drawn. Used with BorderStyle."},
+    {"HighlightColor", DispHighlightColor, BD_VT_UI4, "OLE_COLOR", false,
+     "Determines the color used when dragging the SizeBar"},
+    {"MaxLeft", DispMaxLeft, BD_VT_I4, "Long", false,
+     "The maximum left value the SizeBar will be moved during dragging"},
+    {"MaxTop", DispMaxTop, BD_VT_I4, "Long", false,
+     "The maximum top value the SizeBar will be moved during dragging"},
+    {"MinLeft", DispMinLeft, BD_VT_I4, "Long", false,
+     "The minimum left value the SizeBar will be moved during dragging"},
+    {"MinTop", DispMinTop, BD_VT_I4, "Long", false,
+     "The minimum top value the SizeBar will be moved during dragging"},
     {"Orientation", DispOrientation, BD_VT_I4, "sbOrientationEnum", false,
      "Determines the orientation of the SizeBar, which determines the MousePointer which is displayed."},
-    {"Right", DispRight, BD_VT_R4, "Single", true, "Returns the Right coordinate of the SizeBar. Provided for ease of use."},
+    {"Right", DispRight, BD_VT_R4, "Single", true,
+     "Returns the Right coordinate of the SizeBar. Provided for ease of use."},
     {"ShowBorderWhileMoving", DispShowBorderWhileMoving, BD_VT_BOOL, "Boolean", false,
      "Determines whether or not a border is drawn while the SizeBar is being dragged."},
 };
@@ -61,12 +73,23 @@ BdVariant make(int32_t vt, double value) {
     BdVariant v{};
     v.vt = vt;
     switch (vt) {
-    case BD_VT_I4: v.u.i4 = int32_t(value); break;
-    case BD_VT_UI4: v.u.ui4 = uint32_t(value); break;
-    case BD_VT_R4: v.u.r4 = float(value); break;
-    case BD_VT_R8: v.u.r8 = value; break;
-    case BD_VT_BOOL: v.u.b = value != 0 ? 1 : 0; break;
-    default: break;
+    case BD_VT_I4:
+        v.u.i4 = int32_t(value);
+        break;
+    case BD_VT_UI4:
+        v.u.ui4 = uint32_t(value);
+        break;
+    case BD_VT_R4:
+        v.u.r4 = float(value);
+        break;
+    case BD_VT_R8:
+        v.u.r8 = value;
+        break;
+    case BD_VT_BOOL:
+        v.u.b = value != 0 ? 1 : 0;
+        break;
+    default:
+        break;
     }
     return v;
 }
@@ -74,12 +97,23 @@ BdVariant make(int32_t vt, double value) {
 bool toNumber(const BdVariant* v, double& out) {
     if (!v) return false;
     switch (v->vt) {
-    case BD_VT_I4: out = v->u.i4; return true;
-    case BD_VT_UI4: out = v->u.ui4; return true;
-    case BD_VT_R4: out = v->u.r4; return std::isfinite(out);
-    case BD_VT_R8: out = v->u.r8; return std::isfinite(out);
-    case BD_VT_BOOL: out = v->u.b ? -1 : 0; return true;
-    default: return false;
+    case BD_VT_I4:
+        out = v->u.i4;
+        return true;
+    case BD_VT_UI4:
+        out = v->u.ui4;
+        return true;
+    case BD_VT_R4:
+        out = v->u.r4;
+        return std::isfinite(out);
+    case BD_VT_R8:
+        out = v->u.r8;
+        return std::isfinite(out);
+    case BD_VT_BOOL:
+        out = v->u.b ? -1 : 0;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -113,7 +147,9 @@ struct SizeBarObject {
     bool hasSink = false;
 };
 
-SizeBarObject* self(BdControl* c) { return reinterpret_cast<SizeBarObject*>(c); }
+SizeBarObject* self(BdControl* c) {
+    return reinterpret_cast<SizeBarObject*>(c);
+}
 
 void release(BdControl* c) {
     SizeBarObject* o = self(c);
@@ -131,7 +167,9 @@ void release(BdControl* c) {
     --g_objects;
 }
 
-void* widget(BdControl* c) { return static_cast<QWidget*>(self(c)->bar.data()); }
+void* widget(BdControl* c) {
+    return static_cast<QWidget*>(self(c)->bar.data());
+}
 
 void hook(SizeBarObject* o) {
     UISizeBar* bar = o->bar;
@@ -163,22 +201,53 @@ int32_t getProperty(BdControl* c, int32_t id, BdVariant* value) {
     if (!b) return BD_E_GONE;
     if (!value) return BD_E_INVALIDARG;
     switch (id) {
-    case DispBackColor: *value = make(BD_VT_UI4, b->backColor()); break;
-    case DispBorderStyle: *value = make(BD_VT_I4, b->borderStyle()); break;
-    case DispBottom: *value = make(BD_VT_R4, b->bottom()); break;
-    case DispEdgeBottom: *value = make(BD_VT_BOOL, b->edge(BF_BOTTOM)); break;
-    case DispEdgeLeft: *value = make(BD_VT_BOOL, b->edge(BF_LEFT)); break;
-    case DispEdgeRight: *value = make(BD_VT_BOOL, b->edge(BF_RIGHT)); break;
-    case DispEdgeTop: *value = make(BD_VT_BOOL, b->edge(BF_TOP)); break;
-    case DispHighlightColor: *value = make(BD_VT_UI4, b->highlightColor()); break;
-    case DispMaxLeft: *value = make(BD_VT_I4, b->maxLeft()); break;
-    case DispMaxTop: *value = make(BD_VT_I4, b->maxTop()); break;
-    case DispMinLeft: *value = make(BD_VT_I4, b->minLeft()); break;
-    case DispMinTop: *value = make(BD_VT_I4, b->minTop()); break;
-    case DispOrientation: *value = make(BD_VT_I4, b->orientation()); break;
-    case DispRight: *value = make(BD_VT_R4, b->right()); break;
-    case DispShowBorderWhileMoving: *value = make(BD_VT_BOOL, b->showBorderWhileMoving()); break;
-    default: return BD_E_NOTFOUND;
+    case DispBackColor:
+        *value = make(BD_VT_UI4, b->backColor());
+        break;
+    case DispBorderStyle:
+        *value = make(BD_VT_I4, b->borderStyle());
+        break;
+    case DispBottom:
+        *value = make(BD_VT_R4, b->bottom());
+        break;
+    case DispEdgeBottom:
+        *value = make(BD_VT_BOOL, b->edge(BF_BOTTOM));
+        break;
+    case DispEdgeLeft:
+        *value = make(BD_VT_BOOL, b->edge(BF_LEFT));
+        break;
+    case DispEdgeRight:
+        *value = make(BD_VT_BOOL, b->edge(BF_RIGHT));
+        break;
+    case DispEdgeTop:
+        *value = make(BD_VT_BOOL, b->edge(BF_TOP));
+        break;
+    case DispHighlightColor:
+        *value = make(BD_VT_UI4, b->highlightColor());
+        break;
+    case DispMaxLeft:
+        *value = make(BD_VT_I4, b->maxLeft());
+        break;
+    case DispMaxTop:
+        *value = make(BD_VT_I4, b->maxTop());
+        break;
+    case DispMinLeft:
+        *value = make(BD_VT_I4, b->minLeft());
+        break;
+    case DispMinTop:
+        *value = make(BD_VT_I4, b->minTop());
+        break;
+    case DispOrientation:
+        *value = make(BD_VT_I4, b->orientation());
+        break;
+    case DispRight:
+        *value = make(BD_VT_R4, b->right());
+        break;
+    case DispShowBorderWhileMoving:
+        *value = make(BD_VT_BOOL, b->showBorderWhileMoving());
+        break;
+    default:
+        return BD_E_NOTFOUND;
     }
     return BD_S_OK;
 }
@@ -193,8 +262,10 @@ int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
     case DispBackColor:
     case DispHighlightColor:
         if (!toColour(value, colour)) return BD_E_TYPEMISMATCH;
-        if (id == DispBackColor) b->setBackColor(colour);
-        else b->setHighlightColor(colour);
+        if (id == DispBackColor)
+            b->setBackColor(colour);
+        else
+            b->setHighlightColor(colour);
         return BD_S_OK;
     case DispBorderStyle:
         if (!toLong(value, l)) return BD_E_TYPEMISMATCH;
@@ -211,17 +282,24 @@ int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
     case DispMinLeft:
     case DispMinTop:
         if (!toLong(value, l)) return BD_E_TYPEMISMATCH;
-        if (id == DispMaxLeft) b->setMaxLeft(l);
-        else if (id == DispMaxTop) b->setMaxTop(l);
-        else if (id == DispMinLeft) b->setMinLeft(l);
-        else b->setMinTop(l);
+        if (id == DispMaxLeft)
+            b->setMaxLeft(l);
+        else if (id == DispMaxTop)
+            b->setMaxTop(l);
+        else if (id == DispMinLeft)
+            b->setMinLeft(l);
+        else
+            b->setMinTop(l);
         return BD_S_OK;
     case DispEdgeBottom:
     case DispEdgeLeft:
     case DispEdgeRight:
     case DispEdgeTop: {
         if (!toNumber(value, d)) return BD_E_TYPEMISMATCH;
-        const int side = id == DispEdgeBottom ? BF_BOTTOM : id == DispEdgeLeft ? BF_LEFT : id == DispEdgeRight ? BF_RIGHT : BF_TOP;
+        const int side = id == DispEdgeBottom  ? BF_BOTTOM
+                         : id == DispEdgeLeft  ? BF_LEFT
+                         : id == DispEdgeRight ? BF_RIGHT
+                                               : BF_TOP;
         b->setEdge(side, d != 0);
         return BD_S_OK;
     }
@@ -230,8 +308,10 @@ int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
         b->setShowBorderWhileMoving(d != 0);
         return BD_S_OK;
     case DispBottom:
-    case DispRight: return BD_E_READONLY;
-    default: return BD_E_NOTFOUND;
+    case DispRight:
+        return BD_E_READONLY;
+    default:
+        return BD_E_NOTFOUND;
     }
 }
 
@@ -242,7 +322,8 @@ int32_t invoke(BdControl* c, int32_t id, BdVariant* args, int32_t argc, BdVarian
     if (argc != 3 || !args) return BD_E_INVALIDARG;
     double x, y;
     int32_t speed;
-    if (!toNumber(&args[0], x) || !toNumber(&args[1], y) || !toLong(&args[2], speed)) return BD_E_TYPEMISMATCH;
+    if (!toNumber(&args[0], x) || !toNumber(&args[1], y) || !toLong(&args[2], speed))
+        return BD_E_TYPEMISMATCH;
     float toX = float(x), toY = float(y);
     // The control object may be released during the glide: only caller memory is touched after it.
     const int32_t r = b->Animate(toX, toY, speed);
@@ -268,7 +349,9 @@ int32_t setPlacement(BdControl* c, const BdRect* rect) {
     return BD_S_OK;
 }
 
-int32_t initNew(BdControl* c) { return self(c)->bar ? BD_S_OK : BD_E_GONE; }
+int32_t initNew(BdControl* c) {
+    return self(c)->bar ? BD_S_OK : BD_E_GONE;
+}
 
 int32_t load(BdControl* c, const BdPropertyBag* bag) {
     UISizeBar* b = self(c)->bar;
@@ -285,8 +368,9 @@ int32_t save(BdControl* c, const BdPropertyBag* bag) {
     return BD_S_OK;
 }
 
-const BdControlVtbl kControlVtbl = {release, widget, setEventSink, getProperty, setProperty, invoke,
-                                    getPlacement, setPlacement, initNew, load, save};
+const BdControlVtbl kControlVtbl = {release,     widget, setEventSink, getProperty,
+                                    setProperty, invoke, getPlacement, setPlacement,
+                                    initNew,     load,   save};
 
 int32_t createInstance(BdClassFactory*, void* parent, BdControl** out) {
     if (!out) return BD_E_INVALIDARG;
@@ -318,7 +402,8 @@ std::string queryValue(const BdRegistryAccess* reg, const std::string& key) {
 bool sameText(std::string a, std::string b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
     return true;
 }
 
@@ -338,8 +423,8 @@ QByteArray buildTypeInfo() {
                                {"Orientation", Vertical},
                                {"ShowBorderWhileMoving", false}};
     for (const PropertyDesc& p : kProperties) {
-        QJsonObject o{{"name", p.name}, {"dispId", p.dispId}, {"vt", p.vt}, {"type", p.type}, {"readOnly", p.readOnly},
-                      {"description", p.description}};
+        QJsonObject o{{"name", p.name}, {"dispId", p.dispId},     {"vt", p.vt},
+                      {"type", p.type}, {"readOnly", p.readOnly}, {"description", p.description}};
         if (defaults.contains(p.name)) o["default"] = defaults.value(p.name);
         props.append(o);
     }
@@ -348,29 +433,42 @@ QByteArray buildTypeInfo() {
     };
     const QJsonArray moveArgs{param("Left", "Single", BD_VT_R4), param("Top", "Single", BD_VT_R4),
                               param("Right", "Single", BD_VT_R4), param("Bottom", "Single", BD_VT_R4)};
-    const QJsonArray methods{QJsonObject{
-        {"name", "Animate"},
-        {"dispId", DispAnimate},
-        {"returns", "Long"},
-        {"vt", BD_VT_I4},
-        {"description", ""},
-        {"params", QJsonArray{param("ToX", "Single", BD_VT_R4), param("ToY", "Single", BD_VT_R4),
-                              param("Speed", "sbSpeedEnum", BD_VT_I4)}}}};
+    const QJsonArray methods{
+        QJsonObject{{"name", "Animate"},
+                    {"dispId", DispAnimate},
+                    {"returns", "Long"},
+                    {"vt", BD_VT_I4},
+                    {"description", ""},
+                    {"params", QJsonArray{param("ToX", "Single", BD_VT_R4), param("ToY", "Single", BD_VT_R4),
+                                          param("Speed", "sbSpeedEnum", BD_VT_I4)}}}};
     const QJsonArray events{
-        QJsonObject{{"name", "MoveBegin"}, {"dispId", EvMoveBegin}, {"description", "The MoveBegin event is raised before a drag operation begins"}, {"params", moveArgs}},
+        QJsonObject{{"name", "MoveBegin"},
+                    {"dispId", EvMoveBegin},
+                    {"description", "The MoveBegin event is raised before a drag operation begins"},
+                    {"params", moveArgs}},
         QJsonObject{{"name", "Move"},
                     {"dispId", EvMove},
-                    {"description", "The Move event is raised multiple times during a drag operation. Every time a MouseMove event is received"},
+                    {"description", "The Move event is raised multiple times during a drag operation. Every "
+                                    "time a MouseMove event is received"},
                     {"params", moveArgs}},
-        QJsonObject{{"name", "MoveComplete"}, {"dispId", EvMoveComplete}, {"description", ""}, {"params", moveArgs}}};
+        QJsonObject{
+            {"name", "MoveComplete"}, {"dispId", EvMoveComplete}, {"description", ""}, {"params", moveArgs}}};
     const QJsonArray enums{
-        QJsonObject{{"name", "sbOrientationEnum"}, {"values", QJsonObject{{"Vertical", Vertical}, {"Horizontal", Horizontal}}}},
+        QJsonObject{{"name", "sbOrientationEnum"},
+                    {"values", QJsonObject{{"Vertical", Vertical}, {"Horizontal", Horizontal}}}},
         QJsonObject{{"name", "sbBorderStyleEnum"},
-                    {"values", QJsonObject{{"Flat", Flat}, {"Raised", Raised}, {"Etched", Etched}, {"Sunken", Sunken}, {"Bump", Bump}}}},
-        QJsonObject{{"name", "sbSpeedEnum"}, {"values", QJsonObject{{"Slow", Slow}, {"Medium", Medium}, {"fast", fast}}}}};
-    const QJsonObject cls{{"name", "UISizeBar"}, {"progId", kProgId}, {"clsid", kClsid}, {"description", "Splitter bar"},
-                          {"properties", props}, {"methods", methods}, {"events", events}, {"enums", enums}};
-    const QJsonObject lib{{"protocol", BD_CONTROL_PROTOCOL_VERSION}, {"library", "Glimford"}, {"classes", QJsonArray{cls}}};
+                    {"values", QJsonObject{{"Flat", Flat},
+                                           {"Raised", Raised},
+                                           {"Etched", Etched},
+                                           {"Sunken", Sunken},
+                                           {"Bump", Bump}}}},
+        QJsonObject{{"name", "sbSpeedEnum"},
+                    {"values", QJsonObject{{"Slow", Slow}, {"Medium", Medium}, {"fast", fast}}}}};
+    const QJsonObject cls{
+        {"name", "UISizeBar"}, {"progId", kProgId},  {"clsid", kClsid},  {"description", "Splitter bar"},
+        {"properties", props}, {"methods", methods}, {"events", events}, {"enums", enums}};
+    const QJsonObject lib{
+        {"protocol", BD_CONTROL_PROTOCOL_VERSION}, {"library", "Glimford"}, {"classes", QJsonArray{cls}}};
     return QJsonDocument(lib).toJson(QJsonDocument::Compact);
 }
 

@@ -15,7 +15,9 @@ namespace {
 std::atomic<int> g_live{0};
 
 // Whole numbers round to the nearest, halves to the even neighbour.
-int32_t roundHalfEven(double v) { return int32_t(std::nearbyint(v)); }
+int32_t roundHalfEven(double v) {
+    return int32_t(std::nearbyint(v));
+}
 
 int px(int32_t twips) {
     return int(double(twips) / UISizeBar::kTwipsPerPixel + (twips >= 0 ? 0.5 : -0.5));
@@ -23,12 +25,23 @@ int px(int32_t twips) {
 
 bool number(const BdVariant& v, double& out) {
     switch (v.vt) {
-    case BD_VT_I4: out = v.u.i4; return true;
-    case BD_VT_UI4: out = v.u.ui4; return true;
-    case BD_VT_R4: out = v.u.r4; return std::isfinite(out);
-    case BD_VT_R8: out = v.u.r8; return std::isfinite(out);
-    case BD_VT_BOOL: out = v.u.b ? -1 : 0; return true;
-    default: return false;
+    case BD_VT_I4:
+        out = v.u.i4;
+        return true;
+    case BD_VT_UI4:
+        out = v.u.ui4;
+        return true;
+    case BD_VT_R4:
+        out = v.u.r4;
+        return std::isfinite(out);
+    case BD_VT_R8:
+        out = v.u.r8;
+        return std::isfinite(out);
+    case BD_VT_BOOL:
+        out = v.u.b ? -1 : 0;
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -70,7 +83,8 @@ struct BagReader {
         double d;
         if (!read(name, d)) return def;
         d = std::nearbyint(d);
-        if (d < 0 && d >= std::numeric_limits<int32_t>::min()) return uint32_t(int32_t(d)); // stored as a Long
+        if (d < 0 && d >= std::numeric_limits<int32_t>::min())
+            return uint32_t(int32_t(d)); // stored as a Long
         if (d < 0 || d > std::numeric_limits<uint32_t>::max()) return def;
         return uint32_t(d);
     }
@@ -89,9 +103,13 @@ UISizeBar::UISizeBar(QWidget* parent) : QWidget(parent) {
     place();
 }
 
-UISizeBar::~UISizeBar() { --g_live; }
+UISizeBar::~UISizeBar() {
+    --g_live;
+}
 
-int UISizeBar::liveCount() { return g_live.load(); }
+int UISizeBar::liveCount() {
+    return g_live.load();
+}
 
 void UISizeBar::detach() {
     detached_ = true;
@@ -107,7 +125,8 @@ void UISizeBar::raise(int32_t eventId) {
     if (detached_ || !onEvent) return;
     const BdRect r = placement();
     BdVariant args[4] = {};
-    const float values[4] = {float(r.left), float(r.top), float(r.left) + float(r.width), float(r.top) + float(r.height)};
+    const float values[4] = {float(r.left), float(r.top), float(r.left) + float(r.width),
+                             float(r.top) + float(r.height)};
     for (int i = 0; i < 4; ++i) {
         args[i].vt = BD_VT_R4;
         args[i].u.r4 = values[i];
@@ -116,8 +135,10 @@ void UISizeBar::raise(int32_t eventId) {
 }
 
 void UISizeBar::applyPointer() {
-    if (orientation_ == Vertical) setCursor(Qt::SizeHorCursor);
-    else if (orientation_ == Horizontal) setCursor(Qt::SizeVerCursor);
+    if (orientation_ == Vertical)
+        setCursor(Qt::SizeHorCursor);
+    else if (orientation_ == Horizontal)
+        setCursor(Qt::SizeVerCursor);
 }
 
 // Someone moved or sized the widget in pixels: take that as the new place.
@@ -128,7 +149,9 @@ void UISizeBar::syncFromWidget() {
     if (height() != std::max(0, px(height_))) height_ = height() * kTwipsPerPixel;
 }
 
-void UISizeBar::place() { setGeometry(px(left_), px(top_), std::max(0, px(width_)), std::max(0, px(height_))); }
+void UISizeBar::place() {
+    setGeometry(px(left_), px(top_), std::max(0, px(width_)), std::max(0, px(height_)));
+}
 
 BdRect UISizeBar::placement() {
     syncFromWidget();
@@ -202,32 +225,70 @@ void UISizeBar::setBorderStyle(int32_t v) {
 
 bool UISizeBar::edge(int side) const {
     switch (side) {
-    case BF_TOP: return edgeTop_;
-    case BF_LEFT: return edgeLeft_;
-    case BF_RIGHT: return edgeRight_;
-    case BF_BOTTOM: return edgeBottom_;
-    default: return false;
+    case BF_TOP:
+        return edgeTop_;
+    case BF_LEFT:
+        return edgeLeft_;
+    case BF_RIGHT:
+        return edgeRight_;
+    case BF_BOTTOM:
+        return edgeBottom_;
+    default:
+        return false;
     }
 }
 
 void UISizeBar::setEdge(int side, bool on) {
     switch (side) {
-    case BF_TOP: edgeTop_ = on; update(); changed(DispEdgeTop); break;
-    case BF_LEFT: edgeLeft_ = on; update(); changed(DispEdgeLeft); break;
-    case BF_RIGHT: edgeRight_ = on; update(); changed(DispEdgeRight); break;
-    case BF_BOTTOM: edgeBottom_ = on; update(); changed(DispEdgeBottom); break;
-    default: break;
+    case BF_TOP:
+        edgeTop_ = on;
+        update();
+        changed(DispEdgeTop);
+        break;
+    case BF_LEFT:
+        edgeLeft_ = on;
+        update();
+        changed(DispEdgeLeft);
+        break;
+    case BF_RIGHT:
+        edgeRight_ = on;
+        update();
+        changed(DispEdgeRight);
+        break;
+    case BF_BOTTOM:
+        edgeBottom_ = on;
+        update();
+        changed(DispEdgeBottom);
+        break;
+    default:
+        break;
     }
 }
 
-void UISizeBar::setMinLeft(int32_t v) { minLeft_ = v; changed(DispMinLeft); }
-void UISizeBar::setMaxLeft(int32_t v) { maxLeft_ = v; changed(DispMaxLeft); }
-void UISizeBar::setMinTop(int32_t v) { minTop_ = v; changed(DispMinTop); }
-void UISizeBar::setMaxTop(int32_t v) { maxTop_ = v; changed(DispMaxTop); }
-void UISizeBar::setShowBorderWhileMoving(bool v) { showBorderWhileMoving_ = v; changed(DispShowBorderWhileMoving); }
+void UISizeBar::setMinLeft(int32_t v) {
+    minLeft_ = v;
+    changed(DispMinLeft);
+}
+void UISizeBar::setMaxLeft(int32_t v) {
+    maxLeft_ = v;
+    changed(DispMaxLeft);
+}
+void UISizeBar::setMinTop(int32_t v) {
+    minTop_ = v;
+    changed(DispMinTop);
+}
+void UISizeBar::setMaxTop(int32_t v) {
+    maxTop_ = v;
+    changed(DispMaxTop);
+}
+void UISizeBar::setShowBorderWhileMoving(bool v) {
+    showBorderWhileMoving_ = v;
+    changed(DispShowBorderWhileMoving);
+}
 
 void UISizeBar::paintEvent(QPaintEvent*) {
-    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) child->setCursor(Qt::ArrowCursor);
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->setCursor(Qt::ArrowCursor);
     QPainter p(this);
     p.fillRect(rect(), oleColor(surface_));
     int sides = 0;
@@ -235,7 +296,8 @@ void UISizeBar::paintEvent(QPaintEvent*) {
     if (edgeLeft_) sides |= BF_LEFT;
     if (edgeBottom_) sides |= BF_BOTTOM;
     if (edgeRight_) sides |= BF_RIGHT;
-    if (borderStyle_ != Flat && (!moving_ || showBorderWhileMoving_)) DrawEdge(p, rect(), borderStyle_, sides);
+    if (borderStyle_ != Flat && (!moving_ || showBorderWhileMoving_))
+        DrawEdge(p, rect(), borderStyle_, sides);
 }
 
 void UISizeBar::mousePressEvent(QMouseEvent* e) {
@@ -259,15 +321,21 @@ void UISizeBar::mouseMoveEvent(QMouseEvent* e) {
     if (orientation_ == Vertical) {
         const double d = e->position().x() * kTwipsPerPixel - startX_;
         const double p = left_ + d;
-        if (p > maxLeft_) setLeftTw(maxLeft_);
-        else if (p < minLeft_) setLeftTw(minLeft_);
-        else setLeftTw(roundHalfEven(left_ + d));
+        if (p > maxLeft_)
+            setLeftTw(maxLeft_);
+        else if (p < minLeft_)
+            setLeftTw(minLeft_);
+        else
+            setLeftTw(roundHalfEven(left_ + d));
     } else if (orientation_ == Horizontal) {
         const double d = e->position().y() * kTwipsPerPixel - startY_;
         const double p = top_ + d;
-        if (p > maxTop_) setTopTw(maxTop_);
-        else if (p < minTop_) setTopTw(minTop_);
-        else setTopTw(roundHalfEven(top_ + d));
+        if (p > maxTop_)
+            setTopTw(maxTop_);
+        else if (p < minTop_)
+            setTopTw(minTop_);
+        else
+            setTopTw(roundHalfEven(top_ + d));
     }
     update();
     raise(EvMove);
@@ -306,8 +374,10 @@ int32_t UISizeBar::Animate(float& toX, float& toY, int32_t speed) {
     while (!detached_) {
         current += step;
         if ((step < 0 && current < target) || (step > 0 && current > target)) current = target;
-        if (vertical) setLeftTw(current);
-        else setTopTw(current);
+        if (vertical)
+            setLeftTw(current);
+        else
+            setTopTw(current);
         raise(EvMove);
         if (!self) return 0;
         if (detached_) break;
@@ -346,7 +416,8 @@ void UISizeBar::readProperties(const BdPropertyBag* bag) {
     backColor_ = r.colour("BackColor", kBackColor);
     highlightColor_ = r.colour("HighlightColor", kHighlightColor);
     orientation_ = r.long_("Orientation", Vertical);
-    if (!validOrientation(orientation_)) orientation_ = Vertical; // a damaged bag must not leave a bar that cannot move
+    if (!validOrientation(orientation_))
+        orientation_ = Vertical; // a damaged bag must not leave a bar that cannot move
     minLeft_ = r.long_("MinLeft", kMin);
     minTop_ = r.long_("MinTop", kMin);
     maxLeft_ = r.long_("MaxLeft", kMax);

@@ -16,8 +16,21 @@ enum sbSpeedEnum : int32_t { Slow = 0, Medium = 1, fast = 2 };
 
 // Dispatch ids of the bar's interface, in interface order, and of its event interface.
 enum : int32_t {
-    DispAnimate = 1, DispBackColor, DispBorderStyle, DispBottom, DispEdgeBottom, DispEdgeLeft, DispEdgeRight,
-    DispEdgeTop, DispHighlightColor, DispMaxLeft, DispMaxTop, DispMinLeft, DispMinTop, DispOrientation, DispRight,
+    DispAnimate = 1,
+    DispBackColor,
+    DispBorderStyle,
+    DispBottom,
+    DispEdgeBottom,
+    DispEdgeLeft,
+    DispEdgeRight,
+    DispEdgeTop,
+    DispHighlightColor,
+    DispMaxLeft,
+    DispMaxTop,
+    DispMinLeft,
+    DispMinTop,
+    DispOrientation,
+    DispRight,
     DispShowBorderWhileMoving
 };
 enum : int32_t { EvMoveBegin = 1, EvMove = 2, EvMoveComplete = 3 };
@@ -35,7 +48,9 @@ public:
     static int liveCount();
 
     static bool validOrientation(int32_t v) { return v == Vertical || v == Horizontal; }
-    static bool validBorderStyle(int32_t v) { return v == Flat || v == Raised || v == Etched || v == Sunken || v == Bump; }
+    static bool validBorderStyle(int32_t v) {
+        return v == Flat || v == Raised || v == Etched || v == Sunken || v == Bump;
+    }
 
     int32_t orientation() const { return orientation_; }
     void setOrientation(int32_t v);

@@ -35,15 +35,21 @@ QString Unescape(const QString& s) {
         const auto m = it.next();
         out += s.mid(last, m.capturedStart() - last);
         const QString e = m.captured(1);
-        if (e == "amp") out += '&';
-        else if (e == "lt") out += '<';
-        else if (e == "gt") out += '>';
-        else if (e == "quot") out += '"';
-        else if (e == "apos") out += '\'';
+        if (e == "amp")
+            out += '&';
+        else if (e == "lt")
+            out += '<';
+        else if (e == "gt")
+            out += '>';
+        else if (e == "quot")
+            out += '"';
+        else if (e == "apos")
+            out += '\'';
         else {
             bool ok = false;
             const uint code = (e[1] == 'x' || e[1] == 'X') ? e.mid(2).toUInt(&ok, 16) : e.mid(1).toUInt(&ok);
-            if (ok && code > 0 && code <= 0x10FFFF) out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
+            if (ok && code > 0 && code <= 0x10FFFF)
+                out += QString::fromUcs4(reinterpret_cast<const char32_t*>(&code), 1);
         }
         last = m.capturedEnd();
     }
@@ -57,7 +63,9 @@ QHash<QString, QString> Attributes(const QString& tag) {
     QHash<QString, QString> a;
     for (auto it = attr.globalMatch(tag); it.hasNext();) {
         const auto m = it.next();
-        const QString v = m.capturedStart(2) >= 0 ? m.captured(2) : m.capturedStart(3) >= 0 ? m.captured(3) : m.captured(4);
+        const QString v = m.capturedStart(2) >= 0   ? m.captured(2)
+                          : m.capturedStart(3) >= 0 ? m.captured(3)
+                                                    : m.captured(4);
         const QString name = m.captured(1).toLower();
         if (!a.contains(name)) a.insert(name, Unescape(v));
     }
@@ -67,12 +75,14 @@ QHash<QString, QString> Attributes(const QString& tag) {
 QList<QHash<QString, QString>> Tags(const QString& html, const QString& name) {
     const QRegularExpression re("<" + name + "\\b[^>]*>", QRegularExpression::CaseInsensitiveOption);
     QList<QHash<QString, QString>> tags;
-    for (auto it = re.globalMatch(html); it.hasNext();) tags << Attributes(it.next().captured(0).mid(name.size() + 1));
+    for (auto it = re.globalMatch(html); it.hasNext();)
+        tags << Attributes(it.next().captured(0).mid(name.size() + 1));
     return tags;
 }
 
 QString DataPathOf(const QString& flashVars, const QString& pageDir) {
-    static const QRegularExpression re(QStringLiteral("(?:^|&)dataURL="), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression re(QStringLiteral("(?:^|&)dataURL="),
+                                       QRegularExpression::CaseInsensitiveOption);
     const auto m = re.match(flashVars);
     if (!m.hasMatch()) return {};
     QString p = flashVars.mid(m.capturedEnd()); // a path may itself hold "&": it runs to the end
@@ -87,7 +97,9 @@ QString ChartIdOf(const QString& movie) {
     return f;
 }
 
-QString Esc(const QString& s) { return s.toHtmlEscaped(); }
+QString Esc(const QString& s) {
+    return s.toHtmlEscaped();
+}
 
 } // namespace
 
@@ -104,8 +116,10 @@ std::optional<ChartMovie> FindChartMovie(const QString& html, const QString& pag
     if (movie.isEmpty()) {
         for (const auto& p : Tags(html, "param")) {
             const QString n = p.value("name").toLower();
-            if (n == "movie") movie = p.value("value");
-            else if (n == "flashvars") vars = p.value("value");
+            if (n == "movie")
+                movie = p.value("value");
+            else if (n == "flashvars")
+                vars = p.value("value");
         }
         for (const auto& o : Tags(html, "object")) {
             m.size = QSize(o.value("width").toInt(), o.value("height").toInt());
@@ -174,7 +188,8 @@ bool ParseChartData(const QByteArray& xml, ChartModel* model, QString* error) {
     }
     if (md.multiSeries) {
         for (ChartSeries& s : md.series) {
-            while (s.values.size() < md.categories.size()) s.values << 0, s.sliced << false;
+            while (s.values.size() < md.categories.size())
+                s.values << 0, s.sliced << false;
             s.values.resize(md.categories.size());
             s.sliced.resize(md.categories.size());
         }
@@ -202,7 +217,9 @@ ChartKind KindOfChart(const QString& chartId) {
     return ChartKind::Column;
 }
 
-QString FormatChartValue(double v, int decimals) { return QString::number(v, 'f', std::clamp(decimals, 0, 10)); }
+QString FormatChartValue(double v, int decimals) {
+    return QString::number(v, 'f', std::clamp(decimals, 0, 10));
+}
 
 namespace {
 
@@ -250,10 +267,13 @@ void AddValueLabels(QChart* chart, QAbstractSeries* series, const QList<double>&
     }
     auto place = [chart, series, values, items, horizontal] {
         for (int i = 0; i < items.size(); ++i) {
-            const QPointF at = chart->mapToPosition(horizontal ? QPointF(values[i], i) : QPointF(i, values[i]), series);
+            const QPointF at =
+                chart->mapToPosition(horizontal ? QPointF(values[i], i) : QPointF(i, values[i]), series);
             const QRectF r = items[i]->boundingRect();
-            if (horizontal) items[i]->setPos(at.x() + (values[i] < 0 ? -r.width() - 4 : 4), at.y() - r.height() / 2);
-            else items[i]->setPos(at.x() - r.width() / 2, at.y() + (values[i] < 0 ? 2 : -r.height() - 2));
+            if (horizontal)
+                items[i]->setPos(at.x() + (values[i] < 0 ? -r.width() - 4 : 4), at.y() - r.height() / 2);
+            else
+                items[i]->setPos(at.x() - r.width() / 2, at.y() + (values[i] < 0 ? 2 : -r.height() - 2));
         }
     };
     QObject::connect(chart, &QChart::plotAreaChanged, chart, place);
@@ -280,14 +300,17 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
     chart->legend()->setAlignment(Qt::AlignBottom);
 
     // Range of the value axis: stacked kinds add up per category.
-    const bool stacked = kind == ChartKind::StackedColumn || kind == ChartKind::StackedBar || kind == ChartKind::StackedArea;
+    const bool stacked =
+        kind == ChartKind::StackedColumn || kind == ChartKind::StackedBar || kind == ChartKind::StackedArea;
     double minV = 0, maxV = 0;
     for (int i = 0; i < n; ++i) {
         double pos = 0, neg = 0;
         for (const ChartSeries& s : m.series) {
             const double v = s.values.value(i);
-            if (stacked) (v >= 0 ? pos : neg) += v;
-            else minV = std::min(minV, v), maxV = std::max(maxV, v);
+            if (stacked)
+                (v >= 0 ? pos : neg) += v;
+            else
+                minV = std::min(minV, v), maxV = std::max(maxV, v);
         }
         if (stacked) minV = std::min(minV, neg), maxV = std::max(maxV, pos);
     }
@@ -318,19 +341,26 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
     case ChartKind::Bar:
     case ChartKind::StackedBar: {
         QAbstractBarSeries* bars = nullptr;
-        if (kind == ChartKind::Column) bars = new QBarSeries;
-        else if (kind == ChartKind::StackedColumn) bars = new QStackedBarSeries;
-        else if (kind == ChartKind::Bar) bars = new QHorizontalBarSeries;
-        else bars = new QHorizontalStackedBarSeries;
+        if (kind == ChartKind::Column)
+            bars = new QBarSeries;
+        else if (kind == ChartKind::StackedColumn)
+            bars = new QStackedBarSeries;
+        else if (kind == ChartKind::Bar)
+            bars = new QHorizontalBarSeries;
+        else
+            bars = new QHorizontalStackedBarSeries;
         const bool horizontal = kind == ChartKind::Bar || kind == ChartKind::StackedBar;
         bool values = false;
         QList<double> shown;
         for (const ChartSeries& s : m.series) {
             auto* set = new QBarSet(multi ? s.name : m.yAxisName);
-            for (int i = 0; i < n; ++i) set->append(s.values.value(horizontal ? n - 1 - i : i));
+            for (int i = 0; i < n; ++i)
+                set->append(s.values.value(horizontal ? n - 1 - i : i));
             bars->append(set);
             values = values || s.showValues;
-            if (shown.isEmpty()) for (int i = 0; i < n; ++i) shown << set->at(i);
+            if (shown.isEmpty())
+                for (int i = 0; i < n; ++i)
+                    shown << set->at(i);
         }
         chart->addSeries(bars);
         if (!multi) maxV += (maxV - minV) * (horizontal ? 0.15 : 0.08); // room for the value labels

@@ -33,7 +33,8 @@ QString TitleOf(const QString& html) {
 }
 
 // A chart view that is never shown, laid out at size, for images and printing.
-std::unique_ptr<QChartView> OffscreenChart(const QString& chartId, const ChartModel& model, const QSize& size) {
+std::unique_ptr<QChartView> OffscreenChart(const QString& chartId, const ChartModel& model,
+                                           const QSize& size) {
     auto view = std::make_unique<QChartView>(BuildChart(chartId, model));
     view->setAttribute(Qt::WA_DontShowOnScreen);
     view->setRenderHint(QPainter::Antialiasing);
@@ -123,7 +124,9 @@ bool PageView::navigate(const QString& pathOrUrl) {
     return ok;
 }
 
-QString PageView::plainText() const { return text_->toPlainText(); }
+QString PageView::plainText() const {
+    return text_->toPlainText();
+}
 
 QImage PageView::renderImage(const QSize& wanted) const {
     const QSize size = wanted.expandedTo(QSize(1, 1));
@@ -150,7 +153,8 @@ bool PageView::print(QPrinter* printer) const {
     QSize logical = chartView_->size();
     if (logical.width() < 200 || logical.height() < 150) logical = QSize(800, 500);
     auto view = OffscreenChart(movie_->chartId, model_, logical);
-    const double scale = std::min(double(page.width()) / logical.width(), double(page.height()) / logical.height());
+    const double scale =
+        std::min(double(page.width()) / logical.width(), double(page.height()) / logical.height());
     p.scale(scale, scale);
     view->render(&p);
     return p.end();

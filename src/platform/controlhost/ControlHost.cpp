@@ -22,23 +22,35 @@ const QString kRoot = QStringLiteral("HKEY_CLASSES_ROOT\\");
 
 QString codeText(int32_t code) {
     switch (code) {
-    case BD_E_INVALIDARG: return QStringLiteral("Invalid property value");
-    case BD_E_NOTFOUND: return QStringLiteral("Object doesn't support this property or method");
-    case BD_E_READONLY: return QStringLiteral("Property is read-only");
-    case BD_E_GONE: return QStringLiteral("The control no longer exists");
-    case BD_E_TYPEMISMATCH: return QStringLiteral("Type mismatch");
-    default: return QStringLiteral("The control failed (code %1)").arg(code);
+    case BD_E_INVALIDARG:
+        return QStringLiteral("Invalid property value");
+    case BD_E_NOTFOUND:
+        return QStringLiteral("Object doesn't support this property or method");
+    case BD_E_READONLY:
+        return QStringLiteral("Property is read-only");
+    case BD_E_GONE:
+        return QStringLiteral("The control no longer exists");
+    case BD_E_TYPEMISMATCH:
+        return QStringLiteral("Type mismatch");
+    default:
+        return QStringLiteral("The control failed (code %1)").arg(code);
     }
 }
 
 QVariant toQVariant(const BdVariant& v) {
     switch (v.vt) {
-    case BD_VT_I4: return QVariant(int(v.u.i4));
-    case BD_VT_UI4: return QVariant(uint(v.u.ui4));
-    case BD_VT_R4: return QVariant(v.u.r4);
-    case BD_VT_R8: return QVariant(v.u.r8);
-    case BD_VT_BOOL: return QVariant(v.u.b != 0);
-    default: return {};
+    case BD_VT_I4:
+        return QVariant(int(v.u.i4));
+    case BD_VT_UI4:
+        return QVariant(uint(v.u.ui4));
+    case BD_VT_R4:
+        return QVariant(v.u.r4);
+    case BD_VT_R8:
+        return QVariant(v.u.r8);
+    case BD_VT_BOOL:
+        return QVariant(v.u.b != 0);
+    default:
+        return {};
     }
 }
 
@@ -46,9 +58,18 @@ QVariant toQVariant(const BdVariant& v) {
 bool fromQVariant(const QVariant& q, BdVariant& v) {
     v = BdVariant{};
     switch (q.typeId()) {
-    case QMetaType::Bool: v.vt = BD_VT_BOOL; v.u.b = q.toBool() ? 1 : 0; return true;
-    case QMetaType::Float: v.vt = BD_VT_R4; v.u.r4 = q.toFloat(); return std::isfinite(v.u.r4);
-    case QMetaType::Double: v.vt = BD_VT_R8; v.u.r8 = q.toDouble(); return std::isfinite(v.u.r8);
+    case QMetaType::Bool:
+        v.vt = BD_VT_BOOL;
+        v.u.b = q.toBool() ? 1 : 0;
+        return true;
+    case QMetaType::Float:
+        v.vt = BD_VT_R4;
+        v.u.r4 = q.toFloat();
+        return std::isfinite(v.u.r4);
+    case QMetaType::Double:
+        v.vt = BD_VT_R8;
+        v.u.r8 = q.toDouble();
+        return std::isfinite(v.u.r8);
     case QMetaType::Int:
     case QMetaType::Short:
     case QMetaType::Char:
@@ -86,7 +107,8 @@ bool fromQVariant(const QVariant& q, BdVariant& v) {
         v.u.r8 = d;
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 
@@ -126,11 +148,16 @@ ClassInfo parseClass(const QJsonObject& c) {
             BdVariant bv{};
             bv.vt = p.vt;
             const QJsonValue d = o["default"];
-            if (p.vt == BD_VT_BOOL) bv.u.b = d.toBool() ? 1 : 0;
-            else if (p.vt == BD_VT_UI4) bv.u.ui4 = uint32_t(d.toDouble());
-            else if (p.vt == BD_VT_R4) bv.u.r4 = float(d.toDouble());
-            else if (p.vt == BD_VT_R8) bv.u.r8 = d.toDouble();
-            else bv.u.i4 = int32_t(d.toDouble());
+            if (p.vt == BD_VT_BOOL)
+                bv.u.b = d.toBool() ? 1 : 0;
+            else if (p.vt == BD_VT_UI4)
+                bv.u.ui4 = uint32_t(d.toDouble());
+            else if (p.vt == BD_VT_R4)
+                bv.u.r4 = float(d.toDouble());
+            else if (p.vt == BD_VT_R8)
+                bv.u.r8 = d.toDouble();
+            else
+                bv.u.i4 = int32_t(d.toDouble());
             p.defaultValue = toQVariant(bv);
         }
         ci.properties.append(p);
@@ -154,7 +181,8 @@ ClassInfo parseClass(const QJsonObject& c) {
 
 // Registry access handed to a library's registration entry points.
 int32_t regSet(void*, const char* key, const char* name, const char* value) {
-    return bd::os::registry().setValue(QString::fromUtf8(key), QString::fromUtf8(name), QString::fromUtf8(value))
+    return bd::os::registry().setValue(QString::fromUtf8(key), QString::fromUtf8(name),
+                                       QString::fromUtf8(value))
                ? BD_S_OK
                : BD_E_FAIL;
 }
@@ -232,7 +260,8 @@ std::shared_ptr<LoadedLibrary> LoadedLibrary::open(const QString& file, QString*
     l->path = path;
     l->lib.setFileName(path);
     if (!l->lib.load()) {
-        if (error) *error = QStringLiteral("Cannot load control library \"%1\": %2").arg(path, l->lib.errorString());
+        if (error)
+            *error = QStringLiteral("Cannot load control library \"%1\": %2").arg(path, l->lib.errorString());
         return nullptr;
     }
     l->canUnload = reinterpret_cast<BdDllCanUnloadNow>(l->lib.resolve("DllCanUnloadNow"));
@@ -247,10 +276,12 @@ std::shared_ptr<LoadedLibrary> LoadedLibrary::open(const QString& file, QString*
     const char* json = typeInfo();
     const QJsonObject doc = QJsonDocument::fromJson(QByteArray(json ? json : "")).object();
     if (doc["protocol"].toInt() != BD_CONTROL_PROTOCOL_VERSION) {
-        if (error) *error = QStringLiteral("Control library \"%1\" speaks another protocol version").arg(path);
+        if (error)
+            *error = QStringLiteral("Control library \"%1\" speaks another protocol version").arg(path);
         return nullptr;
     }
-    for (const QJsonValue& c : doc["classes"].toArray()) l->classes.append(parseClass(c.toObject()));
+    for (const QJsonValue& c : doc["classes"].toArray())
+        l->classes.append(parseClass(c.toObject()));
     cache.insert(path, l);
     return l;
 }
@@ -299,7 +330,9 @@ Control* CreateControl(const QString& progId, QWidget* parent, QString* error) {
     return c;
 }
 
-const ClassInfo* ControlClassInfo(const QString& progId, QString* error) { return resolve(progId, error).info; }
+const ClassInfo* ControlClassInfo(const QString& progId, QString* error) {
+    return resolve(progId, error).info;
+}
 
 bool RegisterControlLibrary(const QString& path, QString* error) {
     auto lib = LoadedLibrary::open(path, error);
@@ -334,13 +367,15 @@ int RegisterShippedControls() {
         auto lib = LoadedLibrary::open(f.absoluteFilePath(), nullptr);
         if (!lib) continue;
         bool missing = false;
-        for (const ClassInfo& c : lib->classes) missing = missing || !IsControlRegistered(c.progId);
+        for (const ClassInfo& c : lib->classes)
+            missing = missing || !IsControlRegistered(c.progId);
         if (missing && RegisterControlLibrary(lib->path)) ++count;
     }
     return count;
 }
 
-Control::Control(std::shared_ptr<LoadedLibrary> lib, const ClassInfo* info, BdControl* control, QObject* parent)
+Control::Control(std::shared_ptr<LoadedLibrary> lib, const ClassInfo* info, BdControl* control,
+                 QObject* parent)
     : QObject(parent), lib_(std::move(lib)), info_(info), control_(control) {
     const BdEventSink sink{this, &Control::fireThunk, &Control::changedThunk};
     control_->vtbl->setEventSink(control_, &sink);
@@ -351,8 +386,12 @@ Control::~Control() {
     control_->vtbl->release(control_);
 }
 
-QWidget* Control::widget() const { return static_cast<QWidget*>(control_->vtbl->widget(control_)); }
-const ClassInfo& Control::classInfo() const { return *info_; }
+QWidget* Control::widget() const {
+    return static_cast<QWidget*>(control_->vtbl->widget(control_));
+}
+const ClassInfo& Control::classInfo() const {
+    return *info_;
+}
 
 bool Control::fail(const QString& message) {
     error_ = message;
@@ -370,7 +409,8 @@ void Control::fireThunk(void* ctx, int32_t dispId, BdVariant* args, int32_t argc
     const EventInfo* e = self->info_->event(dispId);
     if (!e) return;
     QVariantList list;
-    for (int32_t i = 0; i < argc; ++i) list << toQVariant(args[i]);
+    for (int32_t i = 0; i < argc; ++i)
+        list << toQVariant(args[i]);
     emit self->controlEvent(e->name, list); // a handler may delete self: nothing after this
 }
 
@@ -404,9 +444,12 @@ bool Control::setExtender(const QString& name, const QVariant& value, bool& hand
     if (n == "visible" || n == "enabled") {
         QWidget* w = widget();
         if (!w) return fail(codeText(BD_E_GONE));
-        if (value.typeId() != QMetaType::Bool && !value.canConvert<bool>()) return fail(codeText(BD_E_TYPEMISMATCH));
-        if (n == "visible") w->setVisible(value.toBool());
-        else w->setEnabled(value.toBool());
+        if (value.typeId() != QMetaType::Bool && !value.canConvert<bool>())
+            return fail(codeText(BD_E_TYPEMISMATCH));
+        if (n == "visible")
+            w->setVisible(value.toBool());
+        else
+            w->setEnabled(value.toBool());
         return true;
     }
     if (n == "left" || n == "top" || n == "width" || n == "height") {
@@ -515,8 +558,10 @@ QVariantMap Control::save() {
     QVariantMap out;
     const BdPropertyBag b{&out, nullptr, bagWrite};
     const int32_t rc = control_->vtbl->save(control_, &b);
-    if (rc != BD_S_OK) fail(codeText(rc));
-    else dirty_ = false;
+    if (rc != BD_S_OK)
+        fail(codeText(rc));
+    else
+        dirty_ = false;
     return out;
 }
 

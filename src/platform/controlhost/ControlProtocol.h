@@ -18,9 +18,9 @@ extern "C" {
 #define BD_S_FALSE 1
 #define BD_E_FAIL (-1)
 #define BD_E_INVALIDARG (-2)
-#define BD_E_NOTFOUND (-3)     /* unknown dispatch id or class id */
+#define BD_E_NOTFOUND (-3) /* unknown dispatch id or class id */
 #define BD_E_READONLY (-4)
-#define BD_E_GONE (-5)         /* the control's window was destroyed by its container */
+#define BD_E_GONE (-5) /* the control's window was destroyed by its container */
 #define BD_E_TYPEMISMATCH (-6)
 
 /* Value types, numbered like the OLE variant types. */
@@ -104,7 +104,7 @@ struct BdClassFactory {
 };
 
 /* Entry points a control library exports. */
-typedef int32_t (*BdDllCanUnloadNow)(void);                               /* BD_S_OK: no control alive */
+typedef int32_t (*BdDllCanUnloadNow)(void); /* BD_S_OK: no control alive */
 typedef int32_t (*BdDllGetClassObject)(const char* clsid, BdClassFactory** factory); /* static factory */
 typedef int32_t (*BdDllRegisterServer)(const BdRegistryAccess* registry);
 typedef int32_t (*BdDllUnregisterServer)(const BdRegistryAccess* registry);

@@ -293,9 +293,12 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
             col.kind = columnKindOf(t);
             // known row count (a range of a split scan): no regrowing, no copies left behind
             if (expectRows) {
-                if (col.kind == ColumnKind::Text) col.codes.reserve(expectRows);
-                else if (col.kind == ColumnKind::Real || col.kind == ColumnKind::DateTime) col.reals.reserve(expectRows);
-                else col.ints.reserve(expectRows);
+                if (col.kind == ColumnKind::Text)
+                    col.codes.reserve(expectRows);
+                else if (col.kind == ColumnKind::Real || col.kind == ColumnKind::DateTime)
+                    col.reals.reserve(expectRows);
+                else
+                    col.ints.reserve(expectRows);
             }
         }
     }
@@ -467,7 +470,9 @@ sqlite3* openWorkerHandle(const detail::Session& s) {
     return h;
 }
 
-template <class T> void release(std::vector<T>& v) { std::vector<T>().swap(v); }
+template <class T> void release(std::vector<T>& v) {
+    std::vector<T>().swap(v);
+}
 
 // Joins the parts into out, one column at a time: a column's parts are copied into it in parallel and
 // freed as soon as they are copied, so the whole result is never held twice. Texts are re-coded into
@@ -504,18 +509,25 @@ void mergeParts(ColumnarResult& out, std::vector<ColumnarResult>& parts) {
         if (anyNull) w.nulls.resize(total);
         const bool text = w.kind == ColumnKind::Text,
                    real = w.kind == ColumnKind::Real || w.kind == ColumnKind::DateTime;
-        if (text) w.codes.resize(total);
-        else if (real) w.reals.resize(total);
-        else w.ints.resize(total);
+        if (text)
+            w.codes.resize(total);
+        else if (real)
+            w.reals.resize(total);
+        else
+            w.ints.resize(total);
         auto copyPart = [&](size_t k) {
             ColumnData& p = parts[k].columns[i];
             const size_t at = offset[k], rows = parts[k].rowCount;
             if (anyNull) {
-                if (p.nulls.empty()) std::fill(w.nulls.begin() + ptrdiff_t(at), w.nulls.begin() + ptrdiff_t(at + rows), 0);
-                else std::copy(p.nulls.begin(), p.nulls.begin() + ptrdiff_t(rows), w.nulls.begin() + ptrdiff_t(at));
+                if (p.nulls.empty())
+                    std::fill(w.nulls.begin() + ptrdiff_t(at), w.nulls.begin() + ptrdiff_t(at + rows), 0);
+                else
+                    std::copy(p.nulls.begin(), p.nulls.begin() + ptrdiff_t(rows),
+                              w.nulls.begin() + ptrdiff_t(at));
             }
             if (text) {
-                if (k == 0) std::copy(p.codes.begin(), p.codes.end(), w.codes.begin() + ptrdiff_t(at));
+                if (k == 0)
+                    std::copy(p.codes.begin(), p.codes.end(), w.codes.begin() + ptrdiff_t(at));
                 else
                     for (size_t r = 0; r < rows; ++r)
                         w.codes[at + r] = map[k][p.codes[r]];

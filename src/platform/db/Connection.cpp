@@ -261,9 +261,9 @@ QStringList odbcList(bool drivers) {
     SQLSMALLINT nameLen = 0, attrsLen = 0;
     SQLUSMALLINT dir = SQL_FETCH_FIRST;
     for (;;) {
-        const SQLRETURN rc = drivers ? SQLDriversA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen)
-                                     : SQLDataSourcesA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs,
-                                                       &attrsLen);
+        const SQLRETURN rc =
+            drivers ? SQLDriversA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen)
+                    : SQLDataSourcesA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen);
         if (!SQL_SUCCEEDED(rc)) break;
         out << QString::fromUtf8(reinterpret_cast<const char*>(name));
         dir = SQL_FETCH_NEXT;
@@ -272,7 +272,9 @@ QStringList odbcList(bool drivers) {
     return out;
 }
 
-QStringList installedOdbcDrivers() { return odbcList(true); }
+QStringList installedOdbcDrivers() {
+    return odbcList(true);
+}
 
 sqlite3* handleOf(const QSqlDatabase& db) {
     const QVariant v = db.driver()->handle();
@@ -520,7 +522,11 @@ int Recordset::indexOf(const QString& name) const {
     return -1;
 }
 
-QStringList odbcDriverNames() { return odbcList(true); }
-QStringList odbcDataSourceNames() { return odbcList(false); }
+QStringList odbcDriverNames() {
+    return odbcList(true);
+}
+QStringList odbcDataSourceNames() {
+    return odbcList(false);
+}
 
 } // namespace bd::db

@@ -19,7 +19,6 @@
 #include <QSqlDatabase>
 #include <QVBoxLayout>
 
-
 namespace bd::db {
 
 namespace {
@@ -34,7 +33,9 @@ QString quoted(const QString& v) {
     return '"' + e + '"';
 }
 
-QString pair(const QString& key, const QString& value) { return key + '=' + quoted(value) + ';'; }
+QString pair(const QString& key, const QString& value) {
+    return key + '=' + quoted(value) + ';';
+}
 
 int defaultPort(DataLinkDialog::Kind k) {
     switch (k) {
@@ -50,7 +51,6 @@ int defaultPort(DataLinkDialog::Kind k) {
 }
 
 } // namespace
-
 
 QString DataLinkDialog::kindName(Kind k) {
     switch (k) {
@@ -194,7 +194,9 @@ DataLinkDialog::DataLinkDialog(QWidget* parent, Availability available) : QDialo
     resize(620, 360);
 }
 
-bool DataLinkDialog::isAvailable(Kind k) const { return k >= 0 && k < KindCount && available_[k]; }
+bool DataLinkDialog::isAvailable(Kind k) const {
+    return k >= 0 && k < KindCount && available_[k];
+}
 
 DataLinkDialog::Kind DataLinkDialog::kind() const {
     const int r = lstKind->currentRow();
@@ -219,11 +221,13 @@ void DataLinkDialog::kindChanged() {
     const bool odbc = k == OdbcSource;
     for (QWidget* w : std::initializer_list<QWidget*>{lblFile, txtFile, cmdBrowse})
         w->setVisible(file);
-    for (QWidget* w : std::initializer_list<QWidget*>{lblHost, txtHost, lblPort, txtPort, lblDatabase, txtDatabase})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblHost, txtHost, lblPort, txtPort, lblDatabase, txtDatabase})
         w->setVisible(server);
     lblDsn->setVisible(odbc);
     cmbDsn->setVisible(odbc);
-    for (QWidget* w : std::initializer_list<QWidget*>{lblUser, txtUser, lblPassword, txtPassword, chkSavePassword})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lblUser, txtUser, lblPassword, txtPassword, chkSavePassword})
         w->setVisible(server || odbc);
     if (server) txtPort->setValue(defaultPort(k));
     if (odbc && cmbDsn->count() == 0) cmbDsn->addItems(odbcDataSourceNames());
@@ -257,7 +261,8 @@ QString DataLinkDialog::missing() const {
     if (k == KindCount) return QStringLiteral("Choose a kind of data source.");
     if (fileKind()) return txtFile->text().trimmed().isEmpty() ? QStringLiteral("Choose a file.") : QString();
     if (k == OdbcSource)
-        return cmbDsn->currentText().trimmed().isEmpty() ? QStringLiteral("Give a data source name.") : QString();
+        return cmbDsn->currentText().trimmed().isEmpty() ? QStringLiteral("Give a data source name.")
+                                                         : QString();
     if (txtHost->text().trimmed().isEmpty()) return QStringLiteral("Give the server's name.");
     return {};
 }
@@ -307,8 +312,8 @@ QString build(const DataLinkDialog& d, bool withPassword) {
             pair("Database", db) + security;
         break;
     case K::SqlServer:
-        s = pair("Provider", "SQLOLEDB") + pair("Data Source", host + ',' + port) + pair("Initial Catalog", db) +
-            security;
+        s = pair("Provider", "SQLOLEDB") + pair("Data Source", host + ',' + port) +
+            pair("Initial Catalog", db) + security;
         break;
     case K::OdbcSource:
         s = pair("Provider", "MSDASQL") + pair("DSN", d.cmbDsn->currentText().trimmed()) + security;
@@ -321,7 +326,9 @@ QString build(const DataLinkDialog& d, bool withPassword) {
 }
 } // namespace
 
-QString DataLinkDialog::connectionString() const { return build(*this, chkSavePassword->isChecked()); }
+QString DataLinkDialog::connectionString() const {
+    return build(*this, chkSavePassword->isChecked());
+}
 
 bool DataLinkDialog::testConnection() {
     using namespace bd::os;

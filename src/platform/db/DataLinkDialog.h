@@ -21,7 +21,17 @@ class DataLinkDialog : public QDialog {
     Q_OBJECT
 public:
     // In the order of the list.
-    enum Kind { Spreadsheet, DesktopDatabase, Csv, SQLite, MySql, PostgreSql, SqlServer, OdbcSource, KindCount };
+    enum Kind {
+        Spreadsheet,
+        DesktopDatabase,
+        Csv,
+        SQLite,
+        MySql,
+        PostgreSql,
+        SqlServer,
+        OdbcSource,
+        KindCount
+    };
 
     // Whether a kind can be reached on this system (the Qt driver, and FreeTDS for SQL Server).
     using Availability = std::function<bool(Kind)>;

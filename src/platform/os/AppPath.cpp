@@ -8,7 +8,8 @@ namespace bd::os {
 namespace {
 QString clean(QString p) {
     p = QDir::cleanPath(p);
-    while (p.size() > 1 && p.endsWith('/')) p.chop(1);
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
     return p;
 }
 } // namespace
@@ -23,7 +24,8 @@ QString AppPath() {
 QString ConfigPath() {
     const QString env = qEnvironmentVariable("BRINTOVA_CONFIG");
     if (!env.isEmpty()) return clean(QDir(env).absolutePath());
-    return clean(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/brintova-deridoro");
+    return clean(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                 "/brintova-deridoro");
 }
 
 QString DataPath() {

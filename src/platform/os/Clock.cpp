@@ -11,10 +11,14 @@ std::vector<Timer*>& timers() {
     static std::vector<Timer*> t;
     return t;
 }
-qint64 msOf(const QDateTime& t) { return t.toMSecsSinceEpoch(); }
+qint64 msOf(const QDateTime& t) {
+    return t.toMSecsSinceEpoch();
+}
 } // namespace
 
-QDateTime Now() { return g_manual ? g_manual->now() : QDateTime::currentDateTime(); }
+QDateTime Now() {
+    return g_manual ? g_manual->now() : QDateTime::currentDateTime();
+}
 
 double SecondsSinceMidnight() {
     const QTime t = Now().time();
@@ -43,7 +47,9 @@ void ManualClock::advance(qint64 ms) {
     now_ = QDateTime::fromMSecsSinceEpoch(end);
 }
 
-ManualClock* manualClock() { return g_manual; }
+ManualClock* manualClock() {
+    return g_manual;
+}
 
 Timer::Timer(QObject* parent, int intervalMs) : QObject(parent), interval_(intervalMs) {
     timers().push_back(this);
@@ -65,8 +71,10 @@ void Timer::setInterval(int ms) {
 
 void Timer::setEnabled(bool on) {
     enabled_ = on;
-    if (on) arm();
-    else qt_.stop();
+    if (on)
+        arm();
+    else
+        qt_.stop();
 }
 
 void Timer::arm() {
@@ -79,8 +87,10 @@ void Timer::arm() {
 }
 
 void Timer::fireFromClock() {
-    if (singleShot_) enabled_ = false;
-    else due_ += std::max(1, interval_);
+    if (singleShot_)
+        enabled_ = false;
+    else
+        due_ += std::max(1, interval_);
     emit timeout();
 }
 

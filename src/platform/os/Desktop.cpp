@@ -8,7 +8,9 @@ namespace bd::os {
 namespace {
 class QtDesktop : public Desktop {
 public:
-    bool openFile(const QString& path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
+    bool openFile(const QString& path) override {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
     bool openUrl(const QString& url) override { return QDesktopServices::openUrl(QUrl(url)); }
 };
 
@@ -31,8 +33,12 @@ QtFileDialogs g_qtDialogs;
 FileDialogs* g_dialogs = nullptr;
 } // namespace
 
-Desktop& desktop() { return g_desktop ? *g_desktop : g_qtDesktop; }
-void setDesktop(Desktop* d) { g_desktop = d; }
+Desktop& desktop() {
+    return g_desktop ? *g_desktop : g_qtDesktop;
+}
+void setDesktop(Desktop* d) {
+    g_desktop = d;
+}
 
 std::optional<QString> ScriptedFileDialogs::choose(const FileDialogRequest& r) {
     requests.push_back(r);
@@ -40,8 +46,12 @@ std::optional<QString> ScriptedFileDialogs::choose(const FileDialogRequest& r) {
     return answers.takeFirst();
 }
 
-FileDialogs& fileDialogs() { return g_dialogs ? *g_dialogs : g_qtDialogs; }
-void setFileDialogs(FileDialogs* f) { g_dialogs = f; }
+FileDialogs& fileDialogs() {
+    return g_dialogs ? *g_dialogs : g_qtDialogs;
+}
+void setFileDialogs(FileDialogs* f) {
+    g_dialogs = f;
+}
 
 QString qtFilter(const QString& pipeFilter) {
     const QStringList parts = pipeFilter.split('|', Qt::SkipEmptyParts);

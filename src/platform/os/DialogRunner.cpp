@@ -18,6 +18,8 @@ int runDialog(QDialog* dlg) {
     return dlg->exec();
 }
 
-void setDialogHandler(DialogHandler h) { g_handler = std::move(h); }
+void setDialogHandler(DialogHandler h) {
+    g_handler = std::move(h);
+}
 
 } // namespace bd::os

@@ -16,7 +16,8 @@ int32_t serialFromMachineId(const QString& machineId) {
     if (id.isEmpty()) return 0;
     const QByteArray h = QCryptographicHash::hash(id, QCryptographicHash::Sha256);
     uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = (v << 8) | uint8_t(h[i]);
+    for (int i = 0; i < 4; ++i)
+        v = (v << 8) | uint8_t(h[i]);
     return int32_t(v);
 }
 
@@ -30,7 +31,9 @@ QString decimalSeparator() {
     if (g_sepOverride) return *g_sepOverride;
     return QString(QLocale::system().decimalPoint()).trimmed();
 }
-void setDecimalSeparatorOverride(std::optional<QString> sep) { g_sepOverride = std::move(sep); }
+void setDecimalSeparatorOverride(std::optional<QString> sep) {
+    g_sepOverride = std::move(sep);
+}
 
 QString longPathName(const QString& path) {
     if (path.isEmpty()) return QString();
@@ -39,6 +42,8 @@ QString longPathName(const QString& path) {
     return fi.absoluteFilePath();
 }
 
-void setMachineIdPath(const QString& path) { g_machineIdPath = path; }
+void setMachineIdPath(const QString& path) {
+    g_machineIdPath = path;
+}
 
 } // namespace bd::os

@@ -28,8 +28,7 @@ ProcessResult RealProcessRunner::run(const ProcessRequest& r) {
     clock.start();
     // Keep the message loop running while we wait, as the windows must stay responsive.
     while (p->state() != QProcess::NotRunning) {
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         p->waitForFinished(20);
         if (r.timeoutMs > 0 && clock.elapsed() > r.timeoutMs) break;
     }
@@ -56,8 +55,14 @@ ProcessResult RecordingProcessRunner::run(const ProcessRequest& r) {
     return res;
 }
 
-ProcessRunner& processRunner() { return g_runner ? *g_runner : g_real; }
-void setProcessRunner(ProcessRunner* r) { g_runner = r; }
-ProcessResult RunProcess(const ProcessRequest& r) { return processRunner().run(r); }
+ProcessRunner& processRunner() {
+    return g_runner ? *g_runner : g_real;
+}
+void setProcessRunner(ProcessRunner* r) {
+    g_runner = r;
+}
+ProcessResult RunProcess(const ProcessRequest& r) {
+    return processRunner().run(r);
+}
 
 } // namespace bd::os

@@ -15,58 +15,88 @@ int g_countdown = 10;
 
 QMessageBox::StandardButtons toQt(Buttons b) {
     switch (b) {
-    case Buttons::Ok: return QMessageBox::Ok;
-    case Buttons::OkCancel: return QMessageBox::Ok | QMessageBox::Cancel;
-    case Buttons::AbortRetryIgnore: return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
-    case Buttons::YesNoCancel: return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-    case Buttons::YesNo: return QMessageBox::Yes | QMessageBox::No;
-    case Buttons::RetryCancel: return QMessageBox::Retry | QMessageBox::Cancel;
+    case Buttons::Ok:
+        return QMessageBox::Ok;
+    case Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Buttons::AbortRetryIgnore:
+        return QMessageBox::Abort | QMessageBox::Retry | QMessageBox::Ignore;
+    case Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Buttons::RetryCancel:
+        return QMessageBox::Retry | QMessageBox::Cancel;
     }
     return QMessageBox::Ok;
 }
 
 QMessageBox::StandardButton toQt(Answer a) {
     switch (a) {
-    case Answer::Ok: return QMessageBox::Ok;
-    case Answer::Cancel: return QMessageBox::Cancel;
-    case Answer::Abort: return QMessageBox::Abort;
-    case Answer::Retry: return QMessageBox::Retry;
-    case Answer::Ignore: return QMessageBox::Ignore;
-    case Answer::Yes: return QMessageBox::Yes;
-    case Answer::No: return QMessageBox::No;
+    case Answer::Ok:
+        return QMessageBox::Ok;
+    case Answer::Cancel:
+        return QMessageBox::Cancel;
+    case Answer::Abort:
+        return QMessageBox::Abort;
+    case Answer::Retry:
+        return QMessageBox::Retry;
+    case Answer::Ignore:
+        return QMessageBox::Ignore;
+    case Answer::Yes:
+        return QMessageBox::Yes;
+    case Answer::No:
+        return QMessageBox::No;
     }
     return QMessageBox::Ok;
 }
 
 Answer fromQt(int b, Buttons buttons) {
     switch (b) {
-    case QMessageBox::Ok: return Answer::Ok;
-    case QMessageBox::Cancel: return Answer::Cancel;
-    case QMessageBox::Abort: return Answer::Abort;
-    case QMessageBox::Retry: return Answer::Retry;
-    case QMessageBox::Ignore: return Answer::Ignore;
-    case QMessageBox::Yes: return Answer::Yes;
-    case QMessageBox::No: return Answer::No;
-    default: break;
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    case QMessageBox::Abort:
+        return Answer::Abort;
+    case QMessageBox::Retry:
+        return Answer::Retry;
+    case QMessageBox::Ignore:
+        return Answer::Ignore;
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        break;
     }
     // Closed by the close box: the box's cancel answer where it has one.
     switch (buttons) {
     case Buttons::OkCancel:
     case Buttons::YesNoCancel:
-    case Buttons::RetryCancel: return Answer::Cancel;
-    case Buttons::YesNo: return Answer::No;
-    case Buttons::AbortRetryIgnore: return Answer::Abort;
-    default: return Answer::Ok;
+    case Buttons::RetryCancel:
+        return Answer::Cancel;
+    case Buttons::YesNo:
+        return Answer::No;
+    case Buttons::AbortRetryIgnore:
+        return Answer::Abort;
+    default:
+        return Answer::Ok;
     }
 }
 
 QMessageBox::Icon toQt(Icon i) {
     switch (i) {
-    case Icon::Critical: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::Exclamation: return QMessageBox::Warning;
-    case Icon::Information: return QMessageBox::Information;
-    default: return QMessageBox::NoIcon;
+    case Icon::Critical:
+        return QMessageBox::Critical;
+    case Icon::Question:
+        return QMessageBox::Question;
+    case Icon::Exclamation:
+        return QMessageBox::Warning;
+    case Icon::Information:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
     }
 }
 } // namespace
@@ -74,19 +104,23 @@ QMessageBox::Icon toQt(Icon i) {
 Answer defaultAnswer(Buttons b) {
     switch (b) {
     case Buttons::Ok:
-    case Buttons::OkCancel: return Answer::Ok;
-    case Buttons::AbortRetryIgnore: return Answer::Abort;
+    case Buttons::OkCancel:
+        return Answer::Ok;
+    case Buttons::AbortRetryIgnore:
+        return Answer::Abort;
     case Buttons::YesNoCancel:
-    case Buttons::YesNo: return Answer::Yes;
-    case Buttons::RetryCancel: return Answer::Retry;
+    case Buttons::YesNo:
+        return Answer::Yes;
+    case Buttons::RetryCancel:
+        return Answer::Retry;
     }
     return Answer::Ok;
 }
 
 Answer WidgetPrompter::ask(const Prompt& p) {
     if (!qApp) return defaultAnswer(p.buttons);
-    QMessageBox box(toQt(p.icon), p.title.isEmpty() ? QApplication::applicationDisplayName() : p.title, p.text,
-                    toQt(p.buttons), QApplication::activeWindow());
+    QMessageBox box(toQt(p.icon), p.title.isEmpty() ? QApplication::applicationDisplayName() : p.title,
+                    p.text, toQt(p.buttons), QApplication::activeWindow());
     const Answer def = defaultAnswer(p.buttons);
     box.setDefaultButton(toQt(def));
     if (g_unattended) {
@@ -98,8 +132,10 @@ Answer WidgetPrompter::ask(const Prompt& p) {
         auto tick = [&box, &left, defButton, caption, timer]() {
             if (left <= 0) {
                 timer->stop();
-                if (defButton) defButton->click();
-                else box.close();
+                if (defButton)
+                    defButton->click();
+                else
+                    box.close();
                 return;
             }
             if (defButton) defButton->setText(QStringLiteral("%1 (%2)").arg(caption).arg(left));
@@ -123,19 +159,28 @@ Answer ScriptedPrompter::ask(const Prompt& p) {
 
 QStringList ScriptedPrompter::texts() const {
     QStringList out;
-    for (const auto& p : prompts) out << p.text;
+    for (const auto& p : prompts)
+        out << p.text;
     return out;
 }
 
-void setPrompter(Prompter* p) { g_prompter = p; }
-Prompter& prompter() { return g_prompter ? *g_prompter : g_widgetPrompter; }
+void setPrompter(Prompter* p) {
+    g_prompter = p;
+}
+Prompter& prompter() {
+    return g_prompter ? *g_prompter : g_widgetPrompter;
+}
 
 void setUnattended(bool on, int countdownSeconds) {
     g_unattended = on;
     g_countdown = countdownSeconds;
 }
-bool unattended() { return g_unattended; }
-int unattendedCountdown() { return g_countdown; }
+bool unattended() {
+    return g_unattended;
+}
+int unattendedCountdown() {
+    return g_countdown;
+}
 
 Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) {
     return prompter().ask(Prompt{text, title, buttons, icon});

@@ -16,7 +16,8 @@ Registry* g_registry = nullptr;
 QString norm(const QString& key) {
     QString k = key;
     k.replace('/', '\\');
-    while (k.endsWith('\\')) k.chop(1);
+    while (k.endsWith('\\'))
+        k.chop(1);
     return k;
 }
 
@@ -39,7 +40,9 @@ bool save(const QString& path, const QJsonObject& o) {
 
 FileRegistry::FileRegistry(QString path) : path_(std::move(path)) {}
 
-static QString regPath(const QString& p) { return p.isEmpty() ? ConfigPath() + "/registry.json" : p; }
+static QString regPath(const QString& p) {
+    return p.isEmpty() ? ConfigPath() + "/registry.json" : p;
+}
 
 bool FileRegistry::createKey(const QString& key) {
     if (failWrites) return false;
@@ -98,7 +101,8 @@ bool FileRegistry::deleteKey(const QString& key) {
 QStringList FileRegistry::keys() const {
     QStringList out;
     const QJsonObject all = load(regPath(path_));
-    for (auto it = all.begin(); it != all.end(); ++it) out << it.value().toObject().value("key").toString();
+    for (auto it = all.begin(); it != all.end(); ++it)
+        out << it.value().toObject().value("key").toString();
     return out;
 }
 
@@ -106,6 +110,8 @@ Registry& registry() {
     static FileRegistry fileRegistry;
     return g_registry ? *g_registry : fileRegistry;
 }
-void setRegistry(Registry* r) { g_registry = r; }
+void setRegistry(Registry* r) {
+    g_registry = r;
+}
 
 } // namespace bd::os

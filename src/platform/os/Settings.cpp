@@ -13,10 +13,14 @@ QString enc(const QString& s) {
     QString out;
     out.reserve(s.size());
     for (QChar c : s) {
-        if (c == '%') out += "%25";
-        else if (c == '/') out += "%2F";
-        else if (c == '\\') out += "%5C";
-        else out += c;
+        if (c == '%')
+            out += "%25";
+        else if (c == '/')
+            out += "%2F";
+        else if (c == '\\')
+            out += "%5C";
+        else
+            out += c;
     }
     return out;
 }
@@ -25,7 +29,9 @@ QString dec(const QString& s) {
     out.replace("%2F", "/").replace("%5C", "\\").replace("%25", "%");
     return out;
 }
-QString group(const QString& app, const QString& section) { return enc(app) + '/' + enc(section); }
+QString group(const QString& app, const QString& section) {
+    return enc(app) + '/' + enc(section);
+}
 
 void secure(QSettings& s) {
     s.sync();
@@ -34,12 +40,15 @@ void secure(QSettings& s) {
 
 QSettings open() {
     QDir().mkpath(ConfigPath());
-    QFile::setPermissions(ConfigPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(ConfigPath(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return QSettings(settingsFilePath(), QSettings::IniFormat);
 }
 } // namespace
 
-QString settingsFilePath() { return ConfigPath() + "/settings.ini"; }
+QString settingsFilePath() {
+    return ConfigPath() + "/settings.ini";
+}
 
 QString GetSetting(const QString& app, const QString& section, const QString& key, const QString& def) {
     if (!QFile::exists(settingsFilePath())) return def;
@@ -57,8 +66,10 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
 void DeleteSetting(const QString& app, const QString& section, const QString& key) {
     if (!QFile::exists(settingsFilePath())) return;
     QSettings s = open();
-    if (key.isEmpty()) s.remove(group(app, section));
-    else s.remove(group(app, section) + '/' + enc(key));
+    if (key.isEmpty())
+        s.remove(group(app, section));
+    else
+        s.remove(group(app, section) + '/' + enc(key));
     secure(s);
 }
 
@@ -67,7 +78,8 @@ QStringList GetAllSettingKeys(const QString& app, const QString& section) {
     QSettings s(settingsFilePath(), QSettings::IniFormat);
     s.beginGroup(group(app, section));
     QStringList out;
-    for (const QString& k : s.childKeys()) out << dec(k);
+    for (const QString& k : s.childKeys())
+        out << dec(k);
     return out;
 }
 

@@ -6,8 +6,12 @@
 namespace bd::os {
 
 constexpr int kTwipsPerPixel = 15;
-inline int twipsToPixels(double twips) { return int(twips / kTwipsPerPixel + (twips >= 0 ? 0.5 : -0.5)); }
-inline int pixelsToTwips(int px) { return px * kTwipsPerPixel; }
+inline int twipsToPixels(double twips) {
+    return int(twips / kTwipsPerPixel + (twips >= 0 ? 0.5 : -0.5));
+}
+inline int pixelsToTwips(int px) {
+    return px * kTwipsPerPixel;
+}
 
 // An OLE colour: 0x00BBGGRR, or 0x800000nn for system colour nn.
 QColor oleToColor(uint32_t ole);

@@ -25,27 +25,35 @@ Mask parseMask(const QString& mask, const QLocale& locale) {
     int last = first;
     for (int i = first; i < mask.size(); ++i) {
         const QChar c = mask[i];
-        if (c == '0' || c == '#' || c == '.' || c == ',') last = i;
-        else break;
+        if (c == '0' || c == '#' || c == '.' || c == ',')
+            last = i;
+        else
+            break;
     }
-    while (last > first && mask[last] != '0' && mask[last] != '#') --last;
+    while (last > first && mask[last] != '0' && mask[last] != '#')
+        --last;
     const QString body = mask.mid(first, last - first + 1);
     m.prefix = mask.left(first);
     m.suffix = mask.mid(last + 1);
     m.percent = m.prefix.contains('%') || m.suffix.contains('%');
     const int dot = body.lastIndexOf('.'), comma = body.lastIndexOf(',');
     QChar dec;
-    if (dot >= 0 && comma >= 0) dec = dot > comma ? QChar('.') : QChar(',');
+    if (dot >= 0 && comma >= 0)
+        dec = dot > comma ? QChar('.') : QChar(',');
     else if (dot >= 0 || comma >= 0) {
         const QChar only = dot >= 0 ? QChar('.') : QChar(',');
         const QString ld = locale.decimalPoint();
-        if (!ld.isEmpty() && ld[0] == only) dec = only;
-        else if (only == '.' && body.count('.') == 1 && !(ld == ",")) dec = only;
+        if (!ld.isEmpty() && ld[0] == only)
+            dec = only;
+        else if (only == '.' && body.count('.') == 1 && !(ld == ","))
+            dec = only;
     }
     const int decPos = dec.isNull() ? -1 : body.lastIndexOf(dec);
     const QString intPart = decPos < 0 ? body : body.left(decPos);
     const QString fracPart = decPos < 0 ? QString() : body.mid(decPos + 1);
-    const QChar grp = dec == '.' ? QChar(',') : dec == ',' ? QChar('.') : (locale.decimalPoint() == "," ? QChar('.') : QChar(','));
+    const QChar grp = dec == '.'   ? QChar(',')
+                      : dec == ',' ? QChar('.')
+                                   : (locale.decimalPoint() == "," ? QChar('.') : QChar(','));
     m.group = intPart.contains(grp);
     m.minInt = int(intPart.count('0'));
     m.decimals = int(fracPart.count('0') + fracPart.count('#'));
@@ -69,9 +77,11 @@ QString formatNumber(double v, const QString& mask, const QLocale& locale) {
     QString s = QString::number(std::fabs(v), 'f', m.decimals);
     QString intDigits = s.section('.', 0, 0), frac = s.contains('.') ? s.section('.', 1) : QString();
     if (m.minInt == 0 && intDigits == "0" && !frac.isEmpty()) intDigits.clear();
-    while (intDigits.size() < m.minInt) intDigits.prepend('0');
+    while (intDigits.size() < m.minInt)
+        intDigits.prepend('0');
     if (m.group)
-        for (int i = int(intDigits.size()) - 3; i > 0; i -= 3) intDigits.insert(i, locale.groupSeparator());
+        for (int i = int(intDigits.size()) - 3; i > 0; i -= 3)
+            intDigits.insert(i, locale.groupSeparator());
     s = intDigits + (frac.isEmpty() ? QString() : locale.decimalPoint() + frac);
     bool negative = false; // "-0.00" reads as "0.00"
     if (v < 0)

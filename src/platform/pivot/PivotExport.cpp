@@ -68,10 +68,15 @@ QString PivotTable::htmlTable(bool totals, bool forPrint) const {
     if (!pf.empty()) out << "<TR>" << QStringLiteral("<TD>&nbsp;</TD>") << "</TR>";
     for (int l = 0; l <= m; ++l) {
         out << "<TR>";
-        if (l < m) out << QStringLiteral("<TD class=\"field\" colspan=\"%1\">%2</TD>").arg(corner).arg(cellHtml(cf[size_t(l)]->caption()));
-        else if (k == 0) out << QStringLiteral("<TD class=\"field\">&nbsp;</TD>");
+        if (l < m)
+            out << QStringLiteral("<TD class=\"field\" colspan=\"%1\">%2</TD>")
+                       .arg(corner)
+                       .arg(cellHtml(cf[size_t(l)]->caption()));
+        else if (k == 0)
+            out << QStringLiteral("<TD class=\"field\">&nbsp;</TD>");
         else
-            for (PivotField* f : rf) out << QStringLiteral("<TD class=\"field\">%1</TD>").arg(cellHtml(f->caption()));
+            for (PivotField* f : rf)
+                out << QStringLiteral("<TD class=\"field\">%1</TD>").arg(cellHtml(f->caption()));
         for (size_t i = 0; i < cols.size();) {
             size_t j = i + 1;
             auto same = [&](int a, int b) {
@@ -79,9 +84,11 @@ QString PivotTable::htmlTable(bool totals, bool forPrint) const {
                     if (columnHeaderText(a, u) != columnHeaderText(b, u)) return false;
                 return true;
             };
-            while (j < cols.size() && l < m && same(cols[i], cols[j])) ++j;
+            while (j < cols.size() && l < m && same(cols[i], cols[j]))
+                ++j;
             const QString span = j - i > 1 ? QStringLiteral(" colspan=\"%1\"").arg(j - i) : QString();
-            out << QStringLiteral("<TD class=\"header\"%1>%2</TD>").arg(span, cellHtml(columnHeaderText(cols[i], l)));
+            out << QStringLiteral("<TD class=\"header\"%1>%2</TD>")
+                       .arg(span, cellHtml(columnHeaderText(cols[i], l)));
             i = j;
         }
         out << "</TR>";
@@ -94,7 +101,8 @@ QString PivotTable::htmlTable(bool totals, bool forPrint) const {
         for (int l = 0; l < corner; ++l) {
             const QString t = k ? rowHeaderText(r, l) : QString();
             if (!differs && rowHeaderText(rows[ri - 1], l) != t) differs = true;
-            out << QStringLiteral("<TD class=\"%1\">%2</TD>").arg(total ? "total" : "header", cellHtml(differs || total ? t : QString()));
+            out << QStringLiteral("<TD class=\"%1\">%2</TD>")
+                       .arg(total ? "total" : "header", cellHtml(differs || total ? t : QString()));
         }
         for (int c : cols) {
             const bool t = total || isTotalColumn(c);
@@ -116,12 +124,19 @@ bool PivotTable::exportHtml(const QString& path, bool totals, bool, bool, bool, 
     html += "</HEAD><BODY>" + nl;
     html += htmlTable(totals, false);
     html += "<STYLE type=\"text/css\">" + nl;
-    html += " td.field { font:normal normal bold 9.75pt normal Verdana; background-color:#808080; color:#ffffff; }" + nl;
+    html += " td.field { font:normal normal bold 9.75pt normal Verdana; background-color:#808080; "
+            "color:#ffffff; }" +
+            nl;
     html += " td.header { font:normal normal normal 9.75pt normal Verdana; background-color:#f0f0f0; }" + nl;
-    html += " td.total { font:normal normal bold 9.75pt normal Verdana; text-align:right; background-color:#f0f0f0; }" + nl;
+    html += " td.total { font:normal normal bold 9.75pt normal Verdana; text-align:right; "
+            "background-color:#f0f0f0; }" +
+            nl;
     html += " td.data { font:normal normal normal 9.75pt normal Verdana; text-align:right; }" + nl;
     for (int d = 0; d < int(area(DataArea).size()); ++d)
-        html += QStringLiteral(" td.data%1 { font:normal normal normal 9.75pt normal Verdana; text-align:right; }").arg(d) + nl;
+        html += QStringLiteral(
+                    " td.data%1 { font:normal normal normal 9.75pt normal Verdana; text-align:right; }")
+                    .arg(d) +
+                nl;
     html += "</STYLE>" + nl;
     html += "</BODY></HTML>" + nl;
     QSaveFile f(path);
@@ -205,22 +220,28 @@ bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool,
     }
     for (int l = 0; l <= m; ++l) {
         w.writeStartElement(ss, "Row");
-        if (l < m) text(cf[size_t(l)]->caption(), "field", corner - 1);
-        else if (k == 0) text({}, "field");
+        if (l < m)
+            text(cf[size_t(l)]->caption(), "field", corner - 1);
+        else if (k == 0)
+            text({}, "field");
         else
-            for (PivotField* f : rf) text(f->caption(), "field");
-        for (int c : cols) text(columnHeaderText(c, l), "header");
+            for (PivotField* f : rf)
+                text(f->caption(), "field");
+        for (int c : cols)
+            text(columnHeaderText(c, l), "header");
         w.writeEndElement();
     }
     for (int r : rows) {
         const bool total = isTotalRow(r);
         w.writeStartElement(ss, "Row");
-        for (int l = 0; l < corner; ++l) text(k ? rowHeaderText(r, l) : QString(), total ? "total" : "header");
+        for (int l = 0; l < corner; ++l)
+            text(k ? rowHeaderText(r, l) : QString(), total ? "total" : "header");
         for (int c : cols) {
             const int d = dataFieldIndex(c);
             const QVariant v = cellValue(r, c);
             w.writeStartElement(ss, "Cell");
-            w.writeAttribute(ss, "StyleID", QStringLiteral("%1%2").arg(total || isTotalColumn(c) ? "t" : "n").arg(d));
+            w.writeAttribute(ss, "StyleID",
+                             QStringLiteral("%1%2").arg(total || isTotalColumn(c) ? "t" : "n").arg(d));
             if (v.isValid()) {
                 w.writeStartElement(ss, "Data");
                 w.writeAttribute(ss, "Type", "Number");

@@ -19,7 +19,8 @@ const char* kFormat = "brintova-pivot-layout";
 
 template <class T> QString packArray(const std::vector<T>& v) {
     return QString::fromLatin1(
-        QByteArray::fromRawData(reinterpret_cast<const char*>(v.data()), qsizetype(v.size() * sizeof(T))).toBase64());
+        QByteArray::fromRawData(reinterpret_cast<const char*>(v.data()), qsizetype(v.size() * sizeof(T)))
+            .toBase64());
 }
 
 template <class T> bool unpackArray(const QJsonValue& j, size_t expected, std::vector<T>& out) {
@@ -28,7 +29,8 @@ template <class T> bool unpackArray(const QJsonValue& j, size_t expected, std::v
         return expected == 0;
     }
     if (!j.isString()) return false;
-    const QByteArray raw = QByteArray::fromBase64(j.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+    const QByteArray raw =
+        QByteArray::fromBase64(j.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
     if (size_t(raw.size()) != expected * sizeof(T)) return false;
     out.resize(expected);
     if (expected) std::memcpy(out.data(), raw.constData(), raw.size());
@@ -90,7 +92,8 @@ bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const
             if (!c.reals.empty()) j["reals"] = packArray(c.reals);
             if (!c.codes.empty()) j["codes"] = packArray(c.codes);
             QJsonArray dict;
-            for (const auto& s : c.dict) dict.append(QString::fromStdString(s));
+            for (const auto& s : c.dict)
+                dict.append(QString::fromStdString(s));
             j["dict"] = dict;
             cols.append(j);
         }
@@ -98,8 +101,8 @@ bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const
         root["data"] = d;
     }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 || !file.commit()) {
         if (error) *error = tr("The layout could not be written to %1: %2").arg(path, file.errorString());
         return false;
     }
@@ -140,7 +143,8 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
         r.labelOrder = j["labelOrder"].toInt(0);
         r.sortMode = j["sortMode"].toInt(0);
         r.sortData = j["sortData"].toInt(0);
-        for (const QJsonValue& h : j["hidden"].toArray()) r.hidden << h.toString();
+        for (const QJsonValue& h : j["hidden"].toArray())
+            r.hidden << h.toString();
         const QString key = r.name.toUpper() + (r.orientation == DataArea ? "|data" : "|dim");
         if (r.name.isEmpty() || names.contains(key) || r.orientation < 0 || r.orientation > 4 ||
             r.aggregate < 0 || r.aggregate > 8 || r.labelOrder < 0 || r.labelOrder > 1 || r.sortMode < 0 ||
@@ -164,15 +168,19 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
             c.name = j["name"].toString().toStdString();
             c.adoType = j["adoType"].toInt(200);
             const int kind = j["kind"].toInt(-1);
-            if (kind < 0 || kind > int(db::ColumnKind::Boolean)) return fail(tr("the stored data is damaged."));
+            if (kind < 0 || kind > int(db::ColumnKind::Boolean))
+                return fail(tr("the stored data is damaged."));
             c.kind = db::ColumnKind(kind);
             const bool ints = c.kind == db::ColumnKind::Integer || c.kind == db::ColumnKind::Boolean;
             const bool reals = c.kind == db::ColumnKind::Real || c.kind == db::ColumnKind::DateTime;
             const bool text = c.kind == db::ColumnKind::Text;
-            for (const QJsonValue& s : j["dict"].toArray()) c.dict.push_back(s.toString().toStdString());
+            for (const QJsonValue& s : j["dict"].toArray())
+                c.dict.push_back(s.toString().toStdString());
             const bool hasNulls = j.contains("nulls");
-            if (!unpackArray(j["nulls"], hasNulls ? n : 0, c.nulls) || !unpackArray(j["ints"], ints ? n : 0, c.ints) ||
-                !unpackArray(j["reals"], reals ? n : 0, c.reals) || !unpackArray(j["codes"], text ? n : 0, c.codes))
+            if (!unpackArray(j["nulls"], hasNulls ? n : 0, c.nulls) ||
+                !unpackArray(j["ints"], ints ? n : 0, c.ints) ||
+                !unpackArray(j["reals"], reals ? n : 0, c.reals) ||
+                !unpackArray(j["codes"], text ? n : 0, c.codes))
                 return fail(tr("the stored data is damaged."));
             for (uint32_t code : c.codes)
                 if (code >= c.dict.size()) return fail(tr("the stored data is damaged."));
@@ -192,7 +200,8 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
     std::vector<std::pair<int, PivotField*>> byIndex;
     for (size_t i = 0; i < recs.size(); ++i) {
         const FieldRec& r = recs[i];
-        fields_.push_back(std::unique_ptr<PivotField>(new PivotField(this, r.name, r.caption, r.orientation)));
+        fields_.push_back(
+            std::unique_ptr<PivotField>(new PivotField(this, r.name, r.caption, r.orientation)));
         PivotField* f = fields_.back().get();
         f->order_ = double(i); // saved in area order
         f->aggregate_ = r.aggregate;
@@ -201,19 +210,24 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
         f->labelOrder_ = r.labelOrder;
         f->sortMode_ = r.sortMode;
         f->sortData_ = r.sortData;
-        for (const QString& h : r.hidden) f->hidden_.insert(h);
+        for (const QString& h : r.hidden)
+            f->hidden_.insert(h);
     }
     // restore the order of creation (the all-fields collection)
     std::vector<int> idx;
     const QJsonArray arr = root["fields"].toArray();
-    for (int i = 0; i < arr.size(); ++i) idx.push_back(arr[i].toObject()["index"].toInt(i));
+    for (int i = 0; i < arr.size(); ++i)
+        idx.push_back(arr[i].toObject()["index"].toInt(i));
     std::vector<size_t> perm(fields_.size());
-    for (size_t i = 0; i < perm.size(); ++i) perm[i] = i;
+    for (size_t i = 0; i < perm.size(); ++i)
+        perm[i] = i;
     std::stable_sort(perm.begin(), perm.end(), [&](size_t a, size_t b) { return idx[a] < idx[b]; });
     std::vector<std::unique_ptr<PivotField>> sorted;
-    for (size_t i : perm) sorted.push_back(std::move(fields_[i]));
+    for (size_t i : perm)
+        sorted.push_back(std::move(fields_[i]));
     fields_ = std::move(sorted);
-    for (int o = Hidden; o <= PageArea; ++o) renumber(o);
+    for (int o = Hidden; o <= PageArea; ++o)
+        renumber(o);
     markDirty();
     compute();
     return true;

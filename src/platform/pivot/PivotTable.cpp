@@ -46,7 +46,8 @@ void PivotField::setPosition(int p) {
     a.erase(std::find(a.begin(), a.end(), this));
     p = std::clamp(p, 0, int(a.size()));
     a.insert(a.begin() + p, this);
-    for (size_t i = 0; i < a.size(); ++i) a[i]->order_ = double(i);
+    for (size_t i = 0; i < a.size(); ++i)
+        a[i]->order_ = double(i);
     changed();
 }
 void PivotField::setAggregate(int code) {
@@ -89,15 +90,19 @@ QStringList PivotField::members() const {
     auto dim = table_->engine_->dimension(col);
     if (!dim) return out;
     std::vector<std::pair<uint32_t, uint32_t>> byRank;
-    for (uint32_t c = 0; c < dim->cardinality(); ++c) byRank.push_back({dim->rank[c], c});
+    for (uint32_t c = 0; c < dim->cardinality(); ++c)
+        byRank.push_back({dim->rank[c], c});
     std::sort(byRank.begin(), byRank.end());
-    for (auto& [r, c] : byRank) out << QString::fromStdString(dim->labels[c]);
+    for (auto& [r, c] : byRank)
+        out << QString::fromStdString(dim->labels[c]);
     if (labelOrder_ == 1) std::reverse(out.begin(), out.end());
     return out;
 }
 void PivotField::setMemberVisible(const QString& label, bool visible) {
-    if (visible) hidden_.remove(label);
-    else hidden_.insert(label);
+    if (visible)
+        hidden_.remove(label);
+    else
+        hidden_.insert(label);
     changed();
 }
 void PivotField::showAllMembers() {
@@ -131,25 +136,38 @@ std::vector<PivotField*> PivotTable::area(int o) const {
 
 void PivotTable::renumber(int o) {
     const auto a = area(o);
-    for (size_t i = 0; i < a.size(); ++i) a[i]->order_ = double(i);
+    for (size_t i = 0; i < a.size(); ++i)
+        a[i]->order_ = double(i);
 }
 
-static PivotFieldList listOf(std::vector<PivotField*> v) { return PivotFieldList(std::move(v)); }
+static PivotFieldList listOf(std::vector<PivotField*> v) {
+    return PivotFieldList(std::move(v));
+}
 PivotFieldList PivotTable::fields() const {
     std::vector<PivotField*> v;
-    for (const auto& f : fields_) v.push_back(f.get());
+    for (const auto& f : fields_)
+        v.push_back(f.get());
     return listOf(v);
 }
-PivotFieldList PivotTable::rowFields() const { return listOf(area(RowArea)); }
-PivotFieldList PivotTable::columnFields() const { return listOf(area(ColumnArea)); }
-PivotFieldList PivotTable::dataFields() const { return listOf(area(DataArea)); }
-PivotFieldList PivotTable::pageFields() const { return listOf(area(PageArea)); }
+PivotFieldList PivotTable::rowFields() const {
+    return listOf(area(RowArea));
+}
+PivotFieldList PivotTable::columnFields() const {
+    return listOf(area(ColumnArea));
+}
+PivotFieldList PivotTable::dataFields() const {
+    return listOf(area(DataArea));
+}
+PivotFieldList PivotTable::pageFields() const {
+    return listOf(area(PageArea));
+}
 
 PivotField* PivotTable::addField(const QString& name, const QString& caption, int orientation) {
     if (orientation < Hidden || orientation > PageArea) orientation = PageArea;
     // a column may be a dimension and a data field at once, but each only once
     for (const auto& f : fields_)
-        if (f->name().compare(name, Qt::CaseInsensitive) == 0 && (f->orientation_ == DataArea) == (orientation == DataArea))
+        if (f->name().compare(name, Qt::CaseInsensitive) == 0 &&
+            (f->orientation_ == DataArea) == (orientation == DataArea))
             return f.get();
     fields_.push_back(std::unique_ptr<PivotField>(new PivotField(this, name, caption, Hidden)));
     PivotField* f = fields_.back().get();
@@ -235,7 +253,8 @@ int PivotTable::columnOf(const QString& name) const {
     for (size_t i = 0; i < data_->columns.size(); ++i)
         if (data_->columns[i].name == n) return int(i);
     for (size_t i = 0; i < data_->columns.size(); ++i)
-        if (QString::fromStdString(data_->columns[i].name).compare(name, Qt::CaseInsensitive) == 0) return int(i);
+        if (QString::fromStdString(data_->columns[i].name).compare(name, Qt::CaseInsensitive) == 0)
+            return int(i);
     return -1;
 }
 
@@ -264,7 +283,8 @@ bool PivotTable::compute() {
         engine::PivotDefinition def;
         def.subtotals = subtotals_;
         def.grandTotals = grandTotals_;
-        const auto rows = area(RowArea), cols = area(ColumnArea), pages = area(PageArea), data = area(DataArea);
+        const auto rows = area(RowArea), cols = area(ColumnArea), pages = area(PageArea),
+                   data = area(DataArea);
         auto axis = [&](const std::vector<PivotField*>& fs, std::vector<engine::AxisField>& out) {
             for (PivotField* f : fs) {
                 const int c = columnOf(f->name());
@@ -286,11 +306,13 @@ bool PivotTable::compute() {
                 continue;
             }
             engine::PageField p{c, {}};
-            for (const QString& h : f->hidden_) p.hidden.insert(h.toStdString());
+            for (const QString& h : f->hidden_)
+                p.hidden.insert(h.toStdString());
             def.pages.push_back(std::move(p));
         }
         // An unusable data field stays in place and shows empty cells ("1/0" is never a value).
-        static const auto alwaysEmpty = engine::Formula::parse("1/0", [](const std::string&) { return -1; }, nullptr);
+        static const auto alwaysEmpty = engine::Formula::parse(
+            "1/0", [](const std::string&) { return -1; }, nullptr);
         for (size_t i = 0; i < data.size(); ++i) {
             PivotField* f = data[i];
             engine::DataField df;
@@ -307,7 +329,8 @@ bool PivotTable::compute() {
                 };
                 df.formula = engine::Formula::parse(f->formula_.toStdString(), resolve, &err);
                 if (!df.formula) {
-                    problems << QStringLiteral("Calculated field '%1': %2").arg(f->caption(), QString::fromStdString(err));
+                    problems << QStringLiteral("Calculated field '%1': %2")
+                                    .arg(f->caption(), QString::fromStdString(err));
                     df.formula = alwaysEmpty;
                 }
             } else if (f->name() == "1") {

@@ -33,7 +33,17 @@ enum Orientation : int { Hidden = 0, RowArea = 1, ColumnArea = 2, DataArea = 3, 
 
 // Aggregate codes 0-8: Sum, Count, Avg, Max, Min, StDev (sample), StDevP (population), Var (sample),
 // VarP (population). NULLs are skipped.
-enum Aggregate : int { Sum = 0, Count = 1, Avg = 2, Max = 3, Min = 4, StDev = 5, StDevP = 6, Var = 7, VarP = 8 };
+enum Aggregate : int {
+    Sum = 0,
+    Count = 1,
+    Avg = 2,
+    Max = 3,
+    Min = 4,
+    StDev = 5,
+    StDevP = 6,
+    Var = 7,
+    VarP = 8
+};
 
 class PivotTable;
 
@@ -94,7 +104,9 @@ class PivotFieldList {
 public:
     explicit PivotFieldList(std::vector<PivotField*> items = {}) : items_(std::move(items)) {}
     int count() const { return int(items_.size()); }
-    PivotField* item(int index) const { return index >= 0 && index < count() ? items_[size_t(index)] : nullptr; }
+    PivotField* item(int index) const {
+        return index >= 0 && index < count() ? items_[size_t(index)] : nullptr;
+    }
     PivotField* item(const QString& name) const; // first of that name, without regard to case; or nullptr
     PivotField* operator[](int index) const { return item(index); }
     auto begin() const { return items_.begin(); }
@@ -211,11 +223,11 @@ public:
     void setCellFormatter(CellFormatter f);
 
 signals:
-    void hintRemoval();                        // the user starts working on the table
+    void hintRemoval(); // the user starts working on the table
     void elementDoubleClicked(bd::pivot::PivotElement e);
     void mouseButtonPressed(int button, bd::pivot::PivotElement e); // 1 left, 2 right, 4 middle
-    void layoutChangedByUser();                // once per drag that moved a field
-    void chartRedraw();                        // page member selection changed by the user
+    void layoutChangedByUser();                                     // once per drag that moved a field
+    void chartRedraw(); // page member selection changed by the user
 
 protected:
     void paintEvent(QPaintEvent*) override;

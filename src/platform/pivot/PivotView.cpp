@@ -31,7 +31,9 @@ int PivotTable::headerRows() const {
     // one row for the data and column field buttons, one per column level (the data level included)
     return 1 + int(area(ColumnArea).size()) + 1;
 }
-int PivotTable::bodyTop() const { return pageH_ + headerRows() * rowH_; }
+int PivotTable::bodyTop() const {
+    return pageH_ + headerRows() * rowH_;
+}
 
 void PivotTable::updateGeometryCache() {
     QFont bold = font();
@@ -49,7 +51,8 @@ void PivotTable::updateGeometryCache() {
     for (int l = 0; l < k; ++l) {
         int w = fm.horizontalAdvance(rf[size_t(l)]->caption()) + 3 * kPad + 12;
         const int rowSample = std::min(rows, 2000);
-        for (int r = 0; r < rowSample; ++r) w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
+        for (int r = 0; r < rowSample; ++r)
+            w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
         for (int r = std::max(rowSample, rows - 40); r < rows; ++r)
             w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
         levelW_[size_t(l)] = std::clamp(w, 70, 320);
@@ -62,14 +65,17 @@ void PivotTable::updateGeometryCache() {
             continue;
         }
         int w = 70;
-        for (int l = 0; l <= m; ++l) w = std::max(w, fm.horizontalAdvance(columnHeaderText(c, l)) + 2 * kPad);
-        for (int r = 0; r < sample; ++r) w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
+        for (int l = 0; l <= m; ++l)
+            w = std::max(w, fm.horizontalAdvance(columnHeaderText(c, l)) + 2 * kPad);
+        for (int r = 0; r < sample; ++r)
+            w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
         for (int r = std::max(sample, rows - tail); r < rows; ++r)
             w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
         colX_[size_t(c) + 1] = colX_[size_t(c)] + std::min(w, 260);
     }
     int cornerW = 0;
-    for (int w : levelW_) cornerW += w;
+    for (int w : levelW_)
+        cornerW += w;
     const int contentW = colX_.back(), contentH = rows * rowH_;
     const QSize vs = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, contentW - (vs.width() - cornerW)));
@@ -84,13 +90,16 @@ void PivotTable::resizeEvent(QResizeEvent* e) {
     updateGeometryCache();
 }
 
-void PivotTable::scrollContentsBy(int, int) { viewport()->update(); }
+void PivotTable::scrollContentsBy(int, int) {
+    viewport()->update();
+}
 
 std::vector<PivotTable::Button> PivotTable::buttons() const {
     std::vector<Button> out;
     const QFontMetrics fm(font());
     int cornerW = 0;
-    for (int w : levelW_) cornerW += w;
+    for (int w : levelW_)
+        cornerW += w;
     auto place = [&](const std::vector<PivotField*>& fs, int area, int x, int y, int maxX) {
         for (PivotField* f : fs) {
             const int w = fm.horizontalAdvance(f->caption()) + 2 * kPad + (area == PageArea ? 14 : 0);
@@ -121,7 +130,8 @@ void PivotTable::paintEvent(QPaintEvent*) {
     QFont bold = font();
     bold.setBold(true);
     int cornerW = 0;
-    for (int w : levelW_) cornerW += w;
+    for (int w : levelW_)
+        cornerW += w;
     const int hs = horizontalScrollBar()->value(), vs = verticalScrollBar()->value();
     const int top = bodyTop(), hr = headerRows();
     const int k = int(area(RowArea).size()), m = int(area(ColumnArea).size());
@@ -134,12 +144,14 @@ void PivotTable::paintEvent(QPaintEvent*) {
     if (area(PageArea).empty())
         p.drawText(QRect(8, 0, vr.width(), pageH_), Qt::AlignVCenter, tr("Drop page fields here"));
     if (area(ColumnArea).empty())
-        p.drawText(QRect(cornerW + 8, pageH_, vr.width(), rowH_), Qt::AlignVCenter, tr("Drop column fields here"));
+        p.drawText(QRect(cornerW + 8, pageH_, vr.width(), rowH_), Qt::AlignVCenter,
+                   tr("Drop column fields here"));
     if (area(DataArea).empty())
         p.drawText(QRect(6, pageH_, cornerW, rowH_), Qt::AlignVCenter, tr("Drop data fields here"));
 
     // Body cells
-    const int firstRow = std::max(0, vs / rowH_), lastRow = std::min(rows - 1, (vs + vr.height() - top) / rowH_);
+    const int firstRow = std::max(0, vs / rowH_),
+              lastRow = std::min(rows - 1, (vs + vr.height() - top) / rowH_);
     auto firstCol = int(std::upper_bound(colX_.begin(), colX_.end(), hs) - colX_.begin()) - 1;
     firstCol = std::max(0, firstCol);
     p.save();
@@ -179,7 +191,8 @@ void PivotTable::paintEvent(QPaintEvent*) {
             if (differs || total) p.drawLine(cell.topLeft(), cell.topRight());
             p.setPen(Qt::black);
             p.setFont(total ? bold : font());
-            if (differs || total) p.drawText(cell.adjusted(kPad, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, t);
+            if (differs || total)
+                p.drawText(cell.adjusted(kPad, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, t);
             x += levelW_[size_t(l)];
         }
     }
@@ -195,7 +208,8 @@ void PivotTable::paintEvent(QPaintEvent*) {
             if (x > vr.width()) break;
             const QString t = columnHeaderText(c, l);
             bool differs = c == firstCol;
-            for (int u = 0; u <= l && !differs; ++u) differs = columnHeaderText(c - 1, u) != columnHeaderText(c, u);
+            for (int u = 0; u <= l && !differs; ++u)
+                differs = columnHeaderText(c - 1, u) != columnHeaderText(c, u);
             const QRect cell(x, y, colX_[size_t(c) + 1] - colX_[size_t(c)], rowH_);
             p.fillRect(cell, kHeaderBack);
             p.setPen(kGrid);
@@ -210,7 +224,8 @@ void PivotTable::paintEvent(QPaintEvent*) {
     p.fillRect(QRect(0, pageH_ + rowH_, cornerW, (hr - 1) * rowH_), kAreaBack);
     if (!k) {
         p.setPen(QColor(0x70, 0x70, 0x70));
-        p.drawText(QRect(6, pageH_ + (hr - 1) * rowH_, cornerW, rowH_), Qt::AlignVCenter, tr("Drop row fields here"));
+        p.drawText(QRect(6, pageH_ + (hr - 1) * rowH_, cornerW, rowH_), Qt::AlignVCenter,
+                   tr("Drop row fields here"));
     }
 
     // Field buttons
@@ -223,12 +238,14 @@ void PivotTable::paintEvent(QPaintEvent*) {
         if (b.area == PageArea) {
             const int hidden = int(b.field->hidden_.size());
             text += hidden ? QStringLiteral(" *") : QString();
-            p.drawText(b.rect.adjusted(b.rect.width() - 14, 0, 0, 0), Qt::AlignCenter, QStringLiteral("\u25BE"));
+            p.drawText(b.rect.adjusted(b.rect.width() - 14, 0, 0, 0), Qt::AlignCenter,
+                       QStringLiteral("\u25BE"));
         }
         p.drawText(b.rect.adjusted(kPad, 0, -kPad, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
     }
     if (dragging_ && pressField_) {
-        const QRect r(dragPos_ - QPoint(10, rowH_ / 2), QSize(fm.horizontalAdvance(pressField_->caption()) + 2 * kPad, rowH_ - 4));
+        const QRect r(dragPos_ - QPoint(10, rowH_ / 2),
+                      QSize(fm.horizontalAdvance(pressField_->caption()) + 2 * kPad, rowH_ - 4));
         p.setOpacity(0.75);
         p.fillRect(r, kFieldBack.darker(130));
         p.setPen(Qt::white);
@@ -247,7 +264,8 @@ PivotElement PivotTable::elementAt(const QPoint& pos) const {
             return e;
         }
     int cornerW = 0;
-    for (int w : levelW_) cornerW += w;
+    for (int w : levelW_)
+        cornerW += w;
     const int hs = horizontalScrollBar()->value(), vs = verticalScrollBar()->value(), top = bodyTop();
     auto colAt = [&](int x) {
         const int cx = x - cornerW + hs;
@@ -295,11 +313,14 @@ PivotElement PivotTable::elementAt(const QPoint& pos) const {
     return e;
 }
 
-PivotElement PivotTable::elementUnderPointer() const { return elementAt(lastMouse_); }
+PivotElement PivotTable::elementUnderPointer() const {
+    return elementAt(lastMouse_);
+}
 
 int PivotTable::dropArea(const QPoint& p) const {
     int cornerW = 0;
-    for (int w : levelW_) cornerW += w;
+    for (int w : levelW_)
+        cornerW += w;
     if (!viewport()->rect().contains(p)) return -1;
     if (p.y() < pageH_) return PageArea;
     if (p.y() < pageH_ + rowH_) return p.x() < cornerW ? DataArea : ColumnArea;
@@ -319,9 +340,14 @@ void PivotTable::mousePressEvent(QMouseEvent* e) {
     lastMouse_ = e->position().toPoint();
     emit hintRemoval();
     const PivotElement el = elementAt(lastMouse_);
-    if (el.kind == PivotElement::Cell) setCurrentCell(el.row, el.column);
-    else if (el.column >= 0) currentColumn_ = el.column;
-    const int button = e->button() == Qt::LeftButton ? 1 : e->button() == Qt::RightButton ? 2 : e->button() == Qt::MiddleButton ? 4 : 0;
+    if (el.kind == PivotElement::Cell)
+        setCurrentCell(el.row, el.column);
+    else if (el.column >= 0)
+        currentColumn_ = el.column;
+    const int button = e->button() == Qt::LeftButton     ? 1
+                       : e->button() == Qt::RightButton  ? 2
+                       : e->button() == Qt::MiddleButton ? 4
+                                                         : 0;
     if (e->button() == Qt::LeftButton && el.kind == PivotElement::FieldHeader) {
         pressField_ = el.field;
         pressPos_ = lastMouse_;
@@ -387,8 +413,10 @@ void PivotTable::pageMenu(PivotField* f, const QPoint& at) {
     }
     QAction* chosen = menu.exec(viewport()->mapToGlobal(at));
     if (!chosen) return;
-    if (chosen == all) f->showAllMembers();
-    else f->setMemberVisible(chosen->data().toString(), chosen->isChecked());
+    if (chosen == all)
+        f->showAllMembers();
+    else
+        f->setMemberVisible(chosen->data().toString(), chosen->isChecked());
     recalculate();
     emit chartRedraw();
 }

@@ -126,8 +126,10 @@ QAction* Band::firstBarAction() const {
 }
 
 void Band::place(Tool* t) {
-    if (kind_ == BandKind::Menu) menu_->addAction(t->action());
-    else bar_->insertAction(bar_->actionAfter(this), t->action());
+    if (kind_ == BandKind::Menu)
+        menu_->addAction(t->action());
+    else
+        bar_->insertAction(bar_->actionAfter(this), t->action());
     tools_ << t;
 }
 
@@ -161,7 +163,8 @@ void Band::removeTool(Tool* tool) {
 }
 
 void Band::clear() {
-    while (!tools_.isEmpty()) removeTool(tools_.last());
+    while (!tools_.isEmpty())
+        removeTool(tools_.last());
 }
 
 Tool* Band::tool(int id) const {
@@ -201,7 +204,8 @@ Band* Toolbar::band(const QString& name) const {
 
 QList<Tool*> Toolbar::tools() const {
     QList<Tool*> all;
-    for (Band* b : bands_) all += b->tools();
+    for (Band* b : bands_)
+        all += b->tools();
     return all;
 }
 
@@ -218,7 +222,8 @@ Tool* Toolbar::tool(const QString& name) const {
 }
 
 void Toolbar::clearTools() {
-    for (Band* b : bands_) b->clear();
+    for (Band* b : bands_)
+        b->clear();
 }
 
 QAction* Toolbar::actionAfter(const Band* band) const {
@@ -230,12 +235,14 @@ QAction* Toolbar::actionAfter(const Band* band) const {
 }
 
 bool Toolbar::reachable(const Tool* tool) const {
-    return tool && tool->band()->toolbar() == this && tool->band()->tools().contains(const_cast<Tool*>(tool)) &&
-           isEnabled() && tool->enabled() && tool->visible();
+    return tool && tool->band()->toolbar() == this &&
+           tool->band()->tools().contains(const_cast<Tool*>(tool)) && isEnabled() && tool->enabled() &&
+           tool->visible();
 }
 
 bool Toolbar::clickTool(Tool* tool) {
-    if (!reachable(tool) || tool->style() == ToolStyle::Separator || tool->style() == ToolStyle::Combo) return false;
+    if (!reachable(tool) || tool->style() == ToolStyle::Separator || tool->style() == ToolStyle::Combo)
+        return false;
     tool->action()->trigger();
     return true;
 }

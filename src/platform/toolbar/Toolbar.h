@@ -85,7 +85,8 @@ public:
     Toolbar* toolbar() const { return bar_; }
 
     // Tools are added at the end of the band.
-    Tool* addTool(int id, const QString& name, const QString& caption = {}, ToolStyle style = ToolStyle::Button);
+    Tool* addTool(int id, const QString& name, const QString& caption = {},
+                  ToolStyle style = ToolStyle::Button);
     Tool* addSeparator();
     Tool* addCombo(const QString& name, int widthPx = 0);
     void removeTool(Tool* tool);

@@ -38,8 +38,9 @@ protected:
         form.resize(800, 600);
         bar = CreateControl("Glimford.UISizeBar", &form, &error);
         ASSERT_TRUE(bar) << error.toStdString();
-        QObject::connect(bar, &Control::controlEvent,
-                         [this](const QString& n, const QVariantList& a) { events.append({n, a}); });
+        QObject::connect(bar, &Control::controlEvent, [this](const QString& n, const QVariantList& a) {
+            events.append({n, a});
+        });
     }
     void TearDown() override {
         QApplication::setPalette(QPalette());
@@ -49,12 +50,14 @@ protected:
     QWidget* w() const { return bar->widget(); }
     int count(const QString& name) const {
         int n = 0;
-        for (const Recorded& r : events) n += r.name == name;
+        for (const Recorded& r : events)
+            n += r.name == name;
         return n;
     }
     void setAll(const QVariantMap& props) {
         for (auto it = props.begin(); it != props.end(); ++it)
-            ASSERT_TRUE(bar->set(it.key(), it.value())) << it.key().toStdString() << ": " << bar->lastError().toStdString();
+            ASSERT_TRUE(bar->set(it.key(), it.value()))
+                << it.key().toStdString() << ": " << bar->lastError().toStdString();
     }
 
     // Drags like a pointer would: steps are pixel offsets from the press point in the form, each
@@ -87,22 +90,33 @@ QImage grabbed(QWidget* w, const QString& name) {
 // Distinct 3-D colours so each line of an edge can be told apart.
 void distinctPalette() {
     QPalette p = QApplication::palette();
-    p.setColor(QPalette::Button, QColor(200, 200, 200)); // button face
-    p.setColor(QPalette::Light, QColor(255, 255, 255));  // button highlight
+    p.setColor(QPalette::Button, QColor(200, 200, 200));   // button face
+    p.setColor(QPalette::Light, QColor(255, 255, 255));    // button highlight
     p.setColor(QPalette::Midlight, QColor(230, 230, 230)); // 3-D light
-    p.setColor(QPalette::Dark, QColor(128, 128, 128));   // button shadow
-    p.setColor(QPalette::Shadow, QColor(0, 0, 0));       // 3-D dark shadow
+    p.setColor(QPalette::Dark, QColor(128, 128, 128));     // button shadow
+    p.setColor(QPalette::Shadow, QColor(0, 0, 0));         // 3-D dark shadow
     QApplication::setPalette(p);
 }
-const QColor face(200, 200, 200), hilite(255, 255, 255), light3d(230, 230, 230), shadow(128, 128, 128), dark(0, 0, 0);
+const QColor face(200, 200, 200), hilite(255, 255, 255), light3d(230, 230, 230), shadow(128, 128, 128),
+    dark(0, 0, 0);
 } // namespace
 
 TEST_F(SizeBar, NewBarHasTheDefaults) {
-    const QVariantMap expected{{"BackColor", 0x8000000Fu}, {"HighlightColor", 0x80000010u}, {"Orientation", Vertical},
-                               {"MinLeft", 0},             {"MinTop", 0},                   {"MaxLeft", 99999},
-                               {"MaxTop", 99999},          {"ShowBorderWhileMoving", false}, {"BorderStyle", Raised},
-                               {"Edge_Top", true},         {"Edge_Left", true},             {"Edge_Right", true},
-                               {"Edge_Bottom", true},      {"Width", 105},                  {"Height", 2000}};
+    const QVariantMap expected{{"BackColor", 0x8000000Fu},
+                               {"HighlightColor", 0x80000010u},
+                               {"Orientation", Vertical},
+                               {"MinLeft", 0},
+                               {"MinTop", 0},
+                               {"MaxLeft", 99999},
+                               {"MaxTop", 99999},
+                               {"ShowBorderWhileMoving", false},
+                               {"BorderStyle", Raised},
+                               {"Edge_Top", true},
+                               {"Edge_Left", true},
+                               {"Edge_Right", true},
+                               {"Edge_Bottom", true},
+                               {"Width", 105},
+                               {"Height", 2000}};
     for (auto it = expected.begin(); it != expected.end(); ++it) {
         EXPECT_EQ(bar->get(it.key()), it.value()) << it.key().toStdString();
         if (const PropertyInfo* p = bar->classInfo().property(it.key())) {
@@ -152,8 +166,10 @@ TEST_F(SizeBar, DragsClampAtTheirLimits) {
         events.clear();
         const bool vertical = tc.orientation == Vertical;
         ASSERT_TRUE(bar->set("Orientation", tc.orientation));
-        setAll({{vertical ? "Left" : "Top", tc.start}, {vertical ? "Top" : "Left", 600},
-                {vertical ? "MinLeft" : "MinTop", tc.min}, {vertical ? "MaxLeft" : "MaxTop", tc.max}});
+        setAll({{vertical ? "Left" : "Top", tc.start},
+                {vertical ? "Top" : "Left", 600},
+                {vertical ? "MinLeft" : "MinTop", tc.min},
+                {vertical ? "MaxLeft" : "MaxTop", tc.max}});
         drag(QPoint(3, 3), tc.steps);
         EXPECT_EQ(bar->get(vertical ? "Left" : "Top").toInt(), tc.expected);
         EXPECT_EQ(bar->get(vertical ? "Top" : "Left").toInt(), 600);
@@ -242,17 +258,27 @@ TEST_F(SizeBar, ControlEndedDuringAGlideStops) {
 TEST_F(SizeBar, PropertiesPersistOnlyWhenNotDefault) {
     EXPECT_TRUE(bar->save().isEmpty());
 
-    const QVariantMap changed{{"BackColor", 0x0000FFu}, {"HighlightColor", 0x00FF00u}, {"Orientation", Horizontal},
-                              {"ShowBorderWhileMoving", true}, {"MinLeft", 10}, {"MaxLeft", 20}, {"MinTop", 1050},
-                              {"MaxTop", 7000}, {"BorderStyle", Sunken}, {"Edge_Left", false}, {"Edge_Right", false},
-                              {"Edge_Top", false}, {"Edge_Bottom", false}};
+    const QVariantMap changed{{"BackColor", 0x0000FFu},
+                              {"HighlightColor", 0x00FF00u},
+                              {"Orientation", Horizontal},
+                              {"ShowBorderWhileMoving", true},
+                              {"MinLeft", 10},
+                              {"MaxLeft", 20},
+                              {"MinTop", 1050},
+                              {"MaxTop", 7000},
+                              {"BorderStyle", Sunken},
+                              {"Edge_Left", false},
+                              {"Edge_Right", false},
+                              {"Edge_Top", false},
+                              {"Edge_Bottom", false}};
     setAll(changed);
     EXPECT_EQ(bar->save(), changed);
 
     QWidget other;
     std::unique_ptr<Control> copy(CreateControl("Glimford.UISizeBar", &other));
     ASSERT_TRUE(copy->load(changed));
-    for (auto it = changed.begin(); it != changed.end(); ++it) EXPECT_EQ(copy->get(it.key()), it.value()) << it.key().toStdString();
+    for (auto it = changed.begin(); it != changed.end(); ++it)
+        EXPECT_EQ(copy->get(it.key()), it.value()) << it.key().toStdString();
     // Reading sets the pointer from the orientation but leaves the size.
     EXPECT_EQ(copy->widget()->cursor().shape(), Qt::SizeVerCursor);
     EXPECT_EQ(copy->get("Width").toInt(), 105);
@@ -264,7 +290,8 @@ TEST_F(SizeBar, PropertiesPersistOnlyWhenNotDefault) {
 }
 
 TEST_F(SizeBar, DamagedBagValuesReadAsDefaults) {
-    ASSERT_TRUE(bar->load({{"Orientation", 7}, {"BorderStyle", "raised"}, {"MaxTop", "1500"}, {"backcolor", 255.0}}));
+    ASSERT_TRUE(
+        bar->load({{"Orientation", 7}, {"BorderStyle", "raised"}, {"MaxTop", "1500"}, {"backcolor", 255.0}}));
     EXPECT_EQ(bar->get("Orientation").toInt(), Vertical);
     EXPECT_EQ(bar->get("BorderStyle").toInt(), Raised);
     EXPECT_EQ(bar->get("MaxTop").toInt(), 1500);
@@ -351,12 +378,18 @@ TEST_F(SizeBar, TwoHorizontalBarsOfAWindowKeepTheirOwnLimits) {
     std::unique_ptr<Control> splitFil(CreateControl("Glimford.UISizeBar", &form));
     ASSERT_TRUE(splitFil);
     Control* split = bar;
-    for (Control* c : {split, splitFil.get()}) ASSERT_TRUE(c->load({{"Orientation", Horizontal}}));
-    setAll({{"Width", 12000}, {"Height", 105}, {"Top", 6000}, {"MinTop", height / 3 + 100}, {"MaxTop", height - 1050}});
+    for (Control* c : {split, splitFil.get()})
+        ASSERT_TRUE(c->load({{"Orientation", Horizontal}}));
+    setAll({{"Width", 12000},
+            {"Height", 105},
+            {"Top", 6000},
+            {"MinTop", height / 3 + 100},
+            {"MaxTop", height - 1050}});
     ASSERT_TRUE(splitFil->set("Width", 12000) && splitFil->set("Height", 105) && splitFil->set("Top", 2000));
     ASSERT_TRUE(splitFil->set("MinTop", 1050) && splitFil->set("MaxTop", height / 3));
     int completes = 0;
-    QObject::connect(splitFil.get(), &Control::controlEvent, [&](const QString& n, const QVariantList&) { completes += n == "MoveComplete"; });
+    QObject::connect(splitFil.get(), &Control::controlEvent,
+                     [&](const QString& n, const QVariantList&) { completes += n == "MoveComplete"; });
 
     drag(QPoint(300, 3), {{0, 100}, {0, 400}}); // Split, far down
     EXPECT_EQ(split->get("Top").toInt(), 7950);
@@ -364,7 +397,8 @@ TEST_F(SizeBar, TwoHorizontalBarsOfAWindowKeepTheirOwnLimits) {
     const QPoint start = splitFil->widget()->pos() + press;
     QTest::mousePress(splitFil->widget(), Qt::LeftButton, {}, press);
     QTest::mouseMove(splitFil->widget(), start + QPoint(0, -400) - splitFil->widget()->pos());
-    QTest::mouseRelease(splitFil->widget(), Qt::LeftButton, {}, start + QPoint(0, -400) - splitFil->widget()->pos());
+    QTest::mouseRelease(splitFil->widget(), Qt::LeftButton, {},
+                        start + QPoint(0, -400) - splitFil->widget()->pos());
     EXPECT_EQ(splitFil->get("Top").toInt(), 1050);
     EXPECT_EQ(completes, 1);
     EXPECT_EQ(count("MoveComplete"), 1); // the other bar's events stay its own

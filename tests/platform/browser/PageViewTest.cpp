@@ -69,7 +69,9 @@ struct ChartFolder {
 const QList<std::pair<QString, double>> kRegions = {
     {"North", 1250.5}, {"South", 980}, {"East", 1520.25}, {"West", 640}, {"O'Hara Co", 310}};
 
-QString Shot(const QString& name) { return QDir::temp().filePath(name); }
+QString Shot(const QString& name) {
+    return QDir::temp().filePath(name);
+}
 
 } // namespace
 
@@ -155,7 +157,8 @@ TEST(ChartPage, EveryCatalogueIdHasItsNearestDrawing) {
     };
     ChartModel m;
     m.categories = {"a", "b", "c"};
-    m.series = {{"s1", {1, 2, 3}, {false, true, false}, true}, {"s2", {3, 2, 1}, {false, false, false}, true}};
+    m.series = {{"s1", {1, 2, 3}, {false, true, false}, true},
+                {"s2", {3, 2, 1}, {false, false, false}, true}};
     m.multiSeries = true;
     for (const auto& [id, kind] : ids) {
         EXPECT_EQ(KindOfChart(id), kind) << id;
@@ -163,19 +166,33 @@ TEST(ChartPage, EveryCatalogueIdHasItsNearestDrawing) {
         ASSERT_FALSE(c->series().isEmpty()) << id;
         QAbstractSeries* s = c->series().first();
         switch (kind) {
-        case K::Column: EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeBar) << id; break;
-        case K::StackedColumn: EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeStackedBar) << id; break;
-        case K::Bar: EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeHorizontalBar) << id; break;
-        case K::StackedBar: EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeHorizontalStackedBar) << id; break;
-        case K::Line: EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeLine) << id; break;
+        case K::Column:
+            EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeBar) << id;
+            break;
+        case K::StackedColumn:
+            EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeStackedBar) << id;
+            break;
+        case K::Bar:
+            EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeHorizontalBar) << id;
+            break;
+        case K::StackedBar:
+            EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeHorizontalStackedBar) << id;
+            break;
+        case K::Line:
+            EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeLine) << id;
+            break;
         case K::Area:
-        case K::StackedArea: EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeArea) << id; break;
+        case K::StackedArea:
+            EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypeArea) << id;
+            break;
         case K::Pie:
-        case K::Doughnut: EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypePie) << id; break;
+        case K::Doughnut:
+            EXPECT_EQ(s->type(), QAbstractSeries::SeriesTypePie) << id;
+            break;
         }
         const bool pie = kind == K::Pie || kind == K::Doughnut;
-        EXPECT_EQ(c->series().size(), pie || kind == K::Column || kind == K::Bar || kind == K::StackedColumn ||
-                                              kind == K::StackedBar
+        EXPECT_EQ(c->series().size(), pie || kind == K::Column || kind == K::Bar ||
+                                              kind == K::StackedColumn || kind == K::StackedBar
                                           ? 1
                                           : 2)
             << id;
@@ -237,7 +254,8 @@ TEST(PageView, PieSlicesMarkedSlicedArePulledOut) {
     ASSERT_NE(pie, nullptr);
     ASSERT_EQ(pie->count(), 5);
     QList<bool> exploded;
-    for (QPieSlice* s : pie->slices()) exploded << s->isExploded();
+    for (QPieSlice* s : pie->slices())
+        exploded << s->isExploded();
     EXPECT_EQ(exploded, QList<bool>({false, false, true, false, false}));
     EXPECT_EQ(pie->slices().at(2)->label(), "East: 1520.25");
     EXPECT_TRUE(pie->slices().at(2)->isLabelVisible());
@@ -248,9 +266,10 @@ TEST(PageView, MultiSeriesChartHasOneSetPerSeries) {
     ChartFolder f;
     charts::ChartSettings s;
     s.caption = "Sales by region and year";
-    charts::MultiSeriesData d{{"North", "South", "East"},
-                              {"2023", "2024"},
-                              {{"2023", "North", 10}, {"2023", "South", 7}, {"2024", "North", 12}, {"2024", "East", 9}}};
+    charts::MultiSeriesData d{
+        {"North", "South", "East"},
+        {"2023", "2024"},
+        {{"2023", "North", 10}, {"2023", "South", 7}, {"2024", "North", 12}, {"2024", "East", 9}}};
     f.write("MSColumn3D", charts::BuildMultiSeriesXml(s, d).xml);
     PageView view;
     ASSERT_TRUE(view.navigate(f.page()));
@@ -323,7 +342,8 @@ TEST(PageView, EveryKindRendersOffscreen) {
         // Something besides the white page was drawn.
         int dark = 0;
         for (int y = 0; y < img.height(); y += 4)
-            for (int x = 0; x < img.width(); x += 4) dark += qGray(img.pixel(x, y)) < 200;
+            for (int x = 0; x < img.width(); x += 4)
+                dark += qGray(img.pixel(x, y)) < 200;
         EXPECT_GT(dark, 100) << id;
         img.save(Shot(QString("bd-chart-%1.png").arg(id)));
     }

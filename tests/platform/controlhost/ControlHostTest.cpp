@@ -18,7 +18,9 @@ namespace {
 const QString kProgId = "Glimford.UISizeBar";
 const QString kRoot = "HKEY_CLASSES_ROOT\\";
 
-QString glimfordPath() { return QFileInfo(QStringLiteral(BD_APP_DIR "/libglimford.so")).canonicalFilePath(); }
+QString glimfordPath() {
+    return QFileInfo(QStringLiteral(BD_APP_DIR "/libglimford.so")).canonicalFilePath();
+}
 
 // Every test starts from an empty registry of its own.
 class ControlHost : public ::testing::Test {
@@ -124,11 +126,12 @@ TEST_F(ControlHost, TypeDescriptionListsPropertiesAndEvents) {
         ids << p.dispId;
         EXPECT_FALSE(p.description.isEmpty()) << p.name.toStdString();
     }
-    EXPECT_EQ(names, QStringList({"BackColor", "BorderStyle", "Bottom", "Edge_Bottom", "Edge_Left", "Edge_Right",
-                                  "Edge_Top", "HighlightColor", "MaxLeft", "MaxTop", "MinLeft", "MinTop",
-                                  "Orientation", "Right", "ShowBorderWhileMoving"}));
+    EXPECT_EQ(names, QStringList({"BackColor", "BorderStyle", "Bottom", "Edge_Bottom", "Edge_Left",
+                                  "Edge_Right", "Edge_Top", "HighlightColor", "MaxLeft", "MaxTop", "MinLeft",
+                                  "MinTop", "Orientation", "Right", "ShowBorderWhileMoving"}));
     EXPECT_EQ(ids.size(), names.size());
-    EXPECT_EQ(info->property("MaxTop")->description, "The maximum top value the SizeBar will be moved during dragging");
+    EXPECT_EQ(info->property("MaxTop")->description,
+              "The maximum top value the SizeBar will be moved during dragging");
     EXPECT_TRUE(info->property("bottom")->readOnly);
 
     const MethodInfo* animate = info->method("Animate");
@@ -141,7 +144,8 @@ TEST_F(ControlHost, TypeDescriptionListsPropertiesAndEvents) {
     for (const EventInfo& e : info->events) {
         events << e.name;
         QStringList params;
-        for (const ParamInfo& p : e.params) params << p.name;
+        for (const ParamInfo& p : e.params)
+            params << p.name;
         EXPECT_EQ(params, QStringList({"Left", "Top", "Right", "Bottom"}));
     }
     EXPECT_EQ(events, QStringList({"MoveBegin", "Move", "MoveComplete"}));
@@ -157,8 +161,10 @@ TEST_F(ControlHost, PropertiesByNameAndByDispatchIdAgree) {
     const struct {
         const char* name;
         QVariant value;
-    } cases[] = {{"MinTop", 1050},       {"MaxTop", 4000.4},   {"MinLeft", -20},      {"MaxLeft", "300"},
-                 {"BackColor", 0x0000FFu}, {"HighlightColor", 0x80000014u}, {"BorderStyle", 10}, {"Orientation", 1},
+    } cases[] = {{"MinTop", 1050},         {"MaxTop", 4000.4},
+                 {"MinLeft", -20},         {"MaxLeft", "300"},
+                 {"BackColor", 0x0000FFu}, {"HighlightColor", 0x80000014u},
+                 {"BorderStyle", 10},      {"Orientation", 1},
                  {"Edge_Top", false},      {"ShowBorderWhileMoving", true}};
     for (const auto& tc : cases) {
         SCOPED_TRACE(tc.name);

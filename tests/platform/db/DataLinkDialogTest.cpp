@@ -1,6 +1,6 @@
 // The data-link dialog: kinds and their drivers, the strings it builds, its test and its cancel.
-#include "platform/db/ConnectionString.h"
 #include "platform/db/DataLinkDialog.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/db/DbTestData.h"
 #include "platform/os/Desktop.h"
 #include "platform/os/DialogRunner.h"
@@ -17,7 +17,9 @@
 using namespace bd::db;
 
 namespace {
-bool all(DataLinkDialog::Kind) { return true; }
+bool all(DataLinkDialog::Kind) {
+    return true;
+}
 } // namespace
 
 TEST(DataLinkDialog, KindsWithoutDriverAreGreyedAndCannotBeChosen) {
@@ -126,7 +128,8 @@ TEST(DataLinkDialog, TestConnectionOpensThroughTheDataLayer) {
     d.txtFile->setText(dir.path() + "/data.db");
     EXPECT_TRUE(d.testConnection());
     ASSERT_EQ(p->prompts.size(), 2);
-    EXPECT_TRUE(p->prompts[0].text.startsWith("Test connection failed: ")) << p->prompts[0].text.toStdString();
+    EXPECT_TRUE(p->prompts[0].text.startsWith("Test connection failed: "))
+        << p->prompts[0].text.toStdString();
     EXPECT_EQ(p->prompts[1].text, "Test connection succeeded.");
 }
 

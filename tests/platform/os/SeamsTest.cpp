@@ -15,7 +15,8 @@ TEST(ManualClockTimers, FireInTimeOrderOnlyWhenAdvanced) {
     QStringList fired;
     Timer minute(nullptr, 60000), wait(nullptr, 1000);
     wait.setSingleShot(true);
-    QObject::connect(&minute, &Timer::timeout, [&] { fired << "minute@" + QString::number(clock.now().time().minute()); });
+    QObject::connect(&minute, &Timer::timeout,
+                     [&] { fired << "minute@" + QString::number(clock.now().time().minute()); });
     QObject::connect(&wait, &Timer::timeout, [&] { fired << "wait"; });
     minute.setEnabled(true);
     wait.setEnabled(true);

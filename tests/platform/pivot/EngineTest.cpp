@@ -9,8 +9,8 @@
 #include <cmath>
 #include <map>
 #include <random>
-#include <thread>
 #include <set>
+#include <thread>
 
 using namespace bd::pivot::engine;
 using bd::db::ColumnarResult;
@@ -77,10 +77,14 @@ std::string labelOf(const ColumnarResult& d, int col, size_t row) {
     const ColumnData& c = d.columns[col];
     if (c.isNull(row)) return "";
     switch (c.kind) {
-    case ColumnKind::Text: return c.dict[c.codes[row]];
-    case ColumnKind::Boolean: return c.ints[row] ? "True" : "False";
-    case ColumnKind::Integer: return std::to_string(c.ints[row]);
-    default: return numberLabel(c.reals[row]);
+    case ColumnKind::Text:
+        return c.dict[c.codes[row]];
+    case ColumnKind::Boolean:
+        return c.ints[row] ? "True" : "False";
+    case ColumnKind::Integer:
+        return std::to_string(c.ints[row]);
+    default:
+        return numberLabel(c.reals[row]);
     }
 }
 // Label order: null last, text by bytes, numbers by value.
@@ -99,12 +103,15 @@ struct Reference {
     std::optional<double> plain(const std::vector<size_t>& rs, const DataField& f) const {
         if (rs.empty()) return std::nullopt;
         std::vector<double> v;
-        if (f.column < 0) v.assign(rs.size(), 1.0);
+        if (f.column < 0)
+            v.assign(rs.size(), 1.0);
         else {
             const ColumnData& c = d.columns[f.column];
             for (size_t r : rs) {
                 if (c.isNull(r)) continue;
-                v.push_back(c.kind == ColumnKind::Real ? c.reals[r] : c.kind == ColumnKind::Text ? 0 : double(c.ints[r]));
+                v.push_back(c.kind == ColumnKind::Real   ? c.reals[r]
+                            : c.kind == ColumnKind::Text ? 0
+                                                         : double(c.ints[r]));
             }
             if (c.kind == ColumnKind::Text && f.agg != Agg::Count) return std::nullopt;
         }
@@ -112,20 +119,31 @@ struct Reference {
         if (f.agg == Agg::Count) return n;
         if (v.empty()) return std::nullopt;
         double sum = 0;
-        for (double x : v) sum += x;
+        for (double x : v)
+            sum += x;
         const double mean = sum / n;
         double ss = 0;
-        for (double x : v) ss += (x - mean) * (x - mean);
+        for (double x : v)
+            ss += (x - mean) * (x - mean);
         switch (f.agg) {
-        case Agg::Sum: return sum;
-        case Agg::Avg: return mean;
-        case Agg::Max: return *std::max_element(v.begin(), v.end());
-        case Agg::Min: return *std::min_element(v.begin(), v.end());
-        case Agg::StDev: return n > 1 ? std::optional<double>(std::sqrt(ss / (n - 1))) : std::nullopt;
-        case Agg::StDevP: return std::sqrt(ss / n);
-        case Agg::Var: return n > 1 ? std::optional<double>(ss / (n - 1)) : std::nullopt;
-        case Agg::VarP: return ss / n;
-        default: return std::nullopt;
+        case Agg::Sum:
+            return sum;
+        case Agg::Avg:
+            return mean;
+        case Agg::Max:
+            return *std::max_element(v.begin(), v.end());
+        case Agg::Min:
+            return *std::min_element(v.begin(), v.end());
+        case Agg::StDev:
+            return n > 1 ? std::optional<double>(std::sqrt(ss / (n - 1))) : std::nullopt;
+        case Agg::StDevP:
+            return std::sqrt(ss / n);
+        case Agg::Var:
+            return n > 1 ? std::optional<double>(ss / (n - 1)) : std::nullopt;
+        case Agg::VarP:
+            return ss / n;
+        default:
+            return std::nullopt;
         }
     }
     std::optional<double> value(const std::vector<size_t>& rs, int di) const {
@@ -139,7 +157,8 @@ struct Reference {
         std::vector<size_t> out;
         for (size_t r : rs) {
             bool ok = true;
-            for (size_t l = 0; l < prefix.size() && ok; ++l) ok = labelOf(d, fields[l].column, r) == prefix[l];
+            for (size_t l = 0; l < prefix.size() && ok; ++l)
+                ok = labelOf(d, fields[l].column, r) == prefix[l];
             if (ok) out.push_back(r);
         }
         return out;
@@ -148,8 +167,8 @@ struct Reference {
         std::vector<std::string> prefix;
         bool total;
     };
-    void lines(const std::vector<AxisField>& fields, const std::vector<size_t>& rs, std::vector<std::string> prefix,
-               std::vector<Line>& out) const {
+    void lines(const std::vector<AxisField>& fields, const std::vector<size_t>& rs,
+               std::vector<std::string> prefix, std::vector<Line>& out) const {
         const size_t l = prefix.size();
         if (l == fields.size()) {
             out.push_back({prefix, false});
@@ -157,7 +176,8 @@ struct Reference {
         }
         const AxisField& f = fields[l];
         std::set<std::string> seen;
-        for (size_t r : rs) seen.insert(labelOf(d, f.column, r));
+        for (size_t r : rs)
+            seen.insert(labelOf(d, f.column, r));
         std::vector<std::string> kids(seen.begin(), seen.end());
         std::stable_sort(kids.begin(), kids.end(), [&](const auto& a, const auto& b) {
             return f.descending ? labelLess(d, f.column, b, a) : labelLess(d, f.column, a, b);
@@ -215,20 +235,27 @@ PivotDefinition randomDefinition(std::mt19937& rng, const ColumnarResult& d) {
     std::shuffle(dims.begin(), dims.end(), rng);
     const int nr = int(rng() % 4), nc = int(rng() % 3);
     // the wide-range columns 4 and 5 together push the key space into the sparse path
-    for (int i = 0; i < nr; ++i) s.rows.push_back({dims[i], rng() % 3 == 0, 0, -1});
-    for (int i = 0; i < nc; ++i) s.columns.push_back({dims[nr + i], rng() % 3 == 0, 0, -1});
+    for (int i = 0; i < nr; ++i)
+        s.rows.push_back({dims[i], rng() % 3 == 0, 0, -1});
+    for (int i = 0; i < nc; ++i)
+        s.columns.push_back({dims[nr + i], rng() % 3 == 0, 0, -1});
     if (rng() % 2) {
         PageField p{dims[nr + nc], {}};
-        for (int k = 0; k < 3; ++k) p.hidden.insert(labelOf(d, p.column, rng() % d.rowCount));
+        for (int k = 0; k < 3; ++k)
+            p.hidden.insert(labelOf(d, p.column, rng() % d.rowCount));
         s.pages.push_back(p);
     }
     const int measures[] = {6, 7, 8, -1};
     const int nd = 1 + int(rng() % 4);
-    for (int i = 0; i < nd; ++i) s.data.push_back({measures[rng() % 4], Agg(rng() % kAggCount), nullptr});
+    for (int i = 0; i < nd; ++i)
+        s.data.push_back({measures[rng() % 4], Agg(rng() % kAggCount), nullptr});
     if (rng() % 2) {
         std::string err;
-        auto f = Formula::parse("([d0] - 2) / d1 + -d0 ^ 2 * 0.5", [](const std::string& n) {
-            return n == "d0" ? 0 : n == "d1" ? int(1) : -1; }, &err);
+        auto f = Formula::parse(
+            "([d0] - 2) / d1 + -d0 ^ 2 * 0.5",
+            [](const std::string& n) { return n == "d0"   ? 0
+                                              : n == "d1" ? int(1)
+                                                          : -1; }, &err);
         if (s.data.size() < 2) s.data.push_back({7, Agg::Sum, nullptr});
         s.data.push_back({-1, Agg::Sum, f});
     }
@@ -240,17 +267,20 @@ PivotDefinition randomDefinition(std::mt19937& rng, const ColumnarResult& d) {
     return s;
 }
 
-void checkAgainstReference(const ColumnarResult& d, const PivotDefinition& s, const PivotResult& res, int trial) {
+void checkAgainstReference(const ColumnarResult& d, const PivotDefinition& s, const PivotResult& res,
+                           int trial) {
     Reference ref{d, s, {}};
     for (size_t r = 0; r < d.rowCount; ++r) {
         bool keep = true;
-        for (const auto& p : s.pages) keep = keep && !p.hidden.count(labelOf(d, p.column, r));
+        for (const auto& p : s.pages)
+            keep = keep && !p.hidden.count(labelOf(d, p.column, r));
         if (keep) ref.rows.push_back(r);
     }
     const auto rl = ref.axis(s.rows), cl0 = ref.axis(s.columns);
     std::vector<std::pair<Reference::Line, int>> cl;
     for (const auto& l : cl0)
-        for (int di = 0; di < int(s.data.size()); ++di) cl.push_back({l, di});
+        for (int di = 0; di < int(s.data.size()); ++di)
+            cl.push_back({l, di});
     ASSERT_EQ(res.rowCount(), int(rl.size())) << "trial " << trial;
     ASSERT_EQ(res.columnCount(), int(cl.size())) << "trial " << trial;
     for (int r = 0; r < res.rowCount(); ++r) {
@@ -262,7 +292,8 @@ void checkAgainstReference(const ColumnarResult& d, const PivotDefinition& s, co
         ASSERT_EQ(res.isTotalColumn(c), cl[c].first.total) << "trial " << trial;
         ASSERT_EQ(res.dataFieldOf(c), cl[c].second);
         for (int lv = 0; lv < int(s.columns.size()); ++lv)
-            ASSERT_EQ(res.columnLabel(c, lv), expectedLabel(cl[c].first, lv)) << "trial " << trial << " col " << c;
+            ASSERT_EQ(res.columnLabel(c, lv), expectedLabel(cl[c].first, lv))
+                << "trial " << trial << " col " << c;
     }
     for (int r = 0; r < res.rowCount(); ++r) {
         const auto rs = ref.match(ref.rows, s.rows, rl[r].prefix);
@@ -311,7 +342,8 @@ TEST(PivotEngine, ParallelAndSparsePathsAgreeWithSingleThread) {
     defs[2].rows = {{3}};
     defs[2].pages = {{0, {"North"}}};
     for (auto& s : defs)
-        for (int a = 0; a < kAggCount; ++a) s.data.push_back({6, Agg(a), nullptr});
+        for (int a = 0; a < kAggCount; ++a)
+            s.data.push_back({6, Agg(a), nullptr});
     for (auto& s : defs) {
         auto a = par.compute(s), b = one.compute(s);
         ASSERT_TRUE(a && b);
@@ -329,7 +361,8 @@ TEST(PivotEngine, ParallelAndSparsePathsAgreeWithSingleThread) {
 TEST(PivotEngine, RepeatedAndConcurrentPivotsAgreeWithSingleThread) {
     auto data = makeData(300000, 5);
     Engine one, par, other;
-    for (Engine* e : {&one, &par, &other}) e->setData(data);
+    for (Engine* e : {&one, &par, &other})
+        e->setData(data);
     one.setMaxThreads(1);
     std::vector<PivotDefinition> defs(3);
     defs[0].rows = {{0}, {5}}; // region, price: about 100000 members, so a large key space
@@ -339,7 +372,10 @@ TEST(PivotEngine, RepeatedAndConcurrentPivotsAgreeWithSingleThread) {
     defs[2].rows = {{5}, {1}};
     defs[2].columns = {{3}};
     for (auto& s : defs) {
-        s.data = {{6, Agg::Sum, nullptr}, {6, Agg::StDev, nullptr}, {7, Agg::Max, nullptr}, {-1, Agg::Count, nullptr}};
+        s.data = {{6, Agg::Sum, nullptr},
+                  {6, Agg::StDev, nullptr},
+                  {7, Agg::Max, nullptr},
+                  {-1, Agg::Count, nullptr}};
     }
     auto same = [](const PivotResult& a, const PivotResult& b) {
         ASSERT_EQ(a.rowCount(), b.rowCount());
@@ -351,7 +387,8 @@ TEST(PivotEngine, RepeatedAndConcurrentPivotsAgreeWithSingleThread) {
             }
     };
     std::vector<std::shared_ptr<const PivotResult>> ref;
-    for (auto& s : defs) ref.push_back(one.compute(s));
+    for (auto& s : defs)
+        ref.push_back(one.compute(s));
     for (int round = 0; round < 2; ++round)
         for (size_t i = 0; i < defs.size(); ++i) {
             std::shared_ptr<const PivotResult> b;
@@ -411,14 +448,16 @@ TEST(PivotEngine, DateLabelsAndNumericOrder) {
 }
 
 TEST(PivotFormula, ParsesAndEvaluates) {
-    auto resolve = [](const std::string& n) { return n == "Net Sales" ? 0 : n == "qty" ? 1 : n == "a-b" ? 2 : -1; };
+    auto resolve = [](const std::string& n) {
+        return n == "Net Sales" ? 0 : n == "qty" ? 1 : n == "a-b" ? 2 : -1;
+    };
     auto vals = [](int i) -> std::optional<double> { return std::vector<double>{10, 4, 0}[i]; };
     struct Case {
         const char* text;
         std::optional<double> want;
     };
-    const Case ok[] = {{"Net Sales / qty", 2.5},      {"-qty ^ 2", -16},         {"2 ^ 3 ^ 2", 512},
-                       {"(Net Sales + qty) * 2", 28}, {"[a-b] + 1", 1},          {"qty / [a-b]", std::nullopt},
+    const Case ok[] = {{"Net Sales / qty", 2.5},      {"-qty ^ 2", -16},    {"2 ^ 3 ^ 2", 512},
+                       {"(Net Sales + qty) * 2", 28}, {"[a-b] + 1", 1},     {"qty / [a-b]", std::nullopt},
                        {"1.5e1 - - 5", 20},           {"  Net Sales  ", 10}};
     for (const auto& c : ok) {
         std::string err;

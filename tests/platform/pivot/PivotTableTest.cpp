@@ -1,17 +1,17 @@
 // The pivot table as its callers use it: fields, results, SQLite binding, layout file, exports,
 // printing and the events of the widget.
-#include "platform/pivot/NumberFormat.h"
 #include "platform/pivot/PivotTable.h"
 #include "common/TestSupport.h"
+#include "platform/pivot/NumberFormat.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
-#include <QScrollBar>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -66,11 +66,14 @@ void standardLayout(PivotTable& t) {
 std::vector<QString> gridTexts(const PivotTable& t) {
     std::vector<QString> out;
     for (int r = 0; r < t.resultRows(); ++r)
-        for (int l = 0; l < t.rowFields().count(); ++l) out.push_back(t.rowHeaderText(r, l));
+        for (int l = 0; l < t.rowFields().count(); ++l)
+            out.push_back(t.rowHeaderText(r, l));
     for (int c = 0; c < t.resultColumns(); ++c)
-        for (int l = 0; l <= t.columnFields().count(); ++l) out.push_back(t.columnHeaderText(c, l));
+        for (int l = 0; l <= t.columnFields().count(); ++l)
+            out.push_back(t.columnHeaderText(c, l));
     for (int r = 0; r < t.resultRows(); ++r)
-        for (int c = 0; c < t.resultColumns(); ++c) out.push_back(t.cellText(r, c));
+        for (int c = 0; c < t.resultColumns(); ++c)
+            out.push_back(t.cellText(r, c));
     return out;
 }
 
@@ -99,7 +102,8 @@ TEST(PivotTable, FieldCollectionsAreZeroBasedAndVisitEachFieldOnce) {
     EXPECT_EQ(t.pageFields().count(), 1);
     EXPECT_EQ(t.dataFields().count(), 2);
     QStringList seen;
-    for (int i = 0; i < t.fields().count(); ++i) seen << t.fields().item(i)->name();
+    for (int i = 0; i < t.fields().count(); ++i)
+        seen << t.fields().item(i)->name();
     EXPECT_EQ(seen, (QStringList{"region", "year", "product", "amount", "qty"}));
     EXPECT_EQ(t.fields().item(5), nullptr);
     EXPECT_EQ(t.fields().item(-1), nullptr);
@@ -158,9 +162,11 @@ TEST(PivotTable, ResultGridHeadersTotalsAndDataFields) {
     region->setSortByDataMode(1);
     region->setSortByDataField(0);
     QStringList byAmount;
-    for (int r = 0; r < 3; ++r) byAmount << t.rowHeaderText(r, 0);
+    for (int r = 0; r < 3; ++r)
+        byAmount << t.rowHeaderText(r, 0);
     std::vector<double> v;
-    for (int r = 0; r < 3; ++r) v.push_back(t.cellValue(r, 8).toDouble());
+    for (int r = 0; r < 3; ++r)
+        v.push_back(t.cellValue(r, 8).toDouble());
     EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
     // a page selection narrows every cell
     t.pageFields().item(0)->setMemberVisible("Tea", false);
@@ -180,7 +186,8 @@ TEST(PivotTable, CalculatedFieldsCountFieldAndFormulaErrors) {
     zero->setFormula("amount / (Count - Count)");
     ASSERT_TRUE(t.recalculate()) << t.lastError().toStdString();
     for (int r = 0; r < t.resultRows(); ++r) {
-        EXPECT_DOUBLE_EQ(t.cellValue(r, 2).toDouble(), t.cellValue(r, 0).toDouble() / t.cellValue(r, 1).toDouble());
+        EXPECT_DOUBLE_EQ(t.cellValue(r, 2).toDouble(),
+                         t.cellValue(r, 0).toDouble() / t.cellValue(r, 1).toDouble());
         EXPECT_FALSE(t.cellValue(r, 3).isValid()); // division by zero: empty
     }
     EXPECT_EQ(t.cellValue(t.resultRows() - 1, 1).toInt(), 60); // "1" counts records, the total row too
@@ -225,11 +232,14 @@ TEST(PivotTable, SumsMatchSqliteGroupBy) {
         QSqlDatabase db = QSqlDatabase::database("fixture");
         QSqlQuery q(db);
         ASSERT_TRUE(q.exec("SELECT region, year, SUM(amount) FROM sales GROUP BY region, year"));
-        while (q.next()) want[{q.value(0).toString(), q.value(1).toString()}] = q.value(2).toDouble();
+        while (q.next())
+            want[{q.value(0).toString(), q.value(1).toString()}] = q.value(2).toDouble();
         ASSERT_TRUE(q.exec("SELECT region, SUM(amount) FROM sales GROUP BY region"));
-        while (q.next()) want[{q.value(0).toString(), "Grand Total"}] = q.value(1).toDouble();
+        while (q.next())
+            want[{q.value(0).toString(), "Grand Total"}] = q.value(1).toDouble();
         ASSERT_TRUE(q.exec("SELECT year, SUM(amount) FROM sales GROUP BY year"));
-        while (q.next()) want[{"Grand Total", q.value(0).toString()}] = q.value(1).toDouble();
+        while (q.next())
+            want[{"Grand Total", q.value(0).toString()}] = q.value(1).toDouble();
     }
     QSqlDatabase::removeDatabase("fixture");
     size_t checked = 0;
@@ -291,8 +301,13 @@ TEST(PivotTable, DamagedLayoutFilesChangeNothing) {
     future.replace("\"version\":1", "\"version\":99");
     QByteArray badAgg = bytes;
     badAgg.replace("\"aggregate\":3", "\"aggregate\":12");
-    const std::vector<QByteArray> cases = {bytes.left(bytes.size() / 2), "", "[1,2]",
-                                           "{\"format\":\"something else\",\"version\":1}", badCount, future, badAgg};
+    const std::vector<QByteArray> cases = {bytes.left(bytes.size() / 2),
+                                           "",
+                                           "[1,2]",
+                                           "{\"format\":\"something else\",\"version\":1}",
+                                           badCount,
+                                           future,
+                                           badAgg};
     const auto before = gridTexts(t);
     for (size_t i = 0; i < cases.size(); ++i) {
         const QString p = dir.filePath(QStringLiteral("bad%1.cub").arg(i));
@@ -328,14 +343,17 @@ TEST(PivotTable, HtmlExportHasThePostProcessingLineLayout) {
     QStringList kept;
     for (int i = style + 1; i < lines.size(); ++i)
         if (lines[i].startsWith(" td.data") && !lines[i].startsWith(" td.data ")) kept << lines[i];
-    EXPECT_EQ(kept, (QStringList{" td.data0 { font:normal normal normal 9.75pt normal Verdana; text-align:right; }",
-                                 " td.data1 { font:normal normal normal 9.75pt normal Verdana; text-align:right; }"}));
+    EXPECT_EQ(kept, (QStringList{
+                        " td.data0 { font:normal normal normal 9.75pt normal Verdana; text-align:right; }",
+                        " td.data1 { font:normal normal normal 9.75pt normal Verdana; text-align:right; }"}));
     for (int i = style + 1; i < lines.size(); ++i)
-        EXPECT_TRUE(lines[i].startsWith(" td.") || lines[i] == "</STYLE>" || lines[i] == "</BODY></HTML>" || lines[i].isEmpty())
+        EXPECT_TRUE(lines[i].startsWith(" td.") || lines[i] == "</STYLE>" || lines[i] == "</BODY></HTML>" ||
+                    lines[i].isEmpty())
             << lines[i].toStdString();
     // one element per line, and member texts are escaped
     EXPECT_TRUE(lines.contains("<TD class=\"header\">Coffee &lt;b&gt;</TD>"));
-    for (int i = table; i < style; ++i) EXPECT_LE(lines[i].count("<TD"), 1) << lines[i].toStdString();
+    for (int i = table; i < style; ++i)
+        EXPECT_LE(lines[i].count("<TD"), 1) << lines[i].toStdString();
     // totals off: no total lines
     ASSERT_TRUE(t.exportHtml(path, false));
     EXPECT_FALSE(QString::fromUtf8(bd::test::readFile(path)).contains("Total"));
@@ -357,12 +375,17 @@ TEST(PivotTable, SpreadsheetExportReadsBackWithTheSameNumbers) {
     bool number = false, sawPi = false;
     while (!x.atEnd()) {
         x.readNext();
-        if (x.isProcessingInstruction() && x.processingInstructionTarget() == QLatin1String("mso-application")) sawPi = true;
+        if (x.isProcessingInstruction() &&
+            x.processingInstructionTarget() == QLatin1String("mso-application"))
+            sawPi = true;
         if (x.isStartElement() && x.name() == QLatin1String("Data")) {
-            number = x.attributes().value("urn:schemas-microsoft-com:office:spreadsheet", "Type") == QLatin1String("Number");
+            number = x.attributes().value("urn:schemas-microsoft-com:office:spreadsheet", "Type") ==
+                     QLatin1String("Number");
             const QString text = x.readElementText();
-            if (number) numbers.push_back(text.toDouble());
-            else strings.push_back(text);
+            if (number)
+                numbers.push_back(text.toDouble());
+            else
+                strings.push_back(text);
         }
     }
     ASSERT_FALSE(x.hasError()) << x.errorString().toStdString();
@@ -373,7 +396,8 @@ TEST(PivotTable, SpreadsheetExportReadsBackWithTheSameNumbers) {
             if (t.cellValue(r, c).isValid()) want.push_back(t.cellValue(r, c).toDouble());
     EXPECT_EQ(numbers, want);
     EXPECT_NE(std::find(strings.begin(), strings.end(), "Grand Total"), strings.end());
-    EXPECT_NE(std::find(strings.begin(), strings.end(), "Coffee <b>"), strings.end()); // escaped by the writer, read back intact
+    EXPECT_NE(std::find(strings.begin(), strings.end(), "Coffee <b>"),
+              strings.end()); // escaped by the writer, read back intact
 }
 
 TEST(PivotTable, PrintsHeaderAndTableToPdf) {
@@ -401,13 +425,16 @@ TEST(PivotTable, DraggingAHeaderRaisesLayoutChangedOnceAndRepivots) {
     QSignalSpy changed(&t, &PivotTable::layoutChangedByUser);
     QSignalSpy hint(&t, &PivotTable::hintRemoval);
     const QPoint from = find(t, [](const PivotElement& e) {
-        return e.kind == PivotElement::FieldHeader && e.field->name() == "product"; });
+        return e.kind == PivotElement::FieldHeader && e.field->name() == "product";
+    });
     // drop on the right half of the region header: product becomes the inner row field
     QPoint to = find(t, [](const PivotElement& e) {
-        return e.kind == PivotElement::FieldHeader && e.field->name() == "region"; });
+        return e.kind == PivotElement::FieldHeader && e.field->name() == "region";
+    });
     ASSERT_GE(from.x(), 0);
     ASSERT_GE(to.x(), 0);
-    while (t.elementAt(to + QPoint(3, 0)).field && t.elementAt(to + QPoint(3, 0)).field->name() == "region") to += QPoint(3, 0);
+    while (t.elementAt(to + QPoint(3, 0)).field && t.elementAt(to + QPoint(3, 0)).field->name() == "region")
+        to += QPoint(3, 0);
     QWidget* vp = t.viewport();
     sendMouse(vp, QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
     for (int i = 1; i <= 10; ++i)
@@ -422,7 +449,8 @@ TEST(PivotTable, DraggingAHeaderRaisesLayoutChangedOnceAndRepivots) {
     EXPECT_EQ(t.rowHeaderText(3, 0), "East Total");
     // a click without moving does not change the layout
     const QPoint year = find(t, [](const PivotElement& e) {
-        return e.kind == PivotElement::FieldHeader && e.field->name() == "year"; });
+        return e.kind == PivotElement::FieldHeader && e.field->name() == "year";
+    });
     sendMouse(vp, QEvent::MouseButtonPress, year, Qt::LeftButton, Qt::LeftButton);
     sendMouse(vp, QEvent::MouseButtonRelease, year, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(changed.count(), 1);
@@ -446,13 +474,16 @@ TEST(PivotTable, MouseEventsReportElementsAndButtons) {
     EXPECT_EQ(e.kind, 5);
     EXPECT_EQ(e.index, 0);
     EXPECT_EQ(e.field->name(), "region");
-    const QPoint cell = find(t, [](const PivotElement& e) { return e.kind == PivotElement::Cell && e.column == 3; });
+    const QPoint cell =
+        find(t, [](const PivotElement& e) { return e.kind == PivotElement::Cell && e.column == 3; });
     QMouseEvent de(QEvent::MouseButtonDblClick, QPointF(cell), vp->mapToGlobal(QPointF(cell)), Qt::LeftButton,
                    Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(vp, &de);
     ASSERT_EQ(dbl.count(), 1);
     EXPECT_EQ(dbl[0][0].value<PivotElement>().kind, PivotElement::Cell);
-    const QPoint header = find(t, [](const PivotElement& e) { return e.kind == PivotElement::FieldHeader && e.field->name() == "year"; });
+    const QPoint header = find(t, [](const PivotElement& e) {
+        return e.kind == PivotElement::FieldHeader && e.field->name() == "year";
+    });
     EXPECT_EQ(t.elementAt(header).kind, 3);
     sendMouse(vp, QEvent::MouseButtonPress, cell, Qt::LeftButton, Qt::LeftButton);
     sendMouse(vp, QEvent::MouseButtonRelease, cell, Qt::LeftButton, Qt::NoButton);
@@ -482,7 +513,8 @@ TEST(PivotTable, CellFormatterSeesValuesAndColoursCells) {
     img.save(QDir::tempPath() + "/pivot_grab.png");
     bool red = false;
     for (int y = 0; y < img.height() && !red; ++y)
-        for (int x = 0; x < img.width() && !red; ++x) red = img.pixelColor(x, y) == QColor(0xff, 0x80, 0x80);
+        for (int x = 0; x < img.width() && !red; ++x)
+            red = img.pixelColor(x, y) == QColor(0xff, 0x80, 0x80);
     EXPECT_TRUE(red);
 }
 
@@ -494,12 +526,18 @@ TEST(PivotNumberFormat, MasksFollowTheLocale) {
         const QLocale* loc;
         const char* want;
     };
-    const Case cases[] = {{1234.567, "#,##0.00", &en, "1,234.57"}, {1234.567, "0,00", &es, "1234,57"},
-                          {1234567.5, "#.##0,00", &es, "1.234.567,50"}, {-0.5, "0.0", &en, "-0.5"},
-                          {0.256, "0%", &en, "26%"},             {1234.567, "0", &en, "1235"},
-                          {2.5, "", &en, "2.5"},                  {2.5, "", &es, "2,5"},
-                          {7, "000", &en, "007"},                 {1234567.5, "#,##0.00", &es, "1.234.567,50"}};
-    for (const auto& c : cases) EXPECT_EQ(formatNumber(c.v, c.mask, *c.loc), c.want) << c.mask;
+    const Case cases[] = {{1234.567, "#,##0.00", &en, "1,234.57"},
+                          {1234.567, "0,00", &es, "1234,57"},
+                          {1234567.5, "#.##0,00", &es, "1.234.567,50"},
+                          {-0.5, "0.0", &en, "-0.5"},
+                          {0.256, "0%", &en, "26%"},
+                          {1234.567, "0", &en, "1235"},
+                          {2.5, "", &en, "2.5"},
+                          {2.5, "", &es, "2,5"},
+                          {7, "000", &en, "007"},
+                          {1234567.5, "#,##0.00", &es, "1.234.567,50"}};
+    for (const auto& c : cases)
+        EXPECT_EQ(formatNumber(c.v, c.mask, *c.loc), c.want) << c.mask;
     EXPECT_EQ(maskDecimals("0,00", es), 2);
     EXPECT_EQ(maskDecimals("", en), 2);
     EXPECT_EQ(maskDecimals("0", en), 0);
@@ -528,6 +566,7 @@ TEST(PivotTable, LargeResultScrollsToItsLastRow) {
     const QImage img = t.grab().toImage();
     EXPECT_FALSE(img.isNull());
     // the grand total row is on screen
-    EXPECT_GE(find(t, [&](const PivotElement& e) { return e.kind == PivotElement::Cell && e.row == n; }).x(), 0);
+    EXPECT_GE(find(t, [&](const PivotElement& e) { return e.kind == PivotElement::Cell && e.row == n; }).x(),
+              0);
     EXPECT_EQ(t.rowHeaderText(n - 1, 0), "199999");
 }

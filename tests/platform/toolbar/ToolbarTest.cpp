@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QPointer>
 #include <QDir>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
@@ -24,7 +24,8 @@ TEST(Toolbar, CommandKeyTable) {
         {"straße", "STRASSE"},
         {"", ""},
     };
-    for (const auto& [name, key] : cases) EXPECT_EQ(CommandKey(QString::fromUtf8(name)), QString::fromUtf8(key)) << name;
+    for (const auto& [name, key] : cases)
+        EXPECT_EQ(CommandKey(QString::fromUtf8(name)), QString::fromUtf8(key)) << name;
 }
 
 namespace {
@@ -62,7 +63,8 @@ TEST(Toolbar, BandOrderAndRuntimeChanges) {
     EXPECT_EQ(cb.bar.tool("cmbChartType")->comboBox()->currentText(), "Column 3D");
     // The actions on the Qt toolbar follow the band.
     QStringList onBar;
-    for (QAction* a : cb.bar.actions()) onBar << (a->isSeparator() ? QString("|") : a->objectName());
+    for (QAction* a : cb.bar.actions())
+        onBar << (a->isSeparator() ? QString("|") : a->objectName());
     EXPECT_EQ(onBar, Shape(cb.band));
 
     cb.band->removeTool(cb.bar.tool("Sales"));
@@ -84,7 +86,8 @@ TEST(Toolbar, ToolsAddedToAnEarlierBandStayBeforeLaterBands) {
     main->addTool(104, "Filters", "Filters", ToolStyle::Check);
     file->addTool(2, "Abrir Último", "Open Last");
     QStringList onBar;
-    for (QAction* a : ab.actions()) onBar << a->objectName();
+    for (QAction* a : ab.actions())
+        onBar << a->objectName();
     EXPECT_EQ(onBar.mid(1), QStringList({"noGrph", "Filters", "&Seleccionar Campos"}));
     EXPECT_EQ(ab.tools().first()->name(), "Abrir Último");
     EXPECT_EQ(ab.tool(104)->band(), main);

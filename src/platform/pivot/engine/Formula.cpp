@@ -25,13 +25,26 @@ bool tokenize(const std::string& s, std::vector<Token>& out, std::string* error)
         if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
             ++i;
         } else if (c == '+' || c == '-' || c == '*' || c == '/' || c == '^') {
-            { Token tk; tk.kind = Token::Op; tk.op = c; out.push_back(tk); }
+            {
+                Token tk;
+                tk.kind = Token::Op;
+                tk.op = c;
+                out.push_back(tk);
+            }
             ++i;
         } else if (c == '(') {
-            { Token tk; tk.kind = Token::LParen; out.push_back(tk); }
+            {
+                Token tk;
+                tk.kind = Token::LParen;
+                out.push_back(tk);
+            }
             ++i;
         } else if (c == ')') {
-            { Token tk; tk.kind = Token::RParen; out.push_back(tk); }
+            {
+                Token tk;
+                tk.kind = Token::RParen;
+                out.push_back(tk);
+            }
             ++i;
         } else if (c == '[') {
             const size_t e = s.find(']', i + 1);
@@ -39,25 +52,41 @@ bool tokenize(const std::string& s, std::vector<Token>& out, std::string* error)
                 if (error) *error = "Missing ']' in the formula.";
                 return false;
             }
-            { Token tk; tk.kind = Token::Name; tk.text = trim(s.substr(i + 1, e - i - 1)); out.push_back(tk); }
+            {
+                Token tk;
+                tk.kind = Token::Name;
+                tk.text = trim(s.substr(i + 1, e - i - 1));
+                out.push_back(tk);
+            }
             i = e + 1;
         } else if (c == ']') {
             if (error) *error = "Unexpected ']' in the formula.";
             return false;
         } else {
             size_t e = i;
-            while (e < s.size() && std::string("+-*/^()[]").find(s[e]) == std::string::npos) ++e;
+            while (e < s.size() && std::string("+-*/^()[]").find(s[e]) == std::string::npos)
+                ++e;
             const std::string word = trim(s.substr(i, e - i));
             double v = 0;
             auto [p, ec] = std::from_chars(word.data(), word.data() + word.size(), v);
-            if (ec == std::errc() && p == word.data() + word.size())
-                { Token tk; tk.kind = Token::Num; tk.num = v; out.push_back(tk); }
-            else
-                { Token tk; tk.kind = Token::Name; tk.text = word; out.push_back(tk); }
+            if (ec == std::errc() && p == word.data() + word.size()) {
+                Token tk;
+                tk.kind = Token::Num;
+                tk.num = v;
+                out.push_back(tk);
+            } else {
+                Token tk;
+                tk.kind = Token::Name;
+                tk.text = word;
+                out.push_back(tk);
+            }
             i = e;
         }
     }
-    { Token tk; out.push_back(tk); }
+    {
+        Token tk;
+        out.push_back(tk);
+    }
     return true;
 }
 
@@ -142,9 +171,12 @@ struct Parser {
             if (t[p].kind != Token::RParen) return fail("Missing ')' in the formula.");
             ++p;
             return true;
-        case Token::RParen: return fail("Unexpected ')' in the formula.");
-        case Token::Op: return fail(std::string("Unexpected '") + k.op + "' in the formula.");
-        case Token::End: return fail("The formula ends too early.");
+        case Token::RParen:
+            return fail("Unexpected ')' in the formula.");
+        case Token::Op:
+            return fail(std::string("Unexpected '") + k.op + "' in the formula.");
+        case Token::End:
+            return fail("The formula ends too early.");
         }
         return fail("Bad formula.");
     }
@@ -159,8 +191,10 @@ std::shared_ptr<Formula> Formula::parse(const std::string& text,
     if (!tokenize(text, toks, error)) return nullptr;
     auto f = std::make_shared<Formula>();
     Parser ps{toks, resolve, f->code_, f->refs_, {}, 0, 0};
-    if (toks.size() == 1) ps.fail("The formula is empty.");
-    else if (ps.expr() && toks[ps.p].kind != Token::End) ps.fail("Unexpected text after the end of the formula.");
+    if (toks.size() == 1)
+        ps.fail("The formula is empty.");
+    else if (ps.expr() && toks[ps.p].kind != Token::End)
+        ps.fail("Unexpected text after the end of the formula.");
     if (!ps.err.empty()) {
         if (error) *error = ps.err;
         return nullptr;
@@ -179,27 +213,40 @@ std::optional<double> Formula::eval(const std::function<std::optional<double>(in
     int n = 0;
     for (const Op& o : code_) {
         switch (o.kind) {
-        case Op::Num: s[n++] = o.num; break;
+        case Op::Num:
+            s[n++] = o.num;
+            break;
         case Op::Ref: {
             const auto v = value(o.ref);
             if (!v) return std::nullopt;
             s[n++] = *v;
             break;
         }
-        case Op::Neg: s[n - 1] = -s[n - 1]; break;
+        case Op::Neg:
+            s[n - 1] = -s[n - 1];
+            break;
         default: {
             const double b = s[--n], a = s[n - 1];
             double r = 0;
             switch (o.kind) {
-            case Op::Add: r = a + b; break;
-            case Op::Sub: r = a - b; break;
-            case Op::Mul: r = a * b; break;
+            case Op::Add:
+                r = a + b;
+                break;
+            case Op::Sub:
+                r = a - b;
+                break;
+            case Op::Mul:
+                r = a * b;
+                break;
             case Op::Div:
                 if (b == 0) return std::nullopt;
                 r = a / b;
                 break;
-            case Op::Pow: r = std::pow(a, b); break;
-            default: break;
+            case Op::Pow:
+                r = std::pow(a, b);
+                break;
+            default:
+                break;
             }
             s[n - 1] = r;
         }

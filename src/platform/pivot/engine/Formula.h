@@ -14,9 +14,8 @@ class Formula {
 public:
     // resolve: a name -> data field index, or -1 when no data field has that name.
     // Returns nullptr and a readable message in error for a formula that cannot be used.
-    static std::shared_ptr<Formula> parse(const std::string& text,
-                                          const std::function<int(const std::string&)>& resolve,
-                                          std::string* error);
+    static std::shared_ptr<Formula>
+    parse(const std::string& text, const std::function<int(const std::string&)>& resolve, std::string* error);
     std::optional<double> eval(const std::function<std::optional<double>(int)>& value) const;
     const std::vector<int>& references() const { return refs_; }
 

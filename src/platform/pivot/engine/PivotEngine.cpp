@@ -3,13 +3,13 @@
 #include "platform/pivot/engine/Formula.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
-#include <cstring>
-#include <numeric>
-#include <atomic>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
+#include <numeric>
 #include <thread>
 #include <unordered_map>
 
@@ -39,15 +39,24 @@ void Stats::merge(const Stats& o) {
 std::optional<double> Stats::value(Agg a) const {
     const double m = m2 > 0 ? m2 : 0;
     switch (a) {
-    case Agg::Count: return n;
-    case Agg::Sum: return n > 0 ? std::optional<double>(sum) : std::nullopt;
-    case Agg::Avg: return n > 0 ? std::optional<double>(sum / n) : std::nullopt;
-    case Agg::Max: return n > 0 ? std::optional<double>(max) : std::nullopt;
-    case Agg::Min: return n > 0 ? std::optional<double>(min) : std::nullopt;
-    case Agg::StDev: return n > 1 ? std::optional<double>(std::sqrt(m / (n - 1))) : std::nullopt;
-    case Agg::StDevP: return n > 0 ? std::optional<double>(std::sqrt(m / n)) : std::nullopt;
-    case Agg::Var: return n > 1 ? std::optional<double>(m / (n - 1)) : std::nullopt;
-    case Agg::VarP: return n > 0 ? std::optional<double>(m / n) : std::nullopt;
+    case Agg::Count:
+        return n;
+    case Agg::Sum:
+        return n > 0 ? std::optional<double>(sum) : std::nullopt;
+    case Agg::Avg:
+        return n > 0 ? std::optional<double>(sum / n) : std::nullopt;
+    case Agg::Max:
+        return n > 0 ? std::optional<double>(max) : std::nullopt;
+    case Agg::Min:
+        return n > 0 ? std::optional<double>(min) : std::nullopt;
+    case Agg::StDev:
+        return n > 1 ? std::optional<double>(std::sqrt(m / (n - 1))) : std::nullopt;
+    case Agg::StDevP:
+        return n > 0 ? std::optional<double>(std::sqrt(m / n)) : std::nullopt;
+    case Agg::Var:
+        return n > 1 ? std::optional<double>(m / (n - 1)) : std::nullopt;
+    case Agg::VarP:
+        return n > 0 ? std::optional<double>(m / n) : std::nullopt;
     }
     return std::nullopt;
 }
@@ -66,13 +75,16 @@ struct KeyMap {
     explicit KeyMap(size_t cap = 1024) { reset(cap); }
     void reset(size_t cap) {
         size_t c = 16;
-        while (c < cap * 2) c <<= 1;
+        while (c < cap * 2)
+            c <<= 1;
         keys.assign(c, kEmpty);
         vals.assign(c, 0);
         mask = c - 1;
         count = 0;
     }
-    static size_t hash(uint64_t k) { return size_t((k * 0x9E3779B97F4A7C15ull) >> 20 ^ (k * 0x9E3779B97F4A7C15ull)); }
+    static size_t hash(uint64_t k) {
+        return size_t((k * 0x9E3779B97F4A7C15ull) >> 20 ^ (k * 0x9E3779B97F4A7C15ull));
+    }
     // Returns the value for k, inserting next (and returning it) when absent.
     uint32_t get(uint64_t k, uint32_t next, bool& inserted) {
         size_t i = hash(k) & mask;
@@ -111,7 +123,8 @@ struct KeyMap {
         for (size_t j = 0; j < ok.size(); ++j) {
             if (ok[j] == kEmpty) continue;
             size_t i = hash(ok[j]) & mask;
-            while (keys[i] != kEmpty) i = (i + 1) & mask;
+            while (keys[i] != kEmpty)
+                i = (i + 1) & mask;
             keys[i] = ok[j];
             vals[i] = ov[j];
         }
@@ -133,7 +146,8 @@ public:
         static thread_local bool inside = false; // a task of the pool's own: run inline
         std::unique_lock<std::mutex> busy(busy_, std::defer_lock);
         if (inside || workers_.empty() || threads <= 1 || !busy.try_lock()) { // or another pivot holds it
-            for (int i = 0; i < count; ++i) call(ctx, i);
+            for (int i = 0; i < count; ++i)
+                call(ctx, i);
             return;
         }
         inside = true;
@@ -167,7 +181,8 @@ private:
     };
     static void work(Job& j) {
         int mine = 0;
-        for (int i; (i = j.next.fetch_add(1)) < j.count; ++mine) j.call(j.ctx, i);
+        for (int i; (i = j.next.fetch_add(1)) < j.count; ++mine)
+            j.call(j.ctx, i);
         if (!mine) return;
         std::lock_guard<std::mutex> lock(j.m);
         j.done += mine;
@@ -197,7 +212,8 @@ private:
             stop_ = true;
         }
         wake_.notify_all();
-        for (auto& w : workers_) w.join();
+        for (auto& w : workers_)
+            w.join();
     }
     std::vector<std::thread> workers_;
     std::mutex busy_, m_;
@@ -214,8 +230,9 @@ template <class F> void parallelFor(int tasks, F&& f, int threads = 0) {
         return;
     }
     using Fn = std::remove_reference_t<F>;
-    Pool::instance().run(tasks, threads > 0 ? std::min(threads, tasks) : tasks,
-                         [](void* c, int i) { (*static_cast<Fn*>(c))(i); }, static_cast<void*>(&f));
+    Pool::instance().run(
+        tasks, threads > 0 ? std::min(threads, tasks) : tasks,
+        [](void* c, int i) { (*static_cast<Fn*>(c))(i); }, static_cast<void*>(&f));
 }
 template <class F> void parallelForCapped(int threads, int tasks, F&& f) {
     parallelFor(tasks, std::forward<F>(f), threads);
@@ -249,8 +266,9 @@ std::string dateLabel(double ole) {
     if (secs == 0)
         std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld", (long long)y, (long long)m, (long long)d);
     else
-        std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", (long long)y, (long long)m,
-                      (long long)d, (long long)(secs / 3600), (long long)(secs / 60 % 60), (long long)(secs % 60));
+        std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", (long long)y,
+                      (long long)m, (long long)d, (long long)(secs / 3600), (long long)(secs / 60 % 60),
+                      (long long)(secs % 60));
     return buf;
 }
 
@@ -274,7 +292,8 @@ void Dimension::code(const ColumnData& c, size_t begin, size_t n, uint32_t* out)
     case Mode::IntTable: {
         const int64_t* v = c.ints.data() + begin;
         const uint32_t* l = lut.data();
-        for (size_t i = 0; i < n; ++i) out[i] = l[size_t(v[i] - lutMin)];
+        for (size_t i = 0; i < n; ++i)
+            out[i] = l[size_t(v[i] - lutMin)];
         break;
     }
     case Mode::Codes:
@@ -282,12 +301,14 @@ void Dimension::code(const ColumnData& c, size_t begin, size_t n, uint32_t* out)
         return; // nulls already coded
     case Mode::Small1: {
         const uint8_t* s = small1.data() + begin;
-        for (size_t i = 0; i < n; ++i) out[i] = s[i];
+        for (size_t i = 0; i < n; ++i)
+            out[i] = s[i];
         return;
     }
     case Mode::Small2: {
         const uint16_t* s = small2.data() + begin;
-        for (size_t i = 0; i < n; ++i) out[i] = s[i];
+        for (size_t i = 0; i < n; ++i)
+            out[i] = s[i];
         return;
     }
     }
@@ -305,13 +326,13 @@ namespace {
 // Leaves new elements uninitialised: big buffers are allocated by the calling thread (one arena, handed
 // back to the system when freed) and zeroed by the worker that uses them.
 template <class T> struct NoInitAlloc : std::allocator<T> {
-    template <class U> struct rebind {
-        using other = NoInitAlloc<U>;
-    };
+    template <class U> struct rebind { using other = NoInitAlloc<U>; };
     NoInitAlloc() = default;
     template <class U> NoInitAlloc(const NoInitAlloc<U>&) noexcept {}
     template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-    template <class U, class... A> void construct(U* p, A&&... a) { ::new (static_cast<void*>(p)) U(std::forward<A>(a)...); }
+    template <class U, class... A> void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
 };
 using Buffer = std::vector<double, NoInitAlloc<double>>;
 } // namespace
@@ -344,7 +365,8 @@ void Engine::setData(std::shared_ptr<const db::ColumnarResult> data) {
 
 void Engine::setCollation(std::function<int(const std::string&, const std::string&)> cmp) {
     collate_ = std::move(cmp);
-    for (auto& d : dims_) d.reset(); // label order depends on it
+    for (auto& d : dims_)
+        d.reset(); // label order depends on it
 }
 
 std::shared_ptr<const Dimension> Engine::dimension(int column) {
@@ -357,7 +379,8 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
     d->kind = c.kind;
     bool anyNull = false;
     if (!c.nulls.empty())
-        for (size_t i = 0; i < N && !anyNull; ++i) anyNull = c.nulls[i] != 0;
+        for (size_t i = 0; i < N && !anyNull; ++i)
+            anyNull = c.nulls[i] != 0;
     switch (c.kind) {
     case ColumnKind::Text:
         d->mode = Dimension::Mode::TextCodes;
@@ -371,8 +394,10 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
         for (size_t i = 0; i < N; ++i) {
             if (anyNull && c.nulls[i]) continue;
             const int64_t v = c.ints[i];
-            if (first) lo = hi = v, first = false;
-            else lo = std::min(lo, v), hi = std::max(hi, v);
+            if (first)
+                lo = hi = v, first = false;
+            else
+                lo = std::min(lo, v), hi = std::max(hi, v);
         }
         std::vector<int64_t> values;
         if (!first && uint64_t(hi - lo) < (1u << 22)) {
@@ -391,13 +416,16 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
             std::unordered_map<int64_t, uint32_t> seen;
             for (size_t i = 0; i < N; ++i)
                 if (!(anyNull && c.nulls[i])) seen.emplace(c.ints[i], 0);
-            for (auto& kv : seen) values.push_back(kv.first);
+            for (auto& kv : seen)
+                values.push_back(kv.first);
             std::sort(values.begin(), values.end());
-            for (size_t j = 0; j < values.size(); ++j) seen[values[j]] = uint32_t(j);
+            for (size_t j = 0; j < values.size(); ++j)
+                seen[values[j]] = uint32_t(j);
             d->mode = Dimension::Mode::Codes;
             d->codes.resize(N);
             const uint32_t nc = uint32_t(values.size());
-            for (size_t i = 0; i < N; ++i) d->codes[i] = (anyNull && c.nulls[i]) ? nc : seen[c.ints[i]];
+            for (size_t i = 0; i < N; ++i)
+                d->codes[i] = (anyNull && c.nulls[i]) ? nc : seen[c.ints[i]];
         } else {
             d->mode = Dimension::Mode::Codes;
             d->codes.assign(N, 0);
@@ -414,9 +442,11 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
         for (size_t i = 0; i < N; ++i)
             if (!(anyNull && c.nulls[i])) seen.emplace(c.reals[i] == 0 ? 0.0 : c.reals[i], 0);
         std::vector<double> values;
-        for (auto& kv : seen) values.push_back(kv.first);
+        for (auto& kv : seen)
+            values.push_back(kv.first);
         std::sort(values.begin(), values.end());
-        for (size_t j = 0; j < values.size(); ++j) seen[values[j]] = uint32_t(j);
+        for (size_t j = 0; j < values.size(); ++j)
+            seen[values[j]] = uint32_t(j);
         d->mode = Dimension::Mode::Codes;
         d->codes.resize(N);
         const uint32_t nc = uint32_t(values.size());
@@ -446,23 +476,29 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
         return r < 0;
     });
     d->rank.assign(order.size(), 0);
-    for (size_t i = 0; i < order.size(); ++i) d->rank[order[i]] = uint32_t(i);
+    for (size_t i = 0; i < order.size(); ++i)
+        d->rank[order[i]] = uint32_t(i);
     // Texts already have four-byte codes in the column: only one-byte ones are worth their memory.
     const bool one = d->cardinality() <= 256;
     if (N >= (size_t(1) << 16) && d->cardinality() <= 65536 &&
         (d->mode == Dimension::Mode::IntTable || (d->mode == Dimension::Mode::TextCodes && one))) {
-        if (one) d->small1.resize(N);
-        else d->small2.resize(N);
+        if (one)
+            d->small1.resize(N);
+        else
+            d->small2.resize(N);
         const int hw = maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
         const int CT = 4 * hw;
         parallelForCapped(hw, CT, [&](int t) {
             uint32_t buf[2048];
-            for (size_t b = N * size_t(t) / size_t(CT), e = N * size_t(t + 1) / size_t(CT); b < e; b += 2048) {
+            for (size_t b = N * size_t(t) / size_t(CT), e = N * size_t(t + 1) / size_t(CT); b < e;
+                 b += 2048) {
                 const size_t n = std::min<size_t>(2048, e - b);
                 d->code(c, b, n, buf);
                 for (size_t i = 0; i < n; ++i)
-                    if (one) d->small1[b + i] = uint8_t(buf[i]);
-                    else d->small2[b + i] = uint16_t(buf[i]);
+                    if (one)
+                        d->small1[b + i] = uint8_t(buf[i]);
+                    else
+                        d->small2[b + i] = uint16_t(buf[i]);
             }
         });
         d->mode = one ? Dimension::Mode::Small1 : Dimension::Mode::Small2;
@@ -511,8 +547,7 @@ std::optional<double> PivotResult::nodeValue(uint32_t rn, uint32_t cn, int d, in
     const double recs = cells[size_t(s) * stride];
     if (recs <= 0) return std::nullopt;
     const DataField& df = def.data[d];
-    if (df.formula)
-        return df.formula->eval([&](int ref) { return nodeValue(rn, cn, ref, guard + 1); });
+    if (df.formula) return df.formula->eval([&](int ref) { return nodeValue(rn, cn, ref, guard + 1); });
     if (df.column < 0) {
         Stats one;
         one.n = recs;
@@ -538,7 +573,8 @@ std::string PivotResult::lineLabel(const std::vector<Line>& lines, const std::ve
     if (l.total && l.depth == 0) return level == 0 ? "Grand Total" : std::string();
     if (level >= l.depth) return {};
     int n = int(l.node);
-    while (nodes[n].level > level + 1) n = nodes[n].parent;
+    while (nodes[n].level > level + 1)
+        n = nodes[n].parent;
     std::string s = dims[level]->labels[nodes[n].code];
     if (l.total && level == l.depth - 1) s += " Total";
     return s;
@@ -573,7 +609,8 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
     AxisTree t;
     t.nodes.push_back({0, -1, 0});
     std::vector<uint64_t> after(L + 1, 1); // after[i] = product of cards[i..L-1]
-    for (size_t i = L; i-- > 0;) after[i] = after[i + 1] * cards[i];
+    for (size_t i = L; i-- > 0;)
+        after[i] = after[i + 1] * cards[i];
     t.tupleNodes.resize(tupleKeys.size() * (L + 1));
     if (std::is_sorted(tupleKeys.begin(), tupleKeys.end())) {
         // Sorted tuples share each prefix with their neighbours: a new node wherever a prefix changes.
@@ -597,7 +634,8 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
         return t;
     }
     std::vector<KeyMap> maps;
-    for (size_t i = 0; i < L; ++i) maps.emplace_back(64);
+    for (size_t i = 0; i < L; ++i)
+        maps.emplace_back(64);
     for (size_t tu = 0; tu < tupleKeys.size(); ++tu) {
         uint32_t parent = 0;
         t.tupleNodes[tu * (L + 1)] = 0;
@@ -617,7 +655,6 @@ AxisTree buildTree(const std::vector<uint64_t>& tupleKeys, const std::vector<uin
 
 std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, std::string* error) {
 
-
     auto fail = [&](const std::string& m) {
         if (error) *error = m;
         return std::shared_ptr<const PivotResult>();
@@ -633,7 +670,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             // a few buffers, so that pivots of different sizes in turn each find one
             auto& kept = p->cells;
             size_t bytes = r->cells.capacity() * sizeof(double);
-            for (const auto& c : kept) bytes += c.capacity() * sizeof(double);
+            for (const auto& c : kept)
+                bytes += c.capacity() * sizeof(double);
             if (kept.size() < 3 && bytes <= (size_t(96) << 20)) kept.push_back(std::move(r->cells));
         }
         delete r;
@@ -675,11 +713,13 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         const DataField& df = def.data[i];
         if (df.formula) {
             for (int r : df.formula->references())
-                if (r < 0 || r >= int(def.data.size())) return fail("A calculated field names an unknown field.");
+                if (r < 0 || r >= int(def.data.size()))
+                    return fail("A calculated field names an unknown field.");
             continue;
         }
         if (df.column < 0) continue;
-        if (df.column >= int(D.columns.size())) return fail("The pivot names a data field that is not in the query.");
+        if (df.column >= int(D.columns.size()))
+            return fail("The pivot names a data field that is not in the query.");
         auto it = std::find(measureCols.begin(), measureCols.end(), df.column);
         if (it == measureCols.end()) {
             measureCols.push_back(df.column);
@@ -734,13 +774,18 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         auto& L = res->layoutOf[m];
         L.text = c.kind == ColumnKind::Text;
         bool anyNull = false;
-        for (size_t i = 0; i < c.nulls.size() && !anyNull; ++i) anyNull = c.nulls[i] != 0;
+        for (size_t i = 0; i < c.nulls.size() && !anyNull; ++i)
+            anyNull = c.nulls[i] != 0;
         if (anyNull) d.nulls = c.nulls.data(), d.pN = int(W++), L.n = int(AW++);
         if (L.text) continue;
-        if (c.kind == ColumnKind::Integer || c.kind == ColumnKind::Boolean) d.ints = c.ints.data();
-        else d.reals = c.reals.data();
-        if (var) d.pK = int(W++), d.pS = int(W++), d.pSS = int(W++), L.sum = int(AW++), L.m2 = int(AW++);
-        else if (sum) d.pS = int(W++), L.sum = int(AW++);
+        if (c.kind == ColumnKind::Integer || c.kind == ColumnKind::Boolean)
+            d.ints = c.ints.data();
+        else
+            d.reals = c.reals.data();
+        if (var)
+            d.pK = int(W++), d.pS = int(W++), d.pSS = int(W++), L.sum = int(AW++), L.m2 = int(AW++);
+        else if (sum)
+            d.pS = int(W++), L.sum = int(AW++);
         if (mn) d.pMin = int(W++), L.min = int(AW++);
         if (mx) d.pMax = int(W++), L.max = int(AW++);
     }
@@ -832,7 +877,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         for (size_t g = 0; g < G; ++g) {
             groupDims[g]->code(D.columns[groupDims[g]->column], b, n, codes);
             const uint64_t st = stride[g];
-            for (size_t i = 0; i < n; ++i) keys[i] += codes[i] * st;
+            for (size_t i = 0; i < n; ++i)
+                keys[i] += codes[i] * st;
         }
         for (const auto& f : filters) {
             f.dim->code(D.columns[f.dim->column], b, n, codes);
@@ -855,9 +901,12 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     // per-thread copies: fewer threads rather than copies beyond the budget, but at least half of them
     const size_t budget = size_t(32) << 20;
     int fit = T;
-    while (fit > 1 && keySpace * partBytes * fit > budget) --fit;
-    if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T) T = fit;
-    if (dense && (keySpace * partBytes * T > budget || keySpace > std::max<size_t>(4096, 2 * (N / size_t(T))))) {
+    while (fit > 1 && keySpace * partBytes * fit > budget)
+        --fit;
+    if (dense && keySpace <= 2 * (N / size_t(T)) && keySpace * partBytes * fit <= budget && fit * 2 >= T)
+        T = fit;
+    if (dense &&
+        (keySpace * partBytes * T > budget || keySpace > std::max<size_t>(4096, 2 * (N / size_t(T))))) {
         // per-thread copies would be large or mostly empty
         if (keySpace * partBytes <= (size_t(256) << 20) && keySpace < (uint64_t(1) << 32) && M <= 32)
             ranged = true;
@@ -871,7 +920,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     const int KT = keySpace > 65536 ? 4 * hw : 1; // key ranges for the passes over the key space
     auto& found = scratch_->found;
     found.resize(static_cast<size_t>(std::max(KT, 4 * hw)));
-    for (auto& f : found) f.clear();
+    for (auto& f : found)
+        f.clear();
     if (ranged) {
         // Rows go block by block: each block's rows are copied, key and values together, into one
         // bucket per key range, and each range's slice of the cells (small enough to stay in cache)
@@ -881,10 +931,13 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         // keys per range: a power of two, so a row's range is a shift (a division per row costs more
         // than the rest of its sorting); the last ranges may be empty
         int perShift = 0;
-        while ((size_t(1) << perShift) * size_t(RT) < keySpace) ++perShift;
+        while ((size_t(1) << perShift) * size_t(RT) < keySpace)
+            ++perShift;
         const size_t per = size_t(1) << perShift;
         const size_t PW = 1 + M; // payload per row: key with the NULL mask above it, then the values
-        const size_t blockRows = std::min<size_t>(N, std::max<size_t>(65536, std::min<size_t>(size_t(1) << 20, (size_t(32) << 20) / (PW * sizeof(double)))));
+        const size_t blockRows = std::min<size_t>(
+            N, std::max<size_t>(
+                   65536, std::min<size_t>(size_t(1) << 20, (size_t(32) << 20) / (PW * sizeof(double)))));
         std::vector<uint32_t>& rowKey = scratch_->rowKey;
         if (rowKey.size() < blockRows) rowKey.resize(blockRows);
         Buffer& payload = scratch_->payload;
@@ -913,7 +966,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 }
                 size_t* at = start.data() + size_t(t) * RT;
                 size_t next = begin;
-                for (int r = 0; r < RT; ++r) at[r] = next, next += h[r];
+                for (int r = 0; r < RT; ++r)
+                    at[r] = next, next += h[r];
                 std::vector<size_t> fill(at, at + RT);
                 for (size_t i = begin; i < end; ++i) {
                     const uint32_t k = rowKey[i];
@@ -932,7 +986,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             // Each range's slice of the cells (small enough to stay in cache) takes its rows.
             parallelForCapped(hw, RT, [&](int r) {
                 if (b0 == 0) {
-                    const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
+                    const size_t lo = std::min<size_t>(keySpace, size_t(r) * per),
+                                 hi = std::min<size_t>(keySpace, lo + per);
                     std::fill(P.cells.begin() + lo * W, P.cells.begin() + hi * W, 0.0);
                 }
                 for (int t = 0; t < RT; ++t) {
@@ -944,13 +999,15 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                         const uint64_t nullMask = head >> 32;
                         accumulateWith(
                             P.cells.data() + size_t(uint32_t(head)) * W,
-                            [&](size_t m) { return (nullMask >> m & 1) != 0; }, [&](size_t m) { return q[1 + m]; });
+                            [&](size_t m) { return (nullMask >> m & 1) != 0; },
+                            [&](size_t m) { return q[1 + m]; });
                     }
                 }
             });
         }
         parallelForCapped(hw, RT, [&](int r) {
-            const size_t lo = std::min<size_t>(keySpace, size_t(r) * per), hi = std::min<size_t>(keySpace, lo + per);
+            const size_t lo = std::min<size_t>(keySpace, size_t(r) * per),
+                         hi = std::min<size_t>(keySpace, lo + per);
             for (size_t k = lo; k < hi; ++k)
                 if (P.cells[k * W] > 0) found[size_t(r)].push_back(k);
         });
@@ -967,7 +1024,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         parallelForCapped(hw, T, [&](int t) {
             Partial& P = parts[t];
             const size_t begin = std::min(N, size_t(t) * chunk), end = std::min(N, begin + chunk);
-            if (dense) std::fill(P.cells.begin(), P.cells.end(), 0.0);
+            if (dense)
+                std::fill(P.cells.begin(), P.cells.end(), 0.0);
             else {
                 P.map.reset(std::min<size_t>(end - begin, keySpace) / 2 + 16);
                 P.cells.reserve(std::min<size_t>(end - begin, keySpace) * W / 2 + W);
@@ -999,7 +1057,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     // The finest cells: every key some thread saw, in key order when the key space allows an index.
     auto& finestKey = scratch_->finestKey;
     finestKey.clear();
-    std::vector<uint32_t> keyIndex; // key -> finest (dense index)
+    std::vector<uint32_t> keyIndex;                                 // key -> finest (dense index)
     std::vector<std::vector<std::pair<int, uint32_t>>> finestParts; // huge key spaces: (partial, slot)
     const bool indexed = dense || keySpace <= (uint64_t(1) << 25);
     const size_t perKey = (keySpace + KT - 1) / KT;
@@ -1031,9 +1089,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     if (keyIndex[k] == 0) found[size_t(t)].push_back(k);
             });
         }
-        for (auto& f : found) finestKey.insert(finestKey.end(), f.begin(), f.end());
+        for (auto& f : found)
+            finestKey.insert(finestKey.end(), f.begin(), f.end());
         if (!dense)
-            for (size_t f = 0; f < finestKey.size(); ++f) keyIndex[finestKey[f]] = uint32_t(f);
+            for (size_t f = 0; f < finestKey.size(); ++f)
+                keyIndex[finestKey[f]] = uint32_t(f);
     } else {
         KeyMap all(1024);
         for (int p = 0; p < T; ++p)
@@ -1052,7 +1112,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     const size_t K = def.rows.size(), C = def.columns.size();
     uint64_t colSpace = 1;
     std::vector<uint32_t> rowCards, colCards;
-    for (size_t i = 0; i < K; ++i) rowCards.push_back(std::max(1u, groupDims[i]->cardinality()));
+    for (size_t i = 0; i < K; ++i)
+        rowCards.push_back(std::max(1u, groupDims[i]->cardinality()));
     for (size_t i = 0; i < C; ++i) {
         colCards.push_back(std::max(1u, groupDims[K + i]->cardinality()));
         colSpace *= colCards.back();
@@ -1076,7 +1137,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             const int FT = 4 * hw;
             std::vector<size_t> starts(size_t(FT) + 1, 0);
             std::unique_ptr<std::atomic<uint8_t>[]> seen(new std::atomic<uint8_t>[size_t(colSpace)]);
-            for (size_t c = 0; c < size_t(colSpace); ++c) seen[c].store(0, std::memory_order_relaxed);
+            for (size_t c = 0; c < size_t(colSpace); ++c)
+                seen[c].store(0, std::memory_order_relaxed);
             auto pass = [&](int t, bool number) {
                 const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
                 uint64_t prev = lo == 0 ? ~uint64_t(0) : finestKey[lo - 1] / colSpace;
@@ -1088,7 +1150,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     const size_t ck = size_t(key - b);
                     if (!number) {
                         if (rk != prev) ++n, prev = rk;
-                        if (!seen[ck].load(std::memory_order_relaxed)) seen[ck].store(1, std::memory_order_relaxed);
+                        if (!seen[ck].load(std::memory_order_relaxed))
+                            seen[ck].store(1, std::memory_order_relaxed);
                         continue;
                     }
                     if (rk != prev) rowKeys[pos++] = rk, prev = rk;
@@ -1098,10 +1161,12 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 if (!number) starts[size_t(t) + 1] = n;
             };
             parallelForCapped(hw, FT, [&](int t) { pass(t, false); });
-            for (int t = 0; t < FT; ++t) starts[size_t(t) + 1] += starts[size_t(t)];
+            for (int t = 0; t < FT; ++t)
+                starts[size_t(t) + 1] += starts[size_t(t)];
             rowKeys.resize(starts[size_t(FT)]);
             for (size_t c = 0; c < size_t(colSpace); ++c)
-                if (seen[c].load(std::memory_order_relaxed)) colIdx[c] = uint32_t(colKeys.size()), colKeys.push_back(c);
+                if (seen[c].load(std::memory_order_relaxed))
+                    colIdx[c] = uint32_t(colKeys.size()), colKeys.push_back(c);
             parallelForCapped(hw, FT, [&](int t) { pass(t, true); });
         }
         for (size_t f = rowKeys.empty() ? 0 : F; f < F; ++f) {
@@ -1174,7 +1239,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         const size_t need = slots * AW;
         size_t best = kept.size();
         for (size_t i = 0; i < kept.size(); ++i)
-            if (kept[i].capacity() >= need && (best == kept.size() || kept[i].capacity() < kept[best].capacity()))
+            if (kept[i].capacity() >= need &&
+                (best == kept.size() || kept[i].capacity() < kept[best].capacity()))
                 best = i;
         if (need > (1u << 16) && best < kept.size()) {
             res->cells = std::move(kept[best]);
@@ -1191,7 +1257,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     }
     double* cells = res->cells.data();
     {
-        std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, 4 * hw)), std::vector<double>(AW));
+        std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, 4 * hw)),
+                                             std::vector<double>(AW));
         if (dense || indexed) {
             parallelForCapped(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
@@ -1229,9 +1296,11 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 }
         }
     }
-    if (ranged) scratch_->partial = std::move(parts[0].cells);
+    if (ranged)
+        scratch_->partial = std::move(parts[0].cells);
     else if (dense)
-        for (size_t p = 0; p < parts.size(); ++p) scratch_->partials[p] = std::move(parts[p].cells);
+        for (size_t p = 0; p < parts.size(); ++p)
+            scratch_->partials[p] = std::move(parts[p].cells);
     parts.clear();
     parts.shrink_to_fit();
     finestParts.clear();
@@ -1247,8 +1316,10 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         return res->denseCells ? size_t(k) : size_t(res->slotMap->map.find(k));
     };
     auto& level = scratch_->level;
-    if (level.size() < (K + 1) * (C + 1)) level.resize((K + 1) * (C + 1)); // never shrunk: keeps the lists' pages
-    for (auto& l : level) l.clear();
+    if (level.size() < (K + 1) * (C + 1))
+        level.resize((K + 1) * (C + 1)); // never shrunk: keeps the lists' pages
+    for (auto& l : level)
+        l.clear();
     {
         auto& fin = level[K * (C + 1) + C];
         fin.resize(F);
@@ -1258,12 +1329,14 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
             double n = 0;
             for (size_t f = lo; f < hi; ++f) {
-                fin[f] = {rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + K], ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + C]};
+                fin[f] = {rt.tupleNodes[size_t(finestRow[f]) * (K + 1) + K],
+                          ct.tupleNodes[size_t(finestCol[f]) * (C + 1) + C]};
                 n += cells[finestSlot[f] * AW];
             }
             recs[size_t(t)] = n;
         });
-        for (double n : recs) res->recordCount += size_t(n);
+        for (double n : recs)
+            res->recordCount += size_t(n);
     }
     const auto& rowNodesV = res->rowNodes;
     const auto& colNodesV = res->colNodes;
@@ -1274,7 +1347,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             const auto& src = colStep ? level[ii * (C + 1) + jj + 1] : level[(ii + 1) * (C + 1) + jj];
             auto& out = level[ii * (C + 1) + jj];
             auto target = [&](const Entry& e) {
-                return colStep ? Entry{e.rn, uint32_t(colNodesV[e.cn].parent)} : Entry{uint32_t(rowNodesV[e.rn].parent), e.cn};
+                return colStep ? Entry{e.rn, uint32_t(colNodesV[e.cn].parent)}
+                               : Entry{uint32_t(rowNodesV[e.rn].parent), e.cn};
             };
             auto run = [&](size_t lo, size_t hi, std::vector<Entry>& list) {
                 for (size_t x = lo; x < hi; ++x) {
@@ -1293,12 +1367,15 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             cut[0] = 0;
             for (int t = 1; t < RT; ++t) {
                 size_t x = std::max(cut[size_t(t) - 1], src.size() * size_t(t) / size_t(RT));
-                while (x > 0 && x < src.size() && target(src[x]).rn == target(src[x - 1]).rn) ++x;
+                while (x > 0 && x < src.size() && target(src[x]).rn == target(src[x - 1]).rn)
+                    ++x;
                 cut[size_t(t)] = x;
             }
             std::vector<std::vector<Entry>> parts2(static_cast<size_t>(RT));
-            parallelForCapped(hw, RT, [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
-            for (auto& p2 : parts2) out.insert(out.end(), p2.begin(), p2.end());
+            parallelForCapped(hw, RT,
+                              [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
+            for (auto& p2 : parts2)
+                out.insert(out.end(), p2.begin(), p2.end());
         }
 
     if (res->recordCount == 0 || def.data.empty()) return res; // nothing to show: no lines at all
@@ -1309,11 +1386,14 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                       std::vector<PivotResult::Line>& out, int dataCount) {
         // children of node n: kid[first[n] .. first[n + 1])
         std::vector<uint32_t> first(nodes.size() + 1, 0), kid(nodes.size() ? nodes.size() - 1 : 0);
-        for (size_t n = 1; n < nodes.size(); ++n) ++first[size_t(nodes[n].parent) + 1];
-        for (size_t n = 0; n < nodes.size(); ++n) first[n + 1] += first[n];
+        for (size_t n = 1; n < nodes.size(); ++n)
+            ++first[size_t(nodes[n].parent) + 1];
+        for (size_t n = 0; n < nodes.size(); ++n)
+            first[n + 1] += first[n];
         {
             std::vector<uint32_t> at(first.begin(), first.end() - 1);
-            for (size_t n = 1; n < nodes.size(); ++n) kid[at[size_t(nodes[n].parent)]++] = uint32_t(n);
+            for (size_t n = 1; n < nodes.size(); ++n)
+                kid[at[size_t(nodes[n].parent)]++] = uint32_t(n);
         }
         struct Kids {
             uint32_t* b;
@@ -1337,14 +1417,17 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             if (f.sortMode != 0) {
                 std::vector<std::pair<std::optional<double>, uint32_t>> keyed;
                 for (uint32_t c : ch)
-                    keyed.push_back({rowsAxis ? res->nodeValue(c, 0, f.sortData) : res->nodeValue(0, c, f.sortData), c});
+                    keyed.push_back(
+                        {rowsAxis ? res->nodeValue(c, 0, f.sortData) : res->nodeValue(0, c, f.sortData), c});
                 const bool desc = f.sortMode == 2;
                 std::stable_sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
                     if (a.first.has_value() != b.first.has_value()) return a.first.has_value();
-                    if (a.first && *a.first != *b.first) return desc ? *a.first > *b.first : *a.first < *b.first;
+                    if (a.first && *a.first != *b.first)
+                        return desc ? *a.first > *b.first : *a.first < *b.first;
                     return dim.rank[nodes[a.second].code] < dim.rank[nodes[b.second].code];
                 });
-                for (size_t i = 0; i < ch.size(); ++i) ch[i] = keyed[i].second;
+                for (size_t i = 0; i < ch.size(); ++i)
+                    ch[i] = keyed[i].second;
             } else {
                 byLabel.push_back(uint32_t(n));
                 byLabelKids += ch.size();
@@ -1359,17 +1442,21 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 const int lvl = nodes[ch[0]].level - 1;
                 const Dimension& dim = *dims[size_t(lvl)];
                 keyed.resize(ch.size());
-                for (size_t i = 0; i < ch.size(); ++i) keyed[i] = uint64_t(dim.rank[nodes[ch[i]].code]) << 32 | ch[i];
+                for (size_t i = 0; i < ch.size(); ++i)
+                    keyed[i] = uint64_t(dim.rank[nodes[ch[i]].code]) << 32 | ch[i];
                 std::sort(keyed.begin(), keyed.end());
                 if (fields[size_t(lvl)].descending) std::reverse(keyed.begin(), keyed.end());
-                for (size_t i = 0; i < ch.size(); ++i) ch[i] = uint32_t(keyed[i]);
+                for (size_t i = 0; i < ch.size(); ++i)
+                    ch[i] = uint32_t(keyed[i]);
             }
         });
         const int L = int(fields.size());
         auto push = [&](uint32_t node, int depth, bool total) {
-            if (rowsAxis) out.push_back({node, depth, total, -1});
+            if (rowsAxis)
+                out.push_back({node, depth, total, -1});
             else
-                for (int d = 0; d < dataCount; ++d) out.push_back({node, depth, total, d});
+                for (int d = 0; d < dataCount; ++d)
+                    out.push_back({node, depth, total, d});
         };
         out.reserve((nodes.size() + 1) * size_t(rowsAxis ? 1 : std::max(dataCount, 1)));
         std::vector<std::pair<uint32_t, bool>> stack; // (node, children done)
@@ -1377,7 +1464,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             push(0, 0, false);
             return;
         }
-        for (auto it = kids(0).rbegin(); it != kids(0).rend(); ++it) stack.push_back({*it, false});
+        for (auto it = kids(0).rbegin(); it != kids(0).rend(); ++it)
+            stack.push_back({*it, false});
         while (!stack.empty()) {
             auto [n, done] = stack.back();
             stack.pop_back();
@@ -1388,7 +1476,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 if (def.subtotals) push(n, lvl, true);
             } else {
                 stack.push_back({n, true});
-                for (auto it = kids(n).rbegin(); it != kids(n).rend(); ++it) stack.push_back({*it, false});
+                for (auto it = kids(n).rbegin(); it != kids(n).rend(); ++it)
+                    stack.push_back({*it, false});
             }
         }
         if (def.grandTotals) push(0, 0, true);

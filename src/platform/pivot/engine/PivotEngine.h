@@ -16,7 +16,17 @@
 namespace bd::pivot::engine {
 
 // Aggregate codes as the measure grid hands them over.
-enum class Agg : int { Sum = 0, Count = 1, Avg = 2, Max = 3, Min = 4, StDev = 5, StDevP = 6, Var = 7, VarP = 8 };
+enum class Agg : int {
+    Sum = 0,
+    Count = 1,
+    Avg = 2,
+    Max = 3,
+    Min = 4,
+    StDev = 5,
+    StDevP = 6,
+    Var = 7,
+    VarP = 8
+};
 constexpr int kAggCount = 9;
 
 // Mergeable accumulator: count of non-null values, sum, min, max, mean and M2 (sum of squared
@@ -49,7 +59,7 @@ struct Dimension {
     std::vector<double> numeric;     // by code: the value numbers and dates sort by
     bool hasNull = false;
     uint32_t cardinality() const { return uint32_t(labels.size()); }
-    std::vector<uint32_t> rank; // by code: position in ascending label order (nulls last)
+    std::vector<uint32_t> rank;               // by code: position in ascending label order (nulls last)
     int find(const std::string& label) const; // code of a label, -1 when absent
 
     // How rows are coded.
@@ -57,8 +67,8 @@ struct Dimension {
     // column is first used: a pivot reads far fewer bytes than from the column's own values.
     enum class Mode { TextCodes, IntTable, Codes, Small1, Small2 } mode = Mode::Codes;
     int64_t lutMin = 0;
-    std::vector<uint32_t> lut;   // IntTable: value - lutMin -> code
-    std::vector<uint32_t> codes; // Codes: per row
+    std::vector<uint32_t> lut;    // IntTable: value - lutMin -> code
+    std::vector<uint32_t> codes;  // Codes: per row
     std::vector<uint8_t> small1;  // Small1: per row
     std::vector<uint16_t> small2; // Small2: per row
     void code(const db::ColumnData& c, size_t begin, size_t n, uint32_t* out) const;
@@ -120,10 +130,10 @@ private:
     std::shared_ptr<Scratch> scratch_;
 };
 
-// The laid-out result (no lines at all without records or without data fields). Rows: one line per row member tuple, a subtotal line after each group, the
-// grand total last. Columns: the same for the column fields, times the data fields (innermost).
-// Row header levels 0..rowFields-1; column header levels 0..columnFields-1, then one more level (index
-// columnFields) holding the data field's caption.
+// The laid-out result (no lines at all without records or without data fields). Rows: one line per row member
+// tuple, a subtotal line after each group, the grand total last. Columns: the same for the column fields,
+// times the data fields (innermost). Row header levels 0..rowFields-1; column header levels
+// 0..columnFields-1, then one more level (index columnFields) holding the data field's caption.
 class PivotResult {
 public:
     struct Line {
