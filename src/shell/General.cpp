@@ -3,6 +3,7 @@
 #include "platform/os/AppPath.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Machine.h"
+#include "platform/os/Process.h"
 #include "platform/os/Registry.h"
 #include "platform/os/Settings.h"
 #include "platform/os/Twips.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 
 namespace General {
@@ -170,8 +172,12 @@ bool writeText(const QString& path, const QString& text) {
 
 // The desktop's counterpart of the file-type keys: a MIME type for the extension and an application
 // entry that opens such files with the program.
+void refreshDesktopDatabases(const QString& data);
+bool fitsDesktopEntry(const QString& path);
+
 bool registerWithDesktop(const QString& exePath, const QString& extension, const QString& className,
                          const QString& description) {
+    if (!fitsDesktopEntry(exePath)) return false;
     const QString data = bd::os::DataPath();
     const QString ext = extension.startsWith('.') ? extension.mid(1) : extension;
     const QString mime = "application/x-" + className.toLower();
@@ -202,8 +208,37 @@ bool registerWithDesktop(const QString& exePath, const QString& extension, const
                             ";\n"
                             "Terminal=false\n"
                             "NoDisplay=false\n";
-    return writeText(data + "/mime/packages/brintova-deridoro-" + className.toLower() + ".xml", mimeXml) &&
-           writeText(data + "/applications/brintova-deridoro.desktop", desktop);
+    if (!writeText(data + "/mime/packages/brintova-deridoro-" + className.toLower() + ".xml", mimeXml) ||
+        !writeText(data + "/applications/brintova-deridoro.desktop", desktop))
+        return false;
+    refreshDesktopDatabases(data);
+    return true;
+}
+
+// The desktop reads its caches, not the files: rebuild them where the tools are installed. A tool that
+// is missing or fails leaves the files in place for the desktop's next own rebuild.
+void refreshDesktopDatabases(const QString& data) {
+    constexpr int kRefreshTimeoutMs = 30000;
+    const QPair<QString, QString> tools[] = {
+        {"update-mime-database", data + "/mime"},
+        {"update-desktop-database", data + "/applications"},
+    };
+    for (const auto& [tool, folder] : tools) {
+        const QString program = QStandardPaths::findExecutable(tool);
+        if (program.isEmpty()) continue;
+        bd::os::ProcessRequest r;
+        r.program = program;
+        r.arguments = {folder};
+        r.timeoutMs = kRefreshTimeoutMs;
+        bd::os::RunProcess(r);
+    }
+}
+
+// A desktop entry is line-based: a path with a control character cannot be carried in one.
+bool fitsDesktopEntry(const QString& path) {
+    for (QChar c : path)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f) return false;
+    return true;
 }
 } // namespace
 

@@ -1,6 +1,7 @@
 // Start-up of the program: registration, the first cube, the start window and its buttons.
 #include "common/TestSupport.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Process.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Registry.h"
 #include "platform/os/Settings.h"
@@ -11,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -40,9 +42,22 @@ struct StartupFixture : ::testing::Test {
 
 TEST_F(StartupFixture, FirstStartRegistersTheCubeTypeOnceAndOnlyWhenItSucceeded) {
     const QString exe = QDir(home.home()).absolutePath() + "/brintova-deridoro";
+    os::RecordingProcessRunner runner;
+    os::setProcessRunner(&runner);
     {
         FrmMain w;
         w.Form_Load();
+        os::setProcessRunner(nullptr);
+        // The desktop's caches are rebuilt by the tools that are installed, on the folders written.
+        QStringList ran;
+        for (const auto& r : runner.requests)
+            ran << QFileInfo(r.program).fileName() + " " + r.arguments.join(' ');
+        QStringList expected;
+        if (!QStandardPaths::findExecutable("update-mime-database").isEmpty())
+            expected << "update-mime-database " + home.config() + "/data/mime";
+        if (!QStandardPaths::findExecutable("update-desktop-database").isEmpty())
+            expected << "update-desktop-database " + home.config() + "/data/applications";
+        EXPECT_EQ(ran, expected);
         EXPECT_EQ(hkcr(".cub"), "Cubefile");
         EXPECT_EQ(hkcr("Cubefile"), "Cube Data File");
         EXPECT_EQ(hkcr("Cubefile\\shell\\open\\command"), exe + " %1");
@@ -59,6 +74,14 @@ TEST_F(StartupFixture, FirstStartRegistersTheCubeTypeOnceAndOnlyWhenItSucceeded)
         FrmMain w;
         w.Form_Load();
         EXPECT_EQ(hkcr(".cub"), "<missing>");
+    }
+}
+
+TEST_F(StartupFixture, ProgramPathADesktopEntryCannotCarryIsRefused) {
+    for (const QString& bad :
+         {QString("/opt/a\nExec=/bin/sh"), QString("/opt/a\rb"), QString("/opt/tab\there")}) {
+        EXPECT_FALSE(General::RegistrarExtension(bad, ".cub", "Cubefile", "Cube Data File"));
+        EXPECT_FALSE(QFile::exists(home.config() + "/data/applications/brintova-deridoro.desktop"));
     }
 }
 

@@ -34,7 +34,7 @@ inline uint64_t hashBytes(const char* p, size_t n) noexcept {
         n -= 8;
     }
     uint64_t v = 0;
-    std::memcpy(&v, p, n);
+    if (n != 0) std::memcpy(&v, p, n); // an empty view may have no data pointer
     h = (h ^ v) * 0x94d049bb133111ebull;
     return h ^ (h >> 29);
 }
@@ -44,6 +44,7 @@ class FlatDict {
 public:
     explicit FlatDict(std::vector<std::string>* dict) : dict_(dict), slots_(1024, 0), mask_(1023) {}
     uint32_t code(std::string_view s) {
+        if (s.data() == nullptr) s = std::string_view("", 0); // copies below must not see a null pointer
         if (lastCode_ != UINT32_MAX && s == last_) return lastCode_;
         const uint64_t h = hashBytes(s.data(), s.size());
         size_t i = size_t(h) & mask_;

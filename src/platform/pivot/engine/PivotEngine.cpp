@@ -1143,7 +1143,8 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
                 uint64_t prev = lo == 0 ? ~uint64_t(0) : finestKey[lo - 1] / colSpace;
                 uint64_t b = 1, e = 0, rk = 0;
-                size_t pos = starts[size_t(t)], n = 0;
+                // Only the numbering pass reads its start: the counting pass of range t-1 writes it.
+                size_t pos = number ? starts[size_t(t)] : 0, n = 0;
                 for (size_t f = lo; f < hi; ++f) {
                     const uint64_t key = finestKey[f];
                     if (key < b || key >= e) rk = key / colSpace, b = rk * colSpace, e = b + colSpace;
