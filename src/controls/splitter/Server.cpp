@@ -1,6 +1,7 @@
 // The library's server side: entry points, class object, the control object handed to the host,
 // registration and the type description.
 #include "ControlProtocol.h"
+#include "ControlServer.h"
 #include "UISizeBar.h"
 #include "uiAPI.h"
 
@@ -10,11 +11,6 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <atomic>
-#include <cctype>
-#include <cmath>
-#include <cstring>
-#include <dlfcn.h>
-#include <limits>
 #include <string>
 
 #define BD_EXPORT extern "C" __attribute__((visibility("default")))
@@ -26,6 +22,13 @@ constexpr const char* kProgId = "Glimford.UISizeBar";
 constexpr const char* kClsid = "{F4B89CDF-94E1-42D4-8208-009DFF504E48}";
 
 std::atomic<int> g_objects{0};
+
+using bd::controlserver::toColour;
+using bd::controlserver::toLong;
+using bd::controlserver::toNumber;
+BdVariant make(int32_t vt, double value) {
+    return bd::controlserver::variantOf(vt, value);
+}
 
 struct PropertyDesc {
     const char* name;
@@ -68,76 +71,6 @@ const PropertyDesc kProperties[] = {
     {"ShowBorderWhileMoving", DispShowBorderWhileMoving, BD_VT_BOOL, "Boolean", false,
      "Determines whether or not a border is drawn while the SizeBar is being dragged."},
 };
-
-BdVariant make(int32_t vt, double value) {
-    BdVariant v{};
-    v.vt = vt;
-    switch (vt) {
-    case BD_VT_I4:
-        v.u.i4 = int32_t(value);
-        break;
-    case BD_VT_UI4:
-        v.u.ui4 = uint32_t(value);
-        break;
-    case BD_VT_R4:
-        v.u.r4 = float(value);
-        break;
-    case BD_VT_R8:
-        v.u.r8 = value;
-        break;
-    case BD_VT_BOOL:
-        v.u.b = value != 0 ? 1 : 0;
-        break;
-    default:
-        break;
-    }
-    return v;
-}
-
-bool toNumber(const BdVariant* v, double& out) {
-    if (!v) return false;
-    switch (v->vt) {
-    case BD_VT_I4:
-        out = v->u.i4;
-        return true;
-    case BD_VT_UI4:
-        out = v->u.ui4;
-        return true;
-    case BD_VT_R4:
-        out = v->u.r4;
-        return std::isfinite(out);
-    case BD_VT_R8:
-        out = v->u.r8;
-        return std::isfinite(out);
-    case BD_VT_BOOL:
-        out = v->u.b ? -1 : 0;
-        return true;
-    default:
-        return false;
-    }
-}
-
-bool toLong(const BdVariant* v, int32_t& out) {
-    double d;
-    if (!toNumber(v, d)) return false;
-    d = std::nearbyint(d);
-    if (d < std::numeric_limits<int32_t>::min() || d > std::numeric_limits<int32_t>::max()) return false;
-    out = int32_t(d);
-    return true;
-}
-
-bool toColour(const BdVariant* v, uint32_t& out) {
-    double d;
-    if (!toNumber(v, d)) return false;
-    d = std::nearbyint(d);
-    if (d < 0 && d >= std::numeric_limits<int32_t>::min()) {
-        out = uint32_t(int32_t(d));
-        return true;
-    }
-    if (d < 0 || d > std::numeric_limits<uint32_t>::max()) return false;
-    out = uint32_t(d);
-    return true;
-}
 
 // The object the host holds; the bar itself may be destroyed earlier by its parent.
 struct SizeBarObject {
@@ -386,25 +319,7 @@ const BdClassFactoryVtbl kFactoryVtbl = {createInstance};
 BdClassFactory g_factory = {&kFactoryVtbl};
 
 std::string libraryPath() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&createInstance), &info) && info.dli_fname) return info.dli_fname;
-    return {};
-}
-
-std::string queryValue(const BdRegistryAccess* reg, const std::string& key) {
-    if (!reg->queryValue) return {};
-    char buf[4096];
-    const int32_t n = reg->queryValue(reg->context, key.c_str(), "", buf, int32_t(sizeof buf));
-    if (n < 0 || n >= int32_t(sizeof buf)) return {};
-    return std::string(buf, size_t(n));
-}
-
-bool sameText(std::string a, std::string b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    return bd::controlserver::libraryPath(reinterpret_cast<const void*>(&createInstance));
 }
 
 QByteArray buildTypeInfo() {
@@ -476,6 +391,7 @@ QByteArray buildTypeInfo() {
 } // namespace glimford
 
 using namespace glimford;
+using bd::controlserver::sameText;
 
 BD_EXPORT int32_t DllCanUnloadNow(void) {
     return g_objects.load() == 0 && UISizeBar::liveCount() == 0 ? BD_S_OK : BD_S_FALSE;
@@ -489,36 +405,11 @@ BD_EXPORT int32_t DllGetClassObject(const char* clsid, BdClassFactory** factory)
 }
 
 BD_EXPORT int32_t DllRegisterServer(const BdRegistryAccess* reg) {
-    if (!reg || reg->version != BD_CONTROL_PROTOCOL_VERSION || !reg->setValue) return BD_E_INVALIDARG;
-    const std::string path = libraryPath();
-    if (path.empty()) return BD_E_FAIL;
-    const std::string root = "HKEY_CLASSES_ROOT\\";
-    const std::string prog = root + kProgId, cls = root + "CLSID\\" + kClsid;
-    const struct {
-        std::string key;
-        const char* value;
-    } writes[] = {{prog, kProgId},
-                  {prog + "\\CLSID", kClsid},
-                  {cls, kProgId},
-                  {cls + "\\ProgID", kProgId},
-                  {cls + "\\InprocServer32", path.c_str()}};
-    for (const auto& w : writes)
-        if (reg->setValue(reg->context, w.key.c_str(), "", w.value) != BD_S_OK) return BD_E_FAIL;
-    return BD_S_OK;
+    return bd::controlserver::registerClass(reg, kProgId, kClsid, libraryPath());
 }
 
 BD_EXPORT int32_t DllUnregisterServer(const BdRegistryAccess* reg) {
-    if (!reg || reg->version != BD_CONTROL_PROTOCOL_VERSION || !reg->deleteKey) return BD_E_INVALIDARG;
-    const std::string root = "HKEY_CLASSES_ROOT\\";
-    const std::string prog = root + kProgId, cls = root + "CLSID\\" + kClsid;
-    // Another copy of the library may own the registration now: leave it alone.
-    const std::string registered = queryValue(reg, cls + "\\InprocServer32");
-    if (!registered.empty() && registered != libraryPath()) return BD_S_FALSE;
-    if (reg->deleteKey(reg->context, cls.c_str()) != BD_S_OK) return BD_E_FAIL;
-    const std::string progClsid = queryValue(reg, prog + "\\CLSID");
-    if (progClsid.empty() || sameText(progClsid, kClsid))
-        if (reg->deleteKey(reg->context, prog.c_str()) != BD_S_OK) return BD_E_FAIL;
-    return BD_S_OK;
+    return bd::controlserver::unregisterClass(reg, kProgId, kClsid, libraryPath());
 }
 
 BD_EXPORT const char* DllGetTypeInfo(void) {

@@ -1,5 +1,6 @@
 #include "UISizeBar.h"
 
+#include "ControlServer.h"
 #include "uiAPI.h"
 
 #include <QCoreApplication>
@@ -8,7 +9,6 @@
 #include <QPointer>
 #include <atomic>
 #include <cmath>
-#include <limits>
 
 namespace glimford {
 namespace {
@@ -23,76 +23,10 @@ int px(int32_t twips) {
     return int(double(twips) / UISizeBar::kTwipsPerPixel + (twips >= 0 ? 0.5 : -0.5));
 }
 
-bool number(const BdVariant& v, double& out) {
-    switch (v.vt) {
-    case BD_VT_I4:
-        out = v.u.i4;
-        return true;
-    case BD_VT_UI4:
-        out = v.u.ui4;
-        return true;
-    case BD_VT_R4:
-        out = v.u.r4;
-        return std::isfinite(out);
-    case BD_VT_R8:
-        out = v.u.r8;
-        return std::isfinite(out);
-    case BD_VT_BOOL:
-        out = v.u.b ? -1 : 0;
-        return true;
-    default:
-        return false;
-    }
-}
-
-BdVariant i4(int32_t x) {
-    BdVariant v{};
-    v.vt = BD_VT_I4;
-    v.u.i4 = x;
-    return v;
-}
-BdVariant ui4(uint32_t x) {
-    BdVariant v{};
-    v.vt = BD_VT_UI4;
-    v.u.ui4 = x;
-    return v;
-}
-BdVariant boolean(bool x) {
-    BdVariant v{};
-    v.vt = BD_VT_BOOL;
-    v.u.b = x ? 1 : 0;
-    return v;
-}
-
-// Reads of a bag: an absent or unusable value gives the default.
-struct BagReader {
-    const BdPropertyBag* bag;
-    bool read(const char* name, double& out) const {
-        BdVariant v{};
-        if (!bag || !bag->read || bag->read(bag->context, name, &v) != BD_S_OK) return false;
-        return number(v, out);
-    }
-    int32_t long_(const char* name, int32_t def) const {
-        double d;
-        if (!read(name, d)) return def;
-        d = std::nearbyint(d);
-        if (d < std::numeric_limits<int32_t>::min() || d > std::numeric_limits<int32_t>::max()) return def;
-        return int32_t(d);
-    }
-    uint32_t colour(const char* name, uint32_t def) const {
-        double d;
-        if (!read(name, d)) return def;
-        d = std::nearbyint(d);
-        if (d < 0 && d >= std::numeric_limits<int32_t>::min())
-            return uint32_t(int32_t(d)); // stored as a Long
-        if (d < 0 || d > std::numeric_limits<uint32_t>::max()) return def;
-        return uint32_t(d);
-    }
-    bool flag(const char* name, bool def) const {
-        double d;
-        return read(name, d) ? d != 0 : def;
-    }
-};
+using bd::controlserver::BagReader;
+using bd::controlserver::boolValue;
+using bd::controlserver::colourValue;
+using bd::controlserver::longValue;
 } // namespace
 
 UISizeBar::UISizeBar(QWidget* parent) : QWidget(parent) {
@@ -396,19 +330,19 @@ int32_t UISizeBar::Animate(float& toX, float& toY, int32_t speed) {
 void UISizeBar::writeProperties(const BdPropertyBag* bag) const {
     if (!bag || !bag->write) return;
     auto put = [&](const char* name, const BdVariant& v) { bag->write(bag->context, name, &v); };
-    if (backColor_ != kBackColor) put("BackColor", ui4(backColor_));
-    if (highlightColor_ != kHighlightColor) put("HighlightColor", ui4(highlightColor_));
-    if (orientation_ != Vertical) put("Orientation", i4(orientation_));
-    if (showBorderWhileMoving_) put("ShowBorderWhileMoving", boolean(true));
-    if (minLeft_ != kMin) put("MinLeft", i4(minLeft_));
-    if (maxLeft_ != kMax) put("MaxLeft", i4(maxLeft_));
-    if (minTop_ != kMin) put("MinTop", i4(minTop_));
-    if (maxTop_ != kMax) put("MaxTop", i4(maxTop_));
-    if (borderStyle_ != Raised) put("BorderStyle", i4(borderStyle_));
-    if (!edgeLeft_) put("Edge_Left", boolean(false));
-    if (!edgeRight_) put("Edge_Right", boolean(false));
-    if (!edgeTop_) put("Edge_Top", boolean(false));
-    if (!edgeBottom_) put("Edge_Bottom", boolean(false));
+    if (backColor_ != kBackColor) put("BackColor", colourValue(backColor_));
+    if (highlightColor_ != kHighlightColor) put("HighlightColor", colourValue(highlightColor_));
+    if (orientation_ != Vertical) put("Orientation", longValue(orientation_));
+    if (showBorderWhileMoving_) put("ShowBorderWhileMoving", boolValue(true));
+    if (minLeft_ != kMin) put("MinLeft", longValue(minLeft_));
+    if (maxLeft_ != kMax) put("MaxLeft", longValue(maxLeft_));
+    if (minTop_ != kMin) put("MinTop", longValue(minTop_));
+    if (maxTop_ != kMax) put("MaxTop", longValue(maxTop_));
+    if (borderStyle_ != Raised) put("BorderStyle", longValue(borderStyle_));
+    if (!edgeLeft_) put("Edge_Left", boolValue(false));
+    if (!edgeRight_) put("Edge_Right", boolValue(false));
+    if (!edgeTop_) put("Edge_Top", boolValue(false));
+    if (!edgeBottom_) put("Edge_Bottom", boolValue(false));
 }
 
 void UISizeBar::readProperties(const BdPropertyBag* bag) {
