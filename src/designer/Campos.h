@@ -154,6 +154,10 @@ public:
     // user-filter grid.
     void QuitarFilaEnCalculados(const QString& Campo);
     void QuitarFilaEnFiltros(const QString& Campo);
+    // The display format of a field of spCam (the tag of column 2 of its row, exact name), "" when it
+    // has none; and the decimals of that format, -1 when the field or its format is missing.
+    QString getFormat(const QString& Campo) const;
+    int getDecimals(const QString& Campo) const;
     // OK (cmdAceptar) loads the definition into the pivot. Safe to call more than once.
     void connectRefreshHandlers();
     // Back colour of a text box as an OLE colour (&H8080FF marks a field the user must correct).

@@ -3,8 +3,8 @@
 #include "designer/Campos.h"
 #include "platform/os/Prompter.h"
 #include "viewer/Cubo.h"
-
-#include <QDateTime>
+#include "viewer/frmSelectDate.h"
+#include "viewer/frmSelectNum.h"
 
 using bd::grid::Grid;
 using bd::grid::TypeButton;
@@ -147,19 +147,9 @@ Cubo::ValoresSelector Cubo::LeerValoresSelector(int row) const {
     auto limite = [&](int col) {
         const QString v = SinPuntos(g.cellTag(col, row)).trimmed();
         if (v.isEmpty()) return QString();
-        if (s.tipo == "ISNUMERIC") {
-            bool ok = false;
-            QString n = v;
-            n.replace(',', '.');
-            n.toDouble(&ok);
-            return ok ? v : QString();
-        }
-        if (s.tipo == "ISDATE") {
-            const QDateTime d = QDateTime::fromString(v, Qt::ISODate);
-            const bool ok = d.isValid() || QDate::fromString(v, Qt::ISODate).isValid() ||
-                            QDate::fromString(v, "dd/MM/yyyy").isValid();
-            return ok ? v : QString();
-        }
+        double n = 0;
+        if (s.tipo == "ISNUMERIC") return frmSelectNum::LeerNumero(v, &n) ? v : QString();
+        if (s.tipo == "ISDATE") return frmSelectDate::LeerFecha(v).isValid() ? v : QString();
         return v;
     };
     s.limiteDesde = limite(ColUsrDesde);

@@ -33,9 +33,6 @@ void Cubo::ImprimirPantalla() {
 void Cubo::MostrarRanking(bd::pivot::PivotField* field) {
     NoDisponible(field ? "Sort by " + field->caption() : QStringLiteral("Sort"));
 }
-void Cubo::SelectorValores(int) {
-    NoDisponible("Select Values");
-}
 void Cubo::OpenScheduler() {
     if (Vcampos) Vcampos->OpenScheduler();
 }

@@ -228,15 +228,6 @@ TEST_F(Ejemplo, DeleteClearsTheValuesOnlyFromColumnsOneToFour) {
     }
 }
 
-TEST_F(Ejemplo, ThePickerButtonsSayTheyAreNotAvailable) {
-    filas(1);
-    pulsar(Cubo::ColUsrDesde, 1);
-    ASSERT_EQ(prompts->prompts.size(), 1);
-    EXPECT_TRUE(prompts->prompts[0].text.contains("not available"));
-    EXPECT_FALSE(refrescado());
-    EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "...");
-}
-
 // The picker is offered only limits it can read: a numeric field's limits must be numbers, a date
 // field's dates.
 TEST_F(Ejemplo, LimitsThatAreNotNumbersOrDatesAreLeftOut) {

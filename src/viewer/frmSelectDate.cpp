@@ -1,0 +1,275 @@
+#include "viewer/frmSelectDate.h"
+
+#include "platform/os/Clock.h"
+#include "shell/General.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLocale>
+#include <QPointer>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <limits>
+
+namespace {
+QPointer<frmSelectDate> g_instancia;
+
+const char* const kRapidos[] = {"1D", "1W", "1M", "3M", "6M", "1Y", "5Y", "10Y", "20Y"};
+constexpr int kMesesMargen = 6; // the default span: two quarters either side of now
+
+// Day boundaries from a to b: the calendar days between their dates, times of day left aside.
+int dias(const QDateTime& a, const QDateTime& b) {
+    if (!a.isValid() || !b.isValid()) return 0;
+    const qint64 n = a.date().daysTo(b.date());
+    return int(std::clamp<qint64>(n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// The locale's short date with the whole year, so no date is read back in another century.
+QString formatoCorto() {
+    QString f = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!f.contains("yyyy")) f.replace("yy", "yyyy");
+    return f;
+}
+
+QDateTime restarPeriodo(const QDateTime& now, const QString& caption) {
+    if (caption == "1D") return now.addDays(-1);
+    if (caption == "1W") return now.addDays(-7);
+    if (caption == "1M") return now.addMonths(-1);
+    if (caption == "3M") return now.addMonths(-3);
+    if (caption == "6M") return now.addMonths(-6);
+    if (caption == "1Y") return now.addYears(-1);
+    if (caption == "5Y") return now.addYears(-5);
+    if (caption == "10Y") return now.addYears(-10);
+    if (caption == "20Y") return now.addYears(-20);
+    return {};
+}
+} // namespace
+
+frmSelectDate* frmSelectDate::instance() {
+    if (!g_instancia) g_instancia = new frmSelectDate;
+    return g_instancia;
+}
+
+void frmSelectDate::unload() {
+    delete g_instancia.data();
+}
+
+frmSelectDate::frmSelectDate(QWidget* parent) : QDialog(parent) {
+    setObjectName("frmSelectDate");
+    setWindowTitle("Select date");
+    auto fecha = [this](const char* name) {
+        auto* d = new QDateTimeEdit(this);
+        d->setObjectName(name);
+        d->setCalendarPopup(true);
+        return d;
+    };
+    auto hora = [this](const char* name) {
+        auto* h = new QTimeEdit(this);
+        h->setObjectName(name);
+        h->setDisplayFormat("HH:mm:ss");
+        h->setTime(QTime(0, 0));
+        return h;
+    };
+    auto boton = [this](const QString& caption, const char* name) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setAutoDefault(false);
+        return b;
+    };
+    Label4 = new QLabel("From", this);
+    FDate = fecha("FDate");
+    FHour = hora("FHour");
+    cmdFNow = boton("Now", "cmdFNow");
+    lblTo = new QLabel("To", this);
+    TDate = fecha("TDate");
+    THour = hora("THour");
+    cmdTNow = boton("Now", "cmdTNow");
+    testDate = new QDateEdit(this);
+    testDate->setObjectName("testDate");
+    testDate->hide();
+    TimeRange = new RangeSlider(this, "TimeRange");
+    chkShort = new QCheckBox("Short Date", this);
+    chkShort->setObjectName("chkShort");
+    for (const char* caption : kRapidos)
+        cmdChangeDate << boton(caption, "cmdChangeDate");
+    cmdAceptar = boton("OK", "cmdAceptar");
+    mostrarFormato(false);
+
+    auto* boxes = new QGridLayout;
+    boxes->addWidget(Label4, 0, 0);
+    boxes->addWidget(FDate, 0, 1);
+    boxes->addWidget(FHour, 0, 2);
+    boxes->addWidget(cmdFNow, 0, 3);
+    boxes->addWidget(lblTo, 1, 0);
+    boxes->addWidget(TDate, 1, 1);
+    boxes->addWidget(THour, 1, 2);
+    boxes->addWidget(cmdTNow, 1, 3);
+    boxes->setColumnStretch(1, 1);
+    auto* quick = new QHBoxLayout;
+    for (QPushButton* b : cmdChangeDate)
+        quick->addWidget(b);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(chkShort);
+    bottom->addStretch(1);
+    bottom->addWidget(cmdAceptar);
+    auto* lay = new QVBoxLayout(this);
+    lay->addLayout(boxes);
+    lay->addWidget(TimeRange->widget());
+    lay->addLayout(quick);
+    lay->addLayout(bottom);
+
+    connect(TimeRange, &RangeSlider::Change, this, &frmSelectDate::TimeRangeChange);
+    connect(TimeRange, &RangeSlider::Scroll, this, &frmSelectDate::TimeRangeChange);
+    connect(FDate, &QDateTimeEdit::dateTimeChanged, this, &frmSelectDate::FDate_Change);
+    connect(TDate, &QDateTimeEdit::dateTimeChanged, this, &frmSelectDate::TDate_Change);
+    connect(cmdFNow, &QPushButton::clicked, this, &frmSelectDate::cmdFNow_Click);
+    connect(cmdTNow, &QPushButton::clicked, this, &frmSelectDate::cmdTNow_Click);
+    for (QPushButton* b : cmdChangeDate)
+        connect(b, &QPushButton::clicked, this, [this, b] { cmdChangeDate_Click(b->text()); });
+    connect(chkShort, &QCheckBox::clicked, this, &frmSelectDate::chkShort_Click);
+    connect(cmdAceptar, &QPushButton::clicked, this, &frmSelectDate::cmdAceptar_Click);
+    Form_Load();
+}
+
+void frmSelectDate::Form_Load() {
+    if (General::GetSetting("OE", "frmSelectDate", "ShortDate") == "YES") {
+        chkShort->setChecked(true);
+        mostrarFormato(true);
+    }
+    const QDateTime now = bd::os::Now();
+    MaxDate = now.addMonths(kMesesMargen);
+    MinDate = now.addMonths(-kMesesMargen);
+    const QDate today = now.date();
+    DefMaxDate = ConseguirFecha(today.day(), today.month(), today.year());
+    DefMinDate = DefMaxDate;
+    GetRange();
+}
+
+void frmSelectDate::mostrarFormato(bool corto) {
+    const QString f = corto ? formatoCorto() : QLocale().dateFormat(QLocale::LongFormat);
+    for (QDateTimeEdit* d : {FDate, TDate}) {
+        d->setDisplayFormat(f);
+        d->update();
+    }
+}
+
+void frmSelectDate::fijar(QDateTimeEdit* box, const QDateTime& value) {
+    if (!value.isValid()) return;
+    const QSignalBlocker quiet(box);
+    box->setDateTime(value);
+}
+
+// A day that the month does not have falls back to the month's last day.
+QDateTime frmSelectDate::ConseguirFecha(int day, int month, int year) {
+    const QDate first(year, month, 1);
+    if (!first.isValid()) return {};
+    const QDate d(year, month, std::clamp(day, 1, first.daysInMonth()));
+    testDate->setDate(d);
+    return QDateTime(d, QTime(0, 0));
+}
+
+void frmSelectDate::GetRange() {
+    // A span that would run backwards is no span.
+    if (MinDate.isValid() && MaxDate.isValid() && MaxDate < MinDate) MaxDate = MinDate;
+    TimeRange->setMin(0);
+    TimeRange->setMax(dias(MinDate, MaxDate));
+    TimeRange->setUpperValue(dias(MinDate, DefMaxDate));
+    TimeRange->setLowerValue(dias(MinDate, DefMinDate));
+    fijar(FDate, DefMinDate);
+    fijar(TDate, DefMaxDate);
+    TimeRange->setUpperVisible(true);
+    if (NoRange) {
+        lblTo->hide();
+        TDate->hide();
+        THour->hide();
+        cmdTNow->hide();
+        TimeRange->setUpperVisible(false);
+        TimeRange->setUpperValue(0);
+    }
+}
+
+void frmSelectDate::TimeRangeChange() {
+    fijar(TDate, MinDate.addDays(TimeRange->UpperValue()));
+    fijar(FDate, MinDate.addDays(TimeRange->LowerValue()));
+}
+
+void frmSelectDate::FDate_Change() {
+    TimeRange->setLowerValue(dias(MinDate, FDate->dateTime()));
+}
+
+void frmSelectDate::TDate_Change() {
+    TimeRange->setUpperValue(dias(MinDate, TDate->dateTime()));
+}
+
+void frmSelectDate::cmdFNow_Click() {
+    fijar(FDate, bd::os::Now());
+    FDate_Change();
+}
+
+void frmSelectDate::cmdTNow_Click() {
+    fijar(TDate, bd::os::Now());
+    TDate_Change();
+}
+
+void frmSelectDate::cmdChangeDate_Click(const QString& caption) {
+    const QDateTime now = bd::os::Now();
+    const QDateTime from = restarPeriodo(now, caption);
+    if (!from.isValid()) return;
+    fijar(TDate, now.addDays(1));
+    fijar(FDate, from);
+    MinDate = FDate->dateTime();
+    MaxDate = TDate->dateTime();
+    TimeRange->setMax(dias(MinDate, MaxDate));
+    TimeRange->setMin(0);
+    TimeRange->setUpperValue(TimeRange->Max());
+    TimeRange->setLowerValue(TimeRange->Min());
+}
+
+// The choice is stored at once, also when the dialog is then closed without OK.
+void frmSelectDate::chkShort_Click() {
+    const bool corto = chkShort->isChecked();
+    mostrarFormato(corto);
+    General::SaveSetting("OE", "frmSelectDate", "ShortDate", corto ? "YES" : "NO");
+    if (NoRange) TDate->hide();
+}
+
+void frmSelectDate::cmdAceptar_Click() {
+    Cambio = true;
+    const QTime f = FHour->time(), t = THour->time();
+    fijar(FDate, QDateTime(FDate->date(), QTime(f.hour(), f.minute(), f.second())));
+    fijar(TDate, QDateTime(TDate->date(), QTime(t.hour(), t.minute(), t.second())));
+    accept();
+}
+
+void frmSelectDate::reject() {
+    Cambio = false;
+    QDialog::reject();
+}
+
+QString frmSelectDate::TextoISO(const QDateTime& d) {
+    return d.toString("yyyy-MM-dd HH:mm:ss");
+}
+
+QDateTime frmSelectDate::LeerFecha(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.isEmpty()) return {};
+    for (const char* f : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
+        const QDateTime d = QDateTime::fromString(t, QString::fromLatin1(f));
+        if (d.isValid()) return d;
+    }
+    QDateTime d = QDateTime::fromString(t, Qt::ISODateWithMs);
+    if (d.isValid()) return d;
+    const QLocale loc;
+    for (QLocale::FormatType f : {QLocale::ShortFormat, QLocale::LongFormat}) {
+        d = loc.toDateTime(t, f);
+        if (d.isValid()) return d;
+        const QDate day = loc.toDate(t, f);
+        if (day.isValid()) return QDateTime(day, QTime(0, 0));
+    }
+    const QString corto = formatoCorto();
+    for (const QString& f : {corto + " HH:mm:ss", corto + " HH:mm", corto}) {
+        d = loc.toDateTime(t, f);
+        if (d.isValid()) return d;
+    }
+    return {};
+}
