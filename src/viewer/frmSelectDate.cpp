@@ -6,13 +6,11 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLocale>
-#include <QPointer>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <limits>
 
 namespace {
-QPointer<frmSelectDate> g_instancia;
 
 const char* const kRapidos[] = {"1D", "1W", "1M", "3M", "6M", "1Y", "5Y", "10Y", "20Y"};
 constexpr int kMesesMargen = 6; // the default span: two quarters either side of now
@@ -44,15 +42,6 @@ QDateTime restarPeriodo(const QDateTime& now, const QString& caption) {
     return {};
 }
 } // namespace
-
-frmSelectDate* frmSelectDate::instance() {
-    if (!g_instancia) g_instancia = new frmSelectDate;
-    return g_instancia;
-}
-
-void frmSelectDate::unload() {
-    delete g_instancia.data();
-}
 
 frmSelectDate::frmSelectDate(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSelectDate");

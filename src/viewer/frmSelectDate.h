@@ -6,10 +6,12 @@
 // and the values of FDate and TDate, resets Cambio and unloads it.
 #include "viewer/RangeSlider.h"
 
+#include "viewer/DefaultInstance.h"
 #include <QCheckBox>
 #include <QDateEdit>
 #include <QDateTime>
 #include <QDateTimeEdit>
+
 #include <QDialog>
 #include <QLabel>
 #include <QList>
@@ -19,8 +21,8 @@
 class frmSelectDate : public QDialog {
     Q_OBJECT
 public:
-    static frmSelectDate* instance();
-    static void unload();
+    static frmSelectDate* instance() { return DefaultInstance<frmSelectDate>::get(); }
+    static void unload() { DefaultInstance<frmSelectDate>::unload(); }
 
     QDateTime MaxDate;    // end of the slider's span
     QDateTime MinDate;    // start of the span: slider position 0
@@ -62,6 +64,7 @@ public:
     static QDateTime LeerFecha(const QString& text);
 
 private:
+    friend class DefaultInstance<frmSelectDate>;
     explicit frmSelectDate(QWidget* parent = nullptr);
     void Form_Load();
     void mostrarFormato(bool corto);

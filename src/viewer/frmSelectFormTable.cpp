@@ -9,18 +9,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-namespace {
-QPointer<frmSelectFormTable> g_instancia;
-}
-
-frmSelectFormTable* frmSelectFormTable::instance() {
-    if (!g_instancia) g_instancia = new frmSelectFormTable;
-    return g_instancia;
-}
-
-void frmSelectFormTable::unload() {
-    delete g_instancia.data();
-}
+namespace {}
 
 frmSelectFormTable::frmSelectFormTable(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSelectFormTable");

@@ -1,7 +1,9 @@
 #pragma once
 // "From Table": the user picks a table or view of the cube's connection, one of its columns and an
 // optional condition, and the dialog composes the values query of the text picker from them.
+#include "viewer/DefaultInstance.h"
 #include <QComboBox>
+
 #include <QDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -13,8 +15,8 @@ class InsCube;
 class frmSelectFormTable : public QDialog {
     Q_OBJECT
 public:
-    static frmSelectFormTable* instance();
-    static void unload();
+    static frmSelectFormTable* instance() { return DefaultInstance<frmSelectFormTable>::get(); }
+    static void unload() { DefaultInstance<frmSelectFormTable>::unload(); }
 
     bool Cambio = false;
     QPointer<InsCube> VinsCube;
@@ -30,5 +32,6 @@ public:
     void cmdAceptar_Click();
 
 private:
+    friend class DefaultInstance<frmSelectFormTable>;
     explicit frmSelectFormTable(QWidget* parent = nullptr);
 };

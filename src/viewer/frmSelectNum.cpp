@@ -6,28 +6,17 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLocale>
-#include <QPointer>
 #include <QVBoxLayout>
 #include <cmath>
 #include <limits>
 
 namespace {
-QPointer<frmSelectNum> g_instancia;
 constexpr int kMaximoInicial = 1000; // the slider's span on load: 0 to 1000
 
 QString separador() {
     return General::sSepDecimal.isEmpty() ? QString(QLocale().decimalPoint()) : General::sSepDecimal;
 }
 } // namespace
-
-frmSelectNum* frmSelectNum::instance() {
-    if (!g_instancia) g_instancia = new frmSelectNum;
-    return g_instancia;
-}
-
-void frmSelectNum::unload() {
-    delete g_instancia.data();
-}
 
 frmSelectNum::frmSelectNum(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSelectNum");

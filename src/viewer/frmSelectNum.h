@@ -6,6 +6,8 @@
 // NoRange, calls GetRange, shows it modally, reads Cambio and the texts, resets Cambio and unloads it.
 #include "viewer/RangeSlider.h"
 
+#include "viewer/DefaultInstance.h"
+
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,8 +16,8 @@
 class frmSelectNum : public QDialog {
     Q_OBJECT
 public:
-    static frmSelectNum* instance();
-    static void unload();
+    static frmSelectNum* instance() { return DefaultInstance<frmSelectNum>::get(); }
+    static void unload() { DefaultInstance<frmSelectNum>::unload(); }
 
     long MaxNum = 0;
     long MinNum = 0;
@@ -47,6 +49,7 @@ public:
     static int Entero(double value);
 
 private:
+    friend class DefaultInstance<frmSelectNum>;
     explicit frmSelectNum(QWidget* parent = nullptr);
     void Form_Load();
 };

@@ -17,8 +17,6 @@ namespace {
 constexpr int kLetras = 26;
 constexpr int kAnchoMinimoLista = 24; // characters the value boxes show at least
 
-QPointer<frmSelectText> g_instancia;
-
 // The letter a text starts with for the slider: its first character upper-cased, an accented letter
 // taken as its base letter. Null for an empty text.
 QChar primeraLetra(const QString& text) {
@@ -40,19 +38,6 @@ void prepararLista(QComboBox* c) {
     if (auto* v = qobject_cast<QListView*>(c->view())) v->setUniformItemSizes(true);
 }
 } // namespace
-
-frmSelectText* frmSelectText::instance() {
-    if (!g_instancia) g_instancia = new frmSelectText;
-    return g_instancia;
-}
-
-void frmSelectText::unload() {
-    delete g_instancia.data();
-}
-
-bool frmSelectText::loaded() {
-    return !g_instancia.isNull();
-}
 
 frmSelectText::frmSelectText(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSelectText");

@@ -7,7 +7,9 @@
 #include "shell/KeyedCollection.h"
 #include "viewer/RangeSlider.h"
 
+#include "viewer/DefaultInstance.h"
 #include <QComboBox>
+
 #include <QDialog>
 #include <QLabel>
 #include <QPointer>
@@ -19,10 +21,9 @@ class InsCube;
 class frmSelectText : public QDialog {
     Q_OBJECT
 public:
-    // The default instance, loaded on first touch; unload() destroys it.
-    static frmSelectText* instance();
-    static void unload();
-    static bool loaded();
+    static frmSelectText* instance() { return DefaultInstance<frmSelectText>::get(); }
+    static void unload() { DefaultInstance<frmSelectText>::unload(); }
+    static bool loaded() { return DefaultInstance<frmSelectText>::loaded(); }
 
     QString MaxRange;
     QString MinRange;
@@ -60,6 +61,7 @@ protected:
     void showEvent(QShowEvent* e) override;
 
 private:
+    friend class DefaultInstance<frmSelectText>;
     explicit frmSelectText(QWidget* parent = nullptr);
     void Form_Load();
     void ArmarTablaLetras();

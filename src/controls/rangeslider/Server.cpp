@@ -1,5 +1,6 @@
 // The library's server side: entry points, class object, the control object handed to the host,
 // registration and the type description.
+#include "ControlObject.h"
 #include "ControlProtocol.h"
 #include "ControlServer.h"
 #include "Spanwell.h"
@@ -8,8 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
-#include <atomic>
 #include <string>
 
 #define BD_EXPORT extern "C" __attribute__((visibility("default")))
@@ -26,8 +25,6 @@ using bd::controlserver::toNumber;
 
 constexpr const char* kProgId = "SliderSpanwell.Spanwell";
 constexpr const char* kClsid = "{6C0E3B52-2D7A-4F0B-9E51-8A4F3C7D21B6}";
-
-std::atomic<int> g_objects{0};
 
 struct PropertyDesc {
     const char* name;
@@ -54,65 +51,10 @@ const PropertyDesc kProperties[] = {
     {"LowerValue", DispLowerValue, BD_VT_I4, "Long", "The value of the lower thumb"},
 };
 
-// The object the host holds; the slider itself may be destroyed earlier by its parent.
-struct SliderObject {
-    BdControl base;
-    QPointer<Spanwell> slider;
-    BdEventSink sink{};
-    bool hasSink = false;
-};
-
-SliderObject* self(BdControl* c) {
-    return reinterpret_cast<SliderObject*>(c);
-}
-
-void release(BdControl* c) {
-    SliderObject* o = self(c);
-    if (Spanwell* s = o->slider) {
-        s->detach();
-        // Released from inside one of its own events: finish that first.
-        if (s->busy()) {
-            s->hide();
-            s->deleteLater();
-        } else {
-            delete s;
-        }
-    }
-    delete o;
-    --g_objects;
-}
-
-void* widget(BdControl* c) {
-    return static_cast<QWidget*>(self(c)->slider.data());
-}
-
-void hook(SliderObject* o) {
-    Spanwell* s = o->slider;
-    if (!s) return;
-    if (!o->hasSink) {
-        s->onEvent = nullptr;
-        s->onPropertyChanged = nullptr;
-        return;
-    }
-    const BdEventSink sink = o->sink;
-    s->onEvent = [sink](int32_t id) {
-        if (sink.fire) sink.fire(sink.context, id, nullptr, 0);
-    };
-    s->onPropertyChanged = [sink](int32_t id) {
-        if (sink.propertyChanged) sink.propertyChanged(sink.context, id);
-    };
-}
-
-int32_t setEventSink(BdControl* c, const BdEventSink* sink) {
-    SliderObject* o = self(c);
-    o->hasSink = sink != nullptr;
-    if (sink) o->sink = *sink;
-    hook(o);
-    return o->slider ? BD_S_OK : BD_E_GONE;
-}
+using SliderObject = bd::controlserver::ControlObject<Spanwell>;
 
 int32_t getProperty(BdControl* c, int32_t id, BdVariant* value) {
-    Spanwell* s = self(c)->slider;
+    Spanwell* s = SliderObject::controlOf(c);
     if (!s) return BD_E_GONE;
     if (!value) return BD_E_INVALIDARG;
     switch (id) {
@@ -203,7 +145,7 @@ int32_t setLongProperty(Spanwell* s, int32_t id, const BdVariant* value) {
 }
 
 int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
-    Spanwell* s = self(c)->slider;
+    Spanwell* s = SliderObject::controlOf(c);
     if (!s) return BD_E_GONE;
     switch (id) {
     case DispColor: {
@@ -230,7 +172,7 @@ int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
 }
 
 int32_t invoke(BdControl* c, int32_t id, BdVariant*, int32_t argc, BdVariant* result) {
-    Spanwell* s = self(c)->slider;
+    Spanwell* s = SliderObject::controlOf(c);
     if (!s) return BD_E_GONE;
     if (id != DispUpdatePosition) return BD_E_NOTFOUND;
     if (argc != 0) return BD_E_INVALIDARG;
@@ -239,56 +181,27 @@ int32_t invoke(BdControl* c, int32_t id, BdVariant*, int32_t argc, BdVariant* re
     return BD_S_OK;
 }
 
-int32_t getPlacement(BdControl* c, BdRect* rect) {
-    Spanwell* s = self(c)->slider;
-    if (!s) return BD_E_GONE;
-    if (!rect) return BD_E_INVALIDARG;
-    *rect = s->placement();
-    return BD_S_OK;
-}
-
-int32_t setPlacement(BdControl* c, const BdRect* rect) {
-    Spanwell* s = self(c)->slider;
-    if (!s) return BD_E_GONE;
-    if (!rect) return BD_E_INVALIDARG;
-    s->setPlacement(*rect);
-    return BD_S_OK;
-}
-
 int32_t initNew(BdControl* c) {
-    Spanwell* s = self(c)->slider;
+    Spanwell* s = SliderObject::controlOf(c);
     if (!s) return BD_E_GONE;
     s->initNew();
     return BD_S_OK;
 }
 
-int32_t load(BdControl* c, const BdPropertyBag* bag) {
-    Spanwell* s = self(c)->slider;
-    if (!s) return BD_E_GONE;
-    s->readProperties(bag);
-    return BD_S_OK;
-}
-
-int32_t save(BdControl* c, const BdPropertyBag* bag) {
-    Spanwell* s = self(c)->slider;
-    if (!s) return BD_E_GONE;
-    if (!bag) return BD_E_INVALIDARG;
-    s->writeProperties(bag);
-    return BD_S_OK;
-}
-
-const BdControlVtbl kControlVtbl = {release,     widget, setEventSink, getProperty,
-                                    setProperty, invoke, getPlacement, setPlacement,
-                                    initNew,     load,   save};
+const BdControlVtbl kControlVtbl = {SliderObject::release,
+                                    SliderObject::widget,
+                                    SliderObject::setEventSink,
+                                    getProperty,
+                                    setProperty,
+                                    invoke,
+                                    SliderObject::getPlacement,
+                                    SliderObject::setPlacement,
+                                    initNew,
+                                    SliderObject::load,
+                                    SliderObject::save};
 
 int32_t createInstance(BdClassFactory*, void* parent, BdControl** out) {
-    if (!out) return BD_E_INVALIDARG;
-    auto* o = new SliderObject;
-    o->base.vtbl = &kControlVtbl;
-    o->slider = new Spanwell(static_cast<QWidget*>(parent));
-    ++g_objects;
-    *out = &o->base;
-    return BD_S_OK;
+    return SliderObject::create(&kControlVtbl, parent, out);
 }
 
 const BdClassFactoryVtbl kFactoryVtbl = {createInstance};
@@ -351,7 +264,7 @@ QByteArray buildTypeInfo() {
 using namespace spanwell;
 
 BD_EXPORT int32_t DllCanUnloadNow(void) {
-    return g_objects.load() == 0 && Spanwell::liveCount() == 0 ? BD_S_OK : BD_S_FALSE;
+    return SliderObject::alive().load() == 0 && Spanwell::liveCount() == 0 ? BD_S_OK : BD_S_FALSE;
 }
 
 BD_EXPORT int32_t DllGetClassObject(const char* clsid, BdClassFactory** factory) {

@@ -157,7 +157,7 @@ void Spanwell::changed(int32_t dispId) {
 }
 
 void Spanwell::raise(int32_t eventId) {
-    if (!detached_ && onEvent) onEvent(eventId);
+    if (!detached_ && onEvent) onEvent(eventId, nullptr, 0);
 }
 
 // ---- properties ---------------------------------------------------------------------------------

@@ -83,7 +83,7 @@ public:
     void writeProperties(const BdPropertyBag* bag) const;
 
     // Hooks of the server object; cleared when the host lets the control go.
-    std::function<void(int32_t eventId)> onEvent;
+    std::function<void(int32_t eventId, BdVariant* args, int32_t argc)> onEvent; // no arguments
     std::function<void(int32_t dispId)> onPropertyChanged;
     void detach();
     bool busy() const { return busy_ > 0; }

@@ -1,5 +1,6 @@
 // The library's server side: entry points, class object, the control object handed to the host,
 // registration and the type description.
+#include "ControlObject.h"
 #include "ControlProtocol.h"
 #include "ControlServer.h"
 #include "UISizeBar.h"
@@ -9,8 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
-#include <atomic>
 #include <string>
 
 #define BD_EXPORT extern "C" __attribute__((visibility("default")))
@@ -20,8 +19,6 @@ namespace {
 
 constexpr const char* kProgId = "Glimford.UISizeBar";
 constexpr const char* kClsid = "{F4B89CDF-94E1-42D4-8208-009DFF504E48}";
-
-std::atomic<int> g_objects{0};
 
 using bd::controlserver::toColour;
 using bd::controlserver::toLong;
@@ -72,65 +69,14 @@ const PropertyDesc kProperties[] = {
      "Determines whether or not a border is drawn while the SizeBar is being dragged."},
 };
 
-// The object the host holds; the bar itself may be destroyed earlier by its parent.
-struct SizeBarObject {
-    BdControl base;
-    QPointer<UISizeBar> bar;
-    BdEventSink sink{};
-    bool hasSink = false;
-};
+using SizeBarObject = bd::controlserver::ControlObject<UISizeBar>;
 
-SizeBarObject* self(BdControl* c) {
-    return reinterpret_cast<SizeBarObject*>(c);
-}
-
-void release(BdControl* c) {
-    SizeBarObject* o = self(c);
-    if (UISizeBar* bar = o->bar) {
-        bar->detach();
-        // Released from inside one of its own events or its glide: finish that first.
-        if (bar->busy()) {
-            bar->hide();
-            bar->deleteLater();
-        } else {
-            delete bar;
-        }
-    }
-    delete o;
-    --g_objects;
-}
-
-void* widget(BdControl* c) {
-    return static_cast<QWidget*>(self(c)->bar.data());
-}
-
-void hook(SizeBarObject* o) {
-    UISizeBar* bar = o->bar;
-    if (!bar) return;
-    if (!o->hasSink) {
-        bar->onEvent = nullptr;
-        bar->onPropertyChanged = nullptr;
-        return;
-    }
-    const BdEventSink sink = o->sink;
-    bar->onEvent = [sink](int32_t id, BdVariant* args, int32_t argc) {
-        if (sink.fire) sink.fire(sink.context, id, args, argc);
-    };
-    bar->onPropertyChanged = [sink](int32_t id) {
-        if (sink.propertyChanged) sink.propertyChanged(sink.context, id);
-    };
-}
-
-int32_t setEventSink(BdControl* c, const BdEventSink* sink) {
-    SizeBarObject* o = self(c);
-    o->hasSink = sink != nullptr;
-    if (sink) o->sink = *sink;
-    hook(o);
-    return o->bar ? BD_S_OK : BD_E_GONE;
+UISizeBar* self(BdControl* c) {
+    return SizeBarObject::controlOf(c);
 }
 
 int32_t getProperty(BdControl* c, int32_t id, BdVariant* value) {
-    UISizeBar* b = self(c)->bar;
+    UISizeBar* b = self(c);
     if (!b) return BD_E_GONE;
     if (!value) return BD_E_INVALIDARG;
     switch (id) {
@@ -186,7 +132,7 @@ int32_t getProperty(BdControl* c, int32_t id, BdVariant* value) {
 }
 
 int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
-    UISizeBar* b = self(c)->bar;
+    UISizeBar* b = self(c);
     if (!b) return BD_E_GONE;
     int32_t l = 0;
     uint32_t colour = 0;
@@ -249,7 +195,7 @@ int32_t setProperty(BdControl* c, int32_t id, const BdVariant* value) {
 }
 
 int32_t invoke(BdControl* c, int32_t id, BdVariant* args, int32_t argc, BdVariant* result) {
-    UISizeBar* b = self(c)->bar;
+    UISizeBar* b = self(c);
     if (!b) return BD_E_GONE;
     if (id != DispAnimate) return BD_E_NOTFOUND;
     if (argc != 3 || !args) return BD_E_INVALIDARG;
@@ -266,53 +212,24 @@ int32_t invoke(BdControl* c, int32_t id, BdVariant* args, int32_t argc, BdVarian
     return BD_S_OK;
 }
 
-int32_t getPlacement(BdControl* c, BdRect* rect) {
-    UISizeBar* b = self(c)->bar;
-    if (!b) return BD_E_GONE;
-    if (!rect) return BD_E_INVALIDARG;
-    *rect = b->placement();
-    return BD_S_OK;
-}
-
-int32_t setPlacement(BdControl* c, const BdRect* rect) {
-    UISizeBar* b = self(c)->bar;
-    if (!b) return BD_E_GONE;
-    if (!rect) return BD_E_INVALIDARG;
-    b->setPlacement(*rect);
-    return BD_S_OK;
-}
-
 int32_t initNew(BdControl* c) {
-    return self(c)->bar ? BD_S_OK : BD_E_GONE;
+    return self(c) ? BD_S_OK : BD_E_GONE;
 }
 
-int32_t load(BdControl* c, const BdPropertyBag* bag) {
-    UISizeBar* b = self(c)->bar;
-    if (!b) return BD_E_GONE;
-    b->readProperties(bag);
-    return BD_S_OK;
-}
-
-int32_t save(BdControl* c, const BdPropertyBag* bag) {
-    UISizeBar* b = self(c)->bar;
-    if (!b) return BD_E_GONE;
-    if (!bag) return BD_E_INVALIDARG;
-    b->writeProperties(bag);
-    return BD_S_OK;
-}
-
-const BdControlVtbl kControlVtbl = {release,     widget, setEventSink, getProperty,
-                                    setProperty, invoke, getPlacement, setPlacement,
-                                    initNew,     load,   save};
+const BdControlVtbl kControlVtbl = {SizeBarObject::release,
+                                    SizeBarObject::widget,
+                                    SizeBarObject::setEventSink,
+                                    getProperty,
+                                    setProperty,
+                                    invoke,
+                                    SizeBarObject::getPlacement,
+                                    SizeBarObject::setPlacement,
+                                    initNew,
+                                    SizeBarObject::load,
+                                    SizeBarObject::save};
 
 int32_t createInstance(BdClassFactory*, void* parent, BdControl** out) {
-    if (!out) return BD_E_INVALIDARG;
-    auto* o = new SizeBarObject;
-    o->base.vtbl = &kControlVtbl;
-    o->bar = new UISizeBar(static_cast<QWidget*>(parent));
-    ++g_objects;
-    *out = &o->base;
-    return BD_S_OK;
+    return SizeBarObject::create(&kControlVtbl, parent, out);
 }
 
 const BdClassFactoryVtbl kFactoryVtbl = {createInstance};
@@ -394,7 +311,7 @@ using namespace glimford;
 using bd::controlserver::sameText;
 
 BD_EXPORT int32_t DllCanUnloadNow(void) {
-    return g_objects.load() == 0 && UISizeBar::liveCount() == 0 ? BD_S_OK : BD_S_FALSE;
+    return SizeBarObject::alive().load() == 0 && UISizeBar::liveCount() == 0 ? BD_S_OK : BD_S_FALSE;
 }
 
 BD_EXPORT int32_t DllGetClassObject(const char* clsid, BdClassFactory** factory) {
