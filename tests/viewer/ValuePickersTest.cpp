@@ -571,3 +571,41 @@ TEST_F(Pickers, NumberBoxesFollowTheSliderInTheFieldsDecimals) {
 }
 
 } // namespace
+
+// Without the slider library the pickers work with their boxes, and the stand-in keeps the slider's
+// numbers by the same rules.
+TEST(PickersWithoutSlider, TheBoxesStillWork) {
+    test::TempHome home{true};
+    os::ScopedPrompter prompts;
+    ASSERT_FALSE(controlhost::IsControlRegistered("SliderSpanwell.Spanwell"));
+    frmSelectText* f = frmSelectText::instance();
+    EXPECT_EQ(f->TimeRange->control(), nullptr);
+    ASSERT_NE(f->TimeRange->widget(), nullptr);
+    f->FText->setEditText("Lisbon");
+    f->MinRange = "Cairo";
+    f->MaxRange = "Madrid";
+    f->NoRange = true;
+    f->GetRange();
+    EXPECT_EQ(f->TimeRange->Min(), 3);
+    EXPECT_EQ(f->TimeRange->Max(), 13);
+    EXPECT_EQ(f->TimeRange->LowerValue(), 12);
+    EXPECT_EQ(f->TimeRange->UpperValue(), 12);
+    EXPECT_FALSE(f->TimeRange->UpperVisible());
+    f->cmdAceptar->click();
+    EXPECT_TRUE(f->Cambio);
+    EXPECT_EQ(f->FText->currentText(), "Lisbon");
+    frmSelectText::unload();
+
+    frmSelectNum* n = frmSelectNum::instance();
+    n->FText->setText("1500");
+    n->TText->setText("2500");
+    n->GetRange();
+    EXPECT_EQ(n->TimeRange->LowerValue(), 1000);
+    EXPECT_EQ(n->TimeRange->Max(), 2500);
+    EXPECT_EQ(n->TimeRange->UpperValue(), 2500);
+    n->TimeRange->setMax(-4);
+    EXPECT_EQ(n->TimeRange->Min(), 0);
+    EXPECT_EQ(n->TimeRange->LowerValue(), 0);
+    frmSelectNum::unload();
+    EXPECT_TRUE(prompts->prompts.isEmpty());
+}
