@@ -42,6 +42,10 @@ const Motor kMotores[] = {
       "INSERT INTO bd_pick VALUES ('O''Brien'), ('back\\slash'), ('plain')"}},
 };
 
+void PrintTo(const Motor& m, std::ostream* os) {
+    *os << m.name;
+}
+
 class ValuesQueryServer : public ::testing::TestWithParam<Motor> {
 protected:
     // Runs statements straight through Qt's driver; "" or the first error.
