@@ -161,6 +161,8 @@ public:
         QString limiteDesde, limiteHasta;
     };
     ValoresSelector LeerValoresSelector(int row) const;
+    // Opens the row's value picker; what the user accepts goes into the row and re-runs the query.
+    void SelectorValores(int row);
 
     // ---- alerts, publishing and dialogs still to come (minimal until then) ----
     void IndicarCantidades(bool reset);
@@ -172,7 +174,6 @@ public:
     void ImpGr();
     void ImprimirPantalla();
     void MostrarRanking(bd::pivot::PivotField* field);
-    void SelectorValores(int row); // the row's value picker
     void OpenScheduler();
     void Protect();
     void AdvancedSettings();
