@@ -52,8 +52,8 @@ void Cubo::spUsrFil_ButtonClicked(int col, int row, int) {
             g.setCellTag(c, nueva, g.cellTag(c, row));
             g.setTypeButtonText(c, nueva, g.typeButtonText(c, row));
         }
-        // The Or row offers the same values to the text picker.
-        g.setCellTag(ColUsrParentesis, nueva, g.cellTag(ColUsrParentesis, row));
+        // The mark column and its values query stay with the base row.
+        g.setCellTag(ColUsrParentesis, nueva, QString());
         g.setText(ColUsrParentesis, nueva, QString());
         g.setText(ColUsrConector, nueva, "And");
         if (!EsEntre(g.text(ColUsrOperador, nueva))) {

@@ -127,7 +127,8 @@ TEST_F(Ejemplo, AnOrRowCopiesTheFieldOperatorValuesAndTheValuesQuery) {
         EXPECT_EQ(g().typeButtonText(c, 2), g().typeButtonText(c, 1)) << c;
     }
     EXPECT_EQ(g().cellType(Cubo::ColUsrHasta, 2), TypeButton);
-    EXPECT_EQ(g().cellTag(Cubo::ColUsrParentesis, 2), "SELECT DISTINCT Region FROM Sales");
+    EXPECT_EQ(g().cellTag(Cubo::ColUsrParentesis, 1), "SELECT DISTINCT Region FROM Sales");
+    EXPECT_EQ(g().cellTag(Cubo::ColUsrParentesis, 2), ""); // the values query is not copied
     EXPECT_TRUE(g().lock(Cubo::ColUsrAgregarOr, 2));
     EXPECT_TRUE(g().text(Cubo::ColUsrAgregarOr, 2).isEmpty());
 
