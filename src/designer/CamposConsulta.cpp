@@ -268,8 +268,6 @@ void Campos::cmdOpenEditor_Click() {
         return;
     }
     AB->tool(ToolConexion)->setChecked(false);
-    QString error;
-    bool ok = true;
     if (aQ->tag() != kBuilderReady) {
         QString cs = txtConeccion->toPlainText();
         cs.replace("\r\n", " ").replace('\n', ' ');
@@ -278,9 +276,15 @@ void Campos::cmdOpenEditor_Click() {
         aQ->setConnectionString(cs);
         aQ->setQuoter(
             [this](const QString& n) { return quotedName(n, cmbEngine->currentText(), aQ->connection()); });
-        ok = aQ->connectDatabase(&error) && aQ->loadMetadata(&error);
-    }
-    if (ok && aQ->tag() != kBuilderReady) {
+        QString error;
+        if (!aQ->connectDatabase(&error) || !aQ->loadMetadata(&error)) {
+            QPointer<Campos> self(this);
+            txtConeccion->setFocus();
+            PintarFondo(txtConeccion, ColorError);
+            MsgBox(error, Buttons::Ok, Icon::Critical, "Can't connect");
+            if (self) comProbarCnn_Click();
+            return;
+        }
         // A state the builder does not recognise (another program's, a later format) is ignored.
         const QString state = CeldaEstadoConsulta();
         if (!state.isEmpty()) aQ->setState(state);
@@ -288,18 +292,10 @@ void Campos::cmdOpenEditor_Click() {
         if (aQ->sql().isEmpty()) aQ->setSql(txtQuery->toPlainText());
         aQ->setTag(kBuilderReady);
     }
-    if (ok) {
-        aQ->setZoom(100);
-        aQ->setReadOnly(false);
-        SSTab1->setCurrentIndex(kTabBuilder);
-        SetAbChecked();
-    }
-    if (ok) return;
-    QPointer<Campos> self(this);
-    txtConeccion->setFocus();
-    PintarFondo(txtConeccion, ColorError);
-    MsgBox(error, Buttons::Ok, Icon::Critical, "Can't connect");
-    if (self) comProbarCnn_Click();
+    aQ->setZoom(100);
+    aQ->setReadOnly(false);
+    SSTab1->setCurrentIndex(kTabBuilder);
+    SetAbChecked();
 }
 
 void Campos::cmdQE_Click() {
