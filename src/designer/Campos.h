@@ -217,6 +217,8 @@ private:
     QWidget* buildQueryBuilderTab();
     QWidget* buildPreviewTab();
     void connectQueryHandlers();
+    // The builder's SQL as the cube takes it: its own with the joins nested, a kept text as it is.
+    QString builderSql() const;
     bool openPreview(bd::db::Recordset& rs, QString* error);
     bool fillPreview(bd::db::Recordset& rs, QString* error);
 

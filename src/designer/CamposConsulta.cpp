@@ -298,9 +298,14 @@ void Campos::cmdOpenEditor_Click() {
     SetAbChecked();
 }
 
+QString Campos::builderSql() const {
+    // A text the builder kept as it was is not its SQL: it goes back unchanged.
+    return aQ->isText() ? aQ->formattedSql() : PonerPatertesis(aQ->formattedSql());
+}
+
 void Campos::cmdQE_Click() {
     Cambio = true;
-    const QString sql = PonerPatertesis(aQ->formattedSql());
+    const QString sql = builderSql();
     if (VinsCube) VinsCube->CubeSqlQuery = sql;
     txtQuery->setPlainText(sql);
     // The cube's SQL changed: closing the viewer must ask to save it.
@@ -313,7 +318,7 @@ void Campos::cmdQE_Click() {
 }
 
 void Campos::cmdGotoResults_Click() {
-    txtViewQuery->setPlainText(PonerPatertesis(aQ->formattedSql()));
+    txtViewQuery->setPlainText(builderSql());
     SSTab1->setCurrentIndex(kTabPreview);
     SetAbChecked();
     cmdQueryEditorView->show();

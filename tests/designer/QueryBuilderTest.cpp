@@ -344,6 +344,14 @@ TEST(QueryBuilderTab, AStateFromElsewhereIsIgnored) {
     EXPECT_TRUE(t.aQ().isText());
     t.c->cmdQE->click();
     EXPECT_EQ(t.c->txtQuery->toPlainText(), grouped);
+    // Not even when it looks like the builder's own layout.
+    const QString summed = "Select Sum(`Sales`.`Amount`)\r\nFrom `Sales`\r\n"
+                           "Inner Join `Regions` On `Sales`.`Region` = `Regions`.`Region`";
+    t.c->cmdOpenEditor->click();
+    t.aQ().setSql(summed);
+    ASSERT_TRUE(t.aQ().isText());
+    t.c->cmdQE->click();
+    EXPECT_EQ(t.c->txtQuery->toPlainText(), shown(summed));
 }
 
 TEST(QueryBuilderTab, TypingTheSqlDiscardsTheBuildersDesign) {
