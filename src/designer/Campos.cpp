@@ -76,7 +76,6 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     // No engine yet, so no engine's template: a template other engines lack would break their filters.
     cmdDBToDate = named(new QLineEdit(this), "cmdDBToDate");
     txtViewQuery = named(new QPlainTextEdit(this), "txtViewQuery");
-    txtViewQuery->setReadOnly(true);
     spviewQuery = new bd::grid::Grid(this);
     spviewQuery->setObjectName("spviewQuery");
     spSave = new bd::grid::Grid(this);
@@ -100,6 +99,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     buildTabs();
     connectHandlers();
     connectRefreshHandlers();
+    connectQueryHandlers();
     formLoad();
     resize(900, 620);
 }
@@ -178,21 +178,8 @@ void Campos::buildTabs() {
     al->addRow(ab);
     SSTab1->addTab(adv, "Advanced");
 
-    auto* qb = new QWidget;
-    auto* ql = new QVBoxLayout(qb);
-    ql->addStretch();
-    SSTab1->addTab(qb, "Query Builder");
-
-    auto* pv = new QWidget;
-    auto* pl = new QVBoxLayout(pv);
-    pl->addWidget(txtViewQuery, 1);
-    pl->addWidget(spviewQuery, 3);
-    auto* pb = new QHBoxLayout;
-    pb->addWidget(cmdLastQuery);
-    pb->addWidget(cmdQueryEditorView);
-    pb->addStretch();
-    pl->addLayout(pb);
-    SSTab1->addTab(pv, "SQL Preview");
+    SSTab1->addTab(buildQueryBuilderTab(), "Query Builder");
+    SSTab1->addTab(buildPreviewTab(), "SQL Preview");
 
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(AB);

@@ -27,6 +27,10 @@ class Timer;
 }
 namespace bd::db {
 class Connection;
+class Recordset;
+} // namespace bd::db
+namespace bd::querybuilder {
+class QueryBuilder;
 }
 
 class Campos : public QWidget, public DefinitionGrids {
@@ -190,6 +194,39 @@ public:
     static QString NombreTablaSQL(const QString& entrada, const QString& motor,
                                   const bd::db::Connection* cnn);
 
+    // ---- query builder and SQL preview ----
+    bd::querybuilder::QueryBuilder* aQ; // tag "WORK" once connected and loaded for this designer
+    QPushButton* cmdQE;                 // takes the builder's SQL into the cube
+    QPushButton* cmdGotoResults;        // "Show results": the builder's SQL into the preview
+    QPushButton* cmdRunQuery;           // runs txtViewQuery into spviewQuery
+    QLabel* lblViewQueryLimit;          // shown when the preview stopped at its row limit
+    void cmdOpenEditor_Click();
+    void cmdQE_Click();
+    void cmdGotoResults_Click();
+    void cmdQueryEditorView_Click();
+    void cmdRunQuery_Click();
+    // The builder's SQL with its chain of inner joins nested in parentheses, as Access-style SQL needs
+    // it; any text not in the builder's layout comes back unchanged.
+    static QString PonerPatertesis(const QString& sql);
+    // A name in the builder's SQL, always quoted: bracketed for ACCESS, EXCEL and MSSQL, else as the
+    // connection quotes it.
+    static QString quotedName(const QString& name, const QString& engine, const bd::db::Connection* cnn);
+    // The builder's saved state, kept in the tag of spSave cell (0,0).
+    QString CeldaEstadoConsulta() const;
+    void setCeldaEstadoConsulta(const QString& state);
+    static constexpr int PreviewRowLimit = 100000;
+    static constexpr int PreviewRowStep = 1000;
+
+private:
+    QWidget* buildQueryBuilderTab();
+    QWidget* buildPreviewTab();
+    void connectQueryHandlers();
+    // The builder's SQL as the cube takes it: its own with the joins nested, a kept text as it is.
+    QString builderSql() const;
+    bool openPreview(bd::db::Recordset& rs, QString* error);
+    bool fillPreview(bd::db::Recordset& rs, QString* error);
+
+public:
     // ---- cube file and property sheet support ----
     // Rows of the property sheet spSave (column 1). Rows 2 and 3 keep their value in the cell tag;
     // the query builder's state is the tag of cell (0,0).

@@ -2,6 +2,7 @@
 // opened cube starts from.
 #include "designer/Campos.h"
 #include "platform/os/Clock.h"
+#include "platform/querybuilder/QueryBuilder.h"
 
 QString Campos::Propiedad(int fila) const {
     return spSave ? spSave->text(ColPropiedad, fila) : QString();
@@ -31,6 +32,9 @@ void Campos::RestablecerOpcionesCubo() {
                                                       cmdOpenEditor, cmbTbl})
         w->setEnabled(true);
     vProtected = false;
+    // The builder holds the last cube's design: the next opening prepares it from this cube.
+    aQ->setTag(QString());
+    aQ->setSql(QString());
     if (!OpcionesIniciales.valid) return;
     txtAutorefresh->setText(OpcionesIniciales.autorefresh);
     txtAutoClose->setText(OpcionesIniciales.autoclose);
