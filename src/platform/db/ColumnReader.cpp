@@ -266,16 +266,9 @@ double numberToOleDate(double v) {
 
 // One statement on one handle, straight into columns. pipelined: texts are encoded on a second thread.
 bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString* error, bool pipelined,
-                size_t expectRows = 0) {
+                detail::SqliteGuard* guard, size_t expectRows = 0) {
     sqlite3_stmt* st = nullptr;
-    const int prc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
-    if (prc != SQLITE_OK || !st) {
-        if (error)
-            *error = prc != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(h))
-                                      : QStringLiteral("The SQL text holds no statement.");
-        sqlite3_finalize(st);
-        return false;
-    }
+    if (!detail::prepareGuarded(h, text, guard, &st, error)) return false;
     const int n = sqlite3_column_count(st);
     out.columns.assign(size_t(n), ColumnData{});
     std::vector<Builder> b(static_cast<size_t>(n));
@@ -406,7 +399,7 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
     for (auto& x : b)
         if (!x.kindKnown) x.settle(ColumnKind::Text, ado::VarChar);
     if (rc != SQLITE_DONE) {
-        if (error) *error = QString::fromUtf8(sqlite3_errmsg(h));
+        if (error) *error = detail::stepError(h, rc, guard);
         sqlite3_finalize(st);
         out = {};
         return false;
@@ -458,6 +451,7 @@ sqlite3* openWorkerHandle(const detail::Session& s) {
             sqlite3_close(h);
             return nullptr;
         }
+        detail::guardSqlite(h, nullptr);
         return h;
     }
     const QByteArray path = QFile::encodeName(s.db.databaseName());
@@ -466,6 +460,7 @@ sqlite3* openWorkerHandle(const detail::Session& s) {
         sqlite3_close(h);
         return nullptr;
     }
+    detail::guardSqlite(h, nullptr);
     // No memory-mapped reads: the mapped file would count against the process beside the columns
     // (twice the memory at the peak), for about 5% of speed.
     return h;
@@ -596,7 +591,7 @@ bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarRe
         threads.emplace_back([&s, &parts, &ok, w, q, step] {
             sqlite3* h = openWorkerHandle(s);
             if (!h) return;
-            ok[size_t(w)] = readSqlite(h, q, parts[size_t(w)], nullptr, false, size_t(step));
+            ok[size_t(w)] = readSqlite(h, q, parts[size_t(w)], nullptr, false, nullptr, size_t(step));
             sqlite3_close(h);
         });
     }
@@ -685,7 +680,7 @@ bool readColumns(const QString& connectionString, const QString& sql, ColumnarRe
         const QString text = detail::engineSql(*c.session(), sql);
         if (readSqliteParallel(*c.session(), text, out)) return true;
         out = {};
-        return readSqlite(c.sqliteHandle(), text.toUtf8(), out, error, true);
+        return readSqlite(c.sqliteHandle(), text.toUtf8(), out, error, true, &c.session()->guard);
     }
     return readGeneric(c, sql, out, error);
 }
