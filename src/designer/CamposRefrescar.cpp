@@ -94,7 +94,7 @@ void Campos::CargarDefinicionEnCubo() {
 
     dc.removeAllFields();
     QString sql = VinsCube->CubeSqlQuery;
-    const QString filtrada = cubo->AplicarFiltro(General::LimpiarSQL(sql));
+    const QString filtrada = cubo->AplicarFiltro(General::LimpiarSQL(sql, VinsCube->CnnSql->dialect()));
     if (!self || !cubo) return;
     UltimaConsultaSQL = filtrada;
     dc.setRecordSource(filtrada);
@@ -206,7 +206,8 @@ void Campos::Refrescar(bool* DesdeFiltros) {
     }
 
     QString texto = cube->CubeSqlQuery;
-    const QString plana = General::LimpiarSQL(texto);
+    const QString plana =
+        General::LimpiarSQL(texto, cube->CnnSql ? cube->CnnSql->dialect() : bd::db::SqlDialect{});
     const QString filtrada = cubo->AplicarFiltro(plana);
     if (!vivos()) return;
     UltimaConsultaSQL = filtrada;
