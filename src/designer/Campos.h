@@ -298,6 +298,7 @@ private:
     bool sintaxisPropia_ = false; // the boxes were given values other than the engine's defaults
     bool motorAdoptado_ = false;  // the last engine change from code adopted the boxes as they were
     QString motorPrevio_;
+    QString motorDelDialogo_; // the engine name of the kind chosen in the last data-link dialog
     QPointer<QLabel> globo_;
     bd::os::Timer* TimerDialogo_ = nullptr; // serves the connection dialog after activation
 };

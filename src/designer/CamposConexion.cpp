@@ -65,7 +65,10 @@ void Campos::IndicarConeccion() {
 }
 
 QString Campos::Dialogo_ConnectionString() {
-    return bd::db::DataLinkDialog::prompt(this);
+    bd::db::DataLinkDialog::Kind kind = bd::db::DataLinkDialog::KindCount;
+    const QString cs = bd::db::DataLinkDialog::prompt(this, &kind);
+    motorDelDialogo_ = cs.isEmpty() ? QString() : bd::db::DataLinkDialog::engineBoxName(kind);
+    return cs;
 }
 
 void Campos::cmdGenerarCnn_Click() {
@@ -75,6 +78,11 @@ void Campos::cmdGenerarCnn_Click() {
     if (!cs.isEmpty()) {
         txtConeccion->setPlainText(cs);
         Cambio = true;
+        // The user already said what kind of source it is: Next must not ask for the engine again.
+        if (cmbEngine->currentText().isEmpty() && !motorDelDialogo_.isEmpty()) {
+            cmbEngine->setCurrentText(motorDelDialogo_);
+            if (VinsCube) VinsCube->DBEngine = motorDelDialogo_;
+        }
         ObtnerQuery();
     }
     VerificarMotorDB();

@@ -11,6 +11,7 @@
 #include "viewer/Cubo.h"
 
 #include <QAbstractButton>
+#include <cstdio>
 
 using namespace bd::grid;
 using bd::os::Answer;
@@ -34,6 +35,29 @@ private:
 // The viewer's status button, when the viewer has one.
 QAbstractButton* botonEstado(Cubo* c) {
     return c ? c->findChild<QAbstractButton*>(QStringLiteral("cmdConectado")) : nullptr;
+}
+
+// Runs the pivot's record source. False only when the query itself failed; a field or formula the
+// pivot cannot compute leaves the others showing and its reason in fieldProblems.
+bool ejecutarConsulta(bd::pivot::PivotTable& dc, QString* error, QString* fieldProblems) {
+    const auto before = dc.data();
+    const bool ok = dc.setAfterSql(true);
+    *error = dc.lastError();
+    fieldProblems->clear();
+    if (ok) return true;
+    if (dc.data() == before) return false; // the query did not run: the old result stays
+    *fieldProblems = *error;
+    return true;
+}
+
+// Tells which fields could not be computed; nobody answers a box in an unattended run.
+void avisarCampos(const QString& problems) {
+    if (problems.isEmpty()) return;
+    const QString text = "These fields could not be computed; the others are shown.\n" + problems;
+    if (bd::os::unattended())
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    else
+        MsgBox(text, Buttons::Ok, Icon::Exclamation, QStringLiteral("Fields"));
 }
 
 // Clears a window's busy flag on every way out, unless the window went away meanwhile.
@@ -94,7 +118,7 @@ void Campos::CargarDefinicionEnCubo() {
 
     dc.removeAllFields();
     QString sql = VinsCube->CubeSqlQuery;
-    const QString filtrada = cubo->AplicarFiltro(General::LimpiarSQL(sql));
+    const QString filtrada = cubo->AplicarFiltro(General::LimpiarSQL(sql, VinsCube->CnnSql->dialect()));
     if (!self || !cubo) return;
     UltimaConsultaSQL = filtrada;
     dc.setRecordSource(filtrada);
@@ -138,12 +162,14 @@ void Campos::CargarDefinicionEnCubo() {
 
     dc.show();
     dc.repaint();
-    if (!dc.setAfterSql(true)) {
-        const QString error = dc.lastError();
+    QString error, camposFallidos;
+    if (!ejecutarConsulta(dc, &error, &camposFallidos)) {
         dc.hide();
         MsgBox(error, Buttons::Ok, Icon::Information, QStringLiteral("Error"));
         return;
     }
+    avisarCampos(camposFallidos);
+    if (!self || !cubo) return;
     FiltrosSinAplicar = false;
     cubo->repaint();
     cubo->Graph(QString());
@@ -206,7 +232,8 @@ void Campos::Refrescar(bool* DesdeFiltros) {
     }
 
     QString texto = cube->CubeSqlQuery;
-    const QString plana = General::LimpiarSQL(texto);
+    const QString plana =
+        General::LimpiarSQL(texto, cube->CnnSql ? cube->CnnSql->dialect() : bd::db::SqlDialect{});
     const QString filtrada = cubo->AplicarFiltro(plana);
     if (!vivos()) return;
     UltimaConsultaSQL = filtrada;
@@ -225,8 +252,8 @@ void Campos::Refrescar(bool* DesdeFiltros) {
     General::PunteroEspera();
     General::MostrarEspera(true);
     dc.setRecordSource(filtrada);
-    const bool ok = dc.setAfterSql(true);
-    const QString error = dc.lastError();
+    QString error, camposFallidos;
+    const bool ok = ejecutarConsulta(dc, &error, &camposFallidos);
     if (ok) {
         cubo->repaint();
         cubo->Graph(QString());
@@ -253,6 +280,8 @@ void Campos::Refrescar(bool* DesdeFiltros) {
 
     if (ok) {
         FiltrosSinAplicar = false;
+        avisarCampos(camposFallidos);
+        if (!vivos()) return;
         if (dc.resultRows() == 0) {
             MsgBox(QStringLiteral("The query has no results."), Buttons::Ok, Icon::Information,
                    QStringLiteral("No Results"));
@@ -273,8 +302,9 @@ void Campos::Refrescar(bool* DesdeFiltros) {
     // The filters broke a query that works: the unfiltered result comes back before any question.
     IndicarConeccion();
     dc.setRecordSource(plana);
-    if (!dc.setAfterSql(true)) {
-        noSeActualizo(dc.lastError(), plana);
+    QString errorSinFiltros;
+    if (!ejecutarConsulta(dc, &errorSinFiltros, &camposFallidos)) {
+        noSeActualizo(errorSinFiltros, plana);
         return;
     }
     FiltrosSinAplicar = true; // UltimaConsultaSQL keeps the failed query, for "Debug Last Query"

@@ -84,7 +84,7 @@ bool AbrirRecordset(InsCube& cube) {
     cube.RsSql->close();
     QString sql = cube.CubeSqlQuery;
     QString error;
-    const bool ok = cube.RsSql->open(LimpiarSQL(sql), *cube.CnnSql, &error);
+    const bool ok = cube.RsSql->open(LimpiarSQL(sql, cube.CnnSql->dialect()), *cube.CnnSql, &error);
     if (!ok) sUltimoError = error;
     esperaOff();
     return ok;
@@ -118,7 +118,7 @@ void LlenarListaSQL(InsCube& cube, ListaControl list, const QString& sql) {
     QString text = sql;
     bd::db::Recordset rs;
     QString error;
-    if (rs.open(LimpiarSQL(text), *cube.CnnSql, &error)) {
+    if (rs.open(LimpiarSQL(text, cube.CnnSql->dialect()), *cube.CnnSql, &error)) {
         for (; !rs.eof(); rs.moveNext()) {
             if (rs.fieldCount() == 0) break;
             const QVariant v = rs.value(0);
@@ -131,14 +131,17 @@ void LlenarListaSQL(InsCube& cube, ListaControl list, const QString& sql) {
                        QStringLiteral("Error trying to fill combo."));
 }
 
-QString LimpiarSQL(QString& sql) {
+QString LimpiarSQL(QString& sql, const bd::db::SqlDialect& d) {
+    // A "--" comment ends at its line break: joined to the next line it would take the rest of the
+    // query with it. Comments go first, outside literals and quoted names.
+    const QString text = bd::db::removeLineComments(sql, d);
     // Every line break (CR LF, lone CR, lone LF) is one blank.
     QString s;
-    s.reserve(sql.size());
-    for (int i = 0; i < sql.size(); ++i) {
-        const QChar c = sql[i];
+    s.reserve(text.size());
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
         if (c == '\r') {
-            if (i + 1 < sql.size() && sql[i + 1] == '\n') ++i;
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
             s += ' ';
         } else if (c == '\n') {
             s += ' ';
@@ -146,22 +149,13 @@ QString LimpiarSQL(QString& sql) {
             s += c;
         }
     }
-    // A ";" goes only at the end and outside quotes: inside a text it is data.
+    // A ";" goes only at the end and outside literals and quoted names: there it is data.
     for (;;) {
         int end = int(s.size());
         while (end > 0 && s[end - 1].isSpace())
             --end;
         if (end == 0 || s[end - 1] != ';') break;
-        QChar quote;
-        for (int i = 0; i < end - 1; ++i) {
-            const QChar c = s[i];
-            if (quote.isNull()) {
-                if (c == '\'' || c == '"') quote = c;
-            } else if (c == quote) {
-                quote = QChar();
-            }
-        }
-        if (!quote.isNull()) break;
+        if (bd::db::scanSql(s.left(end), d).back() != bd::db::SqlPart::Code) break;
         s.truncate(end - 1);
     }
     sql = s;

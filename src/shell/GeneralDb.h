@@ -1,6 +1,8 @@
 #pragma once
 // Shared procedures of the General module that open the cube's connection and recordset and fill
 // lists from the database.
+#include "platform/db/SqlText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -42,7 +44,8 @@ bool AbrirRecordset(InsCube& cube);
 void ListarTablas(InsCube& cube, ListaControl list);
 void ListarColumnas(InsCube& cube, ListaControl list, QString& table);
 void LlenarListaSQL(InsCube& cube, ListaControl list, const QString& sql);
-// The text without a final ";" (outside quotes) and with every line break as one blank.
-QString LimpiarSQL(QString& sql);
+// The text without line comments and a final ";" (outside literals and quoted names, as the engine
+// reads them), and with every line break as one blank.
+QString LimpiarSQL(QString& sql, const bd::db::SqlDialect& d = {});
 
 } // namespace General

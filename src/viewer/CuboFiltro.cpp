@@ -1,12 +1,19 @@
 // The viewer's user filters into the cube's SQL: reads spUsrFil and the designer's syntax settings.
 #include "designer/Campos.h"
+#include "platform/db/Connection.h"
 #include "platform/os/Prompter.h"
+#include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 #include "viewer/UserFilterSql.h"
 
+#include <cstdio>
+
 namespace {
-UserFilterSql::Syntax syntaxOf(Campos* c) {
+UserFilterSql::Syntax syntaxOf(Campos* c, InsCube* cube) {
     UserFilterSql::Syntax s;
+    // Literals are written for the engine that runs the query, whatever the engine box says.
+    if (cube && cube->CnnSql && cube->CnnSql->isOpen()) s.dialect = cube->CnnSql->dialect();
+    s.locale = QLocale();
     if (!c) return s;
     s.likeSeparator = c->txtLike->text();
     s.dateIndicator = c->txtDateIndicator->text();
@@ -44,11 +51,17 @@ QString Cubo::AplicarFiltro(const QString& vSql) {
         row.connector = g.text(ColUsrConector, r);
         rows.push_back(row);
     }
-    UserFilterSql::Syntax s = syntaxOf(Vcampos);
+    UserFilterSql::Syntax s = syntaxOf(Vcampos, VinsCube);
     const UserFilterSql::Result res = UserFilterSql::AplicarFiltro(vSql, rows, s);
     writeBack(Vcampos, s);
-    if (!res.refused.isEmpty())
-        bd::os::MsgBox(res.refused.join("\r\n"), bd::os::Buttons::Ok, bd::os::Icon::Exclamation, "Filter");
+    if (!res.refused.isEmpty()) {
+        // One message for all of them; nobody answers a box in an unattended run.
+        const QString text = res.refused.join("\r\n");
+        if (bd::os::unattended())
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+        else
+            bd::os::MsgBox(text, bd::os::Buttons::Ok, bd::os::Icon::Exclamation, "Filter");
+    }
     return res.sql;
 }
 
@@ -80,11 +93,11 @@ void Cubo::ClearFilters() {
 }
 
 QString Cubo::GetNombreCampo(const QString& sql, const QString& field) {
-    return UserFilterSql::GetNombreCampo(sql, field);
+    return UserFilterSql::GetNombreCampo(sql, field, syntaxOf(nullptr, VinsCube).dialect);
 }
 
 QString Cubo::FormarFechaSQL(const QString& value) {
-    UserFilterSql::Syntax s = syntaxOf(Vcampos);
+    UserFilterSql::Syntax s = syntaxOf(Vcampos, VinsCube);
     const QString out = UserFilterSql::FormarFechaSQL(value, s);
     writeBack(Vcampos, s);
     return out;

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 namespace UserFilterSql {
@@ -18,67 +19,25 @@ QString searchCopy(const QString& s) {
     return u;
 }
 
-// Which characters are SQL code (outside literals, quoted names and comments) and at which
-// parenthesis depth each stands.
+// Which characters are SQL code (outside literals, quoted names and comments, as the engine reads
+// them) and at which parenthesis depth each stands.
 struct Scan {
     QVector<bool> code;
     QVector<int> depth;
 };
 
-Scan scan(const QString& s) {
+Scan scan(const QString& s, const bd::db::SqlDialect& d) {
+    const QVector<bd::db::SqlPart> parts = bd::db::scanSql(s, d);
     Scan r;
     r.code.resize(s.size());
     r.depth.resize(s.size());
     int depth = 0;
-    int i = 0;
-    const int n = s.size();
-    auto mark = [&](int from, int to, bool code) {
-        for (int k = from; k < to && k < n; ++k) {
-            r.code[k] = code;
-            r.depth[k] = depth;
-        }
-    };
-    while (i < n) {
-        const QChar c = s[i];
-        auto closeQuoted = [&](QChar close) {
-            int j = i + 1;
-            while (j < n) {
-                if (s[j] == close) {
-                    if (j + 1 < n && s[j + 1] == close)
-                        j += 2; // doubled: part of the text
-                    else
-                        break;
-                } else
-                    ++j;
-            }
-            mark(i, j + 1, false);
-            i = j + 1;
-        };
-        if (c == '\'')
-            closeQuoted('\'');
-        else if (c == '"')
-            closeQuoted('"');
-        else if (c == '`')
-            closeQuoted('`');
-        else if (c == '[')
-            closeQuoted(']');
-        else if (c == '-' && i + 1 < n && s[i + 1] == '-') {
-            int j = i;
-            while (j < n && s[j] != '\n' && s[j] != '\r')
-                ++j;
-            mark(i, j, false);
-            i = j;
-        } else if (c == '/' && i + 1 < n && s[i + 1] == '*') {
-            int j = s.indexOf("*/", i + 2);
-            j = j < 0 ? n : j + 2;
-            mark(i, j, false);
-            i = j;
-        } else {
-            if (c == ')') depth = std::max(0, depth - 1);
-            mark(i, i + 1, true);
-            if (c == '(') ++depth;
-            ++i;
-        }
+    for (int i = 0; i < s.size(); ++i) {
+        const bool code = parts[i] == bd::db::SqlPart::Code;
+        if (code && s[i] == ')') depth = std::max(0, depth - 1);
+        r.code[i] = code;
+        r.depth[i] = depth;
+        if (code && s[i] == '(') ++depth;
     }
     return r;
 }
@@ -126,12 +85,6 @@ int clauseEnd(const QString& u, const Scan& sc, int from) {
     return best;
 }
 
-QString quoted(const QString& s) {
-    QString e = s;
-    e.replace('\'', "''");
-    return '\'' + e + '\'';
-}
-
 QString trimBlanks(QString s) {
     int a = 0, b = s.size();
     while (a < b && s[a] == ' ')
@@ -148,60 +101,215 @@ QString normalOperator(const QString& op) {
     return QString();
 }
 
-QDateTime parseDate(const QString& text) {
+// ---- dates as the user types them ----
+
+// The order of day, month and year in the locale's short date format: "DMY", "MDY" or "YMD".
+QString dateOrder(const QLocale& loc) {
+    const QString f = loc.dateFormat(QLocale::ShortFormat);
+    QString order;
+    bool quoted = false;
+    for (QChar c : f) {
+        if (c == '\'') quoted = !quoted;
+        if (quoted) continue;
+        const QChar k = c == 'd' ? QChar('D') : c == 'M' ? QChar('M') : c == 'y' ? QChar('Y') : QChar();
+        if (!k.isNull() && !order.contains(k)) order += k;
+    }
+    return order.size() == 3 ? order : QStringLiteral("DMY");
+}
+
+// A year of one or two digits in the 100 years that end in 2029; four digits as written.
+int fullYear(const QString& digits) {
+    const int y = digits.toInt();
+    if (digits.size() <= 2) return y < 30 ? 2000 + y : 1900 + y;
+    return digits.size() == 4 ? y : -1;
+}
+
+// "13:05", "1:05:30 PM": the time after the date, or an invalid time.
+QTime parseTime(const QString& text, const QLocale& loc) {
+    static const QRegularExpression re(QStringLiteral("^(\\d{1,2}):(\\d{2})(?::(\\d{2}))?\\s*(\\S*)$"));
+    const auto m = re.match(text.trimmed());
+    if (!m.hasMatch()) return {};
+    int h = m.captured(1).toInt();
+    const QString ampm = m.captured(4).remove('.').toUpper();
+    if (!ampm.isEmpty()) {
+        const bool pm = ampm == "PM" || ampm == QString(loc.pmText()).remove('.').toUpper();
+        const bool am = ampm == "AM" || ampm == QString(loc.amText()).remove('.').toUpper();
+        if ((!pm && !am) || h < 1 || h > 12) return {};
+        h = h % 12 + (pm ? 12 : 0);
+    }
+    return QTime(h, m.captured(2).toInt(), m.captured(3).toInt());
+}
+
+// A date (and time) in the locale's order of day, month and year, or with the year first (ISO form);
+// never guessed in another order.
+QDateTime parseDate(const QString& text, const QLocale& loc) {
     const QString v = text.trimmed();
     if (v.isEmpty()) return {};
-    const QLocale loc = QLocale::system();
-    QDateTime dt;
-    for (QLocale::FormatType f : {QLocale::ShortFormat, QLocale::LongFormat}) {
-        dt = loc.toDateTime(v, f);
-        if (dt.isValid()) return dt;
-        const QDate d = loc.toDate(v, f);
-        if (d.isValid()) return QDateTime(d, QTime(0, 0));
-    }
-    dt = QDateTime::fromString(v, Qt::ISODate);
-    if (dt.isValid()) return dt;
-    static const char* dateFormats[] = {"yyyy-MM-dd", "d/M/yyyy", "d.M.yyyy", "d-M-yyyy", "yyyy/M/d"};
-    static const char* timeFormats[] = {"", " H:mm:ss", " H:mm"};
-    for (const char* df : dateFormats)
-        for (const char* tf : timeFormats) {
-            dt = QDateTime::fromString(v, QString::fromLatin1(df) + QString::fromLatin1(tf));
-            if (dt.isValid()) return dt;
+    static const QRegularExpression numeric(
+        QStringLiteral("^(\\d{1,4})([/.\\-])(\\d{1,2})\\2(\\d{1,4})\\.?(?:(?:\\s+|T)(.+))?$"));
+    const auto m = numeric.match(v);
+    if (m.hasMatch()) {
+        const QString parts[3] = {m.captured(1), m.captured(3), m.captured(4)};
+        int y = -1, mo = 0, d = 0;
+        if (parts[0].size() == 4) { // the year first cannot be read in any other order
+            y = parts[0].toInt(), mo = parts[1].toInt(), d = parts[2].toInt();
+        } else if (parts[0].size() <= 2) {
+            const QString order = dateOrder(loc);
+            for (int i = 0; i < 3; ++i) {
+                if (order[i] == 'Y') y = fullYear(parts[i]);
+                if (order[i] == 'M') mo = parts[i].size() <= 2 ? parts[i].toInt() : 0;
+                if (order[i] == 'D') d = parts[i].size() <= 2 ? parts[i].toInt() : 0;
+            }
         }
-    return {};
+        const QDate date(y, mo, d);
+        if (y < 0 || !date.isValid()) return {};
+        QTime time(0, 0);
+        if (!m.captured(5).isEmpty()) {
+            time = parseTime(m.captured(5), loc);
+            if (!time.isValid()) return {};
+        }
+        return QDateTime(date, time);
+    }
+    // Dates written with month names carry a four-digit year.
+    const QDateTime dt = loc.toDateTime(v, QLocale::LongFormat);
+    if (dt.isValid()) return dt;
+    const QDate d = loc.toDate(v, QLocale::LongFormat);
+    return d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
 }
 
 QString two(int v) {
     return QString::number(v).rightJustified(2, '0');
 }
 
-} // namespace
-
-bool NumeroSQL(const QString& value, QString* sqlNumber) {
-    QString v = value.trimmed();
-    v.remove(' ');
-    if (v.isEmpty()) return false;
-    bool ok = false;
-    // Whole numbers keep every digit.
-    const qlonglong whole = v.toLongLong(&ok);
-    if (ok) {
-        *sqlNumber = QString::number(whole);
-        return true;
-    }
-    double d = 0;
-    if (!v.contains('.') || !v.contains(',')) {
-        QString c = v;
-        c.replace(',', '.');
-        d = QLocale::c().toDouble(c, &ok);
-    }
-    if (!ok) d = QLocale::system().toDouble(v, &ok);
-    if (!ok || !std::isfinite(d)) return false;
-    *sqlNumber = QString::number(d, 'g', QLocale::FloatingPointShortest);
+// Groups of three digits after a first group of one to three: "1", "12,345", "1,234,567".
+bool validGroups(const QStringList& groups) {
+    if (groups.isEmpty() || groups[0].isEmpty() || groups[0].size() > 3) return false;
+    for (int i = 1; i < groups.size(); ++i)
+        if (groups[i].size() != 3) return false;
     return true;
 }
 
+bool asciiDigits(const QString& s) {
+    for (QChar c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+} // namespace
+
+bool NumeroSQL(const QString& value, QString* sqlNumber, const QLocale& locale) {
+    QString v = value.trimmed();
+    // Blanks (the locale's own too, like the narrow no-break space) only group digits.
+    for (QChar blank : {QChar(' '), QChar(0x00A0), QChar(0x202F)})
+        v.remove(blank);
+    QString sign;
+    if (v.startsWith('-') || v.startsWith('+')) {
+        if (v.startsWith('-')) sign = "-";
+        v = v.mid(1);
+    }
+    if (v.isEmpty()) return false;
+    // A number in scientific notation is written as it is.
+    static const QRegularExpression scientific(QStringLiteral("^\\d+(?:\\.\\d+)?[eE][+-]?\\d+$"));
+    if (scientific.match(v).hasMatch()) {
+        *sqlNumber = sign + v;
+        return true;
+    }
+    const QChar dec = locale.decimalPoint().isEmpty() ? QChar('.') : locale.decimalPoint().at(0);
+    const QChar grp = locale.groupSeparator().isEmpty() ? QChar(',') : locale.groupSeparator().at(0);
+    // The separators the text holds, in order.
+    QString seps;
+    for (QChar c : v)
+        if (c == '.' || c == ',' || c == '\'' || c == grp) seps += c;
+    QString whole = v, fraction;
+    auto splitAt = [&](qsizetype at) {
+        whole = v.left(at);
+        fraction = v.mid(at + 1);
+    };
+    auto ungroup = [&](QChar g) {
+        const QStringList groups = whole.split(g);
+        if (!validGroups(groups)) return false;
+        whole = groups.join(QString());
+        return true;
+    };
+    if (!seps.isEmpty()) {
+        const QChar last = seps.back();
+        if (seps.count(last) != seps.size()) {
+            // "1,234.5" or "1.234,5": the last separator is the decimal one, the others group.
+            if (seps.count(last) != 1) return false;
+            splitAt(v.lastIndexOf(last));
+            if (!ungroup(seps.front())) return false;
+        } else if (seps.size() > 1) {
+            if (!ungroup(last)) return false; // "1,234,567"
+        } else if (last == dec) {
+            splitAt(v.indexOf(last));
+        } else if (last == grp && validGroups(v.split(last))) {
+            ungroup(last); // "1,234" where "," groups thousands
+        } else {
+            splitAt(v.indexOf(last)); // "3,5" where "." is the decimal separator: still 3.5
+        }
+    }
+    if (whole.isEmpty() && fraction.isEmpty()) return false;
+    if (!asciiDigits(whole) || !asciiDigits(fraction)) return false;
+    if (whole.isEmpty()) whole = "0";
+    while (fraction.endsWith('0'))
+        fraction.chop(1);
+    *sqlNumber = sign + whole + (fraction.isEmpty() ? QString() : '.' + fraction);
+    return true;
+}
+
+bool textLiteral(const QString& value, const bd::db::SqlDialect& d, QString* literal) {
+    if (value.contains(QChar(0))) return false;
+    QString e;
+    e.reserve(value.size() + 8);
+    for (QChar c : value) {
+        if (c == '\'') e += '\'';
+        if (c == '\\' && d.backslashEscapes) e += '\\';
+        e += c;
+    }
+    // SQL Server reads a literal without N in the database's code page.
+    bool wide = false;
+    if (d.kind == bd::db::SqlDialect::SqlServer)
+        for (QChar c : value)
+            wide |= c.unicode() > 127;
+    *literal = (wide ? QStringLiteral("N'") : QStringLiteral("'")) + e + '\'';
+    return true;
+}
+
+bool likePattern(const QString& value, const QString& separator, const bd::db::SqlDialect& d,
+                 QString* pattern) {
+    // "!" escapes: no engine gives it a meaning of its own, in a literal or in a pattern.
+    const QChar esc('!');
+    QString body;
+    bool escaped = false;
+    for (QChar c : value) {
+        if (c == '%' || c == '_' || c == esc || (c == '[' && d.kind == bd::db::SqlDialect::SqlServer)) {
+            body += esc;
+            escaped = true;
+        }
+        // MySQL and PostgreSQL take "\" for the escape of a pattern that names no escape of its own.
+        if (c == '\\') escaped = true;
+        body += c;
+    }
+    QString literal;
+    if (!textLiteral(separator + body + separator, d, &literal)) return false;
+    *pattern = escaped ? literal + QStringLiteral(" ESCAPE '!'") : literal;
+    return true;
+}
+
+QString quotedName(const QString& name, const bd::db::SqlDialect& d) {
+    switch (d.kind) {
+    case bd::db::SqlDialect::MySql:
+    case bd::db::SqlDialect::SQLite:
+        return '`' + QString(name).replace('`', "``") + '`';
+    case bd::db::SqlDialect::SqlServer:
+        return '[' + QString(name).replace(']', "]]") + ']';
+    default:
+        return '"' + QString(name).replace('"', "\"\"") + '"';
+    }
+}
+
 QString FormarFechaSQL(const QString& value, Syntax& syntax) {
-    const QDateTime dt = parseDate(value);
+    const QDateTime dt = parseDate(value, syntax.locale);
     if (!dt.isValid()) return QString();
     if (syntax.dateIndicator.isEmpty() && syntax.fillDelimiter) syntax.fillDelimiter(syntax);
     const QString D = syntax.dateIndicator;
@@ -229,11 +337,11 @@ QString FormarFechaSQL(const QString& value, Syntax& syntax) {
     return withTime ? D + date + " " + time + D : D + date + D;
 }
 
-QString GetNombreCampo(const QString& sql, const QString& field) {
+QString GetNombreCampo(const QString& sql, const QString& field, const bd::db::SqlDialect& d) {
     const QString U = searchCopy(sql);
     const QString F = searchCopy(field.trimmed());
     if (F.isEmpty()) return field;
-    const Scan sc = scan(sql);
+    const Scan sc = scan(sql, d);
     // Only the select list names output columns: stop at the first top-level FROM.
     const QVector<int> froms = topLevelKeyword(U, sc, "FROM");
     const int limit = froms.isEmpty() ? U.size() : froms.first();
@@ -244,10 +352,12 @@ QString GetNombreCampo(const QString& sql, const QString& field) {
             if (!sc.code[p + 1] || sc.depth[p + 1] != 0) continue;
             // Back to the top-level comma, SELECT or DISTINCT that starts the expression.
             int start = 0;
+            bool first = true; // the first entry of the select list, where TOP and DISTINCT stand
             for (int i = p - 1; i >= 0; --i) {
                 if (!sc.code[i] || sc.depth[i] != 0) continue;
                 if (U[i] == ',') {
                     start = i + 1;
+                    first = false;
                     break;
                 }
                 bool stop = false;
@@ -262,7 +372,16 @@ QString GetNombreCampo(const QString& sql, const QString& field) {
                 }
                 if (stop) break;
             }
-            const QString expr = sql.mid(start, p - start).trimmed();
+            QString expr = sql.mid(start, p - start).trimmed();
+            // "TOP 10", "TOP (5) PERCENT WITH TIES" and DISTINCT belong to the select list, not to the
+            // expression.
+            static const QRegularExpression modifier(
+                QStringLiteral(
+                    "^(?:(?:DISTINCTROW|DISTINCT|ALL)\\s+|TOP\\s*(?:\\([^()]*\\)|\\d+)(?:\\s+PERCENT)?"
+                    "(?:\\s+WITH\\s+TIES)?\\s+)"),
+                QRegularExpression::CaseInsensitiveOption);
+            for (QRegularExpressionMatch m; first && (m = modifier.match(expr)).hasMatch();)
+                expr = expr.mid(m.capturedLength()).trimmed();
             if (!expr.isEmpty()) return expr;
         }
     }
@@ -278,9 +397,75 @@ QString GetNombreCampo(const QString& sql, const QString& field) {
     return field.trimmed();
 }
 
-Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& syntax) {
+namespace {
+
+// The literals of one row's values for its type class; false with the reason when a value is refused.
+bool rowValues(const Row& r, QString& op, const QString& v1, const QString& v2, Syntax& syntax, QString* s1,
+               QString* s2, QString* refusal) {
+    const QString fieldName = r.field.trimmed();
+    const QString cls = r.typeClass.trimmed().toUpper();
+    auto refuse = [&](const QString& value, const char* what) {
+        *refusal =
+            QStringLiteral("The value \"%1\" of the filter on %2 is %3: the filter is not applied.")
+                .arg(QString(value).replace(QChar(0), QStringLiteral("\\0")), fieldName, QLatin1String(what));
+        return false;
+    };
+    if (cls == "ISNUMERIC") {
+        if (op == "Like") op = "=";
+        if (!NumeroSQL(v1, s1, syntax.locale)) return refuse(v1, "not a number");
+        if (!v2.isEmpty() && !NumeroSQL(v2, s2, syntax.locale)) return refuse(v2, "not a number");
+    } else if (cls == "ISTEXT" || cls == "ISMEMO") {
+        const bool ok1 = op == "Like" ? likePattern(v1, syntax.likeSeparator, syntax.dialect, s1)
+                                      : textLiteral(v1, syntax.dialect, s1);
+        if (!ok1) return refuse(v1, "a text with a NUL character, which SQL cannot carry");
+        if (!v2.isEmpty() && !textLiteral(v2, syntax.dialect, s2))
+            return refuse(v2, "a text with a NUL character, which SQL cannot carry");
+    } else if (cls == "ISDATE") {
+        *s1 = FormarFechaSQL(v1, syntax);
+        if (s1->isEmpty()) return refuse(v1, "not a date");
+        if (!v2.isEmpty()) {
+            *s2 = FormarFechaSQL(v2, syntax);
+            if (s2->isEmpty()) return refuse(v2, "not a date");
+        }
+    } else {
+        s1->clear(); // the designer writes no other class: no condition
+    }
+    return true;
+}
+
+// A query of several SELECTs joined at the top by UNION, EXCEPT or INTERSECT: the filter narrows the
+// whole result, so the query becomes a derived table and its ORDER BY or LIMIT the outer query's.
+QString filterUnion(const QString& sql, const QString& U, const Scan& sc, const QString& filter) {
+    int lastSet = 0;
+    for (const char* kw : {"UNION", "EXCEPT", "INTERSECT"})
+        for (int p : topLevelKeyword(U, sc, QString::fromLatin1(kw)))
+            lastSet = std::max(lastSet, p);
+    int end = U.size();
+    for (const char* kw : {"ORDER BY", "LIMIT", "OFFSET", "FETCH"}) {
+        const QVector<int> hits = topLevelKeyword(U, sc, QString::fromLatin1(kw), lastSet);
+        if (!hits.isEmpty()) end = std::min(end, hits.first());
+    }
+    const QString rest = sql.mid(end).trimmed();
+    return "SELECT * FROM (" + sql.left(end).trimmed() + ") bd_union\r\n WHERE \r\n" + filter +
+           (rest.isEmpty() ? QString() : " " + rest);
+}
+
+bool isSetQuery(const QString& U, const Scan& sc) {
+    for (const char* kw : {"UNION", "EXCEPT", "INTERSECT"})
+        if (!topLevelKeyword(U, sc, QString::fromLatin1(kw)).isEmpty()) return true;
+    return false;
+}
+
+} // namespace
+
+Result AplicarFiltro(const QString& query, const QVector<Row>& rows, Syntax& syntax) {
     Result res;
-    res.sql = sql;
+    res.sql = query;
+    // A line comment would swallow what is spliced after it on its line.
+    const QString sql = bd::db::removeLineComments(query, syntax.dialect);
+    const QString U = searchCopy(sql);
+    const Scan sc = scan(sql, syntax.dialect);
+    const bool setQuery = isSetQuery(U, sc);
     QString filter;
     bool open = false;
     QStringList appliedConnectors; // of the rows that went into the filter, in order
@@ -289,8 +474,8 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
         if (!connector.isEmpty())
             connector = connector.compare("Or", Qt::CaseInsensitive) == 0 ? QStringLiteral(" Or ")
                                                                           : QStringLiteral(" And ");
-        QString v1 = r.from == "..." ? QString() : r.from;
-        QString v2 = r.to == "..." ? QString() : r.to;
+        const QString v1 = r.from == "..." ? QString() : r.from;
+        const QString v2 = r.to == "..." ? QString() : r.to;
         QString mark = r.mark.trimmed();
         if (mark != "(" && mark != ")") mark.clear();
         if (mark == ")" && !open) mark.clear();
@@ -305,42 +490,25 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
                        .arg(r.op, fieldName);
             continue;
         }
-        const QString cls = r.typeClass.trimmed().toUpper();
-        QString s1, s2;
-        if (cls == "ISNUMERIC") {
-            if (op == "Like") op = "=";
-            if (!NumeroSQL(v1, &s1) || (!v2.isEmpty() && !NumeroSQL(v2, &s2))) {
-                res.refused
-                    << QStringLiteral(
-                           "The value \"%1\" of the filter on %2 is not a number: the filter is not applied.")
-                           .arg(NumeroSQL(v1, &s1) ? v2 : v1, fieldName);
-                continue;
-            }
-        } else if (cls == "ISTEXT" || cls == "ISMEMO") {
-            s1 = op == "Like" ? quoted(syntax.likeSeparator + v1 + syntax.likeSeparator) : quoted(v1);
-            if (!v2.isEmpty()) s2 = quoted(v2);
-        } else if (cls == "ISDATE") {
-            s1 = FormarFechaSQL(v1, syntax);
-            if (!v2.isEmpty()) s2 = FormarFechaSQL(v2, syntax);
-            if (s1.isEmpty() || (!v2.isEmpty() && s2.isEmpty())) {
-                res.refused
-                    << QStringLiteral(
-                           "The value \"%1\" of the filter on %2 is not a date: the filter is not applied.")
-                           .arg(s1.isEmpty() ? v1 : v2, fieldName);
-                continue;
-            }
-        } else {
-            continue; // the designer writes no other class
+        QString s1, s2, refusal;
+        if (!rowValues(r, op, v1, v2, syntax, &s1, &s2, &refusal)) {
+            res.refused << refusal;
+            continue;
         }
+        if (s1.isEmpty()) continue;
         if (mark == "(")
             open = true;
         else if (mark == ")")
             open = false;
         appliedConnectors << connector;
         const QString cond = (op == "Between" && !s2.isEmpty()) ? s1 + " And " + s2 : s1;
-        filter += "\r\n" + QString(mark == "(" ? "(" : "") + GetNombreCampo(sql, fieldName) + " " + op + " " +
-                  cond + " " + QString(mark == ")" ? ")" : "") + connector;
+        // Over a set query the outer query sees the output columns by their names.
+        const QString target =
+            setQuery ? quotedName(fieldName, syntax.dialect) : GetNombreCampo(sql, fieldName, syntax.dialect);
+        filter += "\r\n" + QString(mark == "(" ? "(" : "") + target + " " + op + " " + cond + " " +
+                  QString(mark == ")" ? ")" : "") + connector;
     }
+    res.refused.removeDuplicates();
     filter = trimBlanks(filter);
     if (filter.endsWith(" And")) filter.chop(4);
     filter = trimBlanks(filter);
@@ -348,8 +516,11 @@ Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& synta
     if (filter.trimmed().isEmpty()) return res;
     if (open) filter += ")";
 
-    const QString U = searchCopy(sql);
-    const Scan sc = scan(sql);
+    if (setQuery) {
+        res.sql = filterUnion(sql, U, sc, filter);
+        res.applied = true;
+        return res;
+    }
     const QVector<int> wheres = topLevelKeyword(U, sc, "WHERE");
     if (!wheres.isEmpty()) {
         const int w = wheres.last();

@@ -1,6 +1,9 @@
 #pragma once
 // Turns the user-filter rows into an SQL condition and splices it into the cube's query, without
 // changing what the query itself selects and without letting a filter value become SQL.
+#include "platform/db/SqlText.h"
+
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -26,6 +29,10 @@ struct Syntax {
     QString dbHourFormat = QStringLiteral(" HH:MM:SS");
     QString toDateTemplate;
     std::function<void(Syntax&)> fillDelimiter; // the engine's defaults (VerificarMotorDB)
+    // How the engine that runs the query reads literals: from the live connection.
+    bd::db::SqlDialect dialect;
+    // The user's locale: the order of a typed date, the decimal and group separators of a number.
+    QLocale locale;
 };
 
 struct Result {
@@ -37,13 +44,27 @@ struct Result {
 Result AplicarFiltro(const QString& sql, const QVector<Row>& rows, Syntax& syntax);
 
 // The SQL expression behind an output column name of the query (the field itself when none is found).
-QString GetNombreCampo(const QString& sql, const QString& field);
+QString GetNombreCampo(const QString& sql, const QString& field, const bd::db::SqlDialect& d = {});
 
-// A date value as an SQL date literal for the engine's settings; "" when the value is not a date.
+// A date value as an SQL date literal for the engine's settings; "" when the value is not a date in
+// the locale's order or in ISO form (yyyy-MM-dd, with an optional time).
 QString FormarFechaSQL(const QString& value, Syntax& syntax);
 
-// Parses a number typed with either decimal separator; writes it in SQL's number form.
-bool NumeroSQL(const QString& value, QString* sqlNumber);
+// Parses a number as the user typed it in the locale (thousands and decimal separators); writes it in
+// SQL's number form.
+bool NumeroSQL(const QString& value, QString* sqlNumber, const QLocale& locale = QLocale());
+
+// ---- literals for the engine that runs the query (also for the value pickers and alerts) ----
+
+// A text as a string literal that selects exactly that text on the dialect: quotes doubled, and
+// backslashes where the engine reads them as escapes. False for a text SQL cannot carry (a NUL).
+bool textLiteral(const QString& value, const bd::db::SqlDialect& d, QString* literal);
+// The right-hand side of "field Like ...": value matched literally (its %, _ and the escape character
+// escaped) between the separator on both sides, with the ESCAPE clause when one is needed.
+bool likePattern(const QString& value, const QString& separator, const bd::db::SqlDialect& d,
+                 QString* pattern);
+// A column name as the dialect quotes it.
+QString quotedName(const QString& name, const bd::db::SqlDialect& d);
 
 // Parenthesis marks and default connectors of the user-filter grid.
 struct MarkRow {

@@ -275,6 +275,57 @@ TEST(Refrescar, NoSecondRefreshWhileOneAsksAndNoHarmWhenTheWindowsCloseUnderIt) 
     }
 }
 
+TEST(Refrescar, AFieldThatCannotBeComputedLeavesTheOthersShowingAndSaysWhich) {
+    Cubo3 t;
+    // A measure the query no longer has, and a calculated one whose formula cannot be read.
+    t.c->spCal->setText(1, 2, "GONE");
+    t.c->spCal->setText(2, 2, "1");
+    t.c->spCal->setText(3, 2, "Sum");
+    t.c->spCal->setText(1, 3, "Calc1");
+    t.c->spCal->setText(2, 3, "1");
+    t.c->spCal->setText(3, 3, "Sum");
+    t.c->spCal->setCellTag(Campos::TagFormula, 3, "AMT +");
+    {
+        bd::os::ScopedPrompter p;
+        t.c->Recarga = true;
+        t.c->CargarDefinicionEnCubo();
+        ASSERT_EQ(titulos(p.get()), QStringList({"Fields"}));
+        EXPECT_TRUE(p->prompts[0].text.contains("'GONE'")) << p->prompts[0].text.toStdString();
+        EXPECT_TRUE(p->prompts[0].text.contains("Calc1")) << p->prompts[0].text.toStdString();
+        EXPECT_TRUE(t.viewer->DC->isVisibleTo(t.viewer));
+    }
+    bd::os::ScopedPrompter p;
+    t.c->Refrescar();
+    ASSERT_EQ(titulos(p.get()), QStringList({"Fields"})); // once, and no "Failed to refresh data"
+    EXPECT_TRUE(t.cube->Conectado);
+    EXPECT_FALSE(t.viewer->Cerrar);
+    EXPECT_TRUE(t.viewer->DC->isVisibleTo(t.viewer));
+    EXPECT_EQ(t.viewer->DC->cellValue(0, 0).toDouble(), 60.0); // Sum of AMT: the measure that works
+}
+
+TEST(Refrescar, RefusedFilterValuesAreToldOnceAndOnStandardErrorWhenUnattended) {
+    Cubo3 t;
+    t.cargar();
+    t.filtro("AMT", "ISNUMERIC", "ten");
+    t.filtro("AMT", "ISNUMERIC", "5 OR 1=1");
+    {
+        bd::os::ScopedPrompter p;
+        t.c->Refrescar();
+        ASSERT_EQ(titulos(p.get()), QStringList({"Filter"}));
+        EXPECT_EQ(p->prompts[0].text.count("is not a number"), 2);
+    }
+    // A timer refresh in an unattended run opens no box: the reason goes to standard error.
+    bd::os::setUnattended(true);
+    bd::os::ScopedPrompter p;
+    testing::internal::CaptureStderr();
+    t.c->Refrescar();
+    const std::string err = testing::internal::GetCapturedStderr();
+    bd::os::setUnattended(false);
+    EXPECT_TRUE(p->prompts.isEmpty()) << p->texts().join("; ").toStdString();
+    EXPECT_NE(err.find("The value \"ten\" of the filter on AMT is not a number"), std::string::npos) << err;
+    EXPECT_TRUE(t.viewer->DC->isVisibleTo(t.viewer)); // the query ran without the refused filters
+}
+
 TEST(TimerStarters, OnlyAPositiveNumberOfMinutesStartsATimer) {
     struct {
         QString texto;

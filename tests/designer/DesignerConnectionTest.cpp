@@ -182,6 +182,45 @@ TEST(DesignerConnection, NextChecksInOrderAndRemembersOnlyWhatPassed) {
     }
 }
 
+TEST(DesignerConnection, AnEmptyEngineIsSetFromTheKindChosenInTheDialog) {
+    using K = bd::db::DataLinkDialog::Kind;
+    const struct {
+        K kind;
+        const char* motorAntes;
+        const char* motorDespues;
+    } casos[] = {
+        {K::Spreadsheet, "", "EXCEL"}, {K::Csv, "", "EXCEL"},    {K::DesktopDatabase, "", "ACCESS"},
+        {K::SqlServer, "", "MSSQL"},   {K::MySql, "", "MYSQL"},  {K::PostgreSql, "", "OTHER"},
+        {K::OdbcSource, "", "OTHER"},  {K::SQLite, "", "OTHER"}, {K::Spreadsheet, "ORACLE", "ORACLE"},
+    };
+    for (const auto& k : casos) {
+        SCOPED_TRACE(bd::db::DataLinkDialog::kindName(k.kind).toStdString());
+        CuboDePrueba t(kTabla);
+        t.conexion("");
+        t.c->cmbEngine->setCurrentText(k.motorAntes);
+        DataLink dl{[&](bd::db::DataLinkDialog& d) {
+            ASSERT_TRUE(d.setKind(k.kind));
+            d.txtFile->setText(k.kind == K::SQLite ? t.archivo : t.home.path("missing.xlsx"));
+            d.txtHost->setText("127.0.0.1");
+            d.txtPort->setValue(1); // nothing listens there: the table list stays empty at once
+            d.cmbDsn->setEditText("bd-no-such-source");
+        }};
+        bd::os::ScopedPrompter p;
+        t.c->cmdGenerarCnn_Click();
+        EXPECT_EQ(t.c->cmbEngine->currentText(), k.motorDespues);
+        EXPECT_EQ(t.cube->DBEngine, k.motorAntes[0] ? QString() : QString(k.motorDespues));
+    }
+    // Next then goes on without asking for the engine.
+    CuboDePrueba t(kTabla);
+    t.conexion("");
+    DataLink dl{sqliteFile(t.archivo)};
+    bd::os::ScopedPrompter p;
+    t.c->cmdGenerarCnn_Click();
+    t.c->cmdSiguiente->click();
+    EXPECT_FALSE(p->texts().contains("Select your DB Engine.")) << p->texts().join("; ").toStdString();
+    EXPECT_EQ(t.c->SSTab1->currentIndex(), 1);
+}
+
 TEST(DesignerConnection, LastBringsBackTheRememberedConnectionAndSql) {
     CuboDePrueba t(kTabla);
     General::SaveSetting("OE", "CUBO", "LASTCNN", "Provider=SQLite;Data Source=x.db");

@@ -208,12 +208,31 @@ TEST(GeneralDb, LimpiarSQL) {
         {"SELECT 'open;", "SELECT 'open;"},
         {"SELECT 1", "SELECT 1"},
         {"", ""},
+        // A line comment ends at its line break: it must not take the rest of the query along.
+        {"SELECT a -- the a\r\nFROM t\r\nWHERE b = 1;", "SELECT a  FROM t WHERE b = 1"},
+        {"SELECT '--' AS a\nFROM t -- the end", "SELECT '--' AS a FROM t "},
+        {"SELECT [a;] FROM t", "SELECT [a;] FROM t"},
+        {"SELECT 1; -- done", "SELECT 1"},
     };
     for (const auto& k : cases) {
         QString sql = QString::fromUtf8(k.in);
         EXPECT_EQ(General::LimpiarSQL(sql), QString::fromUtf8(k.out)) << k.in;
         EXPECT_EQ(sql, QString::fromUtf8(k.out)); // the caller's text changes the same way
     }
+    // MySQL reads "--" as a comment only before a blank, and "#" as one.
+    QString my = "SELECT a--1 AS b # note\nFROM t";
+    EXPECT_EQ(General::LimpiarSQL(my, {bd::db::SqlDialect::MySql, true}), "SELECT a--1 AS b  FROM t");
+}
+
+TEST(GeneralDb, ACommentedQueryKeepsItsMeaningAfterTheCleanUp) {
+    Fixture f;
+    f.cube.CubeSqlQuery = "SELECT Name -- who\r\nFROM BdData -- all of them\r\nWHERE Qty > 0;";
+    ASSERT_TRUE(General::AbrirConexion(f.cube));
+    ASSERT_TRUE(General::AbrirRecordset(f.cube)) << General::sUltimoError.toStdString();
+    int n = 0;
+    for (; !f.cube.RsSql->eof(); f.cube.RsSql->moveNext())
+        ++n;
+    EXPECT_EQ(n, 2);
 }
 
 TEST(GeneralDb, ConectarControlDatosHandsOverTheOpenConnectionsString) {

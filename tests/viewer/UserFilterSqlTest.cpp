@@ -257,3 +257,169 @@ TEST(AplicarParentesis, MarksAndConnectors) {
         EXPECT_EQ(rows.last().connectorLocked, rows.size() > 1); // a single row stays unlocked
     }
 }
+
+TEST(Literals, TextIsWrittenForTheEngineThatReadsIt) {
+    using bd::db::SqlDialect;
+    const SqlDialect generic, sqlite{SqlDialect::SQLite}, mysql{SqlDialect::MySql, true},
+        mysqlNoEscapes{SqlDialect::MySql, false}, pg{SqlDialect::PostgreSql, false},
+        mssql{SqlDialect::SqlServer, false};
+    const struct {
+        QString value;
+        SqlDialect d;
+        QString literal;
+    } cases[] = {
+        {"O'Neil", generic, "'O''Neil'"},
+        {"\\' OR 1=1 -- ", mysql, "'\\\\'' OR 1=1 -- '"},
+        {"\\' OR 1=1 -- ", mysqlNoEscapes, "'\\'' OR 1=1 -- '"},
+        {"\\' OR 1=1 -- ", pg, "'\\'' OR 1=1 -- '"},
+        {"back\\", mysql, "'back\\\\'"},
+        {"back\\", sqlite, "'back\\'"},
+        {QString::fromUtf8("Ñandú"), mssql, QString::fromUtf8("N'Ñandú'")},
+        {"plain", mssql, "'plain'"},
+        {QString::fromUtf8("’ OR ’1’=’1"), mysql, QString::fromUtf8("'’ OR ’1’=’1'")},
+    };
+    for (const auto& k : cases) {
+        QString literal;
+        ASSERT_TRUE(textLiteral(k.value, k.d, &literal)) << k.value.toStdString();
+        EXPECT_EQ(literal, k.literal) << k.value.toStdString();
+    }
+    QString literal = "unchanged";
+    EXPECT_FALSE(textLiteral(QString("a") + QChar(0) + "b", generic, &literal));
+    EXPECT_EQ(literal, "unchanged");
+
+    const struct {
+        QString value;
+        SqlDialect d;
+        QString pattern;
+    } likes[] = {
+        {"ab", generic, "'%ab%'"},
+        {"50%", generic, "'%50!%%' ESCAPE '!'"},
+        {"a_b", sqlite, "'%a!_b%' ESCAPE '!'"},
+        {"x!y", pg, "'%x!!y%' ESCAPE '!'"},
+        {"a\\b", mysql, "'%a\\\\b%' ESCAPE '!'"}, // MySQL's own pattern escape is "\"
+        {"a\\b", pg, "'%a\\b%' ESCAPE '!'"},
+        {"[ab]", mssql, "'%![ab]%' ESCAPE '!'"},
+        {"[ab]", pg, "'%[ab]%'"},
+    };
+    for (const auto& k : likes) {
+        QString pattern;
+        ASSERT_TRUE(likePattern(k.value, "%", k.d, &pattern)) << k.value.toStdString();
+        EXPECT_EQ(pattern, k.pattern) << k.value.toStdString();
+    }
+    QString pattern;
+    ASSERT_TRUE(likePattern("ab", "", generic, &pattern));
+    EXPECT_EQ(pattern, "'ab'"); // no separator: the bare quoted value
+    EXPECT_EQ(quotedName("a`b", mysql), "`a``b`");
+    EXPECT_EQ(quotedName("Region", pg), "\"Region\"");
+    EXPECT_EQ(quotedName("a]b", mssql), "[a]]b]");
+}
+
+TEST(NumeroSQL, SeparatorsOfTheUsersLocale) {
+    const QLocale en(QLocale::English, QLocale::UnitedStates), de(QLocale::German, QLocale::Germany),
+        fr(QLocale::French, QLocale::France);
+    const struct {
+        QString value;
+        QLocale locale;
+        const char* sql; // nullptr: refused
+    } cases[] = {
+        {"1,234", en, "1234"},
+        {"1,234.5", en, "1234.5"},
+        {"-1,234,567", en, "-1234567"},
+        {"3,5", en, "3.5"}, // no thousands: "," is a decimal separator after all
+        {"10,5", en, "10.5"},
+        {"1.5", en, "1.5"},
+        {"0.10", en, "0.1"},
+        {".5", en, "0.5"},
+        {"1e5", en, "1e5"},
+        {"1,5", de, "1.5"},
+        {"1.234", de, "1234"},
+        {"1.234,5", de, "1234.5"},
+        {"3.5", de, "3.5"},
+        {QString::fromUtf8("1\u202f234,5"), fr, "1234.5"},
+        {"1 234", en, "1234"},
+        {"1,23,4", en, nullptr},
+        {"1,234.5.6", en, nullptr},
+        {"5 OR 1=1", en, nullptr},
+        {"abc", en, nullptr},
+        {"-", en, nullptr},
+        {QString::fromUtf8("١٢"), en, nullptr}, // digits of another script are no SQL number
+    };
+    for (const auto& k : cases) {
+        QString out;
+        const bool ok = NumeroSQL(k.value, &out, k.locale);
+        EXPECT_EQ(ok, k.sql != nullptr) << k.value.toStdString() << " -> " << out.toStdString();
+        if (ok && k.sql) {
+            EXPECT_EQ(out, QString(k.sql)) << k.value.toStdString();
+        }
+    }
+}
+
+TEST(FormarFechaSQL, DatesFollowTheLocalesOrderAndAWindowForShortYears) {
+    const QLocale us(QLocale::English, QLocale::UnitedStates), uk(QLocale::English, QLocale::UnitedKingdom),
+        de(QLocale::German, QLocale::Germany);
+    const struct {
+        QString value;
+        QLocale locale;
+        QString sql; // "" = refused
+    } cases[] = {
+        {"3/5/24", us, "'2024-03-05'"}, // not 1924, not the 3rd of May
+        {"03/05/2024", us, "'2024-03-05'"},
+        {"03/05/2024", uk, "'2024-05-03'"},
+        {"05.03.24", de, "'2024-03-05'"},
+        {"12/31/29", us, "'2029-12-31'"},
+        {"1/1/30", us, "'1930-01-01'"},
+        {"2024-03-05", uk, "'2024-03-05'"},
+        {"2024-03-05 13:05", us, "'2024-03-05 13:05:00'"},
+        {"3/5/24 1:05 PM", us, "'2024-03-05 13:05:00'"},
+        {"13/5/2024", us, ""}, // no month 13, and no guess the other way round
+        {"31/12/2024", us, ""},
+        {"2024-13-01", us, ""},
+        {"3/5/124", us, ""},
+        {"tomorrow", us, ""},
+    };
+    for (const auto& k : cases) {
+        Syntax s;
+        s.locale = k.locale;
+        s.dbHourFormat = "HH:MM:SS";
+        EXPECT_EQ(FormarFechaSQL(k.value, s), k.sql)
+            << k.value.toStdString() << " " << k.locale.name().toStdString();
+    }
+}
+
+TEST(AplicarFiltro, SetQueriesLineCommentsAndNulValues) {
+    const QString nl = "\r\n";
+    Syntax s;
+    s.dialect = {bd::db::SqlDialect::MySql, true};
+    // The filter narrows the whole UNION; its ORDER BY becomes the outer query's.
+    Result r = AplicarFiltro("select r, a from t union all select r, a from u where a > 1 order by 1",
+                             {txt("r", "=", "N")}, s);
+    EXPECT_EQ(r.sql.toStdString(),
+              ("SELECT * FROM (select r, a from t union all select r, a from u where a > 1) bd_union" + nl +
+               " WHERE " + nl + nl + "`r` = 'N' order by 1")
+                  .toStdString());
+    // A line comment does not swallow what comes after it.
+    r = AplicarFiltro("select * from t where a = 1 -- only ones", {num("F", "=", "5")}, s);
+    EXPECT_EQ(r.sql.toStdString(), ("select * from t where" + nl + "F = 5 And (a = 1)").toStdString());
+    // A NUL is refused once, however many rows hold it.
+    const QString nul = QString("a") + QChar(0);
+    r = AplicarFiltro("select * from t", {txt("N", "=", nul, "...", "Or"), txt("N", "=", nul)}, s);
+    EXPECT_EQ(r.sql, "select * from t");
+    ASSERT_EQ(r.refused.size(), 1);
+    EXPECT_EQ(r.refused[0], "The value \"a\\0\" of the filter on N is a text with a NUL character, which SQL "
+                            "cannot carry: the filter is not applied.");
+}
+
+TEST(GetNombreCampo, TopAndDistinctStayWithTheSelectList) {
+    struct {
+        QString sql, field, expected;
+    } cases[] = {
+        {"SELECT TOP 10 amount AS total FROM t", "total", "amount"},
+        {"SELECT DISTINCT TOP 5 a + b AS x FROM t", "x", "a + b"},
+        {"SELECT TOP (5) PERCENT WITH TIES amount AS total, b FROM t", "total", "amount"},
+        {"SELECT DISTINCT amount AS total FROM t", "total", "amount"},
+        {"SELECT DISTINCTROW amount AS total FROM t", "total", "amount"},
+        {"SELECT a, top AS t2 FROM t", "t2", "top"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(GetNombreCampo(c.sql, c.field), c.expected) << c.sql.toStdString();
+}

@@ -23,6 +23,19 @@
 namespace bd::db {
 namespace {
 
+// The code a NULL text gets while a column is read; settleNullTexts gives it its final value. A NULL
+// must not take the code of "": the empty text is a member of its own.
+constexpr uint32_t kNullText = UINT32_MAX;
+
+void settleNullTexts(ColumnarResult& r) {
+    for (ColumnData& c : r.columns) {
+        if (c.kind != ColumnKind::Text || c.nulls.empty()) continue;
+        const uint32_t nullCode = uint32_t(c.dict.size());
+        for (uint32_t& code : c.codes)
+            if (code == kNullText) code = nullCode;
+    }
+}
+
 inline uint64_t hashBytes(const char* p, size_t n) noexcept {
     uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
     while (n >= 8) {
@@ -120,7 +133,7 @@ struct Builder {
             col->reals.push_back(0);
             break;
         case ColumnKind::Text:
-            col->codes.push_back(code(std::string_view()));
+            col->codes.push_back(kNullText);
             break;
         }
         ++rows;
@@ -168,8 +181,9 @@ struct Builder {
 // Dictionary encoding of the text columns runs beside SQLite's scan, on its own thread: the scanning
 // side only copies the bytes of each batch of rows.
 struct TextBatch {
-    std::vector<std::string> bytes;          // per piped column
-    std::vector<std::vector<uint32_t>> ends; // per piped column, one end offset per row
+    std::vector<std::string> bytes;              // per piped column
+    std::vector<std::vector<uint32_t>> ends;     // per piped column, one end offset per row
+    std::vector<std::vector<uint32_t>> nullRows; // per piped column, the rows (in the batch) that are NULL
     size_t rows = 0;
 };
 
@@ -214,6 +228,7 @@ private:
         auto b = std::make_unique<TextBatch>();
         b->bytes.resize(cols_.size());
         b->ends.resize(cols_.size());
+        b->nullRows.resize(cols_.size());
         for (auto& e : b->ends)
             e.reserve(kBatchRows);
         return b;
@@ -231,13 +246,22 @@ private:
             for (size_t j = 0; j < cols_.size(); ++j) {
                 auto& codes = cols_[j]->codes;
                 const std::string& bytes = b->bytes[j];
-                uint32_t from = 0;
+                const std::vector<uint32_t>& nulls = b->nullRows[j];
+                size_t nextNull = 0;
+                uint32_t from = 0, row = 0;
                 for (const uint32_t end : b->ends[j]) {
-                    codes.push_back(dicts_[j]->code(std::string_view(bytes.data() + from, end - from)));
+                    if (nextNull < nulls.size() && nulls[nextNull] == row) {
+                        codes.push_back(kNullText);
+                        ++nextNull;
+                    } else {
+                        codes.push_back(dicts_[j]->code(std::string_view(bytes.data() + from, end - from)));
+                    }
                     from = end;
+                    ++row;
                 }
                 b->bytes[j].clear();
                 b->ends[j].clear();
+                b->nullRows[j].clear();
             }
             b->rows = 0;
             {
@@ -266,16 +290,9 @@ double numberToOleDate(double v) {
 
 // One statement on one handle, straight into columns. pipelined: texts are encoded on a second thread.
 bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString* error, bool pipelined,
-                size_t expectRows = 0) {
+                detail::SqliteGuard* guard, size_t expectRows = 0) {
     sqlite3_stmt* st = nullptr;
-    const int prc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &st, nullptr);
-    if (prc != SQLITE_OK || !st) {
-        if (error)
-            *error = prc != SQLITE_OK ? QString::fromUtf8(sqlite3_errmsg(h))
-                                      : QStringLiteral("The SQL text holds no statement.");
-        sqlite3_finalize(st);
-        return false;
-    }
+    if (!detail::prepareGuarded(h, text, guard, &st, error)) return false;
     const int n = sqlite3_column_count(st);
     out.columns.assign(size_t(n), ColumnData{});
     std::vector<Builder> b(static_cast<size_t>(n));
@@ -330,6 +347,7 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
                 const size_t j = size_t(pipeSlot[size_t(i)]);
                 std::string& bytes = batch->bytes[j];
                 if (storage == SQLITE_NULL) {
+                    batch->nullRows[j].push_back(uint32_t(batch->ends[j].size()));
                     x.null();
                 } else {
                     const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
@@ -406,7 +424,7 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
     for (auto& x : b)
         if (!x.kindKnown) x.settle(ColumnKind::Text, ado::VarChar);
     if (rc != SQLITE_DONE) {
-        if (error) *error = QString::fromUtf8(sqlite3_errmsg(h));
+        if (error) *error = detail::stepError(h, rc, guard);
         sqlite3_finalize(st);
         out = {};
         return false;
@@ -458,6 +476,7 @@ sqlite3* openWorkerHandle(const detail::Session& s) {
             sqlite3_close(h);
             return nullptr;
         }
+        detail::guardSqlite(h, nullptr);
         return h;
     }
     const QByteArray path = QFile::encodeName(s.db.databaseName());
@@ -466,6 +485,7 @@ sqlite3* openWorkerHandle(const detail::Session& s) {
         sqlite3_close(h);
         return nullptr;
     }
+    detail::guardSqlite(h, nullptr);
     // No memory-mapped reads: the mapped file would count against the process beside the columns
     // (twice the memory at the peak), for about 5% of speed.
     return h;
@@ -531,7 +551,7 @@ void mergeParts(ColumnarResult& out, std::vector<ColumnarResult>& parts) {
                     std::copy(p.codes.begin(), p.codes.end(), w.codes.begin() + ptrdiff_t(at));
                 else
                     for (size_t r = 0; r < rows; ++r)
-                        w.codes[at + r] = map[k][p.codes[r]];
+                        w.codes[at + r] = p.codes[r] == kNullText ? kNullText : map[k][p.codes[r]];
             } else if (real) {
                 std::copy(p.reals.begin(), p.reals.end(), w.reals.begin() + ptrdiff_t(at));
             } else {
@@ -596,7 +616,7 @@ bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarRe
         threads.emplace_back([&s, &parts, &ok, w, q, step] {
             sqlite3* h = openWorkerHandle(s);
             if (!h) return;
-            ok[size_t(w)] = readSqlite(h, q, parts[size_t(w)], nullptr, false, size_t(step));
+            ok[size_t(w)] = readSqlite(h, q, parts[size_t(w)], nullptr, false, nullptr, size_t(step));
             sqlite3_close(h);
         });
     }
@@ -681,13 +701,19 @@ bool readColumns(const QString& connectionString, const QString& sql, ColumnarRe
     out = {};
     Connection c;
     if (!c.open(connectionString, 10, error)) return false;
+    bool ok = false;
     if (c.sqliteHandle()) {
         const QString text = detail::engineSql(*c.session(), sql);
-        if (readSqliteParallel(*c.session(), text, out)) return true;
-        out = {};
-        return readSqlite(c.sqliteHandle(), text.toUtf8(), out, error, true);
+        ok = readSqliteParallel(*c.session(), text, out);
+        if (!ok) {
+            out = {};
+            ok = readSqlite(c.sqliteHandle(), text.toUtf8(), out, error, true, &c.session()->guard);
+        }
+    } else {
+        ok = readGeneric(c, sql, out, error);
     }
-    return readGeneric(c, sql, out, error);
+    if (ok) settleNullTexts(out);
+    return ok;
 }
 
 } // namespace bd::db

@@ -22,7 +22,7 @@ struct ColumnData {
     std::vector<uint8_t> nulls;    // 1 = NULL; empty means "no NULL in this column"
     std::vector<int64_t> ints;     // Integer, Boolean
     std::vector<double> reals;     // Real, DateTime
-    std::vector<uint32_t> codes;   // Text: index into dict
+    std::vector<uint32_t> codes;   // Text: index into dict; a NULL row's code is dict.size()
     std::vector<std::string> dict; // Text: distinct values (UTF-8), in first-seen order
 
     bool isNull(size_t row) const { return !nulls.empty() && nulls[row] != 0; }

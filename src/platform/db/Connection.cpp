@@ -13,7 +13,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <QHash>
 #include <algorithm>
+#include <mutex>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
@@ -39,6 +41,79 @@ QString sqliteError(sqlite3* h) {
     return QString::fromUtf8(sqlite3_errmsg(h));
 }
 
+// Pragmas that only report: those that take a table or index name, and settings read without a value.
+bool reportingPragma(const char* name, const char* argument) {
+    static const char* const named[] = {
+        "table_info",      "table_xinfo", "table_list",       "index_info",
+        "index_xinfo",     "index_list",  "foreign_key_list", "foreign_key_check",
+        "integrity_check", "quick_check", "collation_list",   "function_list",
+        "pragma_list",     "module_list", "database_list",    "compile_options"};
+    static const char* const settings[] = {
+        "user_version", "schema_version", "application_id", "encoding",     "page_size",
+        "page_count",   "freelist_count", "data_version",   "foreign_keys", "case_sensitive_like"};
+    for (const char* n : named)
+        if (sqlite3_stricmp(name, n) == 0) return true;
+    if (argument) return false;
+    for (const char* n : settings)
+        if (sqlite3_stricmp(name, n) == 0) return true;
+    return false;
+}
+
+// Functions that reach outside the database: loading code, files of the shell's extensions.
+bool outsideFunction(const char* name) {
+    for (const char* n : {"load_extension", "readfile", "writefile", "edit", "fts3_tokenizer"})
+        if (name && sqlite3_stricmp(name, n) == 0) return true;
+    return false;
+}
+
+int readOnlyAuthorizer(void* data, int action, const char* a3, const char* a4, const char*, const char*) {
+    auto* guard = static_cast<SqliteGuard*>(data);
+    auto deny = [&](std::string what) {
+        if (guard) guard->denied = std::move(what);
+        return SQLITE_DENY;
+    };
+    switch (action) {
+    case SQLITE_SELECT:
+    case SQLITE_READ:
+    case SQLITE_RECURSIVE:
+        return SQLITE_OK;
+    case SQLITE_TRANSACTION: // an open transaction would hold the file's lock against its writers
+    case SQLITE_SAVEPOINT:
+        return deny("transaction control");
+    case SQLITE_FUNCTION:
+        return outsideFunction(a4) ? deny(std::string("the function ") + a4) : SQLITE_OK;
+    case SQLITE_PRAGMA:
+        return reportingPragma(a3, a4) ? SQLITE_OK : deny(std::string("PRAGMA ") + (a3 ? a3 : ""));
+    case SQLITE_ATTACH:
+        return deny("ATTACH (and VACUUM INTO)");
+    case SQLITE_DETACH:
+        return deny("DETACH");
+    case SQLITE_UPDATE:
+        // Table-valued pragmas name the schema table as if they updated it; no statement can write
+        // it here (the main database is read-only, the temporary one's schema needs a denied pragma).
+        if (a3 &&
+            (sqlite3_stricmp(a3, "sqlite_master") == 0 || sqlite3_stricmp(a3, "sqlite_temp_master") == 0))
+            return SQLITE_OK;
+        return deny("writing data");
+    case SQLITE_INSERT:
+    case SQLITE_DELETE:
+        return deny("writing data");
+    default: // CREATE, DROP, ALTER, REINDEX, ANALYZE, virtual tables
+        return deny("changing the database");
+    }
+}
+
+// Anything but blanks, comments and semicolons.
+bool holdsStatement(const char* tail) {
+    const QString rest = QString::fromUtf8(tail);
+    const QVector<SqlPart> parts = scanSql(rest, SqlDialect{SqlDialect::SQLite});
+    for (int i = 0; i < rest.size(); ++i)
+        if (parts[i] != SqlPart::LineComment && parts[i] != SqlPart::BlockComment && !rest[i].isSpace() &&
+            rest[i] != ';')
+            return true;
+    return false;
+}
+
 QVariant dateValue(const QString& text, int type) {
     const QString t = text.trimmed();
     if (t.size() <= 10) {
@@ -58,19 +133,10 @@ public:
     ~SqliteCursor() override { sqlite3_finalize(st_); }
 
     bool start(const QString& sql, QString* error) {
-        const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(session_->handle, text.constData(), int(text.size()), &st_, nullptr) !=
-            SQLITE_OK) {
-            if (error) *error = sqliteError(session_->handle);
-            return false;
-        }
-        if (!st_) {
-            if (error) *error = QStringLiteral("The SQL text holds no statement.");
-            return false;
-        }
+        if (!prepareGuarded(session_->handle, sql.toUtf8(), &session_->guard, &st_, error)) return false;
         const int rc = sqlite3_step(st_);
         if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-            if (error) *error = sqliteError(session_->handle);
+            if (error) *error = stepError(session_->handle, rc, &session_->guard);
             return false;
         }
         pending_ = rc == SQLITE_ROW;
@@ -113,7 +179,7 @@ public:
             }
             if (rc != SQLITE_ROW) {
                 done_ = true;
-                if (error) *error = sqliteError(session_->handle);
+                if (error) *error = stepError(session_->handle, rc, &session_->guard);
                 return false;
             }
         }
@@ -173,11 +239,33 @@ int nativeType(Engine e, const QSqlField& f) {
     }
 }
 
+// Runs a statement of our own that gives no rows.
+bool execute(QSqlDatabase& db, const QString& sql, QString* error) {
+    QSqlQuery q(db);
+    if (q.exec(sql)) return true;
+    if (error) *error = q.lastError().text();
+    return false;
+}
+
 class QtCursor : public Cursor {
 public:
     QtCursor(std::shared_ptr<Session> s) : session_(std::move(s)), q_(session_->db) {}
+    ~QtCursor() override {
+        q_.finish();
+        q_.clear();
+        endReadOnly();
+    }
 
     bool start(const QString& sql, QString* error) {
+        // The query runs in a read-only transaction where the engine has one: a function or a
+        // statement that would write fails there.
+        if (session_->readOnlyTransactions) {
+            if (session_->readOnlyDepth == 0 &&
+                !execute(session_->db, QStringLiteral("START TRANSACTION READ ONLY"), error))
+                return false;
+            ++session_->readOnlyDepth;
+            inTransaction_ = true;
+        }
         q_.setForwardOnly(true);
         q_.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
         if (!q_.exec(sql)) {
@@ -222,18 +310,76 @@ public:
     }
 
 private:
+    void endReadOnly() {
+        if (!inTransaction_) return;
+        inTransaction_ = false;
+        if (--session_->readOnlyDepth == 0) execute(session_->db, QStringLiteral("ROLLBACK"), nullptr);
+    }
+
     std::shared_ptr<Session> session_;
     QSqlQuery q_;
     QVector<Field> fields_;
+    bool inTransaction_ = false;
 };
 
 } // namespace
+
+void guardSqlite(sqlite3* h, SqliteGuard* guard) {
+    if (!h) return;
+    sqlite3_db_config(h, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+    sqlite3_set_authorizer(h, readOnlyAuthorizer, guard);
+}
+
+namespace {
+QString refusalMessage(const SqliteGuard* guard) {
+    const std::string what = guard && !guard->denied.empty() ? guard->denied : std::string("this statement");
+    return QStringLiteral("The query may only read data: %1 is not allowed.")
+        .arg(QString::fromStdString(what));
+}
+} // namespace
+
+QString stepError(sqlite3* h, int rc, const SqliteGuard* guard) {
+    // A statement may run a denied action of its own while it steps (VACUUM INTO attaches its target).
+    if (rc == SQLITE_AUTH || sqlite3_extended_errcode(h) == SQLITE_AUTH || (guard && !guard->denied.empty()))
+        return refusalMessage(guard);
+    return sqliteError(h);
+}
+
+bool prepareGuarded(sqlite3* h, const QByteArray& text, SqliteGuard* guard, sqlite3_stmt** st,
+                    QString* error) {
+    *st = nullptr;
+    if (guard) guard->denied.clear();
+    const char* tail = nullptr;
+    const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), st, &tail);
+    auto fail = [&](const QString& why) {
+        sqlite3_finalize(*st);
+        *st = nullptr;
+        if (error) *error = why;
+        return false;
+    };
+    if (rc != SQLITE_OK) return fail(stepError(h, rc, guard));
+    if (!*st) return fail(QStringLiteral("The SQL text holds no statement."));
+    if (tail && holdsStatement(tail)) return fail(secondStatementMessage());
+    return true;
+}
 
 std::unique_ptr<Cursor> openCursor(const std::shared_ptr<Session>& s, const QString& sql, QString* error) {
     if (s->handle) {
         auto c = std::make_unique<SqliteCursor>(s);
         if (!c->start(engineSql(*s, sql), error)) return {};
         return c;
+    }
+    // One statement: a second one would run outside anything this program checks or guards.
+    if (secondStatementAt(sql, s->dialect) >= 0) {
+        if (error) *error = secondStatementMessage();
+        return {};
+    }
+    if (s->readOnlyTransactions) {
+        const QString why = readOnlyProblem(sql, s->dialect);
+        if (!why.isEmpty()) {
+            if (error) *error = why;
+            return {};
+        }
     }
     auto c = std::make_unique<QtCursor>(s);
     if (!c->start(sql, error)) return {};
@@ -251,8 +397,9 @@ QString nextConnectionName() {
     return QStringLiteral("bd-db-%1").arg(counter.fetchAndAddRelaxed(1) + 1);
 }
 
-// The ODBC drivers or data sources the driver manager knows.
-QStringList odbcList(bool drivers) {
+// The ODBC drivers or data sources the driver manager knows; with descriptions, a data source's
+// description is the name of its driver.
+QStringList odbcList(bool drivers, QStringList* descriptions = nullptr) {
     QStringList out;
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env))) return out;
@@ -266,6 +413,7 @@ QStringList odbcList(bool drivers) {
                     : SQLDataSourcesA(env, dir, name, sizeof name, &nameLen, attrs, sizeof attrs, &attrsLen);
         if (!SQL_SUCCEEDED(rc)) break;
         out << QString::fromUtf8(reinterpret_cast<const char*>(name));
+        if (descriptions) *descriptions << QString::fromUtf8(reinterpret_cast<const char*>(attrs));
         dir = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);
@@ -282,7 +430,128 @@ sqlite3* handleOf(const QSqlDatabase& db) {
     return *static_cast<sqlite3* const*>(v.data());
 }
 
+// The driver an ODBC string reaches: its Driver=, or the driver of its data source.
+QString odbcDriverOf(const ConnectionString& odbc) {
+    if (odbc.has("Driver")) return odbc.value("Driver");
+    const QString dsn = odbc.value("DSN");
+    QStringList drivers;
+    const QStringList sources = odbcList(false, &drivers);
+    for (int i = 0; i < sources.size(); ++i)
+        if (sources[i].compare(dsn, Qt::CaseInsensitive) == 0) return drivers.value(i);
+    return {};
+}
+
+// The MariaDB driver ignores the login timeout while it waits for the server's greeting; its own
+// CONN_TIMEOUT bounds that wait.
+QString withDriverTimeout(const QString& odbcString, int seconds) {
+    const ConnectionString odbc = ConnectionString::parse(odbcString);
+    const QString driver = odbcDriverOf(odbc).toUpper();
+    const bool mariadb = driver.contains("MARIADB") || driver.contains("MAODBC") || driver.contains("MYSQL");
+    if (!mariadb || odbc.has("CONN_TIMEOUT")) return odbcString;
+    return odbcString + QStringLiteral(";CONN_TIMEOUT=%1").arg(seconds);
+}
+
+// Qt's ODBC driver passes a string on as it is only when it holds "DRIVER=" or "SERVER="; any other it
+// takes for a data source name and puts "DSN=" before it. A string that names its data source gets it
+// first, without the key, so the driver manager sees it once.
+QString forQtOdbc(const QString& odbcString) {
+    if (odbcString.contains("DRIVER=", Qt::CaseInsensitive) ||
+        odbcString.contains("SERVER=", Qt::CaseInsensitive))
+        return odbcString;
+    const ConnectionString cs = ConnectionString::parse(odbcString);
+    if (!cs.has("DSN")) return odbcString;
+    QStringList rest;
+    for (const auto& [k, v] : cs.pairs())
+        if (k.compare("DSN", Qt::CaseInsensitive) != 0) rest << k + '=' + odbcValue(v);
+    const QString dsn = cs.value("DSN");
+    return rest.isEmpty() ? dsn : dsn + ';' + rest.join(';');
+}
+
+QString odbcInfo(const QSqlDatabase& db, SQLUSMALLINT what) {
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || (qstrcmp(v.typeName(), "SQLHANDLE") != 0 && qstrcmp(v.typeName(), "void*") != 0))
+        return {};
+    SQLHANDLE dbc = *static_cast<SQLHANDLE const*>(v.data());
+    SQLCHAR buf[256] = {};
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoA(dbc, what, buf, sizeof buf, &len))) return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(buf));
+}
+
+// The first value of a one-row query of our own ("" when it fails).
+QString firstValue(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(sql) || !q.next()) return {};
+    return q.value(0).toString();
+}
+
+// How the server behind an open session reads SQL text.
+SqlDialect serverDialect(detail::Session& s) {
+    SqlDialect d;
+    if (s.engine == Engine::MySql) {
+        d.kind = SqlDialect::MySql;
+    } else if (s.engine == Engine::PostgreSql) {
+        d.kind = SqlDialect::PostgreSql;
+    } else {
+        const QString dbms =
+            (odbcInfo(s.db, SQL_DBMS_NAME) + ' ' + odbcInfo(s.db, SQL_DRIVER_NAME)).toUpper();
+        if (dbms.contains("MYSQL") || dbms.contains("MARIADB") || dbms.contains("MAODBC"))
+            d.kind = SqlDialect::MySql;
+        else if (dbms.contains("POSTGRES") || dbms.contains("PSQLODBC"))
+            d.kind = SqlDialect::PostgreSql;
+        else if (dbms.contains("SQL SERVER") || dbms.contains("TDSODBC"))
+            d.kind = SqlDialect::SqlServer;
+        else if (dbms.contains("SQLITE"))
+            d.kind = SqlDialect::SQLite;
+    }
+    if (d.kind == SqlDialect::MySql)
+        d.backslashEscapes =
+            !firstValue(s.db, QStringLiteral("SELECT @@SESSION.sql_mode")).contains("NO_BACKSLASH_ESCAPES");
+    else if (d.kind == SqlDialect::PostgreSql)
+        d.backslashEscapes = firstValue(s.db, QStringLiteral("SHOW standard_conforming_strings"))
+                                 .compare("off", Qt::CaseInsensitive) == 0;
+    return d;
+}
+
+// Passwords given for this run of the program only, by the connection they belong to.
+struct SessionPasswords {
+    std::mutex m;
+    QHash<QString, QString> byConnection;
+};
+SessionPasswords& sessionPasswords() {
+    static SessionPasswords p;
+    return p;
+}
+
+// What identifies a connection apart from its password: its other keys and values.
+QString connectionIdentity(const QString& connectionString) {
+    QStringList parts;
+    const ConnectionString cs = ConnectionString::parse(connectionString);
+    for (const auto& [k, v] : cs.pairs()) {
+        const QString key = k.trimmed().toUpper();
+        if (key == "PASSWORD" || key == "PWD" || key == "PERSIST SECURITY INFO") continue;
+        parts << key + '=' + v;
+    }
+    return parts.join(QChar(0));
+}
+
+bool namesPassword(const QString& connectionString) {
+    const ConnectionString cs = ConnectionString::parse(connectionString);
+    return cs.has("Password") || cs.has("PWD") || cs.extended().has("PWD") || cs.extended().has("Password");
+}
+
 } // namespace
+
+void setSessionPassword(const QString& connectionString, const QString& password) {
+    SessionPasswords& p = sessionPasswords();
+    std::lock_guard lock(p.m);
+    const QString id = connectionIdentity(replaceAppPath(connectionString, bd::os::AppPath()));
+    if (password.isEmpty())
+        p.byConnection.remove(id);
+    else
+        p.byConnection.insert(id, password);
+}
 
 Connection::Connection() = default;
 Connection::~Connection() = default;
@@ -302,10 +571,22 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         if (error) *error = why;
         return false;
     };
-    EngineChoice c = chooseEngine(cs_, appPath);
+    // A password given for this session only joins the string here, never the string kept.
+    QString effective = cs_;
+    if (!namesPassword(cs_)) {
+        SessionPasswords& p = sessionPasswords();
+        std::lock_guard lock(p.m);
+        const auto it = p.byConnection.constFind(connectionIdentity(cs_));
+        if (it != p.byConnection.constEnd()) {
+            ConnectionString withPassword = ConnectionString::parse(cs_);
+            withPassword.set(QStringLiteral("Password"), *it);
+            effective = withPassword.toString();
+        }
+    }
+    EngineChoice c = chooseEngine(effective, appPath);
     if (c.engine == Engine::Odbc && c.odbcString.contains("Driver=", Qt::CaseInsensitive)) {
         const QStringList drivers = installedOdbcDrivers();
-        c = chooseEngine(cs_, appPath, &drivers);
+        c = chooseEngine(effective, appPath, &drivers);
     }
     if (c.engine == Engine::Unsupported) return fail(c.error);
     const int timeout = std::max(1, timeoutSeconds);
@@ -334,6 +615,9 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
                     .arg(QDir::toNativeSeparators(file), QString::fromUtf8(sqlite3_errmsg(s->handle))));
         // Reading through a memory map spares a copy of every page: large scans run markedly faster.
         sqlite3_exec(s->handle, "PRAGMA mmap_size = 2147483648", nullptr, nullptr, nullptr);
+        // Opened read-only, a file can still be attached, vacuumed into or extended: the guard
+        // refuses that from here on.
+        detail::guardSqlite(s->handle, &s->guard);
         break;
     }
     case Engine::Excel:
@@ -351,6 +635,7 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         if (sqlite3_deserialize(s->handle, "main", s->imported->data, s->imported->size, s->imported->size,
                                 SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
             return fail(QString::fromUtf8(sqlite3_errmsg(s->handle)));
+        detail::guardSqlite(s->handle, &s->guard);
         break;
     }
     case Engine::MySql:
@@ -366,23 +651,33 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         s->db.setConnectOptions(my ? QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(timeout)
                                    : QStringLiteral("connect_timeout=%1").arg(timeout));
         if (!s->db.open()) return fail(s->db.lastError().text());
+        s->dialect = serverDialect(*s);
+        s->readOnlyTransactions = true;
         break;
     }
     case Engine::Odbc: {
         s->db = QSqlDatabase::addDatabase("QODBC", s->name);
         if (!s->db.isValid()) return fail(QStringLiteral("The ODBC driver is not installed."));
-        s->db.setDatabaseName(c.odbcString);
+        s->db.setDatabaseName(forQtOdbc(withDriverTimeout(c.odbcString, timeout)));
         s->db.setConnectOptions(
             QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeout));
         if (!s->db.open()) return fail(s->db.lastError().text());
+        s->dialect = serverDialect(*s);
+        s->readOnlyTransactions =
+            s->dialect.kind == SqlDialect::MySql || s->dialect.kind == SqlDialect::PostgreSql;
         break;
     }
     case Engine::Unsupported:
         break;
     }
+    if (s->handle) s->dialect = SqlDialect{SqlDialect::SQLite};
     engine_ = c.engine;
     session_ = std::move(s);
     return true;
+}
+
+SqlDialect Connection::dialect() const {
+    return session_ ? session_->dialect : SqlDialect{};
 }
 
 sqlite3* Connection::sqliteHandle() const {

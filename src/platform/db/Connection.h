@@ -3,6 +3,7 @@
 #include "platform/db/AdoTypes.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/Recordset.h"
+#include "platform/db/SqlText.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,8 @@ public:
     // The string as opened ("APP_PATH" replaced).
     QString connectionString() const { return cs_; }
     Engine engine() const { return engine_; }
+    // How the engine behind the open connection reads SQL text (Generic when closed or unknown).
+    SqlDialect dialect() const;
     QString lastError() const { return lastError_; }
 
     // Schema lists, sorted by name.
@@ -55,6 +58,10 @@ private:
     Engine engine_ = Engine::Unsupported;
     QString lastError_;
 };
+
+// A password for the connections of this run of the program to the source the string names (the
+// string itself names none): used when they open, never written into a string. "" forgets it.
+void setSessionPassword(const QString& connectionString, const QString& password);
 
 // The ODBC drivers and data sources the driver manager knows.
 QStringList odbcDriverNames();

@@ -99,17 +99,40 @@ QString ConnectionString::value(const QStringList& keys) const {
     return {};
 }
 
+void ConnectionString::set(const QString& key, const QString& value) {
+    for (auto& p : pairs_)
+        if (p.first.compare(key, Qt::CaseInsensitive) == 0) {
+            p.second = value;
+            return;
+        }
+    pairs_.append({key, value});
+}
+
+QString odbcValue(const QString& v) {
+    if (!v.contains(';') && !v.contains('{') && !v.contains('}') && !v.contains('=') && v == v.trimmed())
+        return v;
+    QString e = v;
+    e.replace('}', "}}");
+    return '{' + e + '}';
+}
+
+QString quoteValue(const QString& v) {
+    // A leading quote or brace opens an enclosed value; ";" ends a plain one; outer blanks are trimmed.
+    const bool plain = !v.startsWith('{') && !v.startsWith('"') && !v.startsWith('\'') && !v.contains(';') &&
+                       !v.contains('=') && !v.contains('}') && !v.contains('"') && v == v.trimmed() &&
+                       !v.contains('\n') && !v.contains('\r');
+    if (plain) return v;
+    QString e = v;
+    e.replace('"', "\"\"");
+    return '"' + e + '"';
+}
+
 QString ConnectionString::toString() const {
     QStringList parts;
     for (const auto& p : pairs_) {
         QString k = p.first;
         k.replace('=', "==");
-        QString v = p.second;
-        if (v.contains(';') || v.contains('"') || v.contains('\'') || v != v.trimmed()) {
-            v.replace('"', "\"\"");
-            v = '"' + v + '"';
-        }
-        parts << k + '=' + v;
+        parts << (p.second.isEmpty() ? k : k + '=' + quoteValue(p.second));
     }
     return parts.join(';');
 }
@@ -137,9 +160,18 @@ QString engineName(Engine e) {
 }
 
 QString replaceAppPath(const QString& connectionString, const QString& appPath) {
-    QString s = connectionString;
-    s.replace(QLatin1String("APP_PATH"), appPath);
-    return s;
+    static const QLatin1String kAppPath("APP_PATH");
+    if (!connectionString.contains(kAppPath)) return connectionString;
+    ConnectionString cs = ConnectionString::parse(connectionString);
+    const auto pairs = cs.pairs();
+    for (const auto& [key, value] : pairs) {
+        if (!value.contains(kAppPath)) continue;
+        // The nested list holds values of its own.
+        const bool nested =
+            key.compare("Extended Properties", Qt::CaseInsensitive) == 0 && value.contains('=');
+        cs.set(key, nested ? replaceAppPath(value, appPath) : QString(value).replace(kAppPath, appPath));
+    }
+    return cs.toString();
 }
 
 namespace {
@@ -148,13 +180,6 @@ const QStringList kHostKeys = {"Data Source", "Server", "Host", "Address", "Addr
 const QStringList kDbKeys = {"Initial Catalog", "Database", "DB"};
 const QStringList kUserKeys = {"User ID", "UID", "User", "User Name", "Username"};
 const QStringList kPasswordKeys = {"Password", "PWD"};
-
-QString odbcValue(const QString& v) {
-    if (!v.contains(';') && !v.contains('{') && !v.contains('}') && v == v.trimmed()) return v;
-    QString e = v;
-    e.replace('}', "}}");
-    return '{' + e + '}';
-}
 
 QString odbcPairs(const QList<QPair<QString, QString>>& pairs) {
     QStringList parts;
@@ -301,10 +326,14 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
     const QString p = provider.toUpper();
     const QString dataSource = cs.value(QStringList{"Data Source", "DBQ", "Database"});
 
-    // ODBC, explicit or implied by DSN= / Driver=.
-    const bool odbcKeys = cs.has("DSN") || cs.has("Driver") || cs.has("FILEDSN");
+    // ODBC, explicit or implied by DSN= / Driver=. Through MSDASQL the data source may be its Data
+    // Source, or stand with the rest of the ODBC string in Extended Properties.
+    auto odbcKeysIn = [](const ConnectionString& x) {
+        return x.has("DSN") || x.has("Driver") || x.has("FILEDSN");
+    };
+    const bool odbcKeys = odbcKeysIn(cs);
     if (p.startsWith("MSDASQL") || (p.isEmpty() && odbcKeys)) {
-        if (!odbcKeys)
+        if (!odbcKeys && !cs.has("Data Source") && !odbcKeysIn(cs.extended()))
             return unsupported(
                 QStringLiteral("An ODBC connection needs a data source (DSN=) or a driver (Driver=)."));
         QList<QPair<QString, QString>> rest;

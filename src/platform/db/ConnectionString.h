@@ -22,7 +22,9 @@ public:
     const QList<QPair<QString, QString>>& pairs() const { return pairs_; }
     // The nested list of "Extended Properties".
     ConnectionString extended() const { return parse(value("Extended Properties")); }
-    // Back to text; values that need it are quoted.
+    // Sets a key's value (a new key goes at the end).
+    void set(const QString& key, const QString& value);
+    // Back to text; values that need it are quoted, keys without a value stand alone.
     QString toString() const;
 
 private:
@@ -63,7 +65,14 @@ struct EngineChoice {
 EngineChoice chooseEngine(const QString& connectionString, const QString& appPath,
                           const QStringList* installedDrivers = nullptr);
 
-// "APP_PATH" replaced by the program folder (case-sensitive, as the cubes write it).
+// A value written so that the grammar reads it back unchanged (quoted when it needs it).
+QString quoteValue(const QString& value);
+// The same for an ODBC driver's string: braces where the value needs them.
+QString odbcValue(const QString& value);
+
+// "APP_PATH" replaced by the program folder (case-sensitive, as the cubes write it) in the values of
+// the parsed string, so a folder holding ";" or quotes stays one value. A string without it is returned
+// as it is.
 QString replaceAppPath(const QString& connectionString, const QString& appPath);
 
 } // namespace bd::db

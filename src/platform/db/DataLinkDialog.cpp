@@ -25,16 +25,8 @@ namespace {
 
 constexpr int kTestTimeout = 10;
 
-// A value as the connection-string grammar reads it back unchanged.
-QString quoted(const QString& v) {
-    if (!v.contains(';') && !v.contains('"') && !v.contains('\'') && v == v.trimmed()) return v;
-    QString e = v;
-    e.replace('"', "\"\"");
-    return '"' + e + '"';
-}
-
 QString pair(const QString& key, const QString& value) {
-    return key + '=' + quoted(value) + ';';
+    return key + '=' + quoteValue(value) + ';';
 }
 
 int defaultPort(DataLinkDialog::Kind k) {
@@ -356,10 +348,31 @@ void DataLinkDialog::okClicked() {
     accept();
 }
 
-QString DataLinkDialog::prompt(QWidget* owner) {
+QString DataLinkDialog::prompt(QWidget* owner, Kind* chosen) {
     DataLinkDialog d(owner);
     if (bd::os::runDialog(&d) != QDialog::Accepted) return {};
-    return d.connectionString();
+    const QString cs = d.connectionString();
+    // Not to be saved, yet the connections of this session must be the one the test made.
+    if (!d.chkSavePassword->isChecked() && d.txtPassword->isVisibleTo(&d))
+        setSessionPassword(cs, d.txtPassword->text());
+    if (chosen) *chosen = d.kind();
+    return cs;
+}
+
+QString DataLinkDialog::engineBoxName(Kind k) {
+    switch (k) {
+    case Spreadsheet:
+    case Csv:
+        return QStringLiteral("EXCEL");
+    case DesktopDatabase:
+        return QStringLiteral("ACCESS");
+    case SqlServer:
+        return QStringLiteral("MSSQL");
+    case MySql:
+        return QStringLiteral("MYSQL");
+    default:
+        return QStringLiteral("OTHER");
+    }
 }
 
 } // namespace bd::db

@@ -39,10 +39,14 @@ public:
 
     explicit DataLinkDialog(QWidget* parent = nullptr, Availability available = {});
 
-    // Shows the dialog through the dialog runner; the connection string, or "" when cancelled.
-    static QString prompt(QWidget* owner = nullptr);
+    // Shows the dialog through the dialog runner; the connection string, or "" when cancelled (then
+    // chosen is left as it was). A password typed with saving off is kept for this session's
+    // connections to that source (setSessionPassword), not written into the string.
+    static QString prompt(QWidget* owner = nullptr, Kind* chosen = nullptr);
 
     static QString kindName(Kind k);
+    // The designer's engine name for a kind: "EXCEL", "ACCESS", "MSSQL", "MYSQL" or "OTHER".
+    static QString engineBoxName(Kind k);
     bool isAvailable(Kind k) const;
     Kind kind() const;
     // False (and nothing changes) for a kind that is not available.

@@ -3,14 +3,31 @@
 #include "platform/db/ConnectionString.h"
 #include "platform/db/FileImport.h"
 #include "platform/db/Recordset.h"
+#include "platform/db/SqlText.h"
 
+#include <QByteArray>
 #include <QSqlDatabase>
 #include <QString>
 #include <memory>
+#include <string>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace bd::db::detail {
+
+// Read-only guard of a SQLite handle: the authorizer lets a statement read, never write, attach,
+// vacuum, change a setting or load code; what it refused last is kept for the message.
+struct SqliteGuard {
+    std::string denied;
+};
+void guardSqlite(sqlite3* h, SqliteGuard* guard);
+// Prepares one statement under the guard. False with the reason (a refused action, a second
+// statement, no statement at all) and no statement left behind.
+bool prepareGuarded(sqlite3* h, const QByteArray& text, SqliteGuard* guard, sqlite3_stmt** st,
+                    QString* error);
+// The message for a failed step: a refused action in the guard's words, else SQLite's own.
+QString stepError(sqlite3* h, int rc, const SqliteGuard* guard);
 
 // One open database. Recordsets keep it alive, so closing a connection under an open recordset is safe.
 struct Session {
@@ -19,6 +36,10 @@ struct Session {
     sqlite3* handle = nullptr; // SQLite files and imports
     std::shared_ptr<const ImportedDatabase> imported;
     Engine engine = Engine::Unsupported;
+    SqlDialect dialect;
+    SqliteGuard guard;                 // SQLite handles
+    int readOnlyDepth = 0;             // servers: open cursors inside the read-only transaction
+    bool readOnlyTransactions = false; // servers whose engine has them (MySQL/MariaDB, PostgreSQL)
     ~Session();
 };
 

@@ -182,8 +182,10 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
                 !unpackArray(j["reals"], reals ? n : 0, c.reals) ||
                 !unpackArray(j["codes"], text ? n : 0, c.codes))
                 return fail(tr("the stored data is damaged."));
-            for (uint32_t code : c.codes)
-                if (code >= c.dict.size()) return fail(tr("the stored data is damaged."));
+            // A NULL text is coded one past the dictionary (older files gave it the code of a text).
+            for (size_t r = 0; r < c.codes.size(); ++r)
+                if (c.codes[r] > c.dict.size() || (c.codes[r] == c.dict.size() && !c.isNull(r)))
+                    return fail(tr("the stored data is damaged."));
             data->columns.push_back(std::move(c));
         }
     }

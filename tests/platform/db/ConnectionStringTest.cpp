@@ -21,6 +21,37 @@ TEST(ConnectionString, GrammarQuotesNestingAndLineBreaks) {
     EXPECT_EQ(ConnectionString::parse(cs.toString()).pairs(), cs.pairs());
 }
 
+TEST(ConnectionString, AnyValueReadsBackUnchanged) {
+    const QStringList values = {"{pw", "a;b=c}", "\"quoted\"", " lead", "trail ",      "'x",
+                                "x'y", "=",      "}",          "{a}",   "line\nbreak", "plain"};
+    for (const QString& v : values) {
+        ConnectionString cs;
+        cs.set("User ID", v);
+        cs.set("Password", "p;w");
+        const ConnectionString back = ConnectionString::parse(cs.toString());
+        EXPECT_EQ(back.value("User ID"), QString(v).replace('\n', ' ')) << cs.toString().toStdString();
+        EXPECT_EQ(back.value("Password"), "p;w") << cs.toString().toStdString();
+    }
+}
+
+TEST(ConnectionString, AppPathIsReplacedInTheValuesAfterParsing) {
+    const QString app = "/opt/odd;folder \"x\"";
+    EngineChoice c = chooseEngine("Provider=SQLite;Data Source=APP_PATH/Example.db;Mode=Read", app);
+    EXPECT_EQ(c.engine, Engine::SQLite);
+    EXPECT_EQ(c.file, app + "/Example.db");
+    c = chooseEngine("Provider=MSDASQL;Extended Properties=\"Driver={Microsoft Access Driver (*.mdb)};"
+                     "DBQ=APP_PATH\\Shop.mdb\"",
+                     app);
+    EXPECT_EQ(c.engine, Engine::Access);
+    EXPECT_EQ(c.file, app + "/Shop.mdb");
+    // The replaced string is read the same way again (the pivot receives it).
+    const QString replaced = replaceAppPath("Provider=SQLite;Data Source=APP_PATH/Example.db", app);
+    EXPECT_EQ(ConnectionString::parse(replaced).value("Data Source"), app + "/Example.db");
+    EXPECT_EQ(chooseEngine(replaced, "/elsewhere").file, app + "/Example.db");
+    EXPECT_EQ(replaceAppPath("Provider=X;Data Source=/no/app/path", app),
+              "Provider=X;Data Source=/no/app/path");
+}
+
 namespace {
 struct Case {
     const char* cs;
@@ -71,6 +102,13 @@ TEST(ConnectionString, EngineTable) {
         {"Provider=PostgreSQL OLE DB Provider;Server=10.0.0.5;Database=dw;UID=bi;PWD=pw", Engine::PostgreSql,
          "10.0.0.5:0/dw bi/pw"},
         {"Provider=MSDASQL;DSN=Sales;User ID=ana;Password=pw", Engine::Odbc, "DSN=Sales;UID=ana;PWD=pw"},
+        // Other systems name the data source as Data Source, or give the whole ODBC string nested.
+        {"Provider=MSDASQL.1;Persist Security Info=False;Data Source=Sales;User ID=ana;Password=pw",
+         Engine::Odbc, "DSN=Sales;UID=ana;PWD=pw"},
+        {"Provider=MSDASQL.1;Extended Properties=\"DSN=Sales;UID=ana;PWD={p;w}\"", Engine::Odbc,
+         "DSN=Sales;UID=ana;PWD={p;w}"},
+        {"Provider=MSDASQL.1;Persist Security Info=False", Engine::Unsupported,
+         "An ODBC connection needs a data source (DSN=) or a driver (Driver=)."},
         {"Driver={MariaDB Unicode};Server=127.0.0.1;Database=Shop;Uid=u;Pwd={a;b}", Engine::Odbc,
          "Driver={MariaDB Unicode};Server=127.0.0.1;Database=Shop;Uid=u;Pwd={a;b}"},
         {"Provider=SQLOLEDB.1;Data Source=sql01\\PROD;Initial Catalog=Sales;User ID=sa;Password=pw",
@@ -113,6 +151,8 @@ TEST(ConnectionString, DriversOfOtherSystemsBecomeTheInstalledOnesOfTheirFamily)
     } cases[] = {
         {"Driver={MySQL ODBC 8.0 Unicode Driver};Server=h;Database=d;Uid=u;Pwd=p",
          "Driver={MariaDB Unicode};Server=h;Database=d;Uid=u;Pwd=p"},
+        {"DRIVER={MySQL ODBC 5.1 Driver};SERVER=h;PORT=3306;DATABASE=d;USER=u;PASSWORD=p;OPTION=3",
+         "Driver={MariaDB Unicode};SERVER=h;PORT=3306;DATABASE=d;USER=u;PWD=p;OPTION=3"},
         {"Driver={SQL Server};Server=h;Database=d", "Driver={FreeTDS};Server=h;Database=d"},
         {"Driver={ODBC Driver 17 for SQL Server};Server=h", "Driver={FreeTDS};Server=h"},
         {"Driver={PostgreSQL ANSI};Server=h", "Driver={PostgreSQL ANSI};Server=h"},

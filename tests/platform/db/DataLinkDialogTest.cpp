@@ -1,5 +1,6 @@
 // The data-link dialog: kinds and their drivers, the strings it builds, its test and its cancel.
 #include "platform/db/DataLinkDialog.h"
+#include "platform/db/ColumnReader.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/DbTestData.h"
 #include "platform/os/Desktop.h"
@@ -87,6 +88,78 @@ TEST(DataLinkDialog, PasswordIsLeftOutUnlessSavingIsAllowed) {
     EXPECT_EQ(cs.value("Persist Security Info"), "False");
     d.chkSavePassword->setChecked(true);
     EXPECT_EQ(ConnectionString::parse(d.connectionString()).value("Password"), "secret");
+}
+
+TEST(DataLinkDialog, ValuesWithBracesAndSeparatorsReadBackUnchanged) {
+    for (DataLinkDialog::Kind k : {DataLinkDialog::MySql, DataLinkDialog::OdbcSource}) {
+        DataLinkDialog d(nullptr, all);
+        d.setKind(k);
+        d.cmbDsn->setEditText("Ware;house");
+        d.txtUser->setText("{pw");
+        d.txtPassword->setText("a;b=c}");
+        d.chkSavePassword->setChecked(true);
+        const EngineChoice e = chooseEngine(d.connectionString(), "/app");
+        if (k == DataLinkDialog::MySql) {
+            EXPECT_EQ(e.user, "{pw");
+            EXPECT_EQ(e.password, "a;b=c}");
+        } else {
+            const ConnectionString odbc = ConnectionString::parse(e.odbcString);
+            EXPECT_EQ(odbc.value("UID"), "{pw") << e.odbcString.toStdString();
+            EXPECT_EQ(odbc.value("PWD"), "a;b=c}") << e.odbcString.toStdString();
+            EXPECT_EQ(odbc.value("DSN"), "Ware;house") << e.odbcString.toStdString();
+        }
+    }
+}
+
+TEST(DataLinkDialog, AnUnsavedPasswordServesThisSessionAndStaysOutOfTheString) {
+    const auto s = bd::dbtest::server("MYSQL");
+    if (!s) {
+        if (bd::dbtest::inCi()) FAIL() << "CI must provide the test servers";
+        GTEST_SKIP() << "no MYSQL test server";
+    }
+    bd::os::ScopedPrompter p;
+    auto fill = [&](DataLinkDialog& d) {
+        d.setKind(DataLinkDialog::MySql);
+        d.txtHost->setText(s->host);
+        d.txtPort->setValue(s->port);
+        d.txtDatabase->setText(s->db);
+        d.txtUser->setText(s->user);
+        d.txtPassword->setText(s->password);
+        d.chkSavePassword->setChecked(false);
+    };
+    DataLinkDialog shown(nullptr, all);
+    fill(shown);
+    EXPECT_TRUE(shown.testConnection());
+    DataLinkDialog::Kind kind = DataLinkDialog::KindCount;
+    bd::os::ScopedDialogHandler h([&](QDialog* dlg) {
+        auto* d = qobject_cast<DataLinkDialog*>(dlg);
+        fill(*d);
+        d->cmdOk->click();
+        return d->result();
+    });
+    const QString cs = DataLinkDialog::prompt(nullptr, &kind);
+    EXPECT_EQ(kind, DataLinkDialog::MySql);
+    EXPECT_FALSE(cs.contains(s->password)) << cs.toStdString();
+    EXPECT_FALSE(ConnectionString::parse(cs).has("Password"));
+    // The session's connections, the pivot's own among them, use the typed password.
+    Connection c;
+    QString error;
+    EXPECT_TRUE(c.open(cs, 10, &error)) << error.toStdString();
+    EXPECT_EQ(c.connectionString(), cs);
+    ColumnarResult cols;
+    EXPECT_TRUE(readColumns(cs, "SELECT 1 AS one", cols, &error)) << error.toStdString();
+    // Forgotten, the same string no longer gets in.
+    setSessionPassword(cs, QString());
+    EXPECT_FALSE(c.open(cs, 10, &error));
+    ASSERT_EQ(p->prompts.size(), 1);
+    EXPECT_EQ(p->prompts[0].text, "Test connection succeeded.");
+}
+
+TEST(DataLinkDialog, EachKindNamesItsEngine) {
+    const QStringList want = {"EXCEL", "ACCESS", "EXCEL", "OTHER", "MYSQL", "OTHER", "MSSQL", "OTHER"};
+    for (int k = 0; k < DataLinkDialog::KindCount; ++k)
+        EXPECT_EQ(DataLinkDialog::engineBoxName(DataLinkDialog::Kind(k)), want[k])
+            << DataLinkDialog::kindName(DataLinkDialog::Kind(k)).toStdString();
 }
 
 TEST(DataLinkDialog, OdbcSourceByName) {

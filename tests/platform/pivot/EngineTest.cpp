@@ -75,7 +75,7 @@ std::string numberLabel(double v) {
 
 std::string labelOf(const ColumnarResult& d, int col, size_t row) {
     const ColumnData& c = d.columns[col];
-    if (c.isNull(row)) return "";
+    if (c.isNull(row)) return kNullLabel;
     switch (c.kind) {
     case ColumnKind::Text:
         return c.dict[c.codes[row]];
@@ -89,7 +89,7 @@ std::string labelOf(const ColumnarResult& d, int col, size_t row) {
 }
 // Label order: null last, text by bytes, numbers by value.
 bool labelLess(const ColumnarResult& d, int col, const std::string& a, const std::string& b) {
-    if (a.empty() != b.empty()) return b.empty();
+    if ((a == kNullLabel) != (b == kNullLabel)) return b == kNullLabel;
     if (d.columns[col].kind == ColumnKind::Text) return a < b;
     if (d.columns[col].kind == ColumnKind::Boolean) return a == "False" && b == "True";
     return std::stod(a) < std::stod(b);

@@ -461,7 +461,7 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
     }
     if (anyNull) {
         d->hasNull = true;
-        d->labels.emplace_back();
+        d->labels.emplace_back(kNullLabel);
         d->numeric.push_back(0);
     }
     // Label order: text by collation, numbers and dates by value; the null member last.

@@ -50,8 +50,11 @@ struct Stats {
 
 class Formula; // calculated data fields (Formula.h)
 
+// The label of a dimension's NULL member: unlike "", the label of an empty text.
+inline constexpr const char* kNullLabel = "(blank)";
+
 // One dimension: the distinct values of a column, coded 0..cardinality-1 (the null member, when the
-// column has NULLs, is the last code and has the label "").
+// column has NULLs, is the last code and has the label kNullLabel).
 struct Dimension {
     int column = -1;
     db::ColumnKind kind = db::ColumnKind::Text;
