@@ -57,7 +57,7 @@ QString cellText(const Cell& c) {
     case Cell::Number:
         return formatNumber(c.num);
     case Cell::Date:
-        return QString::fromStdString(oleDateToIso(c.num));
+        return QString::fromStdString(bd::dates::oleToIso(c.num));
     case Cell::Bool:
         return c.num != 0 ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
     case Cell::Text:
@@ -823,33 +823,6 @@ std::shared_ptr<const ImportedDatabase> importFile(const EngineChoice& choice, Q
 void clearImportCache() {
     std::lock_guard lock(cacheMutex);
     cache.clear();
-}
-
-std::string oleDateToIso(double ole) {
-    // Days since 1970-01-01, then H. Hinnant's civil-from-days.
-    double whole = std::floor(ole);
-    long secs = std::lround((ole - whole) * 86400.0);
-    if (secs >= 86400) {
-        whole += 1;
-        secs -= 86400;
-    }
-    long z = long(whole) - 25569 + 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = unsigned(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    long y = long(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    y += m <= 2;
-    char buf[96];
-    if (secs == 0)
-        std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u", y, m, d);
-    else
-        std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u %02ld:%02ld:%02ld", y, m, d, secs / 3600,
-                      (secs / 60) % 60, secs % 60);
-    return buf;
 }
 
 QString desktopSqlToSqlite(const QString& sql) {

@@ -29,9 +29,6 @@ void clearImportCache();
 // the form in which the import stores dates. Quoted texts and [names] are left alone.
 QString desktopSqlToSqlite(const QString& sql);
 
-// OLE date number to 'YYYY-MM-DD' (no time of day) or 'YYYY-MM-DD HH:MM:SS'.
-std::string oleDateToIso(double ole);
-
 // A file path as given, or the one existing file whose path differs only in letter case (cubes made
 // on systems that ignore case).
 QString resolveFileCase(const QString& path);

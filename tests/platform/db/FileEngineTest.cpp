@@ -213,18 +213,6 @@ TEST(FileEngine, ColumnarReaderEncodesTextsAndKeepsNulls) {
     EXPECT_TRUE(error.contains("nope")) << error.toStdString();
 }
 
-TEST(FileEngine, IsoDatesRoundTripThroughOleNumbers) {
-    for (const char* s :
-         {"1899-12-30", "1900-03-01", "2000-02-29 23:59:59", "2024-01-31 00:00:01", "9999-12-31"}) {
-        double ole = 0;
-        ASSERT_TRUE(parseIsoDate(s, strlen(s), ole)) << s;
-        EXPECT_EQ(oleDateToIso(ole), std::string(s));
-    }
-    double ole;
-    for (const char* s : {"2024-13-01", "2024-1-01", "abcd-ef-gh", "2024-01-01x12:00"})
-        EXPECT_FALSE(parseIsoDate(s, strlen(s), ole)) << s;
-}
-
 TEST(FileEngine, LargeTableScansSplitOverThreadsGiveTheSerialResult) {
     QTemporaryDir dir;
     const QString db = dir.path() + "/big.db";
