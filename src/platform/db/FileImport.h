@@ -1,5 +1,6 @@
 #pragma once
-// Spreadsheet, csv and desktop-database files imported into an in-memory SQLite database.
+// Spreadsheet, csv and desktop-database files imported into an in-memory SQLite database (the readers,
+// the SQLite writer and the cache are in import/).
 #include "platform/db/ConnectionString.h"
 
 #include <QString>

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace bd::zip {
 
 struct UnpackLimits {
@@ -28,6 +30,11 @@ QStringList memberNames(const QString& archive, QString* error);
 // Reads one member (exact name; caseInsensitive for readers of other programs' archives) into out.
 bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error,
                 qint64 maxBytes = 512ll * 1024 * 1024, bool caseInsensitive = false);
+
+// Streams one member to sink in pieces (sink returns false to stop), at most maxBytes in all.
+bool streamMember(const QString& archive, const QString& name,
+                  const std::function<bool(const char* data, qint64 n)>& sink, QString* error,
+                  qint64 maxBytes = 512ll * 1024 * 1024, bool caseInsensitive = false);
 
 // True when name is a plain file name that may be written into a folder.
 bool isPlainMemberName(const QString& name);

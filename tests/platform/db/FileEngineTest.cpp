@@ -139,7 +139,7 @@ TEST(FileEngine, HeaderlessSheetsGetNumberedColumnsAndMixedColumnsStayText) {
     const auto rows = allRows(c, "SELECT * FROM [m.csv] WHERE F3 > #2/1/2024# OR F3 IS NULL", &f);
     ASSERT_EQ(f.size(), 3);
     EXPECT_EQ(f[0].name, "F1");
-    EXPECT_EQ(f[0].type, 200); // a quoted "3" is a text, so the column is one
+    EXPECT_EQ(f[0].type, 3); // a quoted "3" is typed by its content like any other field
     EXPECT_EQ(f[1].type, 200);
     EXPECT_EQ(f[2].type, 7);
     ASSERT_EQ(rows.size(), 2);
