@@ -25,6 +25,8 @@ constexpr sqlite3_int64 kMaxDatabaseBytes = 64ll * 1024 * 1024 * 1024;
 // Runs being filled or waiting to be appended, per worker.
 constexpr size_t kRunsPerWorker = 2;
 constexpr int kMaxThreads = 8;
+// Large pages: fewer page splits while loading, and faster scans of the result.
+constexpr int kPageSize = 65536;
 constexpr const char* kChunkSchema = "bd_chunk";
 
 QString quoteName(const QString& n) {
@@ -56,7 +58,9 @@ sqlite3* openBuffer(QString* error) {
     }
     sqlite3_int64 limit = kMaxDatabaseBytes;
     sqlite3_file_control(db, "main", SQLITE_FCNTL_SIZE_LIMIT, &limit);
-    sqlite3_exec(db, "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    const QByteArray pragmas = "PRAGMA page_size = " + QByteArray::number(kPageSize) +
+                               "; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF";
+    sqlite3_exec(db, pragmas.constData(), nullptr, nullptr, nullptr);
     return db;
 }
 
