@@ -15,7 +15,10 @@ struct UnpackLimits {
 
 // Writes an archive holding the given files, each under its own file name. The archive is written to a
 // temporary file beside the target and renamed over it only when complete, so a failure leaves an
-// existing archive untouched. False with a readable error on any failure.
+// existing archive untouched. A replaced archive keeps its permission bits (and owner and group where
+// the process may set them); a read-only one is not replaced; through a symbolic link the link's
+// target is written and the link stays. A new archive gets the rights the umask leaves. False with a
+// readable error on any failure.
 bool pack(const QStringList& files, const QString& archive, QString* error);
 
 // Extracts every member into folder. Only plain member names are taken ("\" read as "/"; no folders,
