@@ -255,3 +255,41 @@ TEST(FileImport, OnlyRegularFilesWithinTheSizeLimitAreImported) {
     const Result r = query(csvConnection(dir.filePath("texts")), "SELECT X FROM [a.csv]");
     ASSERT_EQ(r.rows.size(), 1) << r.error.toStdString();
 }
+
+TEST(FileImport, ColumnTypesAndEncodingComeFromTheWholeFileNotItsStart) {
+    // Several chunks of integers and plain texts; near the end a decimal, a word in the number
+    // column and a byte that is no UTF-8.
+    constexpr int kRows = 400000;
+    QByteArray start = "Id,Qty,Code,Name\n";
+    for (int i = 1; i <= kRows; ++i)
+        start += QByteArray::number(i) + ',' + QByteArray::number(i % 50) + ',' + QByteArray::number(i % 7) +
+                 ",name " + QByteArray::number(i) + '\n';
+    const struct {
+        const char* what;
+        QByteArray tail;
+        QStringList types;
+        QString lastName;
+    } cases[] = {
+        {"as it starts", "", {"3", "3", "3", "200"}, "name 400000"},
+        {"a decimal late", "400001,2.5,1,last\n", {"3", "5", "3", "200"}, "last"},
+        {"a word late", "400001,3,none,last\n", {"3", "3", "200", "200"}, "last"},
+        {"Windows-1252 late", "400001,3,1,caf\xE9\n", {"3", "3", "3", "200"}, QString::fromUtf8("café")},
+    };
+    for (const auto& k : cases) {
+        QTemporaryDir dir;
+        const QString f = dir.filePath("t.csv");
+        ASSERT_TRUE(bd::test::writeFile(f, start + k.tail));
+        const Result r =
+            query(csvConnection(f), "SELECT Id, Qty, Code, Name FROM [t.csv] ORDER BY Id DESC LIMIT 1");
+        ASSERT_EQ(r.rows.size(), 1) << k.what << " " << r.error.toStdString();
+        QStringList types;
+        for (const auto& x : r.fields)
+            types << QString::number(x.type);
+        EXPECT_EQ(types, k.types) << k.what;
+        EXPECT_EQ(r.rows[0][3].toString(), k.lastName) << k.what;
+        const Result n = query(csvConnection(f), "SELECT COUNT(*), SUM(Qty) FROM [t.csv] WHERE Id <= 400000");
+        ASSERT_EQ(n.rows.size(), 1) << k.what;
+        EXPECT_EQ(n.rows[0][0].toInt(), kRows) << k.what;
+        EXPECT_EQ(n.rows[0][1].toLongLong(), qint64(kRows / 50) * (49 * 50 / 2)) << k.what;
+    }
+}

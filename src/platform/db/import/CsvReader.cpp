@@ -319,9 +319,19 @@ struct Plan {
     std::vector<ColumnStats> stats;
 };
 
+// What the first pass has found so far, for a second pass that starts before it ends.
+struct Progress {
+    std::mutex m;
+    std::condition_variable cv;
+    std::vector<std::pair<int64_t, int64_t>> bounds; // offset and length of each chunk cut so far
+    bool allCut = false;
+    bool firstScanned = false;
+    ChunkScan first; // chunk 0 as classified
+};
+
 // Reads the file once: the reader cuts chunks at row ends, workers classify them.
 bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& chunks, int64_t start,
-              QString* error) {
+              Progress& progress, QString* error) {
     struct Job {
         size_t index;
         std::vector<char> data;
@@ -346,6 +356,12 @@ bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& ch
                 }
                 ChunkScan scan;
                 scanChunk(job.data.data(), job.data.size(), delimiter, scan);
+                if (job.index == 0) {
+                    std::lock_guard p(progress.m);
+                    progress.first = scan;
+                    progress.firstScanned = true;
+                    progress.cv.notify_all();
+                }
                 std::lock_guard lock(m);
                 scan.offset = chunks[job.index].offset;
                 scan.length = chunks[job.index].length;
@@ -397,6 +413,11 @@ bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& ch
         placeholder.length = int64_t(len);
         chunks.push_back(std::move(placeholder));
         jobs.push_back({chunks.size() - 1, std::move(buf)});
+        {
+            std::lock_guard p(progress.m);
+            progress.bounds.push_back({offset, int64_t(len)});
+            progress.cv.notify_all();
+        }
         offset += int64_t(len);
         cv.notify_all();
         if (atEnd && carry.empty()) break;
@@ -408,6 +429,10 @@ bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& ch
     }
     for (auto& t : threads)
         t.join();
+    std::lock_guard p(progress.m);
+    progress.allCut = true;
+    progress.firstScanned = true;
+    progress.cv.notify_all();
     return ok;
 }
 
@@ -417,12 +442,13 @@ QString decodeField(const Plan& plan, const char* p, size_t n) {
     return QString::fromUtf8(out.data(), qsizetype(out.size()));
 }
 
-bool makePlan(const SourceFile& file, char delimiter, bool header, Plan& plan, QString* error) {
+int64_t textStart(const SourceFile& file) {
     char head[3] = {0, 0, 0};
-    const int64_t got = file.read(0, head, 3);
-    plan.start = got == 3 && hasUtf8Bom(head, 3) ? 3 : 0;
-    if (!scanFile(file, delimiter, plan.chunks, plan.start, error)) return false;
+    return file.read(0, head, 3) == 3 && hasUtf8Bom(head, 3) ? 3 : 0;
+}
 
+// Encoding, header and column statistics from the chunks the first pass classified.
+void finishPlan(bool header, Plan& plan) {
     bool valid = true;
     for (const auto& c : plan.chunks)
         valid = valid && c.validUtf8, plan.ascii = plan.ascii && c.ascii;
@@ -449,7 +475,6 @@ bool makePlan(const SourceFile& file, char delimiter, bool header, Plan& plan, Q
         // Only offsets are needed from here on.
         c.firstRow.clear(), c.stats.clear(), c.bytes.clear(), c.firstStats.clear(), c.firstBytes.clear();
     }
-    return true;
 }
 
 // ---- second pass: values into SQLite ------------------------------------------------------------
@@ -506,38 +531,83 @@ struct ChunkWriter {
 
 } // namespace
 
+namespace {
+
+// The table's columns as a plan gives them.
+TableSchema schemaOf(const QString& table, bool header, const Plan& plan, std::vector<Target>& targets) {
+    TableSchema schema;
+    schema.name = table;
+    schema.columns = uniqueColumnNames(header ? plan.header : QStringList(), int(plan.stats.size()));
+    targets.clear();
+    for (const auto& s : plan.stats) {
+        schema.declared << s.declaredType();
+        targets.push_back(targetOf(schema.declared.back()));
+    }
+    return schema;
+}
+
+// A plan from chunk 0 alone, when its text needs no conversion: the second pass starts on it while
+// the first goes on, and starts again only if the whole file turns out to differ.
+bool guessPlan(const ChunkScan& first, bool header, int64_t start, Plan& guess) {
+    if (!first.hasFirstRow || !first.validUtf8) return false;
+    guess = Plan{};
+    guess.start = start;
+    ChunkScan c = first;
+    guess.chunks.push_back(std::move(c));
+    finishPlan(header, guess);
+    return guess.encoding == TextEncoding::Utf8 && !guess.repairUtf8;
+}
+
+bool samePlan(const Plan& a, const Plan& b) {
+    if (a.encoding != b.encoding || a.repairUtf8 != b.repairUtf8 || a.header != b.header ||
+        a.stats.size() != b.stats.size() || a.headerChunk != b.headerChunk)
+        return false;
+    for (size_t i = 0; i < a.stats.size(); ++i)
+        if (a.stats[i].declaredType() != b.stats[i].declaredType()) return false;
+    return true;
+}
+
+} // namespace
+
 bool importCsv(const QString& path, const QString& table, char delimiter, bool header, ImportWriter& writer,
                QString* error) {
     SourceFile file;
     if (!file.open(path, error)) return false;
     Plan plan;
-    if (!makePlan(file, delimiter, header, plan, error)) return false;
-    const int width = int(plan.stats.size());
-    if (width == 0) return true; // an empty file has no table
+    plan.start = textStart(file);
+    Progress progress;
+    QString scanError;
+    bool scanned = false;
+    std::thread pass1(
+        [&] { scanned = scanFile(file, delimiter, plan.chunks, plan.start, progress, &scanError); });
 
-    TableSchema schema;
-    schema.name = table;
-    schema.columns = uniqueColumnNames(header ? plan.header : QStringList(), width);
+    std::atomic<bool> restart{false};
     std::vector<Target> targets;
-    for (const auto& s : plan.stats) {
-        schema.declared << s.declaredType();
-        targets.push_back(targetOf(schema.declared.back()));
-    }
-    if (!writer.createTable(schema, error)) return false;
-
+    const Plan* using_ = &plan;
+    auto bounds = [&](size_t k, std::pair<int64_t, int64_t>& b) {
+        std::unique_lock lock(progress.m);
+        progress.cv.wait(lock, [&] { return progress.allCut || progress.bounds.size() > k; });
+        if (k >= progress.bounds.size()) return false;
+        b = progress.bounds[k];
+        return true;
+    };
     auto fill = [&](size_t k, RowSink& sink, QString* why) {
-        const ChunkScan& c = plan.chunks[k];
-        std::vector<char> data(size_t(c.length));
-        if (file.read(c.offset, data.data(), data.size()) != c.length) {
+        if (restart) return false;
+        std::pair<int64_t, int64_t> b;
+        if (!bounds(k, b)) return true;
+        std::vector<char> data(size_t(b.second));
+        if (file.read(b.first, data.data(), data.size()) != b.second) {
             if (why)
                 *why = QStringLiteral("The file \"%1\" changed while it was read.")
                            .arg(QDir::toNativeSeparators(path));
             return false;
         }
+        const Plan& p = *using_;
+        const int width = int(p.stats.size());
         Tokenizer t(data.data(), data.data() + data.size(), delimiter);
         std::vector<Field> fields;
-        ChunkWriter w{plan, targets, {}};
-        if (k == plan.headerChunk) t.next(fields);
+        ChunkWriter w{p, targets, {}};
+        if (k == p.headerChunk) t.next(fields);
         while (t.next(fields)) {
             const int n = std::min(int(fields.size()), width);
             for (int col = 0; col < n; ++col)
@@ -556,6 +626,63 @@ bool importCsv(const QString& path, const QString& table, char delimiter, bool h
         }
         return true;
     };
+    auto exists = [&](size_t k) {
+        std::pair<int64_t, int64_t> b;
+        return bounds(k, b);
+    };
+
+    // Early start on the types of the first chunk.
+    Plan guess;
+    bool early = false;
+    {
+        std::unique_lock lock(progress.m);
+        progress.cv.wait(lock, [&] { return progress.firstScanned; });
+        early =
+            !progress.allCut && guessPlan(progress.first, header, plan.start, guess) && !guess.stats.empty();
+    }
+    bool earlyOk = false;
+    QString earlyError;
+    if (early) {
+        using_ = &guess;
+        const TableSchema schema = schemaOf(table, header, guess, targets);
+        if (!writer.createTable(schema, error)) {
+            restart = true;
+            pass1.join();
+            return false;
+        }
+        // Checked while the second pass runs: a difference stops it at its next chunk.
+        std::thread watch([&] {
+            pass1.join();
+            if (scanned) finishPlan(header, plan);
+            if (!scanned || !samePlan(plan, guess)) restart = true;
+        });
+        earlyOk = writer.fillParallel(schema, exists, fill, &earlyError);
+        watch.join();
+        if (!scanned) {
+            if (error) *error = scanError;
+            return false;
+        }
+        if (earlyOk && !restart) return true;
+        if (!restart) {
+            if (error) *error = earlyError;
+            return false;
+        }
+        writer.dropTable(table);
+    } else {
+        pass1.join();
+        if (!scanned) {
+            if (error) *error = scanError;
+            return false;
+        }
+        finishPlan(header, plan);
+    }
+
+    // The types of the whole file.
+    restart = false;
+    using_ = &plan;
+    if (plan.stats.empty()) return true; // an empty file has no table
+    const TableSchema schema = schemaOf(table, header, plan, targets);
+    if (!writer.createTable(schema, error)) return false;
     return writer.fillParallel(schema, plan.chunks.size(), fill, error);
 }
 

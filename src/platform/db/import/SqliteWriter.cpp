@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <sqlite3.h>
 #include <thread>
@@ -315,8 +316,13 @@ void fillRun(size_t k, const TableSchema& table, const ImportWriter::ChunkFill& 
 
 bool ImportWriter::fillParallel(const TableSchema& table, size_t chunkCount, const ChunkFill& fill,
                                 QString* error) {
+    return fillParallel(
+        table, [chunkCount](size_t k) { return k < chunkCount; }, fill, error);
+}
+
+bool ImportWriter::fillParallel(const TableSchema& table, const ChunkExists& exists, const ChunkFill& fill,
+                                QString* error) {
     sink_.reset();
-    if (chunkCount == 0) return true;
     static const QByteArray attach = QByteArray("ATTACH ':memory:' AS ") + kChunkSchema;
     if (sqlite3_exec(db_, "SELECT 1 FROM bd_chunk.sqlite_master", nullptr, nullptr, nullptr) != SQLITE_OK &&
         sqlite3_exec(db_, attach.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -325,9 +331,9 @@ bool ImportWriter::fillParallel(const TableSchema& table, size_t chunkCount, con
                                kChunkSchema + '.' + quoteName(table.name))
                                   .toUtf8();
 
-    const size_t workers = std::min(size_t(importThreads()), chunkCount);
+    const size_t workers = size_t(importThreads());
     const size_t window = workers * kRunsPerWorker;
-    std::vector<Run> runs(chunkCount);
+    std::deque<Run> runs; // by chunk number
     std::mutex m;
     std::condition_variable cv;
     size_t next = 0, appended = 0;
@@ -339,13 +345,15 @@ bool ImportWriter::fillParallel(const TableSchema& table, size_t chunkCount, con
                 size_t k;
                 {
                     std::unique_lock lock(m);
-                    cv.wait(lock, [&] { return stop || next >= chunkCount || next < appended + window; });
-                    if (stop || next >= chunkCount) return;
+                    cv.wait(lock, [&] { return stop || next < appended + window; });
+                    if (stop) return;
                     k = next++;
                 }
+                if (!exists(k)) return;
                 Run run;
                 fillRun(k, table, fill, run);
                 std::lock_guard lock(m);
+                if (runs.size() <= k) runs.resize(k + 1);
                 runs[k] = std::move(run);
                 runs[k].ready = true;
                 cv.notify_all();
@@ -354,11 +362,11 @@ bool ImportWriter::fillParallel(const TableSchema& table, size_t chunkCount, con
 
     bool ok = true;
     QString why;
-    for (size_t k = 0; k < chunkCount && ok; ++k) {
+    for (size_t k = 0; ok && exists(k); ++k) {
         Run run;
         {
             std::unique_lock lock(m);
-            cv.wait(lock, [&] { return runs[k].ready; });
+            cv.wait(lock, [&] { return runs.size() > k && runs[k].ready; });
             run = std::move(runs[k]);
             runs[k] = Run{};
             runs[k].ready = true;
@@ -390,6 +398,11 @@ bool ImportWriter::fillParallel(const TableSchema& table, size_t chunkCount, con
         sqlite3_free(r.data);
     if (!ok && error) *error = QStringLiteral("Cannot import the table \"%1\": %2").arg(table.name, why);
     return ok;
+}
+
+bool ImportWriter::dropTable(const QString& name) {
+    names_.removeAll(name.toUpper());
+    return exec("DROP TABLE main." + quoteName(name), nullptr);
 }
 
 std::shared_ptr<ImportedDatabase> ImportWriter::finish(QString* error) {

@@ -77,6 +77,13 @@ public:
     // returns false with an error to stop the import. Runs are appended in the order of k.
     using ChunkFill = std::function<bool(size_t k, RowSink& sink, QString* error)>;
     bool fillParallel(const TableSchema& table, size_t chunkCount, const ChunkFill& fill, QString* error);
+    // The same while the runs are still being found: exists(k) waits until run k is known and says
+    // whether there is one (when k is not, no later one is).
+    using ChunkExists = std::function<bool(size_t k)>;
+    bool fillParallel(const TableSchema& table, const ChunkExists& exists, const ChunkFill& fill,
+                      QString* error);
+    // Drops a table made here (an import that starts again with other types).
+    bool dropTable(const QString& name);
     // Arbitrary SQL on the database (views).
     bool exec(const QString& sql, QString* error);
     sqlite3* handle() const { return db_; }
