@@ -313,21 +313,13 @@ bool streamMember(const QString& archive, const QString& name,
 bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error, qint64 maxBytes,
                 bool caseInsensitive) {
     out.clear();
-    ArchivePtr z = openForReading(archive, error);
-    if (!z) return false;
-    const zip_int64_t index =
-        zip_name_locate(z.get(), name.toUtf8().constData(), caseInsensitive ? ZIP_FL_NOCASE : 0);
-    if (index < 0) {
-        setError(error, QStringLiteral("The archive has no member \"%1\".").arg(name));
-        return false;
-    }
-    return readIndex(
-        z.get(), zip_uint64_t(index), maxBytes,
+    return streamMember(
+        archive, name,
         [&](const char* d, qint64 n) {
             out.append(d, n);
             return true;
         },
-        error);
+        error, maxBytes, caseInsensitive);
 }
 
 } // namespace bd::zip
