@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <charconv>
 #include <clocale>
 #include <cstring>
@@ -104,7 +105,8 @@ bool rowNulls(MdbTableDef* table, std::vector<bool>& isNull) {
     int start = 0;
     size_t size = 0;
     if (table->cur_row == 0 || mdb_find_row(mdb, int(table->cur_row - 1), &start, &size) != 0) return false;
-    std::vector<MdbField> fields(table->num_cols + 1);
+    // mdbtools itself cracks a row into 256 fields at most.
+    std::vector<MdbField> fields(std::max<size_t>(table->num_cols + 1, 256));
     const int n = mdb_crack_row(table, start & kRowOffsetMask, size, fields.data());
     if (n < 0) return false;
     for (int i = 0; i < n && i < int(table->num_cols); ++i)
