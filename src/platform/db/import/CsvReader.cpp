@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -324,8 +325,9 @@ struct Progress {
     std::mutex m;
     std::condition_variable cv;
     std::vector<std::pair<int64_t, int64_t>> bounds; // offset and length of each chunk cut so far
-    bool allCut = false;
-    bool firstScanned = false;
+    // Set under m and also read in the wait predicates; atomic so that no reader ever sees them torn.
+    std::atomic<bool> allCut{false};
+    std::atomic<bool> firstScanned{false};
     ChunkScan first; // chunk 0 as classified
 };
 
@@ -575,7 +577,9 @@ bool importCsv(const QString& path, const QString& table, char delimiter, bool h
     if (!file.open(path, error)) return false;
     Plan plan;
     plan.start = textStart(file);
-    Progress progress;
+    // On the heap: the threads that share it never see a reused stack slot.
+    const auto shared = std::make_unique<Progress>();
+    Progress& progress = *shared;
     QString scanError;
     bool scanned = false;
     std::thread pass1(
@@ -636,7 +640,7 @@ bool importCsv(const QString& path, const QString& table, char delimiter, bool h
     bool early = false;
     {
         std::unique_lock lock(progress.m);
-        progress.cv.wait(lock, [&] { return progress.firstScanned; });
+        progress.cv.wait(lock, [&] { return progress.firstScanned.load(); });
         early =
             !progress.allCut && guessPlan(progress.first, header, plan.start, guess) && !guess.stats.empty();
     }
