@@ -571,46 +571,125 @@ bool samePlan(const Plan& a, const Plan& b) {
 
 } // namespace
 
-bool importCsv(const QString& path, const QString& table, char delimiter, bool header, ImportWriter& writer,
-               QString* error) {
-    SourceFile file;
-    if (!file.open(path, error)) return false;
-    Plan plan;
-    plan.start = textStart(file);
-    // On the heap: the threads that share it never see a reused stack slot.
-    const auto shared = std::make_unique<Progress>();
-    Progress& progress = *shared;
-    QString scanError;
-    bool scanned = false;
-    std::thread pass1(
-        [&] { scanned = scanFile(file, delimiter, plan.chunks, plan.start, progress, &scanError); });
+namespace {
 
-    std::atomic<bool> restart{false};
-    std::vector<Target> targets;
-    const Plan* using_ = &plan;
-    auto bounds = [&](size_t k, std::pair<int64_t, int64_t>& b) {
-        std::unique_lock lock(progress.m);
-        progress.cv.wait(lock, [&] { return progress.allCut || progress.bounds.size() > k; });
-        if (k >= progress.bounds.size()) return false;
-        b = progress.bounds[k];
+// One file's import. The first pass runs on a thread of its own; the second starts on the types of
+// the first chunk while it goes on, and starts again on the whole file's types when they differ.
+class CsvImport {
+public:
+    CsvImport(const SourceFile& file, const QString& path, char delimiter, bool header)
+        : file_(file), path_(path), delimiter_(delimiter), header_(header) {}
+    CsvImport(const CsvImport&) = delete;
+    CsvImport& operator=(const CsvImport&) = delete;
+    ~CsvImport() {
+        if (pass1_.joinable()) pass1_.join();
+    }
+
+    bool run(const QString& table, ImportWriter& writer, QString* error) {
+        plan_.start = textStart(file_);
+        pass1_ = std::thread([this] {
+            scanned_ = scanFile(file_, delimiter_, plan_.chunks, plan_.start, *progress_, &scanError_);
+        });
+        Plan guess;
+        if (earlyGuess(guess)) {
+            bool done = false;
+            if (!fillEarly(table, guess, writer, done, error)) return false;
+            if (done) return true;
+            writer.dropTable(table);
+        } else if (!endScan(error)) {
+            return false;
+        }
+        if (plan_.stats.empty()) return true; // an empty file has no table
+        restart_ = false;
+        using_ = &plan_;
+        const TableSchema schema = schemaOf(table, header_, plan_, targets_);
+        return writer.createTable(schema, error) &&
+               writer.fillParallel(
+                   schema, plan_.chunks.size(),
+                   [this](size_t k, RowSink& s, QString* why) { return fill(k, s, why); }, error);
+    }
+
+private:
+    // A plan from chunk 0 while the first pass still runs, when there is one to make.
+    bool earlyGuess(Plan& guess) {
+        std::unique_lock lock(progress_->m);
+        progress_->cv.wait(lock, [&] { return progress_->firstScanned.load(); });
+        return !progress_->allCut && guessPlan(progress_->first, header_, plan_.start, guess) &&
+               !guess.stats.empty();
+    }
+
+    // The whole file's plan, once the first pass has ended.
+    bool endScan(QString* error) {
+        pass1_.join();
+        if (!scanned_) {
+            if (error) *error = scanError_;
+            return false;
+        }
+        finishPlan(header_, plan_);
         return true;
-    };
-    auto fill = [&](size_t k, RowSink& sink, QString* why) {
-        if (restart) return false;
+    }
+
+    // Fills the table on the guess; done is false when the whole file asks for other types.
+    bool fillEarly(const QString& table, const Plan& guess, ImportWriter& writer, bool& done,
+                   QString* error) {
+        using_ = &guess;
+        const TableSchema schema = schemaOf(table, header_, guess, targets_);
+        if (!writer.createTable(schema, error)) {
+            restart_ = true;
+            return false;
+        }
+        // Checked while the second pass runs: a difference stops it at its next chunk.
+        bool scanOk = false;
+        std::thread watch([&] {
+            scanOk = endScan(nullptr);
+            if (!scanOk || !samePlan(plan_, guess)) restart_ = true;
+        });
+        QString why;
+        const bool filled = writer.fillParallel(
+            schema, [this](size_t k) { return chunkBounds(k, nullptr); },
+            [this](size_t k, RowSink& s, QString* e) { return fill(k, s, e); }, &why);
+        watch.join();
+        if (!scanOk) {
+            if (error) *error = scanError_;
+            return false;
+        }
+        if (filled && !restart_) {
+            done = true;
+            return true;
+        }
+        if (!restart_) {
+            if (error) *error = why;
+            return false;
+        }
+        return true;
+    }
+
+    // Waits until chunk k is cut or the file has no more; false when it has none.
+    bool chunkBounds(size_t k, std::pair<int64_t, int64_t>* b) {
+        std::unique_lock lock(progress_->m);
+        progress_->cv.wait(lock, [&] { return progress_->allCut || progress_->bounds.size() > k; });
+        if (k >= progress_->bounds.size()) return false;
+        if (b) *b = progress_->bounds[k];
+        return true;
+    }
+
+    // The rows of chunk k into the sink, with the types of the plan in use.
+    bool fill(size_t k, RowSink& sink, QString* why) {
+        if (restart_) return false;
         std::pair<int64_t, int64_t> b;
-        if (!bounds(k, b)) return true;
+        if (!chunkBounds(k, &b)) return true;
         std::vector<char> data(size_t(b.second));
-        if (file.read(b.first, data.data(), data.size()) != b.second) {
+        if (file_.read(b.first, data.data(), data.size()) != b.second) {
             if (why)
                 *why = QStringLiteral("The file \"%1\" changed while it was read.")
-                           .arg(QDir::toNativeSeparators(path));
+                           .arg(QDir::toNativeSeparators(path_));
             return false;
         }
         const Plan& p = *using_;
         const int width = int(p.stats.size());
-        Tokenizer t(data.data(), data.data() + data.size(), delimiter);
+        Tokenizer t(data.data(), data.data() + data.size(), delimiter_);
         std::vector<Field> fields;
-        ChunkWriter w{p, targets, {}};
+        ChunkWriter w{p, targets_, {}};
         if (k == p.headerChunk) t.next(fields);
         while (t.next(fields)) {
             const int n = std::min(int(fields.size()), width);
@@ -629,65 +708,31 @@ bool importCsv(const QString& path, const QString& table, char delimiter, bool h
             return false;
         }
         return true;
-    };
-    auto exists = [&](size_t k) {
-        std::pair<int64_t, int64_t> b;
-        return bounds(k, b);
-    };
-
-    // Early start on the types of the first chunk.
-    Plan guess;
-    bool early = false;
-    {
-        std::unique_lock lock(progress.m);
-        progress.cv.wait(lock, [&] { return progress.firstScanned.load(); });
-        early =
-            !progress.allCut && guessPlan(progress.first, header, plan.start, guess) && !guess.stats.empty();
-    }
-    bool earlyOk = false;
-    QString earlyError;
-    if (early) {
-        using_ = &guess;
-        const TableSchema schema = schemaOf(table, header, guess, targets);
-        if (!writer.createTable(schema, error)) {
-            restart = true;
-            pass1.join();
-            return false;
-        }
-        // Checked while the second pass runs: a difference stops it at its next chunk.
-        std::thread watch([&] {
-            pass1.join();
-            if (scanned) finishPlan(header, plan);
-            if (!scanned || !samePlan(plan, guess)) restart = true;
-        });
-        earlyOk = writer.fillParallel(schema, exists, fill, &earlyError);
-        watch.join();
-        if (!scanned) {
-            if (error) *error = scanError;
-            return false;
-        }
-        if (earlyOk && !restart) return true;
-        if (!restart) {
-            if (error) *error = earlyError;
-            return false;
-        }
-        writer.dropTable(table);
-    } else {
-        pass1.join();
-        if (!scanned) {
-            if (error) *error = scanError;
-            return false;
-        }
-        finishPlan(header, plan);
     }
 
-    // The types of the whole file.
-    restart = false;
-    using_ = &plan;
-    if (plan.stats.empty()) return true; // an empty file has no table
-    const TableSchema schema = schemaOf(table, header, plan, targets);
-    if (!writer.createTable(schema, error)) return false;
-    return writer.fillParallel(schema, plan.chunks.size(), fill, error);
+    const SourceFile& file_;
+    const QString path_;
+    const char delimiter_;
+    const bool header_;
+    Plan plan_;
+    // On the heap: the threads that share it never see a reused stack slot.
+    const std::unique_ptr<Progress> progress_ = std::make_unique<Progress>();
+    std::thread pass1_;
+    bool scanned_ = false;
+    QString scanError_;
+    std::atomic<bool> restart_{false};
+    std::vector<Target> targets_;
+    const Plan* using_ = &plan_;
+};
+
+} // namespace
+
+bool importCsv(const QString& path, const QString& table, char delimiter, bool header, ImportWriter& writer,
+               QString* error) {
+    SourceFile file;
+    if (!file.open(path, error)) return false;
+    CsvImport import(file, path, delimiter, header);
+    return import.run(table, writer, error);
 }
 
 } // namespace bd::db::import
