@@ -17,11 +17,34 @@ const QString kCodebase =
     QStringLiteral("https://download.macromedia.com/pub/shockwave/cabs/flash/swflash.cab");
 const QString kPlayerPage = QStringLiteral("https://www.adobe.com/go/getflashplayer");
 
+// Characters that XML 1.0 does not allow in a document: control characters other than tab and the
+// line ends (spreadsheets put \x0b for a line break in a cell) become a blank, the non-characters
+// U+FFFE and U+FFFF and lone surrogates the replacement character.
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool isXmlControl(char16_t u) {
+    return u < 0x20 && u != '\t' && u != '\n' && u != '\r';
+}
+
 // Escapes for an attribute value (either quote) or element text; ordinary text passes unchanged.
 QString Esc(const QString& s) {
     QString out;
     out.reserve(s.size());
-    for (QChar c : s) {
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const QChar c = s[i];
+        if (c.isHighSurrogate() && i + 1 < s.size() && s[i + 1].isLowSurrogate()) {
+            out += c;
+            out += s[++i];
+            continue;
+        }
+        if (c.isSurrogate() || c.unicode() == 0xFFFE || c.unicode() == 0xFFFF) {
+            out += QChar(kReplacement);
+            continue;
+        }
+        if (isXmlControl(c.unicode())) {
+            out += ' ';
+            continue;
+        }
         switch (c.unicode()) {
         case '&':
             out += QLatin1String("&amp;");

@@ -1,5 +1,6 @@
 #include "shell/GeneralGrid.h"
 
+#include "platform/dates/OleDate.h"
 #include "platform/grid/Grid.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Prompter.h"
@@ -81,7 +82,9 @@ bool FijarHora(const QString& date, QDateTimeEdit* picker) {
         d = loc.toDateTime(s, f);
         if (!d.isValid()) {
             const QTime t = QTime::fromString(s, f);
-            if (t.isValid()) d = QDateTime(QDate(1899, 12, 30), t);
+            if (t.isValid())
+                d = QDateTime(
+                    QDate(bd::dates::kOleEpochYear, bd::dates::kOleEpochMonth, bd::dates::kOleEpochDay), t);
         }
     }
     if (!d.isValid()) {

@@ -25,9 +25,14 @@ std::function<QString(const QString&)> Cubo::FallaGuardar;
 namespace {
 constexpr int kMiembroLayout = 0, kMiembroSpCal = 1, kMiembroSpCam = 2, kMiembroSpSave = 3, kMiembroSpFil = 4,
               kMiembroSpUsrFil = 5;
-// A grid member is a small JSON file; the layout with data may hold a large result.
-constexpr qint64 kMaxGridMember = bd::grid::kMaxFileBytes;
+// What an opened cube may hold, so that a crafted archive cannot take the machine's memory: a grid
+// member is a small JSON file (the largest real ones are well under a megabyte), the layout with data
+// may hold a large result and is streamed to a file, never held whole.
+constexpr qint64 kMaxGridMember = 96ll * 1024 * 1024;
+constexpr qint64 kMaxGridMembers = 128ll * 1024 * 1024; // the five together
 constexpr qint64 kMaxLayoutMember = 512ll * 1024 * 1024;
+// Characters of the cube's description that are shown and saved.
+constexpr int kMaxDescripcion = 64 * 1024;
 
 QString valorCasilla(const QCheckBox* c) {
     switch (c->checkState()) {
@@ -116,7 +121,7 @@ bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
         General::EscribirCelda(hoja, col, Campos::FilaConexion, cube.CubeConnectionString);
         General::EscribirCelda(hoja, col, Campos::FilaConsultaSQL, cube.CubeSqlQuery);
         hoja.setText(col, Campos::FilaRefrescarCopia, valorCasilla(c->chkRefresh));
-        hoja.setText(col, Campos::FilaDescripcion, c->txtDescripcion->toPlainText());
+        hoja.setText(col, Campos::FilaDescripcion, c->txtDescripcion->toPlainText().left(kMaxDescripcion));
         hoja.setText(col, Campos::FilaRefrescarAlAbrir, valorCasilla(c->chkRefresh));
         hoja.setText(col, Campos::FilaEnviarAlertas, valorCasilla(c->chkSendAlert));
         hoja.setText(col, Campos::FilaMinutosRefresco, c->txtAutorefresh->text());
@@ -209,15 +214,17 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     carpetaMiembros_ = dir.path();
     QString error;
     if (!QFileInfo(ruta).isFile()) return fallar(QString("The file %1 does not exist.").arg(ruta));
+    // One member at a time, each within its cap and all grids within one total.
     QByteArray miembros[6];
     const QStringList& nombres = NombresMiembros();
-    for (int i = 0; i < 6; ++i) {
-        const qint64 cap = i == kMiembroLayout ? kMaxLayoutMember : kMaxGridMember;
-        if (!bd::zip::readMember(ruta, nombres[i], miembros[i], &error, cap))
-            return fallar(
-                QString("%1 is not a complete cube file: %2").arg(QFileInfo(ruta).fileName(), error));
-    }
+    auto incompleto = [&](const QString& why) {
+        return fallar(QString("%1 is not a complete cube file: %2").arg(QFileInfo(ruta).fileName(), why));
+    };
+    qint64 resto = kMaxGridMembers;
     for (int i = 1; i < 6; ++i) {
+        if (!bd::zip::readMember(ruta, nombres[i], miembros[i], &error, std::min(kMaxGridMember, resto)))
+            return incompleto(error);
+        resto -= miembros[i].size();
         bd::grid::GridStore s;
         if (!bd::grid::readGridJson(miembros[i], s, &error))
             return fallar(QString("The member %1 is damaged: %2").arg(nombres[i], error));
@@ -225,9 +232,13 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     const QString rutaLayout = carpetaMiembros_ + "/" + nombres[kMiembroLayout];
     {
         QFile f(rutaLayout);
-        if (!f.open(QIODevice::WriteOnly) ||
-            f.write(miembros[kMiembroLayout]) != miembros[kMiembroLayout].size())
-            return fallar(f.errorString());
+        if (!f.open(QIODevice::WriteOnly)) return fallar(f.errorString());
+        QString why;
+        if (!bd::zip::streamMember(
+                ruta, nombres[kMiembroLayout], [&](const char* d, qint64 n) { return f.write(d, n) == n; },
+                &why, kMaxLayoutMember))
+            return incompleto(why);
+        if (!f.flush()) return fallar(f.errorString());
     }
     {
         bd::pivot::PivotTable prueba;
@@ -292,7 +303,7 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     EliminarArchivos();
     carpetaMiembros_.clear();
 
-    c->txtDescripcion->setPlainText(fila(Campos::FilaDescripcion));
+    c->txtDescripcion->setPlainText(fila(Campos::FilaDescripcion).left(kMaxDescripcion));
     cube.vPass = fila(Campos::FilaPasswordCubo);
     if (fila(Campos::FilaProtegerConexion) == "1") {
         c->frameLockCnn->show();

@@ -114,19 +114,6 @@ QString refusalIn(const QString& sql, bool backslashEscapes) {
     return {};
 }
 
-// The statement that starts a read-only transaction on the engine, "" where there is none (SQLite
-// files and imports are opened read-only already).
-QString readOnlyBegin(bd::db::Engine e) {
-    switch (e) {
-    case bd::db::Engine::MySql:
-        return QStringLiteral("START TRANSACTION READ ONLY");
-    case bd::db::Engine::PostgreSql:
-        return QStringLiteral("BEGIN READ ONLY");
-    default:
-        return {};
-    }
-}
-
 QString withoutPrefixes(QString entry) {
     for (const char* prefix : {"TBL --> ", "VIEW --> "})
         entry.remove(QLatin1String(prefix), Qt::CaseInsensitive);
@@ -175,26 +162,16 @@ bool Read(InsCube& cube, const QString& sql, QStringList* values, QString* error
     }
     General::AbrirConexion(cube);
     if (!cube.CnnSql || !cube.CnnSql->isOpen()) return false;
-    bd::db::Connection& cnn = *cube.CnnSql;
-    const QString begin = readOnlyBegin(cnn.engine());
-    bd::db::Recordset transaction;
-    if (!begin.isEmpty() && !transaction.open(begin, cnn, error)) return false;
-    bool ok = false;
-    {
-        bd::db::Recordset rs;
-        ok = rs.open(text, cnn, error);
-        for (; ok && !rs.eof() && rs.fieldCount() > 0; rs.moveNext()) {
-            const QVariant v = rs.value(0);
-            if (!v.isNull()) values->append(v.toString()); // a NULL is no entry, and no reason to stop
-        }
-        if (ok && !rs.lastError().isEmpty()) {
-            *error = rs.lastError();
-            ok = false;
-        }
+    // The data layer runs every query read-only (a read-only transaction on the servers).
+    bd::db::Recordset rs;
+    bool ok = rs.open(text, *cube.CnnSql, error);
+    for (; ok && !rs.eof() && rs.fieldCount() > 0; rs.moveNext()) {
+        const QVariant v = rs.value(0);
+        if (!v.isNull()) values->append(v.toString()); // a NULL is no entry, and no reason to stop
     }
-    if (!begin.isEmpty()) {
-        QString ignored;
-        transaction.open(QStringLiteral("ROLLBACK"), cnn, &ignored);
+    if (ok && !rs.lastError().isEmpty()) {
+        *error = rs.lastError();
+        ok = false;
     }
     return ok;
 }

@@ -4,6 +4,7 @@
 #include "shell/General.h"
 
 #include <QDir>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 using namespace bd::charts;
@@ -313,4 +314,29 @@ TEST(ChartFiles, WriteReplacesTheFileWithUtf8Bytes) {
     ASSERT_TRUE(WriteChartFile(path, QString::fromUtf8("<set label='Año'/>\r\n")));
     EXPECT_EQ(bd::test::readFile(path), QByteArray("<set label='A\xc3\xb1o'/>\r\n"));
     EXPECT_FALSE(WriteChartFile(home.path("missing/Data.xml"), "x"));
+}
+
+TEST(ChartFiles, TextsXmlForbidsAreReplacedSoTheDataFileAlwaysParses) {
+    const QString lone = QString(QChar(0xD800));
+    const QString astral = QString::fromUtf8("\xF0\x9F\x93\x88"); // a valid surrogate pair
+    ChartSettings s = Settings(0);
+    s.caption = QString("Line\x0b") + "break\x01" + QChar(0xFFFE) + lone + astral;
+    SingleSeriesData d;
+    d.points = {Pt({QString("North\x0b") + "East"}, 5), Pt({QString("x") + QChar(0xDC00) + "y"}, 2)};
+    const QString xml = BuildSingleSeriesXml(s, d).xml;
+    MultiSeriesData m{
+        {QString("A\x1f") + "1"}, {QString("S\x0c")}, {{QString("S\x0c"), QString("A\x1f") + "1", 1}}};
+    const QString body = "<chart>" + MultiSeriesBody(m, 150, nullptr) + "</chart>";
+    QStringList read;
+    for (const QString& doc : {xml, body}) {
+        QXmlStreamReader x(doc);
+        while (!x.atEnd())
+            if (x.readNext() == QXmlStreamReader::StartElement)
+                for (const auto& a : x.attributes())
+                    if (a.name() == QLatin1String("caption") || a.name() == QLatin1String("label") ||
+                        a.name() == QLatin1String("seriesName"))
+                        read << a.value().toString();
+        EXPECT_FALSE(x.hasError()) << x.errorString().toStdString() << "\n" << doc.toStdString();
+    }
+    EXPECT_EQ(read, QStringList({"Line break \uFFFD\uFFFD" + astral, "North East", "x\uFFFDy", "A 1", "S "}));
 }

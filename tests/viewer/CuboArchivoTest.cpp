@@ -15,8 +15,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <zip.h>
 
 using namespace bd;
@@ -577,4 +580,138 @@ TEST_F(CubeFile, WrongPasswordForACubeOpenedOverAnotherKeepsTheOneOnScreen) {
     EXPECT_EQ(grids(w), before);
     EXPECT_EQ(w.cube->PathOpenCube, open);
     EXPECT_NE(w.c->txtDescripcion->toPlainText(), "locked one");
+}
+
+namespace {
+mode_t modeOf(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+} // namespace
+
+TEST_F(CubeFile, SavesKeepTheFilesRightsRefuseReadOnlyFilesAndWriteThroughLinks) {
+    const QString path = home.path("rights.cub");
+    Visor w;
+    const mode_t oldMask = ::umask(077);
+    saveExample(w, path);
+    ::umask(oldMask);
+    EXPECT_EQ(modeOf(path), 0600u) << "a new cube takes the umask";
+
+    // Saving over a cube keeps its rights: it holds the connection string.
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+    w.v->lastChart = "Quantity";
+    ASSERT_TRUE(w.v->Guardar(true, false));
+    EXPECT_EQ(modeOf(path), 0640u);
+    EXPECT_EQ(w.c->spSave->text(1, Campos::FilaMedidaGrafico), "Quantity");
+
+    // A read-only cube is not replaced, and the user is told.
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+    const QByteArray before = test::readFile(path);
+    w.v->Salvar = true;
+    prompts->prompts.clear();
+    EXPECT_FALSE(w.v->Guardar(true, false));
+    ASSERT_EQ(prompts->prompts.size(), 1);
+    EXPECT_EQ(prompts->prompts[0].title, "Save error");
+    EXPECT_TRUE(prompts->prompts[0].text.contains("read-only")) << prompts->prompts[0].text.toStdString();
+    EXPECT_TRUE(test::readFile(path) == before);
+    EXPECT_EQ(modeOf(path), 0444u);
+    EXPECT_TRUE(w.v->Salvar);
+
+    // Through a symbolic link the link's target is written and the link stays.
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+    QDir(home.home()).mkdir("links");
+    const QString link = home.path("links/shortcut.cub");
+    ASSERT_TRUE(QFile::link(path, link));
+    dialogs.answers << link;
+    w.v->lastChart = "Amount";
+    ASSERT_TRUE(w.v->Guardar(true, true));
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), path);
+    EXPECT_EQ(modeOf(path), 0600u);
+    EXPECT_EQ(w.cube->PathOpenCube, link);
+    EXPECT_TRUE(test::readFile(path) != before);
+    EXPECT_EQ(QDir(home.path("links")).entryList(QDir::Files | QDir::System), QStringList{"shortcut.cub"});
+    Visor again;
+    ASSERT_TRUE(again.v->Abrir(link)) << prompts->texts().join("/").toStdString();
+    EXPECT_EQ(again.v->lastChart, "Amount");
+}
+
+// The child half of the test below: opens the cube named in the environment under a limit on its
+// address space, as a separate process.
+TEST_F(CubeFile, BoundedOpenChild) {
+    const QString cube = qEnvironmentVariable("BD_BOUNDED_OPEN_CUBE");
+    if (cube.isEmpty()) GTEST_SKIP() << "run by OpeningAHostileCubeHoldsBoundedMemory";
+    Visor w;
+    QFile status("/proc/self/status");
+    ASSERT_TRUE(status.open(QIODevice::ReadOnly));
+    qint64 vmKb = 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmSize:")) vmKb = line.mid(7).trimmed().split(' ')[0].toLongLong();
+    ASSERT_GT(vmKb, 0);
+    const rlim_t room = rlim_t(qEnvironmentVariable("BD_BOUNDED_OPEN_ROOM_MB").toLongLong()) << 20;
+    const struct rlimit limit { rlim_t(vmKb) * 1024 + room, rlim_t(vmKb) * 1024 + room };
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &limit), 0);
+    const bool opened = w.v->Abrir(cube);
+    if (qEnvironmentVariable("BD_BOUNDED_OPEN_EXPECT") == "open") {
+        ASSERT_TRUE(opened) << prompts->texts().join("/").toStdString();
+        EXPECT_EQ(w.c->txtDescripcion->toPlainText().size(), 64 * 1024);
+    } else {
+        EXPECT_FALSE(opened);
+        ASSERT_EQ(prompts->prompts.size(), 1);
+        EXPECT_EQ(prompts->prompts[0].title, "Error opening file");
+        EXPECT_TRUE(prompts->prompts[0].text.contains("too large")) << prompts->prompts[0].text.toStdString();
+    }
+}
+
+TEST_F(CubeFile, OpeningAHostileCubeHoldsBoundedMemory) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a limit on the address space does not fit a sanitizer's shadow memory";
+#endif
+    const QString good = home.path("good.cub");
+    {
+        Visor w;
+        saveExample(w, good);
+    }
+    auto members = membersOf(good);
+    // A description that inflates to 64 MiB from a small archive.
+    const QString inflating = home.path("inflating.cub");
+    {
+        bd::grid::Grid sheet;
+        ASSERT_TRUE(sheet.loadFromBytes(members[3].second));
+        sheet.setText(1, Campos::FilaDescripcion, QString(64 << 20, 'd'));
+        auto crafted = members;
+        crafted[3].second = sheet.saveToBytes();
+        ASSERT_TRUE(writeZip(inflating, crafted));
+    }
+    EXPECT_LT(QFileInfo(inflating).size(), 1 << 20);
+    // Five grid members of 250 MiB each.
+    const QString huge = home.path("huge.cub");
+    {
+        const QByteArray filler(250 << 20, ' ');
+        auto crafted = members;
+        for (int i = 1; i < 6; ++i)
+            crafted[i].second = filler;
+        ASSERT_TRUE(writeZip(huge, crafted));
+    }
+    const struct {
+        QString cube;
+        const char* expect;
+    } cases[] = {{inflating, "open"}, {huge, "refused"}};
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.expect);
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("BD_BOUNDED_OPEN_CUBE", k.cube);
+        env.insert("BD_BOUNDED_OPEN_EXPECT", k.expect);
+        env.insert("BD_BOUNDED_OPEN_ROOM_MB", "1536");
+        env.insert("MALLOC_ARENA_MAX", "2");
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::MergedChannels);
+        child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=CubeFile.BoundedOpenChild"});
+        ASSERT_TRUE(child.waitForFinished(120000));
+        const QString out = QString::fromLocal8Bit(child.readAll());
+        EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << out.toStdString();
+        EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
+        EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The data-access library's field type numbers, and how each engine's own types map onto them.
+#include "platform/dates/OleDate.h"
 #include "platform/db/ColumnarResult.h"
 
 #include <QMetaType>
@@ -54,7 +55,6 @@ ColumnKind columnKindOf(int adoType);
 bool isDateType(int adoType);
 
 // Dates in the data layer: OLE date numbers (days since 1899-12-30, time as fraction).
-// Parses "YYYY-MM-DD[ HH:MM[:SS[.fff]]]" (also with "T"); false when the text is no such date.
-bool parseIsoDate(const char* s, size_t n, double& oleDate);
+using bd::dates::parseIsoDate;
 
 } // namespace bd::db

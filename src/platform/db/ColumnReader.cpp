@@ -1,5 +1,6 @@
 #include "platform/db/ColumnReader.h"
 
+#include "platform/dates/OleDate.h"
 #include "platform/db/AdoTypes.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Session.h"
@@ -283,8 +284,8 @@ private:
 
 // Numbers in a date column: unix seconds, Julian days or OLE dates, told apart by size.
 double numberToOleDate(double v) {
-    if (v >= 1e8) return v / 86400.0 + 25569.0;
-    if (v >= 1e6) return v - 2415018.5;
+    if (v >= 1e8) return bd::dates::oleFromUnixSeconds(v);
+    if (v >= 1e6) return bd::dates::oleFromJulianDay(v);
     return v;
 }
 
@@ -641,7 +642,7 @@ double toOleDate(const QVariant& v) {
         dt = v.toDateTime();
     const QDate d = dt.date();
     const QTime t = dt.time();
-    return double(QDate(1899, 12, 30).daysTo(d)) + (t.msecsSinceStartOfDay() / 86400000.0);
+    return bd::dates::civilToOle(d.year(), d.month(), d.day(), 0, 0, t.msecsSinceStartOfDay() / 1000.0);
 }
 
 bool readGeneric(Connection& c, const QString& sql, ColumnarResult& out, QString* error) {

@@ -1,5 +1,6 @@
 #pragma once
-// Spreadsheet, csv and desktop-database files imported into an in-memory SQLite database.
+// Spreadsheet, csv and desktop-database files imported into an in-memory SQLite database (the readers,
+// the SQLite writer and the cache are in import/).
 #include "platform/db/ConnectionString.h"
 
 #include <QString>
@@ -28,9 +29,6 @@ void clearImportCache();
 // The desktop engines' SQL as SQLite reads it: #date# literals become 'YYYY-MM-DD[ HH:MM:SS]' texts,
 // the form in which the import stores dates. Quoted texts and [names] are left alone.
 QString desktopSqlToSqlite(const QString& sql);
-
-// OLE date number to 'YYYY-MM-DD' (no time of day) or 'YYYY-MM-DD HH:MM:SS'.
-std::string oleDateToIso(double ole);
 
 // A file path as given, or the one existing file whose path differs only in letter case (cubes made
 // on systems that ignore case).

@@ -1,4 +1,5 @@
 #include "platform/grid/Grid.h"
+#include "platform/os/ReadFile.h"
 
 #include "platform/grid/GridFile.h"
 #include "platform/os/Twips.h"
@@ -564,14 +565,20 @@ void Grid::setTypeComboBoxEditable(int col, int row, bool on) {
 }
 
 void Grid::normalizeFloats(int col, int row) {
-    // Texts already in cells that just became float cells turn into numbers.
-    const int c1 = col < 0 ? 1 : col, c2 = col < 0 ? maxCols() : col;
-    const int r1 = row < 0 ? 1 : row, r2 = row < 0 ? maxRows() : row;
+    // Texts already in cells that just became float cells turn into numbers. Only the cells of the
+    // range are visited: types are set cell by cell over whole grids.
     std::vector<std::pair<int, int>> todo;
-    store_.forEachStoredCell([&](int c, int r, const Cell& cell) {
-        if (c >= c1 && c <= c2 && r >= r1 && r <= r2 && r > 0 && c > 0 && !cell.text.isEmpty())
+    auto take = [&](int c, int r, const Cell& cell) {
+        if (r > 0 && c > 0 && (col < 0 || c == col) && (row < 0 || r == row) && !cell.text.isEmpty())
             todo.push_back({c, r});
-    });
+    };
+    if (col > 0 && row > 0) {
+        if (const Cell* cell = store_.cell(col, row)) take(col, row, *cell);
+    } else if (row > 0) {
+        store_.forEachStoredCellInRow(row, take);
+    } else {
+        store_.forEachStoredCell(take);
+    }
     for (auto [c, r] : todo)
         if (cellType(c, r) == TypeFloat) {
             Cell& cell = store_.cellRef(c, r);
@@ -726,16 +733,13 @@ bool Grid::saveToFile(const QString& path, QString* error) const {
 }
 
 bool Grid::loadFromFile(const QString& path, QString* error) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (error) *error = QString("The grid file %1 could not be opened: %2.").arg(path, f.errorString());
+    QByteArray bytes;
+    QString why;
+    if (!bd::os::readRegularFile(path, kMaxFileBytes, bytes, &why)) {
+        if (error) *error = "The grid file cannot be read: " + why;
         return false;
     }
-    if (f.size() > kMaxFileBytes) {
-        if (error) *error = "The grid file is damaged: the file is too large.";
-        return false;
-    }
-    return loadFromBytes(f.readAll(), error);
+    return loadFromBytes(bytes, error);
 }
 
 // ---- user actions

@@ -159,6 +159,14 @@ public:
                     if (!(*rows_[r])[c].empty()) f(int(c), int(r), (*rows_[r])[c]);
     }
 
+    // The same for the cells of one row.
+    template <class F> void forEachStoredCellInRow(int row, F f) const {
+        if (row < 0 || size_t(row) >= rows_.size() || !rows_[size_t(row)]) return;
+        const Row& r = *rows_[size_t(row)];
+        for (size_t c = 0; c < r.size(); ++c)
+            if (!r[c].empty()) f(int(c), row, r[c]);
+    }
+
 private:
     using Row = std::vector<Cell>;
     template <class T> static void clearMember(Cell& c, std::optional<T> Format::*m) {

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 namespace bd::os {
@@ -38,10 +39,24 @@ void secure(QSettings& s) {
     QFile::setPermissions(s.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
+// Creates the folder and any missing folders above it, private to the user; folders that exist
+// already (a folder BRINTOVA_CONFIG names, the user's own) keep their rights.
+void makePrivatePath(const QString& path) {
+    QStringList missing;
+    for (QString p = QDir::cleanPath(path); !p.isEmpty() && !QFileInfo::exists(p);) {
+        missing.prepend(p);
+        const QString up = QFileInfo(p).path();
+        if (up == p) break;
+        p = up;
+    }
+    for (const QString& p : missing)
+        if (QDir().mkdir(p))
+            QFile::setPermissions(p,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 QSettings open() {
-    QDir().mkpath(ConfigPath());
-    QFile::setPermissions(ConfigPath(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    makePrivatePath(ConfigPath());
     return QSettings(settingsFilePath(), QSettings::IniFormat);
 }
 } // namespace

@@ -1,5 +1,6 @@
 // The layout file: versioned JSON with the fields, their areas, positions, aggregates, formulas,
 // formats, sort settings and member selections; mode 3 adds the query result column by column.
+#include "platform/os/ReadFile.h"
 #include "platform/pivot/PivotTable.h"
 
 #include <QFile>
@@ -16,6 +17,8 @@ namespace {
 
 constexpr int kVersion = 1;
 const char* kFormat = "brintova-pivot-layout";
+// Largest layout file read (a layout with its data holds the query result).
+constexpr qint64 kMaxLayoutFileBytes = 512ll * 1024 * 1024;
 
 template <class T> QString packArray(const std::vector<T>& v) {
     return QString::fromLatin1(
@@ -114,10 +117,12 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
         if (error) *error = tr("The pivot layout %1 cannot be read: %2").arg(path, why);
         return false;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return fail(file.errorString());
+    QByteArray bytes;
+    QString why;
+    if (!bd::os::readRegularFile(path, kMaxLayoutFileBytes, bytes, &why)) return fail(why);
     QJsonParseError pe;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &pe);
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
+    bytes.clear();
     if (pe.error != QJsonParseError::NoError || !doc.isObject()) return fail(tr("it is damaged."));
     const QJsonObject root = doc.object();
     if (root["format"].toString() != kFormat) return fail(tr("it is not a pivot layout."));

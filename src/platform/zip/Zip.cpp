@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 namespace bd::zip {
@@ -29,6 +31,54 @@ struct FileCloser {
 
 void setError(QString* error, const QString& text) {
     if (error) *error = text;
+}
+
+// Links followed before a save gives up on a chain of them.
+constexpr int kMaxLinkHops = 40;
+
+// The file a save replaces: the end of a chain of symbolic links (the links stay), else the path.
+QString replacedFile(const QString& archive) {
+    QString path = QFileInfo(archive).absoluteFilePath();
+    for (int hop = 0; hop < kMaxLinkHops && QFileInfo(path).isSymLink(); ++hop)
+        path = QFileInfo(path).symLinkTarget();
+    return path;
+}
+
+// The process's umask, read without changing it (other threads may be creating files).
+mode_t currentUmask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint v = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok) return mode_t(v);
+            }
+    const mode_t m = ::umask(022);
+    ::umask(m);
+    return m;
+}
+
+// The rights a new archive gets: those of the file it replaces (owner too, where the process may set
+// it), or the ones the umask leaves for a new file.
+void giveRights(const QString& tmp, const struct stat* old) {
+    const QByteArray t = QFile::encodeName(tmp);
+    if (!old) {
+        ::chmod(t.constData(), 0666 & ~currentUmask());
+        return;
+    }
+    ::chmod(t.constData(), old->st_mode & 07777);
+    if (::chown(t.constData(), old->st_uid, old->st_gid) != 0 &&
+        ::chown(t.constData(), uid_t(-1), old->st_gid) != 0) {
+        // Not ours to give: the new file keeps this process's owner.
+    }
+    ::chmod(t.constData(), old->st_mode & 07777); // chown may clear set-id bits
+}
+
+// A file is read-only when no one may write it, or this process may not.
+bool isReadOnly(const QString& path, const struct stat& st) {
+    return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+           ::access(QFile::encodeName(path).constData(), W_OK) != 0;
 }
 
 ArchivePtr openForReading(const QString& archive, QString* error) {
@@ -117,7 +167,19 @@ bool pack(const QStringList& files, const QString& archive, QString* error) {
         names.insert(fi.fileName());
     }
 
-    const QFileInfo target(archive);
+    const QString file = replacedFile(archive);
+    struct stat old;
+    const bool replacing = ::stat(QFile::encodeName(file).constData(), &old) == 0;
+    if (replacing && isReadOnly(file, old)) {
+        setError(error,
+                 QStringLiteral("The file \"%1\" is read-only.").arg(QDir::toNativeSeparators(archive)));
+        return false;
+    }
+    if (replacing && !S_ISREG(old.st_mode)) {
+        setError(error, QStringLiteral("\"%1\" is not a file.").arg(QDir::toNativeSeparators(archive)));
+        return false;
+    }
+    const QFileInfo target(file);
     QString tmpPath;
     {
         QTemporaryFile reserve(target.absolutePath() + '/' + target.fileName() + ".XXXXXX.tmp");
@@ -158,7 +220,8 @@ bool pack(const QStringList& files, const QString& archive, QString* error) {
         return fail(QStringLiteral("Cannot write the archive \"%1\": %2")
                         .arg(QDir::toNativeSeparators(archive), why));
     }
-    if (std::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(archive).constData()) != 0)
+    giveRights(tmpPath, replacing ? &old : nullptr);
+    if (std::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(file).constData()) != 0)
         return fail(
             QStringLiteral("Cannot replace the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
     return true;
@@ -233,9 +296,9 @@ QStringList memberNames(const QString& archive, QString* error) {
     return names;
 }
 
-bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error, qint64 maxBytes,
-                bool caseInsensitive) {
-    out.clear();
+bool streamMember(const QString& archive, const QString& name,
+                  const std::function<bool(const char* data, qint64 n)>& sink, QString* error,
+                  qint64 maxBytes, bool caseInsensitive) {
     ArchivePtr z = openForReading(archive, error);
     if (!z) return false;
     const zip_int64_t index =
@@ -244,13 +307,19 @@ bool readMember(const QString& archive, const QString& name, QByteArray& out, QS
         setError(error, QStringLiteral("The archive has no member \"%1\".").arg(name));
         return false;
     }
-    return readIndex(
-        z.get(), zip_uint64_t(index), maxBytes,
+    return readIndex(z.get(), zip_uint64_t(index), maxBytes, sink, error);
+}
+
+bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error, qint64 maxBytes,
+                bool caseInsensitive) {
+    out.clear();
+    return streamMember(
+        archive, name,
         [&](const char* d, qint64 n) {
             out.append(d, n);
             return true;
         },
-        error);
+        error, maxBytes, caseInsensitive);
 }
 
 } // namespace bd::zip

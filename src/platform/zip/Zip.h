@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace bd::zip {
 
 struct UnpackLimits {
@@ -13,7 +15,10 @@ struct UnpackLimits {
 
 // Writes an archive holding the given files, each under its own file name. The archive is written to a
 // temporary file beside the target and renamed over it only when complete, so a failure leaves an
-// existing archive untouched. False with a readable error on any failure.
+// existing archive untouched. A replaced archive keeps its permission bits (and owner and group where
+// the process may set them); a read-only one is not replaced; through a symbolic link the link's
+// target is written and the link stays. A new archive gets the rights the umask leaves. False with a
+// readable error on any failure.
 bool pack(const QStringList& files, const QString& archive, QString* error);
 
 // Extracts every member into folder. Only plain member names are taken ("\" read as "/"; no folders,
@@ -28,6 +33,11 @@ QStringList memberNames(const QString& archive, QString* error);
 // Reads one member (exact name; caseInsensitive for readers of other programs' archives) into out.
 bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error,
                 qint64 maxBytes = 512ll * 1024 * 1024, bool caseInsensitive = false);
+
+// Streams one member to sink in pieces (sink returns false to stop), at most maxBytes in all.
+bool streamMember(const QString& archive, const QString& name,
+                  const std::function<bool(const char* data, qint64 n)>& sink, QString* error,
+                  qint64 maxBytes = 512ll * 1024 * 1024, bool caseInsensitive = false);
 
 // True when name is a plain file name that may be written into a folder.
 bool isPlainMemberName(const QString& name);

@@ -1,13 +1,17 @@
 #include "platform/grid/Grid.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QLocale>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace bd::grid;
 
@@ -426,4 +430,56 @@ TEST(Grid, DoubleClickAndLeaveCellComeFromTheUser) {
     EXPECT_EQ(dbl[0][1].toInt(), 2);
     ASSERT_GE(leave.count(), 1);
     EXPECT_EQ(leave[0], QVariantList({1, 1, 3, 2}));
+}
+
+namespace {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr int kBoundMs = 120000; // sanitizers run this a few dozen times slower
+#else
+constexpr int kBoundMs = 5000;
+#endif
+} // namespace
+
+TEST(Grid, ThreeHundredThousandTextCellsLoadAndTakeCellTypesRowByRow) {
+    Grid source;
+    constexpr int kRows = 100000, kCols = 3;
+    source.setMaxCols(kCols);
+    source.setMaxRows(kRows);
+    source.setRedraw(false);
+    for (int r = 1; r <= kRows; ++r)
+        for (int c = 1; c <= kCols; ++c)
+            source.setText(c, r, c == 2 ? QString("%1.5").arg(r) : QString("text %1").arg(r));
+    const QByteArray bytes = source.saveToBytes();
+    QElapsedTimer t;
+    t.start();
+    Grid g;
+    g.setRedraw(false);
+    ASSERT_TRUE(g.loadFromBytes(bytes));
+    // As the designer does after a load: a type per cell, row after row, and one per column.
+    for (int r = 1; r <= kRows; ++r)
+        g.setCellType(1, r, r % 2 ? TypeButton : TypePlain);
+    g.setTypeFloatDecimalChar(2, -1, ',');
+    g.setCellType(2, -1, TypeFloat);
+    for (int r = 1; r <= kRows; ++r)
+        g.setCellType(3, r, TypeCheckBox);
+    EXPECT_LT(t.elapsed(), kBoundMs) << "was quadratic in the cells";
+    EXPECT_EQ(g.text(2, 7), "7,50");
+    EXPECT_EQ(g.text(3, 9), "text 9");
+    EXPECT_EQ(g.cellType(3, 9), TypeCheckBox);
+    EXPECT_EQ(g.cellType(1, 3), TypeButton);
+}
+
+TEST(Grid, FilesThatAreNoRegularFilesAreRefused) {
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("grid.fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Grid g;
+    QString error;
+    QElapsedTimer t;
+    t.start();
+    EXPECT_FALSE(g.loadFromFile(fifo, &error));
+    EXPECT_TRUE(error.contains("not a regular file")) << error.toStdString();
+    EXPECT_FALSE(g.loadFromFile("/dev/zero", &error));
+    EXPECT_FALSE(g.loadFromFile(dir.path(), &error));
+    EXPECT_LT(t.elapsed(), 5000);
 }

@@ -1,11 +1,15 @@
-// The seams that let windows run headless: clock and timers, dialogs, processes, registry.
+// The seams that let windows run headless: clock and timers, dialogs, processes, registry, settings.
 #include "common/TestSupport.h"
 #include "platform/os/Clock.h"
 #include "platform/os/DialogRunner.h"
 #include "platform/os/Process.h"
 #include "platform/os/Registry.h"
+#include "platform/os/Settings.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace bd::os;
@@ -70,4 +74,31 @@ TEST(RegistryLayer, KeysAreCaseInsensitiveAndPersist) {
     EXPECT_TRUE(r.deleteKey("HKEY_CLASSES_ROOT\\Cubefile"));
     EXPECT_FALSE(r.keyExists("HKEY_CLASSES_ROOT\\Cubefile\\DefaultIcon"));
     EXPECT_TRUE(r.keyExists("HKEY_CLASSES_ROOT\\Glimford.UISizeBar"));
+}
+
+TEST(SettingsStore, OnlyFoldersTheProgramCreatesArePrivate) {
+    const QByteArray old = qgetenv("BRINTOVA_CONFIG");
+    QTemporaryDir dir;
+    const QString existing = dir.filePath("shared");
+    ASSERT_TRUE(QDir().mkdir(existing));
+    const auto open = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                      QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                      QFileDevice::ExeOther;
+    const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+    auto mode = [](const QString& p) {
+        return QFile::permissions(p) &
+               ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+    };
+    ASSERT_TRUE(QFile::setPermissions(existing, open));
+    qputenv("BRINTOVA_CONFIG", existing.toLocal8Bit());
+    bd::os::SaveSetting("OE", "CUBO", "ULTIMO", "/a.cub");
+    EXPECT_EQ(mode(existing), open) << "a folder the user named keeps its rights";
+    EXPECT_EQ(bd::os::GetSetting("OE", "CUBO", "ULTIMO"), "/a.cub");
+
+    const QString fresh = dir.filePath("new/config");
+    qputenv("BRINTOVA_CONFIG", fresh.toLocal8Bit());
+    bd::os::SaveSetting("OE", "CUBO", "ULTIMO", "/b.cub");
+    EXPECT_EQ(mode(fresh), owner);
+    EXPECT_EQ(mode(dir.filePath("new")), owner);
+    qputenv("BRINTOVA_CONFIG", old);
 }

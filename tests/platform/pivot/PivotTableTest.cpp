@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <sys/stat.h>
 
 using namespace bd::pivot;
 using bd::db::ColumnarResult;
@@ -319,6 +320,15 @@ TEST(PivotTable, DamagedLayoutFilesChangeNothing) {
         EXPECT_EQ(t.fields().count(), 5) << i;
     }
     EXPECT_FALSE(t.loadLayout(dir.filePath("missing.cub")));
+    // A device or a FIFO named as a layout is refused at once, not read for ever.
+    const QString fifo = dir.filePath("layout.fifo");
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& p : {fifo, QString("/dev/zero")}) {
+        QString err;
+        EXPECT_FALSE(t.loadLayout(p, &err));
+        EXPECT_TRUE(err.contains("not a regular file")) << err.toStdString();
+    }
+    EXPECT_EQ(t.fields().count(), 5);
 }
 
 // The reading side of the HTML post-processing: what it expects of the export's lines.

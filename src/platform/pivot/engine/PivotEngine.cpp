@@ -1,5 +1,6 @@
 #include "platform/pivot/engine/PivotEngine.h"
 
+#include "platform/dates/OleDate.h"
 #include "platform/pivot/engine/Formula.h"
 
 #include <algorithm>
@@ -246,30 +247,7 @@ std::string numberLabel(double v) {
 
 // OLE date (days since 1899-12-30) as "yyyy-mm-dd" or "yyyy-mm-dd hh:mm:ss".
 std::string dateLabel(double ole) {
-    const double dayf = std::floor(ole);
-    int64_t secs = int64_t(std::llround((ole - dayf) * 86400.0));
-    int64_t z = int64_t(dayf) - 25569 + 719468; // days since 1970-01-01, then civil-from-days
-    if (secs >= 86400) {
-        secs -= 86400;
-        ++z;
-    }
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const int64_t doe = z - era * 146097;
-    const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    int64_t y = yoe + era * 400;
-    const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int64_t mp = (5 * doy + 2) / 153;
-    const int64_t d = doy - (153 * mp + 2) / 5 + 1;
-    const int64_t m = mp < 10 ? mp + 3 : mp - 9;
-    if (m <= 2) ++y;
-    char buf[128];
-    if (secs == 0)
-        std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld", (long long)y, (long long)m, (long long)d);
-    else
-        std::snprintf(buf, sizeof buf, "%04lld-%02lld-%02lld %02lld:%02lld:%02lld", (long long)y,
-                      (long long)m, (long long)d, (long long)(secs / 3600), (long long)(secs / 60 % 60),
-                      (long long)(secs % 60));
-    return buf;
+    return bd::dates::oleToIso(ole);
 }
 
 } // namespace
