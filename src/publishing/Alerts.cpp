@@ -7,6 +7,7 @@
 #include "shell/GeneralGrid.h"
 
 #include <QLocale>
+#include <algorithm>
 
 namespace bd::alerts {
 namespace {

@@ -26,9 +26,10 @@ struct AlertRule {
     double low = 0;      // column 4 ("" = 0)
     double high = 0;     // column 5 ("" = 0)
     bool totals = false; // column 6 "1": total cells take part
-    uint32_t back = 0;   // highlight colours: those of the row's column-5 cell (OLE colours)
-    uint32_t fore = 0;   //
-    QString recipients;  // column-9 tag
+    // Highlight colours: the back and text colours of the row's column-5 cell (OLE colours).
+    uint32_t back = 0;
+    uint32_t fore = 0;
+    QString recipients; // column-9 tag
     bool inRange(double v) const { return low <= v && v <= high; }
 };
 

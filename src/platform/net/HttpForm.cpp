@@ -1,6 +1,5 @@
 #include "platform/net/HttpForm.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHash>
@@ -9,7 +8,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
-#include <QUrlQuery>
 #include <memory>
 
 namespace bd::net {
