@@ -6,6 +6,7 @@
 #include "platform/os/Prompter.h"
 #include "shell/General.h"
 #include "shell/GeneralFiles.h"
+#include "shell/GeneralWeb.h"
 #include "shell/InsCube.h"
 #include "shell/frmSplash.h"
 
@@ -188,9 +189,10 @@ QString FrmMain::GLV(const QString& ObjectName) {
     return General::LeerTextoIdioma(ObjectName);
 }
 
-bool FrmMain::vEnviarMail(const QVariant&, const QVariant&, const QVariant&, const QVariant&, const QVariant&,
-                          const QVariant&) {
-    return false;
+bool FrmMain::vEnviarMail(const QVariant& De, const QVariant& Para, const QVariant& Asunto,
+                          const QVariant& Texto, const QVariant& nombreArchivo, const QVariant& DatosArchivo,
+                          QString* error) {
+    return General::EnviarMailWeb(De, Para, Asunto, Texto, nombreArchivo, DatosArchivo, error);
 }
 
 void FrmMain::cmdNuevoCubo_Click() {

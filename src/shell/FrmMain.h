@@ -32,8 +32,10 @@ public:
     void Terminar();
     void MatarApp();
     QString GLV(const QString& ObjectName);
+    // One mail through the web mail relay; True when the relay confirmed it, else the reason goes
+    // to *error.
     bool vEnviarMail(const QVariant& De, const QVariant& Para, const QVariant& Asunto, const QVariant& Texto,
-                     const QVariant& nombreArchivo, const QVariant& DatosArchivo);
+                     const QVariant& nombreArchivo, const QVariant& DatosArchivo, QString* error = nullptr);
 
     void cmdNuevoCubo_Click();
     void cmdAbrirCubo_Click();

@@ -37,6 +37,7 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     CrearBarraAB();
     DC = new bd::pivot::PivotTable(this);
     DC->setObjectName("DC");
+    DC->setCellFormatter([this](bd::pivot::CellFormat& cell) { ResaltarAlertas(cell); });
     spUsrFil = new bd::grid::Grid(this);
     spUsrFil->setObjectName("spUsrFil");
     spUsrFil->setMaxCols(8);

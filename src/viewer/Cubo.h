@@ -164,11 +164,26 @@ public:
     // Opens the row's value picker; what the user accepts goes into the row and re-runs the query.
     void SelectorValores(int row);
 
-    // ---- alerts, publishing and dialogs still to come (minimal until then) ----
+    // ---- alerts and their mails ----
+    // True: the pivot's cells are drawn without alert colours.
+    bool NoFetch = false;
+    // Rewrites the alert results (spCal column-8 tags) from the pivot's current cells.
+    void EncontrarAlertas();
+    // With "Send E-Mail Alerts when leaving" checked: searches, and tells whether some rule with
+    // recipients has cells in range.
+    bool HayAlertas();
+    // One mail per recipient string through the mail relay; failures are reported once at the end.
+    void EnviarAlertas();
+    // The report-updated mail to the addresses of the upload properties, after a publishing.
+    void EnviarMailsAfterUpload();
+    // The pivot's per-cell format handler: the colours of the last alert rule the cell is in.
+    void ResaltarAlertas(bd::pivot::CellFormat& cell);
+    // Mail and upload failures go to standard error instead of a box: nobody is there to read it.
+    bool SinPersona() const;
+
+    // ---- publishing and dialogs still to come (minimal until then) ----
     void IndicarCantidades(bool reset);
     void MostrarToolDrag();
-    bool HayAlertas();
-    void EnviarAlertas();
     void UpLoadToWeb();
     void ExportarCubo();
     void ImpGr();

@@ -1,4 +1,4 @@
-// Viewer procedures whose full work belongs to the alert, publishing, export, printing, ranking,
+// Viewer procedures whose full work belongs to the publishing, export, printing, ranking,
 // scheduling and value-picker work. Minimal, safe behaviour until then: the commands a user gives
 // say that they are not available.
 #include "designer/Campos.h"
@@ -13,10 +13,6 @@ void Cubo::NoDisponible(const QString& comando) {
 
 void Cubo::IndicarCantidades(bool) {}
 void Cubo::MostrarToolDrag() {}
-bool Cubo::HayAlertas() {
-    return false;
-}
-void Cubo::EnviarAlertas() {}
 // Also called by an unattended close, which must not ask anything.
 void Cubo::UpLoadToWeb() {
     if (!carradoAutomatico && !bd::os::unattended()) NoDisponible("Publish");

@@ -361,10 +361,10 @@ void Grid::setMaxCols(int n) {
 
 // ---- texts and values
 
-QString Grid::canonicalFloat(const QString& text, QChar sep) const {
+std::optional<double> parseFloatText(const QString& text, QChar sep) {
     QString s = text.trimmed();
     s.remove(' ');
-    if (s.isEmpty()) return {};
+    if (s.isEmpty()) return std::nullopt;
     // The decimal separator is the cell's, or the last '.' or ',' when both appear; a lone kind that
     // appears more than once is grouping.
     const int lastDot = s.lastIndexOf('.'), lastComma = s.lastIndexOf(',');
@@ -375,7 +375,7 @@ QString Grid::canonicalFloat(const QString& text, QChar sep) const {
         dec = lastDot;
     else if (lastComma >= 0 && s.count(',') == 1)
         dec = lastComma;
-    else if (s.contains(sep) && s.count(sep) == 1)
+    else if (!sep.isNull() && s.contains(sep) && s.count(sep) == 1)
         dec = s.indexOf(sep);
     QString out;
     for (int k = 0; k < s.size(); ++k) {
@@ -386,8 +386,14 @@ QString Grid::canonicalFloat(const QString& text, QChar sep) const {
     }
     bool ok = false;
     const double d = out.toDouble(&ok);
-    if (!ok || !std::isfinite(d)) return {};
-    return d == 0 ? QString("0") : QString::number(d, 'g', 15);
+    if (!ok || !std::isfinite(d)) return std::nullopt;
+    return d;
+}
+
+QString Grid::canonicalFloat(const QString& text, QChar sep) const {
+    const std::optional<double> d = parseFloatText(text, sep);
+    if (!d) return {};
+    return *d == 0 ? QString("0") : QString::number(*d, 'g', 15);
 }
 
 QString Grid::text(int col, int row) const {

@@ -25,6 +25,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QWidget>
+#include <optional>
 
 class QTableView;
 
@@ -195,6 +196,10 @@ private:
     bool redraw_ = true;
     bool quiet_ = false; // code is moving the active cell
 };
+
+// A number as typed or stored: '.' or ',' as the decimal separator (the last one when both appear; a
+// kind that repeats is grouping), sep deciding only what those leave open. Nothing when it is no number.
+std::optional<double> parseFloatText(const QString& text, QChar sep = QChar());
 
 // The platform's virtual-key code of a Qt key (0 when it has none).
 int virtualKeyCode(int qtKey);

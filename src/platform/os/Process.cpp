@@ -4,11 +4,12 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
-#include <QThread>
 
 namespace bd::os {
 namespace {
 RealProcessRunner g_real;
+// How long a killed program gets to be reaped.
+constexpr int kKillWaitMs = 5000;
 ProcessRunner* g_runner = nullptr;
 } // namespace
 
@@ -24,24 +25,25 @@ ProcessResult RealProcessRunner::run(const ProcessRequest& r) {
     res.started = true;
     if (!r.standardInput.isEmpty()) p->write(r.standardInput);
     p->closeWriteChannel();
-    QElapsedTimer clock;
+    QElapsedTimer clock; // monotonic: a clock change cannot shorten or stretch the wait
     clock.start();
     // Keep the message loop running while we wait, as the windows must stay responsive.
     while (p->state() != QProcess::NotRunning) {
         if (QCoreApplication::instance()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        p->waitForFinished(20);
-        if (r.timeoutMs > 0 && clock.elapsed() > r.timeoutMs) break;
+        if (p->waitForFinished(20) || p->state() == QProcess::NotRunning) break;
+        if (r.timeoutMs > 0 && clock.elapsed() >= r.timeoutMs) {
+            // A program past its limit is ended, so nothing keeps running that nobody waits for.
+            res.timedOut = true;
+            p->kill();
+            p->waitForFinished(kKillWaitMs);
+            break;
+        }
     }
     res.standardOutput = p->readAllStandardOutput();
     res.standardError = p->readAllStandardError();
-    if (p->state() == QProcess::NotRunning) {
-        res.finished = true;
-        res.exitCode = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
-        delete p;
-    } else {
-        // Left running past the limit: detach it and let it finish on its own.
-        QObject::connect(p, &QProcess::finished, p, &QObject::deleteLater);
-    }
+    res.finished = !res.timedOut && p->state() == QProcess::NotRunning;
+    if (res.finished) res.exitCode = p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
+    delete p;
     return res;
 }
 

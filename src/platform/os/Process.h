@@ -11,15 +11,16 @@ namespace bd::os {
 struct ProcessRequest {
     QString program;
     QStringList arguments;
-    int timeoutMs = 0; // 0 = no limit
+    int timeoutMs = 0; // 0 = no limit; measured on a monotonic clock, the process is killed at it
     QString workingDirectory;
     QByteArray standardInput;
 };
 
 struct ProcessResult {
     bool started = false;
-    bool finished = false; // false when the limit passed first (the process is left running)
-    int exitCode = -1;
+    bool finished = false; // ended by itself; false when it was killed at the limit
+    bool timedOut = false; // the limit passed first and the process was killed
+    int exitCode = -1;     // -1 when it crashed, was killed or never started
     QByteArray standardOutput;
     QByteArray standardError;
 };
