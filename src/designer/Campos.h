@@ -173,6 +173,9 @@ public:
     void ShowConnectButton();
     void ObtnerQuery();
     void CargarComandosGraficos();
+    // A measure row that gets a tool on the chart band: a visible main row with a name whose chart
+    // type is not "None".
+    static bool hasChartTool(const bd::grid::Grid& cal, int row);
     void MostrarToolMeasure();
     // Connection tab.
     QString Dialogo_ConnectionString();

@@ -136,6 +136,10 @@ public:
     // The measure name of spCal that name stands for: an exact match, else the first whose name
     // without blanks equals name without blanks (files of earlier versions), else name itself.
     QString MedidaDeGrafico(const QString& name) const;
+    // The measure's main rows all have the chart type "None".
+    bool SinGrafico(const QString& medida) const;
+    // The first measure of spCal that has a tool on the chart band; "" when none has.
+    QString PrimeraMedidaConGrafico() const;
     // False covers the chart pane with frameCover, true uncovers it.
     void OcultarChart(bool vVisible);
     // Radio behaviour of the measure tools: every tool of AB unchecked, then vTool checked.
@@ -169,6 +173,7 @@ public:
     void EnviarAlertas();
     void UpLoadToWeb();
     void ExportarCubo();
+    // Chart Print: the chart page through the print dialog.
     void ImpGr();
     void ImprimirPantalla();
     void MostrarRanking(bd::pivot::PivotField* field);

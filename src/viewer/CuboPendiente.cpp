@@ -24,9 +24,6 @@ void Cubo::UpLoadToWeb() {
 void Cubo::ExportarCubo() {
     NoDisponible("Export");
 }
-void Cubo::ImpGr() {
-    NoDisponible("Chart Print");
-}
 void Cubo::ImprimirPantalla() {
     NoDisponible("Window Print");
 }

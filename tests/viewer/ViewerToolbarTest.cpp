@@ -24,8 +24,10 @@ struct Barra : ::testing::Test {
     os::ScopedPrompter prompts;
     os::ScriptedFileDialogs dialogs;
     int dialogos = 0;
-    os::ScopedDialogHandler runner{[this](QDialog*) {
+    QStringList clasesDialogo;
+    os::ScopedDialogHandler runner{[this](QDialog* d) {
         ++dialogos;
+        clasesDialogo << d->metaObject()->className();
         return 0;
     }};
     QStringList nuevos;
@@ -97,7 +99,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"Band2", "Vista Previa", "VISTA PREVIA", "preview"},
         {"&Archivo", "Exportar", "EXPORTAR", "not available"},
         {"Band2", "Exportar", "EXPORTAR", "not available"},
-        {"&Archivo", "Imprimir Gráfico", "IMPRIMIR GRÁFICO", "not available"},
+        {"&Archivo", "Imprimir Gráfico", "IMPRIMIR GRÁFICO", "print dialog"},
         {"&Archivo", "Imprimir Pantalla", "IMPRIMIR PANTALLA", "not available"},
         {"&Archivo", "&Guardar Estructura", "GUARDAR ESTRUCTURA", ""},
         {"&Archivo", "Protect", "PROTECT", "not available"},
@@ -128,6 +130,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         dialogs.requests.clear();
         nuevos.clear();
         dialogos = 0;
+        clasesDialogo.clear();
         w->c->UltimaConsultaSQL.clear();
         w->c->hide();
         w->v->show();
@@ -148,7 +151,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         if (!nuevos.isEmpty()) efecto << "new " + nuevos.join(",");
         for (const auto& r : dialogs.requests)
             efecto << (r.save ? "save dialog" : "open dialog");
-        if (dialogos) efecto << "preview";
+        for (const QString& clase : clasesDialogo)
+            efecto << (clase == "QPrintDialog" ? "print dialog" : "preview");
         if (!v || !v->isVisible()) {
             efecto << "exit";
         } else {
