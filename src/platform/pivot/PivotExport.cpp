@@ -1,12 +1,8 @@
-// HTML and spreadsheet export, printing.
-#include "platform/os/DialogRunner.h"
+// HTML and spreadsheet export (printing: PivotPrint.cpp).
 #include "platform/pivot/NumberFormat.h"
 #include "platform/pivot/PivotTable.h"
 
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QSaveFile>
-#include <QTextDocument>
 #include <QXmlStreamWriter>
 
 namespace bd::pivot {
@@ -262,25 +258,6 @@ bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool,
         return false;
     }
     return true;
-}
-
-void PivotTable::print(QPrinter* printer) const {
-    QTextDocument doc;
-    QFont f = font();
-    f.setPointSizeF(8);
-    doc.setDefaultFont(f);
-    QString html = "<html><body>";
-    if (!printHeader_.isEmpty()) html += "<h3>" + printHeader_.toHtmlEscaped() + "</h3>";
-    html += htmlTable(true, true);
-    html += "</body></html>";
-    doc.setHtml(html);
-    doc.print(printer);
-}
-
-void PivotTable::printPreview() {
-    QPrintPreviewDialog dlg(this);
-    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { print(p); });
-    bd::os::runDialog(&dlg);
 }
 
 } // namespace bd::pivot

@@ -109,6 +109,10 @@ void PivotField::showAllMembers() {
     hidden_.clear();
     changed();
 }
+void PivotField::setHiddenMembers(const QSet<QString>& hidden) {
+    hidden_ = hidden;
+    changed();
+}
 QStringList PivotField::hiddenMembers() const {
     QStringList l(hidden_.begin(), hidden_.end());
     l.sort();
@@ -351,6 +355,7 @@ bool PivotTable::compute() {
     if (currentRow_ >= resultRows() || currentColumn_ >= resultColumns()) currentRow_ = currentColumn_ = -1;
     updateGeometryCache();
     lastError_ = problems.join('\n');
+    emit recalculated();
     return problems.isEmpty();
 }
 
