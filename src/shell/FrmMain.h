@@ -30,6 +30,8 @@ public:
     void AbrirCuboInicial();
     static QString LeerArchivo(const QString& path);
     void Terminar();
+    // "Open Last" is shown once a last cube is recorded (a cube saved or opened, in this run too).
+    void updateOpenLast();
     void MatarApp();
     QString GLV(const QString& ObjectName);
     bool vEnviarMail(const QVariant& De, const QVariant& Para, const QVariant& Asunto, const QVariant& Texto,
@@ -63,4 +65,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
 };

@@ -12,6 +12,11 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShortcut>
+#include <QTimer>
+#include <QWindow>
 
 namespace {
 QAction* herramienta(QToolBar* tb, const QString& name, const QString& caption, int id, bool check) {
@@ -61,6 +66,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     SB->setObjectName("SB");
     SB->setSizeGripEnabled(false);
     TimerWait = new bd::os::Timer(this, 1000);
+    TimerMarco_ = new bd::os::Timer(this, 50);
+    connect(TimerMarco_, &bd::os::Timer::timeout, this, &Cubo::TimerMarco_Timer);
     connect(TimerWait, &bd::os::Timer::timeout, this, &Cubo::TimerWait_Timer);
     connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
@@ -68,7 +75,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     AB->resize(AB->sizeHint());
     ABGraph->resize(ABGraph->sizeHint());
-    resize(1000, 700);
+    FijarTamanoInicial();
+    CrearAtajos();
     // Window load.
     Split->setTop(AltoVentana() * 3 / 4);
     SB->showMessage(TextoAyuda);
@@ -109,6 +117,7 @@ void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathC
         return;
     }
     c->txtIdCubo->setText(VinsCube ? VinsCube->CubeId : QString());
+    updateTitles();
     c->GoTab(0);
     c->SetAbChecked();
     c->IndicarConeccion();
@@ -138,6 +147,79 @@ void Cubo::Form_Activate() {
 void Cubo::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
     if (e->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+    if (e->type() == QEvent::WindowStateChange) {
+        const auto old = static_cast<QWindowStateChangeEvent*>(e)->oldState();
+        const Qt::WindowStates grande = Qt::WindowMaximized | Qt::WindowFullScreen;
+        if ((old & grande) != (windowState() & grande) && !isMinimized() && !(old & Qt::WindowMinimized))
+            AjustarSplitAlEstado();
+    }
+}
+
+void Cubo::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!ajustarAlMostrar_) return;
+    ajustarAlMostrar_ = false;
+    if (size() != tamanoInicial_) return; // sized by its caller meanwhile
+    intentosMarco_ = 0;
+    if (!AjustarMarco()) TimerMarco_->setEnabled(true);
+}
+
+bool Cubo::AjustarMarco() {
+    // The whole window, frame and all, fits the available area. A window manager tells the frame
+    // only once the window is on screen: until then the margins are null.
+    const QMargins m = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (m.isNull()) return false;
+    if (!isMaximized() && !isFullScreen() && screen() && size() == tamanoInicial_)
+        setGeometry(screen()->availableGeometry().marginsRemoved(m));
+    return true;
+}
+
+void Cubo::TimerMarco_Timer() {
+    if (AjustarMarco() || ++intentosMarco_ >= kIntentosMarco) TimerMarco_->setEnabled(false);
+}
+
+void Cubo::FijarTamanoInicial() {
+    const QByteArray guardada =
+        QByteArray::fromBase64(General::GetSetting("OE", "CUBO", "VIEWER_GEOMETRY").toLatin1());
+    if (!guardada.isEmpty() && restoreGeometry(guardada)) return;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) {
+        resize(1000, 700);
+        return;
+    }
+    setGeometry(s->availableGeometry());
+    tamanoInicial_ = size();
+    ajustarAlMostrar_ = true;
+}
+
+void Cubo::CrearAtajos() {
+    // Keys on the toolbar's own commands: a disabled toolbar ignores them as it ignores clicks.
+    const struct {
+        QKeySequence keys;
+        const char* tool;
+    } atajos[] = {{QKeySequence::Save, "Guardar"},
+                  {QKeySequence::Open, "Abrir"},
+                  {QKeySequence(Qt::Key_F5), "Conectar"}};
+    for (const auto& a : atajos) {
+        auto* sc = new QShortcut(a.keys, this);
+        const QString nombre = QString::fromUtf8(a.tool);
+        connect(sc, &QShortcut::activated, this, [this, nombre] {
+            if (bd::toolbar::Band* b = AB->band("Band2"))
+                if (bd::toolbar::Tool* t = b->tool(nombre)) AB->clickTool(t);
+        });
+    }
+}
+
+void Cubo::updateTitles() {
+    const QString ruta = VinsCube ? VinsCube->PathOpenCube : QString();
+    const QString nombre = ruta.isEmpty() && VinsCube ? VinsCube->CubeId : ruta;
+    setWindowTitle(nombre.isEmpty() ? captionBase_ : captionBase_ + "  " + nombre);
+    if (Vcampos) Vcampos->setWindowTitle(nombre.isEmpty() ? "Cube Designer" : "Cube Designer - " + nombre);
+}
+
+void Cubo::cubeFileChanged() {
+    updateTitles();
+    if (VinsCube && VinsCube->Vparent) VinsCube->Vparent->updateOpenLast();
 }
 
 void Cubo::focusInEvent(QFocusEvent* e) {
@@ -188,8 +270,14 @@ bool Cubo::Form_Unload() {
 }
 
 void Cubo::closeEvent(QCloseEvent* e) {
-    if (Form_Unload())
+    // The next viewer opens at the size this one was left at.
+    const bool visto = isVisible();
+    const QByteArray geometria = saveGeometry();
+    if (Form_Unload()) {
+        if (visto)
+            General::SaveSetting("OE", "CUBO", "VIEWER_GEOMETRY", QString::fromLatin1(geometria.toBase64()));
         e->accept();
-    else
+    } else {
         e->ignore();
+    }
 }

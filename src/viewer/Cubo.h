@@ -72,6 +72,13 @@ public:
     void Form_Resize();
     void Split_MoveComplete();
     void SplitFil_MoveComplete();
+    // The size a viewer opens at: the one the user left the last viewer at, else the screen's
+    // available area.
+    void FijarTamanoInicial();
+    // The viewer's and the designer's captions name the cube: its file, or its name until saved.
+    void updateTitles();
+    // A cube was opened or saved: captions, and the start window's "Open Last".
+    void cubeFileChanged();
     // The window's outer size in twips; setting it resizes the window.
     int AnchoVentana() const;
     int AltoVentana() const;
@@ -196,10 +203,28 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    QString carpetaMiembros_; // private folder of the save or open in progress
+    // Maximizing or restoring keeps the pivot's and the chart's shares of the height: the splitter
+    // moves in proportion. Plain resizes keep it where it is.
+    struct Altura {
+        int alto = 0, split = 0;
+    };
+    void AjustarSplitAlEstado();
+    void CrearAtajos();
+    Altura ahora_;                        // the last layout
+    bool escalarAlRedimensionar_ = false; // a state change whose resize is still to come
+    Altura base_;                         // the layout before that state change
+    bool ajustarAlMostrar_ = false;       // first show: fit the frame into the available area
+    QSize tamanoInicial_;                 // as FijarTamanoInicial left it
+    void TimerMarco_Timer();
+    bool AjustarMarco();                  // false while the frame is not known
+    bd::os::Timer* TimerMarco_ = nullptr; // waits for the window manager's frame
+    int intentosMarco_ = 0;
+    static constexpr int kIntentosMarco = 20; // ticks of 50 ms
+    QString carpetaMiembros_;                 // private folder of the save or open in progress
     QString captionBase_;
 };

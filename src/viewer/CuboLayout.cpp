@@ -88,11 +88,22 @@ void Cubo::AcomodarPantalla() {
     // The status bar sits along the bottom edge, over everything else.
     SB->setGeometry(0, height() - SB->sizeHint().height(), width(), SB->sizeHint().height());
     General::TraerAlFrente(SB);
+    ahora_ = {h, Split->Top()}; // what a maximize or restore scales from
+}
+
+void Cubo::AjustarSplitAlEstado() {
+    // The window manager tells the new state first; the resize that follows scales the splitter.
+    base_ = ahora_;
+    escalarAlRedimensionar_ = base_.alto > 0;
 }
 
 void Cubo::Form_Resize() {
     if (isMinimized()) return;
     const int w = AnchoVentana(), h = AltoVentana();
+    if (escalarAlRedimensionar_ && h != base_.alto) {
+        escalarAlRedimensionar_ = false;
+        Split->setTop(int(double(base_.split) * h / base_.alto));
+    }
     if (Split->Top() > h - 500) Split->setTop(h - 500);
     situar(DC, 0, arriba(AB) + alto(AB), w - 100, h - alto(AB) - 700);
     General::TraerAlFrente(SB);

@@ -98,7 +98,8 @@ void PivotTable::scrollContentsBy(int, int) {
 }
 
 int PivotTable::chipWidth(const PivotField* f) const {
-    return QFontMetrics(font()).horizontalAdvance(f->caption()) + 2 * kPad +
+    // Two pixels to spare: a caption measured to fit exactly may still be elided.
+    return QFontMetrics(font()).horizontalAdvance(f->caption()) + 2 * kPad + 2 +
            (f->orientation() == PageArea ? 14 : 0);
 }
 
