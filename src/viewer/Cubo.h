@@ -6,6 +6,7 @@
 #include "platform/os/Desktop.h"
 #include "platform/pivot/PivotTable.h"
 #include "platform/toolbar/Toolbar.h"
+#include "publishing/ChartFiles.h"
 #include "viewer/SplitBar.h"
 
 #include <QAction>
@@ -143,6 +144,9 @@ public:
     // The measure name of spCal that name stands for: an exact match, else the first whose name
     // without blanks equals name without blanks (files of earlier versions), else name itself.
     QString MedidaDeGrafico(const QString& name) const;
+    // What the category axis shows for a body of the data file: the captions of the fields whose
+    // headers make the labels.
+    QString TituloCategorias(bd::charts::ChartBody body) const;
     // The measure's main rows all have the chart type "None".
     bool SinGrafico(const QString& medida) const;
     // The first measure of spCal that has a tool on the chart band; "" when none has.
@@ -211,7 +215,7 @@ private:
     // Maximizing or restoring keeps the pivot's and the chart's shares of the height: the splitter
     // moves in proportion. Plain resizes keep it where it is.
     struct Altura {
-        int alto = 0, split = 0;
+        int alto = 0, ancho = 0, split = 0;
     };
     void AjustarSplitAlEstado();
     void CrearAtajos();

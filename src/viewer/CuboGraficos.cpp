@@ -228,6 +228,9 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
                                            : bd::pivot::formatNumber(v, mascara);
     });
 
+    bd::pivot::PivotField* campoMedida = nullptr;
+    for (int c = 0; c < columnas && !campoMedida; ++c)
+        if (auto* f = campoDe(c); f && f->name() == NombreCampo) campoMedida = f;
     auto esDeMedida = [&](int c) {
         auto* f = campoDe(c);
         return f && f->name() == NombreCampo;
@@ -236,6 +239,7 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
 
     const ChartLayout layout = ChooseChartLayout(
         ChartId, General::colGraficoMS.item(ChartId).value_or(QString()), nivelesFila, nivelesColumna);
+    CHA->setAxisTitles(TituloCategorias(layout.body), campoMedida ? campoMedida->caption() : NombreCampo);
     ChartData hecho;
     if (layout.body == ChartBody::SingleSeries) {
         // The pie-slice attribute reads the alert rules of the designer's measure grid.
@@ -318,6 +322,19 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     bGraficoDibujado = true;
 }
 
+QString Cubo::TituloCategorias(bd::charts::ChartBody body) const {
+    const bd::pivot::PivotFieldList filas = DC->rowFields(), columnas = DC->columnFields();
+    auto caption = [](bd::pivot::PivotField* f) { return f ? f->caption() : QString(); };
+    if (body == bd::charts::ChartBody::TwoRowFields) return caption(filas.item(1));
+    if (body == bd::charts::ChartBody::OneColumnOneRowField) return caption(filas.item(0));
+    // One label per value: the row headers, then the column's with one column field.
+    QStringList partes;
+    for (bd::pivot::PivotField* f : filas)
+        partes << f->caption();
+    if (columnas.count() == 1) partes << caption(columnas.item(0));
+    return partes.join(" - ");
+}
+
 void Cubo::GraficoCargado() {
     bGraficoListo = true;
 }
@@ -394,6 +411,7 @@ void Cubo::getChartImg(const QString& path) {
     auto* wB = new bd::browser::PageView(&form);
     wB->setObjectName("wB");
     wB->setValueFormatter(CHA->valueFormatter());
+    wB->setAxisTitles(CHA->categoryAxisTitle(), CHA->valueAxisTitle());
     wB->setGeometry(twipsToPixels(-35), twipsToPixels(-35), form.width() + twipsToPixels(80),
                     form.height() + twipsToPixels(80));
     bool cargada = false;

@@ -88,7 +88,7 @@ void Cubo::AcomodarPantalla() {
     // The status bar sits along the bottom edge, over everything else.
     SB->setGeometry(0, height() - SB->sizeHint().height(), width(), SB->sizeHint().height());
     General::TraerAlFrente(SB);
-    ahora_ = {h, Split->Top()}; // what a maximize or restore scales from
+    ahora_ = {h, w, Split->Top()}; // what a maximize or restore scales from
 }
 
 void Cubo::AjustarSplitAlEstado() {
@@ -100,7 +100,8 @@ void Cubo::AjustarSplitAlEstado() {
 void Cubo::Form_Resize() {
     if (isMinimized()) return;
     const int w = AnchoVentana(), h = AltoVentana();
-    if (escalarAlRedimensionar_ && h != base_.alto) {
+    // The first resize of another size after the state change is the state's own.
+    if (escalarAlRedimensionar_ && (h != base_.alto || w != base_.ancho)) {
         escalarAlRedimensionar_ = false;
         Split->setTop(int(double(base_.split) * h / base_.alto));
     }
@@ -117,6 +118,7 @@ void Cubo::resizeEvent(QResizeEvent* e) {
 }
 
 void Cubo::Split_MoveComplete() {
+    escalarAlRedimensionar_ = false; // the user's own place for the splitter
     ABGraph->setEnabled(false);
     AcomodarPantalla();
     Graph(QString());

@@ -623,3 +623,43 @@ TEST(ChartViewer, ADragOnThePivotRedrawsTheChart) {
     EXPECT_FALSE(f.v.CHA->chartModel().multiSeries);
     EXPECT_TRUE(f.datos().contains("<set label='OBrien' value='1234.5' />")) << f.datos().data();
 }
+
+// Without an axis name of the designer's, the axes name what they show: the fields the labels come
+// from, and the measure; a name of the designer's stands.
+TEST(ChartViewer, AxisTitlesNameWhatTheAxesShow) {
+    Ventana f;
+    f.v.resize(1200, 900);
+    f.v.Split->setTop(f.v.AltoVentana() / 2);
+    f.v.AcomodarPantalla();
+    f.c.spCal->setText(Campos::ColEjeX, 1, "");
+    f.c.spCal->setText(Campos::ColEjeY, 1, "");
+    struct Caso {
+        const char* nombre;
+        std::function<void()> disponer;
+        QString x;
+    } casos[] = {
+        {"one row field", [] {}, "Customer"},
+        {"one row and one column field",
+         [&] { f.v.DC->addField("Year", "Year", pivot::PageArea)->setOrientation(pivot::ColumnArea); },
+         "Customer"},
+        {"two row fields", [&] { f.v.DC->fields().item("Year")->setOrientation(pivot::RowArea); }, "Year"},
+        {"as a pie: one label per value", [&] { f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Pie 2D"); },
+         "Customer - Year"},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        k.disponer();
+        f.v.DC->recalculate();
+        f.v.Graph("Amount");
+        EXPECT_TRUE(f.datos().contains("xAxisName='' yAxisName=''"))
+            << "the data file keeps the grid's names";
+        EXPECT_EQ(f.v.CHA->chartModel().xAxisName, k.x);
+        EXPECT_EQ(f.v.CHA->chartModel().yAxisName, "Amount");
+    }
+    f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Column 3D");
+    f.c.spCal->setText(Campos::ColEjeX, 1, "Buyers");
+    f.v.Graph("Amount");
+    EXPECT_EQ(f.v.CHA->chartModel().xAxisName, "Buyers");
+    const QStringList textos = TextosDibujados(*f.v.CHA);
+    EXPECT_TRUE(textos.contains("Buyers")) << textos.join(" | ").toStdString();
+}

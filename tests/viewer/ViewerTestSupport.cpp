@@ -170,7 +170,7 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     cal.setText(Campos::ColTipoGrafico, 1, "Column 3D");
     cal.setText(Campos::ColTituloGrafico, 1, "Sales by region");
     cal.setText(Campos::ColSubtituloGrafico, 1, "2024-2025");
-    cal.setText(Campos::ColEjeX, 1, "Product"); // the categories: one group of bars per product
+    // No x axis name: the axis names the field its labels come from, whatever the layout.
     cal.setText(Campos::ColEjeY, 1, "Amount");
     cal.setText(Campos::ColMaxCaracteres, 1, "20");
     cal.setText(Campos::ColOcultarEtiquetas, 1, "30");

@@ -102,6 +102,8 @@ bool PageView::navigate(const QString& pathOrUrl) {
             } else if (!data.open(QIODevice::ReadOnly)) {
                 why = data.errorString();
             } else if (ParseChartData(data.readAll(), &model, &why)) {
+                if (model.xAxisName.isEmpty()) model.xAxisName = axisX_;
+                if (model.yAxisName.isEmpty()) model.yAxisName = axisY_;
                 movie_ = movie;
                 model_ = model;
                 QChart* old = chartView_->chart();

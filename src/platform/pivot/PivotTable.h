@@ -262,6 +262,7 @@ private:
     void renumber(int orientation);
     void updateGeometryCache();
     std::vector<Button> buttons() const;
+    QString chipText(const PivotField* f) const;
     int chipWidth(const PivotField* f) const;
     int columnAreaStart() const; // x where the column area's chips begin
     int dropArea(const QPoint& p) const;

@@ -97,9 +97,15 @@ void PivotTable::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
+QString PivotTable::chipText(const PivotField* f) const {
+    // A page field that shows only some members says so.
+    return f->orientation() == PageArea && !f->hidden_.isEmpty() ? f->caption() + QStringLiteral(" *")
+                                                                 : f->caption();
+}
+
 int PivotTable::chipWidth(const PivotField* f) const {
-    // Two pixels to spare: a caption measured to fit exactly may still be elided.
-    return QFontMetrics(font()).horizontalAdvance(f->caption()) + 2 * kPad + 2 +
+    // Two pixels to spare: a text measured to fit exactly may still be elided.
+    return QFontMetrics(font()).horizontalAdvance(chipText(f)) + 2 * kPad + 2 +
            (f->orientation() == PageArea ? 14 : 0);
 }
 
@@ -250,13 +256,10 @@ void PivotTable::paintEvent(QPaintEvent*) {
         p.fillRect(b.rect, kFieldBack);
         p.setPen(Qt::white);
         p.setFont(font());
-        QString text = b.field->caption();
-        if (b.area == PageArea) {
-            const int hidden = int(b.field->hidden_.size());
-            text += hidden ? QStringLiteral(" *") : QString();
+        const QString text = chipText(b.field);
+        if (b.area == PageArea)
             p.drawText(b.rect.adjusted(b.rect.width() - 14, 0, 0, 0), Qt::AlignCenter,
                        QStringLiteral("\u25BE"));
-        }
         const QRect textRect = b.rect.adjusted(kPad, 0, b.area == PageArea ? -14 : -kPad, 0);
         p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(text, Qt::ElideRight, textRect.width()));

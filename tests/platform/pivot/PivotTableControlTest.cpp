@@ -240,6 +240,13 @@ TEST(PivotChips, ChipsNeverOverlapWhateverTheLayout) {
                                               << all.item(j)->caption().toStdString();
             }
         }
+        // A page field showing some members only is marked, and its chip holds the mark too.
+        if (PivotField* page = t.pageFields().item(0)) {
+            page->setMemberVisible(page->members().value(0), false);
+            t.recalculate();
+            EXPECT_GE(t.chipRect(page).width(),
+                      fm.horizontalAdvance(page->caption() + " *") + fm.horizontalAdvance("\u25BE"));
+        }
         // The strip of chips belongs to the data area up to the last data chip.
         const QRect lastData = t.chipRect(t.dataFields().item(t.dataFields().count() - 1));
         EXPECT_EQ(t.elementAt(lastData.center()).field, t.dataFields().item(t.dataFields().count() - 1));
