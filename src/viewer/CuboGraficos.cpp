@@ -10,11 +10,13 @@
 #include "platform/pivot/NumberFormat.h"
 #include "publishing/ChartFiles.h"
 #include "shell/General.h"
+#include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPointer>
 #include <QPrinter>
@@ -52,7 +54,10 @@ bool FilaPrincipal(const Grid& g, int row) {
 
 void Cubo::ImpGr() {
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(windowTitle());
+    // The document (and a PDF's proposed file) is named after the cube.
+    QString nombre = VinsCube ? QFileInfo(VinsCube->PathOpenCube).completeBaseName() : QString();
+    if (nombre.isEmpty() && VinsCube) nombre = VinsCube->CubeId;
+    printer.setDocName(nombre.isEmpty() ? QStringLiteral("Chart") : nombre + " chart");
     if (!bd::os::runPrintDialog(&printer, this, "Chart Print")) return;
     if (!CHA->print(&printer))
         bd::os::MsgBox("The chart could not be printed.", bd::os::Buttons::Ok, bd::os::Icon::Information,

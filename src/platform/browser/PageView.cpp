@@ -148,17 +148,20 @@ bool PageView::print(QPrinter* printer) const {
         text_->document()->print(printer);
         return printer->printerState() != QPrinter::Error;
     }
+    // A chart wider than high goes on a landscape page, laid out for the page's proportions at a
+    // width whose text reads well once scaled to the page.
+    constexpr int kPrintLayoutWidth = 1000;
+    if (printer->printerState() != QPrinter::Active)
+        printer->setPageOrientation(chartView_->width() >= chartView_->height() ? QPageLayout::Landscape
+                                                                                : QPageLayout::Portrait);
     QPainter p;
     if (!p.begin(printer)) return false;
     const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
-    // Laid out at screen size, then scaled to the page width, keeping the view's proportions.
-    QSize logical = chartView_->size();
-    if (logical.width() < 200 || logical.height() < 150) logical = QSize(800, 500);
+    const QSize logical(kPrintLayoutWidth, std::max(1, int(kPrintLayoutWidth * double(page.height()) /
+                                                           std::max(1, page.width()))));
     auto view = OffscreenChart(movie_->chartId, model_, format_, logical);
-    const double scale =
-        std::min(double(page.width()) / logical.width(), double(page.height()) / logical.height());
-    p.scale(scale, scale);
-    view->render(&p);
+    const double scale = double(page.width()) / logical.width();
+    view->render(&p, QRectF(0, 0, logical.width() * scale, logical.height() * scale), view->rect());
     return p.end();
 }
 

@@ -49,7 +49,9 @@ void PivotTable::updateGeometryCache() {
     // widths from a sample, so that a result of hundreds of thousands of cells lays out at once
     const int sample = std::min(rows, std::clamp(200000 / std::max(1, cols), 5, 400));
     const int tail = std::min(40, sample);
-    levelW_.assign(size_t(std::max(1, k)), 90);
+    // Without row fields the corner holds the drop hint.
+    levelW_.assign(size_t(std::max(1, k)),
+                   std::max(90, fm.horizontalAdvance(tr("Drop row fields here")) + 2 * kPad));
     const auto rf = area(RowArea);
     for (int l = 0; l < k; ++l) {
         int w = fm.horizontalAdvance(rf[size_t(l)]->caption()) + 3 * kPad + 12;
@@ -114,9 +116,11 @@ int PivotTable::columnAreaStart() const {
     for (int w : levelW_)
         cornerW += w;
     // The data chips may reach past the row headers: the column chips then start after them.
+    const auto data = area(DataArea);
     int x = 2;
-    for (PivotField* f : area(DataArea))
+    for (PivotField* f : data)
         x += chipWidth(f) + kChipGap;
+    if (data.empty()) x += QFontMetrics(font()).horizontalAdvance(tr("Drop data fields here")) + 2 * kPad;
     return std::max(cornerW, x);
 }
 
@@ -169,7 +173,7 @@ void PivotTable::paintEvent(QPaintEvent*) {
         p.drawText(QRect(columnAreaStart() + 8, pageH_, vr.width(), rowH_), Qt::AlignVCenter,
                    tr("Drop column fields here"));
     if (area(DataArea).empty())
-        p.drawText(QRect(6, pageH_, cornerW, rowH_), Qt::AlignVCenter, tr("Drop data fields here"));
+        p.drawText(QRect(6, pageH_, columnAreaStart(), rowH_), Qt::AlignVCenter, tr("Drop data fields here"));
 
     // Body cells
     const int firstRow = std::max(0, vs / rowH_),

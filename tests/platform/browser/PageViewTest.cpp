@@ -18,8 +18,10 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPrinter>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QStackedBarSeries>
+#include <QStandardPaths>
 #include <QValueAxis>
 #include <gtest/gtest.h>
 
@@ -332,6 +334,18 @@ TEST(PageView, PrintsChartAndTextPagesToPdf) {
         const QByteArray pdf = bd::test::readFile(f.dir + "/" + name);
         EXPECT_TRUE(pdf.startsWith("%PDF")) << name.toStdString();
         EXPECT_GT(pdf.size(), 1000) << name.toStdString();
+        if (name == "chart.pdf") {
+            // The whole chart is on the page, wider than high on a landscape one.
+            EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+            if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+                QProcess text;
+                text.start("pdftotext", {f.dir + "/" + name, "-"});
+                text.waitForFinished(20000);
+                const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+                for (const char* label : {"North", "South", "East", "West", "OHara Co", "Sales by region"})
+                    EXPECT_TRUE(printed.contains(label)) << label << " not in " << printed.toStdString();
+            }
+        }
     }
 }
 
