@@ -15,7 +15,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
-#include <QTimer>
 #include <QWindow>
 
 namespace {
@@ -66,8 +65,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     SB->setObjectName("SB");
     SB->setSizeGripEnabled(false);
     TimerWait = new bd::os::Timer(this, 1000);
-    TimerMarco_ = new bd::os::Timer(this, 50);
-    connect(TimerMarco_, &bd::os::Timer::timeout, this, &Cubo::TimerMarco_Timer);
+    frameTimer_ = new bd::os::Timer(this, 50);
+    connect(frameTimer_, &bd::os::Timer::timeout, this, &Cubo::frameTimer_Timer);
     connect(TimerWait, &bd::os::Timer::timeout, this, &Cubo::TimerWait_Timer);
     connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
@@ -75,8 +74,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     AB->resize(AB->sizeHint());
     ABGraph->resize(ABGraph->sizeHint());
-    FijarTamanoInicial();
-    CrearAtajos();
+    setInitialSize();
+    createShortcuts();
     // Window load.
     Split->setTop(AltoVentana() * 3 / 4);
     SB->showMessage(TextoAyuda);
@@ -149,72 +148,72 @@ void Cubo::changeEvent(QEvent* e) {
     if (e->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
     if (e->type() == QEvent::WindowStateChange) {
         const auto old = static_cast<QWindowStateChangeEvent*>(e)->oldState();
-        const Qt::WindowStates grande = Qt::WindowMaximized | Qt::WindowFullScreen;
-        if ((old & grande) != (windowState() & grande) && !isMinimized() && !(old & Qt::WindowMinimized))
-            AjustarSplitAlEstado();
+        const Qt::WindowStates large = Qt::WindowMaximized | Qt::WindowFullScreen;
+        if ((old & large) != (windowState() & large) && !isMinimized() && !(old & Qt::WindowMinimized))
+            scaleSplitOnStateChange();
     }
 }
 
 void Cubo::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    if (!ajustarAlMostrar_) return;
-    ajustarAlMostrar_ = false;
-    if (size() != tamanoInicial_) return; // sized by its caller meanwhile
-    intentosMarco_ = 0;
-    if (!AjustarMarco()) TimerMarco_->setEnabled(true);
+    if (!fitOnShow_) return;
+    fitOnShow_ = false;
+    if (size() != initialSize_) return; // sized by its caller meanwhile
+    frameTries_ = 0;
+    if (!fitFrameIntoScreen()) frameTimer_->setEnabled(true);
 }
 
-bool Cubo::AjustarMarco() {
+bool Cubo::fitFrameIntoScreen() {
     // The whole window, frame and all, fits the available area. A window manager tells the frame
     // only once the window is on screen: until then the margins are null.
     const QMargins m = windowHandle() ? windowHandle()->frameMargins() : QMargins();
     if (m.isNull()) return false;
-    if (!isMaximized() && !isFullScreen() && screen() && size() == tamanoInicial_)
+    if (!isMaximized() && !isFullScreen() && screen() && size() == initialSize_)
         setGeometry(screen()->availableGeometry().marginsRemoved(m));
     return true;
 }
 
-void Cubo::TimerMarco_Timer() {
-    if (AjustarMarco() || ++intentosMarco_ >= kIntentosMarco) TimerMarco_->setEnabled(false);
+void Cubo::frameTimer_Timer() {
+    if (fitFrameIntoScreen() || ++frameTries_ >= kFrameTries) frameTimer_->setEnabled(false);
 }
 
-void Cubo::FijarTamanoInicial() {
-    const QByteArray guardada =
+void Cubo::setInitialSize() {
+    const QByteArray saved =
         QByteArray::fromBase64(General::GetSetting("OE", "CUBO", "VIEWER_GEOMETRY").toLatin1());
-    if (!guardada.isEmpty() && restoreGeometry(guardada)) return;
+    if (!saved.isEmpty() && restoreGeometry(saved)) return;
     const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
     if (!s) {
         resize(1000, 700);
         return;
     }
     setGeometry(s->availableGeometry());
-    tamanoInicial_ = size();
-    ajustarAlMostrar_ = true;
+    initialSize_ = size();
+    fitOnShow_ = true;
 }
 
-void Cubo::CrearAtajos() {
+void Cubo::createShortcuts() {
     // Keys on the toolbar's own commands: a disabled toolbar ignores them as it ignores clicks.
     const struct {
         QKeySequence keys;
         const char* tool;
-    } atajos[] = {{QKeySequence::Save, "Guardar"},
-                  {QKeySequence::Open, "Abrir"},
-                  {QKeySequence(Qt::Key_F5), "Conectar"}};
-    for (const auto& a : atajos) {
+    } shortcuts[] = {{QKeySequence::Save, "Guardar"},
+                     {QKeySequence::Open, "Abrir"},
+                     {QKeySequence(Qt::Key_F5), "Conectar"}};
+    for (const auto& a : shortcuts) {
         auto* sc = new QShortcut(a.keys, this);
-        const QString nombre = QString::fromUtf8(a.tool);
-        connect(sc, &QShortcut::activated, this, [this, nombre] {
+        const QString tool = QString::fromUtf8(a.tool);
+        connect(sc, &QShortcut::activated, this, [this, tool] {
             if (bd::toolbar::Band* b = AB->band("Band2"))
-                if (bd::toolbar::Tool* t = b->tool(nombre)) AB->clickTool(t);
+                if (bd::toolbar::Tool* t = b->tool(tool)) AB->clickTool(t);
         });
     }
 }
 
 void Cubo::updateTitles() {
-    const QString ruta = VinsCube ? VinsCube->PathOpenCube : QString();
-    const QString nombre = ruta.isEmpty() && VinsCube ? VinsCube->CubeId : ruta;
-    setWindowTitle(nombre.isEmpty() ? captionBase_ : captionBase_ + "  " + nombre);
-    if (Vcampos) Vcampos->setWindowTitle(nombre.isEmpty() ? "Cube Designer" : "Cube Designer - " + nombre);
+    const QString path = VinsCube ? VinsCube->PathOpenCube : QString();
+    const QString cube = path.isEmpty() && VinsCube ? VinsCube->CubeId : path;
+    setWindowTitle(cube.isEmpty() ? captionBase_ : captionBase_ + "  " + cube);
+    if (Vcampos) Vcampos->setWindowTitle(cube.isEmpty() ? "Cube Designer" : "Cube Designer - " + cube);
 }
 
 void Cubo::cubeFileChanged() {
@@ -271,11 +270,11 @@ bool Cubo::Form_Unload() {
 
 void Cubo::closeEvent(QCloseEvent* e) {
     // The next viewer opens at the size this one was left at.
-    const bool visto = isVisible();
-    const QByteArray geometria = saveGeometry();
+    const bool shown = isVisible();
+    const QByteArray geometry = saveGeometry();
     if (Form_Unload()) {
-        if (visto)
-            General::SaveSetting("OE", "CUBO", "VIEWER_GEOMETRY", QString::fromLatin1(geometria.toBase64()));
+        if (shown)
+            General::SaveSetting("OE", "CUBO", "VIEWER_GEOMETRY", QString::fromLatin1(geometry.toBase64()));
         e->accept();
     } else {
         e->ignore();

@@ -75,7 +75,7 @@ public:
     void SplitFil_MoveComplete();
     // The size a viewer opens at: the one the user left the last viewer at, else the screen's
     // available area.
-    void FijarTamanoInicial();
+    void setInitialSize();
     // The viewer's and the designer's captions name the cube: its file, or its name until saved.
     void updateTitles();
     // A cube was opened or saved: captions, and the start window's "Open Last".
@@ -146,11 +146,11 @@ public:
     QString MedidaDeGrafico(const QString& name) const;
     // What the category axis shows for a body of the data file: the captions of the fields whose
     // headers make the labels.
-    QString TituloCategorias(bd::charts::ChartBody body) const;
+    QString categoryAxisTitle(bd::charts::ChartBody body) const;
     // The measure's main rows all have the chart type "None".
-    bool SinGrafico(const QString& medida) const;
+    bool chartTypeIsNone(const QString& medida) const;
     // The first measure of spCal that has a tool on the chart band; "" when none has.
-    QString PrimeraMedidaConGrafico() const;
+    QString firstChartedMeasure() const;
     // False covers the chart pane with frameCover, true uncovers it.
     void OcultarChart(bool vVisible);
     // Radio behaviour of the measure tools: every tool of AB unchecked, then vTool checked.
@@ -214,21 +214,21 @@ protected:
 private:
     // Maximizing or restoring keeps the pivot's and the chart's shares of the height: the splitter
     // moves in proportion. Plain resizes keep it where it is.
-    struct Altura {
-        int alto = 0, ancho = 0, split = 0;
+    struct LayoutAt {
+        int height = 0, width = 0, split = 0; // twips
     };
-    void AjustarSplitAlEstado();
-    void CrearAtajos();
-    Altura ahora_;                        // the last layout
-    bool escalarAlRedimensionar_ = false; // a state change whose resize is still to come
-    Altura base_;                         // the layout before that state change
-    bool ajustarAlMostrar_ = false;       // first show: fit the frame into the available area
-    QSize tamanoInicial_;                 // as FijarTamanoInicial left it
-    void TimerMarco_Timer();
-    bool AjustarMarco();                  // false while the frame is not known
-    bd::os::Timer* TimerMarco_ = nullptr; // waits for the window manager's frame
-    int intentosMarco_ = 0;
-    static constexpr int kIntentosMarco = 20; // ticks of 50 ms
-    QString carpetaMiembros_;                 // private folder of the save or open in progress
+    void scaleSplitOnStateChange();
+    void createShortcuts();
+    LayoutAt lastLayout_;        // the last layout
+    bool scaleOnResize_ = false; // a state change whose resize is still to come
+    LayoutAt layoutBeforeState_; // the layout before that state change
+    bool fitOnShow_ = false;     // first show: fit the frame into the available area
+    QSize initialSize_;          // as setInitialSize left it
+    void frameTimer_Timer();
+    bool fitFrameIntoScreen();            // false while the frame is not known
+    bd::os::Timer* frameTimer_ = nullptr; // waits for the window manager's frame
+    int frameTries_ = 0;
+    static constexpr int kFrameTries = 20; // ticks of 50 ms
+    QString carpetaMiembros_;              // private folder of the save or open in progress
     QString captionBase_;
 };

@@ -55,9 +55,9 @@ bool FilaPrincipal(const Grid& g, int row) {
 void Cubo::ImpGr() {
     QPrinter printer(QPrinter::HighResolution);
     // The document (and a PDF's proposed file) is named after the cube.
-    QString nombre = VinsCube ? QFileInfo(VinsCube->PathOpenCube).completeBaseName() : QString();
-    if (nombre.isEmpty() && VinsCube) nombre = VinsCube->CubeId;
-    printer.setDocName(nombre.isEmpty() ? QStringLiteral("Chart") : nombre + " chart");
+    QString name = VinsCube ? QFileInfo(VinsCube->PathOpenCube).completeBaseName() : QString();
+    if (name.isEmpty() && VinsCube) name = VinsCube->CubeId;
+    printer.setDocName(name.isEmpty() ? QStringLiteral("Chart") : name + " chart");
     if (!bd::os::runPrintDialog(&printer, this, "Chart Print")) return;
     if (!CHA->print(&printer))
         bd::os::MsgBox("The chart could not be printed.", bd::os::Buttons::Ok, bd::os::Icon::Information,
@@ -83,7 +83,7 @@ void Cubo::OcultarChart(bool vVisible) {
     if (!vVisible) frameCover->raise();
 }
 
-bool Cubo::SinGrafico(const QString& medida) const {
+bool Cubo::chartTypeIsNone(const QString& medida) const {
     if (medida.isEmpty() || !Vcampos) return false;
     const Grid& g = *Vcampos->spCal;
     bool none = false;
@@ -95,7 +95,7 @@ bool Cubo::SinGrafico(const QString& medida) const {
     return none;
 }
 
-QString Cubo::PrimeraMedidaConGrafico() const {
+QString Cubo::firstChartedMeasure() const {
     if (!Vcampos) return {};
     const Grid& g = *Vcampos->spCal;
     for (int r = 1; r <= g.maxRows(); ++r)
@@ -135,8 +135,8 @@ void Cubo::Graph(const QString& NombreCampo) {
     medida = MedidaDeGrafico(medida);
     // Only a tool names a measure set to "None"; otherwise the first measure that has a chart
     // stands in for it, or nothing is charted.
-    if (NombreCampo.isEmpty() && SinGrafico(medida)) {
-        medida = PrimeraMedidaConGrafico();
+    if (NombreCampo.isEmpty() && chartTypeIsNone(medida)) {
+        medida = firstChartedMeasure();
         if (medida.isEmpty()) {
             OcultarChart(false);
             return;
@@ -220,22 +220,22 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     s.maxLabelChars = MaxChars;
     s.resultLimit = ResultLimit;
     s.drawTotals = DibujarTotales;
-    std::optional<QString> formato;
-    for (int c = 0; c < columnas && !formato; ++c)
-        if (auto* f = campoDe(c); f && f->name() == NombreCampo) formato = f->numberFormat();
-    s.decimals = ChartDecimals(formato);
-    ChartLimited = false;
-    // The value axis and the value labels read as the pivot's cells do.
-    const QString mascara = formato.value_or(QString());
-    const int decimales = s.decimals;
-    CHA->setValueFormatter([mascara, decimales](double v) {
-        return mascara.trimmed().isEmpty() ? QLocale().toString(v, 'f', decimales)
-                                           : bd::pivot::formatNumber(v, mascara);
-    });
-
+    // The first result column of the measure gives its data field.
     bd::pivot::PivotField* campoMedida = nullptr;
     for (int c = 0; c < columnas && !campoMedida; ++c)
         if (auto* f = campoDe(c); f && f->name() == NombreCampo) campoMedida = f;
+    const std::optional<QString> formato =
+        campoMedida ? std::optional<QString>(campoMedida->numberFormat()) : std::nullopt;
+    s.decimals = ChartDecimals(formato);
+    ChartLimited = false;
+    // The value axis and the value labels read as the pivot's cells do.
+    const QString mask = formato.value_or(QString());
+    const int decimals = s.decimals;
+    CHA->setValueFormatter([mask, decimals](double v) {
+        return mask.trimmed().isEmpty() ? QLocale().toString(v, 'f', decimals)
+                                        : bd::pivot::formatNumber(v, mask);
+    });
+
     auto esDeMedida = [&](int c) {
         auto* f = campoDe(c);
         return f && f->name() == NombreCampo;
@@ -244,7 +244,7 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
 
     const ChartLayout layout = ChooseChartLayout(
         ChartId, General::colGraficoMS.item(ChartId).value_or(QString()), nivelesFila, nivelesColumna);
-    CHA->setAxisTitles(TituloCategorias(layout.body), campoMedida ? campoMedida->caption() : NombreCampo);
+    CHA->setAxisTitles(categoryAxisTitle(layout.body), campoMedida ? campoMedida->caption() : NombreCampo);
     ChartData hecho;
     if (layout.body == ChartBody::SingleSeries) {
         // The pie-slice attribute reads the alert rules of the designer's measure grid.
@@ -327,17 +327,17 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     bGraficoDibujado = true;
 }
 
-QString Cubo::TituloCategorias(bd::charts::ChartBody body) const {
-    const bd::pivot::PivotFieldList filas = DC->rowFields(), columnas = DC->columnFields();
+QString Cubo::categoryAxisTitle(bd::charts::ChartBody body) const {
+    const bd::pivot::PivotFieldList rows = DC->rowFields(), columns = DC->columnFields();
     auto caption = [](bd::pivot::PivotField* f) { return f ? f->caption() : QString(); };
-    if (body == bd::charts::ChartBody::TwoRowFields) return caption(filas.item(1));
-    if (body == bd::charts::ChartBody::OneColumnOneRowField) return caption(filas.item(0));
+    if (body == bd::charts::ChartBody::TwoRowFields) return caption(rows.item(1));
+    if (body == bd::charts::ChartBody::OneColumnOneRowField) return caption(rows.item(0));
     // One label per value: the row headers, then the column's with one column field.
-    QStringList partes;
-    for (bd::pivot::PivotField* f : filas)
-        partes << f->caption();
-    if (columnas.count() == 1) partes << caption(columnas.item(0));
-    return partes.join(" - ");
+    QStringList parts;
+    for (bd::pivot::PivotField* f : rows)
+        parts << f->caption();
+    if (columns.count() == 1) parts << caption(columns.item(0));
+    return parts.join(" - ");
 }
 
 void Cubo::GraficoCargado() {

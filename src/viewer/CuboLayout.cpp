@@ -88,22 +88,22 @@ void Cubo::AcomodarPantalla() {
     // The status bar sits along the bottom edge, over everything else.
     SB->setGeometry(0, height() - SB->sizeHint().height(), width(), SB->sizeHint().height());
     General::TraerAlFrente(SB);
-    ahora_ = {h, w, Split->Top()}; // what a maximize or restore scales from
+    lastLayout_ = {h, w, Split->Top()}; // what a maximize or restore scales from
 }
 
-void Cubo::AjustarSplitAlEstado() {
+void Cubo::scaleSplitOnStateChange() {
     // The window manager tells the new state first; the resize that follows scales the splitter.
-    base_ = ahora_;
-    escalarAlRedimensionar_ = base_.alto > 0;
+    layoutBeforeState_ = lastLayout_;
+    scaleOnResize_ = layoutBeforeState_.height > 0;
 }
 
 void Cubo::Form_Resize() {
     if (isMinimized()) return;
     const int w = AnchoVentana(), h = AltoVentana();
     // The first resize of another size after the state change is the state's own.
-    if (escalarAlRedimensionar_ && (h != base_.alto || w != base_.ancho)) {
-        escalarAlRedimensionar_ = false;
-        Split->setTop(int(double(base_.split) * h / base_.alto));
+    if (scaleOnResize_ && (h != layoutBeforeState_.height || w != layoutBeforeState_.width)) {
+        scaleOnResize_ = false;
+        Split->setTop(int(double(layoutBeforeState_.split) * h / layoutBeforeState_.height));
     }
     if (Split->Top() > h - 500) Split->setTop(h - 500);
     situar(DC, 0, arriba(AB) + alto(AB), w - 100, h - alto(AB) - 700);
@@ -118,7 +118,7 @@ void Cubo::resizeEvent(QResizeEvent* e) {
 }
 
 void Cubo::Split_MoveComplete() {
-    escalarAlRedimensionar_ = false; // the user's own place for the splitter
+    scaleOnResize_ = false; // the user's own place for the splitter
     ABGraph->setEnabled(false);
     AcomodarPantalla();
     Graph(QString());

@@ -21,9 +21,6 @@
 #include <QChartView>
 #include <QDir>
 #include <QFile>
-#include <QGraphicsScene>
-#include <QGraphicsSimpleTextItem>
-#include <QGraphicsTextItem>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPrintDialog>
@@ -436,18 +433,7 @@ namespace {
 QStringList TextosDibujados(browser::PageView& cha) {
     QApplication::sendPostedEvents();
     QApplication::processEvents();
-    QStringList out;
-    for (QGraphicsItem* i : cha.chartView()->scene()->items()) {
-        if (!i->isVisible()) continue;
-        QString t;
-        if (auto* rich = dynamic_cast<QGraphicsTextItem*>(i))
-            t = rich->toPlainText();
-        else if (auto* plain = dynamic_cast<QGraphicsSimpleTextItem*>(i))
-            t = plain->text();
-        t.remove(QChar(0x200B));
-        if (!t.isEmpty()) out << t;
-    }
-    return out;
+    return test::sceneTexts(cha.chartView()->scene());
 }
 QList<double> Barras(browser::PageView& cha) {
     QList<double> out;

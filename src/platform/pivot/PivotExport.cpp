@@ -16,15 +16,6 @@ QString cellHtml(const QString& s) {
     return t.isEmpty() ? QStringLiteral("&nbsp;") : t.toHtmlEscaped();
 }
 
-QString pageText(const PivotField* f) {
-    const QStringList hidden = f->hiddenMembers();
-    if (hidden.isEmpty()) return QStringLiteral("(All)");
-    QStringList shown;
-    for (const QString& m : f->members())
-        if (f->isMemberVisible(m)) shown << m;
-    return shown.size() == 1 ? shown.first() : QStringLiteral("(Multiple Items)");
-}
-
 // The excel-style mask for a number format of ours ("0,00" in a comma locale -> "0.00").
 QString spreadsheetMask(const QString& mask) {
     if (mask.trimmed().isEmpty()) return QStringLiteral("General");
@@ -60,7 +51,7 @@ QString PivotTable::htmlTable(bool totals, bool forPrint) const {
     out << QStringLiteral("<TABLE cellspacing=\"0\" cellpadding=\"2\"%1>").arg(border);
     for (PivotField* f : pf)
         out << "<TR>" << QStringLiteral("<TD class=\"field\">%1</TD>").arg(cellHtml(f->caption()))
-            << QStringLiteral("<TD class=\"header\">%1</TD>").arg(cellHtml(pageText(f))) << "</TR>";
+            << QStringLiteral("<TD class=\"header\">%1</TD>").arg(cellHtml(f->selectionText())) << "</TR>";
     if (!pf.empty()) out << "<TR>" << QStringLiteral("<TD>&nbsp;</TD>") << "</TR>";
     for (int l = 0; l <= m; ++l) {
         out << "<TR>";
@@ -207,7 +198,7 @@ bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool,
     for (PivotField* f : pf) {
         w.writeStartElement(ss, "Row");
         text(f->caption(), "field");
-        text(pageText(f), "header");
+        text(f->selectionText(), "header");
         w.writeEndElement();
     }
     if (!pf.empty()) {

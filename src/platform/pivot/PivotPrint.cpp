@@ -18,15 +18,6 @@ constexpr int kMeasuredRows = 20000;   // rows measured for the widths: the firs
 const QColor kPrintHeaderBack(0xe8, 0xe8, 0xe8), kPrintTotalBack(0xf2, 0xf2, 0xf2),
     kPrintGrid(0xa0, 0xa0, 0xa0);
 
-QString pageFieldText(const PivotField* f) {
-    const QStringList hidden = f->hiddenMembers();
-    if (hidden.isEmpty()) return QStringLiteral("(All)");
-    QStringList shown;
-    for (const QString& m : f->members())
-        if (f->isMemberVisible(m)) shown << m;
-    return shown.size() == 1 ? shown.first() : QStringLiteral("(Multiple Items)");
-}
-
 // The table's measures on one device, in its pixels.
 struct Sheet {
     QFont font, bold, title;
@@ -66,7 +57,7 @@ Sheet measure(const PivotTable& t, const QString& header, QPaintDevice* device) 
     s.titleH = header.isEmpty() ? 0 : tm.height() * 1.5;
     QStringList pages;
     for (PivotField* f : t.pageFields())
-        pages << f->caption() + ": " + pageFieldText(f);
+        pages << f->caption() + ": " + f->selectionText();
     s.pageFields = pages.join(QStringLiteral("     "));
     s.pageFieldsH = pages.isEmpty() ? 0 : s.rowH * 1.4;
     s.footerH = s.rowH * 1.5;

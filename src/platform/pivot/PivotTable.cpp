@@ -113,6 +113,13 @@ void PivotField::setHiddenMembers(const QSet<QString>& hidden) {
     hidden_ = hidden;
     changed();
 }
+QString PivotField::selectionText() const {
+    if (hidden_.isEmpty()) return QStringLiteral("(All)");
+    QStringList shown;
+    for (const QString& m : members())
+        if (isMemberVisible(m)) shown << m;
+    return shown.size() == 1 ? shown.first() : QStringLiteral("(Multiple Items)");
+}
 QStringList PivotField::hiddenMembers() const {
     QStringList l(hidden_.begin(), hidden_.end());
     l.sort();

@@ -85,6 +85,8 @@ public:
     // Hides exactly these members (one change, whatever their number).
     void setHiddenMembers(const QSet<QString>& hidden);
     QStringList hiddenMembers() const;
+    // What a page field shows: "(All)", its one member, or "(Multiple Items)".
+    QString selectionText() const;
 
     PivotTable* table() const { return table_; }
 

@@ -2,6 +2,8 @@
 // labels, negative values in a pie, no values at all, and the value axis' ticks and format.
 #include "platform/browser/ChartPage.h"
 
+#include "common/TestSupport.h"
+
 #include <QApplication>
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -9,8 +11,6 @@
 #include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QGraphicsSimpleTextItem>
-#include <QGraphicsTextItem>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QPieSeries>
@@ -36,20 +36,7 @@ struct Drawn {
     }
     QChart* chart() const { return view->chart(); }
     // Every text the scene shows, as a reader sees it (zero-width marks removed).
-    QStringList texts() const {
-        QStringList out;
-        for (QGraphicsItem* i : view->scene()->items()) {
-            if (!i->isVisible()) continue;
-            QString t;
-            if (auto* rich = dynamic_cast<QGraphicsTextItem*>(i))
-                t = rich->toPlainText();
-            else if (auto* plain = dynamic_cast<QGraphicsSimpleTextItem*>(i))
-                t = plain->text();
-            t.remove(QChar(0x200B));
-            if (!t.isEmpty()) out << t;
-        }
-        return out;
-    }
+    QStringList texts() const { return bd::test::sceneTexts(view->scene()); }
     QStringList categoryLabels() const {
         QStringList out;
         for (QAbstractAxis* a : chart()->axes())
