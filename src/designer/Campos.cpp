@@ -5,6 +5,7 @@
 #include "platform/toolbar/Toolbar.h"
 #include "shell/General.h"
 #include "shell/InsCube.h"
+#include "viewer/Cubo.h"
 
 #include <QAbstractItemView>
 #include <QFormLayout>
@@ -98,6 +99,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     buildToolbar();
     buildTabs();
     connectHandlers();
+    connectWindowHandlers();
     connectRefreshHandlers();
     connectQueryHandlers();
     formLoad();
@@ -236,6 +238,7 @@ void Campos::connectHandlers() {
     });
     connect(txtIdCubo, &QLineEdit::textChanged, this, [this](const QString& t) {
         if (VinsCube) VinsCube->CubeId = t;
+        if (VCubo) VCubo->updateTitles();
     });
     connect(TimerDialogo_, &bd::os::Timer::timeout, this, &Campos::servirDialogoConexion);
     // Focus changes: error colours cleared, format checks.

@@ -115,6 +115,9 @@ public:
     void OpenScheduler();
     void cmdOpenScheduler_Click();
     void AB_ToolClick(bd::toolbar::Tool* tool);
+    // A click on a tab's header: the command of its tool (tab 0 tool 65, tab 1 tool 76, tab 2 the
+    // advanced settings), other tabs are only shown.
+    void St_Click(int tab);
     void cmbTbl_Click();
     void cmbTbl_DropDown();
     void chkSaveWData_Click();
@@ -181,6 +184,9 @@ public:
     void ShowConnectButton();
     void ObtnerQuery();
     void CargarComandosGraficos();
+    // A measure row that gets a tool on the chart band: a visible main row with a name whose chart
+    // type is not "None".
+    static bool hasChartTool(const bd::grid::Grid& cal, int row);
     void MostrarToolMeasure();
     // Connection tab.
     QString Dialogo_ConnectionString();
@@ -289,6 +295,7 @@ private:
     void buildToolbar();
     void formLoad();
     void connectHandlers();
+    void connectWindowHandlers(); // tab headers, grid clicks on the hint, keys
     void servirDialogoConexion();
     void desbloquear();
     void habilitarAB();

@@ -6,6 +6,11 @@
 #include "shell/General.h"
 #include "viewer/Cubo.h"
 
+bool Campos::hasChartTool(const bd::grid::Grid& g, int r) {
+    return g.text(ColVisible, r) == "1" && g.cellType(ColAgregado, r) != bd::grid::TypePlain &&
+           !g.text(ColMedida, r).isEmpty() && g.text(ColTipoGrafico, r) != "None";
+}
+
 void Campos::CargarComandosGraficos() {
     using bd::toolbar::ToolStyle;
     Cubo* v = VCubo;
@@ -16,10 +21,8 @@ void Campos::CargarComandosGraficos() {
     const bd::grid::Grid& g = *spCal;
     bool hay = false;
     for (int r = 1; r <= g.maxRows(); ++r) {
+        if (!hasChartTool(g, r)) continue;
         const QString nombre = g.text(ColMedida, r);
-        if (g.text(ColVisible, r) != "1" || g.cellType(ColAgregado, r) == bd::grid::TypePlain ||
-            nombre.isEmpty() || g.text(ColTipoGrafico, r) == "None")
-            continue;
         QString caption = g.cellTag(TagCaption, r);
         if (caption.isEmpty()) caption = nombre;
         // The name is the dispatch key; the identifier keeps the measure name as written, blanks and all.

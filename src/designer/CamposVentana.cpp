@@ -13,6 +13,9 @@
 #include <QCloseEvent>
 #include <QFocusEvent>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QShortcut>
+#include <QTabBar>
 
 using bd::os::Answer;
 using bd::os::Buttons;
@@ -28,6 +31,44 @@ std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos* c) {
 };
 
 // ---- tabs and toolbar ----
+
+void Campos::connectWindowHandlers() {
+    // A click on a tab's header runs the command of that tab's tool; the tab changes only through it.
+    SSTab1->tabBar()->installEventFilter(this);
+    connect(SSTab1, &QTabWidget::currentChanged, this, &Campos::SetAbChecked);
+    // Grid clicks end the hint.
+    for (bd::grid::Grid* g : {spCam.data(), spCal.data()})
+        connect(g, &bd::grid::Grid::clicked, this, &Campos::DestruirGlobo);
+    // Keys on the existing commands: F5 refreshes, Ctrl+S saves the cube through its viewer.
+    auto* refrescar = new QShortcut(QKeySequence(Qt::Key_F5), this);
+    connect(refrescar, &QShortcut::activated, this, [this] {
+        if (bd::toolbar::Tool* t = AB->tool(QStringLiteral("Conectar"))) AB->clickTool(t);
+    });
+    auto* guardar = new QShortcut(QKeySequence::Save, this);
+    connect(guardar, &QShortcut::activated, this, [this] {
+        if (!VCubo) return;
+        if (bd::toolbar::Band* b = VCubo->AB->band("Band2"))
+            if (bd::toolbar::Tool* t = b->tool(QStringLiteral("Guardar"))) VCubo->AB->clickTool(t);
+    });
+}
+
+void Campos::St_Click(int tab) {
+    switch (tab) {
+    case 0:
+        AB->clickTool(AB->tool(ToolConexion));
+        break;
+    case 1:
+        AB->clickTool(AB->tool(ToolCubo));
+        break;
+    case 2:
+        cmdAdvSet_Click();
+        break;
+    default:
+        if (tab < 0 || tab >= SSTab1->count()) return;
+        SSTab1->setCurrentIndex(tab);
+        SetAbChecked();
+    }
+}
 
 void Campos::GoTab(int tab) {
     if (tab == 0) {
@@ -231,6 +272,13 @@ void Campos::cmdSetOk_Click() {
 }
 
 bool Campos::eventFilter(QObject* o, QEvent* e) {
+    if (o == SSTab1->tabBar() && e->type() == QEvent::MouseButtonPress) {
+        auto* me = static_cast<QMouseEvent*>(e);
+        const int tab = SSTab1->tabBar()->tabAt(me->position().toPoint());
+        if (me->button() != Qt::LeftButton || tab < 0) return false;
+        St_Click(tab);
+        return true;
+    }
     if (e->type() == QEvent::FocusIn) {
         if (o == txtConeccion || o == txtQuery || o == txtDateIndicator || o == txtDBDateFormat ||
             o == txtDBHourFormat || o == txtLike || o == cmbEngine) {
@@ -261,16 +309,23 @@ bool Campos::eventFilter(QObject* o, QEvent* e) {
 // ---- hint balloon ----
 
 void Campos::MostrarToolMeasure() {
-    if (!isVisible() || SSTab1->currentIndex() != 1) return;
+    // The hint is for a cube without a measure only.
+    if (!isVisible() || SSTab1->currentIndex() != 1 || HayCampos(*spCal)) return;
     DestruirGlobo();
-    auto* g = new QLabel(this, Qt::ToolTip);
+    // A child of the designer, not a window of its own: it never shows over another window.
+    auto* g = new QLabel(this);
     g->setObjectName("Globo");
     g->setTextFormat(Qt::RichText);
     g->setText("<b>Click --&gt; to add a measure field</b><br>At least one measure field is necessary");
     g->setMargin(6);
+    g->setFrameShape(QFrame::Box);
+    g->setAutoFillBackground(true);
+    g->setBackgroundRole(QPalette::ToolTipBase);
+    g->setForegroundRole(QPalette::ToolTipText);
     g->adjustSize();
-    g->move(mapToGlobal(QPoint(220, 105)));
+    g->move(220, 105);
     g->show();
+    g->raise();
     globo_ = g;
 }
 

@@ -12,7 +12,7 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent) {
     txtPass->setEchoMode(QLineEdit::Password);
     cmdAceptar = new QPushButton("OK", this);
     cmdAceptar->setObjectName("cmdAceptar");
-    cmdAceptar->setAutoDefault(false);
+    cmdAceptar->setDefault(true); // Return anywhere in the dialog confirms
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel("Password", this));
     row->addWidget(txtPass, 1);
@@ -20,8 +20,6 @@ frmPassword::frmPassword(QWidget* parent) : QDialog(parent) {
     lay->addLayout(row);
     lay->addWidget(cmdAceptar, 0, Qt::AlignRight);
     connect(cmdAceptar, &QPushButton::clicked, this, &frmPassword::cmdAceptar_Click);
-    // Enter in the box confirms, and goes no further.
-    connect(txtPass, &QLineEdit::returnPressed, this, &frmPassword::cmdAceptar_Click);
 }
 
 void frmPassword::cmdAceptar_Click() {

@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 #include <stdexcept>
 
@@ -62,6 +63,8 @@ FrmMain::FrmMain(QWidget* parent) : QWidget(parent) {
     connect(cmdAbrirCubo, &QPushButton::clicked, this, &FrmMain::cmdAbrirCubo_Click);
     connect(cmdAbrirEjemplo, &QPushButton::clicked, this, &FrmMain::cmdAbrirEjemplo_Click);
     connect(lblOpenLast, &QLabel::linkActivated, this, [this] { lblOpenLast_Click(); });
+    auto* abrir = new QShortcut(QKeySequence::Open, this);
+    connect(abrir, &QShortcut::activated, cmdAbrirCubo, &QPushButton::click);
 }
 
 FrmMain::~FrmMain() {
@@ -99,13 +102,13 @@ void FrmMain::Form_Load() {
         General::CargarIdioma();
         General::sIdioma = "en";
         AbrirCuboInicial();
-        lblOpenLast->setVisible(!General::GetSetting("OE", "CUBO", "ULTIMO").isEmpty());
+        updateOpenLast();
     } catch (const std::exception&) {
         bd::os::MsgBox("An error occurred when starting the application", bd::os::Buttons::Ok,
                        bd::os::Icon::Critical, "Error");
         // Whatever failed, the user must still get the start window.
         if (splash) splash->hide();
-        lblOpenLast->setVisible(!General::GetSetting("OE", "CUBO", "ULTIMO").isEmpty());
+        updateOpenLast();
         show();
     }
 }
@@ -169,6 +172,20 @@ void FrmMain::Terminar() {
         const QRect g = s->geometry();
         move((g.width() - frameGeometry().width()) / 2, (g.height() - frameGeometry().height()) / 2);
     }
+}
+
+void FrmMain::updateOpenLast() {
+    lblOpenLast->setVisible(!General::GetSetting("OE", "CUBO", "ULTIMO").isEmpty());
+}
+
+void FrmMain::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    updateOpenLast();
+}
+
+void FrmMain::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() == QEvent::ActivationChange && isActiveWindow()) updateOpenLast();
 }
 
 void FrmMain::MatarApp() {

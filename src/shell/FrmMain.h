@@ -30,6 +30,8 @@ public:
     void AbrirCuboInicial();
     static QString LeerArchivo(const QString& path);
     void Terminar();
+    // "Open Last" is shown once a last cube is recorded (a cube saved or opened, in this run too).
+    void updateOpenLast();
     void MatarApp();
     QString GLV(const QString& ObjectName);
     // One mail through the web mail relay; True when the relay confirmed it, else the reason goes
@@ -65,4 +67,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void changeEvent(QEvent* e) override;
 };

@@ -12,6 +12,10 @@
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QShortcut>
+#include <QWindow>
 
 namespace {
 QAction* herramienta(QToolBar* tb, const QString& name, const QString& caption, int id, bool check) {
@@ -62,6 +66,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     SB->setObjectName("SB");
     SB->setSizeGripEnabled(false);
     TimerWait = new bd::os::Timer(this, 1000);
+    frameTimer_ = new bd::os::Timer(this, 50);
+    connect(frameTimer_, &bd::os::Timer::timeout, this, &Cubo::frameTimer_Timer);
     connect(TimerWait, &bd::os::Timer::timeout, this, &Cubo::TimerWait_Timer);
     connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
@@ -69,7 +75,8 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     AB->resize(AB->sizeHint());
     ABGraph->resize(ABGraph->sizeHint());
-    resize(1000, 700);
+    setInitialSize();
+    createShortcuts();
     // Window load.
     Split->setTop(AltoVentana() * 3 / 4);
     SB->showMessage(TextoAyuda);
@@ -110,6 +117,7 @@ void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathC
         return;
     }
     c->txtIdCubo->setText(VinsCube ? VinsCube->CubeId : QString());
+    updateTitles();
     c->GoTab(0);
     c->SetAbChecked();
     c->IndicarConeccion();
@@ -139,6 +147,79 @@ void Cubo::Form_Activate() {
 void Cubo::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
     if (e->type() == QEvent::ActivationChange && isActiveWindow()) Form_Activate();
+    if (e->type() == QEvent::WindowStateChange) {
+        const auto old = static_cast<QWindowStateChangeEvent*>(e)->oldState();
+        const Qt::WindowStates large = Qt::WindowMaximized | Qt::WindowFullScreen;
+        if ((old & large) != (windowState() & large) && !isMinimized() && !(old & Qt::WindowMinimized))
+            scaleSplitOnStateChange();
+    }
+}
+
+void Cubo::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    if (!fitOnShow_) return;
+    fitOnShow_ = false;
+    if (size() != initialSize_) return; // sized by its caller meanwhile
+    frameTries_ = 0;
+    if (!fitFrameIntoScreen()) frameTimer_->setEnabled(true);
+}
+
+bool Cubo::fitFrameIntoScreen() {
+    // The whole window, frame and all, fits the available area. A window manager tells the frame
+    // only once the window is on screen: until then the margins are null.
+    const QMargins m = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    if (m.isNull()) return false;
+    if (!isMaximized() && !isFullScreen() && screen() && size() == initialSize_)
+        setGeometry(screen()->availableGeometry().marginsRemoved(m));
+    return true;
+}
+
+void Cubo::frameTimer_Timer() {
+    if (fitFrameIntoScreen() || ++frameTries_ >= kFrameTries) frameTimer_->setEnabled(false);
+}
+
+void Cubo::setInitialSize() {
+    const QByteArray saved =
+        QByteArray::fromBase64(General::GetSetting("OE", "CUBO", "VIEWER_GEOMETRY").toLatin1());
+    if (!saved.isEmpty() && restoreGeometry(saved)) return;
+    const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s) {
+        resize(1000, 700);
+        return;
+    }
+    setGeometry(s->availableGeometry());
+    initialSize_ = size();
+    fitOnShow_ = true;
+}
+
+void Cubo::createShortcuts() {
+    // Keys on the toolbar's own commands: a disabled toolbar ignores them as it ignores clicks.
+    const struct {
+        QKeySequence keys;
+        const char* tool;
+    } shortcuts[] = {{QKeySequence::Save, "Guardar"},
+                     {QKeySequence::Open, "Abrir"},
+                     {QKeySequence(Qt::Key_F5), "Conectar"}};
+    for (const auto& a : shortcuts) {
+        auto* sc = new QShortcut(a.keys, this);
+        const QString tool = QString::fromUtf8(a.tool);
+        connect(sc, &QShortcut::activated, this, [this, tool] {
+            if (bd::toolbar::Band* b = AB->band("Band2"))
+                if (bd::toolbar::Tool* t = b->tool(tool)) AB->clickTool(t);
+        });
+    }
+}
+
+void Cubo::updateTitles() {
+    const QString path = VinsCube ? VinsCube->PathOpenCube : QString();
+    const QString cube = path.isEmpty() && VinsCube ? VinsCube->CubeId : path;
+    setWindowTitle(cube.isEmpty() ? captionBase_ : captionBase_ + "  " + cube);
+    if (Vcampos) Vcampos->setWindowTitle(cube.isEmpty() ? "Cube Designer" : "Cube Designer - " + cube);
+}
+
+void Cubo::cubeFileChanged() {
+    updateTitles();
+    if (VinsCube && VinsCube->Vparent) VinsCube->Vparent->updateOpenLast();
 }
 
 void Cubo::focusInEvent(QFocusEvent* e) {
@@ -189,8 +270,14 @@ bool Cubo::Form_Unload() {
 }
 
 void Cubo::closeEvent(QCloseEvent* e) {
-    if (Form_Unload())
+    // The next viewer opens at the size this one was left at.
+    const bool shown = isVisible();
+    const QByteArray geometry = saveGeometry();
+    if (Form_Unload()) {
+        if (shown)
+            General::SaveSetting("OE", "CUBO", "VIEWER_GEOMETRY", QString::fromLatin1(geometry.toBase64()));
         e->accept();
-    else
+    } else {
         e->ignore();
+    }
 }

@@ -6,6 +6,7 @@
 #include "platform/os/Desktop.h"
 #include "platform/pivot/PivotTable.h"
 #include "platform/toolbar/Toolbar.h"
+#include "publishing/ChartFiles.h"
 #include "viewer/SplitBar.h"
 
 #include <QAction>
@@ -72,6 +73,13 @@ public:
     void Form_Resize();
     void Split_MoveComplete();
     void SplitFil_MoveComplete();
+    // The size a viewer opens at: the one the user left the last viewer at, else the screen's
+    // available area.
+    void setInitialSize();
+    // The viewer's and the designer's captions name the cube: its file, or its name until saved.
+    void updateTitles();
+    // A cube was opened or saved: captions, and the start window's "Open Last".
+    void cubeFileChanged();
     // The window's outer size in twips; setting it resizes the window.
     int AnchoVentana() const;
     int AltoVentana() const;
@@ -136,6 +144,13 @@ public:
     // The measure name of spCal that name stands for: an exact match, else the first whose name
     // without blanks equals name without blanks (files of earlier versions), else name itself.
     QString MedidaDeGrafico(const QString& name) const;
+    // What the category axis shows for a body of the data file: the captions of the fields whose
+    // headers make the labels.
+    QString categoryAxisTitle(bd::charts::ChartBody body) const;
+    // The measure's main rows all have the chart type "None".
+    bool chartTypeIsNone(const QString& medida) const;
+    // The first measure of spCal that has a tool on the chart band; "" when none has.
+    QString firstChartedMeasure() const;
     // False covers the chart pane with frameCover, true uncovers it.
     void OcultarChart(bool vVisible);
     // Radio behaviour of the measure tools: every tool of AB unchecked, then vTool checked.
@@ -186,6 +201,7 @@ public:
     void MostrarToolDrag();
     void UpLoadToWeb();
     void ExportarCubo();
+    // Chart Print: the chart page through the print dialog.
     void ImpGr();
     void ImprimirPantalla();
     void MostrarRanking(bd::pivot::PivotField* field);
@@ -207,10 +223,28 @@ public:
 protected:
     void closeEvent(QCloseEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void focusInEvent(QFocusEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    QString carpetaMiembros_; // private folder of the save or open in progress
+    // Maximizing or restoring keeps the pivot's and the chart's shares of the height: the splitter
+    // moves in proportion. Plain resizes keep it where it is.
+    struct LayoutAt {
+        int height = 0, width = 0, split = 0; // twips
+    };
+    void scaleSplitOnStateChange();
+    void createShortcuts();
+    LayoutAt lastLayout_;        // the last layout
+    bool scaleOnResize_ = false; // a state change whose resize is still to come
+    LayoutAt layoutBeforeState_; // the layout before that state change
+    bool fitOnShow_ = false;     // first show: fit the frame into the available area
+    QSize initialSize_;          // as setInitialSize left it
+    void frameTimer_Timer();
+    bool fitFrameIntoScreen();            // false while the frame is not known
+    bd::os::Timer* frameTimer_ = nullptr; // waits for the window manager's frame
+    int frameTries_ = 0;
+    static constexpr int kFrameTries = 20; // ticks of 50 ms
+    QString carpetaMiembros_;              // private folder of the save or open in progress
     QString captionBase_;
 };

@@ -159,6 +159,7 @@ bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
         EliminarArchivos();
         carpetaMiembros_.clear();
         cube.PathOpenCube = destino;
+        cubeFileChanged();
     }
     CD.defaultExt.clear();
     Salvar = false;
@@ -336,7 +337,7 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     if (!fila(Campos::FilaMinutosCierre).isEmpty()) c->txtAutoClose->setText(fila(Campos::FilaMinutosCierre));
     if (c->txtAutoClose->text() != "0" && !c->txtAutoClose->text().isEmpty()) c->PrenderTimerAutoClose();
 
-    setWindowTitle(captionBase_ + "  " + ruta);
+    cubeFileChanged(); // the caption names the path
     c->IndicarConeccion();
     c->GoTab(1);
     c->SetAbChecked();

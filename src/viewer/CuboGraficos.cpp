@@ -4,17 +4,22 @@
 #include "platform/grid/GridStore.h"
 #include "platform/os/AppPath.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Printer.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Twips.h"
+#include "platform/pivot/NumberFormat.h"
 #include "publishing/ChartFiles.h"
 #include "shell/General.h"
+#include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QPainter>
 #include <QPointer>
+#include <QPrinter>
 #include <QScreen>
 
 namespace {
@@ -47,6 +52,18 @@ bool FilaPrincipal(const Grid& g, int row) {
 
 } // namespace
 
+void Cubo::ImpGr() {
+    QPrinter printer(QPrinter::HighResolution);
+    // The document (and a PDF's proposed file) is named after the cube.
+    QString name = VinsCube ? QFileInfo(VinsCube->PathOpenCube).completeBaseName() : QString();
+    if (name.isEmpty() && VinsCube) name = VinsCube->CubeId;
+    printer.setDocName(name.isEmpty() ? QStringLiteral("Chart") : name + " chart");
+    if (!bd::os::runPrintDialog(&printer, this, "Chart Print")) return;
+    if (!CHA->print(&printer))
+        bd::os::MsgBox("The chart could not be printed.", bd::os::Buttons::Ok, bd::os::Icon::Information,
+                       "Chart Print");
+}
+
 void Cubo::IniciarGraficos() {
     picGraph = DibujoGrafico();
     // The cover hides what lies under it: a chart not drawn yet or being redrawn.
@@ -55,12 +72,35 @@ void Cubo::IniciarGraficos() {
     connect(ABGraph, &bd::toolbar::Toolbar::toolClick, this, &Cubo::ClickBarraGrafico);
     connect(ABGraph, &bd::toolbar::Toolbar::comboChange, this, &Cubo::ElegirTipoGrafico);
     connect(CHA, &bd::browser::PageView::loadCompleted, this, &Cubo::GraficoCargado);
+    // The chart follows the pivot's layout and page choices (the pivot events do the rest).
+    connect(DC, &bd::pivot::PivotTable::layoutChangedByUser, this, [this] { Graph(QString()); });
+    connect(DC, &bd::pivot::PivotTable::chartRedraw, this, [this] { Graph(QString()); });
 }
 
 void Cubo::OcultarChart(bool vVisible) {
     frameCover->setGeometry(CHA->geometry());
     frameCover->setVisible(!vVisible);
     if (!vVisible) frameCover->raise();
+}
+
+bool Cubo::chartTypeIsNone(const QString& medida) const {
+    if (medida.isEmpty() || !Vcampos) return false;
+    const Grid& g = *Vcampos->spCal;
+    bool none = false;
+    for (int r = 1; r <= g.maxRows(); ++r) {
+        if (!FilaPrincipal(g, r) || g.text(Campos::ColMedida, r) != medida) continue;
+        if (g.text(Campos::ColTipoGrafico, r) != "None") return false;
+        none = true;
+    }
+    return none;
+}
+
+QString Cubo::firstChartedMeasure() const {
+    if (!Vcampos) return {};
+    const Grid& g = *Vcampos->spCal;
+    for (int r = 1; r <= g.maxRows(); ++r)
+        if (Campos::hasChartTool(g, r)) return g.text(Campos::ColMedida, r);
+    return {};
 }
 
 QString Cubo::MedidaDeGrafico(const QString& name) const {
@@ -90,17 +130,25 @@ void Cubo::Graph(const QString& NombreCampo) {
     const Grid& cal = *Vcampos->spCal;
 
     QString medida = NombreCampo;
-    if (medida.isEmpty() && !lastChart.isEmpty()) {
-        medida = MedidaDeGrafico(lastChart);
+    if (medida.isEmpty() && !lastChart.isEmpty()) medida = MedidaDeGrafico(lastChart);
+    if (medida.isEmpty()) medida = cal.text(Campos::ColMedida, 1);
+    medida = MedidaDeGrafico(medida);
+    // Only a tool names a measure set to "None"; otherwise the first measure that has a chart
+    // stands in for it, or nothing is charted.
+    if (NombreCampo.isEmpty() && chartTypeIsNone(medida)) {
+        medida = firstChartedMeasure();
+        if (medida.isEmpty()) {
+            OcultarChart(false);
+            return;
+        }
+    }
+    if (NombreCampo.isEmpty())
         for (Tool* t : ABGraph->tools())
             if (t->style() != ToolStyle::Separator && t->style() != ToolStyle::Combo &&
                 t->identifier() == medida) {
                 ToolChekBar(t, ABGraph);
                 break;
             }
-    }
-    if (medida.isEmpty()) medida = cal.text(Campos::ColMedida, 1);
-    medida = MedidaDeGrafico(medida);
     if (medida.isEmpty()) {
         SetToolChecked(ToolSinGrafico, true); // charts off
         AcomodarPantalla();
@@ -172,11 +220,21 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     s.maxLabelChars = MaxChars;
     s.resultLimit = ResultLimit;
     s.drawTotals = DibujarTotales;
-    std::optional<QString> formato;
-    for (int c = 0; c < columnas && !formato; ++c)
-        if (auto* f = campoDe(c); f && f->name() == NombreCampo) formato = f->numberFormat();
+    // The first result column of the measure gives its data field.
+    bd::pivot::PivotField* campoMedida = nullptr;
+    for (int c = 0; c < columnas && !campoMedida; ++c)
+        if (auto* f = campoDe(c); f && f->name() == NombreCampo) campoMedida = f;
+    const std::optional<QString> formato =
+        campoMedida ? std::optional<QString>(campoMedida->numberFormat()) : std::nullopt;
     s.decimals = ChartDecimals(formato);
     ChartLimited = false;
+    // The value axis and the value labels read as the pivot's cells do.
+    const QString mask = formato.value_or(QString());
+    const int decimals = s.decimals;
+    CHA->setValueFormatter([mask, decimals](double v) {
+        return mask.trimmed().isEmpty() ? QLocale().toString(v, 'f', decimals)
+                                        : bd::pivot::formatNumber(v, mask);
+    });
 
     auto esDeMedida = [&](int c) {
         auto* f = campoDe(c);
@@ -186,6 +244,7 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
 
     const ChartLayout layout = ChooseChartLayout(
         ChartId, General::colGraficoMS.item(ChartId).value_or(QString()), nivelesFila, nivelesColumna);
+    CHA->setAxisTitles(categoryAxisTitle(layout.body), campoMedida ? campoMedida->caption() : NombreCampo);
     ChartData hecho;
     if (layout.body == ChartBody::SingleSeries) {
         // The pie-slice attribute reads the alert rules of the designer's measure grid.
@@ -264,7 +323,21 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
         fallo(CHA->errorString());
         return;
     }
+    CHA->show(); // a failed draw before hid it
     bGraficoDibujado = true;
+}
+
+QString Cubo::categoryAxisTitle(bd::charts::ChartBody body) const {
+    const bd::pivot::PivotFieldList rows = DC->rowFields(), columns = DC->columnFields();
+    auto caption = [](bd::pivot::PivotField* f) { return f ? f->caption() : QString(); };
+    if (body == bd::charts::ChartBody::TwoRowFields) return caption(rows.item(1));
+    if (body == bd::charts::ChartBody::OneColumnOneRowField) return caption(rows.item(0));
+    // One label per value: the row headers, then the column's with one column field.
+    QStringList parts;
+    for (bd::pivot::PivotField* f : rows)
+        parts << f->caption();
+    if (columns.count() == 1) parts << caption(columns.item(0));
+    return parts.join(" - ");
 }
 
 void Cubo::GraficoCargado() {
@@ -312,12 +385,23 @@ void Cubo::ElegirTipoGrafico(Tool* tool) {
         Vcampos->CargarComandosGraficos();
         OcultarChart(false);
         AcomodarPantalla();
-        for (Tool* t : ABGraph->tools())
-            if (t->checked() && t->style() != ToolStyle::Combo && t->style() != ToolStyle::Separator) {
-                ABGraph->setEnabled(false);
-                ClickBarraGrafico(t);
-                break;
-            }
+        auto herramienta = [this](auto&& cumple) -> Tool* {
+            for (Tool* t : ABGraph->tools())
+                if (t->style() != ToolStyle::Combo && t->style() != ToolStyle::Separator && cumple(t))
+                    return t;
+            return nullptr;
+        };
+        Tool* marcada = herramienta([](Tool* t) { return t->checked(); });
+        // The band checks only the first row's tool: with that row set to "None", the measure
+        // charted in its place is the one to show.
+        if (!marcada) {
+            const QString actual = MedidaDeGrafico(lastChart);
+            marcada = herramienta([&actual](Tool* t) { return t->identifier() == actual; });
+        }
+        if (marcada) {
+            ABGraph->setEnabled(false);
+            ClickBarraGrafico(marcada);
+        }
     }
 }
 
@@ -331,6 +415,8 @@ void Cubo::getChartImg(const QString& path) {
     form.resize(std::max(1, CHA->width()), std::max(1, CHA->height() + twipsToPixels(500)));
     auto* wB = new bd::browser::PageView(&form);
     wB->setObjectName("wB");
+    wB->setValueFormatter(CHA->valueFormatter());
+    wB->setAxisTitles(CHA->categoryAxisTitle(), CHA->valueAxisTitle());
     wB->setGeometry(twipsToPixels(-35), twipsToPixels(-35), form.width() + twipsToPixels(80),
                     form.height() + twipsToPixels(80));
     bool cargada = false;

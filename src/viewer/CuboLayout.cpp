@@ -88,11 +88,23 @@ void Cubo::AcomodarPantalla() {
     // The status bar sits along the bottom edge, over everything else.
     SB->setGeometry(0, height() - SB->sizeHint().height(), width(), SB->sizeHint().height());
     General::TraerAlFrente(SB);
+    lastLayout_ = {h, w, Split->Top()}; // what a maximize or restore scales from
+}
+
+void Cubo::scaleSplitOnStateChange() {
+    // The window manager tells the new state first; the resize that follows scales the splitter.
+    layoutBeforeState_ = lastLayout_;
+    scaleOnResize_ = layoutBeforeState_.height > 0;
 }
 
 void Cubo::Form_Resize() {
     if (isMinimized()) return;
     const int w = AnchoVentana(), h = AltoVentana();
+    // The first resize of another size after the state change is the state's own.
+    if (scaleOnResize_ && (h != layoutBeforeState_.height || w != layoutBeforeState_.width)) {
+        scaleOnResize_ = false;
+        Split->setTop(int(double(layoutBeforeState_.split) * h / layoutBeforeState_.height));
+    }
     if (Split->Top() > h - 500) Split->setTop(h - 500);
     situar(DC, 0, arriba(AB) + alto(AB), w - 100, h - alto(AB) - 700);
     General::TraerAlFrente(SB);
@@ -106,6 +118,7 @@ void Cubo::resizeEvent(QResizeEvent* e) {
 }
 
 void Cubo::Split_MoveComplete() {
+    scaleOnResize_ = false; // the user's own place for the splitter
     ABGraph->setEnabled(false);
     AcomodarPantalla();
     Graph(QString());

@@ -20,9 +20,6 @@ void Cubo::UpLoadToWeb() {
 void Cubo::ExportarCubo() {
     NoDisponible("Export");
 }
-void Cubo::ImpGr() {
-    NoDisponible("Chart Print");
-}
 void Cubo::ImprimirPantalla() {
     NoDisponible("Window Print");
 }

@@ -4,6 +4,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 
 namespace bd::test {
 namespace {
@@ -57,6 +60,22 @@ QByteArray readFile(const QString& path) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return f.readAll();
+}
+
+QStringList sceneTexts(const QGraphicsScene* scene) {
+    QStringList out;
+    if (!scene) return out;
+    for (QGraphicsItem* i : scene->items()) {
+        if (!i->isVisible()) continue;
+        QString t;
+        if (auto* rich = dynamic_cast<QGraphicsTextItem*>(i))
+            t = rich->toPlainText();
+        else if (auto* plain = dynamic_cast<QGraphicsSimpleTextItem*>(i))
+            t = plain->text();
+        t.remove(QChar(0x200B));
+        if (!t.isEmpty()) out << t;
+    }
+    return out;
 }
 
 } // namespace bd::test

@@ -2,7 +2,10 @@
 // Helpers shared by the tests: a private program folder and configuration folder per test.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+
+class QGraphicsScene;
 
 namespace bd::test {
 
@@ -25,6 +28,9 @@ QString sharedDir();   // ../shared of the checkout
 QString sourceDir();   // the checkout
 QString fixturesDir(); // tests/fixtures
 bool writeFile(const QString& path, const QByteArray& data);
+// Every text a scene shows (a drawn chart's labels, titles, legend and notes), as a reader sees it:
+// zero-width marks removed.
+QStringList sceneTexts(const QGraphicsScene* scene);
 QByteArray readFile(const QString& path);
 
 } // namespace bd::test

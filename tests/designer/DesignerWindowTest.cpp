@@ -1,6 +1,7 @@
 // The designer window: tabs, toolbar, activation, closing, the hint balloon, grid locks and the
 // scheduler hand-off.
 #include "designer/DesignerTestSupport.h"
+#include "designer/frmPassword.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Prompter.h"
 #include "platform/toolbar/Toolbar.h"
@@ -8,6 +9,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTabBar>
+#include <QTest>
 
 using namespace refreshtest;
 using namespace designertest;
@@ -322,4 +325,116 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
     EXPECT_EQ(mostrado, 2);
     Campos::MostrarScheduler = viejoMostrar;
     Campos::GuardarCubo = viejoGuardar;
+}
+
+namespace {
+void clickTab(Campos& c, int tab) {
+    QTabBar* bar = c.SSTab1->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+}
+} // namespace
+
+// A tab's header runs its tool's command: SQL typed on the connection tab is read when "Cube Fields"
+// is clicked, and the toolbar's checked tool and the hint follow the tab.
+TEST(DesignerTabs, HeaderClicksRunTheToolsCommands) {
+    CuboDePrueba t(kTabla);
+    Campos& c = *t.c;
+    c.cmbEngine->setCurrentText("OTHER");
+    c.show();
+    QApplication::processEvents();
+    QTest::keyClicks(c.txtQuery, "select * from Ventas");
+    bd::os::ScopedPrompter p;
+    clickTab(c, 1);
+    EXPECT_EQ(c.SSTab1->currentIndex(), 1);
+    EXPECT_EQ(c.spCam->text(1, 1), "REGION") << "the typed SQL was read";
+    EXPECT_EQ(t.cube->CubeSqlQuery, "select * from Ventas");
+    EXPECT_TRUE(marcada(c, Campos::ToolCubo));
+    EXPECT_FALSE(marcada(c, Campos::ToolConexion));
+    ASSERT_NE(c.Globo(), nullptr) << "a numeric field and no measure: the hint";
+    clickTab(c, 0);
+    EXPECT_EQ(c.SSTab1->currentIndex(), 0);
+    EXPECT_TRUE(marcada(c, Campos::ToolConexion));
+    EXPECT_EQ(c.Globo(), nullptr);
+    clickTab(c, 2);
+    EXPECT_EQ(c.SSTab1->currentIndex(), 2);
+    EXPECT_FALSE(marcada(c, Campos::ToolConexion) || marcada(c, Campos::ToolCubo));
+    clickTab(c, 4);
+    EXPECT_EQ(c.SSTab1->currentIndex(), 4);
+    // The connection tab's checks stop "Cube Fields" as the Next button would.
+    c.txtConeccion->clear();
+    for (int r = 1; r <= c.spCam->maxRows(); ++r)
+        c.spCam->setText(1, r, "");
+    clickTab(c, 0);
+    clickTab(c, 1);
+    EXPECT_EQ(c.SSTab1->currentIndex(), 0);
+    ASSERT_FALSE(p->prompts.isEmpty());
+    EXPECT_EQ(p->prompts.last().text, "Type a connection string or press \"Connect button\"");
+}
+
+// The hint is for a cube without a measure, and it lives inside the designer.
+TEST(DesignerLifecycle, TheHintNeedsACubeWithoutMeasuresAndStaysInsideTheDesigner) {
+    CuboDePrueba t;
+    Campos& c = *t.c;
+    c.show();
+    c.SSTab1->setCurrentIndex(1);
+    c.spCal->setText(Campos::ColMedida, 1, "AMT");
+    c.Form_Activate();
+    EXPECT_EQ(c.Globo(), nullptr);
+    c.spCal->setText(Campos::ColMedida, 1, "");
+    c.Form_Activate();
+    ASSERT_NE(c.Globo(), nullptr);
+    EXPECT_FALSE(c.Globo()->isWindow());
+    EXPECT_EQ(c.Globo()->parentWidget(), &c);
+    EXPECT_TRUE(c.rect().contains(c.Globo()->geometry()));
+    c.hide();
+    EXPECT_FALSE(c.Globo()->isVisible()) << "hidden with its window";
+}
+
+// F5 in the designer is its "Connect and Refresh".
+TEST(DesignerToolbar, F5RefreshesThroughTheToolbar) {
+    CuboDePrueba t(kTabla);
+    t.sql("select * from Ventas");
+    Campos& c = *t.c;
+    c.show();
+    c.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&c));
+    bd::os::ScopedPrompter p;
+    QTest::keyClick(&c, Qt::Key_F5);
+    // The refresh ran: with no field discovered yet it asks for a statement.
+    EXPECT_EQ(p->texts(), QStringList{"No fields were found, write a SQL statement"});
+    // A busy toolbar ignores the key as it ignores clicks.
+    c.AB->setEnabled(false);
+    QTest::keyClick(&c, Qt::Key_F5);
+    EXPECT_EQ(p->prompts.size(), 1);
+}
+
+// Return presses the default button of the designer's dialogs.
+TEST(DesignerDialogs, ReturnPressesTheDefaultButton) {
+    {
+        frmPassword d;
+        d.show();
+        QTest::keyClicks(d.txtPass, "secret");
+        QTest::keyClick(d.txtPass, Qt::Key_Return);
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+        EXPECT_EQ(d.Pass, "secret");
+        // Also with the focus elsewhere in the dialog.
+        frmPassword e;
+        e.show();
+        e.txtPass->setText("x");
+        e.cmdAceptar->setFocus();
+        QTest::keyClick(&e, Qt::Key_Return);
+        EXPECT_EQ(e.result(), QDialog::Accepted);
+        EXPECT_EQ(e.Pass, "x");
+    }
+    {
+        bd::test::TempHome home(false);
+        const QString file = home.path("x.sqlite");
+        bd::db::DataLinkDialog d;
+        d.setKind(bd::db::DataLinkDialog::SQLite);
+        d.show();
+        d.txtFile->setText(file);
+        d.txtFile->setFocus();
+        QTest::keyClick(d.txtFile, Qt::Key_Return);
+        EXPECT_EQ(d.result(), QDialog::Accepted);
+    }
 }

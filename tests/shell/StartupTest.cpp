@@ -244,3 +244,22 @@ TEST(WaitWindow, ShowsOnlyAfterASecond) {
     General::MostrarEspera(false);
     EXPECT_TRUE(w.isNull());
 }
+
+// Ctrl+O on the start window is its "Open Cube"; "Open Last" appears as soon as a last cube is
+// recorded, whenever the window comes back.
+TEST_F(StartupFixture, CtrlOOpensACubeAndOpenLastFollowsTheRecordedCube) {
+    FrmMain w;
+    w.Form_Load();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_TRUE(opened[0].Abrir);
+    EXPECT_EQ(opened[0].PathCubo, "");
+    EXPECT_FALSE(w.lblOpenLast->isVisible());
+    // A viewer records a cube and closes: the start window shows itself again.
+    os::SaveSetting("OE", "CUBO", "ULTIMO", "/cubes/last.cub");
+    w.hide();
+    w.Terminar();
+    EXPECT_TRUE(w.lblOpenLast->isVisible());
+}

@@ -5,18 +5,27 @@
 #include "platform/grid/GridStore.h"
 #include "platform/os/AppPath.h"
 #include "platform/os/Clock.h"
+#include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Twips.h"
+#include "platform/pivot/NumberFormat.h"
 #include "shell/General.h"
 #include "shell/GeneralGrid.h"
 #include "viewer/ViewerTestSupport.h"
 
+#include <QAbstractBarSeries>
 #include <QApplication>
+#include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace bd;
@@ -54,13 +63,42 @@ std::shared_ptr<db::ColumnarResult> Ventas() {
     return r;
 }
 
+// Customers a chart finds awkward: two names equal once cut to 20 characters, markup characters, a
+// NULL customer and one whose sales sum below zero.
+std::shared_ptr<db::ColumnarResult> Rarezas() {
+    using db::ColumnData;
+    using db::ColumnKind;
+    ColumnData cliente, anio, importe, unidades;
+    cliente.name = "Customer", cliente.kind = ColumnKind::Text,
+    cliente.dict = {"Northern Enterprises Alpha", "Northern Enterprises Beta", "A <B> & C", "Debtor"};
+    anio.name = "Year", anio.kind = ColumnKind::Integer, anio.adoType = 3;
+    importe.name = "Amount", importe.kind = ColumnKind::Real, importe.adoType = 5;
+    unidades.name = "Unit Count", unidades.kind = ColumnKind::Integer, unidades.adoType = 3;
+    struct Fila {
+        int c; // -1: NULL
+        double importe;
+    };
+    const Fila filas[] = {{0, 120000}, {1, 80000.5}, {2, 300}, {-1, 45}, {3, -2500}, {3, 500}};
+    auto r = std::make_shared<db::ColumnarResult>();
+    for (const Fila& f : filas) {
+        cliente.codes.push_back(uint32_t(std::max(0, f.c)));
+        cliente.nulls.push_back(f.c < 0);
+        anio.ints.push_back(2024);
+        importe.reals.push_back(f.importe);
+        unidades.ints.push_back(1);
+    }
+    r->rowCount = std::size(filas);
+    r->columns = {cliente, anio, importe, unidades};
+    return r;
+}
+
 // A shown viewer over the sales, Customer on rows, with two measures charted in the designer.
 struct Ventana {
     test::TempHome home{false};
     test::Visor w;
     Cubo& v = *w.v;
     Campos& c = *w.c;
-    explicit Ventana(bool conAnios = false) {
+    explicit Ventana(bool conAnios = false, std::shared_ptr<db::ColumnarResult> ventas = Ventas()) {
         General::CargarTiposGrafico();
         c.txtIdCubo->setText("Sales");
         grid::Grid& cal = *c.spCal;
@@ -78,7 +116,7 @@ struct Ventana {
         cal.setText(Campos::ColAgregado, 2, "Sum");
 
         pivot::PivotTable& dc = *v.DC;
-        dc.setData(Ventas());
+        dc.setData(ventas);
         dc.addField("Customer", "Customer", pivot::PageArea)->setOrientation(pivot::RowArea);
         if (conAnios) dc.addField("Year", "Year", pivot::PageArea)->setOrientation(pivot::ColumnArea);
         dc.addField("Amount", "Amount", pivot::DataArea)->setNumberFormat("#,##0.00");
@@ -270,6 +308,14 @@ TEST(ChartViewer, AFailedRedrawLeavesTheToolUnchecked) {
     EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
     EXPECT_TRUE(f.v.CHA->isHidden());
     EXPECT_TRUE(f.v.bGraficoListo);
+
+    // The next draw that succeeds shows the chart again, without waiting for a resize.
+    QFile::remove(f.home.path("Charts"));
+    f.v.TimerWait_Timer();
+    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    EXPECT_TRUE(f.v.bGraficoDibujado);
+    EXPECT_FALSE(f.v.CHA->isHidden());
+    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
 }
 
 TEST(ChartViewer, StoredLastChartWithoutBlanksStillFindsItsMeasure) {
@@ -380,4 +426,226 @@ TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
             if (c.saturation() > 80) ++color;
         }
     EXPECT_GT(color, img.width() * img.height() / 4 / 20) << png.toStdString();
+}
+
+namespace {
+// Every text the viewer's chart shows, as a reader sees it.
+QStringList TextosDibujados(browser::PageView& cha) {
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
+    return test::sceneTexts(cha.chartView()->scene());
+}
+QList<double> Barras(browser::PageView& cha) {
+    QList<double> out;
+    auto* bars = qobject_cast<QAbstractBarSeries*>(cha.chartView()->chart()->series().value(0));
+    if (bars && !bars->barSets().isEmpty())
+        for (int i = 0; i < bars->barSets()[0]->count(); ++i)
+            out << bars->barSets()[0]->at(i);
+    return out;
+}
+} // namespace
+
+// Repeated labels (cut to 20 characters), markup characters, a NULL member and a negative sum: each
+// value keeps its own bar and its label as written; the value axis reads as the pivot's cells.
+TEST(ChartViewer, OddNamesNullsAndNegativesKeepTheirOwnBarsAndLabels) {
+    Ventana f(false, Rarezas());
+    f.v.resize(1200, 900);
+    f.v.Split->setTop(f.v.AltoVentana() / 2);
+    f.v.AcomodarPantalla();
+    f.v.Graph("Amount");
+    ASSERT_TRUE(f.v.CHA->isChart()) << f.v.CHA->errorString().toStdString();
+    // The NULL customer is the pivot's last member, with an empty label.
+    const QStringList esperadas = {"A <B> & C", "Debtor", "Northern Enterprises", "Northern Enterprises", ""};
+    EXPECT_EQ(f.v.CHA->chartModel().categories, esperadas);
+    EXPECT_EQ(Barras(*f.v.CHA), (QList<double>{300, -2000, 120000, 80000.5, 45}));
+    const QStringList textos = TextosDibujados(*f.v.CHA);
+    EXPECT_EQ(textos.count("Northern Enterprises"), 2) << textos.join(" | ").toStdString();
+    EXPECT_TRUE(textos.contains("A <B> & C")) << textos.join(" | ").toStdString();
+    EXPECT_TRUE(textos.contains("Customer")); // the axis title the designer gave
+    // Ticks in the measure's "#,##0.00", below zero too; the bar labels likewise.
+    auto* eje = qobject_cast<QCategoryAxis*>(f.v.CHA->chartView()->chart()->axes(Qt::Vertical).value(0));
+    ASSERT_NE(eje, nullptr);
+    const QStringList ticks = eje->categoriesLabels();
+    EXPECT_EQ(ticks.first(), pivot::formatNumber(-25000, "#,##0.00")) << ticks.join(" ").toStdString();
+    EXPECT_EQ(ticks.last(), pivot::formatNumber(150000, "#,##0.00")) << ticks.join(" ").toStdString();
+    EXPECT_TRUE(textos.contains(pivot::formatNumber(80000.5, "#,##0.00")))
+        << textos.join(" | ").toStdString();
+    EXPECT_FALSE(textos.contains("80000.50"));
+}
+
+TEST(ChartViewer, APieOfNegativeSumsSaysWhyAndAnotherTypeDrawsThem) {
+    Ventana f(false, Rarezas());
+    f.v.Graph(QString());
+    f.esperarCarga();
+    Tool* combo = f.v.ABGraph->tool(Cubo::ComboTipoGrafico);
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Pie 2D"));
+    EXPECT_TRUE(f.v.CHA->chartView()->chart()->series().isEmpty());
+    const QString nota = browser::ChartNote(f.v.CHA->chartView()->chart());
+    EXPECT_TRUE(nota.contains("cannot show negative values: 1 of the 5 values")) << nota.toStdString();
+    EXPECT_TRUE(TextosDibujados(*f.v.CHA).contains(nota));
+    EXPECT_FALSE(f.v.CHA->isHidden());
+    f.v.TimerWait_Timer();
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Bar 2D"));
+    EXPECT_EQ(Barras(*f.v.CHA).size(), 5);
+    EXPECT_TRUE(browser::ChartNote(f.v.CHA->chartView()->chart()).isEmpty());
+}
+
+TEST(ChartViewer, AnEmptyResultShowsAnEmptyChart) {
+    Ventana f;
+    pivot::PivotField* anio = f.v.DC->addField("Year", "Year", pivot::PageArea);
+    anio->setMemberVisible("2024", false);
+    anio->setMemberVisible("2025", false);
+    f.v.DC->recalculate();
+    os::ScopedPrompter prompts;
+    f.v.Graph("Amount");
+    EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
+    EXPECT_EQ(f.datos().count("<set "), 0);
+    ASSERT_TRUE(f.v.CHA->isChart());
+    QChart* chart = f.v.CHA->chartView()->chart();
+    EXPECT_TRUE(chart->series().isEmpty());
+    EXPECT_TRUE(chart->axes().isEmpty()) << "no axis, so no ticks such as 0 0 0 1 1 1";
+    QStringList textos = TextosDibujados(*f.v.CHA);
+    textos.removeAll("Sales\n2024"); // caption and sub-caption
+    EXPECT_EQ(textos, QStringList{"No values to chart."});
+}
+
+// "None" for the measure of the first row: another measure is charted, and later redraws never bring
+// the first one back as a column chart.
+TEST(ChartViewer, NoneForTheFirstRowStaysNone) {
+    Ventana f;
+    f.v.Graph(QString());
+    f.esperarCarga();
+    ASSERT_EQ(f.v.lastChart, "Amount");
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ComboTipoGrafico), "None"));
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 1), "None");
+    EXPECT_EQ(f.herramienta("Amount"), nullptr);
+    EXPECT_EQ(f.v.lastChart, "Unit Count");
+    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
+    EXPECT_TRUE(f.v.frameCover->isHidden()) << "the chart of Unit Count is shown";
+    EXPECT_TRUE(f.datos().contains("caption='Unit Count'"));
+    f.v.TimerWait_Timer();
+
+    // The next refresh, and a cube file that still names Amount as charted last.
+    for (const QString& ultimo : {QString("Unit Count"), QString("Amount"), QString()}) {
+        SCOPED_TRACE(ultimo.toStdString());
+        f.v.lastChart = ultimo;
+        f.v.Graph(QString());
+        EXPECT_EQ(f.v.lastChart, "Unit Count");
+        EXPECT_TRUE(f.datos().contains("caption='Unit Count'")) << f.datos().data();
+        EXPECT_EQ(f.v.CHA->movie().chartId, "Column3D");
+        EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
+    }
+
+    // Every measure set to "None": nothing is charted and the chart stays covered.
+    f.c.spCal->setText(Campos::ColTipoGrafico, 2, "None");
+    QFile::remove(f.home.path("Charts/Data.xml"));
+    f.v.Graph(QString());
+    EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
+    EXPECT_FALSE(f.v.frameCover->isHidden());
+}
+
+TEST(ChartViewer, ChartPrintGoesThroughThePrintDialog) {
+    Ventana f;
+    f.v.Graph(QString());
+    f.esperarCarga();
+    os::ScopedPrompter prompts;
+    const QString pdf = f.home.path("chart.pdf");
+    QStringList vistos;
+    bool imprimir = false;
+    os::ScopedDialogHandler runner([&](QDialog* d) {
+        vistos << d->metaObject()->className();
+        auto* pd = qobject_cast<QPrintDialog*>(d);
+        if (!pd || !imprimir) return int(QDialog::Rejected);
+        pd->printer()->setOutputFormat(QPrinter::PdfFormat);
+        pd->printer()->setOutputFileName(pdf);
+        return int(QDialog::Accepted);
+    });
+    Tool* tool = f.v.AB->band("&Archivo")->tool(QStringLiteral("Imprimir Gráfico"));
+    ASSERT_NE(tool, nullptr);
+    ASSERT_TRUE(f.v.AB->clickTool(tool)); // cancelled: nothing printed
+    EXPECT_EQ(vistos, QStringList{"QPrintDialog"});
+    EXPECT_FALSE(QFile::exists(pdf));
+    imprimir = true;
+    ASSERT_TRUE(f.v.AB->clickTool(tool));
+    EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
+    const QByteArray bytes = test::readFile(pdf);
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    EXPECT_GT(bytes.size(), 2000);
+}
+
+// A drag on the pivot redraws the chart for the new layout at once.
+TEST(ChartViewer, ADragOnThePivotRedrawsTheChart) {
+    Ventana f(true);
+    f.v.resize(1100, 760);
+    f.v.AcomodarPantalla();
+    f.v.Graph(QString());
+    f.esperarCarga();
+    ASSERT_TRUE(f.v.CHA->chartModel().multiSeries);
+    pivot::PivotTable& dc = *f.v.DC;
+    QApplication::processEvents();
+    auto chip = [&](const QString& name) {
+        for (int y = 0; y < dc.viewport()->height(); y += 2)
+            for (int x = 0; x < dc.viewport()->width(); x += 4) {
+                const pivot::PivotElement e = dc.elementAt(QPoint(x, y));
+                if (e.kind == pivot::PivotElement::FieldHeader && e.field->name() == name)
+                    return QPoint(x, y);
+            }
+        return QPoint(-1, -1);
+    };
+    const QPoint from = chip("Year");
+    ASSERT_GE(from.x(), 0);
+    const QPoint to(dc.viewport()->width() - 20, 6); // the page area
+    QWidget* vp = dc.viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, from);
+    for (int i = 1; i <= 10; ++i) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + (to - from) * i / 10),
+                         vp->mapToGlobal(QPointF(from + (to - from) * i / 10)), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(vp, &move);
+    }
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
+    ASSERT_EQ(dc.columnFields().count(), 0);
+    EXPECT_FALSE(f.v.CHA->chartModel().multiSeries);
+    EXPECT_TRUE(f.datos().contains("<set label='OBrien' value='1234.5' />")) << f.datos().data();
+}
+
+// Without an axis name of the designer's, the axes name what they show: the fields the labels come
+// from, and the measure; a name of the designer's stands.
+TEST(ChartViewer, AxisTitlesNameWhatTheAxesShow) {
+    Ventana f;
+    f.v.resize(1200, 900);
+    f.v.Split->setTop(f.v.AltoVentana() / 2);
+    f.v.AcomodarPantalla();
+    f.c.spCal->setText(Campos::ColEjeX, 1, "");
+    f.c.spCal->setText(Campos::ColEjeY, 1, "");
+    struct Caso {
+        const char* nombre;
+        std::function<void()> disponer;
+        QString x;
+    } casos[] = {
+        {"one row field", [] {}, "Customer"},
+        {"one row and one column field",
+         [&] { f.v.DC->addField("Year", "Year", pivot::PageArea)->setOrientation(pivot::ColumnArea); },
+         "Customer"},
+        {"two row fields", [&] { f.v.DC->fields().item("Year")->setOrientation(pivot::RowArea); }, "Year"},
+        {"as a pie: one label per value", [&] { f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Pie 2D"); },
+         "Customer - Year"},
+    };
+    for (const Caso& k : casos) {
+        SCOPED_TRACE(k.nombre);
+        k.disponer();
+        f.v.DC->recalculate();
+        f.v.Graph("Amount");
+        EXPECT_TRUE(f.datos().contains("xAxisName='' yAxisName=''"))
+            << "the data file keeps the grid's names";
+        EXPECT_EQ(f.v.CHA->chartModel().xAxisName, k.x);
+        EXPECT_EQ(f.v.CHA->chartModel().yAxisName, "Amount");
+    }
+    f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Column 3D");
+    f.c.spCal->setText(Campos::ColEjeX, 1, "Buyers");
+    f.v.Graph("Amount");
+    EXPECT_EQ(f.v.CHA->chartModel().xAxisName, "Buyers");
+    const QStringList textos = TextosDibujados(*f.v.CHA);
+    EXPECT_TRUE(textos.contains("Buyers")) << textos.join(" | ").toStdString();
 }

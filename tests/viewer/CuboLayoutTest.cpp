@@ -5,6 +5,7 @@
 #include "platform/os/Twips.h"
 #include "viewer/ViewerTestSupport.h"
 
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -163,4 +164,57 @@ TEST_F(Layout, WithoutTheRegisteredControlTheBarsKeepTheirNumbers) {
     EXPECT_EQ(v.Split->MaxTop(), 9000 - 1050);
     EXPECT_EQ(v.Split->Width(), 12000);
     EXPECT_NEAR(tw(v.ABGraph->y()), v.Split->Top() + 105, 15);
+}
+
+// A viewer opens filling the screen's available area, or at the size the user left the last one.
+TEST_F(Layout, OpensOverTheAvailableAreaOrAtTheSizeLastLeft) {
+    QRect area;
+    {
+        test::Visor vis;
+        vis.v->show();
+        area = vis.v->screen()->availableGeometry();
+        EXPECT_EQ(vis.v->frameGeometry(), area);
+        // The pivot gets its share: the splitter at three quarters of the height.
+        EXPECT_GT(vis.v->DC->height(), vis.v->height() / 2);
+        vis.v->resize(720, 560);
+        vis.v->Salvar = false;
+        EXPECT_TRUE(vis.v->close());
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::Visor next;
+    next.v->show();
+    EXPECT_EQ(next.v->size(), QSize(720, 560));
+    // A viewer that was never shown leaves nothing to remember.
+    {
+        test::Visor unseen;
+        unseen.v->resize(600, 580);
+        unseen.v->Salvar = false;
+        unseen.v->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    test::Visor third;
+    EXPECT_EQ(third.v->size(), QSize(720, 560));
+}
+
+// Maximizing keeps the pivot's and the chart's shares of the height; restoring brings the splitter
+// back. A plain resize keeps the splitter where it is (see the shrinking case above).
+TEST_F(Layout, MaximizingAndRestoringKeepThePivotsShare) {
+    test::Visor vis;
+    Cubo& v = *vis.v;
+    v.FijarAnchoVentana(10500);
+    v.FijarAltoVentana(8400);
+    v.show();
+    QCoreApplication::processEvents();
+    v.Split->setTop(v.AltoVentana() * 6 / 10);
+    v.AcomodarPantalla();
+    const int alto = v.AltoVentana(), top = v.Split->Top(), pivot = v.DC->height();
+    v.showMaximized();
+    QCoreApplication::processEvents();
+    ASSERT_GT(v.AltoVentana(), alto + 1000) << "the test screen is larger than the window";
+    EXPECT_NEAR(double(v.Split->Top()) / v.AltoVentana(), double(top) / alto, 0.01);
+    EXPECT_GT(v.DC->height(), pivot * 1.2);
+    v.showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_NEAR(v.AltoVentana(), alto, 15);
+    EXPECT_NEAR(v.Split->Top(), top, 30);
 }

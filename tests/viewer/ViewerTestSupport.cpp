@@ -170,7 +170,7 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     cal.setText(Campos::ColTipoGrafico, 1, "Column 3D");
     cal.setText(Campos::ColTituloGrafico, 1, "Sales by region");
     cal.setText(Campos::ColSubtituloGrafico, 1, "2024-2025");
-    cal.setText(Campos::ColEjeX, 1, "Region");
+    // No x axis name: the axis names the field its labels come from, whatever the layout.
     cal.setText(Campos::ColEjeY, 1, "Amount");
     cal.setText(Campos::ColMaxCaracteres, 1, "20");
     cal.setText(Campos::ColOcultarEtiquetas, 1, "30");
@@ -238,10 +238,11 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
         return false;
     }
     v.lastChart = "Amount";
-    // Opens with the filter pane shown and room for the chart.
+    // Opens with the filter pane shown, the pivot above the middle of a full-screen window and room
+    // for the chart.
     v.SetToolChecked(Cubo::ToolPanelFiltros, true);
     v.SplitFil->setTop(1900);
-    v.Split->setTop(5400);
+    v.Split->setTop(7500);
     return true;
 }
 

@@ -11,6 +11,7 @@
 #include "viewer/ViewerTestSupport.h"
 
 #include <QDialog>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -24,8 +25,10 @@ struct Barra : ::testing::Test {
     os::ScopedPrompter prompts;
     os::ScriptedFileDialogs dialogs;
     int dialogos = 0;
-    os::ScopedDialogHandler runner{[this](QDialog*) {
+    QStringList clasesDialogo;
+    os::ScopedDialogHandler runner{[this](QDialog* d) {
         ++dialogos;
+        clasesDialogo << d->metaObject()->className();
         return 0;
     }};
     QStringList nuevos;
@@ -97,7 +100,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"Band2", "Vista Previa", "VISTA PREVIA", "preview"},
         {"&Archivo", "Exportar", "EXPORTAR", "not available"},
         {"Band2", "Exportar", "EXPORTAR", "not available"},
-        {"&Archivo", "Imprimir Gráfico", "IMPRIMIR GRÁFICO", "not available"},
+        {"&Archivo", "Imprimir Gráfico", "IMPRIMIR GRÁFICO", "print dialog"},
         {"&Archivo", "Imprimir Pantalla", "IMPRIMIR PANTALLA", "not available"},
         {"&Archivo", "&Guardar Estructura", "GUARDAR ESTRUCTURA", ""},
         {"&Archivo", "Protect", "PROTECT", "not available"},
@@ -129,6 +132,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         dialogs.requests.clear();
         nuevos.clear();
         dialogos = 0;
+        clasesDialogo.clear();
         w->c->UltimaConsultaSQL.clear();
         w->c->hide();
         w->v->show();
@@ -151,7 +155,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         if (!nuevos.isEmpty()) efecto << "new " + nuevos.join(",");
         for (const auto& r : dialogs.requests)
             efecto << (r.save ? "save dialog" : "open dialog");
-        if (dialogos) efecto << "preview";
+        for (const QString& clase : clasesDialogo)
+            efecto << (clase == "QPrintDialog" ? "print dialog" : "preview");
         if (!v || !v->isVisible()) {
             efecto << "exit";
         } else {
@@ -326,4 +331,57 @@ TEST_F(Barra, AnErrorInsideACommandIsShownAndTheToolbarsComeBack) {
     prompts->prompts.clear();
     ASSERT_TRUE(pulsar("Band2", "Conectar"));
     EXPECT_EQ(prompts->prompts.size(), 1); // "No fields were found..." again, not a refresh in progress
+}
+
+// The captions name the cube: its name until it has a file, then the file; Save As follows. The
+// start window offers "Open Last" as soon as the cube is saved.
+TEST_F(Barra, TitlesFollowSaveAsAndTheStartWindowOffersOpenLastAtOnce) {
+    start.show();
+    start.updateOpenLast();
+    ASSERT_FALSE(start.lblOpenLast->isVisible());
+    EXPECT_EQ(w->v->windowTitle(), "Cube  Example");
+    EXPECT_EQ(w->c->windowTitle(), "Cube Designer - Example");
+    const QString a = home.path("a.cub"), b = home.path("b.cub");
+    dialogs.answers << a;
+    ASSERT_TRUE(pulsar("Band2", "Guardar"));
+    EXPECT_EQ(w->v->windowTitle(), "Cube  " + a);
+    EXPECT_EQ(w->c->windowTitle(), "Cube Designer - " + a);
+    EXPECT_TRUE(start.lblOpenLast->isVisible()) << "no activation of the start window needed";
+    dialogs.answers << b;
+    ASSERT_TRUE(pulsar("&Archivo", "SaveAs"));
+    EXPECT_EQ(w->v->windowTitle(), "Cube  " + b);
+    EXPECT_EQ(w->c->windowTitle(), "Cube Designer - " + b);
+    // A cube opened into another viewer names its own file.
+    test::Visor otro;
+    ASSERT_TRUE(otro.v->Abrir(a));
+    EXPECT_EQ(otro.v->windowTitle(), "Cube  " + a);
+    EXPECT_EQ(otro.c->windowTitle(), "Cube Designer - " + a);
+    EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
+}
+
+// Ctrl+S, Ctrl+O and F5 run the toolbar's Save, Open and Refresh; a busy toolbar ignores them.
+TEST_F(Barra, KeysRunTheSaveOpenAndRefreshCommands) {
+    w->v->show();
+    w->v->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w->v));
+    struct Caso {
+        QKeyCombination keys;
+        const char* effect;
+    } casos[] = {{Qt::ControlModifier | Qt::Key_S, "save dialog"},
+                 {Qt::ControlModifier | Qt::Key_O, "open dialog"},
+                 {QKeyCombination(Qt::Key_F5), "refresh"}};
+    for (bool ocupada : {false, true})
+        for (const Caso& k : casos) {
+            SCOPED_TRACE(std::string(k.effect) + (ocupada ? " while busy" : ""));
+            dialogs.requests.clear();
+            w->c->UltimaConsultaSQL.clear();
+            w->v->AB->setEnabled(!ocupada);
+            QTest::keyClick(w->v, k.keys.key(), k.keys.keyboardModifiers());
+            QStringList efecto;
+            for (const auto& r : dialogs.requests)
+                efecto << (r.save ? "save dialog" : "open dialog");
+            if (!w->c->UltimaConsultaSQL.isEmpty()) efecto << "refresh";
+            EXPECT_EQ(efecto.join(' ').toStdString(), ocupada ? "" : k.effect);
+            w->v->TimerWait_Timer();
+        }
 }

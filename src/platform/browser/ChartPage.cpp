@@ -5,6 +5,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QDir>
 #include <QFileInfo>
@@ -15,9 +16,9 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStackedBarSeries>
 #include <QUrl>
-#include <QValueAxis>
 #include <QXmlStreamReader>
 
 #include <algorithm>
@@ -221,7 +222,60 @@ QString FormatChartValue(double v, int decimals) {
     return QString::number(v, 'f', std::clamp(decimals, 0, 10));
 }
 
+QList<double> ValueTicks(double minV, double maxV, int decimals) {
+    constexpr double kWantedSteps = 6;
+    if (!std::isfinite(minV) || !std::isfinite(maxV)) minV = 0, maxV = 1;
+    if (maxV < minV) std::swap(minV, maxV);
+    if (maxV - minV <= 0) maxV = minV + 1;
+    const int shown = std::clamp(decimals, 0, 10);
+    const double raw = (maxV - minV) / kWantedSteps;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    const double norm = raw / magnitude;
+    // 2.5 only where the decimals shown can write it (25, 2.5 with one decimal, not 0.25 with one).
+    const bool quarter = magnitude * std::pow(10.0, shown) >= 10 - 1e-9;
+    double step = (norm <= 1                  ? 1
+                   : norm <= 2                ? 2
+                   : (norm <= 2.5 && quarter) ? 2.5
+                   : norm <= 5                ? 5
+                                              : 10) *
+                  magnitude;
+    // A step finer than the shown decimals would print the same label twice ("0 0 1 1").
+    step = std::max(step, std::pow(10.0, -shown));
+    const double lo = std::floor(minV / step + 1e-9), hi = std::max(lo + 1, std::ceil(maxV / step - 1e-9));
+    QList<double> ticks;
+    for (double k = lo; k <= hi; ++k) {
+        const double t = k * step;
+        ticks << (std::abs(t) < step * 1e-9 ? 0.0 : t);
+    }
+    return ticks;
+}
+
 namespace {
+
+const QString kInvisible = QStringLiteral("\u200B"); // zero-width space
+const char* const kNoteProperty = "bdChartNote";
+
+// Qt Charts reads every label, title and legend entry as rich text: names are escaped so that
+// "<", ">" and "&" show as written.
+QString Plain(const QString& s) {
+    return s.toHtmlEscaped();
+}
+
+// Category axes merge equal labels (and drop null ones): each repeat gets one more zero-width space,
+// so every value keeps its own category while the label reads the same.
+QStringList CategoryKeys(const QStringList& labels) {
+    QStringList keys;
+    QSet<QString> seen;
+    for (const QString& l : labels) {
+        QString k = Plain(l);
+        if (k.isEmpty()) k = kInvisible;
+        while (seen.contains(k))
+            k += kInvisible;
+        seen.insert(k);
+        keys << k;
+    }
+    return keys;
+}
 
 QString Title(const ChartModel& m) {
     QString t;
@@ -230,19 +284,40 @@ QString Title(const ChartModel& m) {
     return t;
 }
 
-void AddAxes(QChart* chart, const ChartModel& m, bool horizontal, double minV, double maxV) {
+QString ValueText(double v, int decimals, const ValueFormatter& format) {
+    return format ? format(v) : FormatChartValue(v, decimals);
+}
+
+// The value axis: a label on each tick, in the measure's own format.
+QCategoryAxis* ValueAxis(const ChartModel& m, double minV, double maxV, const ValueFormatter& format) {
+    auto* val = new QCategoryAxis;
+    val->setTitleText(Plain(m.yAxisName));
+    val->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    const QList<double> ticks = ValueTicks(minV, maxV, m.decimals);
+    const double step = ticks[1] - ticks[0];
+    val->setStartValue(ticks.first() - step); // so that the first tick has its label too
+    QSet<QString> seen;
+    for (double t : ticks) {
+        QString label = Plain(ValueText(t, m.decimals, format));
+        while (seen.contains(label))
+            label += kInvisible;
+        seen.insert(label);
+        val->append(label, t);
+    }
+    val->setRange(ticks.first(), ticks.last());
+    return val;
+}
+
+void AddAxes(QChart* chart, const ChartModel& m, bool horizontal, double minV, double maxV,
+             const ValueFormatter& format) {
     auto* cat = new QBarCategoryAxis;
-    QStringList cats = m.categories;
+    QStringList cats = CategoryKeys(m.categories);
     if (horizontal) std::reverse(cats.begin(), cats.end()); // Qt puts the first at the bottom
     cat->append(cats);
-    cat->setTitleText(m.xAxisName);
+    cat->setTitleText(Plain(m.xAxisName));
     cat->setLabelsVisible(m.showLabels);
     if (!horizontal && m.categories.size() > 8) cat->setLabelsAngle(-90);
-    auto* val = new QValueAxis;
-    val->setTitleText(m.yAxisName);
-    val->setRange(std::min(0.0, minV), std::max(0.0, maxV) == 0 && minV == 0 ? 1.0 : std::max(0.0, maxV));
-    val->applyNiceNumbers();
-    val->setLabelFormat(QStringLiteral("%.%1f").arg(std::clamp(m.decimals, 0, 10)));
+    QCategoryAxis* val = ValueAxis(m, minV, maxV, format);
     chart->addAxis(cat, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
     chart->addAxis(val, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
     for (QAbstractSeries* s : chart->series()) {
@@ -251,15 +326,15 @@ void AddAxes(QChart* chart, const ChartModel& m, bool horizontal, double minV, d
     }
 }
 
-// Value labels with the chart's decimals (Qt's own bar and point labels know no fixed decimals),
+// Value labels in the value axis' format (Qt's own bar and point labels know no fixed decimals),
 // kept over their points whenever the plot area moves.
 void AddValueLabels(QChart* chart, QAbstractSeries* series, const QList<double>& values, int decimals,
-                    bool horizontal) {
+                    bool horizontal, const ValueFormatter& format) {
     QList<QGraphicsSimpleTextItem*> items;
     QFont f = chart->font();
     f.setPointSizeF(f.pointSizeF() * 0.9);
     for (double v : values) {
-        auto* t = new QGraphicsSimpleTextItem(FormatChartValue(v, decimals), chart);
+        auto* t = new QGraphicsSimpleTextItem(ValueText(v, decimals, format), chart);
         t->setFont(f);
         t->setBrush(QColor(0x33, 0x33, 0x33));
         t->setZValue(100);
@@ -280,9 +355,59 @@ void AddValueLabels(QChart* chart, QAbstractSeries* series, const QList<double>&
     place();
 }
 
+// A chart that draws no series says why, in the middle of its plot area (plain text).
+QChart* WithNote(QChart* chart, const QString& note) {
+    chart->legend()->setVisible(false);
+    chart->setProperty(kNoteProperty, note);
+    auto* t = new QGraphicsSimpleTextItem(note, chart);
+    t->setBrush(QColor(0x55, 0x55, 0x55));
+    t->setZValue(100);
+    auto place = [chart, t] {
+        const QRectF area = chart->plotArea(), r = t->boundingRect();
+        t->setPos(area.center().x() - r.width() / 2, area.center().y() - r.height() / 2);
+    };
+    QObject::connect(chart, &QChart::plotAreaChanged, chart, place);
+    place();
+    return chart;
+}
+
+QChart* BuildPie(QChart* chart, ChartKind kind, const ChartModel& m, const ValueFormatter& format) {
+    const ChartSeries s = m.series.value(0);
+    const int n = int(m.categories.size());
+    int negatives = 0;
+    for (int i = 0; i < n; ++i)
+        negatives += s.values.value(i) < 0;
+    // A slice is a share of a whole: negative values have none.
+    if (negatives > 0)
+        return WithNote(chart, QStringLiteral("A pie chart cannot show negative values: %1 of the %2 values "
+                                              "are below zero. Choose another chart type for this measure.")
+                                   .arg(negatives)
+                                   .arg(n));
+    auto* pie = new QPieSeries;
+    for (int i = 0; i < n; ++i) {
+        const double v = s.values.value(i);
+        auto* slice = pie->append(Plain(m.categories[i] + ": " + ValueText(v, m.decimals, format)), v);
+        slice->setLabelVisible(m.showLabels);
+        slice->setExploded(s.sliced.value(i));
+        slice->setExplodeDistanceFactor(0.12);
+    }
+    pie->setPieSize(0.62);
+    if (kind == ChartKind::Doughnut) pie->setHoleSize(0.3);
+    chart->addSeries(pie);
+    if (!m.showLabels) {
+        chart->legend()->setVisible(true);
+        chart->legend()->setAlignment(Qt::AlignRight);
+    }
+    return chart;
+}
+
 } // namespace
 
-QChart* BuildChart(const QString& chartId, const ChartModel& m) {
+QString ChartNote(const QChart* chart) {
+    return chart ? chart->property(kNoteProperty).toString() : QString();
+}
+
+QChart* BuildChart(const QString& chartId, const ChartModel& m, const ValueFormatter& format) {
     auto* chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
     chart->setTheme(QChart::ChartThemeLight);
@@ -298,6 +423,7 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
     const bool multi = m.multiSeries && m.series.size() > 0;
     chart->legend()->setVisible(multi);
     chart->legend()->setAlignment(Qt::AlignBottom);
+    if (n == 0 || m.series.isEmpty()) return WithNote(chart, QStringLiteral("No values to chart."));
 
     // Range of the value axis: stacked kinds add up per category.
     const bool stacked =
@@ -317,25 +443,8 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
 
     switch (kind) {
     case ChartKind::Pie:
-    case ChartKind::Doughnut: {
-        auto* pie = new QPieSeries;
-        const ChartSeries s = m.series.value(0);
-        for (int i = 0; i < n; ++i) {
-            const double v = s.values.value(i);
-            auto* slice = pie->append(m.categories[i] + ": " + FormatChartValue(v, m.decimals), std::abs(v));
-            slice->setLabelVisible(m.showLabels);
-            slice->setExploded(s.sliced.value(i));
-            slice->setExplodeDistanceFactor(0.12);
-        }
-        pie->setPieSize(0.62);
-        if (kind == ChartKind::Doughnut) pie->setHoleSize(0.3);
-        chart->addSeries(pie);
-        if (!m.showLabels) {
-            chart->legend()->setVisible(true);
-            chart->legend()->setAlignment(Qt::AlignRight);
-        }
-        return chart;
-    }
+    case ChartKind::Doughnut:
+        return BuildPie(chart, kind, m, format);
     case ChartKind::Column:
     case ChartKind::StackedColumn:
     case ChartKind::Bar:
@@ -353,7 +462,7 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
         bool values = false;
         QList<double> shown;
         for (const ChartSeries& s : m.series) {
-            auto* set = new QBarSet(multi ? s.name : m.yAxisName);
+            auto* set = new QBarSet(Plain(multi ? s.name : m.yAxisName));
             for (int i = 0; i < n; ++i)
                 set->append(s.values.value(horizontal ? n - 1 - i : i));
             bars->append(set);
@@ -363,9 +472,13 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
                     shown << set->at(i);
         }
         chart->addSeries(bars);
-        if (!multi) maxV += (maxV - minV) * (horizontal ? 0.15 : 0.08); // room for the value labels
-        AddAxes(chart, m, horizontal, minV, maxV);
-        if (!multi && values) AddValueLabels(chart, bars, shown, m.decimals, horizontal);
+        if (!multi) { // room for the value labels, below the bars of negative values too
+            const double room = (maxV - minV) * (horizontal ? 0.15 : 0.08);
+            if (maxV > 0) maxV += room;
+            if (minV < 0) minV -= room;
+        }
+        AddAxes(chart, m, horizontal, minV, maxV, format);
+        if (!multi && values) AddValueLabels(chart, bars, shown, m.decimals, horizontal, format);
         return chart;
     }
     case ChartKind::Line:
@@ -374,7 +487,7 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
         QList<double> below(n, 0.0);
         for (const ChartSeries& s : m.series) {
             auto* line = new QLineSeries;
-            line->setName(multi ? s.name : m.yAxisName);
+            line->setName(Plain(multi ? s.name : m.yAxisName));
             QLineSeries* lower = nullptr;
             if (kind == ChartKind::StackedArea) lower = new QLineSeries;
             for (int i = 0; i < n; ++i) {
@@ -397,10 +510,13 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m) {
                 chart->addSeries(area);
             }
         }
-        maxV += (maxV - minV) * 0.08;
-        AddAxes(chart, m, false, minV, maxV);
+        const double room = (maxV - minV) * 0.08;
+        if (maxV > 0) maxV += room;
+        if (minV < 0) minV -= room;
+        AddAxes(chart, m, false, minV, maxV, format);
         if (!multi && m.series.value(0).showValues && !chart->series().isEmpty())
-            AddValueLabels(chart, chart->series().first(), m.series.value(0).values, m.decimals, false);
+            AddValueLabels(chart, chart->series().first(), m.series.value(0).values, m.decimals, false,
+                           format);
         return chart;
     }
     }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 QT_BEGIN_NAMESPACE
@@ -46,8 +47,20 @@ enum class ChartKind { Column, StackedColumn, Bar, StackedBar, Line, Area, Stack
 // Unknown ids draw as columns, the default chart type.
 ChartKind KindOfChart(const QString& chartId);
 
+// The text of a value on the value axis and over the bars (the measure's own number format);
+// empty: the chart's decimals, "." as decimal point.
+using ValueFormatter = std::function<QString(double)>;
+
 // A new chart (caller owns it) drawing model as chartId; animations off, so it is ready at once.
-QChart* BuildChart(const QString& chartId, const ChartModel& model);
+// Every name is drawn as plain text; repeated category labels keep one bar each. A pie of negative
+// values and a chart without values draw no series and say why in the chart's note.
+QChart* BuildChart(const QString& chartId, const ChartModel& model, const ValueFormatter& format = {});
+// The note a chart built by BuildChart shows instead of its series ("" when none).
+QString ChartNote(const QChart* chart);
+
+// The values of the value axis' labels: steps of 1, 2, 2.5 or 5 times a power of ten that cover
+// [minV, maxV], never finer than the chart's decimals show.
+QList<double> ValueTicks(double minV, double maxV, int decimals);
 
 // Value text with the chart's decimals, "." as decimal point.
 QString FormatChartValue(double v, int decimals);

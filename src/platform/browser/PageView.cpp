@@ -34,8 +34,8 @@ QString TitleOf(const QString& html) {
 
 // A chart view that is never shown, laid out at size, for images and printing.
 std::unique_ptr<QChartView> OffscreenChart(const QString& chartId, const ChartModel& model,
-                                           const QSize& size) {
-    auto view = std::make_unique<QChartView>(BuildChart(chartId, model));
+                                           const ValueFormatter& format, const QSize& size) {
+    auto view = std::make_unique<QChartView>(BuildChart(chartId, model, format));
     view->setAttribute(Qt::WA_DontShowOnScreen);
     view->setRenderHint(QPainter::Antialiasing);
     view->setFrameShape(QFrame::NoFrame);
@@ -102,10 +102,12 @@ bool PageView::navigate(const QString& pathOrUrl) {
             } else if (!data.open(QIODevice::ReadOnly)) {
                 why = data.errorString();
             } else if (ParseChartData(data.readAll(), &model, &why)) {
+                if (model.xAxisName.isEmpty()) model.xAxisName = axisX_;
+                if (model.yAxisName.isEmpty()) model.yAxisName = axisY_;
                 movie_ = movie;
                 model_ = model;
                 QChart* old = chartView_->chart();
-                chartView_->setChart(BuildChart(movie->chartId, model_));
+                chartView_->setChart(BuildChart(movie->chartId, model_, format_));
                 delete old; // the view gives the previous chart back to us
                 stack_->setCurrentWidget(chartView_);
             }
@@ -130,7 +132,7 @@ QString PageView::plainText() const {
 
 QImage PageView::renderImage(const QSize& wanted) const {
     const QSize size = wanted.expandedTo(QSize(1, 1));
-    if (movie_) return OffscreenChart(movie_->chartId, model_, size)->grab().toImage();
+    if (movie_) return OffscreenChart(movie_->chartId, model_, format_, size)->grab().toImage();
     QImage img(size, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::white);
     std::unique_ptr<QTextDocument> doc(text_->document()->clone());
@@ -146,17 +148,20 @@ bool PageView::print(QPrinter* printer) const {
         text_->document()->print(printer);
         return printer->printerState() != QPrinter::Error;
     }
+    // A chart wider than high goes on a landscape page, laid out for the page's proportions at a
+    // width whose text reads well once scaled to the page.
+    constexpr int kPrintLayoutWidth = 1000;
+    if (printer->printerState() != QPrinter::Active)
+        printer->setPageOrientation(chartView_->width() >= chartView_->height() ? QPageLayout::Landscape
+                                                                                : QPageLayout::Portrait);
     QPainter p;
     if (!p.begin(printer)) return false;
     const QRect page = printer->pageLayout().paintRectPixels(printer->resolution());
-    // Laid out at screen size, then scaled to the page width, keeping the view's proportions.
-    QSize logical = chartView_->size();
-    if (logical.width() < 200 || logical.height() < 150) logical = QSize(800, 500);
-    auto view = OffscreenChart(movie_->chartId, model_, logical);
-    const double scale =
-        std::min(double(page.width()) / logical.width(), double(page.height()) / logical.height());
-    p.scale(scale, scale);
-    view->render(&p);
+    const QSize logical(kPrintLayoutWidth, std::max(1, int(kPrintLayoutWidth * double(page.height()) /
+                                                           std::max(1, page.width()))));
+    auto view = OffscreenChart(movie_->chartId, model_, format_, logical);
+    const double scale = double(page.width()) / logical.width();
+    view->render(&p, QRectF(0, 0, logical.width() * scale, logical.height() * scale), view->rect());
     return p.end();
 }
 

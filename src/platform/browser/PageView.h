@@ -39,6 +39,18 @@ public:
     const ChartModel& chartModel() const { return model_; }
     // The page as plain text when it is shown as text.
     QString plainText() const;
+    // How chart values are written on the value axis and over the bars (the next page drawn, its
+    // images and prints use it); empty: the data file's decimals.
+    void setValueFormatter(ValueFormatter f) { format_ = std::move(f); }
+    const ValueFormatter& valueFormatter() const { return format_; }
+    // Axis titles for a data file that names none: what the axes show (the category fields, the
+    // measure). The next page drawn uses them.
+    void setAxisTitles(const QString& categories, const QString& values) {
+        axisX_ = categories;
+        axisY_ = values;
+    }
+    QString categoryAxisTitle() const { return axisX_; }
+    QString valueAxisTitle() const { return axisY_; }
 
     // The current page drawn at any size, whether the view is shown or not.
     QImage renderImage(const QSize& size) const;
@@ -61,6 +73,8 @@ private:
     QString location_, title_, error_;
     std::optional<ChartMovie> movie_;
     ChartModel model_;
+    ValueFormatter format_;
+    QString axisX_, axisY_;
 };
 
 } // namespace bd::browser

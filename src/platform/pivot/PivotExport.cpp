@@ -1,12 +1,8 @@
-// HTML and spreadsheet export, printing.
-#include "platform/os/DialogRunner.h"
+// HTML and spreadsheet export (printing: PivotPrint.cpp).
 #include "platform/pivot/NumberFormat.h"
 #include "platform/pivot/PivotTable.h"
 
-#include <QPrintPreviewDialog>
-#include <QPrinter>
 #include <QSaveFile>
-#include <QTextDocument>
 #include <QXmlStreamWriter>
 
 namespace bd::pivot {
@@ -18,15 +14,6 @@ QString cellHtml(const QString& s) {
     QString t = s;
     t.replace('\r', ' ').replace('\n', ' ');
     return t.isEmpty() ? QStringLiteral("&nbsp;") : t.toHtmlEscaped();
-}
-
-QString pageText(const PivotField* f) {
-    const QStringList hidden = f->hiddenMembers();
-    if (hidden.isEmpty()) return QStringLiteral("(All)");
-    QStringList shown;
-    for (const QString& m : f->members())
-        if (f->isMemberVisible(m)) shown << m;
-    return shown.size() == 1 ? shown.first() : QStringLiteral("(Multiple Items)");
 }
 
 // The excel-style mask for a number format of ours ("0,00" in a comma locale -> "0.00").
@@ -64,7 +51,7 @@ QString PivotTable::htmlTable(bool totals, bool forPrint) const {
     out << QStringLiteral("<TABLE cellspacing=\"0\" cellpadding=\"2\"%1>").arg(border);
     for (PivotField* f : pf)
         out << "<TR>" << QStringLiteral("<TD class=\"field\">%1</TD>").arg(cellHtml(f->caption()))
-            << QStringLiteral("<TD class=\"header\">%1</TD>").arg(cellHtml(pageText(f))) << "</TR>";
+            << QStringLiteral("<TD class=\"header\">%1</TD>").arg(cellHtml(f->selectionText())) << "</TR>";
     if (!pf.empty()) out << "<TR>" << QStringLiteral("<TD>&nbsp;</TD>") << "</TR>";
     for (int l = 0; l <= m; ++l) {
         out << "<TR>";
@@ -211,7 +198,7 @@ bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool,
     for (PivotField* f : pf) {
         w.writeStartElement(ss, "Row");
         text(f->caption(), "field");
-        text(pageText(f), "header");
+        text(f->selectionText(), "header");
         w.writeEndElement();
     }
     if (!pf.empty()) {
@@ -262,25 +249,6 @@ bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool,
         return false;
     }
     return true;
-}
-
-void PivotTable::print(QPrinter* printer) const {
-    QTextDocument doc;
-    QFont f = font();
-    f.setPointSizeF(8);
-    doc.setDefaultFont(f);
-    QString html = "<html><body>";
-    if (!printHeader_.isEmpty()) html += "<h3>" + printHeader_.toHtmlEscaped() + "</h3>";
-    html += htmlTable(true, true);
-    html += "</body></html>";
-    doc.setHtml(html);
-    doc.print(printer);
-}
-
-void PivotTable::printPreview() {
-    QPrintPreviewDialog dlg(this);
-    connect(&dlg, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* p) { print(p); });
-    bd::os::runDialog(&dlg);
 }
 
 } // namespace bd::pivot

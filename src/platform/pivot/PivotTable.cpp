@@ -109,6 +109,17 @@ void PivotField::showAllMembers() {
     hidden_.clear();
     changed();
 }
+void PivotField::setHiddenMembers(const QSet<QString>& hidden) {
+    hidden_ = hidden;
+    changed();
+}
+QString PivotField::selectionText() const {
+    if (hidden_.isEmpty()) return QStringLiteral("(All)");
+    QStringList shown;
+    for (const QString& m : members())
+        if (isMemberVisible(m)) shown << m;
+    return shown.size() == 1 ? shown.first() : QStringLiteral("(Multiple Items)");
+}
 QStringList PivotField::hiddenMembers() const {
     QStringList l(hidden_.begin(), hidden_.end());
     l.sort();
@@ -351,6 +362,7 @@ bool PivotTable::compute() {
     if (currentRow_ >= resultRows() || currentColumn_ >= resultColumns()) currentRow_ = currentColumn_ = -1;
     updateGeometryCache();
     lastError_ = problems.join('\n');
+    emit recalculated();
     return problems.isEmpty();
 }
 

@@ -82,7 +82,11 @@ public:
     bool isMemberVisible(const QString& label) const { return !hidden_.contains(label); }
     void setMemberVisible(const QString& label, bool visible);
     void showAllMembers();
+    // Hides exactly these members (one change, whatever their number).
+    void setHiddenMembers(const QSet<QString>& hidden);
     QStringList hiddenMembers() const;
+    // What a page field shows: "(All)", its one member, or "(Multiple Items)".
+    QString selectionText() const;
 
     PivotTable* table() const { return table_; }
 
@@ -199,6 +203,8 @@ public:
     void setCurrentCell(int row, int column);
     PivotElement elementAt(const QPoint& viewportPos) const;
     PivotElement elementUnderPointer() const; // at the last mouse position
+    // Where a field's chip (its button in a header area) is drawn, in viewport coordinates.
+    QRect chipRect(const PivotField* f) const;
 
     // --- Layout file -------------------------------------------------------------------------
     // mode 2: layout only; mode 3: layout and the query result, so it re-pivots with no database.
@@ -215,8 +221,12 @@ public:
                            QString* error = nullptr) const;
     void setPrintHeader(const QString& text) { printHeader_ = text; }
     QString printHeader() const { return printHeader_; }
-    void print(QPrinter* printer) const; // header text, then the table over as many pages as needed
-    void printPreview();                 // modal preview through the dialog runner
+    // Header text, page fields, then the table over as many pages as needed: scaled to the page's
+    // width, each cell on one line, the headers on every page.
+    void print(QPrinter* printer) const;
+    // Landscape when the table is wider than a portrait page (a printer not yet printing).
+    void fitPrinterToTable(QPrinter* printer) const;
+    void printPreview(); // modal preview through the dialog runner
 
     // --- Events ------------------------------------------------------------------------------
     using CellFormatter = std::function<void(CellFormat&)>;
@@ -227,7 +237,8 @@ signals:
     void elementDoubleClicked(bd::pivot::PivotElement e);
     void mouseButtonPressed(int button, bd::pivot::PivotElement e); // 1 left, 2 right, 4 middle
     void layoutChangedByUser();                                     // once per drag that moved a field
-    void chartRedraw(); // page member selection changed by the user
+    void chartRedraw();  // page member selection changed by the user
+    void recalculated(); // the result was pivoted again
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -253,9 +264,13 @@ private:
     void renumber(int orientation);
     void updateGeometryCache();
     std::vector<Button> buttons() const;
+    QString chipText(const PivotField* f) const;
+    int chipWidth(const PivotField* f) const;
+    int columnAreaStart() const; // x where the column area's chips begin
     int dropArea(const QPoint& p) const;
     int dropPosition(int area, const QPoint& p) const;
-    void pageMenu(PivotField* f, const QPoint& at);
+    // The member list of a page field under its chip; OK applies the choice with one recalculation.
+    void pageList(PivotField* f, const QRect& chip);
     CellFormat formatFor(int row, int column) const;
     QString htmlTable(bool totals, bool forPrint) const;
     int headerRows() const;

@@ -1,11 +1,13 @@
 // Painting and mouse work of the pivot table: only the visible part of the result is painted, straight
 // from the engine's result; field headers are dragged between the page, row, column and data areas.
+#include "platform/os/DialogRunner.h"
+#include "platform/pivot/PageFieldList.h"
 #include "platform/pivot/PivotTable.h"
 
 #include <QApplication>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -15,6 +17,7 @@ namespace {
 const QColor kFieldBack(0x80, 0x80, 0x80), kHeaderBack(0xf0, 0xf0, 0xf0), kGrid(0xc8, 0xc8, 0xc8),
     kAreaBack(0xe4, 0xe8, 0xee);
 constexpr int kPad = 6;
+constexpr int kChipGap = 4; // between two field chips
 } // namespace
 
 PivotTable::PivotTable(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -46,7 +49,9 @@ void PivotTable::updateGeometryCache() {
     // widths from a sample, so that a result of hundreds of thousands of cells lays out at once
     const int sample = std::min(rows, std::clamp(200000 / std::max(1, cols), 5, 400));
     const int tail = std::min(40, sample);
-    levelW_.assign(size_t(std::max(1, k)), 90);
+    // Without row fields the corner holds the drop hint.
+    levelW_.assign(size_t(std::max(1, k)),
+                   std::max(90, fm.horizontalAdvance(tr("Drop row fields here")) + 2 * kPad));
     const auto rf = area(RowArea);
     for (int l = 0; l < k; ++l) {
         int w = fm.horizontalAdvance(rf[size_t(l)]->caption()) + 3 * kPad + 12;
@@ -94,23 +99,44 @@ void PivotTable::scrollContentsBy(int, int) {
     viewport()->update();
 }
 
-std::vector<PivotTable::Button> PivotTable::buttons() const {
-    std::vector<Button> out;
-    const QFontMetrics fm(font());
+QString PivotTable::chipText(const PivotField* f) const {
+    // A page field that shows only some members says so.
+    return f->orientation() == PageArea && !f->hidden_.isEmpty() ? f->caption() + QStringLiteral(" *")
+                                                                 : f->caption();
+}
+
+int PivotTable::chipWidth(const PivotField* f) const {
+    // Two pixels to spare: a text measured to fit exactly may still be elided.
+    return QFontMetrics(font()).horizontalAdvance(chipText(f)) + 2 * kPad + 2 +
+           (f->orientation() == PageArea ? 14 : 0);
+}
+
+int PivotTable::columnAreaStart() const {
     int cornerW = 0;
     for (int w : levelW_)
         cornerW += w;
-    auto place = [&](const std::vector<PivotField*>& fs, int area, int x, int y, int maxX) {
+    // The data chips may reach past the row headers: the column chips then start after them.
+    const auto data = area(DataArea);
+    int x = 2;
+    for (PivotField* f : data)
+        x += chipWidth(f) + kChipGap;
+    if (data.empty()) x += QFontMetrics(font()).horizontalAdvance(tr("Drop data fields here")) + 2 * kPad;
+    return std::max(cornerW, x);
+}
+
+std::vector<PivotTable::Button> PivotTable::buttons() const {
+    std::vector<Button> out;
+    // Chips of one header row follow each other with a gap, so none covers another.
+    auto place = [&](const std::vector<PivotField*>& fs, int area, int x, int y) {
         for (PivotField* f : fs) {
-            const int w = fm.horizontalAdvance(f->caption()) + 2 * kPad + (area == PageArea ? 14 : 0);
-            out.push_back({QRect(x, y + 2, std::min(w, std::max(30, maxX - x)), rowH_ - 4), f, area});
-            x += out.back().rect.width() + 4;
+            out.push_back({QRect(x, y + 2, chipWidth(f), rowH_ - 4), f, area});
+            x += out.back().rect.width() + kChipGap;
         }
     };
-    place(area(PageArea), PageArea, 4, 4, 100000);
-    place(area(DataArea), DataArea, 2, pageH_, cornerW);
-    place(area(ColumnArea), ColumnArea, cornerW + 2, pageH_, 100000);
-    // row field buttons sit over their own header columns in the last header row
+    place(area(PageArea), PageArea, 4, 4);
+    place(area(DataArea), DataArea, 2, pageH_);
+    place(area(ColumnArea), ColumnArea, columnAreaStart() + 2, pageH_);
+    // row field chips sit over their own header columns in the last header row
     const auto rf = area(RowArea);
     int x = 0;
     const int y = pageH_ + (headerRows() - 1) * rowH_;
@@ -144,10 +170,10 @@ void PivotTable::paintEvent(QPaintEvent*) {
     if (area(PageArea).empty())
         p.drawText(QRect(8, 0, vr.width(), pageH_), Qt::AlignVCenter, tr("Drop page fields here"));
     if (area(ColumnArea).empty())
-        p.drawText(QRect(cornerW + 8, pageH_, vr.width(), rowH_), Qt::AlignVCenter,
+        p.drawText(QRect(columnAreaStart() + 8, pageH_, vr.width(), rowH_), Qt::AlignVCenter,
                    tr("Drop column fields here"));
     if (area(DataArea).empty())
-        p.drawText(QRect(6, pageH_, cornerW, rowH_), Qt::AlignVCenter, tr("Drop data fields here"));
+        p.drawText(QRect(6, pageH_, columnAreaStart(), rowH_), Qt::AlignVCenter, tr("Drop data fields here"));
 
     // Body cells
     const int firstRow = std::max(0, vs / rowH_),
@@ -234,14 +260,13 @@ void PivotTable::paintEvent(QPaintEvent*) {
         p.fillRect(b.rect, kFieldBack);
         p.setPen(Qt::white);
         p.setFont(font());
-        QString text = b.field->caption();
-        if (b.area == PageArea) {
-            const int hidden = int(b.field->hidden_.size());
-            text += hidden ? QStringLiteral(" *") : QString();
+        const QString text = chipText(b.field);
+        if (b.area == PageArea)
             p.drawText(b.rect.adjusted(b.rect.width() - 14, 0, 0, 0), Qt::AlignCenter,
                        QStringLiteral("\u25BE"));
-        }
-        p.drawText(b.rect.adjusted(kPad, 0, -kPad, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
+        const QRect textRect = b.rect.adjusted(kPad, 0, b.area == PageArea ? -14 : -kPad, 0);
+        p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
+                   fm.elidedText(text, Qt::ElideRight, textRect.width()));
     }
     if (dragging_ && pressField_) {
         const QRect r(dragPos_ - QPoint(10, rowH_ / 2),
@@ -313,6 +338,13 @@ PivotElement PivotTable::elementAt(const QPoint& pos) const {
     return e;
 }
 
+QRect PivotTable::chipRect(const PivotField* f) const {
+    ensure();
+    for (const Button& b : buttons())
+        if (b.field == f) return b.rect;
+    return {};
+}
+
 PivotElement PivotTable::elementUnderPointer() const {
     return elementAt(lastMouse_);
 }
@@ -323,7 +355,7 @@ int PivotTable::dropArea(const QPoint& p) const {
         cornerW += w;
     if (!viewport()->rect().contains(p)) return -1;
     if (p.y() < pageH_) return PageArea;
-    if (p.y() < pageH_ + rowH_) return p.x() < cornerW ? DataArea : ColumnArea;
+    if (p.y() < pageH_ + rowH_) return p.x() < columnAreaStart() ? DataArea : ColumnArea;
     if (p.x() < cornerW) return RowArea;
     if (p.y() < bodyTop()) return ColumnArea;
     return DataArea;
@@ -377,7 +409,12 @@ void PivotTable::mouseReleaseEvent(QMouseEvent* e) {
     viewport()->update();
     if (!f || e->button() != Qt::LeftButton) return;
     if (!wasDrag) {
-        if (f->orientation() == PageArea) pageMenu(f, lastMouse_);
+        if (f->orientation() == PageArea)
+            for (const Button& b : buttons())
+                if (b.field == f) {
+                    pageList(f, b.rect);
+                    break;
+                }
         return;
     }
     const int a = dropArea(lastMouse_);
@@ -399,24 +436,23 @@ void PivotTable::mouseDoubleClickEvent(QMouseEvent* e) {
     emit elementDoubleClicked(elementAt(lastMouse_));
 }
 
-void PivotTable::pageMenu(PivotField* f, const QPoint& at) {
-    QMenu menu(this);
-    QAction* all = menu.addAction(tr("(All)"));
-    all->setCheckable(true);
-    all->setChecked(f->hidden_.isEmpty());
-    const QStringList members = f->members();
-    for (const QString& m : members.mid(0, 500)) {
-        QAction* a = menu.addAction(m.isEmpty() ? tr("(blank)") : m);
-        a->setCheckable(true);
-        a->setChecked(f->isMemberVisible(m));
-        a->setData(m);
+void PivotTable::pageList(PivotField* f, const QRect& chip) {
+    PageFieldList list(f->caption(), f->members(), f->hidden_, this);
+    // Under the chip, inside the screen.
+    QPoint at = viewport()->mapToGlobal(chip.bottomLeft() + QPoint(0, 2));
+    list.resize(std::max(list.width(), chip.width()), list.height());
+    if (const QScreen* s = screen()) {
+        const QRect a = s->availableGeometry();
+        at.setX(std::clamp(at.x(), a.left(), std::max(a.left(), a.right() - list.width())));
+        if (at.y() + list.height() > a.bottom())
+            at.setY(std::max(a.top(), viewport()->mapToGlobal(chip.topLeft()).y() - list.height() - 2));
     }
-    QAction* chosen = menu.exec(viewport()->mapToGlobal(at));
-    if (!chosen) return;
-    if (chosen == all)
-        f->showAllMembers();
-    else
-        f->setMemberVisible(chosen->data().toString(), chosen->isChecked());
+    list.move(at);
+    const QPointer<PivotTable> self(this);
+    if (bd::os::runDialog(&list) != QDialog::Accepted || !self) return;
+    const QSet<QString> hidden = list.hiddenMembers();
+    if (hidden == f->hidden_) return;
+    f->setHiddenMembers(hidden);
     recalculate();
     emit chartRedraw();
 }

@@ -7,6 +7,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSeries>
 #include <QBarSet>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDir>
@@ -17,8 +18,10 @@
 #include <QPieSeries>
 #include <QPieSlice>
 #include <QPrinter>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QStackedBarSeries>
+#include <QStandardPaths>
 #include <QValueAxis>
 #include <gtest/gtest.h>
 
@@ -234,9 +237,11 @@ TEST(PageView, ColumnChartPageIsDrawnWithItsValuesAndCaptions) {
     auto* cat = qobject_cast<QBarCategoryAxis*>(chart->axes(Qt::Horizontal).at(0));
     EXPECT_EQ(cat->categories(), QStringList({"North", "South", "East", "West", "OHara Co"}));
     EXPECT_EQ(cat->titleText(), "Region");
-    auto* val = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).at(0));
+    auto* val = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Vertical).at(0));
+    ASSERT_NE(val, nullptr);
     EXPECT_EQ(val->titleText(), "Amount");
-    EXPECT_EQ(val->labelFormat(), "%.2f");
+    // Ticks of 500 with the data file's two decimals, the first one labelled too.
+    EXPECT_EQ(val->categoriesLabels(), QStringList({"0.00", "500.00", "1000.00", "1500.00", "2000.00"}));
 
     const QImage img = view.renderImage(QSize(640, 400));
     EXPECT_EQ(img.size(), QSize(640, 400));
@@ -329,6 +334,18 @@ TEST(PageView, PrintsChartAndTextPagesToPdf) {
         const QByteArray pdf = bd::test::readFile(f.dir + "/" + name);
         EXPECT_TRUE(pdf.startsWith("%PDF")) << name.toStdString();
         EXPECT_GT(pdf.size(), 1000) << name.toStdString();
+        if (name == "chart.pdf") {
+            // The whole chart is on the page, wider than high on a landscape one.
+            EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Landscape);
+            if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+                QProcess text;
+                text.start("pdftotext", {f.dir + "/" + name, "-"});
+                text.waitForFinished(20000);
+                const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+                for (const char* label : {"North", "South", "East", "West", "OHara Co", "Sales by region"})
+                    EXPECT_TRUE(printed.contains(label)) << label << " not in " << printed.toStdString();
+            }
+        }
     }
 }
 
