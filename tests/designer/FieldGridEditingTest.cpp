@@ -121,7 +121,8 @@ TEST_F(CamposTest, TheDimensionBox) {
     EXPECT_EQ(cam().text(2, medida), "0");
     EXPECT_FALSE(c().Recarga);
     ASSERT_EQ(p->prompts.size(), 2);
-    EXPECT_EQ(p->prompts[0].text, "Field Notes is a Memo type. Can not be displayed. Is available for filters. ");
+    EXPECT_EQ(p->prompts[0].text,
+              "Field Notes is a Memo type. Can not be displayed. Is available for filters. ");
     EXPECT_EQ(p->prompts[0].title, "Fields");
     EXPECT_EQ(p->prompts[1].text, "This field was already added to the measures grid.");
     EXPECT_EQ(p->prompts[1].title, "Existing field");

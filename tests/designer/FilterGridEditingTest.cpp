@@ -128,10 +128,26 @@ TEST_F(FiltrosTest, TheNumberPickerPerColumnAndOperator) {
         int decimales;
         QStringList despues; // button texts of columns 4-7 after OK with 7 and 9
     } casos[] = {
-        {"'=' on the upper limit writes the lower", "=", 7, "", "5", "...", true, 2, {"7", "8", "...", "..."}},
+        {"'=' on the upper limit writes the lower",
+         "=",
+         7,
+         "",
+         "5",
+         "...",
+         true,
+         2,
+         {"7", "8", "...", "..."}},
         {"Between on the limits", "Between", 4, "0.0", "5", "0.0", false, 1, {"7", "8", "...", "9"}},
         {"Between on the values", "Between", 6, "", "8", "0.00", false, 2, {"5", "7", "9", "..."}},
-        {"'>' on the second value writes the first", ">", 6, "#", "8", "0", true, 0, {"5", "7", "...", "..."}},
+        {"'>' on the second value writes the first",
+         ">",
+         6,
+         "#",
+         "8",
+         "0",
+         true,
+         0,
+         {"5", "7", "...", "..."}},
     };
     for (const Caso& k : casos) {
         SCOPED_TRACE(k.nombre);
@@ -222,7 +238,8 @@ TEST_F(FiltrosTest, TheTextPickerGetsTheLimitsAndTheValuesQuery) {
         EXPECT_EQ(fil().cellTag(Campos::ColTablaValores, r), "TBL --> Clientes");
         EXPECT_EQ(fil().cellTag(Campos::ColCampoValores, r), "City");
         EXPECT_EQ(fil().cellTag(Campos::ColWhereValores, r), "Amount > 1");
-        EXPECT_EQ(fil().cellTag(Campos::ColSQLValores, r), "SELECT DISTINCT CITY FROM CLIENTES\r\n WHERE AMOUNT > 1");
+        EXPECT_EQ(fil().cellTag(Campos::ColSQLValores, r),
+                  "SELECT DISTINCT CITY FROM CLIENTES\r\n WHERE AMOUNT > 1");
         EXPECT_TRUE(salvar());
         EXPECT_FALSE(frmSelectText::loaded());
     }
@@ -258,9 +275,8 @@ TEST_F(FiltrosTest, TheDatePicker) {
         pulsar(fil(), Campos::ColValorDesde, r);
         EXPECT_EQ(pk.visto.fechaDesde, QDateTime(QDate(2024, 3, 5), QTime(10, 15, 0)));
         EXPECT_EQ(pk.visto.fechaHasta, hoy);
-        EXPECT_EQ(botones(r),
-                  QStringList({"2024-03-01 08:00:00", "2024-03-06 09:30:00", "2024-03-08 18:00:00",
-                               "2024-03-31 00:00:00"}));
+        EXPECT_EQ(botones(r), QStringList({"2024-03-01 08:00:00", "2024-03-06 09:30:00",
+                                           "2024-03-08 18:00:00", "2024-03-31 00:00:00"}));
     }
     {
         Picker pk;
@@ -368,7 +384,8 @@ TEST_F(FiltrosTest, RemoveAsksAndKeepsTheRowCount) {
     EXPECT_EQ(nombres(fil()), QStringList({"A", "C"}));
     EXPECT_EQ(fil().maxRows(), 300);
     EXPECT_EQ(fil().cellTag(Campos::ColOperador, r), "ISDATE");
-    EXPECT_EQ(textos(), QStringList({"Are you sure to remove this row ?", "Are you sure to remove this row ?"}));
+    EXPECT_EQ(textos(),
+              QStringList({"Are you sure to remove this row ?", "Are you sure to remove this row ?"}));
     EXPECT_EQ(p->prompts[0].title, "Remove");
     EXPECT_TRUE(c().FiltrosCambiados);
     EXPECT_TRUE(salvar());
@@ -416,4 +433,42 @@ TEST_F(FiltrosTest, FieldLookupsOfTheFilterGrids) {
     pulsar(fil(), Campos::ColLimiteDesde, r);
     EXPECT_EQ(pk.visto.decimales, 2);
     EXPECT_EQ(pk.visto.desde, "0.00");
+}
+
+TEST_F(FiltrosTest, TheViewersFilterGridFollowsEveryFilterEdit) {
+    const int city = campo("City", "ISTEXT");
+    c().AgregarCampoASpCal(3, campo("Amount", "ISNUMERIC"));
+    c().cmdShowFilters_Click();
+    Grid& u = *t.viewer->spUsrFil;
+    auto cargar = [&] {
+        c().CargarDefinicionEnCubo();
+        QStringList out;
+        for (int r = 1; r <= u.maxRows(); ++r)
+            if (!u.cellTag(Cubo::ColUsrCampo, r).isEmpty())
+                out << u.cellTag(Cubo::ColUsrCampo, r) + " " + u.text(Cubo::ColUsrOperador, r) + " " +
+                           u.typeButtonText(Cubo::ColUsrDesde, r);
+        return out;
+    };
+    pulsar(cam(), Campos::ColTipoCampo, city);
+    EXPECT_TRUE(salvar());
+    EXPECT_EQ(cargar(), QStringList({"City Between ..."}));
+
+    fil().setText(Campos::ColOperador, 1, "Like");
+    emit fil().comboSelChange(Campos::ColOperador, 1);
+    EXPECT_EQ(cargar(), QStringList({"City Like ..."}));
+    EXPECT_EQ(u.cellType(Cubo::ColUsrHasta, 1), TypePlain);
+
+    valores(1, "...", "Ber", "...", "...");
+    fil().setActiveCell(Campos::ColValorDesde, 1);
+    emit fil().keyDown(46, 0);
+    fil().setText(Campos::ColOperador, 1, "=");
+    emit fil().comboSelChange(Campos::ColOperador, 1);
+    EXPECT_EQ(cargar(), QStringList({"City = ..."}));
+
+    // A value picked in the viewer, then the designer's last filter removed: no condition is left.
+    u.setTypeButtonText(Cubo::ColUsrDesde, 1, "Berlin");
+    pulsar(fil(), Campos::ColQuitarFiltro, 1);
+    EXPECT_TRUE(cargar().isEmpty());
+    EXPECT_FALSE(c().UltimaConsultaSQL.contains("Berlin")) << c().UltimaConsultaSQL.toStdString();
+    EXPECT_TRUE(p->prompts.size() == 1) << textos().join(" / ").toStdString();
 }

@@ -61,7 +61,7 @@ TEST_F(MedidasTest, PlusOnRowThreeCopiesTheRuleAndShiftsTheRowsBelow) {
     EXPECT_EQ(cal().typeButtonText(Campos::ColAgregarRango, s), "+");
     EXPECT_TRUE(cal().text(Campos::ColTipoGrafico, s).isEmpty()); // chart settings stay with the main row
     EXPECT_EQ(cal().text(Campos::ColTipoGrafico, r), "Column 2D");
-    EXPECT_EQ(cal().cellType(Campos::ColAgregado, r), TypeComboBox); // the main row is untouched
+    EXPECT_EQ(cal().cellType(Campos::ColAgregado, r), TypeComboBox);          // the main row is untouched
     EXPECT_EQ(cal().value(Campos::ColLimiteInferior, s + 1).toDouble(), 0.0); // D moved down with its cells
     EXPECT_TRUE(salvar());
     EXPECT_TRUE(cal().redraw());
@@ -90,8 +90,22 @@ TEST_F(MedidasTest, MinusOnlineAndOffline) {
         QStringList quedan, preguntas;
         bool recarga;
     } casos[] = {
-        {"shown measure online", true, false, true, Answer::Yes, {"A", "C"}, {"Are you sure to remove this row ?"}, true},
-        {"shown measure online, No", true, false, true, Answer::No, {"A", "B", "B", "C"}, {"Are you sure to remove this row ?"}, false},
+        {"shown measure online",
+         true,
+         false,
+         true,
+         Answer::Yes,
+         {"A", "C"},
+         {"Are you sure to remove this row ?"},
+         true},
+        {"shown measure online, No",
+         true,
+         false,
+         true,
+         Answer::No,
+         {"A", "B", "B", "C"},
+         {"Are you sure to remove this row ?"},
+         false},
         {"shown measure offline",
          true,
          false,
@@ -100,7 +114,14 @@ TEST_F(MedidasTest, MinusOnlineAndOffline) {
          {"A", "B", "B", "C"},
          {"Are you sure to remove this row ?", "You can not remove visible fields in offline mode."},
          false},
-        {"hidden measure offline", false, false, false, Answer::Yes, {"A", "C"}, {"Are you sure to remove this row ?"}, false},
+        {"hidden measure offline",
+         false,
+         false,
+         false,
+         Answer::Yes,
+         {"A", "C"},
+         {"Are you sure to remove this row ?"},
+         false},
         {"sub-row offline", true, true, false, Answer::Yes, {"A", "B", "C"}, {}, false},
         {"sub-row online", true, true, true, Answer::Yes, {"A", "B", "C"}, {}, false},
     };

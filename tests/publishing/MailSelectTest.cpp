@@ -35,7 +35,8 @@ TEST_F(ListaTest, AFirstUseCreatesAnEmptyHistory) {
     EXPECT_EQ(readFile(archivo()), QByteArray());
     EXPECT_EQ(f.lstMail->count(), 0);
     EXPECT_EQ(f.windowTitle(), "Select or enter an email address");
-    EXPECT_TRUE(f.Label1->text().startsWith("Send an email if you have values in this range. To do an list: "));
+    EXPECT_TRUE(
+        f.Label1->text().startsWith("Send an email if you have values in this range. To do an list: "));
 }
 
 TEST_F(ListaTest, SalvarTxt) {
@@ -49,7 +50,8 @@ TEST_F(ListaTest, SalvarTxt) {
          "ana@example.com\r\nluis@example.com\r\n"},
         {"the same address in other letters is no second line", "Ana@Example.com\r\n", "ANA@example.COM",
          "Ana@Example.com\r\n"},
-        {"entries are trimmed and blank lines dropped", "  ana@example.com \r\n\r\n   \r\nluis@example.com\r\n", "",
+        {"entries are trimmed and blank lines dropped",
+         "  ana@example.com \r\n\r\n   \r\nluis@example.com\r\n", "",
          "ana@example.com\r\nluis@example.com\r\n"},
         {"a typed address with blanks around is one entry", "ana@example.com\r\n", " ana@example.com ",
          "ana@example.com\r\n"},
@@ -81,8 +83,13 @@ TEST_F(ListaTest, OkChecksTheTextAndEnterActsAsOk) {
         QString texto;
         bool aceptado;
     } casos[] = {
-        {"", true},          {"ana@example.com", true}, {"ana@examplecom", false}, {"ana.example.com", false},
-        {"@.", true},        {".x@", true},             {"a@b.c, d@e.f", true},
+        {"", true},
+        {"ana@example.com", true},
+        {"ana@examplecom", false},
+        {"ana.example.com", false},
+        {"@.", true},
+        {".x@", true},
+        {"a@b.c, d@e.f", true},
     };
     for (const Caso& k : casos) {
         SCOPED_TRACE(k.texto.toStdString());
