@@ -268,9 +268,11 @@ void Campos::Iniciar() {
 // ---- the grid beside spCam ----
 
 namespace {
+// The face of a mode button; its text keeps the platform's colours, so the disabled button of the
+// grid on show reads as such.
 void colorModo(QPushButton* b, uint32_t ole) {
     QPalette p = b->palette();
-    p.setColor(QPalette::ButtonText, bd::os::oleToColor(ole));
+    p.setColor(QPalette::Button, bd::os::oleToColor(ole));
     b->setPalette(p);
 }
 } // namespace
@@ -321,6 +323,8 @@ void Campos::marcarCambiado() {
 }
 
 void Campos::connectGridHandlers() {
+    connect(cmdSelCamCal, &QPushButton::clicked, this, &Campos::cmdSelCamCal_Click);
+    connect(cmdShowFilters, &QPushButton::clicked, this, &Campos::cmdShowFilters_Click);
     connect(spCam, &Grid::buttonClicked, this, &Campos::spCam_ButtonClicked);
     connect(spCam, &Grid::changed, this, &Campos::spCam_Change);
     connect(spCam, &Grid::clicked, this, &Campos::spCam_Click);

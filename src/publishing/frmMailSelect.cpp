@@ -52,6 +52,7 @@ frmMailSelect::frmMailSelect(QWidget* parent) : QDialog(parent) {
     connect(cmdRemove, &QPushButton::clicked, this, &frmMailSelect::cmdRemove_Click);
     connect(lstMail, &QListWidget::itemClicked, this, &frmMailSelect::lstMail_Click);
     txtMail->installEventFilter(this);
+    resize(460, 380);
     Form_Load();
 }
 

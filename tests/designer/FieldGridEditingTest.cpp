@@ -81,7 +81,9 @@ TEST_F(CamposTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
     campo("N", "ISNUMERIC");
     campo("T", "ISTEXT");
     campo("M", "ISMEMO", "0");
-    c().cmdShowFilters_Click();
+    c().cmdSelCamCal->click(); // the button of the grid on show does nothing
+    EXPECT_TRUE(c().spFil->isHidden());
+    c().cmdShowFilters->click();
     for (int r = 1; r <= 3; ++r)
         EXPECT_EQ(cam().cellType(3, r), TypeButton) << r;
     EXPECT_TRUE(c().spCal->isHidden());
@@ -89,7 +91,7 @@ TEST_F(CamposTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
     EXPECT_FALSE(c().cmdShowFilters->isEnabled());
     EXPECT_TRUE(c().cmdSelCamCal->isEnabled());
 
-    c().cmdSelCamCal_Click();
+    c().cmdSelCamCal->click();
     EXPECT_EQ(cam().cellType(3, 1), TypeButton);
     for (int r : {2, 3}) {
         EXPECT_EQ(cam().cellType(3, r), TypePlain) << r;
