@@ -62,6 +62,7 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
             Vcampos) {
             Vcampos->show();
             Vcampos->GoTab(1);
+            if (Vcampos) Vcampos->cmdShowFilters_Click();
         }
         return;
     }

@@ -472,3 +472,17 @@ TEST_F(FiltrosTest, TheViewersFilterGridFollowsEveryFilterEdit) {
     EXPECT_FALSE(c().UltimaConsultaSQL.contains("Berlin")) << c().UltimaConsultaSQL.toStdString();
     EXPECT_TRUE(p->prompts.size() == 1) << textos().join(" / ").toStdString();
 }
+
+TEST_F(FiltrosTest, TheViewerAsksForFiltersAndTheDesignerShowsItsFilterGrid) {
+    campo("City", "ISTEXT");
+    t.viewer->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    p->answer(Answer::Yes);
+    t.viewer->ColorcarGrillaFiltros(false, false, true);
+    EXPECT_EQ(textos(), QStringList({"Do you want to define user filters ?"}));
+    EXPECT_TRUE(c().isVisible());
+    EXPECT_EQ(c().SSTab1->currentIndex(), 1);
+    EXPECT_FALSE(c().spFil->isHidden());
+    EXPECT_TRUE(c().spCal->isHidden());
+    EXPECT_EQ(cam().cellType(Campos::ColTipoCampo, 1), TypeButton); // a text field can be taken as a filter
+    c().hide();
+}
