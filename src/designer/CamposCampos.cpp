@@ -136,16 +136,17 @@ void Campos::BorrarCamposNoEnQuery() {
 void Campos::VerificarNumericos() {
     Grid& g = *spCam;
     RedrawOff sr{&g};
+    // Only what differs is written: a cell that already is what it must be keeps no setting of its
+    // own, so an empty grid stays as its columns make it.
     for (int r = 1; r <= g.maxRows(); ++r) {
-        if (g.cellTag(ColTipoCampo, r) == ISNUMERIC) {
-            g.setCellType(ColTipoCampo, r, TypeButton);
-            g.setLock(ColTipoCampo, r, false);
+        const bool numerico = g.cellTag(ColTipoCampo, r) == ISNUMERIC;
+        const int tipo = numerico ? TypeButton : TypePlain;
+        if (g.cellType(ColTipoCampo, r) != tipo) g.setCellType(ColTipoCampo, r, tipo);
+        if (g.lock(ColTipoCampo, r) == numerico) g.setLock(ColTipoCampo, r, !numerico);
+        if (!numerico) continue;
+        if (g.typeButtonPicture(ColTipoCampo, r) != picFlecha)
             g.setTypeButtonPicture(ColTipoCampo, r, picFlecha);
-            g.setTypeButtonColor(ColTipoCampo, r, 0xFFFFFF);
-        } else {
-            g.setCellType(ColTipoCampo, r, TypePlain);
-            g.setLock(ColTipoCampo, r, true);
-        }
+        if (g.typeButtonColor(ColTipoCampo, r) != 0xFFFFFF) g.setTypeButtonColor(ColTipoCampo, r, 0xFFFFFF);
     }
     sr.restore();
     g.repaintNow();
