@@ -2,14 +2,13 @@
 // pair, removing a row, the field dialog from a filter's name, and the field lookups the filter grids
 // share (a field's display format and its decimals).
 #include "designer/Campos.h"
-#include "designer/GridRedraw.h"
 
 #include "platform/os/Clock.h"
-#include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "shell/General.h"
 #include "shell/GeneralGrid.h"
 #include "shell/InsCube.h"
+#include "viewer/ValuePicker.h"
 #include "viewer/frmSelectDate.h"
 #include "viewer/frmSelectNum.h"
 #include "viewer/frmSelectText.h"
@@ -63,19 +62,6 @@ struct FilaFiltro {
     bool parLimites = false; // columns 4 and 7; else 5 and 6
 };
 
-template <class Picker, class Read> Eleccion mostrar(Picker* p, Read leer) {
-    QPointer<Picker> dlg = p;
-    bd::os::runDialog(p);
-    Eleccion e;
-    if (dlg && dlg->Cambio) {
-        e.aceptada = true;
-        leer(*dlg, e);
-    }
-    if (dlg) dlg->Cambio = false;
-    Picker::unload();
-    return e;
-}
-
 Eleccion elegirNumero(const FilaFiltro& f, const Campos& c) {
     frmSelectNum* p = frmSelectNum::instance();
     const int decimales = c.getDecimals(f.campo);
@@ -88,10 +74,12 @@ Eleccion elegirNumero(const FilaFiltro& f, const Campos& c) {
     if (conValor(hasta)) p->TText->setText(hasta);
     p->NoRange = !f.entre;
     p->GetRange();
-    return mostrar(p, [](frmSelectNum& d, Eleccion& e) {
+    Eleccion e;
+    e.aceptada = runValuePicker(p, [&](frmSelectNum& d) {
         e.desde = d.FText->text();
         e.hasta = d.TText->text();
     });
+    return e;
 }
 
 Eleccion elegirTexto(const FilaFiltro& f, const Grid& g, int row, InsCube* cube) {
@@ -120,7 +108,8 @@ Eleccion elegirTexto(const FilaFiltro& f, const Grid& g, int row, InsCube* cube)
     p->NoRange = !f.entre;
     p->GetRange();
     p->VinsCube = cube;
-    return mostrar(p, [](frmSelectText& d, Eleccion& e) {
+    Eleccion e;
+    e.aceptada = runValuePicker(p, [&](frmSelectText& d) {
         e.desde = d.FText->currentText();
         e.hasta = d.TText->currentText();
         e.tabla = d.FTTable;
@@ -129,6 +118,7 @@ Eleccion elegirTexto(const FilaFiltro& f, const Grid& g, int row, InsCube* cube)
         e.sql = d.FTSql;
         e.conConsulta = true;
     });
+    return e;
 }
 
 // One side of the date picker from a written date; false when the text holds no date.
@@ -158,10 +148,12 @@ Eleccion elegirFecha(const FilaFiltro& f) {
             w->hide();
         p->TimeRange->setUpperVisible(false);
     }
-    return mostrar(p, [](frmSelectDate& d, Eleccion& e) {
+    Eleccion e;
+    e.aceptada = runValuePicker(p, [&](frmSelectDate& d) {
         e.desde = frmSelectDate::TextoISO(d.FDate->dateTime());
         e.hasta = frmSelectDate::TextoISO(d.TDate->dateTime());
     });
+    return e;
 }
 
 // A value button's caption and cell value, written together.
