@@ -269,3 +269,23 @@ TEST_F(CamposTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
     EXPECT_TRUE(p->prompts.isEmpty()) << textos().join(" / ").toStdString();
     c().hide();
 }
+
+TEST_F(CamposTest, TheFieldDialogRenamesAndFormatsThePivotFieldWhileTheViewerIsShown) {
+    const int r = campo("Amount", "ISNUMERIC");
+    t.viewer->show();
+    bd::pivot::PivotTable& dc = *t.viewer->DC;
+    dc.addField("Amount", "Amount", 4);
+    dc.addField("Amount", "Amount", 3); // a dimension and a data field of the same column
+    Dialogo d;
+    d.fill = [](frmFieldProperties& f) {
+        f.txtCaption->setText("Total");
+        f.txtFormat->setText("0.0");
+    };
+    c().spCam_DblClick(1, r);
+    ASSERT_EQ(dc.fields().count(), 2);
+    for (bd::pivot::PivotField* f : dc.fields()) {
+        EXPECT_EQ(f->caption(), "Total");
+        EXPECT_EQ(f->numberFormat(), "0.0");
+    }
+    t.viewer->hide();
+}
