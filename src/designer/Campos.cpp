@@ -91,6 +91,8 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     cmdOpenScheduler = named(new QPushButton("Open Scheduler", this), "cmdOpenScheduler");
     cmdQueryEditorView = named(new QPushButton("Query editor", this), "cmdQueryEditorView");
     cmdQueryEditorView->hide();
+    cmdSelCamCal = named(new QPushButton("Measures", this), "cmdSelCamCal");
+    cmdShowFilters = named(new QPushButton("Filters", this), "cmdShowFilters");
     TimerAutoRefresh = new bd::os::Timer(this, 60000);
     TimerAutoClose = new bd::os::Timer(this, 60000);
     TimerDialogo_ = new bd::os::Timer(this, 1000);
@@ -102,6 +104,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     connectWindowHandlers();
     connectRefreshHandlers();
     connectQueryHandlers();
+    connectGridHandlers();
     formLoad();
     resize(900, 620);
 }
@@ -154,10 +157,17 @@ void Campos::buildTabs() {
 
     auto* fields = new QWidget;
     auto* fl = new QGridLayout(fields);
-    fl->addWidget(spCam, 0, 0, 2, 1);
-    fl->addWidget(spCal, 0, 1);
+    auto* modos = new QHBoxLayout;
+    modos->addWidget(cmdSelCamCal);
+    modos->addWidget(cmdShowFilters);
+    modos->addStretch(1);
+    fl->addLayout(modos, 0, 1);
+    // spCam keeps the width of its columns; the measure and filter grids share the rest.
+    fl->addWidget(spCam, 1, 0);
+    fl->addWidget(spCal, 1, 1);
     fl->addWidget(spFil, 1, 1);
-    fl->setColumnStretch(1, 3);
+    fl->setColumnStretch(1, 1);
+    fl->setRowStretch(1, 1);
     SSTab1->addTab(fields, "Cube Fields");
 
     auto* adv = new QWidget;
@@ -258,6 +268,7 @@ void Campos::formLoad() {
     BlockearCampos(true);
     spFil->setLock(ColFiltroCampo, -1, true);
     VaOnfocus = spCam;
+    cmdSelCamCal_Click();
     lblLastCnn->setVisible(!General::GetSetting("OE", "CUBO", "LASTCNN").isEmpty());
 }
 

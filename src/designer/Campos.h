@@ -171,7 +171,57 @@ public:
     static void PintarFondo(QWidget* control, uint32_t ole);
     static constexpr uint32_t ColorError = 0x8080FF;
 
+    // ---- definition grid editing ----
+    // The measure grid and the filter grid share one place beside spCam; the button of the grid on
+    // show is the disabled one.
+    QPushButton* cmdSelCamCal;   // measures mode
+    QPushButton* cmdShowFilters; // filters mode
+    void cmdSelCamCal_Click();
+    void cmdShowFilters_Click();
+    // The spCam field of Row as a measure or as a filter; Col is the spCam column whose tag holds the
+    // type class (3).
+    void AgregarCampoASpCal(int Col, int Row);
+    void AgregarCampoASpFil(int Col, int Row);
+    // A named row of spCal (spFil) whose column 1 equals Name exactly.
+    bool ExisteCampoEnGrilla(const QString& Name) const;
+    bool ExisteCampoEnGrillaSpFil(const QString& Name) const;
+    // The measure grid asks the field dialog for its chart button; the dialog clears it once used.
+    bool mostrarCmdChartinFieldProperties = false;
+    void spCam_ButtonClicked(int col, int row, int buttonDown);
+    void spCam_Change(int col, int row);
+    void spCam_Click(int col, int row);
+    void spCam_DblClick(int col, int row);
+    void spCam_GotFocus();
+    void spCal_ButtonClicked(int col, int row, int buttonDown);
+    void spCal_Change(int col, int row);
+    void spCal_Click(int col, int row);
+    void spCal_DblClick(int col, int row);
+    void spCal_GotFocus();
+    void spFil_ButtonClicked(int col, int row, int buttonDown);
+    void spFil_Change(int col, int row);
+    void spFil_Click(int col, int row);
+    void spFil_DblClick(int col, int row);
+    void spFil_ComboSelChange(int col, int row);
+    void spFil_GotFocus();
+    void spFil_KeyDown(int keyCode, int shift);
+    static constexpr uint32_t ColorModoInactivo = 0x80000010; // button shadow
+    static constexpr uint32_t ColorModoActivo = 0x80000012;   // button text
+
 private:
+    void connectGridHandlers();
+    // Every edit of the definition is an unsaved change of the cube.
+    void marcarCambiado();
+    // spCam is as wide as its columns, so its buttons never leave the window.
+    void ajustarAnchoSpCam();
+    void quitarMedida(int row);
+    void agregarRangoAlerta(int row);
+    void elegirColoresAlerta(int row);
+    void elegirDestinatarios(int row);
+    // Column 6 of a filter row as the operator wants it: a value button only for "Between".
+    void modoEntre(int row);
+    void elegirValoresFiltro(int col, int row);
+    void quitarFiltro(int row);
+
     bool iniciando_ = false;   // field discovery is running (GoTab with 1 calls back)
     bool refrescando_ = false; // a refresh is running (timers and events must not start another)
 
@@ -207,6 +257,7 @@ public:
     QPushButton* cmdRunQuery;           // runs txtViewQuery into spviewQuery
     QLabel* lblViewQueryLimit;          // shown when the preview stopped at its row limit
     void cmdOpenEditor_Click();
+    void builderTab_Click();
     void cmdQE_Click();
     void cmdGotoResults_Click();
     void cmdQueryEditorView_Click();

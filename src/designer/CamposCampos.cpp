@@ -1,42 +1,31 @@
-// Field discovery: the query's columns become rows of spCam; fields that left the query leave every
-// grid. Also the cell types and locks that a loaded cube file needs restored.
+// The field grid spCam: field discovery (the query's columns become rows; fields that left the query
+// leave every grid), the cell types and locks that a loaded cube file needs restored, the user's
+// edits of the grid, the switch between the measure and filter grids beside it, and the two
+// procedures that make a field a measure or a filter.
 #include "designer/Campos.h"
+#include "designer/GridRedraw.h"
 
+#include "designer/frmFieldProperties.h"
 #include "platform/db/Connection.h"
 #include "platform/db/Recordset.h"
+#include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Twips.h"
 #include "shell/General.h"
 #include "shell/GeneralDb.h"
+#include "shell/GeneralGrid.h"
 #include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
+#include <QHeaderView>
 #include <QPalette>
+#include <QScrollBar>
+#include <QTableView>
 
 using namespace bd::grid;
+using bd::os::MsgBox;
 
 namespace {
-
-// Screen updating of the grids goes back on however the procedure ends.
-class SinRedibujo {
-public:
-    explicit SinRedibujo(std::initializer_list<Grid*> grids) {
-        for (Grid* g : grids)
-            if (g) {
-                grids_.push_back(g);
-                g->setRedraw(false);
-            }
-    }
-    ~SinRedibujo() { encender(); }
-    void encender() {
-        for (const QPointer<Grid>& g : grids_)
-            if (g) g->setRedraw(true);
-        grids_.clear();
-    }
-
-private:
-    QVector<QPointer<Grid>> grids_;
-};
 
 bool mismoNombre(const QString& a, const QString& b) {
     return a.toUpper() == b.toUpper();
@@ -146,19 +135,20 @@ void Campos::BorrarCamposNoEnQuery() {
 
 void Campos::VerificarNumericos() {
     Grid& g = *spCam;
-    SinRedibujo sr{&g};
+    RedrawOff sr{&g};
+    // Only what differs is written: a cell that already is what it must be keeps no setting of its
+    // own, so an empty grid stays as its columns make it.
     for (int r = 1; r <= g.maxRows(); ++r) {
-        if (g.cellTag(ColTipoCampo, r) == ISNUMERIC) {
-            g.setCellType(ColTipoCampo, r, TypeButton);
-            g.setLock(ColTipoCampo, r, false);
+        const bool numerico = g.cellTag(ColTipoCampo, r) == ISNUMERIC;
+        const int tipo = numerico ? TypeButton : TypePlain;
+        if (g.cellType(ColTipoCampo, r) != tipo) g.setCellType(ColTipoCampo, r, tipo);
+        if (g.lock(ColTipoCampo, r) == numerico) g.setLock(ColTipoCampo, r, !numerico);
+        if (!numerico) continue;
+        if (g.typeButtonPicture(ColTipoCampo, r) != picFlecha)
             g.setTypeButtonPicture(ColTipoCampo, r, picFlecha);
-            g.setTypeButtonColor(ColTipoCampo, r, 0xFFFFFF);
-        } else {
-            g.setCellType(ColTipoCampo, r, TypePlain);
-            g.setLock(ColTipoCampo, r, true);
-        }
+        if (g.typeButtonColor(ColTipoCampo, r) != 0xFFFFFF) g.setTypeButtonColor(ColTipoCampo, r, 0xFFFFFF);
     }
-    sr.encender();
+    sr.restore();
     g.repaintNow();
 }
 
@@ -190,11 +180,11 @@ void Campos::Iniciar() {
         }
     } fin{self};
 
-    SinRedibujo sr{spCam, spCal};
+    RedrawOff sr{spCam, spCal};
     auto colaDeError = [&](const QString& descripcion) {
         General::PunteroNormal();
         General::MostrarEspera(false);
-        sr.encender();
+        sr.restore();
         bd::os::MsgBox(descripcion, bd::os::Buttons::Ok, bd::os::Icon::Information,
                        QStringLiteral("Error starting fields"));
     };
@@ -212,7 +202,7 @@ void Campos::Iniciar() {
     if (!self || !VinsCube) return;
     if (!abierta) {
         PintarFondo(txtConeccion, ColorError);
-        sr.encender();
+        sr.restore();
         IndicarConeccion();
         return;
     }
@@ -272,6 +262,255 @@ void Campos::Iniciar() {
     rs.close();
     VolverAFilasDefinicion(*spCam);
     VolverAFilasDefinicion(*spCal);
-    sr.encender();
+    sr.restore();
     VerificarNumericos();
+}
+
+// ---- the grid beside spCam ----
+
+namespace {
+// The face of a mode button; its text keeps the platform's colours, so the disabled button of the
+// grid on show reads as such.
+void colorModo(QPushButton* b, uint32_t ole) {
+    QPalette p = b->palette();
+    p.setColor(QPalette::Button, bd::os::oleToColor(ole));
+    b->setPalette(p);
+}
+} // namespace
+
+void Campos::cmdSelCamCal_Click() {
+    spFil->hide();
+    spCal->show();
+    cmdShowFilters->setEnabled(true);
+    cmdSelCamCal->setEnabled(false);
+    colorModo(cmdShowFilters, ColorModoInactivo);
+    colorModo(cmdSelCamCal, ColorModoActivo);
+    spCal->setFocus();
+    VerificarNumericos();
+}
+
+void Campos::cmdShowFilters_Click() {
+    // Both grids share one cell of the layout, so the filter grid takes the measure grid's place.
+    spFil->setGeometry(spCal->geometry());
+    spFil->show();
+    spCal->hide();
+    spFil->setFocus();
+    cmdShowFilters->setEnabled(false);
+    cmdSelCamCal->setEnabled(true);
+    colorModo(cmdSelCamCal, ColorModoInactivo);
+    colorModo(cmdShowFilters, ColorModoActivo);
+    Grid& g = *spCam;
+    {
+        RedrawOff sr{&g};
+        for (int r = 1; r <= g.maxRows() && !g.text(ColCampo, r).isEmpty(); ++r) {
+            g.setCellType(ColTipoCampo, r, TypeButton);
+            g.setLock(ColTipoCampo, r, false);
+            g.setTypeButtonPicture(ColTipoCampo, r, picFlecha);
+            g.setTypeButtonColor(ColTipoCampo, r, 0xFFFFFF);
+        }
+    }
+    g.repaintNow();
+}
+
+void Campos::ajustarAnchoSpCam() {
+    QTableView* v = spCam->view();
+    const int ancho = v->horizontalHeader()->length() + v->verticalHeader()->sizeHint().width() +
+                      v->verticalScrollBar()->sizeHint().width() + 2 * v->frameWidth();
+    spCam->setFixedWidth(ancho);
+}
+
+void Campos::marcarCambiado() {
+    if (VCubo) VCubo->Salvar = true;
+}
+
+void Campos::connectGridHandlers() {
+    connect(cmdSelCamCal, &QPushButton::clicked, this, &Campos::cmdSelCamCal_Click);
+    connect(cmdShowFilters, &QPushButton::clicked, this, &Campos::cmdShowFilters_Click);
+    connect(spCam, &Grid::buttonClicked, this, &Campos::spCam_ButtonClicked);
+    connect(spCam, &Grid::changed, this, &Campos::spCam_Change);
+    connect(spCam, &Grid::clicked, this, &Campos::spCam_Click);
+    connect(spCam, &Grid::dblClicked, this, &Campos::spCam_DblClick);
+    connect(spCam, &Grid::gotFocus, this, &Campos::spCam_GotFocus);
+    connect(spCal, &Grid::buttonClicked, this, &Campos::spCal_ButtonClicked);
+    connect(spCal, &Grid::changed, this, &Campos::spCal_Change);
+    connect(spCal, &Grid::clicked, this, &Campos::spCal_Click);
+    connect(spCal, &Grid::dblClicked, this, &Campos::spCal_DblClick);
+    connect(spCal, &Grid::gotFocus, this, &Campos::spCal_GotFocus);
+    connect(spFil, &Grid::buttonClicked, this, &Campos::spFil_ButtonClicked);
+    connect(spFil, &Grid::changed, this, &Campos::spFil_Change);
+    connect(spFil, &Grid::clicked, this, &Campos::spFil_Click);
+    connect(spFil, &Grid::dblClicked, this, &Campos::spFil_DblClick);
+    connect(spFil, &Grid::comboSelChange, this, &Campos::spFil_ComboSelChange);
+    connect(spFil, &Grid::gotFocus, this, &Campos::spFil_GotFocus);
+    connect(spFil, &Grid::keyDown, this, &Campos::spFil_KeyDown);
+    connect(spCam->view()->horizontalHeader(), &QHeaderView::sectionResized, this,
+            &Campos::ajustarAnchoSpCam);
+    ajustarAnchoSpCam();
+}
+
+// ---- fields into measures and filters ----
+
+bool Campos::ExisteCampoEnGrilla(const QString& Name) const {
+    const Grid& g = *spCal;
+    for (int r = 1; r <= g.maxRows(); ++r) {
+        const QString t = g.text(ColMedida, r);
+        if (!t.isEmpty() && t == Name) return true;
+    }
+    return false;
+}
+
+bool Campos::ExisteCampoEnGrillaSpFil(const QString& Name) const {
+    const Grid& g = *spFil;
+    for (int r = 1; r <= g.maxRows(); ++r) {
+        const QString t = g.text(ColFiltroCampo, r);
+        if (!t.isEmpty() && t == Name) return true;
+    }
+    return false;
+}
+
+void Campos::AgregarCampoASpCal(int Col, int Row) {
+    Grid& cam = *spCam;
+    if (cam.cellTag(Col, Row) != ISNUMERIC) {
+        MsgBox("Only allow numeric type", bd::os::Buttons::Ok, bd::os::Icon::None,
+               "The field is not numeric");
+        return;
+    }
+    const QString nombre = cam.text(ColCampo, Row);
+    if (ExisteCampoEnGrilla(nombre)) {
+        MsgBox("This field was already added. To add, modify the sql query using 'AS': select field "
+               "\"as field1\"",
+               bd::os::Buttons::Ok, bd::os::Icon::Information, "Existing field");
+        return;
+    }
+    if (nombre.isEmpty()) return;
+    Grid& cal = *spCal;
+    const int r = BuscarPosicion(cal);
+    if (r == 0) { // row 0 is the header row
+        MsgBox("The measure grid is full: remove a measure to add another.", bd::os::Buttons::Ok,
+               bd::os::Icon::Information, "Measures");
+        return;
+    }
+    cam.setText(ColDimension, Row, "0");
+    cal.setText(ColMedida, r, nombre);
+    cal.setText(ColVisible, r, "1");
+    cal.setText(ColAgregado, r, Agregados().first());
+    cal.setText(ColLimiteInferior, r, "0,00");
+    cal.setText(ColLimiteSuperior, r, "0,00");
+    cal.setCol(ColMedida);
+    cal.setRow(r);
+    Recarga = true;
+}
+
+void Campos::AgregarCampoASpFil(int, int Row) {
+    const QString nombre = spCam->text(ColCampo, Row);
+    if (nombre.isEmpty()) return;
+    Grid& fil = *spFil;
+    const int r = BuscarPosicion(fil);
+    if (r == 0) { // row 0 is the header row
+        MsgBox("The filter grid is full: remove a filter to add another.", bd::os::Buttons::Ok,
+               bd::os::Icon::Information, "Filters");
+        return;
+    }
+    fil.setText(ColFiltroCampo, r, nombre);
+    fil.setText(ColFiltroUsuario, r, "1");
+    fil.setText(ColOperador, r, "Between");
+    fil.setCellTag(ColOperador, r, spCam->cellTag(ColTipoCampo, Row));
+    modoEntre(r);
+    // The viewer's user-filter grid is rebuilt from the new row.
+    FiltrosCambiados = true;
+    marcarCambiado();
+}
+
+// ---- spCam events ----
+
+void Campos::spCam_ButtonClicked(int col, int row, int) {
+    Grid& g = *spCam;
+    if (row < 1 || row > g.maxRows()) return;
+    if (col == ColTipoCampo) {
+        marcarCambiado();
+        if (!spCal->isHidden())
+            AgregarCampoASpCal(ColTipoCampo, row);
+        else if (!spFil->isHidden())
+            AgregarCampoASpFil(ColTipoCampo, row);
+        return;
+    }
+    if (col != ColDimension) return;
+    const QString nombre = g.text(ColCampo, row);
+    auto desmarcar = [&] {
+        RedrawOff sr{&g};
+        g.setText(ColDimension, row, "0");
+    };
+    if (g.cellTag(ColTipoCampo, row) == ISMEMO) {
+        desmarcar();
+        MsgBox("Field " + nombre + " is a Memo type. Can not be displayed. Is available for filters. ",
+               bd::os::Buttons::Ok, bd::os::Icon::Information, "Fields");
+    } else if (!nombre.isEmpty() && ExisteCampoEnGrilla(nombre)) {
+        // A field is a dimension or a measure, never both.
+        desmarcar();
+        MsgBox("This field was already added to the measures grid.", bd::os::Buttons::Ok,
+               bd::os::Icon::Information, "Existing field");
+    } else if (!nombre.isEmpty()) {
+        Recarga = true;
+    }
+}
+
+void Campos::spCam_Change(int col, int row) {
+    marcarCambiado();
+    if (col == ColDimension && spCam->text(ColCampo, row).isEmpty()) spCam->setText(ColDimension, row, "0");
+}
+
+void Campos::spCam_Click(int, int) {
+    DestruirGlobo();
+    marcarCambiado();
+}
+
+void Campos::spCam_GotFocus() {
+    VaOnfocus = spCam;
+}
+
+void Campos::spCam_DblClick(int col, int row) {
+    Grid& g = *spCam;
+    if (col != ColCampo || row < 1 || row > g.maxRows()) return;
+    const QString nombre = g.text(ColCampo, row);
+    if (nombre.isEmpty()) return;
+    const QString clase = g.cellTag(ColTipoCampo, row);
+    QPointer<Campos> self(this);
+    QPointer<frmFieldProperties> f = new frmFieldProperties(this);
+    f->txtId->setText(nombre);
+    const QString caption = g.cellTag(TagCaption, row);
+    f->txtCaption->setText(caption.isEmpty() ? nombre : caption);
+    if (clase != ISNUMERIC) {
+        f->txtFormat->setEnabled(false);
+        f->HideFormat();
+    } else {
+        f->txtFormat->setText(g.cellTag(TagFormato, row));
+        f->txtFormat->setEnabled(true);
+    }
+    f->Vcampos = this;
+    if (mostrarCmdChartinFieldProperties) {
+        f->cmdChartProperties->show();
+        mostrarCmdChartinFieldProperties = false;
+    }
+    f->txtType->setText(clase.mid(2));
+    bd::os::runDialog(f);
+    if (!self || !f) return;
+    if (f->Cambio && spCam && row <= spCam->maxRows()) {
+        const QString id = f->txtId->text(), nuevo = f->txtCaption->text(), formato = f->txtFormat->text();
+        const bool visor = VCubo && VCubo->isVisible();
+        auto camposDelPivote = [&](auto aplicar) {
+            // The field may not be in the pivot.
+            for (bd::pivot::PivotField* pf : VCubo->DC->fields())
+                if (pf && pf->name().compare(id, Qt::CaseInsensitive) == 0) aplicar(pf);
+        };
+        if (!nuevo.isEmpty() && !id.isEmpty()) {
+            g.setCellTag(TagCaption, row, nuevo);
+            if (visor) camposDelPivote([&](bd::pivot::PivotField* pf) { pf->setCaption(nuevo); });
+        }
+        g.setCellTag(TagFormato, row, formato);
+        if (!formato.isEmpty() && !id.isEmpty() && visor)
+            camposDelPivote([&](bd::pivot::PivotField* pf) { pf->setNumberFormat(formato); });
+        marcarCambiado();
+        General::EnfocarControl(this);
+    }
+    delete f.data();
 }

@@ -247,19 +247,20 @@ void Campos::connectQueryHandlers() {
     });
     txtQuery->installEventFilter(keys);
     txtConeccion->installEventFilter(keys);
-    // A click on the builder's tab header opens the builder as "Open query editor" does; when it
-    // cannot be opened, the tab shown before comes back.
-    connect(SSTab1->tabBar(), &QTabBar::tabBarClicked, this, [this](int tab) {
-        if (tab != kTabBuilder || aQ->tag() == kBuilderReady) return;
-        const int before = SSTab1->currentIndex();
-        cmdOpenEditor_Click();
-        if (aQ->tag() != kBuilderReady)
-            QMetaObject::invokeMethod(
-                this, [this, before] { SSTab1->setCurrentIndex(before); }, Qt::QueuedConnection);
-    });
 }
 
 // ---- handlers ----
+
+// The builder's tab header opens the builder as "Open query editor" does; when it cannot be opened,
+// the tab shown before stays.
+void Campos::builderTab_Click() {
+    if (aQ->tag() == kBuilderReady) {
+        SSTab1->setCurrentIndex(kTabBuilder);
+        SetAbChecked();
+        return;
+    }
+    cmdOpenEditor_Click();
+}
 
 void Campos::cmdOpenEditor_Click() {
     if (cmbEngine->currentText() == "EXCEL") {

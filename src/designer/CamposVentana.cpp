@@ -63,6 +63,9 @@ void Campos::St_Click(int tab) {
     case 2:
         cmdAdvSet_Click();
         break;
+    case 3:
+        builderTab_Click();
+        break;
     default:
         if (tab < 0 || tab >= SSTab1->count()) return;
         SSTab1->setCurrentIndex(tab);

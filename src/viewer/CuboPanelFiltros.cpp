@@ -52,6 +52,8 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
     }
     const bool hayFiltros = Vcampos && Campos::HayCampos(*Vcampos->spFil);
     if (!hayFiltros) {
+        // The designer's last filter went: its conditions must not go on filtering from a hidden grid.
+        if (DesdeCampos && Vcampos) spUsrFil->setMaxRows(0);
         SetToolChecked(ToolPanelFiltros, false);
         ocultar();
         if (FromAbFileterCmd &&
@@ -60,6 +62,7 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
             Vcampos) {
             Vcampos->show();
             Vcampos->GoTab(1);
+            if (Vcampos) Vcampos->cmdShowFilters_Click();
         }
         return;
     }

@@ -2,10 +2,10 @@
 // limits, shown, and what the user accepts goes into the row and re-runs the query.
 #include "designer/Campos.h"
 #include "platform/os/Clock.h"
-#include "platform/os/DialogRunner.h"
 #include "shell/GeneralGrid.h"
 #include "shell/InsCube.h"
 #include "viewer/Cubo.h"
+#include "viewer/ValuePicker.h"
 #include "viewer/frmSelectDate.h"
 #include "viewer/frmSelectNum.h"
 #include "viewer/frmSelectText.h"
@@ -19,20 +19,6 @@ struct Resultado {
     bool aceptado = false;
     QString desde, hasta;
 };
-
-// A picker is modal and has one instance: whatever happens, it is reset and unloaded afterwards.
-template <class Picker, class Read> Resultado mostrar(Picker* p, Read leer) {
-    QPointer<Picker> dlg = p;
-    bd::os::runDialog(p);
-    Resultado r;
-    if (dlg && dlg->Cambio) {
-        r.aceptado = true;
-        leer(*dlg, r);
-    }
-    if (dlg) dlg->Cambio = false;
-    Picker::unload();
-    return r;
-}
 
 Resultado numero(const Cubo::ValoresSelector& s, const QString& campo, Campos* campos) {
     frmSelectNum* f = frmSelectNum::instance();
@@ -59,10 +45,12 @@ Resultado numero(const Cubo::ValoresSelector& s, const QString& campo, Campos* c
     if (!s.hasta.isEmpty()) f->TText->setText(s.hasta);
     f->NoRange = !s.entre;
     f->GetRange();
-    return mostrar(f, [](frmSelectNum& d, Resultado& r) {
+    Resultado r;
+    r.aceptado = runValuePicker(f, [&](frmSelectNum& d) {
         r.desde = d.FText->text();
         r.hasta = d.TText->text();
     });
+    return r;
 }
 
 Resultado texto(const Cubo::ValoresSelector& s, const QString& consulta, InsCube* cube) {
@@ -81,10 +69,12 @@ Resultado texto(const Cubo::ValoresSelector& s, const QString& consulta, InsCube
         f->TText->setEditText(s.limiteHasta);
     f->NoRange = !s.entre;
     f->GetRange();
-    return mostrar(f, [](frmSelectText& d, Resultado& r) {
+    Resultado r;
+    r.aceptado = runValuePicker(f, [&](frmSelectText& d) {
         r.desde = d.FText->currentText();
         r.hasta = d.TText->currentText();
     });
+    return r;
 }
 
 // The From (or To) side of the date picker: the value with its time of day, else the limit, else now.
@@ -115,10 +105,12 @@ Resultado fecha(const Cubo::ValoresSelector& s) {
     }
     f->NoRange = !s.entre;
     f->GetRange();
-    return mostrar(f, [](frmSelectDate& d, Resultado& r) {
+    Resultado r;
+    r.aceptado = runValuePicker(f, [&](frmSelectDate& d) {
         r.desde = frmSelectDate::TextoISO(d.FDate->dateTime());
         r.hasta = frmSelectDate::TextoISO(d.TDate->dateTime());
     });
+    return r;
 }
 } // namespace
 

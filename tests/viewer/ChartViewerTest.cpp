@@ -455,8 +455,9 @@ TEST(ChartViewer, OddNamesNullsAndNegativesKeepTheirOwnBarsAndLabels) {
     f.v.Graph("Amount");
     ASSERT_TRUE(f.v.CHA->isChart()) << f.v.CHA->errorString().toStdString();
     // The NULL customer is the pivot's last member, with an empty label.
-    const QStringList esperadas = {"A <B> & C", "Debtor", "Northern Enterprises", "Northern Enterprises", ""};
-    EXPECT_EQ(f.v.CHA->chartModel().categories, esperadas);
+    const QStringList expected = {"A <B> & C", "Debtor", "Northern Enterprises", "Northern Enterprises",
+                                  "(blank)"};
+    EXPECT_EQ(f.v.CHA->chartModel().categories, expected);
     EXPECT_EQ(Barras(*f.v.CHA), (QList<double>{300, -2000, 120000, 80000.5, 45}));
     const QStringList textos = TextosDibujados(*f.v.CHA);
     EXPECT_EQ(textos.count("Northern Enterprises"), 2) << textos.join(" | ").toStdString();

@@ -797,6 +797,12 @@ bool Grid::eventFilter(QObject* o, QEvent* e) {
                 return true;
             }
         }
+        // Enter presses a button as well.
+        const bool enter = ke->key() == Qt::Key_Return || ke->key() == Qt::Key_Enter;
+        if (enter && c > 0 && r > 0 && !lock(c, r) && cellType(c, r) == TypeButton) {
+            userButton(c, r);
+            return true;
+        }
     } else if (o == view_ && e->type() == QEvent::FocusIn) {
         emit gotFocus();
     }

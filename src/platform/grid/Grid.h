@@ -151,8 +151,8 @@ public:
     QTableView* view() const { return view_; }
 
 signals:
-    // A button cell pressed (buttonDown 0), or a check box after it toggled (buttonDown = its new
-    // state). Locked cells raise nothing.
+    // A button cell pressed by mouse, Space or Enter (buttonDown 0), or a check box after it toggled
+    // by mouse or Space (buttonDown = its new state). Locked cells raise nothing.
     void buttonClicked(int col, int row, int buttonDown);
     // The user changed a cell: a typed edit once its editor closed, a check box toggle, or a combo pick
     // that changed the text.

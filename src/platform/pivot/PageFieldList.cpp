@@ -42,7 +42,7 @@ QVariant MemberListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= int(shown_.size())) return {};
     if (role == Qt::DisplayRole) {
         const QString l = label(index.row());
-        return l.isEmpty() ? tr("(blank)") : l;
+        return l.isEmpty() ? tr("(empty)") : l;
     }
     if (role == Qt::CheckStateRole) return isChecked(index.row()) ? Qt::Checked : Qt::Unchecked;
     return {};

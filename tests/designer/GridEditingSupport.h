@@ -1,0 +1,81 @@
+#pragma once
+// A designer linked to its viewer and cube object, with a scripted prompter, and the small steps the
+// grid-editing tests take: a field row, a measure row, a filter row, a button pressed and a check box
+// ticked as the user does them.
+#include "designer/RefreshTestCube.h"
+#include "platform/os/Prompter.h"
+
+#include <gtest/gtest.h>
+
+namespace gridedit {
+
+using bd::grid::Grid;
+
+struct Edicion : ::testing::Test {
+    refreshtest::CuboDePrueba t;
+    bd::os::ScopedPrompter p;
+
+    Campos& c() { return *t.c; }
+    Grid& cam() { return *t.c->spCam; }
+    Grid& cal() { return *t.c->spCal; }
+    Grid& fil() { return *t.c->spFil; }
+    bool salvar() const { return t.viewer->Salvar; }
+
+    // A field of the query in the first free row of spCam.
+    int campo(const QString& nombre, const QString& clase, const QString& dimension = "1") {
+        const int r = c().BuscarPosicion(cam());
+        cam().setText(Campos::ColCampo, r, nombre);
+        cam().setText(Campos::ColDimension, r, dimension);
+        cam().setCellTag(Campos::ColTipoCampo, r, clase);
+        return r;
+    }
+    // A main measure row as the field grid writes it.
+    int medida(const QString& nombre, bool visible = true) {
+        const int r = c().BuscarPosicion(cal());
+        cal().setText(Campos::ColMedida, r, nombre);
+        cal().setText(Campos::ColVisible, r, visible ? "1" : "0");
+        cal().setText(Campos::ColAgregado, r, "Sum");
+        cal().setText(Campos::ColLimiteInferior, r, "0,00");
+        cal().setText(Campos::ColLimiteSuperior, r, "0,00");
+        return r;
+    }
+    // A filter row as the field grid writes it.
+    int filtro(const QString& nombre, const QString& clase, const QString& operador = "Between") {
+        const int r = c().BuscarPosicion(fil());
+        fil().setText(Campos::ColFiltroCampo, r, nombre);
+        fil().setText(Campos::ColFiltroUsuario, r, "1");
+        fil().setText(Campos::ColOperador, r, operador);
+        fil().setCellTag(Campos::ColOperador, r, clase);
+        if (operador != "Between") {
+            fil().setCellType(Campos::ColValorHasta, r, bd::grid::TypePlain);
+            fil().setLock(Campos::ColValorHasta, r, true);
+        }
+        return r;
+    }
+    void valores(int row, const QString& l1, const QString& v1, const QString& v2, const QString& l2) {
+        const std::pair<int, QString> celdas[] = {{Campos::ColLimiteDesde, l1},
+                                                  {Campos::ColValorDesde, v1},
+                                                  {Campos::ColValorHasta, v2},
+                                                  {Campos::ColLimiteHasta, l2}};
+        for (const auto& [col, v] : celdas) {
+            fil().setTypeButtonText(col, row, v);
+            fil().setText(col, row, v == "..." ? QString() : v);
+        }
+    }
+    static void pulsar(Grid& g, int col, int row) { emit g.buttonClicked(col, row, 0); }
+    // A check box toggled by the user: the box changes, then the button and change events.
+    static void marcar(Grid& g, int col, int row) {
+        g.setText(col, row, g.value(col, row).toString() == "1" ? "0" : "1");
+        emit g.buttonClicked(col, row, g.value(col, row).toString() == "1" ? 1 : 0);
+        emit g.changed(col, row);
+    }
+    QStringList nombres(Grid& g) {
+        QStringList out;
+        for (int r = 1; r <= g.maxRows(); ++r)
+            if (!g.text(1, r).isEmpty()) out << g.text(1, r);
+        return out;
+    }
+    QStringList textos() { return p->texts(); }
+};
+
+} // namespace gridedit
