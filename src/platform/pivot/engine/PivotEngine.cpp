@@ -1308,9 +1308,10 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     keyIndex.clear();
     keyIndex.shrink_to_fit();
     // Roll up level by level: (i, j) from (i, j + 1) while j < C, else from (i + 1, C), so each level
-    // merges the cells of a finer level that is already complete, not the finest cells again. Every
-    // level's list of cells stays in row order, so a range cut where the target row node changes never
-    // shares a target with its neighbour: large levels roll up in parallel.
+    // merges the cells of a finer level that is already complete, not the finest cells again. When the
+    // finest cells are in key order, every level's list of cells stays in row order, so a range cut
+    // where the target row node changes never shares a target with its neighbour: large levels roll up
+    // in parallel. Without the order, a target's sources are anywhere in the list.
     using Entry = CellRef;
     auto slotFor = [&](uint32_t rn, uint32_t cn) {
         const uint64_t k = uint64_t(rn) * CN + cn;
@@ -1359,7 +1360,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                     mergeInto(to, cells + slotFor(src[x].rn, src[x].cn) * AW);
                 }
             };
-            const int RT = (src.size() > 32768 && ii >= 1 && res->denseCells) ? 4 * hw : 1;
+            const int RT = (src.size() > 32768 && ii >= 1 && res->denseCells && indexed) ? 4 * hw : 1;
             if (RT == 1) {
                 run(0, src.size(), out);
                 continue;
