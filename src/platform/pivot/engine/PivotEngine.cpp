@@ -1,12 +1,13 @@
 #include "platform/pivot/engine/PivotEngine.h"
 
 #include "platform/pivot/engine/Formula.h"
+#include "platform/pivot/engine/KeyMap.h"
+#include "platform/pivot/engine/ThreadPool.h"
 
 #include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
 #include <mutex>
 #include <numeric>
@@ -61,182 +62,7 @@ std::optional<double> Stats::value(Agg a) const {
     return std::nullopt;
 }
 
-// ---------------------------------------------------------------------------------------------------
-// Open addressing map uint64 -> uint32
-
 namespace {
-
-struct KeyMap {
-    static constexpr uint64_t kEmpty = ~uint64_t(0);
-    std::vector<uint64_t> keys;
-    std::vector<uint32_t> vals;
-    size_t mask = 0, count = 0;
-
-    explicit KeyMap(size_t cap = 1024) { reset(cap); }
-    void reset(size_t cap) {
-        size_t c = 16;
-        while (c < cap * 2)
-            c <<= 1;
-        keys.assign(c, kEmpty);
-        vals.assign(c, 0);
-        mask = c - 1;
-        count = 0;
-    }
-    static size_t hash(uint64_t k) {
-        return size_t((k * 0x9E3779B97F4A7C15ull) >> 20 ^ (k * 0x9E3779B97F4A7C15ull));
-    }
-    // Returns the value for k, inserting next (and returning it) when absent.
-    uint32_t get(uint64_t k, uint32_t next, bool& inserted) {
-        size_t i = hash(k) & mask;
-        while (true) {
-            if (keys[i] == k) {
-                inserted = false;
-                return vals[i];
-            }
-            if (keys[i] == kEmpty) break;
-            i = (i + 1) & mask;
-        }
-        if ((count + 1) * 2 > keys.size()) {
-            grow();
-            return get(k, next, inserted);
-        }
-        keys[i] = k;
-        vals[i] = next;
-        ++count;
-        inserted = true;
-        return next;
-    }
-    int64_t find(uint64_t k) const {
-        size_t i = hash(k) & mask;
-        while (true) {
-            if (keys[i] == k) return vals[i];
-            if (keys[i] == kEmpty) return -1;
-            i = (i + 1) & mask;
-        }
-    }
-    void grow() {
-        std::vector<uint64_t> ok = std::move(keys);
-        std::vector<uint32_t> ov = std::move(vals);
-        keys.assign(ok.size() * 2, kEmpty);
-        vals.assign(ok.size() * 2, 0);
-        mask = keys.size() - 1;
-        for (size_t j = 0; j < ok.size(); ++j) {
-            if (ok[j] == kEmpty) continue;
-            size_t i = hash(ok[j]) & mask;
-            while (keys[i] != kEmpty)
-                i = (i + 1) & mask;
-            keys[i] = ok[j];
-            vals[i] = ov[j];
-        }
-    }
-};
-
-// Threads kept for the life of the program. The caller takes tasks too and waits only for the tasks,
-// never for a worker to wake: on a busy machine a worker that gets no core finds nothing left to do,
-// so a pivot is not held up by threads it cannot run, nor by starting threads for every pass.
-class Pool {
-public:
-    static Pool& instance() {
-        static Pool p;
-        return p;
-    }
-    int size() const { return int(workers_.size()) + 1; }
-    // Runs task(0..count-1), each once, on up to `threads` threads (the caller's included).
-    void run(int count, int threads, void (*call)(void*, int), void* ctx) {
-        static thread_local bool inside = false; // a task of the pool's own: run inline
-        std::unique_lock<std::mutex> busy(busy_, std::defer_lock);
-        if (inside || workers_.empty() || threads <= 1 || !busy.try_lock()) { // or another pivot holds it
-            for (int i = 0; i < count; ++i)
-                call(ctx, i);
-            return;
-        }
-        inside = true;
-        struct Leave {
-            ~Leave() { inside = false; }
-        } leave;
-        auto job = std::make_shared<Job>();
-        job->count = count;
-        job->call = call;
-        job->ctx = ctx;
-        job->helpers = threads - 1;
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            job_ = job;
-            ++generation_;
-        }
-        wake_.notify_all();
-        work(*job);
-        std::unique_lock<std::mutex> lock(job->m);
-        job->finished.wait(lock, [&] { return job->done == job->count; });
-    }
-
-private:
-    struct Job {
-        std::atomic<int> next{0}, helpers{0};
-        int count = 0, done = 0;
-        void (*call)(void*, int) = nullptr;
-        void* ctx = nullptr;
-        std::mutex m;
-        std::condition_variable finished;
-    };
-    static void work(Job& j) {
-        int mine = 0;
-        for (int i; (i = j.next.fetch_add(1)) < j.count; ++mine)
-            j.call(j.ctx, i);
-        if (!mine) return;
-        std::lock_guard<std::mutex> lock(j.m);
-        j.done += mine;
-        if (j.done == j.count) j.finished.notify_all();
-    }
-    Pool() {
-        const int n = int(std::max(1u, std::thread::hardware_concurrency())) - 1;
-        for (int t = 0; t < n; ++t)
-            workers_.emplace_back([this] {
-                uint64_t seen = 0;
-                for (;;) {
-                    std::shared_ptr<Job> job;
-                    {
-                        std::unique_lock<std::mutex> lock(m_);
-                        wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-                        if (stop_) return;
-                        seen = generation_;
-                        job = job_;
-                    }
-                    if (job && job->helpers.fetch_sub(1) > 0) work(*job);
-                }
-            });
-    }
-    ~Pool() {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        for (auto& w : workers_)
-            w.join();
-    }
-    std::vector<std::thread> workers_;
-    std::mutex busy_, m_;
-    std::condition_variable wake_;
-    std::shared_ptr<Job> job_;
-    uint64_t generation_ = 0;
-    bool stop_ = false;
-};
-
-// Runs f(0..tasks-1), each once, on up to `threads` threads (default: one per task).
-template <class F> void parallelFor(int tasks, F&& f, int threads = 0) {
-    if (tasks <= 1) {
-        if (tasks == 1) f(0);
-        return;
-    }
-    using Fn = std::remove_reference_t<F>;
-    Pool::instance().run(
-        tasks, threads > 0 ? std::min(threads, tasks) : tasks,
-        [](void* c, int i) { (*static_cast<Fn*>(c))(i); }, static_cast<void*>(&f));
-}
-template <class F> void parallelForCapped(int threads, int tasks, F&& f) {
-    parallelFor(tasks, std::forward<F>(f), threads);
-}
 
 std::string numberLabel(double v) {
     char buf[64];
@@ -488,7 +314,7 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
             d->small2.resize(N);
         const int hw = maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
         const int CT = 4 * hw;
-        parallelForCapped(hw, CT, [&](int t) {
+        parallelFor(hw, CT, [&](int t) {
             uint32_t buf[2048];
             for (size_t b = N * size_t(t) / size_t(CT), e = N * size_t(t + 1) / size_t(CT); b < e;
                  b += 2048) {
@@ -950,7 +776,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         for (size_t b0 = 0; b0 < N; b0 += blockRows) {
             const size_t bn = std::min(blockRows, N - b0), rchunk = (bn + RT - 1) / RT;
             // Each chunk sorts its own rows by range, within its own part of the payload.
-            parallelForCapped(hw, RT, [&](int t) {
+            parallelFor(hw, RT, [&](int t) {
                 const size_t begin = std::min(bn, size_t(t) * rchunk), end = std::min(bn, begin + rchunk);
                 uint32_t codes[B];
                 uint64_t keys[B];
@@ -984,7 +810,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 }
             });
             // Each range's slice of the cells (small enough to stay in cache) takes its rows.
-            parallelForCapped(hw, RT, [&](int r) {
+            parallelFor(hw, RT, [&](int r) {
                 if (b0 == 0) {
                     const size_t lo = std::min<size_t>(keySpace, size_t(r) * per),
                                  hi = std::min<size_t>(keySpace, lo + per);
@@ -1005,7 +831,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 }
             });
         }
-        parallelForCapped(hw, RT, [&](int r) {
+        parallelFor(hw, RT, [&](int r) {
             const size_t lo = std::min<size_t>(keySpace, size_t(r) * per),
                          hi = std::min<size_t>(keySpace, lo + per);
             for (size_t k = lo; k < hi; ++k)
@@ -1021,7 +847,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 parts[p].cells.resize(keySpace * W);
             }
         }
-        parallelForCapped(hw, T, [&](int t) {
+        parallelFor(hw, T, [&](int t) {
             Partial& P = parts[t];
             const size_t begin = std::min(N, size_t(t) * chunk), end = std::min(N, begin + chunk);
             if (dense)
@@ -1069,7 +895,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         if (ranged) {
             // noted while scanning
         } else if (dense) {
-            parallelForCapped(hw, KT, [&](int t) {
+            parallelFor(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 for (size_t k = lo; k < hi; ++k)
                     for (int p = 0; p < T; ++p)
@@ -1080,7 +906,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
             });
         } else {
             keyIndex.assign(keySpace, ~0u);
-            parallelForCapped(hw, KT, [&](int t) {
+            parallelFor(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 for (int p = 0; p < T; ++p)
                     for (uint64_t k : parts[p].keyOf)
@@ -1161,14 +987,14 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 }
                 if (!number) starts[size_t(t) + 1] = n;
             };
-            parallelForCapped(hw, FT, [&](int t) { pass(t, false); });
+            parallelFor(hw, FT, [&](int t) { pass(t, false); });
             for (int t = 0; t < FT; ++t)
                 starts[size_t(t) + 1] += starts[size_t(t)];
             rowKeys.resize(starts[size_t(FT)]);
             for (size_t c = 0; c < size_t(colSpace); ++c)
                 if (seen[c].load(std::memory_order_relaxed))
                     colIdx[c] = uint32_t(colKeys.size()), colKeys.push_back(c);
-            parallelForCapped(hw, FT, [&](int t) { pass(t, true); });
+            parallelFor(hw, FT, [&](int t) { pass(t, true); });
         }
         for (size_t f = rowKeys.empty() ? 0 : F; f < F; ++f) {
             bool ins;
@@ -1217,7 +1043,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     if (res->denseCells) {
         slots = R * CN;
         const int FT = F > 65536 ? 4 * hw : 1;
-        parallelForCapped(hw, FT, [&](int t) {
+        parallelFor(hw, FT, [&](int t) {
             for (size_t f = F * size_t(t) / size_t(FT), e = F * size_t(t + 1) / size_t(FT); f < e; ++f)
                 finestSlot[f] = finestSlotKey(f, K, C);
         });
@@ -1252,7 +1078,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     {
         const int ZT = slots * AW > (1u << 20) ? 4 * hw : 1;
         const size_t total = slots * AW;
-        parallelForCapped(hw, ZT, [&](int t) {
+        parallelFor(hw, ZT, [&](int t) {
             std::fill(res->cells.begin() + total * t / ZT, res->cells.begin() + total * (t + 1) / ZT, 0.0);
         });
     }
@@ -1261,7 +1087,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         std::vector<std::vector<double>> tmp(static_cast<size_t>(std::max(KT, 4 * hw)),
                                              std::vector<double>(AW));
         if (dense || indexed) {
-            parallelForCapped(hw, KT, [&](int t) {
+            parallelFor(hw, KT, [&](int t) {
                 const auto [lo, hi] = keyRange(t);
                 double* one = tmp[size_t(t)].data();
                 if (dense) {
@@ -1327,7 +1153,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         fin.resize(F);
         const int FT = F > 65536 ? 4 * hw : 1;
         std::vector<double> recs(size_t(FT), 0.0);
-        parallelForCapped(hw, FT, [&](int t) {
+        parallelFor(hw, FT, [&](int t) {
             const size_t lo = F * size_t(t) / size_t(FT), hi = F * size_t(t + 1) / size_t(FT);
             double n = 0;
             for (size_t f = lo; f < hi; ++f) {
@@ -1374,8 +1200,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
                 cut[size_t(t)] = x;
             }
             std::vector<std::vector<Entry>> parts2(static_cast<size_t>(RT));
-            parallelForCapped(hw, RT,
-                              [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
+            parallelFor(hw, RT, [&](int t) { run(cut[size_t(t)], cut[size_t(t) + 1], parts2[size_t(t)]); });
             for (auto& p2 : parts2)
                 out.insert(out.end(), p2.begin(), p2.end());
         }
@@ -1437,7 +1262,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
         }
         // Label orders, in parallel when there are many: siblings have distinct members, so distinct ranks.
         const int ST = byLabelKids > 16384 ? int(std::min<size_t>(byLabel.size(), size_t(4 * hw))) : 1;
-        parallelForCapped(hw, ST, [&](int t) {
+        parallelFor(hw, ST, [&](int t) {
             std::vector<uint64_t> keyed;
             for (size_t x = size_t(t); x < byLabel.size(); x += size_t(ST)) {
                 const Kids ch = kids(byLabel[x]);
