@@ -195,18 +195,150 @@ void Engine::setCollation(std::function<int(const std::string&, const std::strin
         d.reset(); // label order depends on it
 }
 
+// ---------------------------------------------------------------------------------------------------
+// Coding a column into a dimension
+
+namespace {
+
+bool hasNulls(const ColumnData& c, size_t rows) {
+    if (c.nulls.empty()) return false;
+    for (size_t i = 0; i < rows; ++i)
+        if (c.nulls[i] != 0) return true;
+    return false;
+}
+
+// Integers and booleans: through a lookup table when their values span little, otherwise each row's
+// code by the sorted distinct values.
+void codeIntegers(Dimension& d, const ColumnData& c, size_t rows, bool anyNull, const Tuning& tuning) {
+    int64_t lo = 0, hi = -1;
+    bool first = true;
+    for (size_t i = 0; i < rows; ++i) {
+        if (anyNull && c.nulls[i]) continue;
+        const int64_t v = c.ints[i];
+        if (first)
+            lo = hi = v, first = false;
+        else
+            lo = std::min(lo, v), hi = std::max(hi, v);
+    }
+    std::vector<int64_t> values; // the distinct values, ascending
+    if (!first && uint64_t(hi - lo) < tuning.intTableRange) {
+        std::vector<uint8_t> present(size_t(hi - lo) + 1, 0);
+        for (size_t i = 0; i < rows; ++i)
+            if (!(anyNull && c.nulls[i])) present[size_t(c.ints[i] - lo)] = 1;
+        d.mode = Dimension::Mode::IntTable;
+        d.lutMin = lo;
+        d.lut.assign(present.size(), 0);
+        for (size_t v = 0; v < present.size(); ++v)
+            if (present[v]) {
+                d.lut[v] = uint32_t(values.size());
+                values.push_back(lo + int64_t(v));
+            }
+    } else if (!first) {
+        std::unordered_map<int64_t, uint32_t> seen;
+        for (size_t i = 0; i < rows; ++i)
+            if (!(anyNull && c.nulls[i])) seen.emplace(c.ints[i], 0);
+        for (auto& kv : seen)
+            values.push_back(kv.first);
+        std::sort(values.begin(), values.end());
+        for (size_t j = 0; j < values.size(); ++j)
+            seen[values[j]] = uint32_t(j);
+        d.mode = Dimension::Mode::Codes;
+        d.codes.resize(rows);
+        const uint32_t nullCode = uint32_t(values.size());
+        for (size_t i = 0; i < rows; ++i)
+            d.codes[i] = (anyNull && c.nulls[i]) ? nullCode : seen[c.ints[i]];
+    } else {
+        d.mode = Dimension::Mode::Codes;
+        d.codes.assign(rows, 0);
+    }
+    for (int64_t v : values) {
+        d.labels.push_back(c.kind == ColumnKind::Boolean ? (v ? "True" : "False") : std::to_string(v));
+        d.numeric.push_back(double(v));
+    }
+}
+
+// Numbers and dates: each row's code by the sorted distinct values (-0 counts as 0).
+void codeReals(Dimension& d, const ColumnData& c, size_t rows, bool anyNull) {
+    std::unordered_map<double, uint32_t> seen;
+    for (size_t i = 0; i < rows; ++i)
+        if (!(anyNull && c.nulls[i])) seen.emplace(c.reals[i] == 0 ? 0.0 : c.reals[i], 0);
+    std::vector<double> values;
+    for (auto& kv : seen)
+        values.push_back(kv.first);
+    std::sort(values.begin(), values.end());
+    for (size_t j = 0; j < values.size(); ++j)
+        seen[values[j]] = uint32_t(j);
+    d.mode = Dimension::Mode::Codes;
+    d.codes.resize(rows);
+    const uint32_t nullCode = uint32_t(values.size());
+    for (size_t i = 0; i < rows; ++i)
+        d.codes[i] = (anyNull && c.nulls[i]) ? nullCode : seen[c.reals[i] == 0 ? 0.0 : c.reals[i]];
+    for (double v : values) {
+        d.labels.push_back(c.kind == ColumnKind::DateTime ? dateLabel(v) : numberLabel(v));
+        d.numeric.push_back(v);
+    }
+}
+
+// Label order: text by collation, numbers and dates by value; the null member last.
+void rankLabels(Dimension& d, const std::function<int(const std::string&, const std::string&)>& collate) {
+    std::vector<uint32_t> order(d.labels.size());
+    std::iota(order.begin(), order.end(), 0u);
+    const uint32_t nullCode = d.hasNull ? d.cardinality() - 1 : ~0u;
+    const bool text = d.kind == ColumnKind::Text;
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+        if ((a == nullCode) != (b == nullCode)) return b == nullCode;
+        if (!text) return d.numeric[a] < d.numeric[b];
+        const int r = collate ? collate(d.labels[a], d.labels[b]) : d.labels[a].compare(d.labels[b]);
+        return r < 0;
+    });
+    d.rank.assign(order.size(), 0);
+    for (size_t i = 0; i < order.size(); ++i)
+        d.rank[order[i]] = uint32_t(i);
+}
+
+// A large column's codes in one or two bytes per row. Texts already have four-byte codes in the
+// column: only one-byte ones are worth their memory.
+void packSmallCodes(Dimension& d, const ColumnData& c, size_t rows, int threads, const Tuning& tuning) {
+    constexpr uint32_t kOneByteCodes = 256, kTwoByteCodes = 65536;
+    const bool oneByte = d.cardinality() <= kOneByteCodes;
+    if (rows < tuning.smallCodesRows || d.cardinality() > kTwoByteCodes ||
+        !(d.mode == Dimension::Mode::IntTable || (d.mode == Dimension::Mode::TextCodes && oneByte)))
+        return;
+    if (oneByte)
+        d.small1.resize(rows);
+    else
+        d.small2.resize(rows);
+    const int tasks = tuning.tasksPerThread * threads;
+    constexpr size_t kBatch = Tuning::batchRows;
+    parallelFor(threads, tasks, [&](int t) {
+        uint32_t codes[kBatch];
+        for (size_t b = rows * size_t(t) / size_t(tasks), e = rows * size_t(t + 1) / size_t(tasks); b < e;
+             b += kBatch) {
+            const size_t n = std::min<size_t>(kBatch, e - b);
+            d.code(c, b, n, codes);
+            for (size_t i = 0; i < n; ++i)
+                if (oneByte)
+                    d.small1[b + i] = uint8_t(codes[i]);
+                else
+                    d.small2[b + i] = uint16_t(codes[i]);
+        }
+    });
+    d.mode = oneByte ? Dimension::Mode::Small1 : Dimension::Mode::Small2;
+    d.lut.clear();
+    d.lut.shrink_to_fit();
+}
+
+} // namespace
+
 std::shared_ptr<const Dimension> Engine::dimension(int column) {
     if (!data_ || column < 0 || column >= int(data_->columns.size())) return nullptr;
     if (dims_[column]) return dims_[column];
     const ColumnData& c = data_->columns[column];
-    const size_t N = data_->rowCount;
+    const size_t rows = data_->rowCount;
     auto d = std::make_shared<Dimension>();
     d->column = column;
     d->kind = c.kind;
-    bool anyNull = false;
-    if (!c.nulls.empty())
-        for (size_t i = 0; i < N && !anyNull; ++i)
-            anyNull = c.nulls[i] != 0;
+    const bool anyNull = hasNulls(c, rows);
     switch (c.kind) {
     case ColumnKind::Text:
         d->mode = Dimension::Mode::TextCodes;
@@ -214,125 +346,27 @@ std::shared_ptr<const Dimension> Engine::dimension(int column) {
         d->numeric.assign(c.dict.size(), 0);
         break;
     case ColumnKind::Integer:
-    case ColumnKind::Boolean: {
-        int64_t lo = 0, hi = -1;
-        bool first = true;
-        for (size_t i = 0; i < N; ++i) {
-            if (anyNull && c.nulls[i]) continue;
-            const int64_t v = c.ints[i];
-            if (first)
-                lo = hi = v, first = false;
-            else
-                lo = std::min(lo, v), hi = std::max(hi, v);
-        }
-        std::vector<int64_t> values;
-        if (!first && uint64_t(hi - lo) < (1u << 22)) {
-            std::vector<uint8_t> present(size_t(hi - lo) + 1, 0);
-            for (size_t i = 0; i < N; ++i)
-                if (!(anyNull && c.nulls[i])) present[size_t(c.ints[i] - lo)] = 1;
-            d->mode = Dimension::Mode::IntTable;
-            d->lutMin = lo;
-            d->lut.assign(present.size(), 0);
-            for (size_t v = 0; v < present.size(); ++v)
-                if (present[v]) {
-                    d->lut[v] = uint32_t(values.size());
-                    values.push_back(lo + int64_t(v));
-                }
-        } else if (!first) {
-            std::unordered_map<int64_t, uint32_t> seen;
-            for (size_t i = 0; i < N; ++i)
-                if (!(anyNull && c.nulls[i])) seen.emplace(c.ints[i], 0);
-            for (auto& kv : seen)
-                values.push_back(kv.first);
-            std::sort(values.begin(), values.end());
-            for (size_t j = 0; j < values.size(); ++j)
-                seen[values[j]] = uint32_t(j);
-            d->mode = Dimension::Mode::Codes;
-            d->codes.resize(N);
-            const uint32_t nc = uint32_t(values.size());
-            for (size_t i = 0; i < N; ++i)
-                d->codes[i] = (anyNull && c.nulls[i]) ? nc : seen[c.ints[i]];
-        } else {
-            d->mode = Dimension::Mode::Codes;
-            d->codes.assign(N, 0);
-        }
-        for (int64_t v : values) {
-            d->labels.push_back(c.kind == ColumnKind::Boolean ? (v ? "True" : "False") : std::to_string(v));
-            d->numeric.push_back(double(v));
-        }
+    case ColumnKind::Boolean:
+        codeIntegers(*d, c, rows, anyNull, tuning_);
         break;
-    }
     case ColumnKind::Real:
-    case ColumnKind::DateTime: {
-        std::unordered_map<double, uint32_t> seen;
-        for (size_t i = 0; i < N; ++i)
-            if (!(anyNull && c.nulls[i])) seen.emplace(c.reals[i] == 0 ? 0.0 : c.reals[i], 0);
-        std::vector<double> values;
-        for (auto& kv : seen)
-            values.push_back(kv.first);
-        std::sort(values.begin(), values.end());
-        for (size_t j = 0; j < values.size(); ++j)
-            seen[values[j]] = uint32_t(j);
-        d->mode = Dimension::Mode::Codes;
-        d->codes.resize(N);
-        const uint32_t nc = uint32_t(values.size());
-        for (size_t i = 0; i < N; ++i)
-            d->codes[i] = (anyNull && c.nulls[i]) ? nc : seen[c.reals[i] == 0 ? 0.0 : c.reals[i]];
-        for (double v : values) {
-            d->labels.push_back(c.kind == ColumnKind::DateTime ? dateLabel(v) : numberLabel(v));
-            d->numeric.push_back(v);
-        }
+    case ColumnKind::DateTime:
+        codeReals(*d, c, rows, anyNull);
         break;
-    }
     }
     if (anyNull) {
         d->hasNull = true;
         d->labels.emplace_back();
         d->numeric.push_back(0);
     }
-    // Label order: text by collation, numbers and dates by value; the null member last.
-    std::vector<uint32_t> order(d->labels.size());
-    std::iota(order.begin(), order.end(), 0u);
-    const uint32_t nullCode = d->hasNull ? d->cardinality() - 1 : ~0u;
-    const bool text = c.kind == ColumnKind::Text;
-    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-        if ((a == nullCode) != (b == nullCode)) return b == nullCode;
-        if (!text) return d->numeric[a] < d->numeric[b];
-        const int r = collate_ ? collate_(d->labels[a], d->labels[b]) : d->labels[a].compare(d->labels[b]);
-        return r < 0;
-    });
-    d->rank.assign(order.size(), 0);
-    for (size_t i = 0; i < order.size(); ++i)
-        d->rank[order[i]] = uint32_t(i);
-    // Texts already have four-byte codes in the column: only one-byte ones are worth their memory.
-    const bool one = d->cardinality() <= 256;
-    if (N >= (size_t(1) << 16) && d->cardinality() <= 65536 &&
-        (d->mode == Dimension::Mode::IntTable || (d->mode == Dimension::Mode::TextCodes && one))) {
-        if (one)
-            d->small1.resize(N);
-        else
-            d->small2.resize(N);
-        const int hw = maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
-        const int CT = 4 * hw;
-        parallelFor(hw, CT, [&](int t) {
-            uint32_t buf[2048];
-            for (size_t b = N * size_t(t) / size_t(CT), e = N * size_t(t + 1) / size_t(CT); b < e;
-                 b += 2048) {
-                const size_t n = std::min<size_t>(2048, e - b);
-                d->code(c, b, n, buf);
-                for (size_t i = 0; i < n; ++i)
-                    if (one)
-                        d->small1[b + i] = uint8_t(buf[i]);
-                    else
-                        d->small2[b + i] = uint16_t(buf[i]);
-            }
-        });
-        d->mode = one ? Dimension::Mode::Small1 : Dimension::Mode::Small2;
-        d->lut.clear();
-        d->lut.shrink_to_fit();
-    }
+    rankLabels(*d, collate_);
+    packSmallCodes(*d, c, rows, threads(), tuning_);
     dims_[column] = d;
     return d;
+}
+
+int Engine::threads() const {
+    return maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -720,9 +754,9 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
     //   slice of one dense array (one copy of the cells, however many threads);
     // - huge key spaces: each thread its own open-addressing partial.
     const size_t partBytes = W * sizeof(double);
-    int hw = maxThreads_ > 0 ? maxThreads_ : int(std::max(1u, std::thread::hardware_concurrency()));
+    const int hw = threads();
     int T = int(std::clamp<size_t>(N / 65536, 1, size_t(hw)));
-    bool dense = keySpace <= denseLimit_;
+    bool dense = keySpace <= tuning_.denseLimit;
     bool ranged = false;
     // per-thread copies: fewer threads rather than copies beyond the budget, but at least half of them
     const size_t budget = size_t(32) << 20;
@@ -1035,7 +1069,7 @@ std::shared_ptr<const PivotResult> Engine::compute(const PivotDefinition& def, s
 
     // Aggregated cells: first the finest level from the partials, then every other (row level,
     // column level) pair rolled up from the finest cells.
-    res->denseCells = R * CN <= std::min<uint64_t>(denseLimit_ * 4, uint64_t(1) << 26) &&
+    res->denseCells = R * CN <= std::min<uint64_t>(tuning_.denseLimit * 4, uint64_t(1) << 26) &&
                       R * CN * AW * sizeof(double) <= (size_t(256) << 20);
     auto& finestSlot = scratch_->finestSlot;
     finestSlot.resize(F);
