@@ -102,6 +102,7 @@ struct PivotDefinition {
 };
 
 class PivotResult;
+struct Scratch; // buffers kept between pivots (Compute.h)
 
 class Engine {
 public:
@@ -129,7 +130,6 @@ private:
     int maxThreads_ = 0;
     Tuning tuning_;
     // Scratch kept between pivots so large buffers are not faulted in again each time.
-    struct Scratch;
     std::shared_ptr<Scratch> scratch_;
 };
 
