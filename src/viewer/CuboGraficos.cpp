@@ -175,7 +175,7 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     std::optional<QString> formato;
     for (int c = 0; c < columnas && !formato; ++c)
         if (auto* f = campoDe(c); f && f->name() == NombreCampo) formato = f->numberFormat();
-    s.decimals = ChartDecimals(formato);
+    s.decimals = ChartDecimals(formato, General::sSepDecimal);
     ChartLimited = false;
 
     auto esDeMedida = [&](int c) {
