@@ -2,8 +2,8 @@
 // connection, and unlocking the protected connection and SQL.
 #include "designer/Campos.h"
 
+#include "platform/datalink/DataLinkDialog.h"
 #include "platform/db/Connection.h"
-#include "platform/db/DataLinkDialog.h"
 #include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Twips.h"

@@ -1,6 +1,6 @@
 #include "publishing/ChartFiles.h"
 
-#include "shell/General.h"
+#include "platform/pivot/NumberFormat.h"
 
 #include <QHash>
 #include <QSaveFile>
@@ -233,10 +233,10 @@ int ChartHeight(int areaHeightPx) {
     return std::max(1, areaHeightPx - 35);
 }
 
-int ChartDecimals(const std::optional<QString>& numberFormat) {
+int ChartDecimals(const std::optional<QString>& numberFormat, const QString& decimalSeparator) {
     if (!numberFormat) return 0;
     if (numberFormat->isEmpty()) return 2;
-    return General::ContarDecimales(*numberFormat);
+    return bd::pivot::ContarDecimales(*numberFormat, decimalSeparator);
 }
 
 int ParseChartInt(const QString& text, int def, int min, int max) {

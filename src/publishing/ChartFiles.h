@@ -84,8 +84,8 @@ int ChartWidth(int areaWidthPx);
 int ChartHeight(int areaHeightPx);
 
 // Decimals of the chart: none = no result column of the measure (0); an empty format gives 2;
-// otherwise the decimals of the format with the locale's separator (General::ContarDecimales).
-int ChartDecimals(const std::optional<QString>& numberFormat);
+// otherwise the decimals of the format with the given separator (ContarDecimales).
+int ChartDecimals(const std::optional<QString>& numberFormat, const QString& decimalSeparator);
 
 // An integer setting from its grid text: empty or not a whole number gives the default; the result
 // is clamped to [min, max].

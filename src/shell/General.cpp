@@ -7,6 +7,7 @@
 #include "platform/os/Registry.h"
 #include "platform/os/Settings.h"
 #include "platform/os/Twips.h"
+#include "platform/pivot/NumberFormat.h"
 #include "shell/InsCube.h"
 #include "shell/frmNavigator.h"
 
@@ -107,10 +108,7 @@ QString FormatoDosDecimales() {
 }
 
 int ContarDecimales(const QString& mask) {
-    if (mask.isEmpty() || sSepDecimal.isEmpty()) return 0;
-    const int at = mask.indexOf(sSepDecimal);
-    if (at < 0) return 0;
-    return int(mask.mid(at).count('0'));
+    return bd::pivot::ContarDecimales(mask, sSepDecimal);
 }
 
 void CargarTiposGrafico() {

@@ -226,7 +226,7 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
         if (auto* f = campoDe(c); f && f->name() == NombreCampo) campoMedida = f;
     const std::optional<QString> formato =
         campoMedida ? std::optional<QString>(campoMedida->numberFormat()) : std::nullopt;
-    s.decimals = ChartDecimals(formato);
+    s.decimals = ChartDecimals(formato, General::sSepDecimal);
     ChartLimited = false;
     // The value axis and the value labels read as the pivot's cells do.
     const QString mask = formato.value_or(QString());

@@ -1,7 +1,7 @@
 #pragma once
 // Scripted answers for the designer's modal dialogs: the data-link dialog and the password dialog.
 #include "designer/RefreshTestCube.h"
-#include "platform/db/DataLinkDialog.h"
+#include "platform/datalink/DataLinkDialog.h"
 #include "platform/os/DialogRunner.h"
 
 #include <QCheckBox>

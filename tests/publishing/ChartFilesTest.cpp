@@ -1,7 +1,6 @@
 #include "publishing/ChartFiles.h"
 
 #include "common/TestSupport.h"
-#include "shell/General.h"
 
 #include <QDir>
 #include <QXmlStreamReader>
@@ -34,13 +33,6 @@ ChartPoint Pt(QStringList rows, double v, QString col = {}) {
     return p;
 }
 
-// The locale's decimal separator for one test.
-struct SeparadorDecimal {
-    QString old = General::sSepDecimal;
-    explicit SeparadorDecimal(const QString& s) { General::sSepDecimal = s; }
-    ~SeparadorDecimal() { General::sSepDecimal = old; }
-};
-
 QByteArray Root(int decimals, int showLabels) {
     return QString::fromLatin1(kRoot).arg(decimals).arg(showLabels).toUtf8();
 }
@@ -52,8 +44,7 @@ TEST(ChartFiles, SingleSeriesGoldenBytes) {
     SingleSeriesData d;
     d.points = {Pt({"O'Brien"}, 1234.5), Pt({"North"}, 0), Pt({"Sou\"th"}, -7.25), Pt({"Total"}, 99)};
     d.points[3].totalRow = true;
-    const SeparadorDecimal sep(".");
-    ChartSettings s = Settings(ChartDecimals(QString("#,##0.00")));
+    ChartSettings s = Settings(ChartDecimals(QString("#,##0.00"), "."));
     const ChartData r = BuildSingleSeriesXml(s, d);
     const QByteArray expected = Root(2, 1) + "<set label='OBrien' value='1234.5' />\r\n"
                                              "<set label='South' value='-7.25' />\r\n"
@@ -278,17 +269,11 @@ TEST(ChartFiles, SliceTable) {
 }
 
 TEST(ChartFiles, DecimalsAndIntegerSettings) {
-    {
-        const SeparadorDecimal sep(".");
-        EXPECT_EQ(ChartDecimals(std::nullopt), 0);
-        EXPECT_EQ(ChartDecimals(QString("")), 2);
-        EXPECT_EQ(ChartDecimals(QString("#,##0")), 0);
-        EXPECT_EQ(ChartDecimals(QString("0.000")), 3);
-    }
-    {
-        const SeparadorDecimal sep(",");
-        EXPECT_EQ(ChartDecimals(QString("#.##0,0")), 1);
-    }
+    EXPECT_EQ(ChartDecimals(std::nullopt, "."), 0);
+    EXPECT_EQ(ChartDecimals(QString(""), "."), 2);
+    EXPECT_EQ(ChartDecimals(QString("#,##0"), "."), 0);
+    EXPECT_EQ(ChartDecimals(QString("0.000"), "."), 3);
+    EXPECT_EQ(ChartDecimals(QString("#.##0,0"), ","), 1);
 
     EXPECT_EQ(ParseChartInt("", 150, 1, 32767), 150);
     EXPECT_EQ(ParseChartInt(" 40 ", 20, 0, 32767), 40);

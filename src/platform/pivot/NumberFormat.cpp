@@ -99,4 +99,11 @@ int maskDecimals(const QString& mask, const QLocale& locale) {
     return m.valid ? m.decimals : 0;
 }
 
+int ContarDecimales(const QString& mask, const QString& decimalSeparator) {
+    if (mask.isEmpty() || decimalSeparator.isEmpty()) return 0;
+    const int at = int(mask.indexOf(decimalSeparator));
+    if (at < 0) return 0;
+    return int(mask.mid(at).count('0'));
+}
+
 } // namespace bd::pivot

@@ -12,5 +12,7 @@ namespace bd::pivot {
 QString formatNumber(double v, const QString& mask, const QLocale& locale = QLocale());
 // Decimals the mask shows (2 for an empty mask, as the chart and alert code expects).
 int maskDecimals(const QString& mask, const QLocale& locale = QLocale());
+// The count of "0" from the decimal separator on; 0 for an empty mask or one without the separator.
+int ContarDecimales(const QString& mask, const QString& decimalSeparator);
 
 } // namespace bd::pivot

@@ -4,6 +4,7 @@
 // Plain C++ (no Qt). Every index here (columns, rows, result rows and columns, levels, data fields)
 // counts from 0.
 #include "platform/db/ColumnarResult.h"
+#include "platform/pivot/engine/Tuning.h"
 
 #include <functional>
 #include <limits>
@@ -104,6 +105,7 @@ struct PivotDefinition {
 };
 
 class PivotResult;
+struct Scratch; // buffers kept between pivots (Compute.h)
 
 class Engine {
 public:
@@ -116,20 +118,21 @@ public:
     void setCollation(std::function<int(const std::string&, const std::string&)> cmp);
     void setMaxThreads(int n) { maxThreads_ = n; }
     // Key spaces up to this many cells group in dense arrays, larger ones by open addressing.
-    void setDenseLimit(uint64_t cells) { denseLimit_ = cells; }
+    void setDenseLimit(uint64_t cells) { tuning_.denseLimit = cells; }
 
     std::shared_ptr<const Dimension> dimension(int column);
     // Computes the pivot. A def naming a column that does not exist yields an error, never a crash.
     std::shared_ptr<const PivotResult> compute(const PivotDefinition& def, std::string* error = nullptr);
 
 private:
+    int threads() const; // at most this many at once: maxThreads, or one per core
+
     std::shared_ptr<const db::ColumnarResult> data_;
     std::vector<std::shared_ptr<Dimension>> dims_;
     std::function<int(const std::string&, const std::string&)> collate_;
     int maxThreads_ = 0;
-    uint64_t denseLimit_ = uint64_t(1) << 24;
+    Tuning tuning_;
     // Scratch kept between pivots so large buffers are not faulted in again each time.
-    struct Scratch;
     std::shared_ptr<Scratch> scratch_;
 };
 

@@ -1,5 +1,5 @@
 // The data-link dialog: kinds and their drivers, the strings it builds, its test and its cancel.
-#include "platform/db/DataLinkDialog.h"
+#include "platform/datalink/DataLinkDialog.h"
 #include "platform/db/ColumnReader.h"
 #include "platform/db/ConnectionString.h"
 #include "platform/db/DbTestData.h"

@@ -1,4 +1,4 @@
-#include "platform/db/DataLinkDialog.h"
+#include "platform/datalink/DataLinkDialog.h"
 
 #include "platform/db/Connection.h"
 #include "platform/os/Desktop.h"
