@@ -7,6 +7,7 @@
 #include "platform/os/Registry.h"
 #include "platform/os/Settings.h"
 #include "platform/os/Twips.h"
+#include "shell/GeneralHtml.h"
 #include "shell/InsCube.h"
 #include "shell/frmNavigator.h"
 
@@ -42,7 +43,7 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
 }
 
 void InicializarNombres() {
-    sTamFuenteHTML = QStringLiteral("15");
+    sTamFuenteHTML = QString::number(kDefaultHtmlFontPixels);
     sArchivoVista = QStringLiteral("view.html");
     sArchivoDatos = QStringLiteral("data.html");
     sArchivoImagen = QStringLiteral("img.jpg");

@@ -189,6 +189,11 @@ bool Cubo::Form_Unload() {
 }
 
 void Cubo::closeEvent(QCloseEvent* e) {
+    // The upload's waits keep the event loop running; the viewer stays until it ends.
+    if (publicando_) {
+        e->ignore();
+        return;
+    }
     if (Form_Unload())
         e->accept();
     else
