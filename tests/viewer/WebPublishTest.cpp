@@ -8,6 +8,7 @@
 #include "platform/os/Desktop.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Settings.h"
+#include "publishing/Export.h"
 #include "shell/General.h"
 #include "shell/GeneralHtml.h"
 #include "shell/GeneralWeb.h"
@@ -371,4 +372,32 @@ TEST_F(Publicacion, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
     EXPECT_FALSE(closed);
     EXPECT_EQ(subidos(), (QStringList{"view.html", "data.html"}));
     EXPECT_TRUE(v->isVisible());
+}
+
+// The export command opens the one export dialog for the viewer that gives it: its pivot, held
+// weakly, and a caption with its cube name.
+TEST_F(Publicacion, TheExportCommandServesTheViewerThatGaveIt) {
+    v->EjecutarComando("EXPORTAR");
+    ASSERT_TRUE(Export::loaded());
+    Export* e = Export::instance();
+    EXPECT_TRUE(e->isVisible());
+    EXPECT_FALSE(e->isModal());
+    EXPECT_EQ(e->windowTitle(), "Export Sales & Co");
+    EXPECT_EQ(e->TABLA, "Sales & Co");
+    EXPECT_EQ(e->Cubo, v->DC);
+    {
+        test::Visor otro;
+        otro.c->txtIdCubo->setText("North/South");
+        otro.v->EjecutarComando("EXPORTAR");
+        EXPECT_EQ(Export::instance(), e);
+        EXPECT_EQ(e->windowTitle(), "Export North/South");
+        EXPECT_EQ(e->Cubo, otro.v->DC);
+    }
+    EXPECT_TRUE(e->Cubo.isNull());
+    dialogs.answers << home.path("North.xls");
+    e->cmdAceptar_Click();
+    ASSERT_EQ(dialogs.requests.size(), 1);
+    EXPECT_EQ(dialogs.requests[0].fileName, "North_South.xls");
+    EXPECT_EQ(prompts->texts(), QStringList{"The cube of this export is no longer open."});
+    Export::unload();
 }
