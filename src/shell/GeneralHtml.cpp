@@ -82,8 +82,8 @@ QString TextoHtml(const QString& text) {
         default:
             if (c < 0x80)
                 out += QChar(char16_t(c));
-            else
-                out += QStringLiteral("&#%1;").arg(uint(c));
+            else // a lone surrogate names no character
+                out += QStringLiteral("&#%1;").arg(QChar::isSurrogate(c) ? 0xFFFDu : uint(c));
         }
     }
     return out;

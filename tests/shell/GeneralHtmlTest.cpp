@@ -157,4 +157,5 @@ TEST(TextoHtml, MarkupAndNonAsciiBecomeReferences) {
     EXPECT_EQ(General::TextoHtml("a<b>&\"c\"'d' ñ € 😀"),
               "a&lt;b&gt;&amp;&quot;c&quot;&#39;d&#39; &#241; &#8364; &#128512;");
     EXPECT_EQ(General::TextoHtml(""), "");
+    EXPECT_EQ(General::TextoHtml(QString(QChar(0xD800)) + "x" + QChar(0xDC00)), "&#65533;x&#65533;");
 }
