@@ -52,8 +52,11 @@ void Cubo::ExportarCubo() {
 bool Cubo::PublicarGraficos(const QString& direccion, QVector<bd::publishing::ChartEntry>& graficos,
                             QString* error) {
     const QPointer<Cubo> self(this);
-    for (bd::toolbar::Tool* t : ABGraph->tools()) {
-        const QPointer<bd::toolbar::Tool> tool(t);
+    QList<QPointer<bd::toolbar::Tool>> herramientas;
+    for (bd::toolbar::Tool* t : ABGraph->tools())
+        herramientas << t;
+    for (const QPointer<bd::toolbar::Tool>& t : herramientas) {
+        if (!t) continue; // the chart band was rebuilt meanwhile
         const QString medida = t->identifier();
         if (medida.isEmpty() || !t->visible()) continue;
         ToolChekBar(t, ABGraph);
@@ -70,7 +73,6 @@ bool Cubo::PublicarGraficos(const QString& direccion, QVector<bd::publishing::Ch
         if (!General::SubirArchivo(direccion, nombre, error) || !self) return false;
         General::BorrarArchivo(ruta);
         graficos << bd::publishing::ChartEntry{nombre, medida};
-        if (!tool) break; // the chart band was rebuilt meanwhile
     }
     return true;
 }
@@ -137,6 +139,9 @@ void Cubo::UpLoadToWeb() {
     AsignarIdExport(*VinsCube);
     PunteroEspera();
     AB->setEnabled(false);
+    // A chart chosen meanwhile would be drawn over the one being captured.
+    const bool barraGraficos = ABGraph->isEnabled();
+    ABGraph->setEnabled(false);
     const QString leyenda = cmdConectado->text();
     cmdConectado->setText("Uploading...");
 
@@ -155,6 +160,7 @@ void Cubo::UpLoadToWeb() {
         if (!self) return abandonar();
     }
     AB->setEnabled(true);
+    ABGraph->setEnabled(barraGraficos);
     PunteroNormal();
     MostrarEspera(false);
     cmdConectado->setText(leyenda);

@@ -363,13 +363,17 @@ TEST_F(Publicacion, AnUnsavedCubeWhoseSaveIsCancelledPublishesNothing) {
 
 TEST_F(Publicacion, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
     sinGraficos();
-    bool closed = true;
+    bool closed = true, toolbars = true;
     server.handler = [&](const HttpRequest&) {
         closed = v->close(); // a close while the upload runs is refused
+        toolbars = v->AB->isEnabled() || v->ABGraph->isEnabled();
         return HttpResponse{200, "text/plain", "", false};
     };
     v->EjecutarComando("WEBVIEW");
     EXPECT_FALSE(closed);
+    EXPECT_FALSE(toolbars);
+    EXPECT_TRUE(v->AB->isEnabled());
+    EXPECT_TRUE(v->ABGraph->isEnabled());
     EXPECT_EQ(subidos(), (QStringList{"view.html", "data.html"}));
     EXPECT_TRUE(v->isVisible());
 }
