@@ -135,6 +135,10 @@ void Cubo::UpLoadToWeb() {
     publicando_ = true;
     MostrarEspera(true);
     if (!self) return abandonar();
+    if (!Vcampos || !VinsCube) {
+        publicando_ = false;
+        return abandonar();
+    }
     sTamFuenteHTML = bd::publishing::PixelesFuentePublicacion(Vcampos->Propiedad(Campos::FilaPixelesFuente));
     AsignarIdExport(*VinsCube);
     PunteroEspera();
