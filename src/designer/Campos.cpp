@@ -89,6 +89,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     cmdViewClose = named(new QPushButton("Hide", this), "cmdViewClose");
     cmdSetOk = named(new QPushButton("OK", this), "cmdSetOk");
     cmdOpenScheduler = named(new QPushButton("Open Scheduler", this), "cmdOpenScheduler");
+    cmdUpProperties = named(new QPushButton("Upload config", this), "cmdUpProperties");
     cmdQueryEditorView = named(new QPushButton("Query editor", this), "cmdQueryEditorView");
     cmdQueryEditorView->hide();
     cmdSelCamCal = named(new QPushButton("Measures", this), "cmdSelCamCal");
@@ -185,6 +186,7 @@ void Campos::buildTabs() {
     al->addRow("Like Separator", txtLike);
     auto* ab = new QHBoxLayout;
     ab->addWidget(cmdOpenScheduler);
+    ab->addWidget(cmdUpProperties);
     ab->addStretch();
     ab->addWidget(cmdSetOk);
     al->addRow(ab);
@@ -218,6 +220,7 @@ void Campos::connectHandlers() {
     connect(cmdSetOk, &QPushButton::clicked, this, &Campos::cmdSetOk_Click);
     connect(cmdLastQuery, &QPushButton::clicked, this, &Campos::cmdLastQuery_Click);
     connect(cmdOpenScheduler, &QPushButton::clicked, this, &Campos::cmdOpenScheduler_Click);
+    connect(cmdUpProperties, &QPushButton::clicked, this, &Campos::cmdUpProperties_Click);
     connect(cmbEngine, &QComboBox::activated, this, &Campos::cmbEngine_Click);
     connect(cmbEngine, &QComboBox::currentTextChanged, this, [this](const QString& t) {
         // An engine set from code over boxes that were given their own values (a cube's stored

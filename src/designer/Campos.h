@@ -87,6 +87,7 @@ public:
     QPushButton* cmdViewClose;       // hides the designer
     QPushButton* cmdSetOk;           // advanced tab: OK
     QPushButton* cmdOpenScheduler;   // "Open Scheduler"
+    QPushButton* cmdUpProperties;    // the upload properties dialog
     QPushButton* cmdQueryEditorView; // back to the query builder from the SQL preview
     static constexpr int ToolConexion = 65;
     static constexpr int ToolCubo = 76;
@@ -114,6 +115,8 @@ public:
     void cmdLastQuery_Click();
     void OpenScheduler();
     void cmdOpenScheduler_Click();
+    // The upload properties dialog over rows 38, 40 and 41 of the property sheet.
+    void cmdUpProperties_Click();
     void AB_ToolClick(bd::toolbar::Tool* tool);
     // A click on a tab's header: the command of its tool (tab 0 tool 65, tab 1 tool 76, tab 2 the
     // advanced settings), other tabs are only shown.

@@ -8,6 +8,7 @@
 #include "platform/os/Settings.h"
 #include "platform/os/Twips.h"
 #include "platform/pivot/NumberFormat.h"
+#include "shell/GeneralHtml.h"
 #include "shell/InsCube.h"
 #include "shell/frmNavigator.h"
 
@@ -43,7 +44,7 @@ void SaveSetting(const QString& app, const QString& section, const QString& key,
 }
 
 void InicializarNombres() {
-    sTamFuenteHTML = QStringLiteral("15");
+    sTamFuenteHTML = QString::number(kDefaultHtmlFontPixels);
     sArchivoVista = QStringLiteral("view.html");
     sArchivoDatos = QStringLiteral("data.html");
     sArchivoImagen = QStringLiteral("img.jpg");

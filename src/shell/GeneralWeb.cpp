@@ -60,6 +60,10 @@ QString ViewsBase() {
     return b;
 }
 
+QString ShortcutIcon() {
+    return setting("ShortcutIcon", "https://www.brintova-deridoro.example/favicon.ico");
+}
+
 QString UploadAddress(const QString& exportId, double machineId, const QString& cubeId) {
     return ViewsBase() + "post_dump.php" + "?vIdexportCube=" + encoded(exportId) +
            "&hd=" + encoded(QString::number(machineId, 'f', 0)) + "&cube=" + encoded(cubeId);

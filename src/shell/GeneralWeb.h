@@ -23,6 +23,7 @@ QString MailRelayPage();    // the relay's fill-in page
 QString MailSender();       // "MailSender": the sender of every mail of the program
 QString HomePage();         // "HomePage": the product's home page, named in the alert mails
 QString ViewsBase();        // "ViewsBase": the web-view service's views base, ending in "/"
+QString ShortcutIcon();     // "ShortcutIcon": the icon the published views name
 
 // The web-view service's upload address for a cube: views base & "post_dump.php" and the query keys
 // "vIdexportCube", "hd" and "cube", each value percent-encoded.

@@ -270,6 +270,11 @@ bool Cubo::Form_Unload() {
 }
 
 void Cubo::closeEvent(QCloseEvent* e) {
+    // The upload's waits keep the event loop running; the viewer stays until it ends.
+    if (publicando_) {
+        e->ignore();
+        return;
+    }
     // The next viewer opens at the size this one was left at.
     const bool shown = isVisible();
     const QByteArray geometry = saveGeometry();

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QVector>
 #include <QWidget>
 #include <functional>
 
@@ -23,6 +24,9 @@ class InsCube;
 class Campos;
 namespace bd::os {
 class Timer;
+}
+namespace bd::publishing {
+struct ChartEntry;
 }
 
 class Cubo : public QWidget {
@@ -196,11 +200,22 @@ public:
     // Mail and upload failures go to standard error instead of a box: nobody is there to read it.
     bool SinPersona() const;
 
-    // ---- publishing and dialogs still to come (minimal until then) ----
+    // ---- export and web-view publishing ----
+    // Shows the export dialog for this viewer's pivot.
+    void ExportarCubo();
+    // Publishes the current view: the table page, a picture of each chart drawn and the frame page
+    // go to the web-view service; then the view opens and the report-updated mail goes out. A
+    // failure keeps the files and reports; an unattended run (SinPersona) asks nothing.
+    void UpLoadToWeb();
+    // The upload's steps after the size question; false with the reason in *error.
+    bool PublicarVista(QString* error);
+    // Draws, captures, converts and uploads each visible chart tool's chart, in toolbar order.
+    bool PublicarGraficos(const QString& direccion, QVector<bd::publishing::ChartEntry>& graficos,
+                          QString* error);
+
+    // ---- dialogs still to come (minimal until then) ----
     void IndicarCantidades(bool reset);
     void MostrarToolDrag();
-    void UpLoadToWeb();
-    void ExportarCubo();
     // Chart Print: the chart page through the print dialog.
     void ImpGr();
     void ImprimirPantalla();
@@ -245,6 +260,7 @@ private:
     bd::os::Timer* frameTimer_ = nullptr; // waits for the window manager's frame
     int frameTries_ = 0;
     static constexpr int kFrameTries = 20; // ticks of 50 ms
+    bool publicando_ = false;              // an upload is under way: no second one, no close
     QString carpetaMiembros_;              // private folder of the save or open in progress
     QString captionBase_;
 };

@@ -1,4 +1,4 @@
-// Viewer procedures whose full work belongs to the publishing, export, printing, ranking,
+// Viewer procedures whose full work belongs to the printing, ranking,
 // scheduling and value-picker work. Minimal, safe behaviour until then: the commands a user gives
 // say that they are not available.
 #include "designer/Campos.h"
@@ -13,13 +13,6 @@ void Cubo::NoDisponible(const QString& comando) {
 
 void Cubo::IndicarCantidades(bool) {}
 void Cubo::MostrarToolDrag() {}
-// Also called by an unattended close, which must not ask anything.
-void Cubo::UpLoadToWeb() {
-    if (!carradoAutomatico && !bd::os::unattended()) NoDisponible("Publish");
-}
-void Cubo::ExportarCubo() {
-    NoDisponible("Export");
-}
 void Cubo::ImprimirPantalla() {
     NoDisponible("Window Print");
 }

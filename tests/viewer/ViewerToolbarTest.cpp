@@ -6,6 +6,7 @@
 #include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "platform/zip/Zip.h"
+#include "publishing/Export.h"
 #include "shell/FrmMain.h"
 #include "shell/General.h"
 #include "viewer/ViewerTestSupport.h"
@@ -98,8 +99,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"&Archivo", "Abrir Último", "ABRIR ÚLTIMO", "open Last.cub"},
         {"&Archivo", "Vista Previa", "VISTA PREVIA", "preview"},
         {"Band2", "Vista Previa", "VISTA PREVIA", "preview"},
-        {"&Archivo", "Exportar", "EXPORTAR", "not available"},
-        {"Band2", "Exportar", "EXPORTAR", "not available"},
+        {"&Archivo", "Exportar", "EXPORTAR", "export"},
+        {"Band2", "Exportar", "EXPORTAR", "export"},
         {"&Archivo", "Imprimir Gráfico", "IMPRIMIR GRÁFICO", "print dialog"},
         {"&Archivo", "Imprimir Pantalla", "IMPRIMIR PANTALLA", "not available"},
         {"&Archivo", "&Guardar Estructura", "GUARDAR ESTRUCTURA", ""},
@@ -112,7 +113,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"Band2", "AdvConfig", "ADVCONFIG", "designer tab 2"},
         {"Band2", "Scheduler", "SCHEDULER",
          "message: You must to save the cube first message: Do you want to save ?"},
-        {"Band2", "WebView", "WEBVIEW", "not available"},
+        // An unsaved cube is saved first; this user cancels the dialog.
+        {"Band2", "WebView", "WEBVIEW", "save dialog message: You must save file."},
         {"Band2", "3dLine", "3DLINE", ""},
         {"Band2", "2dCombination", "2DCOMBINATION", ""},
         {"Band2", "Apilar Series", "APILAR SERIES", ""},
@@ -157,6 +159,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
             efecto << (r.save ? "save dialog" : "open dialog");
         for (const QString& clase : clasesDialogo)
             efecto << (clase == "QPrintDialog" ? "print dialog" : "preview");
+        if (Export::loaded() && Export::instance()->isVisible()) efecto << "export";
+        Export::unload();
         if (!v || !v->isVisible()) {
             efecto << "exit";
         } else {

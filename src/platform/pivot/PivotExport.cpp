@@ -4,6 +4,7 @@
 
 #include <QSaveFile>
 #include <QXmlStreamWriter>
+#include <cmath>
 
 namespace bd::pivot {
 
@@ -229,7 +230,8 @@ bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool,
             w.writeStartElement(ss, "Cell");
             w.writeAttribute(ss, "StyleID",
                              QStringLiteral("%1%2").arg(total || isTotalColumn(c) ? "t" : "n").arg(d));
-            if (v.isValid()) {
+            // A value the table cannot show (an overflowed sum) is no number a spreadsheet reads.
+            if (v.isValid() && std::isfinite(v.toDouble())) {
                 w.writeStartElement(ss, "Data");
                 w.writeAttribute(ss, "Type", "Number");
                 w.writeCharacters(QString::number(v.toDouble(), 'g', 17));
