@@ -32,7 +32,7 @@ frmUploadProperties::frmUploadProperties(QWidget* parent) : QDialog(parent) {
     txtFontPix->setObjectName("txtFontPix");
     cmdCopyUrl = new QPushButton("Copy url", this);
     cmdCopyUrl->setObjectName("cmdCopyUrl");
-    cmdEmbebed = new QPushButton("Embebed code", this);
+    cmdEmbebed = new QPushButton("Embed code", this);
     cmdEmbebed->setObjectName("cmdEmbebed");
     cmdAceptar = new QPushButton("OK", this);
     cmdAceptar->setObjectName("cmdAceptar");
