@@ -251,8 +251,9 @@ void splitHost(QString host, EngineChoice& c, QString* instance = nullptr) {
     c.host = host;
 }
 
-void serverKeys(const ConnectionString& cs, EngineChoice& c) {
-    splitHost(cs.value(kHostKeys), c);
+// The host, port, database and login of a database server; a named instance into *instance.
+void serverKeys(const ConnectionString& cs, EngineChoice& c, QString* instance = nullptr) {
+    splitHost(cs.value(kHostKeys), c, instance);
     bool ok = false;
     const int p = cs.value("Port").toInt(&ok);
     if (ok) c.port = p;
@@ -315,6 +316,119 @@ EngineChoice unsupported(const QString& why) {
     return c;
 }
 
+// The port SQL Server listens on unless told otherwise, and the protocol FreeTDS speaks to it.
+constexpr int kSqlServerPort = 1433;
+const QLatin1String kTdsVersion("7.4");
+
+bool hasOdbcKeys(const ConnectionString& cs) {
+    return cs.has("DSN") || cs.has("Driver") || cs.has("FILEDSN");
+}
+
+// ODBC, explicit or implied by DSN= / Driver=. Through MSDASQL the data source may be its Data
+// Source, or stand with the rest of the ODBC string in Extended Properties.
+EngineChoice odbcEngine(const ConnectionString& cs, const QStringList* installedDrivers) {
+    if (!hasOdbcKeys(cs) && !cs.has("Data Source") && !hasOdbcKeys(cs.extended()))
+        return unsupported(
+            QStringLiteral("An ODBC connection needs a data source (DSN=) or a driver (Driver=)."));
+    QList<QPair<QString, QString>> rest;
+    for (const auto& kv : cs.pairs())
+        if (kv.first.compare("Provider", Qt::CaseInsensitive) != 0 &&
+            kv.first.compare("Persist Security Info", Qt::CaseInsensitive) != 0 &&
+            kv.first.compare("Extended Properties", Qt::CaseInsensitive) != 0)
+            rest.append({odbcKey(kv.first), kv.second});
+    // MSDASQL keeps the ODBC string itself in Extended Properties.
+    const QString inner = cs.value("Extended Properties");
+    if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
+    const ConnectionString odbc = ConnectionString::parse(odbcPairs(rest));
+    // The desktop drivers of other systems: their files are read by our own import.
+    const QString driver = odbc.value("Driver").toUpper();
+    const QString file = odbc.value(QStringList{"DBQ", "DefaultDir"});
+    if (!file.isEmpty() && driver.contains("MICROSOFT ACCESS DRIVER")) {
+        EngineChoice c = fileEngine(cs, file, true);
+        if (c.engine == Engine::Excel || c.engine == Engine::Csv) c.engine = Engine::Access;
+        return c;
+    }
+    if (!file.isEmpty() && driver.contains("MICROSOFT EXCEL DRIVER")) {
+        EngineChoice c = fileEngine(cs, file, true);
+        c.engine = Engine::Excel;
+        return c;
+    }
+    if (!file.isEmpty() && driver.contains("MICROSOFT TEXT DRIVER")) {
+        EngineChoice c = fileEngine(cs, file, true);
+        c.engine = Engine::Csv;
+        return c;
+    }
+    if (installedDrivers && odbc.has("Driver")) {
+        const QString substitute = installedDriverFor(odbc.value("Driver"), *installedDrivers);
+        for (auto& kv : rest)
+            if (kv.first.compare("Driver", Qt::CaseInsensitive) == 0) kv.second = substitute;
+    }
+    EngineChoice c;
+    c.engine = Engine::Odbc;
+    c.odbcString = odbcPairs(rest);
+    return c;
+}
+
+EngineChoice sqliteEngine(const QString& dataSource) {
+    if (dataSource.trimmed().isEmpty())
+        return unsupported(QStringLiteral("No database file (Data Source) is given."));
+    EngineChoice c;
+    c.engine = Engine::SQLite;
+    c.file = filePath(dataSource);
+    return c;
+}
+
+// SQL Server is reached through FreeTDS's ODBC driver.
+EngineChoice sqlServerEngine(const ConnectionString& cs) {
+    if (integratedSecurity(cs))
+        return unsupported(QStringLiteral("Integrated Windows security is not available on this system; "
+                                          "give a user name (User ID) and a password."));
+    EngineChoice c;
+    c.engine = Engine::Odbc;
+    QString instance;
+    serverKeys(cs, c, &instance);
+    QList<QPair<QString, QString>> odbc = {{"Driver", "FreeTDS"}, {"Server", c.host}};
+    if (!instance.isEmpty())
+        odbc.append({"Instance", instance});
+    else
+        odbc.append({"Port", QString::number(c.port > 0 ? c.port : kSqlServerPort)});
+    if (!c.database.isEmpty()) odbc.append({"Database", c.database});
+    odbc.append({"UID", c.user});
+    odbc.append({"PWD", c.password});
+    odbc.append({QStringLiteral("TDS_Version"), kTdsVersion});
+    odbc.append({QStringLiteral("ClientCharset"), QStringLiteral("UTF-8")});
+    c.odbcString = odbcPairs(odbc);
+    return c;
+}
+
+// MySQL / MariaDB and PostgreSQL, through Qt's own drivers.
+EngineChoice serverEngine(Engine engine, const ConnectionString& cs) {
+    EngineChoice c;
+    c.engine = engine;
+    serverKeys(cs, c);
+    return c;
+}
+
+// Oracle only through an ODBC data source.
+EngineChoice oracleEngine(const ConnectionString& cs) {
+    if (!cs.has("DSN"))
+        return unsupported(
+            QStringLiteral("There is no Oracle provider on this system; use an ODBC data source "
+                           "(DSN=...) for the Oracle database."));
+    EngineChoice c;
+    c.engine = Engine::Odbc;
+    c.user = cs.value(kUserKeys);
+    c.password = cs.value(kPasswordKeys);
+    c.odbcString = odbcPairs({{"DSN", cs.value("DSN")}, {"UID", c.user}, {"PWD", c.password}});
+    return c;
+}
+
+bool startsWithAny(const QString& text, std::initializer_list<const char*> prefixes) {
+    for (const char* prefix : prefixes)
+        if (text.startsWith(QLatin1String(prefix))) return true;
+    return false;
+}
+
 } // namespace
 
 EngineChoice chooseEngine(const QString& connectionString, const QString& appPath,
@@ -326,133 +440,22 @@ EngineChoice chooseEngine(const QString& connectionString, const QString& appPat
     const QString p = provider.toUpper();
     const QString dataSource = cs.value(QStringList{"Data Source", "DBQ", "Database"});
 
-    // ODBC, explicit or implied by DSN= / Driver=. Through MSDASQL the data source may be its Data
-    // Source, or stand with the rest of the ODBC string in Extended Properties.
-    auto odbcKeysIn = [](const ConnectionString& x) {
-        return x.has("DSN") || x.has("Driver") || x.has("FILEDSN");
-    };
-    const bool odbcKeys = odbcKeysIn(cs);
-    if (p.startsWith("MSDASQL") || (p.isEmpty() && odbcKeys)) {
-        if (!odbcKeys && !cs.has("Data Source") && !odbcKeysIn(cs.extended()))
-            return unsupported(
-                QStringLiteral("An ODBC connection needs a data source (DSN=) or a driver (Driver=)."));
-        QList<QPair<QString, QString>> rest;
-        for (const auto& kv : cs.pairs())
-            if (kv.first.compare("Provider", Qt::CaseInsensitive) != 0 &&
-                kv.first.compare("Persist Security Info", Qt::CaseInsensitive) != 0 &&
-                kv.first.compare("Extended Properties", Qt::CaseInsensitive) != 0)
-                rest.append({odbcKey(kv.first), kv.second});
-        // MSDASQL keeps the ODBC string itself in Extended Properties.
-        const QString inner = cs.value("Extended Properties");
-        if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
-        const ConnectionString odbc = ConnectionString::parse(odbcPairs(rest));
-        // The desktop drivers of other systems: their files are read by our own import.
-        const QString driver = odbc.value("Driver").toUpper();
-        const QString file = odbc.value(QStringList{"DBQ", "DefaultDir"});
-        if (!file.isEmpty() && driver.contains("MICROSOFT ACCESS DRIVER")) {
-            EngineChoice c = fileEngine(cs, file, true);
-            if (c.engine == Engine::Excel || c.engine == Engine::Csv) c.engine = Engine::Access;
-            return c;
-        }
-        if (!file.isEmpty() && driver.contains("MICROSOFT EXCEL DRIVER")) {
-            EngineChoice c = fileEngine(cs, file, true);
-            c.engine = Engine::Excel;
-            return c;
-        }
-        if (!file.isEmpty() && driver.contains("MICROSOFT TEXT DRIVER")) {
-            EngineChoice c = fileEngine(cs, file, true);
-            c.engine = Engine::Csv;
-            return c;
-        }
-        if (installedDrivers && odbc.has("Driver")) {
-            const QString substitute = installedDriverFor(odbc.value("Driver"), *installedDrivers);
-            for (auto& kv : rest)
-                if (kv.first.compare("Driver", Qt::CaseInsensitive) == 0) kv.second = substitute;
-        }
-        EngineChoice c;
-        c.engine = Engine::Odbc;
-        c.odbcString = odbcPairs(rest);
-        return c;
-    }
-
-    if (p.startsWith("SQLITE") || p.startsWith("SYSTEM.DATA.SQLITE")) {
-        if (dataSource.trimmed().isEmpty())
-            return unsupported(QStringLiteral("No database file (Data Source) is given."));
-        EngineChoice c;
-        c.engine = Engine::SQLite;
-        c.file = filePath(dataSource);
-        return c;
-    }
-
-    if (p.startsWith("MICROSOFT.JET.OLEDB") || p.startsWith("MICROSOFT.ACE.OLEDB")) {
+    if (p.startsWith("MSDASQL") || (p.isEmpty() && hasOdbcKeys(cs))) return odbcEngine(cs, installedDrivers);
+    if (startsWithAny(p, {"SQLITE", "SYSTEM.DATA.SQLITE"})) return sqliteEngine(dataSource);
+    if (startsWithAny(p, {"MICROSOFT.JET.OLEDB", "MICROSOFT.ACE.OLEDB"})) {
         if (dataSource.trimmed().isEmpty())
             return unsupported(QStringLiteral("No file (Data Source) is given."));
         return fileEngine(cs, dataSource, true);
     }
-
-    if (p.startsWith("SQLOLEDB") || p.startsWith("SQLNCLI") || p.startsWith("MSOLEDBSQL") ||
-        p.startsWith("SQLSERVER")) {
-        if (integratedSecurity(cs))
-            return unsupported(QStringLiteral("Integrated Windows security is not available on this system; "
-                                              "give a user name (User ID) and a password."));
-        EngineChoice c;
-        c.engine = Engine::Odbc;
-        QString instance;
-        splitHost(cs.value(kHostKeys), c, &instance);
-        bool ok = false;
-        const int port = cs.value("Port").toInt(&ok);
-        if (ok) c.port = port;
-        c.database = cs.value(kDbKeys);
-        c.user = cs.value(kUserKeys);
-        c.password = cs.value(kPasswordKeys);
-        QList<QPair<QString, QString>> odbc = {{"Driver", "FreeTDS"}, {"Server", c.host}};
-        if (!instance.isEmpty())
-            odbc.append({"Instance", instance});
-        else
-            odbc.append({"Port", QString::number(c.port > 0 ? c.port : 1433)});
-        if (!c.database.isEmpty()) odbc.append({"Database", c.database});
-        odbc.append({"UID", c.user});
-        odbc.append({"PWD", c.password});
-        odbc.append({QStringLiteral("TDS_Version"), QStringLiteral("7.4")});
-        odbc.append({QStringLiteral("ClientCharset"), QStringLiteral("UTF-8")});
-        c.odbcString = odbcPairs(odbc);
-        return c;
-    }
-
-    if (p.startsWith("MYSQL") || p.startsWith("MARIADB")) {
-        EngineChoice c;
-        c.engine = Engine::MySql;
-        serverKeys(cs, c);
-        return c;
-    }
-
-    if (p.startsWith("POSTGRESQL") || p.startsWith("PGNP") || p.startsWith("PGSQL")) {
-        EngineChoice c;
-        c.engine = Engine::PostgreSql;
-        serverKeys(cs, c);
-        return c;
-    }
-
-    if (p.startsWith("ORAOLEDB") || p.startsWith("MSDAORA")) {
-        if (cs.has("DSN")) {
-            EngineChoice c;
-            c.engine = Engine::Odbc;
-            c.user = cs.value(kUserKeys);
-            c.password = cs.value(kPasswordKeys);
-            c.odbcString = odbcPairs({{"DSN", cs.value("DSN")}, {"UID", c.user}, {"PWD", c.password}});
-            return c;
-        }
-        return unsupported(
-            QStringLiteral("There is no Oracle provider on this system; use an ODBC data source "
-                           "(DSN=...) for the Oracle database."));
-    }
-
+    if (startsWithAny(p, {"SQLOLEDB", "SQLNCLI", "MSOLEDBSQL", "SQLSERVER"})) return sqlServerEngine(cs);
+    if (startsWithAny(p, {"MYSQL", "MARIADB"})) return serverEngine(Engine::MySql, cs);
+    if (startsWithAny(p, {"POSTGRESQL", "PGNP", "PGSQL"})) return serverEngine(Engine::PostgreSql, cs);
+    if (startsWithAny(p, {"ORAOLEDB", "MSDAORA"})) return oracleEngine(cs);
     if (p.isEmpty()) {
         if (dataSource.trimmed().isEmpty())
             return unsupported(QStringLiteral("The connection string names neither a provider nor a file."));
         return fileEngine(cs, dataSource, false);
     }
-
     return unsupported(QStringLiteral("The provider \"%1\" is not available on this system.").arg(provider));
 }
 
