@@ -401,6 +401,134 @@ QChart* BuildPie(QChart* chart, ChartKind kind, const ChartModel& m, const Value
     return chart;
 }
 
+constexpr double kTitleScale = 1.15;
+constexpr int kChartMargin = 6;
+// Room kept beyond the extreme values for the value labels, as a share of the value range; horizontal
+// bars need more, their labels standing beside the bars.
+constexpr double kLabelRoom = 0.08;
+constexpr double kLabelRoomHorizontal = 0.15;
+
+QChart* NewChart(const ChartModel& m, bool multi) {
+    auto* chart = new QChart;
+    chart->setAnimationOptions(QChart::NoAnimation);
+    chart->setTheme(QChart::ChartThemeLight);
+    chart->setBackgroundBrush(Qt::white);
+    chart->setBackgroundRoundness(0);
+    chart->setMargins(QMargins(kChartMargin, kChartMargin, kChartMargin, kChartMargin));
+    chart->setTitle(Title(m));
+    QFont tf = chart->titleFont();
+    tf.setPointSizeF(tf.pointSizeF() * kTitleScale);
+    chart->setTitleFont(tf);
+    chart->legend()->setVisible(multi);
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    return chart;
+}
+
+// The range of the value axis, zero always inside it.
+struct ValueRange {
+    double min = 0, max = 0;
+
+    // Room for the value labels, below the bars of negative values too.
+    void widen(double share) {
+        const double room = (max - min) * share;
+        if (max > 0) max += room;
+        if (min < 0) min -= room;
+    }
+};
+
+// Stacked kinds add up per category.
+ValueRange RangeOf(ChartKind kind, const ChartModel& m) {
+    const bool stacked =
+        kind == ChartKind::StackedColumn || kind == ChartKind::StackedBar || kind == ChartKind::StackedArea;
+    ValueRange r;
+    for (int i = 0; i < int(m.categories.size()); ++i) {
+        double pos = 0, neg = 0;
+        for (const ChartSeries& s : m.series) {
+            const double v = s.values.value(i);
+            if (stacked)
+                (v >= 0 ? pos : neg) += v;
+            else
+                r.min = std::min(r.min, v), r.max = std::max(r.max, v);
+        }
+        if (stacked) r.min = std::min(r.min, neg), r.max = std::max(r.max, pos);
+    }
+    return r;
+}
+
+QAbstractBarSeries* NewBarSeries(ChartKind kind) {
+    switch (kind) {
+    case ChartKind::Column:
+        return new QBarSeries;
+    case ChartKind::StackedColumn:
+        return new QStackedBarSeries;
+    case ChartKind::Bar:
+        return new QHorizontalBarSeries;
+    default:
+        return new QHorizontalStackedBarSeries;
+    }
+}
+
+QChart* BuildBars(QChart* chart, ChartKind kind, const ChartModel& m, bool multi, ValueRange range,
+                  const ValueFormatter& format) {
+    const int n = int(m.categories.size());
+    QAbstractBarSeries* bars = NewBarSeries(kind);
+    const bool horizontal = kind == ChartKind::Bar || kind == ChartKind::StackedBar;
+    bool values = false;
+    QList<double> shown;
+    for (const ChartSeries& s : m.series) {
+        auto* set = new QBarSet(Plain(multi ? s.name : m.yAxisName));
+        for (int i = 0; i < n; ++i)
+            set->append(s.values.value(horizontal ? n - 1 - i : i));
+        bars->append(set);
+        values = values || s.showValues;
+        if (shown.isEmpty())
+            for (int i = 0; i < n; ++i)
+                shown << set->at(i);
+    }
+    chart->addSeries(bars);
+    if (!multi) range.widen(horizontal ? kLabelRoomHorizontal : kLabelRoom);
+    AddAxes(chart, m, horizontal, range.min, range.max, format);
+    if (!multi && values) AddValueLabels(chart, bars, shown, m.decimals, horizontal, format);
+    return chart;
+}
+
+// Lines and areas; a stacked area stands on the sum of the series before it.
+QChart* BuildLines(QChart* chart, ChartKind kind, const ChartModel& m, bool multi, ValueRange range,
+                   const ValueFormatter& format) {
+    const int n = int(m.categories.size());
+    QList<double> below(n, 0.0);
+    for (const ChartSeries& s : m.series) {
+        auto* line = new QLineSeries;
+        line->setName(Plain(multi ? s.name : m.yAxisName));
+        QLineSeries* lower = nullptr;
+        if (kind == ChartKind::StackedArea) lower = new QLineSeries;
+        for (int i = 0; i < n; ++i) {
+            const double v = s.values.value(i);
+            if (lower) {
+                lower->append(i, below[i]);
+                below[i] += v;
+                line->append(i, below[i]);
+            } else {
+                line->append(i, v);
+            }
+        }
+        if (kind == ChartKind::Line) {
+            line->setPointsVisible(true);
+            chart->addSeries(line);
+        } else {
+            auto* area = new QAreaSeries(line, lower);
+            area->setName(line->name());
+            area->setOpacity(multi && kind == ChartKind::Area ? 0.6 : 1.0);
+            chart->addSeries(area);
+        }
+    }
+    range.widen(kLabelRoom);
+    AddAxes(chart, m, false, range.min, range.max, format);
+    if (!multi && m.series.value(0).showValues && !chart->series().isEmpty())
+        AddValueLabels(chart, chart->series().first(), m.series.value(0).values, m.decimals, false, format);
+    return chart;
+}
+
 } // namespace
 
 QString ChartNote(const QChart* chart) {
@@ -408,39 +536,11 @@ QString ChartNote(const QChart* chart) {
 }
 
 QChart* BuildChart(const QString& chartId, const ChartModel& m, const ValueFormatter& format) {
-    auto* chart = new QChart;
-    chart->setAnimationOptions(QChart::NoAnimation);
-    chart->setTheme(QChart::ChartThemeLight);
-    chart->setBackgroundBrush(Qt::white);
-    chart->setBackgroundRoundness(0);
-    chart->setMargins(QMargins(6, 6, 6, 6));
-    chart->setTitle(Title(m));
-    QFont tf = chart->titleFont();
-    tf.setPointSizeF(tf.pointSizeF() * 1.15);
-    chart->setTitleFont(tf);
-    const ChartKind kind = KindOfChart(chartId);
-    const int n = int(m.categories.size());
     const bool multi = m.multiSeries && m.series.size() > 0;
-    chart->legend()->setVisible(multi);
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    if (n == 0 || m.series.isEmpty()) return WithNote(chart, QStringLiteral("No values to chart."));
-
-    // Range of the value axis: stacked kinds add up per category.
-    const bool stacked =
-        kind == ChartKind::StackedColumn || kind == ChartKind::StackedBar || kind == ChartKind::StackedArea;
-    double minV = 0, maxV = 0;
-    for (int i = 0; i < n; ++i) {
-        double pos = 0, neg = 0;
-        for (const ChartSeries& s : m.series) {
-            const double v = s.values.value(i);
-            if (stacked)
-                (v >= 0 ? pos : neg) += v;
-            else
-                minV = std::min(minV, v), maxV = std::max(maxV, v);
-        }
-        if (stacked) minV = std::min(minV, neg), maxV = std::max(maxV, pos);
-    }
-
+    QChart* chart = NewChart(m, multi);
+    if (m.categories.isEmpty() || m.series.isEmpty())
+        return WithNote(chart, QStringLiteral("No values to chart."));
+    const ChartKind kind = KindOfChart(chartId);
     switch (kind) {
     case ChartKind::Pie:
     case ChartKind::Doughnut:
@@ -448,77 +548,12 @@ QChart* BuildChart(const QString& chartId, const ChartModel& m, const ValueForma
     case ChartKind::Column:
     case ChartKind::StackedColumn:
     case ChartKind::Bar:
-    case ChartKind::StackedBar: {
-        QAbstractBarSeries* bars = nullptr;
-        if (kind == ChartKind::Column)
-            bars = new QBarSeries;
-        else if (kind == ChartKind::StackedColumn)
-            bars = new QStackedBarSeries;
-        else if (kind == ChartKind::Bar)
-            bars = new QHorizontalBarSeries;
-        else
-            bars = new QHorizontalStackedBarSeries;
-        const bool horizontal = kind == ChartKind::Bar || kind == ChartKind::StackedBar;
-        bool values = false;
-        QList<double> shown;
-        for (const ChartSeries& s : m.series) {
-            auto* set = new QBarSet(Plain(multi ? s.name : m.yAxisName));
-            for (int i = 0; i < n; ++i)
-                set->append(s.values.value(horizontal ? n - 1 - i : i));
-            bars->append(set);
-            values = values || s.showValues;
-            if (shown.isEmpty())
-                for (int i = 0; i < n; ++i)
-                    shown << set->at(i);
-        }
-        chart->addSeries(bars);
-        if (!multi) { // room for the value labels, below the bars of negative values too
-            const double room = (maxV - minV) * (horizontal ? 0.15 : 0.08);
-            if (maxV > 0) maxV += room;
-            if (minV < 0) minV -= room;
-        }
-        AddAxes(chart, m, horizontal, minV, maxV, format);
-        if (!multi && values) AddValueLabels(chart, bars, shown, m.decimals, horizontal, format);
-        return chart;
-    }
+    case ChartKind::StackedBar:
+        return BuildBars(chart, kind, m, multi, RangeOf(kind, m), format);
     case ChartKind::Line:
     case ChartKind::Area:
-    case ChartKind::StackedArea: {
-        QList<double> below(n, 0.0);
-        for (const ChartSeries& s : m.series) {
-            auto* line = new QLineSeries;
-            line->setName(Plain(multi ? s.name : m.yAxisName));
-            QLineSeries* lower = nullptr;
-            if (kind == ChartKind::StackedArea) lower = new QLineSeries;
-            for (int i = 0; i < n; ++i) {
-                const double v = s.values.value(i);
-                if (lower) {
-                    lower->append(i, below[i]);
-                    below[i] += v;
-                    line->append(i, below[i]);
-                } else {
-                    line->append(i, v);
-                }
-            }
-            if (kind == ChartKind::Line) {
-                line->setPointsVisible(true);
-                chart->addSeries(line);
-            } else {
-                auto* area = new QAreaSeries(line, lower);
-                area->setName(line->name());
-                area->setOpacity(multi && kind == ChartKind::Area ? 0.6 : 1.0);
-                chart->addSeries(area);
-            }
-        }
-        const double room = (maxV - minV) * 0.08;
-        if (maxV > 0) maxV += room;
-        if (minV < 0) minV -= room;
-        AddAxes(chart, m, false, minV, maxV, format);
-        if (!multi && m.series.value(0).showValues && !chart->series().isEmpty())
-            AddValueLabels(chart, chart->series().first(), m.series.value(0).values, m.decimals, false,
-                           format);
-        return chart;
-    }
+    case ChartKind::StackedArea:
+        return BuildLines(chart, kind, m, multi, RangeOf(kind, m), format);
     }
     return chart;
 }
