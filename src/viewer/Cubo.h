@@ -145,6 +145,8 @@ public:
     void GraphChart(const QString& ChartId, const QString& NombreCampo, int AutoHide, int MaxChars,
                     int ResultLimit, const QString& Caption, const QString& SubCaption, const QString& EjeX,
                     const QString& EjeY, bool DibujarTotales);
+    // Writes the chart's data and page and shows the page; a failure hides the chart and says why.
+    void showChartPage(const QString& chartId, const QString& xml, int resultLimit);
     // The measure name of spCal that name stands for: an exact match, else the first whose name
     // without blanks equals name without blanks (files of earlier versions), else name itself.
     QString MedidaDeGrafico(const QString& name) const;

@@ -50,6 +50,105 @@ bool FilaPrincipal(const Grid& g, int row) {
     return g.cellType(Campos::ColAgregado, row) != TypePlain;
 }
 
+// The result columns of one measure, and their cells.
+class MeasureCells {
+public:
+    MeasureCells(const bd::pivot::PivotTable& dc, const QString& measure)
+        : dc_(dc), fields_(dc.dataFields()), measure_(measure) {}
+
+    bd::pivot::PivotField* field(int column) const { return fields_.item(dc_.dataFieldIndex(column)); }
+    bool holds(int column) const {
+        auto* f = field(column);
+        return f && f->name() == measure_;
+    }
+    // The first result column of the measure gives its data field.
+    bd::pivot::PivotField* measureField() const {
+        for (int c = 0; c < dc_.resultColumns(); ++c)
+            if (holds(c)) return field(c);
+        return nullptr;
+    }
+    double value(int row, int column) const { return dc_.cellValue(row, column).toDouble(); }
+
+private:
+    const bd::pivot::PivotTable& dc_;
+    const bd::pivot::PivotFieldList fields_;
+    const QString measure_;
+};
+
+// The value axis and the value labels read as the pivot's cells do.
+bd::browser::ValueFormatter CellFormatter(const QString& mask, int decimals) {
+    return [mask, decimals](double v) {
+        return mask.trimmed().isEmpty() ? QLocale().toString(v, 'f', decimals)
+                                        : bd::pivot::formatNumber(v, mask);
+    };
+}
+
+// The alert rules of the designer's measure grid, which the pie-slice attribute reads.
+QList<bd::charts::AlertRow> AlertRows(const Grid& cal) {
+    QList<bd::charts::AlertRow> alertas;
+    for (int r = 1; r <= cal.maxRows(); ++r) {
+        const QString nombre = cal.text(Campos::ColMedida, r);
+        if (nombre.isEmpty()) break;
+        alertas << bd::charts::AlertRow{
+            nombre, FilaPrincipal(cal, r) ? cal.text(Campos::ColAgregado, r) : QString(),
+            cal.text(Campos::ColLimiteInferior, r), cal.text(Campos::ColLimiteSuperior, r)};
+    }
+    return alertas;
+}
+
+// One point per cell of the measure, with its row headers; slices marked only when the designer's
+// alert rules are at hand.
+bd::charts::SingleSeriesData SingleSeries(const bd::pivot::PivotTable& dc, const MeasureCells& cells,
+                                          const QString& chartId, const Campos* campos) {
+    using namespace bd::charts;
+    const QList<AlertRow> alertas = campos ? AlertRows(*campos->spCal) : QList<AlertRow>();
+    const QString pelicula = chartId + ".swf";
+    const int nivelesFila = dc.rowFields().count(), nivelesColumna = dc.columnFields().count();
+    SingleSeriesData d;
+    d.columnFields = nivelesColumna;
+    for (int c = 0; c < dc.resultColumns(); ++c) {
+        if (!cells.holds(c)) continue;
+        auto* f = cells.field(c);
+        for (int r = 0; r < dc.resultRows(); ++r) {
+            ChartPoint p;
+            for (int l = 0; l < nivelesFila; ++l)
+                p.rowHeaders << dc.rowHeaderText(r, l);
+            if (nivelesColumna == 1) p.columnHeader = dc.columnHeaderText(c, 0);
+            p.value = cells.value(r, c);
+            p.totalRow = dc.isTotalRow(r);
+            p.totalColumn = dc.isTotalColumn(c);
+            if (campos && p.value != 0)
+                p.slice = SliceAttribute(pelicula, f->name(), f->aggregate(), p.value, alertas);
+            d.points << p;
+        }
+    }
+    return d;
+}
+
+// Series from the column headers, or with two row fields from the outer row field, totals left out.
+bd::charts::MultiSeriesData MultiSeries(const bd::pivot::PivotTable& dc, const MeasureCells& cells,
+                                        bool dosFilas) {
+    bd::charts::MultiSeriesData d;
+    const int filas = dc.resultRows();
+    for (int r = 0; r < filas; ++r) {
+        if (dc.isTotalRow(r)) continue;
+        d.categories << dc.rowHeaderText(r, dosFilas ? 1 : 0);
+        if (dosFilas) d.series << dc.rowHeaderText(r, 0);
+    }
+    for (int c = 0; c < dc.resultColumns(); ++c) {
+        if (!cells.holds(c) || (!dosFilas && dc.isTotalColumn(c))) continue;
+        if (!dosFilas) d.series << dc.columnHeaderText(c, 0);
+        for (int r = 0; r < filas; ++r) {
+            if (dc.isTotalRow(r) || !dc.cellValue(r, c).isValid()) continue;
+            const QString serie = dosFilas ? dc.rowHeaderText(r, 0) : dc.columnHeaderText(c, 0);
+            d.cells << bd::charts::MultiSeriesCell{serie, dc.rowHeaderText(r, dosFilas ? 1 : 0),
+                                                   cells.value(r, c)};
+        }
+        if (dosFilas) break; // the measure's one column
+    }
+    return d;
+}
+
 } // namespace
 
 void Cubo::ImpGr() {
@@ -198,19 +297,9 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     using namespace bd::charts;
     IndicarCantidades(false);
     if (ToolChecked(ToolSinGrafico)) return;
-    auto fallo = [this](const QString& why) {
-        CHA->hide();
-        bd::os::MsgBox(why, bd::os::Buttons::Ok, bd::os::Icon::Information, "Error drawing Chart");
-    };
 
-    const QString carpeta = bd::os::AppPath() + "/Charts";
-    const QString pagina = carpeta + "/Chart.html", datos = carpeta + "/Data.xml";
-    bd::pivot::PivotTable& dc = *DC;
-    const bd::pivot::PivotFieldList campos = dc.dataFields();
-    auto campoDe = [&](int c) { return campos.item(dc.dataFieldIndex(c)); };
-    const int columnas = dc.resultColumns(), filas = dc.resultRows();
-    const int nivelesFila = dc.rowFields().count(), nivelesColumna = dc.columnFields().count();
-
+    const bd::pivot::PivotTable& dc = *DC;
+    const MeasureCells cells(dc, NombreCampo);
     ChartSettings s;
     s.caption = Caption;
     s.subCaption = SubCaption;
@@ -220,100 +309,46 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     s.maxLabelChars = MaxChars;
     s.resultLimit = ResultLimit;
     s.drawTotals = DibujarTotales;
-    // The first result column of the measure gives its data field.
-    bd::pivot::PivotField* campoMedida = nullptr;
-    for (int c = 0; c < columnas && !campoMedida; ++c)
-        if (auto* f = campoDe(c); f && f->name() == NombreCampo) campoMedida = f;
+    bd::pivot::PivotField* campoMedida = cells.measureField();
     const std::optional<QString> formato =
         campoMedida ? std::optional<QString>(campoMedida->numberFormat()) : std::nullopt;
     s.decimals = ChartDecimals(formato, General::sSepDecimal);
     ChartLimited = false;
-    // The value axis and the value labels read as the pivot's cells do.
-    const QString mask = formato.value_or(QString());
-    const int decimals = s.decimals;
-    CHA->setValueFormatter([mask, decimals](double v) {
-        return mask.trimmed().isEmpty() ? QLocale().toString(v, 'f', decimals)
-                                        : bd::pivot::formatNumber(v, mask);
-    });
+    CHA->setValueFormatter(CellFormatter(formato.value_or(QString()), s.decimals));
 
-    auto esDeMedida = [&](int c) {
-        auto* f = campoDe(c);
-        return f && f->name() == NombreCampo;
-    };
-    auto valor = [&](int r, int c) { return dc.cellValue(r, c).toDouble(); };
-
-    const ChartLayout layout = ChooseChartLayout(
-        ChartId, General::colGraficoMS.item(ChartId).value_or(QString()), nivelesFila, nivelesColumna);
+    const ChartLayout layout =
+        ChooseChartLayout(ChartId, General::colGraficoMS.item(ChartId).value_or(QString()),
+                          dc.rowFields().count(), dc.columnFields().count());
     CHA->setAxisTitles(categoryAxisTitle(layout.body), campoMedida ? campoMedida->caption() : NombreCampo);
-    ChartData hecho;
-    if (layout.body == ChartBody::SingleSeries) {
-        // The pie-slice attribute reads the alert rules of the designer's measure grid.
-        QList<AlertRow> alertas;
-        if (Vcampos) {
-            const Grid& cal = *Vcampos->spCal;
-            for (int r = 1; r <= cal.maxRows(); ++r) {
-                const QString nombre = cal.text(Campos::ColMedida, r);
-                if (nombre.isEmpty()) break;
-                alertas << AlertRow{
-                    nombre, FilaPrincipal(cal, r) ? cal.text(Campos::ColAgregado, r) : QString(),
-                    cal.text(Campos::ColLimiteInferior, r), cal.text(Campos::ColLimiteSuperior, r)};
-            }
-        }
-        const QString pelicula = ChartId + ".swf";
-        SingleSeriesData d;
-        d.columnFields = nivelesColumna;
-        for (int c = 0; c < columnas; ++c) {
-            if (!esDeMedida(c)) continue;
-            auto* f = campoDe(c);
-            for (int r = 0; r < filas; ++r) {
-                ChartPoint p;
-                for (int l = 0; l < nivelesFila; ++l)
-                    p.rowHeaders << dc.rowHeaderText(r, l);
-                if (nivelesColumna == 1) p.columnHeader = dc.columnHeaderText(c, 0);
-                p.value = valor(r, c);
-                p.totalRow = dc.isTotalRow(r);
-                p.totalColumn = dc.isTotalColumn(c);
-                if (Vcampos && p.value != 0)
-                    p.slice = SliceAttribute(pelicula, f->name(), f->aggregate(), p.value, alertas);
-                d.points << p;
-            }
-        }
-        hecho = BuildSingleSeriesXml(s, d);
-    } else {
-        MultiSeriesData d;
-        const bool dosFilas = layout.body == ChartBody::TwoRowFields;
-        for (int r = 0; r < filas; ++r) {
-            if (dc.isTotalRow(r)) continue;
-            d.categories << dc.rowHeaderText(r, dosFilas ? 1 : 0);
-            if (dosFilas) d.series << dc.rowHeaderText(r, 0);
-        }
-        for (int c = 0; c < columnas; ++c) {
-            if (!esDeMedida(c) || (!dosFilas && dc.isTotalColumn(c))) continue;
-            if (!dosFilas) d.series << dc.columnHeaderText(c, 0);
-            for (int r = 0; r < filas; ++r) {
-                if (dc.isTotalRow(r) || !dc.cellValue(r, c).isValid()) continue;
-                const QString serie = dosFilas ? dc.rowHeaderText(r, 0) : dc.columnHeaderText(c, 0);
-                d.cells << MultiSeriesCell{serie, dc.rowHeaderText(r, dosFilas ? 1 : 0), valor(r, c)};
-            }
-            if (dosFilas) break; // the measure's one column
-        }
-        hecho = BuildMultiSeriesXml(s, d);
-    }
+    const ChartData hecho =
+        layout.body == ChartBody::SingleSeries
+            ? BuildSingleSeriesXml(s, SingleSeries(dc, cells, ChartId, Vcampos))
+            : BuildMultiSeriesXml(s, MultiSeries(dc, cells, layout.body == ChartBody::TwoRowFields));
     ChartLimited = hecho.limited;
+    showChartPage(layout.chartId, hecho.xml, ResultLimit);
+}
 
+void Cubo::showChartPage(const QString& chartId, const QString& xml, int resultLimit) {
+    using namespace bd::charts;
+    auto fallo = [this](const QString& why) {
+        CHA->hide();
+        bd::os::MsgBox(why, bd::os::Buttons::Ok, bd::os::Icon::Information, "Error drawing Chart");
+    };
+    const QString carpeta = bd::os::AppPath() + "/Charts";
+    const QString pagina = carpeta + "/Chart.html", datos = carpeta + "/Data.xml";
     ChartPageInput in;
     if (Vcampos) {
         in.title = Vcampos->txtDescripcion->toPlainText();
         if (in.title.isEmpty()) in.title = Vcampos->txtIdCubo->text();
     }
-    in.movieFile = layout.chartId + ".swf";
+    in.movieFile = chartId + ".swf";
     in.dataPath = datos;
     in.width = ChartWidth(CHA->width());
     in.height = ChartHeight(CHA->height());
     in.limited = ChartLimited;
-    in.resultLimit = ResultLimit;
+    in.resultLimit = resultLimit;
 
-    if (!QDir().mkpath(carpeta) || !WriteChartFile(datos, hecho.xml) ||
+    if (!QDir().mkpath(carpeta) || !WriteChartFile(datos, xml) ||
         !WriteChartFile(pagina, BuildChartHtml(in))) {
         fallo(QString("The chart files cannot be written in %1.").arg(QDir::toNativeSeparators(carpeta)));
         return;
