@@ -229,7 +229,7 @@ private:
     bool refrescando_ = false; // a refresh is running (timers and events must not start another)
 
 public:
-    // ---- designer procedures of the window's own work still to come (minimal until then) ----
+    // ---- tabs, connection and the chart band ----
     void GoTab(int tab);
     void SetAbChecked();
     void IndicarConeccion();

@@ -215,7 +215,7 @@ public:
     bool PublicarGraficos(const QString& direccion, QVector<bd::publishing::ChartEntry>& graficos,
                           QString* error);
 
-    // ---- dialogs still to come (minimal until then) ----
+    // ---- dialogs and commands ----
     void IndicarCantidades(bool reset);
     void MostrarToolDrag();
     // Chart Print: the chart page through the print dialog.

@@ -1,6 +1,5 @@
-// Viewer procedures whose full work belongs to the printing, ranking,
-// scheduling and value-picker work. Minimal, safe behaviour until then: the commands a user gives
-// say that they are not available.
+// Viewer commands that hand over to the designer, and the ones this build does not offer: those say
+// so instead of doing nothing.
 #include "designer/Campos.h"
 #include "platform/os/Prompter.h"
 #include "shell/GeneralGrid.h"
