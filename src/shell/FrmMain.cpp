@@ -20,11 +20,14 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 
-std::function<void(const FrmMain::NuevoCuboArgs&)> FrmMain::nuevoCuboHook;
-std::function<void()> FrmMain::loadStepProbe;
-std::function<void()> FrmMain::exitHook;
+namespace {
+FrmMain::Launcher& realLauncher() {
+    static FrmMain::Launcher launcher;
+    return launcher;
+}
+} // namespace
 
-FrmMain::FrmMain(QWidget* parent) : QWidget(parent) {
+FrmMain::FrmMain(QWidget* parent) : QWidget(parent), launcher_(&realLauncher()) {
     setWindowTitle("Brintova Deridoro");
     setObjectName("FrmMain");
     cmdNuevoCubo = new QPushButton("New Cube", this);
@@ -94,7 +97,6 @@ void FrmMain::Form_Load() {
         // The control libraries shipped beside the program, before any window creates one.
         bd::controlhost::RegisterShippedControls();
         General::CargarTiposGrafico();
-        if (loadStepProbe) loadStepProbe();
         while (splash && !splash->Listo)
             QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
         if (splash) splash->hide();
@@ -148,18 +150,26 @@ QString FrmMain::LeerArchivo(const QString& path) {
 void FrmMain::NuevoCubo(const QString& IdCube, const QString& Conexion, const QString& Query, bool Abrir,
                         bool CuboEjemplo, const QString& PathCubo, const QString& PathMSFile,
                         const QString& Tipo) {
-    if (nuevoCuboHook) {
-        nuevoCuboHook({IdCube, Conexion, Query, Abrir, CuboEjemplo, PathCubo, PathMSFile, Tipo});
-        return;
-    }
+    launcher_->openCube(*this, {IdCube, Conexion, Query, Abrir, CuboEjemplo, PathCubo, PathMSFile, Tipo});
+}
+
+void FrmMain::Launcher::openCube(FrmMain& main, const NuevoCuboArgs& a) {
     auto* cube = new InsCube;
-    cube->CubeConnectionString = QString(Conexion).replace("\r\n", " ");
-    cube->CubeSqlQuery = Query;
+    cube->CubeConnectionString = QString(a.Conexion).replace("\r\n", " ");
+    cube->CubeSqlQuery = a.Query;
     cube->CubeId = "Cube";
     cube->HDNumber = General::dHDNumber;
-    cube->Vparent = this;
-    cube->isExample = CuboEjemplo;
-    cube->ShowCube(Abrir, CuboEjemplo, PathCubo, PathMSFile, Tipo);
+    cube->Vparent = &main;
+    cube->isExample = a.CuboEjemplo;
+    cube->ShowCube(a.Abrir, a.CuboEjemplo, a.PathCubo, a.PathMSFile, a.Tipo);
+}
+
+void FrmMain::Launcher::quit() {
+    QCoreApplication::exit(0);
+}
+
+void FrmMain::setLauncher(Launcher* l) {
+    launcher_ = l ? l : &realLauncher();
 }
 
 void FrmMain::Terminar() {
@@ -196,10 +206,7 @@ void FrmMain::MatarApp() {
         w->deleteLater();
     }
     hide();
-    if (exitHook)
-        exitHook();
-    else
-        QCoreApplication::exit(0);
+    launcher_->quit();
 }
 
 QString FrmMain::GLV(const QString& ObjectName) {
@@ -232,8 +239,5 @@ void FrmMain::closeEvent(QCloseEvent* e) {
     General::BorrarGraficosTemporales();
     e->accept();
     // Closing the start window ends the program, whatever cubes are open.
-    if (!exitHook)
-        QCoreApplication::exit(0);
-    else
-        exitHook();
+    launcher_->quit();
 }

@@ -7,7 +7,6 @@
 #include <QPushButton>
 #include <QVariant>
 #include <QWidget>
-#include <functional>
 
 class frmSplash;
 
@@ -53,20 +52,28 @@ public:
     QLabel* lblOpenLast;
     QPointer<frmSplash> splash;
 
-    // Test hooks: NuevoCubo's arguments go here instead of opening a cube when set; the probe runs
-    // inside the load step (a test makes it throw to check the start-up error path).
     struct NuevoCuboArgs {
         QString IdCube, Conexion, Query;
         bool Abrir, CuboEjemplo;
         QString PathCubo, PathMSFile, Tipo;
     };
-    static std::function<void(const NuevoCuboArgs&)> nuevoCuboHook;
-    static std::function<void()> loadStepProbe;
-    // Test hook: MatarApp calls this instead of leaving the event loop.
-    static std::function<void()> exitHook;
+    // What the start window sets going outside itself: NuevoCubo's cube in a viewer of its own, and
+    // the end of the program. Tests give their window a launcher that records instead.
+    class Launcher {
+    public:
+        virtual ~Launcher() = default;
+        virtual void openCube(FrmMain& main, const NuevoCuboArgs& a);
+        // Leaves the event loop.
+        virtual void quit();
+    };
+    // Not owned; nullptr restores the real launcher.
+    void setLauncher(Launcher* l);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
     void changeEvent(QEvent* e) override;
+
+private:
+    Launcher* launcher_;
 };

@@ -20,20 +20,24 @@
 using namespace bd;
 
 namespace {
+// Records the cubes the start window would open and the ends of the program it would ask for.
+struct RecordingLauncher : FrmMain::Launcher {
+    std::vector<FrmMain::NuevoCuboArgs> opened;
+    int quits = 0;
+    void openCube(FrmMain&, const FrmMain::NuevoCuboArgs& a) override { opened.push_back(a); }
+    void quit() override { ++quits; }
+};
+
+struct StartWindow : FrmMain {
+    explicit StartWindow(RecordingLauncher& launcher) { setLauncher(&launcher); }
+};
+
 struct StartupFixture : ::testing::Test {
     test::TempHome home;
-    std::vector<FrmMain::NuevoCuboArgs> opened;
-    void SetUp() override {
-        frmSplash::DisplayMs = 1;
-        FrmMain::nuevoCuboHook = [this](const FrmMain::NuevoCuboArgs& a) { opened.push_back(a); };
-        FrmMain::exitHook = [] {};
-    }
-    void TearDown() override {
-        FrmMain::nuevoCuboHook = nullptr;
-        FrmMain::loadStepProbe = nullptr;
-        FrmMain::exitHook = nullptr;
-        frmSplash::DisplayMs = 1500;
-    }
+    RecordingLauncher launcher;
+    std::vector<FrmMain::NuevoCuboArgs>& opened = launcher.opened;
+    void SetUp() override { frmSplash::DisplayMs = 1; }
+    void TearDown() override { frmSplash::DisplayMs = 1500; }
     QString hkcr(const QString& key) {
         return os::registry().value("HKEY_CLASSES_ROOT\\" + key).value_or("<missing>");
     }
@@ -45,7 +49,7 @@ TEST_F(StartupFixture, FirstStartRegistersTheCubeTypeOnceAndOnlyWhenItSucceeded)
     os::RecordingProcessRunner runner;
     os::setProcessRunner(&runner);
     {
-        FrmMain w;
+        StartWindow w(launcher);
         w.Form_Load();
         os::setProcessRunner(nullptr);
         // The desktop's caches are rebuilt by the tools that are installed, on the folders written.
@@ -71,7 +75,7 @@ TEST_F(StartupFixture, FirstStartRegistersTheCubeTypeOnceAndOnlyWhenItSucceeded)
     // Second start: nothing is written again.
     os::registry().deleteKey("HKEY_CLASSES_ROOT\\.cub");
     {
-        FrmMain w;
+        StartWindow w(launcher);
         w.Form_Load();
         EXPECT_EQ(hkcr(".cub"), "<missing>");
     }
@@ -89,7 +93,7 @@ TEST_F(StartupFixture, FailedRegistrationStoresNoYes) {
     os::FileRegistry failing(home.config() + "/other.json");
     failing.failWrites = true;
     os::setRegistry(&failing);
-    FrmMain w;
+    StartWindow w(launcher);
     w.ComprobarExtension();
     os::setRegistry(nullptr);
     EXPECT_EQ(os::GetSetting("OE", "Init", "Extension"), "");
@@ -120,7 +124,7 @@ TEST_F(StartupFixture, InitialCubeFromCommandLineOrFile) {
         QFile::remove(home.path("InitialCube.txt"));
         if (!c.initialFile.isEmpty()) test::writeFile(home.path("InitialCube.txt"), c.initialFile);
         opened.clear();
-        FrmMain w;
+        StartWindow w(launcher);
         w.commandLine = c.commandLine;
         w.AbrirCuboInicial();
         if (c.expected.isEmpty()) {
@@ -137,7 +141,7 @@ TEST_F(StartupFixture, InitialCubeFromCommandLineOrFile) {
 
 TEST_F(StartupFixture, ButtonsPassTheirArguments) {
     os::SaveSetting("OE", "CUBO", "ULTIMO", "/cubes/last.cub");
-    FrmMain w;
+    StartWindow w(launcher);
     w.cmdAbrirCubo_Click();
     w.cmdAbrirEjemplo_Click();
     w.lblOpenLast_Click();
@@ -165,7 +169,7 @@ TEST_F(StartupFixture, ButtonsPassTheirArguments) {
 
 TEST_F(StartupFixture, OpenLastFollowsTheRecordedCubeAndTheWindowIsReadable) {
     {
-        FrmMain w;
+        StartWindow w(launcher);
         w.Form_Load();
         EXPECT_TRUE(w.isVisible());
         EXPECT_FALSE(w.lblOpenLast->isVisible());
@@ -173,7 +177,7 @@ TEST_F(StartupFixture, OpenLastFollowsTheRecordedCubeAndTheWindowIsReadable) {
         EXPECT_EQ(w.GLV("cmdAceptar"), "OK");
     }
     os::SaveSetting("OE", "CUBO", "ULTIMO", "/cubes/last.cub");
-    FrmMain w;
+    StartWindow w(launcher);
     w.Form_Load();
     EXPECT_TRUE(w.lblOpenLast->isVisible());
     EXPECT_TRUE(w.cmdNuevoCubo->isVisible() && w.cmdAbrirCubo->isVisible() && w.cmdAbrirEjemplo->isVisible());
@@ -183,10 +187,16 @@ TEST_F(StartupFixture, OpenLastFollowsTheRecordedCubeAndTheWindowIsReadable) {
 }
 
 TEST_F(StartupFixture, AnErrorInTheLoadStepIsReportedAndTheStartWindowStillShows) {
+    // A registry that throws instead of answering: the failure comes from inside the load step.
+    struct ThrowingRegistry : os::FileRegistry {
+        using os::FileRegistry::FileRegistry;
+        bool createKey(const QString&) override { throw std::runtime_error("boom"); }
+    } throwing(home.config() + "/other.json");
     os::ScopedPrompter p;
-    FrmMain::loadStepProbe = [] { throw std::runtime_error("boom"); };
-    FrmMain w;
+    os::setRegistry(&throwing);
+    StartWindow w(launcher);
     w.Form_Load();
+    os::setRegistry(nullptr);
     ASSERT_EQ(p->prompts.size(), 1);
     EXPECT_EQ(p->prompts[0].text, "An error occurred when starting the application");
     EXPECT_EQ(p->prompts[0].title, "Error");
@@ -212,12 +222,10 @@ TEST_F(StartupFixture, ClosingTheStartWindowDeletesTheChartFiles) {
     test::writeFile(home.path("Charts/Chart.html"), "x");
     test::writeFile(home.path("Charts/Data.xml"), "x");
     test::writeFile(home.path("Charts/keep.swf"), "x");
-    bool ended = false;
-    FrmMain::exitHook = [&] { ended = true; };
-    FrmMain w;
+    StartWindow w(launcher);
     w.show();
     w.close();
-    EXPECT_TRUE(ended);
+    EXPECT_EQ(launcher.quits, 1);
     EXPECT_FALSE(QFile::exists(home.path("Charts/Chart.html")));
     EXPECT_FALSE(QFile::exists(home.path("Charts/Data.xml")));
     EXPECT_TRUE(QFile::exists(home.path("Charts/keep.swf")));
@@ -248,7 +256,7 @@ TEST(WaitWindow, ShowsOnlyAfterASecond) {
 // Ctrl+O on the start window is its "Open Cube"; "Open Last" appears as soon as a last cube is
 // recorded, whenever the window comes back.
 TEST_F(StartupFixture, CtrlOOpensACubeAndOpenLastFollowsTheRecordedCube) {
-    FrmMain w;
+    StartWindow w(launcher);
     w.Form_Load();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));

@@ -32,21 +32,25 @@ struct Barra : ::testing::Test {
         clasesDialogo << d->metaObject()->className();
         return 0;
     }};
-    QStringList nuevos;
+    // The cubes the start window is asked to open, as "id|connection|query".
+    struct RecordingLauncher : FrmMain::Launcher {
+        QStringList nuevos;
+        void openCube(FrmMain&, const FrmMain::NuevoCuboArgs& a) override {
+            nuevos << a.IdCube + "|" + a.Conexion + "|" + a.Query;
+        }
+    } launcher;
+    QStringList& nuevos = launcher.nuevos;
     FrmMain start;
     std::unique_ptr<test::Visor> w = std::make_unique<test::Visor>();
 
     void SetUp() override {
         w->cube->Vparent = &start;
         os::setFileDialogs(&dialogs);
-        FrmMain::nuevoCuboHook = [this](const FrmMain::NuevoCuboArgs& a) {
-            nuevos << a.IdCube + "|" + a.Conexion + "|" + a.Query;
-        };
+        start.setLauncher(&launcher);
         QString error;
         ASSERT_TRUE(test::LlenarCuboEjemplo(*w, &error)) << error.toStdString();
     }
     void TearDown() override {
-        FrmMain::nuevoCuboHook = nullptr;
         Cubo::FallaGuardar = nullptr;
         os::setFileDialogs(nullptr);
         if (w->v) w->v->Salvar = false;
