@@ -135,8 +135,6 @@ public:
     // dialog (the default does nothing until the scheduler exists).
     static std::function<QString(Campos*)> PedirPassword;
     static std::function<void(Campos*)> MostrarScheduler;
-    // Saves the cube for the scheduler (Cubo::Guardar with data, not as); false when not saved.
-    static std::function<bool(Campos*)> GuardarCubo;
 
     // ---- field discovery, definition into the pivot, refresh ----
     void Iniciar();

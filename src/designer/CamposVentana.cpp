@@ -26,9 +26,6 @@ using bd::os::MsgBox;
 std::function<void(Campos*)> Campos::MostrarScheduler = [](Campos*) {
     MsgBox("The command \"Scheduler\" is not available yet.", Buttons::Ok, Icon::Information, "Scheduler");
 };
-std::function<bool(Campos*)> Campos::GuardarCubo = [](Campos* c) {
-    return c->VCubo && c->VCubo->Guardar(true, false);
-};
 
 // ---- tabs and toolbar ----
 
@@ -173,7 +170,7 @@ void Campos::OpenScheduler() {
     while (self && VinsCube && VinsCube->PathOpenCube.isEmpty()) {
         MsgBox("You must to save the cube first", Buttons::Ok, Icon::Information, "Save First");
         if (MsgBox("Do you want to save ?", Buttons::YesNo, Icon::None, "Save") != Answer::Yes) return;
-        GuardarCubo(this);
+        if (VCubo) VCubo->Guardar(true, false);
     }
     if (self && VinsCube) MostrarScheduler(this);
 }

@@ -3,11 +3,13 @@
 #include "designer/DesignerTestSupport.h"
 #include "designer/frmPassword.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Desktop.h"
 #include "platform/os/Prompter.h"
 #include "platform/toolbar/Toolbar.h"
 #include "shell/General.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTabBar>
 #include <QTest>
@@ -291,15 +293,14 @@ TEST(DesignerLifecycle, BlockearCamposLocksAndColoursTheFirstColumns) {
 
 TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused) {
     CuboDePrueba t;
-    int mostrado = 0, guardados = 0;
+    int mostrado = 0;
     auto viejoMostrar = Campos::MostrarScheduler;
-    auto viejoGuardar = Campos::GuardarCubo;
     Campos::MostrarScheduler = [&](Campos*) { ++mostrado; };
-    Campos::GuardarCubo = [&](Campos* c) {
-        // The first save is cancelled, the second gives the cube its file.
-        if (++guardados == 2) c->VinsCube->PathOpenCube = "/tmp/x.cub";
-        return guardados == 2;
-    };
+    // The first save dialog is cancelled, the second gives the cube its file.
+    const QString destino = t.home.path("x.cub");
+    bd::os::ScriptedFileDialogs dialogos;
+    dialogos.answers = {std::nullopt, destino};
+    bd::os::setFileDialogs(&dialogos);
     {
         bd::os::ScopedPrompter p;
         p->answer(Answer::Ok);
@@ -310,7 +311,7 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
         EXPECT_EQ(p->prompts[1].title, "Save");
         EXPECT_EQ(p->prompts[1].buttons, bd::os::Buttons::YesNo);
         EXPECT_EQ(mostrado, 0);
-        EXPECT_EQ(guardados, 0);
+        EXPECT_TRUE(dialogos.requests.isEmpty());
         EXPECT_TRUE(t.viewer->Salvar);
     }
     bd::os::ScopedPrompter p;
@@ -318,13 +319,15 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
         p->answer(a);
     t.c->OpenScheduler();
     EXPECT_EQ(p->prompts.size(), 4);
-    EXPECT_EQ(guardados, 2);
+    EXPECT_EQ(dialogos.requests.size(), 2);
+    EXPECT_EQ(t.cube->PathOpenCube, QFileInfo(destino).absoluteFilePath());
+    EXPECT_TRUE(QFileInfo::exists(destino));
     EXPECT_EQ(mostrado, 1);
     t.c->OpenScheduler(); // saved now: straight to the dialog
     EXPECT_EQ(p->prompts.size(), 4);
     EXPECT_EQ(mostrado, 2);
     Campos::MostrarScheduler = viejoMostrar;
-    Campos::GuardarCubo = viejoGuardar;
+    bd::os::setFileDialogs(nullptr);
 }
 
 namespace {
