@@ -11,7 +11,9 @@
 //             every subtotal and grand total
 //   wide      rows region then product, columns year, same data fields and totals
 //   repivot   year moved from columns to rows after the narrow pivot (engine, and through the widget)
+//   scroll    rows region, product and year in the widget, scrolled down by a page, repainted at once
 // with the peak memory of the process against the bytes of the loaded columns.
+#include "SalesTable.h"
 #include "platform/db/ColumnReader.h"
 #include "platform/pivot/PivotTable.h"
 #include "platform/pivot/engine/PivotEngine.h"
@@ -19,6 +21,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
+#include <QScrollBar>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -41,58 +44,6 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-long statusKb(const char* key) {
-    std::ifstream f("/proc/self/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind(key, 0) == 0) return std::stol(line.substr(std::strlen(key)));
-    return -1;
-}
-void resetPeak() {
-    std::ofstream f("/proc/self/clear_refs");
-    f << "5";
-}
-
-bool makeTable(const std::string& path, size_t n) {
-    if (QFile::exists(QString::fromStdString(path))) return true;
-    const std::string tmp = path + ".part";
-    std::remove(tmp.c_str());
-    sqlite3* db = nullptr;
-    if (sqlite3_open(tmp.c_str(), &db) != SQLITE_OK) return false;
-    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
-    sqlite3_exec(db,
-                 "CREATE TABLE sales(region TEXT, product TEXT, year INTEGER, month INTEGER, amount REAL, "
-                 "qty INTEGER)",
-                 nullptr, nullptr, nullptr);
-    sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO sales VALUES (?,?,?,?,?,?)", -1, &st, nullptr);
-    uint64_t x = 88172645463325252ull; // xorshift: the same table every time
-    auto next = [&] {
-        x ^= x << 13;
-        x ^= x >> 7;
-        x ^= x << 17;
-        return x;
-    };
-    char region[16], product[16];
-    for (size_t i = 0; i < n; ++i) {
-        std::snprintf(region, sizeof region, "Region %02d", int(next() % 20));
-        std::snprintf(product, sizeof product, "Product %04d", int(next() % 2000));
-        sqlite3_bind_text(st, 1, region, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, product, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(st, 3, 2015 + int(next() % 10));
-        sqlite3_bind_int(st, 4, 1 + int(next() % 12));
-        sqlite3_bind_double(st, 5, double(next() % 1000000) / 1000.0);
-        sqlite3_bind_int(st, 6, 1 + int(next() % 49));
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    }
-    sqlite3_finalize(st);
-    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(db);
-    return std::rename(tmp.c_str(), path.c_str()) == 0;
-}
-
 engine::PivotDefinition def(std::vector<int> rows, std::vector<int> cols) {
     // columns: 0 region, 1 product, 2 year, 3 month, 4 amount, 5 qty
     engine::PivotDefinition s;
@@ -109,7 +60,7 @@ engine::PivotDefinition def(std::vector<int> rows, std::vector<int> cols) {
 }
 
 void benchOne(size_t n, int runs, const std::string& dir) {
-    const std::string path = dir + "/bench_pivot_" + std::to_string(n) + ".db";
+    const std::string path = salesTablePath(dir, n);
     auto t0 = Clock::now();
     if (!makeTable(path, n)) {
         std::printf("cannot make %s\n", path.c_str());
@@ -181,6 +132,33 @@ void benchOne(size_t n, int runs, const std::string& dir) {
         tq.push_back(ms(a, Clock::now()));
     }
     const long peakPivot = statusKb("VmHWM:");
+
+    // The widest pivot in the widget (rows region, product and year: 440,021 row lines), shown and
+    // scrolled a page at a time; each step repaints at once.
+    PivotTable wideTable;
+    wideTable.resize(1200, 800);
+    wideTable.setData(std::shared_ptr<const bd::db::ColumnarResult>(data));
+    wideTable.addField("region", "Region", RowArea);
+    wideTable.addField("product", "Product", RowArea);
+    wideTable.addField("year", "Year", RowArea);
+    const int wideAggs[] = {Sum, Avg, StDev, Count};
+    for (int k = 0; k < 4; ++k)
+        wideTable.addField(QStringLiteral("amount_%1").arg(k), "amount", DataArea)->setAggregate(wideAggs[k]);
+    wideTable.addField("qty", "qty", DataArea)->setAggregate(Max);
+    wideTable.recalculate();
+    wideTable.show();
+    QCoreApplication::processEvents();
+    QScrollBar* bar = wideTable.verticalScrollBar();
+    std::vector<double> tp;
+    const int pages = 40;
+    for (int i = 0; i < pages; ++i) {
+        a = Clock::now();
+        bar->setValue(bar->value() + bar->pageStep());
+        wideTable.viewport()->repaint();
+        tp.push_back(ms(a, Clock::now()));
+    }
+    const int wideLines = wideTable.resultRows();
+    wideTable.hide();
     std::printf("  load (readColumns)          %9.1f ms   (%.0f MB of columns)\n", median(load),
                 bytes / 1048576.0);
     std::printf("  first narrow (codes dims)   %9.1f ms\n", firstMs);
@@ -188,6 +166,8 @@ void benchOne(size_t n, int runs, const std::string& dir) {
     std::printf("  wide pivot                  %9.1f ms   (%zu cells)\n", median(tw), cellsW);
     std::printf("  re-pivot (engine)           %9.1f ms\n", median(tr));
     std::printf("  re-pivot (widget)           %9.1f ms\n", median(tq));
+    std::printf("  scroll wide pivot a page    %9.1f ms   (%d row lines, median of %d pages, max %.1f ms)\n",
+                median(tp), wideLines, pages, *std::max_element(tp.begin(), tp.end()));
     std::printf(
         "  memory: RSS before load %.0f MB, after load %.0f MB (peak while loading %.0f MB = %.2f x)\n",
         rssBeforeLoad / 1024.0, rssAfterLoad / 1024.0, peakLoad / 1024.0, peakLoad * 1024.0 / bytes);

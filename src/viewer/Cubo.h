@@ -105,9 +105,6 @@ public:
     // The common dialog, kept for the life of the viewer (its file name carries over).
     bd::os::FileDialogRequest CD;
     bool CDCancelError = false;
-    // Test hook: asked before each step of a save ("layout", "grids", "pack"); a non-empty answer
-    // makes that step fail with it as the reason.
-    static std::function<QString(const QString& paso)> FallaGuardar;
 
     // ---- user filters into SQL ----
     static constexpr int ColUsrCampo = 1;

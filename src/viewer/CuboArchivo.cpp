@@ -1,13 +1,14 @@
-// The cube file: six members (pivot layout and five grids) packed into one archive. Members are
-// written and read in a private temporary folder, never in the shared program folder; an archive is
-// checked whole before anything of it is applied, and a save replaces the target only when complete.
+// The cube file from the viewer's side: what goes into the six members and back into the designer
+// and the viewer. The format itself is the cube file unit's; members are built and read in memory, a
+// file is checked whole before anything of it is applied, and a save replaces the target only when
+// complete.
+#include "cubefile/CubeFile.h"
 #include "designer/Campos.h"
 #include "designer/frmPassword.h"
 #include "platform/grid/GridFile.h"
 #include "platform/os/AppPath.h"
 #include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
-#include "platform/zip/Zip.h"
 #include "shell/General.h"
 #include "shell/GeneralFiles.h"
 #include "shell/GeneralGrid.h"
@@ -16,21 +17,12 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTemporaryDir>
 #include <cmath>
 #include <optional>
 
-std::function<QString(const QString&)> Cubo::FallaGuardar;
-
 namespace {
-constexpr int kMiembroLayout = 0, kMiembroSpCal = 1, kMiembroSpCam = 2, kMiembroSpSave = 3, kMiembroSpFil = 4,
-              kMiembroSpUsrFil = 5;
-// What an opened cube may hold, so that a crafted archive cannot take the machine's memory: a grid
-// member is a small JSON file (the largest real ones are well under a megabyte), the layout with data
-// may hold a large result and is streamed to a file, never held whole.
-constexpr qint64 kMaxGridMember = 96ll * 1024 * 1024;
-constexpr qint64 kMaxGridMembers = 128ll * 1024 * 1024; // the five together
-constexpr qint64 kMaxLayoutMember = 512ll * 1024 * 1024;
+namespace cf = bd::cubefile;
+
 // Characters of the cube's description that are shown and saved.
 constexpr int kMaxDescripcion = 64 * 1024;
 
@@ -54,232 +46,130 @@ std::optional<int> leerPosicion(QString text) {
     return int(std::lround(v));
 }
 
-QString falla(const QString& paso) {
-    return Cubo::FallaGuardar ? Cubo::FallaGuardar(paso) : QString();
-}
-} // namespace
-
-const QStringList& Cubo::NombresMiembros() {
-    static const QStringList n{"temp.cub",    "temp.spCal", "temp.spCam",
-                               "temp.spSave", "temp.spFil", "temp.spUsrFil"};
-    return n;
+QString fila(const bd::grid::Grid& hoja, int r) {
+    return hoja.text(Campos::ColPropiedad, r);
 }
 
-void Cubo::EliminarArchivos() {
-    if (carpetaMiembros_.isEmpty()) return;
-    for (const QString& n : NombresMiembros())
-        General::BorrarArchivo(carpetaMiembros_ + "/" + n);
+// The grids saved with the cube, in member order.
+std::array<bd::grid::Grid*, cf::kGridCount> grillasDe(Cubo& v, Campos& c) {
+    return {c.spCal.data(), c.spCam.data(), c.spSave.data(), c.spFil.data(), v.spUsrFil.data()};
 }
 
-bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
-    Campos* c = Vcampos;
-    if (!c || !VinsCube) return false;
-    InsCube& cube = *VinsCube;
-    const QString idAnterior = cube.IdExportCube;
-    if (cube.PathOpenCube.isEmpty() || GuardarComo) {
-        if (CD.fileName.isEmpty()) CD.fileName = cube.CubeId + ".cub";
-        CD.filter = "*.cub|*.cub|";
-        CDCancelError = true;
-        CD.defaultExt = "cub";
-        CD.save = true;
-        CD.owner = this;
-        const auto elegido = bd::os::fileDialogs().choose(CD);
-        if (!elegido) return false; // a cancel is no error
-        CD.fileName = *elegido;
-        // A first save and every Save-As give the cube an export id of its own.
-        cube.IdExportCube.clear();
-        General::AsignarIdExport(cube);
-    } else {
-        CD.fileName = cube.PathOpenCube;
-    }
-    if (c->chkSaveWData->checkState() == Qt::Checked)
-        ConDatos = true;
-    else if (c->chkSaveWData->checkState() == Qt::Unchecked)
-        ConDatos = false;
+// ---- save ----
+
+// The target of a save: the open cube's path, or the Save dialog's answer (nothing when cancelled).
+std::optional<QString> elegirDestino(Cubo& v, InsCube& cube, bool GuardarComo) {
+    if (!cube.PathOpenCube.isEmpty() && !GuardarComo) return cube.PathOpenCube;
+    if (v.CD.fileName.isEmpty()) v.CD.fileName = cube.CubeId + ".cub";
+    v.CD.filter = "*.cub|*.cub|";
+    v.CDCancelError = true;
+    v.CD.defaultExt = "cub";
+    v.CD.save = true;
+    v.CD.owner = &v;
+    const auto elegido = bd::os::fileDialogs().choose(v.CD);
+    if (!elegido) return std::nullopt; // a cancel is no error
+    // A first save and every Save-As give the cube an export id of its own.
+    cube.IdExportCube.clear();
     General::AsignarIdExport(cube);
+    return *elegido;
+}
 
-    const QString destino = CD.fileName.isEmpty() ? QString() : QFileInfo(CD.fileName).absoluteFilePath();
-    if (!destino.isEmpty()) {
-        QTemporaryDir dir;
-        bd::grid::Grid& hoja = *c->spSave;
-        const QByteArray hojaAnterior = hoja.saveToBytes();
-        QString error;
-        auto fallar = [&](const QString& reason) {
-            hoja.loadFromBytes(hojaAnterior);
-            cube.IdExportCube = idAnterior;
-            EliminarArchivos();
-            carpetaMiembros_.clear();
-            bd::os::MsgBox(reason, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Save error");
-            return false;
-        };
-        if (!dir.isValid()) return fallar(dir.errorString());
-        carpetaMiembros_ = dir.path();
-        EliminarArchivos();
+// The cube's settings into the property sheet.
+void escribirHoja(Cubo& v, Campos& c, InsCube& cube) {
+    bd::grid::Grid& hoja = *c.spSave;
+    const int col = Campos::ColPropiedad;
+    hoja.setText(col, Campos::FilaNombreCubo, cube.CubeId);
+    General::EscribirCelda(hoja, col, Campos::FilaConexion, cube.CubeConnectionString);
+    General::EscribirCelda(hoja, col, Campos::FilaConsultaSQL, cube.CubeSqlQuery);
+    hoja.setText(col, Campos::FilaRefrescarCopia, valorCasilla(c.chkRefresh));
+    hoja.setText(col, Campos::FilaDescripcion, c.txtDescripcion->toPlainText().left(kMaxDescripcion));
+    hoja.setText(col, Campos::FilaRefrescarAlAbrir, valorCasilla(c.chkRefresh));
+    hoja.setText(col, Campos::FilaEnviarAlertas, valorCasilla(c.chkSendAlert));
+    hoja.setText(col, Campos::FilaMinutosRefresco, c.txtAutorefresh->text());
+    hoja.setText(col, Campos::FilaMinutosCierre, c.txtAutoClose->text());
+    hoja.setText(col, Campos::FilaGuardarConDatos, valorCasilla(c.chkSaveWData));
+    hoja.setText(col, Campos::FilaSeparadorLike, c.txtLike->text());
+    hoja.setText(col, Campos::FilaFormatoFecha, c.txtDBDateFormat->text());
+    hoja.setText(col, Campos::FilaIndicadorFecha, c.txtDateIndicator->text());
+    hoja.setText(col, Campos::FilaFormatoHora, c.txtDBHourFormat->text());
+    hoja.setText(col, Campos::FilaFuncionFecha, c.cmdDBToDate->text());
+    hoja.setText(col, Campos::FilaMotorDB, c.cmbEngine->currentText());
+    hoja.setText(col, Campos::FilaPanelFiltros, v.ToolChecked(Cubo::ToolPanelFiltros) ? "1" : "");
+    hoja.setText(col, Campos::FilaSinGrafico, v.ToolChecked(Cubo::ToolSinGrafico) ? "1" : "");
+    hoja.setText(col, Campos::FilaMedidaGrafico, v.lastChart);
+    // Whole twips: the text reads back the same whatever the reader's decimal separator.
+    hoja.setText(col, Campos::FilaPosicionSplitFil, QString::number(v.SplitFil->Top()));
+    hoja.setText(col, Campos::FilaPosicionSplit, QString::number(v.Split->Top()));
+    General::AsignarIdExport(cube);
+    hoja.setText(col, Campos::FilaIdExportacion, cube.IdExportCube);
+}
 
-        const int col = Campos::ColPropiedad;
-        hoja.setText(col, Campos::FilaNombreCubo, cube.CubeId);
-        General::EscribirCelda(hoja, col, Campos::FilaConexion, cube.CubeConnectionString);
-        General::EscribirCelda(hoja, col, Campos::FilaConsultaSQL, cube.CubeSqlQuery);
-        hoja.setText(col, Campos::FilaRefrescarCopia, valorCasilla(c->chkRefresh));
-        hoja.setText(col, Campos::FilaDescripcion, c->txtDescripcion->toPlainText().left(kMaxDescripcion));
-        hoja.setText(col, Campos::FilaRefrescarAlAbrir, valorCasilla(c->chkRefresh));
-        hoja.setText(col, Campos::FilaEnviarAlertas, valorCasilla(c->chkSendAlert));
-        hoja.setText(col, Campos::FilaMinutosRefresco, c->txtAutorefresh->text());
-        hoja.setText(col, Campos::FilaMinutosCierre, c->txtAutoClose->text());
-        hoja.setText(col, Campos::FilaGuardarConDatos, valorCasilla(c->chkSaveWData));
-        hoja.setText(col, Campos::FilaSeparadorLike, c->txtLike->text());
-        hoja.setText(col, Campos::FilaFormatoFecha, c->txtDBDateFormat->text());
-        hoja.setText(col, Campos::FilaIndicadorFecha, c->txtDateIndicator->text());
-        hoja.setText(col, Campos::FilaFormatoHora, c->txtDBHourFormat->text());
-        hoja.setText(col, Campos::FilaFuncionFecha, c->cmdDBToDate->text());
-        hoja.setText(col, Campos::FilaMotorDB, c->cmbEngine->currentText());
-        hoja.setText(col, Campos::FilaPanelFiltros, ToolChecked(ToolPanelFiltros) ? "1" : "");
-        hoja.setText(col, Campos::FilaSinGrafico, ToolChecked(ToolSinGrafico) ? "1" : "");
-        hoja.setText(col, Campos::FilaMedidaGrafico, lastChart);
-        // Whole twips: the text reads back the same whatever the reader's decimal separator.
-        hoja.setText(col, Campos::FilaPosicionSplitFil, QString::number(SplitFil->Top()));
-        hoja.setText(col, Campos::FilaPosicionSplit, QString::number(Split->Top()));
-        General::AsignarIdExport(cube);
-        hoja.setText(col, Campos::FilaIdExportacion, cube.IdExportCube);
+cf::CubeContents miembrosDelCubo(Cubo& v, Campos& c, bool ConDatos) {
+    cf::CubeContents m;
+    // The result is saved by the cube file in its own form, not inside the layout's JSON.
+    m.layout = v.DC->layoutJson(ConDatos ? 3 : 2, false);
+    if (ConDatos) m.data = v.DC->data();
+    const auto grillas = grillasDe(v, c);
+    for (int i = 0; i < cf::kGridCount; ++i)
+        m.grids[size_t(i)] = grillas[size_t(i)]->saveToBytes();
+    return m;
+}
 
-        const QStringList& nombres = NombresMiembros();
-        QStringList rutas;
-        for (const QString& n : nombres)
-            rutas << carpetaMiembros_ + "/" + n;
-        if (QString f = falla("layout"); !f.isEmpty()) return fallar(f);
-        if (!DC->saveLayout(rutas[kMiembroLayout], ConDatos ? 3 : 2, &error)) return fallar(error);
-        const bd::grid::Grid* grillas[] = {c->spCal, c->spCam, c->spSave, c->spFil, spUsrFil};
-        if (QString f = falla("grids"); !f.isEmpty()) return fallar(f);
-        for (int i = 0; i < 5; ++i)
-            if (!grillas[i]->saveToFile(rutas[i + 1], &error)) return fallar(error);
-        if (QString f = falla("pack"); !f.isEmpty()) return fallar(f);
-        // The packer writes beside the target and renames over it only when complete.
-        if (!bd::zip::pack(rutas, destino, &error)) return fallar(error);
-        General::SaveSetting("OE", "CUBO", "ULTIMO", destino);
-        EliminarArchivos();
-        carpetaMiembros_.clear();
-        cube.PathOpenCube = destino;
-        cubeFileChanged();
+// ---- open ----
+
+// The file to open: vFile, or the Open dialog's answer (nothing when cancelled).
+std::optional<QString> elegirArchivo(Cubo& v, const QString& vFile) {
+    v.CD.filter = "*.cub|*.cub|";
+    if (!vFile.isEmpty()) {
+        v.CD.fileName = vFile;
+        v.CDCancelError = true;
+    } else {
+        v.CD.save = false;
+        v.CD.owner = &v;
+        const auto elegido = bd::os::fileDialogs().choose(v.CD);
+        v.CDCancelError = true;
+        if (!elegido) return std::nullopt;
+        v.CD.fileName = *elegido;
     }
-    CD.defaultExt.clear();
-    Salvar = false;
+    return QFileInfo(v.CD.fileName).absoluteFilePath();
+}
+
+// Every member read and checked; nothing of the cube is applied yet.
+bool leerCubo(Cubo& v, const QString& ruta, cf::CubeContents& m, QString* error) {
+    if (!cf::read(ruta, m, error)) return false;
+    for (int i = 0; i < cf::kGridCount; ++i) {
+        bd::grid::GridStore s;
+        QString why;
+        if (!bd::grid::readGridJson(m.grids[size_t(i)], s, &why)) {
+            *error = QString("The member %1 is damaged: %2").arg(cf::memberNames()[i + 1], why);
+            return false;
+        }
+    }
+    QString why;
+    if (!v.DC->loadLayoutJson(m.layout, m.data, &why, true)) {
+        *error = QString("The member %1 is damaged: %2").arg(cf::memberNames()[cf::Layout], why);
+        return false;
+    }
     return true;
 }
 
-bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
-    Q_UNUSED(Ejemplo); // the example test reads InsCube::isExample
-    Campos* c = Vcampos;
-    if (!c || !VinsCube) return false;
-    InsCube& cube = *VinsCube;
-    bd::grid::Grid* grillas[] = {c->spCal, c->spCam, c->spSave, c->spFil, spUsrFil};
-    auto redibujar = [&](bool on) {
-        for (bd::grid::Grid* g : {c->spCal.data(), c->spCam.data(), c->spFil.data(), spUsrFil.data()})
-            g->setRedraw(on);
-    };
+// The password guards everything that follows: the layout, the data and the timers.
+bool passwordAceptado(Cubo& v, const bd::grid::Grid& hoja) {
+    if (fila(hoja, Campos::FilaPedirPassword) != "1") return true;
+    frmPassword dlg(&v);
+    dlg.Pass.clear();
+    dlg.txtPass->clear();
+    bd::os::runDialog(&dlg);
+    return dlg.Pass.toUpper() == fila(hoja, Campos::FilaPasswordCubo).toUpper();
+}
 
-    OcultarChart(false);
-    redibujar(false);
-    CD.filter = "*.cub|*.cub|";
-    if (vFile.isEmpty()) {
-        CD.save = false;
-        CD.owner = this;
-        const auto elegido = bd::os::fileDialogs().choose(CD);
-        CDCancelError = true;
-        if (!elegido) {
-            redibujar(true);
-            // A viewer not shown yet has nothing to show; one that holds a cube keeps it.
-            if (!isVisible()) {
-                hide();
-                Cerrar = true;
-            }
-            return false;
-        }
-        CD.fileName = *elegido;
-    } else {
-        CD.fileName = vFile;
-        CDCancelError = true;
-    }
-    const QString ruta = QFileInfo(CD.fileName).absoluteFilePath();
-
-    auto fallar = [&](const QString& reason) {
-        EliminarArchivos();
-        carpetaMiembros_.clear();
-        redibujar(true);
-        bd::os::MsgBox(reason, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error opening file");
-        return false;
-    };
-
-    // Every member is read and checked before anything of the cube is applied.
-    QTemporaryDir dir;
-    if (!dir.isValid()) return fallar(dir.errorString());
-    carpetaMiembros_ = dir.path();
-    QString error;
-    if (!QFileInfo(ruta).isFile()) return fallar(QString("The file %1 does not exist.").arg(ruta));
-    // One member at a time, each within its cap and all grids within one total.
-    QByteArray miembros[6];
-    const QStringList& nombres = NombresMiembros();
-    auto incompleto = [&](const QString& why) {
-        return fallar(QString("%1 is not a complete cube file: %2").arg(QFileInfo(ruta).fileName(), why));
-    };
-    qint64 resto = kMaxGridMembers;
-    for (int i = 1; i < 6; ++i) {
-        if (!bd::zip::readMember(ruta, nombres[i], miembros[i], &error, std::min(kMaxGridMember, resto)))
-            return incompleto(error);
-        resto -= miembros[i].size();
-        bd::grid::GridStore s;
-        if (!bd::grid::readGridJson(miembros[i], s, &error))
-            return fallar(QString("The member %1 is damaged: %2").arg(nombres[i], error));
-    }
-    const QString rutaLayout = carpetaMiembros_ + "/" + nombres[kMiembroLayout];
-    {
-        QFile f(rutaLayout);
-        if (!f.open(QIODevice::WriteOnly)) return fallar(f.errorString());
-        QString why;
-        if (!bd::zip::streamMember(
-                ruta, nombres[kMiembroLayout], [&](const char* d, qint64 n) { return f.write(d, n) == n; },
-                &why, kMaxLayoutMember))
-            return incompleto(why);
-        if (!f.flush()) return fallar(f.errorString());
-    }
-    {
-        bd::pivot::PivotTable prueba;
-        if (!prueba.loadLayout(rutaLayout, &error)) return fallar(error);
-    }
-    // The staged property sheet, read before it replaces the designer's.
-    bd::grid::Grid hoja;
-    hoja.loadFromBytes(miembros[kMiembroSpSave]);
-    auto fila = [&](int r) { return hoja.text(Campos::ColPropiedad, r); };
-
-    General::SaveSetting("OE", "CUBO", "ULTIMO", ruta);
-    // The password guards everything that follows: the layout, the data and the timers.
-    const bool pedirPassword = fila(Campos::FilaPedirPassword) == "1";
-    if (pedirPassword) {
-        frmPassword dlg(this);
-        dlg.Pass.clear();
-        dlg.txtPass->clear();
-        bd::os::runDialog(&dlg);
-        if (dlg.Pass.toUpper() != fila(Campos::FilaPasswordCubo).toUpper()) {
-            EliminarArchivos();
-            carpetaMiembros_.clear();
-            redibujar(true);
-            General::MensajePasswordIncorrecto();
-            // A viewer being opened is not shown; one that holds a cube keeps it as it was.
-            if (!isVisible()) {
-                hide();
-                Cerrar = true;
-            }
-            return false;
-        }
-    }
-
-    // Apply. The previous cube's settings and timers go first.
-    c->RestablecerOpcionesCubo();
-    for (int i = 1; i < 6; ++i)
-        grillas[i - 1]->loadFromBytes(miembros[i]);
-    cube.CubeId = fila(Campos::FilaNombreCubo);
-    c->txtIdCubo->setText(cube.CubeId);
+// The cube's identity: its name, export id (the example's remapped per machine) and path.
+void aplicarIdentidad(Campos& c, InsCube& cube, const bd::grid::Grid& hoja, const QString& ruta) {
+    cube.CubeId = fila(hoja, Campos::FilaNombreCubo);
+    c.txtIdCubo->setText(cube.CubeId);
     cube.IdExportCube.clear();
-    if (!fila(Campos::FilaIdExportacion).isEmpty()) cube.IdExportCube = fila(Campos::FilaIdExportacion);
+    if (!fila(hoja, Campos::FilaIdExportacion).isEmpty())
+        cube.IdExportCube = fila(hoja, Campos::FilaIdExportacion);
     General::AsignarIdExport(cube);
     cube.PathOpenCube = ruta;
     if (cube.isExample && !QFileInfo::exists(bd::os::AppPath() + "/DeveloperMachine.txt")) {
@@ -295,88 +185,200 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
         }
     }
     cube.CubeConnectionString = hoja.cellTag(Campos::ColPropiedad, Campos::FilaConexion);
-    c->txtConeccion->setPlainText(cube.CubeConnectionString);
+    c.txtConeccion->setPlainText(cube.CubeConnectionString);
     cube.CubeSqlQuery = hoja.cellTag(Campos::ColPropiedad, Campos::FilaConsultaSQL);
-    c->txtQuery->setPlainText(cube.CubeSqlQuery);
-    c->BlockearCampos(true);
-    c->Recarga = false;
-    if (!DC->loadLayout(rutaLayout, &error)) return fallar(error);
-    EliminarArchivos();
-    carpetaMiembros_.clear();
+    c.txtQuery->setPlainText(cube.CubeSqlQuery);
+}
 
-    c->txtDescripcion->setPlainText(fila(Campos::FilaDescripcion).left(kMaxDescripcion));
-    cube.vPass = fila(Campos::FilaPasswordCubo);
-    if (fila(Campos::FilaProtegerConexion) == "1") {
-        c->frameLockCnn->show();
+// The designer's settings and locks from the property sheet.
+void aplicarPropiedades(Campos& c, InsCube& cube, const bd::grid::Grid& hoja, bool pedirPassword) {
+    auto f = [&](int r) { return fila(hoja, r); };
+    c.txtDescripcion->setPlainText(f(Campos::FilaDescripcion).left(kMaxDescripcion));
+    cube.vPass = f(Campos::FilaPasswordCubo);
+    if (f(Campos::FilaProtegerConexion) == "1") {
+        c.frameLockCnn->show();
         for (QWidget* w :
-             std::initializer_list<QWidget*>{c->cmdGenerarCnn, c->lblLastCnn, c->cmbEngine, c->comProbarCnn})
+             std::initializer_list<QWidget*>{c.cmdGenerarCnn, c.lblLastCnn, c.cmbEngine, c.comProbarCnn})
             w->setEnabled(false);
     }
-    if (fila(Campos::FilaProtegerSQL) == "1") {
-        c->frameLockSql->show();
-        c->cmdOpenEditor->setEnabled(false);
-        c->cmbTbl->setEnabled(false);
+    if (f(Campos::FilaProtegerSQL) == "1") {
+        c.frameLockSql->show();
+        c.cmdOpenEditor->setEnabled(false);
+        c.cmbTbl->setEnabled(false);
     }
-    if (fila(Campos::FilaProtegerConfiguracion) == "1") c->vProtected = true;
-    if (!fila(Campos::FilaSeparadorLike).isEmpty()) c->txtLike->setText(fila(Campos::FilaSeparadorLike));
-    if (!fila(Campos::FilaFormatoFecha).isEmpty())
-        c->txtDBDateFormat->setText(fila(Campos::FilaFormatoFecha));
-    if (!fila(Campos::FilaIndicadorFecha).isEmpty())
-        c->txtDateIndicator->setText(fila(Campos::FilaIndicadorFecha));
-    if (!fila(Campos::FilaFormatoHora).isEmpty()) c->txtDBHourFormat->setText(fila(Campos::FilaFormatoHora));
-    if (!fila(Campos::FilaFuncionFecha).isEmpty()) c->cmdDBToDate->setText(fila(Campos::FilaFuncionFecha));
-    if (!fila(Campos::FilaMotorDB).isEmpty()) c->cmbEngine->setCurrentText(fila(Campos::FilaMotorDB));
+    if (f(Campos::FilaProtegerConfiguracion) == "1") c.vProtected = true;
+    if (!f(Campos::FilaSeparadorLike).isEmpty()) c.txtLike->setText(f(Campos::FilaSeparadorLike));
+    if (!f(Campos::FilaFormatoFecha).isEmpty()) c.txtDBDateFormat->setText(f(Campos::FilaFormatoFecha));
+    if (!f(Campos::FilaIndicadorFecha).isEmpty()) c.txtDateIndicator->setText(f(Campos::FilaIndicadorFecha));
+    if (!f(Campos::FilaFormatoHora).isEmpty()) c.txtDBHourFormat->setText(f(Campos::FilaFormatoHora));
+    if (!f(Campos::FilaFuncionFecha).isEmpty()) c.cmdDBToDate->setText(f(Campos::FilaFuncionFecha));
+    if (!f(Campos::FilaMotorDB).isEmpty()) c.cmbEngine->setCurrentText(f(Campos::FilaMotorDB));
     if (pedirPassword) {
-        c->frameLockCnn->hide();
-        c->frameLockSql->hide();
+        c.frameLockCnn->hide();
+        c.frameLockSql->hide();
     }
-    if (!fila(Campos::FilaMinutosRefresco).isEmpty())
-        c->txtAutorefresh->setText(fila(Campos::FilaMinutosRefresco));
-    if (c->txtAutorefresh->text() != "0" && !c->txtAutorefresh->text().isEmpty())
-        c->PrenderTimerAutorefresh();
-    if (!fila(Campos::FilaMinutosCierre).isEmpty()) c->txtAutoClose->setText(fila(Campos::FilaMinutosCierre));
-    if (c->txtAutoClose->text() != "0" && !c->txtAutoClose->text().isEmpty()) c->PrenderTimerAutoClose();
+    if (!f(Campos::FilaMinutosRefresco).isEmpty()) c.txtAutorefresh->setText(f(Campos::FilaMinutosRefresco));
+    if (c.txtAutorefresh->text() != "0" && !c.txtAutorefresh->text().isEmpty()) c.PrenderTimerAutorefresh();
+    if (!f(Campos::FilaMinutosCierre).isEmpty()) c.txtAutoClose->setText(f(Campos::FilaMinutosCierre));
+    if (c.txtAutoClose->text() != "0" && !c.txtAutoClose->text().isEmpty()) c.PrenderTimerAutoClose();
+}
 
-    cubeFileChanged(); // the caption names the path
-    c->IndicarConeccion();
-    c->GoTab(1);
-    c->SetAbChecked();
-    c->chkSendAlert->setChecked(fila(Campos::FilaEnviarAlertas) == "1");
-    c->chkSaveWData->setChecked(fila(Campos::FilaGuardarConDatos) == "1");
-    SetToolChecked(ToolPanelFiltros, fila(Campos::FilaPanelFiltros) == "1");
-    if (fila(Campos::FilaSinGrafico) == "1") {
-        SetToolChecked(ToolSinGrafico, true);
-        CHA->hide();
-        CHATag = "NOLOADED";
-        OcultarChart(false);
+// The viewer as the cube left it: tools, chart, splitters; then the stored result or a refresh.
+void mostrarCubo(Cubo& v, Campos& c, const bd::grid::Grid& hoja) {
+    auto f = [&](int r) { return fila(hoja, r); };
+    v.cubeFileChanged(); // the caption names the path
+    c.IndicarConeccion();
+    c.GoTab(1);
+    c.SetAbChecked();
+    c.chkSendAlert->setChecked(f(Campos::FilaEnviarAlertas) == "1");
+    c.chkSaveWData->setChecked(f(Campos::FilaGuardarConDatos) == "1");
+    v.SetToolChecked(Cubo::ToolPanelFiltros, f(Campos::FilaPanelFiltros) == "1");
+    if (f(Campos::FilaSinGrafico) == "1") {
+        v.SetToolChecked(Cubo::ToolSinGrafico, true);
+        v.CHA->hide();
+        v.CHATag = "NOLOADED";
+        v.OcultarChart(false);
     } else {
-        SetToolChecked(ToolSinGrafico, false);
+        v.SetToolChecked(Cubo::ToolSinGrafico, false);
     }
-    lastChart = fila(Campos::FilaMedidaGrafico);
-    c->ShowConnectButton();
-    c->VerificarNumericos();
-    c->BlockearColumnasSpCal();
-    c->CargarComandosGraficos();
-    ColorcarGrillaFiltros(true, false, false);
-    if (const auto p = leerPosicion(fila(Campos::FilaPosicionSplitFil));
-        p && !fila(Campos::FilaPosicionSplitFil).isEmpty()) {
-        SplitFil->setVisible(true);
-        SplitFil->setTop(*p);
-        AcomodarPantalla();
+    v.lastChart = f(Campos::FilaMedidaGrafico);
+    c.ShowConnectButton();
+    c.VerificarNumericos();
+    c.BlockearColumnasSpCal();
+    c.CargarComandosGraficos();
+    v.ColorcarGrillaFiltros(true, false, false);
+    if (const auto p = leerPosicion(f(Campos::FilaPosicionSplitFil));
+        p && !f(Campos::FilaPosicionSplitFil).isEmpty()) {
+        v.SplitFil->setVisible(true);
+        v.SplitFil->setTop(*p);
+        v.AcomodarPantalla();
     }
-    if (const auto p = leerPosicion(fila(Campos::FilaPosicionSplit));
-        p && !fila(Campos::FilaPosicionSplit).isEmpty()) {
-        Split->setVisible(true);
-        Split->setTop(*p);
-        AcomodarPantalla();
+    if (const auto p = leerPosicion(f(Campos::FilaPosicionSplit));
+        p && !f(Campos::FilaPosicionSplit).isEmpty()) {
+        v.Split->setVisible(true);
+        v.Split->setTop(*p);
+        v.AcomodarPantalla();
     }
-    if (fila(Campos::FilaRefrescarAlAbrir) == "1") {
-        c->chkRefresh->setChecked(true);
-        c->Refrescar();
+    if (f(Campos::FilaRefrescarAlAbrir) == "1") {
+        c.chkRefresh->setChecked(true);
+        c.Refrescar();
     } else {
-        c->chkRefresh->setChecked(false);
-        Graph(QString());
+        c.chkRefresh->setChecked(false);
+        v.Graph(QString());
     }
+}
+
+} // namespace
+
+const QStringList& Cubo::NombresMiembros() {
+    return cf::memberNames();
+}
+
+void Cubo::EliminarArchivos() {
+    if (carpetaMiembros_.isEmpty()) return;
+    for (const QString& n : NombresMiembros())
+        General::BorrarArchivo(carpetaMiembros_ + "/" + n);
+}
+
+bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
+    Campos* c = Vcampos;
+    if (!c || !VinsCube) return false;
+    InsCube& cube = *VinsCube;
+    const QString idAnterior = cube.IdExportCube;
+    const auto elegido = elegirDestino(*this, cube, GuardarComo);
+    if (!elegido) return false;
+    CD.fileName = *elegido;
+    if (c->chkSaveWData->checkState() == Qt::Checked)
+        ConDatos = true;
+    else if (c->chkSaveWData->checkState() == Qt::Unchecked)
+        ConDatos = false;
+    General::AsignarIdExport(cube);
+
+    const QString destino = CD.fileName.isEmpty() ? QString() : QFileInfo(CD.fileName).absoluteFilePath();
+    if (!destino.isEmpty()) {
+        bd::grid::Grid& hoja = *c->spSave;
+        const QByteArray hojaAnterior = hoja.saveToBytes();
+        escribirHoja(*this, *c, cube);
+        QString error;
+        if (!cf::write(destino, miembrosDelCubo(*this, *c, ConDatos), &error)) {
+            // A failed save changes nothing: the sheet, the export id and the file stay as they were.
+            hoja.loadFromBytes(hojaAnterior);
+            cube.IdExportCube = idAnterior;
+            bd::os::MsgBox(error, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Save error");
+            return false;
+        }
+        General::SaveSetting("OE", "CUBO", "ULTIMO", destino);
+        cube.PathOpenCube = destino;
+        cubeFileChanged();
+    }
+    CD.defaultExt.clear();
+    Salvar = false;
+    return true;
+}
+
+bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
+    Q_UNUSED(Ejemplo); // the example test reads InsCube::isExample
+    Campos* c = Vcampos;
+    if (!c || !VinsCube) return false;
+    InsCube& cube = *VinsCube;
+    auto redibujar = [&](bool on) {
+        for (bd::grid::Grid* g : {c->spCal.data(), c->spCam.data(), c->spFil.data(), spUsrFil.data()})
+            g->setRedraw(on);
+    };
+    // A viewer not shown yet has nothing to show; one that holds a cube keeps it.
+    auto cerrarSiNoSeMuestra = [&] {
+        if (!isVisible()) {
+            hide();
+            Cerrar = true;
+        }
+    };
+
+    OcultarChart(false);
+    redibujar(false);
+    const auto elegido = elegirArchivo(*this, vFile);
+    if (!elegido) {
+        redibujar(true);
+        cerrarSiNoSeMuestra();
+        return false;
+    }
+    const QString ruta = *elegido;
+
+    cf::CubeContents miembros;
+    QString error;
+    if (!leerCubo(*this, ruta, miembros, &error)) {
+        redibujar(true);
+        bd::os::MsgBox(error, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error opening file");
+        return false;
+    }
+    // The staged property sheet, read before it replaces the designer's.
+    bd::grid::Grid hoja;
+    hoja.loadFromBytes(miembros.grids[cf::SpSave - 1]);
+
+    General::SaveSetting("OE", "CUBO", "ULTIMO", ruta);
+    const bool pedirPassword = fila(hoja, Campos::FilaPedirPassword) == "1";
+    if (!passwordAceptado(*this, hoja)) {
+        redibujar(true);
+        General::MensajePasswordIncorrecto();
+        cerrarSiNoSeMuestra();
+        return false;
+    }
+
+    // Apply. The previous cube's settings and timers go first.
+    c->RestablecerOpcionesCubo();
+    const auto grillas = grillasDe(*this, *c);
+    for (int i = 0; i < cf::kGridCount; ++i)
+        grillas[size_t(i)]->loadFromBytes(miembros.grids[size_t(i)]);
+    aplicarIdentidad(*c, cube, hoja, ruta);
+    c->BlockearCampos(true);
+    c->Recarga = false;
+    if (!DC->loadLayoutJson(miembros.layout, miembros.data, &error)) {
+        redibujar(true);
+        bd::os::MsgBox(error, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error opening file");
+        return false;
+    }
+    miembros = {};
+    aplicarPropiedades(*c, cube, hoja, pedirPassword);
+    mostrarCubo(*this, *c, hoja);
     c->Recarga = false;
     redibujar(true);
     VerificarCubo();

@@ -253,7 +253,7 @@ TEST_F(CubeFile, SaveWithDataFollowsTheCheckBoxUnlessItIsUndecided) {
         QByteArray layout;
         ASSERT_TRUE(zip::readMember(path, "temp.cub", layout, &error));
         EXPECT_EQ(layout.contains("\"mode\":3"), k.withData) << int(k.box) << k.argument;
-        EXPECT_EQ(layout.contains("\"rowCount\""), k.withData);
+        EXPECT_EQ(layout.startsWith("BDLAYOUT"), k.withData) << "the result in the binary form";
     }
 }
 
@@ -263,21 +263,22 @@ TEST_F(CubeFile, FailedSaveLeavesTheOldFileSalvarAndTheLastCubeAsTheyWere) {
     saveExample(w, path);
     const QByteArray old = test::readFile(path);
     const QString id = w.cube->IdExportCube;
-    for (const QString& step : {QString("layout"), QString("grids"), QString("pack")}) {
+    // The last step of a save, the replace of the old file, fails as a full disk would.
+    for (bool withData : {false, true}) {
         for (bool saveAs : {false, true}) {
-            SCOPED_TRACE(step.toStdString() + (saveAs ? " save-as" : " save"));
+            SCOPED_TRACE(std::string(withData ? "with data" : "layout only") +
+                         (saveAs ? " save-as" : " save"));
             os::SaveSetting("OE", "CUBO", "ULTIMO", "/elsewhere/last.cub");
             w.v->Salvar = true;
             w.v->lastChart = "Quantity";
             prompts->prompts.clear();
-            QStringList seenInProgramFolder;
-            Cubo::FallaGuardar = [&](const QString& s) {
-                seenInProgramFolder << tempMembers(home.home());
-                return s == step ? QString("disk full") : QString();
-            };
+            writes.targets.clear();
+            writes.failWith = "disk full";
+            w.c->chkSaveWData->setChecked(withData);
             if (saveAs) dialogs.answers << path;
-            EXPECT_FALSE(w.v->Guardar(true, saveAs));
-            Cubo::FallaGuardar = nullptr;
+            EXPECT_FALSE(w.v->Guardar(withData, saveAs));
+            writes.failWith.clear();
+            EXPECT_EQ(writes.targets, QStringList{path});
             EXPECT_TRUE(test::readFile(path) == old);
             EXPECT_TRUE(w.v->Salvar);
             EXPECT_EQ(ultimo(), "/elsewhere/last.cub");
@@ -289,7 +290,7 @@ TEST_F(CubeFile, FailedSaveLeavesTheOldFileSalvarAndTheLastCubeAsTheyWere) {
             EXPECT_EQ(prompts->prompts[0].title, "Save error");
             EXPECT_EQ(prompts->prompts[0].text, "disk full");
             EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Critical);
-            EXPECT_TRUE(seenInProgramFolder.isEmpty());
+            EXPECT_TRUE(tempMembers(home.home()).isEmpty());
             EXPECT_EQ(QDir(home.home()).entryList({"kept*"}, QDir::Files), QStringList{"kept.cub"});
         }
     }
@@ -713,5 +714,115 @@ TEST_F(CubeFile, OpeningAHostileCubeHoldsBoundedMemory) {
         EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << out.toStdString();
         EXPECT_EQ(child.exitCode(), 0) << out.toStdString();
         EXPECT_TRUE(out.contains("[  PASSED  ] 1 test")) << out.toStdString();
+    }
+}
+
+namespace {
+
+// A result with NULLs, empty texts, dates, 10,000 distinct texts, pivoted by text and date with a
+// calculated measure.
+void fillWithRichData(bd::pivot::PivotTable& dc) {
+    db::ColumnarResult r;
+    r.rowCount = 30000;
+    db::ColumnData name, day, amount, qty;
+    name.name = "name";
+    name.kind = db::ColumnKind::Text;
+    name.dict = {"", "ñandú"};
+    for (int i = 0; i < 10000; ++i)
+        name.dict.push_back(QString("Name %1").arg(i, 4, 10, QChar('0')).toStdString());
+    day.name = "day";
+    day.kind = db::ColumnKind::DateTime;
+    day.adoType = 135;
+    amount.name = "amount";
+    amount.kind = db::ColumnKind::Real;
+    amount.adoType = 5;
+    qty.name = "qty";
+    qty.kind = db::ColumnKind::Integer;
+    qty.adoType = 3;
+    name.nulls.assign(r.rowCount, 0);
+    amount.nulls.assign(r.rowCount, 0);
+    for (size_t i = 0; i < r.rowCount; ++i) {
+        name.nulls[i] = i % 19 == 7;
+        name.codes.push_back(name.nulls[i] ? uint32_t(name.dict.size()) : uint32_t(i % name.dict.size()));
+        day.reals.push_back(45292.0 + double(i % 3) + (i % 2 ? 0.5 : 0.0));
+        amount.nulls[i] = i % 11 == 4;
+        amount.reals.push_back(amount.nulls[i] ? 0.0 : double(i % 1000) / 8.0);
+        qty.ints.push_back(int64_t(1 + i % 7));
+    }
+    for (db::ColumnData* c : {&name, &day, &amount, &qty})
+        r.columns.push_back(std::move(*c));
+    dc.removeAllFields();
+    dc.setData(std::move(r));
+    dc.addField("name", "Name", bd::pivot::RowArea);
+    dc.addField("day", "Day", bd::pivot::ColumnArea);
+    dc.addField("amount", "Amount", bd::pivot::DataArea);
+    dc.addField("qty", "Qty", bd::pivot::DataArea);
+    dc.addField("perUnit", "Per unit", bd::pivot::DataArea)->setFormula("[amount] / [qty]");
+    dc.recalculate();
+}
+
+} // namespace
+
+// A cube saved with its data opens with the same cells with no database, in the binary form and in
+// the text form older versions wrote; a damaged data member is refused and the viewer keeps its cube.
+TEST_F(CubeFile, SavedDataOpensWithTheSameCellsInEitherForm) {
+    const QString path = home.path("rich.cub");
+    QStringList cells;
+    {
+        Visor w;
+        saveExample(w, home.path("first.cub"));
+        fillWithRichData(*w.v->DC);
+        cells = pivotCells(*w.v->DC);
+        ASSERT_GT(cells.size(), 10000);
+        w.c->chkSaveWData->setChecked(true);
+        w.v->CD.fileName.clear();
+        dialogs.answers << path;
+        ASSERT_TRUE(w.v->Guardar(true, true)) << prompts->texts().join("/").toStdString();
+    }
+    ASSERT_TRUE(QFile::remove(home.path("Example.sqlite")));
+    QList<zip::MemberBytes> members;
+    QString error;
+    for (const QString& n : Cubo::NombresMiembros()) {
+        QByteArray b;
+        ASSERT_TRUE(zip::readMember(path, n, b, &error)) << error.toStdString();
+        members.push_back({n, b, true});
+    }
+    ASSERT_TRUE(members[0].bytes.startsWith("BDLAYOUT"));
+    // The same cube as older versions saved it: the result as text inside the layout's JSON.
+    const QString older = home.path("older.cub");
+    {
+        Visor w;
+        ASSERT_TRUE(w.v->Abrir(path)) << prompts->texts().join("/").toStdString();
+        EXPECT_EQ(pivotCells(*w.v->DC), cells);
+        const QString json = home.path("layout.json");
+        ASSERT_TRUE(w.v->DC->saveLayout(json, 3, &error)) << error.toStdString();
+        QList<zip::MemberBytes> old = members;
+        old[0].bytes = test::readFile(json);
+        ASSERT_TRUE(old[0].bytes.startsWith("{"));
+        ASSERT_TRUE(zip::packMembers(old, older, &error));
+    }
+    {
+        Visor w;
+        ASSERT_TRUE(w.v->Abrir(older)) << prompts->texts().join("/").toStdString();
+        EXPECT_EQ(pivotCells(*w.v->DC), cells);
+
+        // A text code past the dictionary, in the last row of the text column.
+        QList<zip::MemberBytes> bad = members;
+        QByteArray& layout = bad[0].bytes;
+        const qsizetype nameValues = layout.indexOf("BDCOLUMN") + 32 + 48; // the first column's name
+        ASSERT_EQ(layout.mid(nameValues, 4), "name");
+        const qsizetype lastCode = nameValues + 4 + (30000 + 7) / 8 + 4 * 10002 +
+                                   qsizetype(std::string("ñandú").size()) + 10000 * 9 + 2 * 29999;
+        ASSERT_LT(lastCode + 2, layout.size());
+        layout[lastCode] = char(0xFF);
+        layout[lastCode + 1] = char(0xFF);
+        ASSERT_TRUE(zip::packMembers(bad, home.path("bad.cub"), &error));
+        prompts->prompts.clear();
+        EXPECT_FALSE(w.v->Abrir(home.path("bad.cub")));
+        ASSERT_EQ(prompts->prompts.size(), 1);
+        EXPECT_EQ(prompts->prompts[0].title, "Error opening file");
+        EXPECT_EQ(prompts->prompts[0].text, "The member temp.cub is damaged: the stored data is damaged.");
+        EXPECT_EQ(pivotCells(*w.v->DC), cells) << "the viewer keeps its cube";
+        EXPECT_EQ(w.cube->PathOpenCube, older);
     }
 }

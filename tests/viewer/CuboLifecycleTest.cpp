@@ -91,13 +91,10 @@ TEST_F(Lifecycle, ClosingAChangedCubeKeepsTheViewerWhenTheWantedSaveDoesNotHappe
         prompts->answer(os::Answer::No); // the example's alerts are not mailed
         const QString path = home.path(QString("close%1.cub").arg(n));
         if (!k.cancelDialog) dialogs.answers << path;
-        if (k.failSave)
-            Cubo::FallaGuardar = [](const QString& s) {
-                return s == "pack" ? QString("no space") : QString();
-            };
+        if (k.failSave) writes.failWith = "no space";
         ASSERT_FALSE(start.isVisible());
         const bool closed = w.v->close();
-        Cubo::FallaGuardar = nullptr;
+        writes.failWith.clear();
         EXPECT_EQ(closed, k.closes);
         ASSERT_GE(prompts->prompts.size(), 1);
         EXPECT_EQ(prompts->prompts[0].text, "Do you want to save the changes ?");

@@ -8,6 +8,7 @@
 #include "common/TestSupport.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Desktop.h"
+#include "platform/os/FileWrites.h"
 #include "platform/os/Prompter.h"
 
 #include <QPointer>
@@ -15,6 +16,23 @@
 #include <gtest/gtest.h>
 
 namespace bd::test {
+
+// Replacing a saved file fails with failWith while it is set, as a full disk would; each target asked
+// for is recorded.
+struct ScriptedFileWrites : bd::os::FileWrites {
+    QString failWith;
+    QStringList targets;
+    ScriptedFileWrites() { bd::os::setFileWrites(this); }
+    ~ScriptedFileWrites() override { bd::os::setFileWrites(nullptr); }
+    ScriptedFileWrites(const ScriptedFileWrites&) = delete;
+    ScriptedFileWrites& operator=(const ScriptedFileWrites&) = delete;
+    bool replace(const QString& temporary, const QString& target, QString* error) override {
+        targets << target;
+        if (failWith.isEmpty()) return FileWrites::replace(temporary, target, error);
+        if (error) *error = failWith;
+        return false;
+    }
+};
 
 struct Visor {
     QPointer<Cubo> v;
@@ -27,17 +45,15 @@ struct Visor {
 };
 
 // A private program folder with the shipped files, a scripted prompter and file dialog, a manual
-// clock; the save-failure hook is cleared afterwards.
+// clock and a file seam that can make a save fail.
 struct ViewerFixture : ::testing::Test {
     TempHome home{true};
     bd::os::ScopedPrompter prompts;
     bd::os::ScriptedFileDialogs dialogs;
     bd::os::ManualClock clock;
+    ScriptedFileWrites writes;
     void SetUp() override { bd::os::setFileDialogs(&dialogs); }
-    void TearDown() override {
-        bd::os::setFileDialogs(nullptr);
-        Cubo::FallaGuardar = nullptr;
-    }
+    void TearDown() override { bd::os::setFileDialogs(nullptr); }
 };
 
 // Writes the example's SQLite database (deterministic rows) to path.

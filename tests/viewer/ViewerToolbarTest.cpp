@@ -25,6 +25,7 @@ struct Barra : ::testing::Test {
     test::TempHome home{true};
     os::ScopedPrompter prompts;
     os::ScriptedFileDialogs dialogs;
+    test::ScriptedFileWrites writes;
     int dialogos = 0;
     QStringList clasesDialogo;
     os::ScopedDialogHandler runner{[this](QDialog* d) {
@@ -51,7 +52,6 @@ struct Barra : ::testing::Test {
         ASSERT_TRUE(test::LlenarCuboEjemplo(*w, &error)) << error.toStdString();
     }
     void TearDown() override {
-        Cubo::FallaGuardar = nullptr;
         os::setFileDialogs(nullptr);
         if (w->v) w->v->Salvar = false;
     }
@@ -256,9 +256,7 @@ TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
         SCOPED_TRACE(name);
         for (os::Answer a : {os::Answer::Yes, os::Answer::No}) {
             // Yes, and the save fails: this cube stays. No: the other cube replaces it unsaved.
-            Cubo::FallaGuardar = [](const QString& paso) {
-                return paso == "pack" ? QString("disk full") : QString();
-            };
+            writes.failWith = "disk full";
             w->v->Salvar = true;
             w->c->txtDescripcion->setPlainText("unsaved edit");
             prompts->prompts.clear();
@@ -271,7 +269,7 @@ TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
             EXPECT_EQ(prompts->prompts[0].title, "Save");
             const bool abierto = w->c->txtDescripcion->toPlainText() != "unsaved edit";
             EXPECT_EQ(abierto, a == os::Answer::No) << prompts->texts().join(" / ").toStdString();
-            Cubo::FallaGuardar = nullptr;
+            writes.failWith.clear();
             dialogs.answers.clear();
         }
     }

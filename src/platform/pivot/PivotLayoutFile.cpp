@@ -48,11 +48,7 @@ struct FieldRec {
 
 } // namespace
 
-bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const {
-    if (mode != 2 && mode != 3) {
-        if (error) *error = tr("Unknown layout mode %1.").arg(mode);
-        return false;
-    }
+QByteArray PivotTable::layoutJson(int mode, bool withData) const {
     QJsonObject root;
     root["format"] = kFormat;
     root["version"] = kVersion;
@@ -81,7 +77,7 @@ bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const
             fs.append(j);
         }
     root["fields"] = fs;
-    if (mode == 3 && data_) {
+    if (mode == 3 && data_ && withData) {
         QJsonObject d;
         d["rowCount"] = double(data_->rowCount);
         QJsonArray cols;
@@ -103,9 +99,16 @@ bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const
         d["columns"] = cols;
         root["data"] = d;
     }
+    return QJsonDocument(root).toJson(QJsonDocument::Compact);
+}
+
+bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const {
+    if (mode != 2 && mode != 3) {
+        if (error) *error = tr("Unknown layout mode %1.").arg(mode);
+        return false;
+    }
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QJsonDocument(root).toJson(QJsonDocument::Compact)) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(layoutJson(mode)) < 0 || !file.commit()) {
         if (error) *error = tr("The layout could not be written to %1: %2").arg(path, file.errorString());
         return false;
     }
@@ -113,16 +116,24 @@ bool PivotTable::saveLayout(const QString& path, int mode, QString* error) const
 }
 
 bool PivotTable::loadLayout(const QString& path, QString* error) {
-    auto fail = [&](const QString& why) {
-        if (error) *error = tr("The pivot layout %1 cannot be read: %2").arg(path, why);
-        return false;
-    };
     QByteArray bytes;
     QString why;
-    if (!bd::os::readRegularFile(path, kMaxLayoutFileBytes, bytes, &why)) return fail(why);
+    if (!bd::os::readRegularFile(path, kMaxLayoutFileBytes, bytes, &why) ||
+        !loadLayoutJson(bytes, nullptr, &why)) {
+        if (error) *error = tr("The pivot layout %1 cannot be read: %2").arg(path, why);
+        return false;
+    }
+    return true;
+}
+
+bool PivotTable::loadLayoutJson(const QByteArray& bytes, std::shared_ptr<const db::ColumnarResult> given,
+                                QString* error, bool checkOnly) {
+    auto fail = [&](const QString& why) {
+        if (error) *error = why;
+        return false;
+    };
     QJsonParseError pe;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
-    bytes.clear();
     if (pe.error != QJsonParseError::NoError || !doc.isObject()) return fail(tr("it is damaged."));
     const QJsonObject root = doc.object();
     if (root["format"].toString() != kFormat) return fail(tr("it is not a pivot layout."));
@@ -159,14 +170,14 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
         recs.push_back(r);
     }
 
-    std::shared_ptr<db::ColumnarResult> data;
-    if (mode == 3 && root.contains("data")) {
+    std::shared_ptr<const db::ColumnarResult> data = mode == 3 ? given : nullptr;
+    if (mode == 3 && !given && root.contains("data")) {
         const QJsonObject d = root["data"].toObject();
         const double rc = d["rowCount"].toDouble(-1);
         if (rc < 0 || rc > 4e9 || rc != std::floor(rc)) return fail(tr("the stored data is damaged."));
-        data = std::make_shared<db::ColumnarResult>();
-        data->rowCount = size_t(rc);
-        const size_t n = data->rowCount;
+        auto inlined = std::make_shared<db::ColumnarResult>();
+        inlined->rowCount = size_t(rc);
+        const size_t n = inlined->rowCount;
         for (const QJsonValue& v : d["columns"].toArray()) {
             const QJsonObject j = v.toObject();
             db::ColumnData c;
@@ -191,11 +202,13 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
             for (size_t r = 0; r < c.codes.size(); ++r)
                 if (c.codes[r] > c.dict.size() || (c.codes[r] == c.dict.size() && !c.isNull(r)))
                     return fail(tr("the stored data is damaged."));
-            data->columns.push_back(std::move(c));
+            inlined->columns.push_back(std::move(c));
         }
+        data = std::move(inlined);
     }
 
     // Everything checked: apply.
+    if (checkOnly) return true;
     removeAllFields();
     connectionType_ = root["connectionType"].toInt(connectionType_);
     connectionString_ = root["connectionString"].toString();
@@ -203,7 +216,7 @@ bool PivotTable::loadLayout(const QString& path, QString* error) {
     subtotals_ = root["subtotals"].toBool(true);
     grandTotals_ = root["grandTotals"].toBool(true);
     printHeader_ = root["printHeader"].toString();
-    setData(std::shared_ptr<const db::ColumnarResult>(data));
+    setData(std::move(data));
     std::vector<std::pair<int, PivotField*>> byIndex;
     for (size_t i = 0; i < recs.size(); ++i) {
         const FieldRec& r = recs[i];

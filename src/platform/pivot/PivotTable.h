@@ -211,6 +211,12 @@ public:
     bool saveLayout(const QString& path, int mode, QString* error = nullptr) const;
     // A damaged or foreign file is an error and changes nothing.
     bool loadLayout(const QString& path, QString* error = nullptr);
+    // The same layout in memory. layoutJson leaves the data out when withData is false (a caller that
+    // stores the result its own way, as the cube file does). loadLayoutJson takes the result from data
+    // when given, else from the JSON; checkOnly reads and checks without applying.
+    QByteArray layoutJson(int mode, bool withData = true) const;
+    bool loadLayoutJson(const QByteArray& json, std::shared_ptr<const db::ColumnarResult> data,
+                        QString* error, bool checkOnly = false);
 
     // --- Export and printing -----------------------------------------------------------------
     // The three flags after totals are accepted for the callers' sake and have no effect.

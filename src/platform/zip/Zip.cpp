@@ -1,4 +1,5 @@
 #include "platform/zip/Zip.h"
+#include "platform/os/FileWrites.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,38 +136,9 @@ bool readIndex(zip_t* z, zip_uint64_t index, qint64 maxBytes, Sink&& sink, QStri
     return true;
 }
 
-} // namespace
-
-bool isPlainMemberName(const QString& raw) {
-    QString name = raw;
-    name.replace('\\', '/');
-    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains(':'))
-        return false;
-    for (const QChar c : name)
-        if (c.unicode() < 32 || c.unicode() == 127) return false;
-    return name.trimmed() == name;
-}
-
-bool pack(const QStringList& files, const QString& archive, QString* error) {
-    if (files.isEmpty()) {
-        setError(error, QStringLiteral("There are no files to compress."));
-        return false;
-    }
-    QSet<QString> names;
-    for (const QString& f : files) {
-        const QFileInfo fi(f);
-        QFile probe(f);
-        if (!fi.isFile() || !probe.open(QIODevice::ReadOnly)) {
-            setError(error, QStringLiteral("Cannot read the file \"%1\".").arg(QDir::toNativeSeparators(f)));
-            return false;
-        }
-        if (names.contains(fi.fileName())) {
-            setError(error, QStringLiteral("Two files have the same name \"%1\".").arg(fi.fileName()));
-            return false;
-        }
-        names.insert(fi.fileName());
-    }
-
+// Writes an archive through addMembers to a temporary file beside the target, then replaces it.
+bool writeArchive(const QString& archive, const std::function<bool(zip_t*, QString*)>& addMembers,
+                  QString* error) {
     const QString file = replacedFile(archive);
     struct stat old;
     const bool replacing = ::stat(QFile::encodeName(file).constData(), &old) == 0;
@@ -203,16 +175,9 @@ bool pack(const QStringList& files, const QString& archive, QString* error) {
     if (!z)
         return fail(
             QStringLiteral("Cannot create the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
-    for (const QString& f : files) {
-        zip_source_t* src = zip_source_file_create(QFile::encodeName(f).constData(), 0, -1, nullptr);
-        if (!src ||
-            zip_file_add(z, QFileInfo(f).fileName().toUtf8().constData(), src, ZIP_FL_ENC_UTF_8) < 0) {
-            const QString why = QString::fromUtf8(zip_strerror(z));
-            if (src) zip_source_free(src);
-            zip_discard(z);
-            return fail(
-                QStringLiteral("Cannot add \"%1\" to the archive: %2").arg(QDir::toNativeSeparators(f), why));
-        }
+    if (QString why; !addMembers(z, &why)) {
+        zip_discard(z);
+        return fail(why);
     }
     if (zip_close(z) != 0) {
         const QString why = QString::fromUtf8(zip_strerror(z));
@@ -221,10 +186,94 @@ bool pack(const QStringList& files, const QString& archive, QString* error) {
                         .arg(QDir::toNativeSeparators(archive), why));
     }
     giveRights(tmpPath, replacing ? &old : nullptr);
-    if (std::rename(QFile::encodeName(tmpPath).constData(), QFile::encodeName(file).constData()) != 0)
-        return fail(
-            QStringLiteral("Cannot replace the archive \"%1\".").arg(QDir::toNativeSeparators(archive)));
+    if (QString why; !bd::os::fileWrites().replace(tmpPath, file, &why)) return fail(why);
     return true;
+}
+
+} // namespace
+
+bool isPlainMemberName(const QString& raw) {
+    QString name = raw;
+    name.replace('\\', '/');
+    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains(':'))
+        return false;
+    for (const QChar c : name)
+        if (c.unicode() < 32 || c.unicode() == 127) return false;
+    return name.trimmed() == name;
+}
+
+bool pack(const QStringList& files, const QString& archive, QString* error) {
+    if (files.isEmpty()) {
+        setError(error, QStringLiteral("There are no files to compress."));
+        return false;
+    }
+    QSet<QString> names;
+    for (const QString& f : files) {
+        const QFileInfo fi(f);
+        QFile probe(f);
+        if (!fi.isFile() || !probe.open(QIODevice::ReadOnly)) {
+            setError(error, QStringLiteral("Cannot read the file \"%1\".").arg(QDir::toNativeSeparators(f)));
+            return false;
+        }
+        if (names.contains(fi.fileName())) {
+            setError(error, QStringLiteral("Two files have the same name \"%1\".").arg(fi.fileName()));
+            return false;
+        }
+        names.insert(fi.fileName());
+    }
+
+    return writeArchive(
+        archive,
+        [&](zip_t* z, QString* why) {
+            for (const QString& f : files) {
+                zip_source_t* src = zip_source_file_create(QFile::encodeName(f).constData(), 0, -1, nullptr);
+                if (!src || zip_file_add(z, QFileInfo(f).fileName().toUtf8().constData(), src,
+                                         ZIP_FL_ENC_UTF_8) < 0) {
+                    const QString e = QString::fromUtf8(zip_strerror(z));
+                    if (src) zip_source_free(src);
+                    *why = QStringLiteral("Cannot add \"%1\" to the archive: %2")
+                               .arg(QDir::toNativeSeparators(f), e);
+                    return false;
+                }
+            }
+            return true;
+        },
+        error);
+}
+
+bool packMembers(const QList<MemberBytes>& members, const QString& archive, QString* error) {
+    if (members.isEmpty()) {
+        setError(error, QStringLiteral("There are no files to compress."));
+        return false;
+    }
+    QSet<QString> names;
+    for (const MemberBytes& m : members) {
+        if (!isPlainMemberName(m.name) || names.contains(m.name)) {
+            setError(error, QStringLiteral("The member name \"%1\" cannot be written.").arg(m.name));
+            return false;
+        }
+        names.insert(m.name);
+    }
+    return writeArchive(
+        archive,
+        [&](zip_t* z, QString* why) {
+            for (const MemberBytes& m : members) {
+                // The bytes stay alive (members is the caller's) until the archive is closed.
+                zip_source_t* src =
+                    zip_source_buffer(z, m.bytes.constData(), zip_uint64_t(m.bytes.size()), 0);
+                const zip_int64_t index =
+                    src ? zip_file_add(z, m.name.toUtf8().constData(), src, ZIP_FL_ENC_UTF_8) : -1;
+                if (index < 0 ||
+                    (!m.compress && zip_set_file_compression(z, zip_uint64_t(index), ZIP_CM_STORE, 0) != 0)) {
+                    const QString e = QString::fromUtf8(zip_strerror(z));
+                    if (src && index < 0) zip_source_free(src);
+                    *why = QStringLiteral("Cannot add \"%1\" to the archive: %2").arg(m.name, e);
+                    return false;
+                }
+            }
+            return true;
+        },
+        error);
 }
 
 bool unpack(const QString& archive, const QString& folder, QString* error, const UnpackLimits& limits) {
@@ -313,13 +362,46 @@ bool streamMember(const QString& archive, const QString& name,
 bool readMember(const QString& archive, const QString& name, QByteArray& out, QString* error, qint64 maxBytes,
                 bool caseInsensitive) {
     out.clear();
-    return streamMember(
-        archive, name,
-        [&](const char* d, qint64 n) {
-            out.append(d, n);
-            return true;
-        },
-        error, maxBytes, caseInsensitive);
+    ArchivePtr z = openForReading(archive, error);
+    if (!z) return false;
+    const zip_int64_t index =
+        zip_name_locate(z.get(), name.toUtf8().constData(), caseInsensitive ? ZIP_FL_NOCASE : 0);
+    if (index < 0) {
+        setError(error, QStringLiteral("The archive has no member \"%1\".").arg(name));
+        return false;
+    }
+    zip_stat_t st;
+    zip_stat_init(&st);
+    const bool sized =
+        zip_stat_index(z.get(), zip_uint64_t(index), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE);
+    if (!sized || qint64(st.size) > maxBytes || st.size == 0)
+        return readIndex(
+            z.get(), zip_uint64_t(index), maxBytes,
+            [&](const char* d, qint64 n) {
+                out.append(d, n);
+                return true;
+            },
+            error);
+    // The stated size, read straight into place; a member longer or shorter than it says is refused.
+    auto damaged = [&](zip_file_t* f) {
+        setError(error, QStringLiteral("Cannot read the member \"%1\": %2")
+                            .arg(name, f ? QString::fromUtf8(zip_error_strerror(zip_file_get_error(f)))
+                                         : QString::fromUtf8(zip_strerror(z.get()))));
+        out.clear();
+        return false;
+    };
+    std::unique_ptr<zip_file_t, FileCloser> f(zip_fopen_index(z.get(), zip_uint64_t(index), 0));
+    if (!f) return damaged(nullptr);
+    out.resize(qsizetype(st.size));
+    qint64 done = 0;
+    while (done < qint64(st.size)) {
+        const zip_int64_t n = zip_fread(f.get(), out.data() + done, zip_uint64_t(qint64(st.size) - done));
+        if (n <= 0) return damaged(f.get());
+        done += n;
+    }
+    char extra = 0;
+    if (zip_fread(f.get(), &extra, 1) != 0) return damaged(f.get());
+    return true;
 }
 
 } // namespace bd::zip

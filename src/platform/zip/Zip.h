@@ -21,6 +21,17 @@ struct UnpackLimits {
 // readable error on any failure.
 bool pack(const QStringList& files, const QString& archive, QString* error);
 
+// One member written from memory. A member that is already compact is stored as it is: a second
+// compression pass would cost more time than it saves room.
+struct MemberBytes {
+    QString name;
+    QByteArray bytes;
+    bool compress = true;
+};
+
+// As pack, from memory: the same temporary file, rights and replace.
+bool packMembers(const QList<MemberBytes>& members, const QString& archive, QString* error);
+
 // Extracts every member into folder. Only plain member names are taken ("\" read as "/"; no folders,
 // no "..", no absolute or drive paths): anything else is refused and nothing is ever written outside
 // the folder. Members above the limits are refused too. False (with the refused names or the failure)
