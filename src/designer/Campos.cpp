@@ -1,7 +1,9 @@
 // The designer window: its controls, their layout, the load step and the wiring of the handlers.
 #include "designer/Campos.h"
 
+#include "designer/UserEditText.h"
 #include "platform/os/Clock.h"
+#include "platform/querybuilder/QueryBuilder.h"
 #include "platform/toolbar/Toolbar.h"
 #include "shell/General.h"
 #include "shell/InsCube.h"
@@ -11,6 +13,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -33,8 +36,8 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
         return w;
     };
     txtIdCubo = named(new QLineEdit(this), "txtIdCubo");
-    txtConeccion = named(new QPlainTextEdit(this), "txtConeccion");
-    txtQuery = named(new QPlainTextEdit(this), "txtQuery");
+    txtConeccion = named(new UserEditText(this), "txtConeccion");
+    txtQuery = named(new UserEditText(this), "txtQuery");
     cmdGenerarCnn = named(new QPushButton("Connect", this), "cmdGenerarCnn");
     comProbarCnn = named(new QPushButton("Test Connection", this), "comProbarCnn");
     lblLastCnn = named(new QLabel("<a href=\"last\">Last</a>", this), "lblLastCnn");
@@ -64,7 +67,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
         l->addWidget(f == frameLockCnn ? cmdUnLockCnn : cmdUnlockSql);
         f->hide();
     }
-    txtDescripcion = named(new QPlainTextEdit(this), "txtDescripcion");
+    txtDescripcion = named(new UserEditText(this), "txtDescripcion");
     chkRefresh = named(new QCheckBox("Refresh on open", this), "chkRefresh");
     chkSendAlert = named(new QCheckBox("Send alerts", this), "chkSendAlert");
     chkSaveWData = named(new QCheckBox("Save with data", this), "chkSaveWData");
@@ -94,6 +97,24 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     cmdQueryEditorView->hide();
     cmdSelCamCal = named(new QPushButton("Measures", this), "cmdSelCamCal");
     cmdShowFilters = named(new QPushButton("Filters", this), "cmdShowFilters");
+    cmdCalcField = named(new QPushButton("   Create a calculated field", this), "cmdCalcField");
+    cmdChartProperties = named(new QPushButton("   Chart Properties", this), "cmdChartProperties");
+    cmdFieldProperties = named(new QPushButton("   Field Properties", this), "cmdFieldProperties");
+    cmdProtect = named(new QPushButton("Protect", this), "cmdProtect");
+    UpDown = named(new QWidget(this), "UpDown");
+    {
+        auto* l = new QVBoxLayout(UpDown);
+        l->setContentsMargins(0, 0, 0, 0);
+        l->setSpacing(0);
+        for (auto [name, arrow] :
+             {std::pair{"UpDownUp", Qt::UpArrow}, std::pair{"UpDownDown", Qt::DownArrow}}) {
+            auto* b = named(new QToolButton(UpDown), name);
+            b->setArrowType(arrow);
+            // The grid that had the focus stays the one the buttons move rows in.
+            b->setFocusPolicy(Qt::NoFocus);
+            l->addWidget(b);
+        }
+    }
     TimerAutoRefresh = new bd::os::Timer(this, 60000);
     TimerAutoClose = new bd::os::Timer(this, 60000);
     TimerDialogo_ = new bd::os::Timer(this, 1000);
@@ -162,6 +183,10 @@ void Campos::buildTabs() {
     modos->addWidget(cmdSelCamCal);
     modos->addWidget(cmdShowFilters);
     modos->addStretch(1);
+    modos->addWidget(cmdFieldProperties);
+    modos->addWidget(cmdCalcField);
+    modos->addWidget(cmdChartProperties);
+    modos->addWidget(UpDown);
     fl->addLayout(modos, 0, 1);
     // spCam keeps the width of its columns; the measure and filter grids share the rest.
     fl->addWidget(spCam, 1, 0);
@@ -187,6 +212,7 @@ void Campos::buildTabs() {
     auto* ab = new QHBoxLayout;
     ab->addWidget(cmdOpenScheduler);
     ab->addWidget(cmdUpProperties);
+    ab->addWidget(cmdProtect);
     ab->addStretch();
     ab->addWidget(cmdSetOk);
     al->addRow(ab);
@@ -221,6 +247,14 @@ void Campos::connectHandlers() {
     connect(cmdLastQuery, &QPushButton::clicked, this, &Campos::cmdLastQuery_Click);
     connect(cmdOpenScheduler, &QPushButton::clicked, this, &Campos::cmdOpenScheduler_Click);
     connect(cmdUpProperties, &QPushButton::clicked, this, &Campos::cmdUpProperties_Click);
+    connect(cmdCalcField, &QPushButton::clicked, this, &Campos::SetCalculatedField);
+    connect(cmdChartProperties, &QPushButton::clicked, this, &Campos::cmdChartProperties_Click);
+    connect(cmdFieldProperties, &QPushButton::clicked, this, &Campos::cmdFieldProperties_Click);
+    connect(cmdProtect, &QPushButton::clicked, this, &Campos::Protect);
+    connect(UpDown->findChild<QToolButton*>("UpDownUp"), &QToolButton::clicked, this,
+            &Campos::MoverFilaArriba);
+    connect(UpDown->findChild<QToolButton*>("UpDownDown"), &QToolButton::clicked, this,
+            &Campos::MoverFilaAbajo);
     connect(cmbEngine, &QComboBox::activated, this, &Campos::cmbEngine_Click);
     connect(cmbEngine, &QComboBox::currentTextChanged, this, [this](const QString& t) {
         // An engine set from code over boxes that were given their own values (a cube's stored
@@ -235,8 +269,8 @@ void Campos::connectHandlers() {
         });
     connect(cmbTbl, &QComboBox::activated, this, &Campos::cmbTbl_Click);
     connect(chkSaveWData, &QCheckBox::clicked, this, &Campos::chkSaveWData_Click);
-    // Text set from code keeps the cube object in step; the user's typing (key filter) and the
-    // connection tab's own actions mark the definition changed.
+    // Text set from code keeps the cube object in step; the user's own edits and the connection
+    // tab's actions mark the definition changed.
     connect(txtConeccion, &QPlainTextEdit::textChanged, this, [this] {
         if (VinsCube) {
             QString t = txtConeccion->toPlainText();
@@ -252,6 +286,27 @@ void Campos::connectHandlers() {
     connect(txtIdCubo, &QLineEdit::textChanged, this, [this](const QString& t) {
         if (VinsCube) VinsCube->CubeId = t;
         if (VCubo) VCubo->updateTitles();
+    });
+    auto salvar = [this] {
+        if (VCubo) VCubo->Salvar = true;
+    };
+    connect(txtIdCubo, &QLineEdit::textEdited, this, salvar);
+    connect(static_cast<UserEditText*>(txtDescripcion), &UserEditText::userEdited, this, salvar);
+    connect(static_cast<UserEditText*>(txtConeccion), &UserEditText::userEdited, this, [this, salvar] {
+        Cambio = true;
+        Recarga = true;
+        // The builder connects again with the new string.
+        aQ->setTag(QString());
+        salvar();
+    });
+    connect(static_cast<UserEditText*>(txtQuery), &UserEditText::userEdited, this, [this, salvar] {
+        Cambio = true;
+        Recarga = true;
+        // SQL typed by hand discards the builder's design and saved state.
+        aQ->setSql(QString());
+        aQ->setTag(QString());
+        setCeldaEstadoConsulta(QString());
+        salvar();
     });
     connect(TimerDialogo_, &bd::os::Timer::timeout, this, &Campos::servirDialogoConexion);
     // Focus changes: error colours cleared, format checks.

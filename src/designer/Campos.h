@@ -22,6 +22,7 @@ class Toolbar;
 class Tool;
 } // namespace bd::toolbar
 class Cubo;
+class frmFormula;
 namespace bd::os {
 class Timer;
 }
@@ -131,9 +132,9 @@ public:
     static constexpr uint32_t ColorVentana = 0x80000005;
     static constexpr uint32_t ColorBloqueado = 0xE0E0E0;
     static constexpr uint32_t ColorLibre = 0xFFFFFF;
-    // Test hooks: the cube password prompt (the default shows the password dialog) and the schedule
-    // dialog (the default does nothing until the scheduler exists).
-    static std::function<QString(Campos*)> PedirPassword;
+    // The password prompt (frmPassword) over the designer: the text confirmed, "" when closed.
+    QString PedirPassword();
+    // Test hook: the schedule dialog (the default does nothing until the scheduler exists).
     static std::function<void(Campos*)> MostrarScheduler;
 
     // ---- field discovery, definition into the pivot, refresh ----
@@ -205,6 +206,22 @@ public:
     void spFil_ComboSelChange(int col, int row);
     void spFil_GotFocus();
     void spFil_KeyDown(int keyCode, int shift);
+    // ---- calculated measures, chart and field properties, protection, row movers ----
+    QPushButton* cmdCalcField;       // a new calculated measure
+    QPushButton* cmdChartProperties; // chart settings of the active measure row
+    QPushButton* cmdFieldProperties; // the field dialog of the active row of the last focused grid
+    QPushButton* cmdProtect;         // password and protection switches
+    QWidget* UpDown;                 // the row movers: buttons "UpDownUp" and "UpDownDown"
+    // The formula editor; callers may fill it before SetCalculatedField, which deletes it.
+    frmFormula* Formula();
+    void SetCalculatedField();
+    void cmdChartProperties_Click();
+    void cmdFieldProperties_Click();
+    void Protect();
+    // Swap the active row of the focused definition grid with the row above (below); an alert group
+    // of spCal moves as one block.
+    void MoverFilaArriba();
+    void MoverFilaAbajo();
     static constexpr uint32_t ColorModoInactivo = 0x80000010; // button shadow
     static constexpr uint32_t ColorModoActivo = 0x80000012;   // button text
 
@@ -223,6 +240,8 @@ private:
     void elegirValoresFiltro(int col, int row);
     void quitarFiltro(int row);
 
+    void moverFila(int paso);
+    QPointer<frmFormula> formula_;
     bool iniciando_ = false;   // field discovery is running (GoTab with 1 calls back)
     bool refrescando_ = false; // a refresh is running (timers and events must not start another)
 

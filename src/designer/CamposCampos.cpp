@@ -492,7 +492,7 @@ void Campos::spCam_DblClick(int col, int row) {
         mostrarCmdChartinFieldProperties = false;
     }
     f->txtType->setText(clase.mid(2));
-    bd::os::runDialog(f);
+    const int resultado = bd::os::runDialog(f);
     if (!self || !f) return;
     if (f->Cambio && spCam && row <= spCam->maxRows()) {
         const QString id = f->txtId->text(), nuevo = f->txtCaption->text(), formato = f->txtFormat->text();
@@ -513,4 +513,21 @@ void Campos::spCam_DblClick(int col, int row) {
         General::EnfocarControl(this);
     }
     delete f.data();
+    if (resultado == frmFieldProperties::ChartRequested) cmdChartProperties_Click();
+}
+
+void Campos::cmdFieldProperties_Click() {
+    Grid* g = VaOnfocus;
+    const int row = g ? g->activeRow() : 0;
+    if (!g || row < 1 || row > g->maxRows() || g->text(1, row).isEmpty()) {
+        MsgBox("Select a field in the measure , dimension or filter grid.", bd::os::Buttons::Ok,
+               bd::os::Icon::Information, "Select a field");
+        return;
+    }
+    if (g == spCam)
+        spCam_DblClick(ColCampo, row);
+    else if (g == spCal)
+        spCal_DblClick(ColMedida, row);
+    else if (g == spFil)
+        spFil_DblClick(ColFiltroCampo, row);
 }

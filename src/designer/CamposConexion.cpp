@@ -34,26 +34,7 @@ void pintarBoton(QAbstractButton* b, uint32_t ole, const QString& caption) {
     b->setAutoFillBackground(true);
 }
 
-// The password dialog: a box "txtPass" and an OK button "cmdAceptar"; closing it gives "".
-QString pedirPasswordDialogo(Campos* owner) {
-    QDialog d(owner);
-    d.setObjectName("frmPassword");
-    d.setWindowTitle("Password");
-    auto* txtPass = new QLineEdit(&d);
-    txtPass->setObjectName("txtPass");
-    txtPass->setEchoMode(QLineEdit::Password);
-    auto* ok = new QPushButton("OK", &d);
-    ok->setObjectName("cmdAceptar");
-    auto* lay = new QVBoxLayout(&d);
-    lay->addWidget(txtPass);
-    lay->addWidget(ok, 0, Qt::AlignRight);
-    QObject::connect(ok, &QPushButton::clicked, &d, &QDialog::accept);
-    QObject::connect(txtPass, &QLineEdit::returnPressed, &d, &QDialog::accept);
-    return bd::os::runDialog(&d) == QDialog::Accepted ? txtPass->text() : QString();
-}
 } // namespace
-
-std::function<QString(Campos*)> Campos::PedirPassword = pedirPasswordDialogo;
 
 void Campos::IndicarConeccion() {
     const bool on = VinsCube && VinsCube->Conectado;
@@ -194,7 +175,7 @@ void Campos::lblLastCnn_Click() {
 }
 
 void Campos::desbloquear() {
-    const QString pass = PedirPassword ? PedirPassword(this) : QString();
+    const QString pass = PedirPassword();
     if (!VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) return;
     frameLockCnn->hide();
     frameLockSql->hide();

@@ -29,22 +29,6 @@ const QString kBuilderReady = QStringLiteral("WORK");
 constexpr int kTabBuilder = 3;
 constexpr int kTabPreview = 4;
 
-// Reports every key pressed in the boxes it watches.
-class KeyWatcher : public QObject {
-public:
-    KeyWatcher(QObject* parent, std::function<void(QObject*)> onKey)
-        : QObject(parent), onKey_(std::move(onKey)) {}
-
-protected:
-    bool eventFilter(QObject* o, QEvent* e) override {
-        if (e->type() == QEvent::KeyPress) onKey_(o);
-        return false;
-    }
-
-private:
-    std::function<void(QObject*)> onKey_;
-};
-
 // ---- the join rewrite ----
 
 // Where a quote of SQL text that opens with c closes (null when c opens none).
@@ -237,16 +221,6 @@ void Campos::connectQueryHandlers() {
     connect(cmdGotoResults, &QPushButton::clicked, this, &Campos::cmdGotoResults_Click);
     connect(cmdQueryEditorView, &QPushButton::clicked, this, &Campos::cmdQueryEditorView_Click);
     connect(cmdRunQuery, &QPushButton::clicked, this, &Campos::cmdRunQuery_Click);
-    // Typing the SQL by hand discards the builder's design and saved state; typing the connection has
-    // the builder connect again.
-    auto* keys = new KeyWatcher(this, [this](QObject* o) {
-        aQ->setTag(QString());
-        if (o != txtQuery) return;
-        aQ->setSql(QString());
-        setCeldaEstadoConsulta(QString());
-    });
-    txtQuery->installEventFilter(keys);
-    txtConeccion->installEventFilter(keys);
 }
 
 // ---- handlers ----

@@ -2,6 +2,7 @@
 // and "-" (remove), cell changes, clicks and the field dialog from a measure's name.
 #include "designer/Campos.h"
 #include "designer/GridRedraw.h"
+#include "designer/frmFormula.h"
 
 #include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
@@ -181,7 +182,15 @@ void Campos::spCal_DblClick(int col, int row) {
     Grid& g = *spCal;
     if (col != ColMedida || row < 1 || row > g.maxRows()) return;
     // A calculated measure belongs to the formula editor, never to the field dialog.
-    if (!g.cellTag(TagFormula, row).isEmpty()) return;
+    if (!g.cellTag(TagFormula, row).isEmpty()) {
+        frmFormula* f = Formula();
+        f->txtId->setText(g.text(ColMedida, row));
+        f->txtCaption->setText(g.cellTag(TagCaption, row));
+        f->txtFormat->setText(g.cellTag(TagFormato, row));
+        f->txtFormula->setText(g.cellTag(TagFormula, row));
+        SetCalculatedField();
+        return;
+    }
     const QString nombre = g.text(ColMedida, row);
     if (nombre.isEmpty()) return;
     QPointer<Campos> self(this);

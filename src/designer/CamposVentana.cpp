@@ -205,7 +205,7 @@ void Campos::Form_Activate() {
     } fin{self};
     if (vProtected) {
         hide();
-        const QString pass = PedirPassword ? PedirPassword(this) : QString();
+        const QString pass = PedirPassword();
         if (!self) return;
         if (!VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) {
             General::MensajePasswordIncorrecto();
@@ -297,9 +297,6 @@ bool Campos::eventFilter(QObject* o, QEvent* e) {
             if (o == txtDBDateFormat) txtDBDateFormat_LostFocus();
             if (o == txtDBHourFormat) txtDBHourFormat_LostFocus();
         }
-    } else if (e->type() == QEvent::KeyPress && (o == txtConeccion || o == txtQuery)) {
-        Cambio = true;
-        Recarga = true;
     } else if (e->type() == QEvent::MouseButtonPress && (o == chkRefresh || o == chkSendAlert)) {
         if (VCubo) VCubo->Salvar = true;
     }

@@ -56,5 +56,5 @@ void frmFieldProperties::cmdAceptar_Click() {
 
 // Closes without Cambio: the caption and format are not written back.
 void frmFieldProperties::cmdChartProperties_Click() {
-    reject();
+    done(ChartRequested);
 }

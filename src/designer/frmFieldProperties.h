@@ -12,6 +12,10 @@ class frmFieldProperties : public QDialog {
 public:
     explicit frmFieldProperties(QWidget* parent = nullptr);
 
+    // The dialog's result when its chart button closed it: the caller opens the chart settings
+    // once the dialog is gone.
+    static constexpr int ChartRequested = 2;
+
     bool Cambio = false;
     QPointer<QWidget> Vcampos; // the designer that opened it
 

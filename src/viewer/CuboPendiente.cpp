@@ -22,7 +22,7 @@ void Cubo::OpenScheduler() {
     if (Vcampos) Vcampos->OpenScheduler();
 }
 void Cubo::Protect() {
-    NoDisponible("Protect");
+    if (Vcampos) Vcampos->Protect();
 }
 void Cubo::AdvancedSettings() {
     if (!Vcampos) return;

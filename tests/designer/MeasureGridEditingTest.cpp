@@ -292,11 +292,13 @@ TEST_F(MedidasTest, ACalculatedMeasureNeverOpensTheFieldDialog) {
     campo("Ratio", "ISNUMERIC");
     const int r = medida("Ratio");
     cal().setCellTag(Campos::TagFormula, r, "[Amount]/[Units]");
-    int mostrados = 0;
-    bd::os::ScopedDialogHandler h([&](QDialog*) {
-        ++mostrados;
+    QStringList mostrados;
+    bd::os::ScopedDialogHandler h([&](QDialog* d) {
+        mostrados << d->objectName();
         return int(QDialog::Rejected);
     });
     emit cal().dblClicked(1, r);
-    EXPECT_EQ(mostrados, 0);
+    // The formula editor opens instead, and a cancelled editor writes nothing.
+    EXPECT_EQ(mostrados, QStringList{"frmFormula"});
+    EXPECT_EQ(cal().cellTag(Campos::TagFormula, r), "[Amount]/[Units]");
 }

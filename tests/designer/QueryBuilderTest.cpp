@@ -339,7 +339,8 @@ TEST(QueryBuilderTab, AStateFromElsewhereIsIgnored) {
     t.c->GoTab(0);
     const QString grouped = "SELECT Region, SUM(Amount) FROM Sales GROUP BY Region";
     t.sql(grouped);
-    QTest::keyClick(t.c->txtQuery, Qt::Key_End);
+    QTest::keyClicks(t.c->txtQuery, " ");
+    QTest::keyClick(t.c->txtQuery, Qt::Key_Backspace);
     t.c->cmdOpenEditor->click();
     EXPECT_TRUE(t.aQ().isText());
     t.c->cmdQE->click();
@@ -358,8 +359,10 @@ TEST(QueryBuilderTab, TypingTheSqlDiscardsTheBuildersDesign) {
     ExampleCube t;
     t.designTwoTables();
     t.c->setCeldaEstadoConsulta(t.aQ().state());
-    // Typing the connection only has the builder connect again.
+    // Moving the cursor is no edit; typing the connection only has the builder connect again.
     QTest::keyClick(t.c->txtConeccion, Qt::Key_End);
+    EXPECT_EQ(t.aQ().tag(), "WORK");
+    QTest::keyClicks(t.c->txtConeccion, " ");
     EXPECT_EQ(t.aQ().tag(), "");
     EXPECT_EQ(t.aQ().formattedSql(), kTwoTables);
     t.c->cmdOpenEditor->click();

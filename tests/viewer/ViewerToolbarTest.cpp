@@ -108,7 +108,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"&Archivo", "Imprimir Gráfico", "IMPRIMIR GRÁFICO", "print dialog"},
         {"&Archivo", "Imprimir Pantalla", "IMPRIMIR PANTALLA", "not available"},
         {"&Archivo", "&Guardar Estructura", "GUARDAR ESTRUCTURA", ""},
-        {"&Archivo", "Protect", "PROTECT", "not available"},
+        {"&Archivo", "Protect", "PROTECT", "protect"},
         {"Band2", "Rank", "RANK", "not available"},
         {"Band2", "Filters", "FILTERS", "filters"},
         {"Band2", "noGrph", "NOGRPH", "chart"},
@@ -162,7 +162,9 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         for (const auto& r : dialogs.requests)
             efecto << (r.save ? "save dialog" : "open dialog");
         for (const QString& clase : clasesDialogo)
-            efecto << (clase == "QPrintDialog" ? "print dialog" : "preview");
+            efecto << (clase == "QPrintDialog" ? "print dialog"
+                       : clase == "frmProtect" ? "protect"
+                                               : "preview");
         if (Export::loaded() && Export::instance()->isVisible()) efecto << "export";
         Export::unload();
         if (!v || !v->isVisible()) {
