@@ -16,6 +16,8 @@
 #include "platform/pivot/PivotTable.h"
 #include "platform/zip/Zip.h"
 
+#include "BenchTiming.h"
+
 #include <QApplication>
 #include <QFileInfo>
 #include <QProcess>
@@ -25,18 +27,11 @@
 #include <vector>
 
 using namespace bd::pivot;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::ms;
 
 namespace {
-
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 // The narrow pivot of the pivot bench: rows region, columns year, five data fields.
 void narrowLayout(PivotTable& t) {

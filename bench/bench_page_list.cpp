@@ -12,6 +12,8 @@
 #include "platform/pivot/PageFieldList.h"
 #include "platform/pivot/PivotTable.h"
 
+#include "BenchTiming.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QListView>
@@ -21,17 +23,9 @@
 #include <vector>
 
 using namespace bd::pivot;
-using Clock = std::chrono::steady_clock;
-
-namespace {
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-} // namespace
+using bench::Clock;
+using bench::median;
+using bench::ms;
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

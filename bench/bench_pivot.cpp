@@ -18,6 +18,8 @@
 #include "platform/pivot/PivotTable.h"
 #include "platform/pivot/engine/PivotEngine.h"
 
+#include "BenchTiming.h"
+
 #include <QApplication>
 #include <QFile>
 #include <QProcess>
@@ -31,18 +33,11 @@
 #include <vector>
 
 using namespace bd::pivot;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::median;
+using bench::ms;
 
 namespace {
-
-double ms(Clock::time_point a, Clock::time_point b) {
-    return std::chrono::duration<double, std::milli>(b - a).count();
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 engine::PivotDefinition def(std::vector<int> rows, std::vector<int> cols) {
     // columns: 0 region, 1 product, 2 year, 3 month, 4 amount, 5 qty

@@ -345,17 +345,21 @@ QStringList memberNames(const QString& archive, QString* error) {
     return names;
 }
 
+// The member's index, or -1 with the error set when the archive has no such member.
+static zip_int64_t locateMember(zip_t* z, const QString& name, bool caseInsensitive, QString* error) {
+    const zip_int64_t index =
+        zip_name_locate(z, name.toUtf8().constData(), caseInsensitive ? ZIP_FL_NOCASE : 0);
+    if (index < 0) setError(error, QStringLiteral("The archive has no member \"%1\".").arg(name));
+    return index;
+}
+
 bool streamMember(const QString& archive, const QString& name,
                   const std::function<bool(const char* data, qint64 n)>& sink, QString* error,
                   qint64 maxBytes, bool caseInsensitive) {
     ArchivePtr z = openForReading(archive, error);
     if (!z) return false;
-    const zip_int64_t index =
-        zip_name_locate(z.get(), name.toUtf8().constData(), caseInsensitive ? ZIP_FL_NOCASE : 0);
-    if (index < 0) {
-        setError(error, QStringLiteral("The archive has no member \"%1\".").arg(name));
-        return false;
-    }
+    const zip_int64_t index = locateMember(z.get(), name, caseInsensitive, error);
+    if (index < 0) return false;
     return readIndex(z.get(), zip_uint64_t(index), maxBytes, sink, error);
 }
 
@@ -364,12 +368,8 @@ bool readMember(const QString& archive, const QString& name, QByteArray& out, QS
     out.clear();
     ArchivePtr z = openForReading(archive, error);
     if (!z) return false;
-    const zip_int64_t index =
-        zip_name_locate(z.get(), name.toUtf8().constData(), caseInsensitive ? ZIP_FL_NOCASE : 0);
-    if (index < 0) {
-        setError(error, QStringLiteral("The archive has no member \"%1\".").arg(name));
-        return false;
-    }
+    const zip_int64_t index = locateMember(z.get(), name, caseInsensitive, error);
+    if (index < 0) return false;
     zip_stat_t st;
     zip_stat_init(&st);
     const bool sized =
