@@ -115,8 +115,8 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
             l->addWidget(b);
         }
     }
-    TimerAutoRefresh = new bd::os::Timer(this, 60000);
-    TimerAutoClose = new bd::os::Timer(this, 60000);
+    TimerAutoRefresh = new bd::os::Timer(this, MinuteMs);
+    TimerAutoClose = new bd::os::Timer(this, MinuteMs);
     TimerDialogo_ = new bd::os::Timer(this, 1000);
     TimerDialogo_->setSingleShot(true);
     MotorDBAplicado = cmbEngine->currentText();
@@ -127,6 +127,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     connectRefreshHandlers();
     connectQueryHandlers();
     connectGridHandlers();
+    connectTimerHandlers();
     formLoad();
     resize(900, 620);
 }
