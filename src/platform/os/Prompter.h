@@ -25,7 +25,7 @@ struct Prompt {
     Icon icon = Icon::None;
     // The box's default button and the answer it gives by itself when nobody can answer it; unset,
     // its first button.
-    std::optional<Answer> defaultAnswer;
+    std::optional<Answer> defaultAnswer = std::nullopt;
 };
 
 // The answer a box gives when nobody can answer it (unattended runs): its first button.
