@@ -203,8 +203,8 @@ void Campos::buildTabs() {
     al->addRow(chkRefresh);
     al->addRow(chkSendAlert);
     al->addRow(chkSaveWData);
-    al->addRow("Auto refresh (minutes)", txtAutorefresh);
-    al->addRow("Auto close (minutes)", txtAutoClose);
+    al->addRow("Minutes to auto data refresh", txtAutorefresh);
+    al->addRow("Minutes to auto close", txtAutoClose);
     al->addRow("Date Indicator Filter", txtDateIndicator);
     al->addRow("DB Date Format", txtDBDateFormat);
     al->addRow("DB Hour Format", txtDBHourFormat);

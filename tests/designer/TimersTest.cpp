@@ -10,6 +10,8 @@
 
 #include <QApplication>
 #include <QFocusEvent>
+#include <QFormLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
@@ -261,14 +263,19 @@ TEST(MinutesBoxes, LosingTheFocusNormalisesTheTextAndStartsOrStopsTheTimer) {
     }
 }
 
-// The boxes as a user meets them: typing is an unsaved change of the cube (both minutes are saved
-// with it), and leaving the box for another control applies it.
+// The boxes as a user meets them, under their captions: typing is an unsaved change of the cube (both minutes
+// are saved with it), and leaving the box for another control applies it.
 TEST(MinutesBoxes, TypingMarksTheCubeAndLeavingTheBoxAppliesIt) {
     for (bool cierre : {false, true}) {
         SCOPED_TRACE(cierre ? "txtAutoClose" : "txtAutorefresh");
         CuboDePrueba t;
         QLineEdit* box = cierre ? t.c->txtAutoClose : t.c->txtAutorefresh;
         bd::os::Timer* timer = cierre ? t.c->TimerAutoClose : t.c->TimerAutoRefresh;
+        auto* form = qobject_cast<QFormLayout*>(box->parentWidget()->layout());
+        ASSERT_NE(form, nullptr);
+        auto* label = qobject_cast<QLabel*>(form->labelForField(box));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), cierre ? "Minutes to auto close" : "Minutes to auto data refresh");
         box->clear();
         t.viewer->Salvar = false;
         QTest::keyClicks(box, "2,5");
