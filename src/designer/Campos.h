@@ -276,6 +276,9 @@ public:
     void BlockearCampos(bool on);
     void ShowConnectButton();
     void ObtnerQuery();
+    // The connection string of a new cube over a data file of the chooser's kind ("ACCESS" or
+    // "EXCEL"); "" for any other kind.
+    static QString dataFileConnection(const QString& file, const QString& kind);
     void CargarComandosGraficos();
     // A measure row that gets a tool on the chart band: a visible main row with a name whose chart
     // type is not "None".

@@ -4,6 +4,7 @@
 
 #include "platform/datalink/DataLinkDialog.h"
 #include "platform/db/Connection.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Twips.h"
@@ -14,7 +15,9 @@
 
 #include <QAbstractButton>
 #include <QDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
+#include <QRegularExpression>
 #include <QVBoxLayout>
 
 using bd::os::Buttons;
@@ -69,6 +72,17 @@ void Campos::cmdGenerarCnn_Click() {
     VerificarMotorDB();
 }
 
+QString Campos::dataFileConnection(const QString& file, const QString& kind) {
+    // Quoted when it must be: a path may hold ";" or quotes.
+    const QString ace = "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + bd::db::quoteValue(file);
+    if (kind == "ACCESS") return ace;
+    if (kind != "EXCEL") return {};
+    // The chooser offers csv files with the spreadsheets; they are read by the text driver.
+    if (QFileInfo(file).suffix().compare("csv", Qt::CaseInsensitive) == 0)
+        return ace + ";Extended Properties=\"text;HDR=YES;FMT=Delimited\";";
+    return ace + ";Extended Properties=\"Excel 8.0;HDR=YES\";";
+}
+
 void Campos::ObtnerQuery() {
     if (txtConeccion->toPlainText().isEmpty() || !VinsCube) return;
     InsCube& cube = *VinsCube;
@@ -92,8 +106,10 @@ QString Campos::NombreTablaSQL(const QString& entrada, const QString& motor, con
     n = n.trimmed();
     if (motor == "ACCESS" || motor == "EXCEL" || motor == "MSSQL") {
         n = n.toUpper();
-        if (n.contains(' ') || n.contains('$') || n.contains(']'))
-            n = '[' + QString(n).replace("]", "]]") + ']';
+        // Besides blanks and "$", a dot (a csv file's table "SALES.CSV") or any other sign would be
+        // read as part of the SQL.
+        static const QRegularExpression plain(QStringLiteral("^[A-Z_][A-Z0-9_]*$"));
+        if (!plain.match(n).hasMatch()) n = '[' + QString(n).replace("]", "]]") + ']';
         return n;
     }
     if (cnn && cnn->isOpen()) return cnn->quoteName(n);

@@ -1,7 +1,9 @@
 #include "shell/FrmMain.h"
 
+#include "designer/FrmNewCube.h"
 #include "platform/controlhost/ControlHost.h"
 #include "platform/os/AppPath.h"
+#include "platform/os/DialogRunner.h"
 #include "platform/os/Machine.h"
 #include "platform/os/Prompter.h"
 #include "shell/General.h"
@@ -220,7 +222,9 @@ bool FrmMain::vEnviarMail(const QVariant& De, const QVariant& Para, const QVaria
 }
 
 void FrmMain::cmdNuevoCubo_Click() {
-    NuevoCubo("Nuevo Cubo", "", "", false, false, "", "", "");
+    // The chooser hands its cube to NuevoCubo itself; cancelling it creates nothing.
+    FrmNewCube chooser(*this);
+    bd::os::runDialog(&chooser);
 }
 
 void FrmMain::cmdAbrirCubo_Click() {

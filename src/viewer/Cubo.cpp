@@ -123,12 +123,9 @@ void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathC
     c->IndicarConeccion();
     c->txtConeccion->clear();
     c->txtQuery->clear();
-    if (!PathMSFile.isEmpty() && Tipo == "EXCEL") {
-        c->txtConeccion->setPlainText("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + PathMSFile +
-                                      ";Extended Properties=\"Excel 8.0;HDR=YES\";");
-        c->ObtnerQuery();
-    } else if (!PathMSFile.isEmpty() && Tipo == "ACCESS") {
-        c->txtConeccion->setPlainText("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + PathMSFile);
+    const QString archivo = PathMSFile.isEmpty() ? QString() : Campos::dataFileConnection(PathMSFile, Tipo);
+    if (!archivo.isEmpty()) {
+        c->txtConeccion->setPlainText(archivo);
         c->ObtnerQuery();
     } else if (PathMSFile.isEmpty()) {
         c->OpenConnectionDialog = true;

@@ -71,6 +71,10 @@ TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
         {"VIEW --> Mixed Case", "OTHER", "\"Mixed Case\""},
         {"TBL --> q\"x", "ORACLE", "\"q\"\"x\""},
         {"TBL --> sin motor", "", "\"sin motor\""},
+        {"TBL --> sales.csv", "EXCEL", "[SALES.CSV]"},
+        {"TBL --> Colors-Table", "ACCESS", "[COLORS-TABLE]"},
+        {"TBL --> 2024", "MSSQL", "[2024]"},
+        {"TBL --> _Plain_1", "ACCESS", "_PLAIN_1"},
     };
     for (const Caso& k : casos) {
         SCOPED_TRACE(k.entrada.toStdString() + " / " + k.motor.toStdString());

@@ -10,7 +10,12 @@
 #include "shell/General.h"
 #include "shell/InsCube.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 using namespace gridedit;
 using namespace bd::grid;
@@ -98,23 +103,24 @@ TEST_F(Dialogos, ChartPropertiesStoreCountsTypeAndTotals) {
     struct Caso {
         QString tipo, limite;
         QString col12, col19;
-    } casos[] = {{"", "12", "", "12"},       // "Default" is not kept
-                 {"None", "-3", "None", ""}, // negative limits are no counts
-                 {"Pie 9D", "1.5", "", ""},  // a name not in the list
+        bool totales = true;
+    } casos[] = {{"", "12", "", "12"},              // "Default" is not kept
+                 {"None", "-3", "None", "", false}, // negative limits are no counts
+                 {"Pie 9D", "1.5", "", ""},         // a name not in the list
                  {"Column 2D", " 7 ", "Column 2D", "7"}};
     for (const Caso& k : casos) {
         bd::os::ScopedDialogHandler h([&](QDialog* d) {
             auto* f = qobject_cast<frmChartProperties*>(d);
             if (!k.tipo.isEmpty()) f->cmbTypeGraph->setEditText(k.tipo);
             f->txtResultLimit->setText(k.limite);
-            f->chkDrawTotals->setChecked(true);
+            f->chkDrawTotals->setChecked(k.totales);
             f->cmdAceptar->click();
             return d->result();
         });
         c().cmdChartProperties_Click();
         EXPECT_EQ(cal().text(Campos::ColTipoGrafico, r), k.col12) << k.tipo.toStdString();
         EXPECT_EQ(cal().text(Campos::ColLimiteResultados, r), k.col19) << k.limite.toStdString();
-        EXPECT_EQ(cal().text(Campos::ColDibujarTotales, r), "1");
+        EXPECT_EQ(cal().text(Campos::ColDibujarTotales, r), k.totales ? "1" : "0");
         cal().setText(Campos::ColTipoGrafico, r, QString());
     }
     cal().setText(Campos::ColTipoGrafico, r, "None");
@@ -201,6 +207,31 @@ TEST_F(Dialogos, OnlyRealEditsOfTheSqlBoxSetTheFlags) {
     EXPECT_EQ(c().CeldaEstadoConsulta(), "");
     EXPECT_EQ(c().aQ->tag(), "");
     EXPECT_EQ(t.cube->CubeSqlQuery, "SELECT 12");
+}
+
+// Paste from the box's own menu, as the mouse gives it, is the user's edit.
+TEST_F(Dialogos, APasteFromTheMouseMenuSetsTheFlags) {
+    c().txtQuery->setPlainText("SELECT 1");
+    c().Cambio = c().Recarga = false;
+    t.viewer->Salvar = false;
+    c().txtQuery->moveCursor(QTextCursor::End);
+    QApplication::clipboard()->setText(" + 1");
+    bool pegado = false;
+    QTimer::singleShot(0, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu) return;
+        for (QAction* a : menu->actions())
+            if (a->text().contains("Paste") && a->isEnabled()) {
+                a->trigger();
+                pegado = true;
+            }
+        menu->close();
+    });
+    QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(4, 4), c().txtQuery->mapToGlobal(QPoint(4, 4)));
+    QApplication::sendEvent(c().txtQuery->viewport(), &ev);
+    ASSERT_TRUE(pegado);
+    EXPECT_TRUE(c().Cambio && c().Recarga && salvar());
+    EXPECT_EQ(t.cube->CubeSqlQuery, "SELECT 1 + 1");
 }
 
 TEST_F(Dialogos, RowMovers) {

@@ -54,6 +54,14 @@ std::shared_ptr<db::ColumnarResult> Ventas(int clientes = 0) {
     return r;
 }
 
+// What the program wrote to standard error, without the headless platform's own notices: on a busy
+// machine the wait window comes up during an upload, and the platform says it cannot raise it.
+std::string errores() {
+    QStringList lineas = QString::fromStdString(testing::internal::GetCapturedStderr()).split('\n');
+    lineas.removeIf([](const QString& l) { return l.startsWith("This plugin does not support"); });
+    return lineas.join('\n').toStdString();
+}
+
 // A shown viewer of a saved cube, Customer on rows, two charted measures, the service and the mail
 // relay on the loopback address, the desktop recorded.
 struct Publicacion : ::testing::Test {
@@ -322,15 +330,13 @@ TEST_F(Publicacion, SizeLimitsUnattendedAskNobody) {
     datos(Ventas(20000)); // 60003 cells
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Upload: 60003 cells are more than 60000: the upload is cancelled.\n");
+    EXPECT_EQ(errores(), "Upload: 60003 cells are more than 60000: the upload is cancelled.\n");
     EXPECT_TRUE(server.requests.isEmpty());
 
     datos(Ventas(10001)); // 30006 cells
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Upload: 30006 cells are more than 20000: the upload goes on.\n");
+    EXPECT_EQ(errores(), "Upload: 30006 cells are more than 20000: the upload goes on.\n");
     EXPECT_EQ(subidos(), (QStringList{"view.html", "data.html"}));
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join('/').toStdString();
     EXPECT_EQ(relay.mails.size(), 1);
@@ -342,7 +348,7 @@ TEST_F(Publicacion, UnattendedFailuresGoToStandardError) {
     v->carradoAutomatico = true;
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
-    const std::string err = testing::internal::GetCapturedStderr();
+    const std::string err = errores();
     EXPECT_EQ(err.rfind("Upload error: The upload failed: curl: (7)", 0), 0u) << err;
     EXPECT_TRUE(prompts->prompts.isEmpty());
     EXPECT_TRUE(relay.mails.isEmpty());
