@@ -5,7 +5,9 @@
 
 #include <QString>
 
+class CBalloonToolTip;
 class InsCube;
+class QWidget;
 class frmNavigator;
 
 namespace General {
@@ -51,6 +53,11 @@ frmNavigator* VentanaEspera();
 // Hourglass pointer on (code 11) / default pointer (code 0).
 void PunteroEspera();
 void PunteroNormal();
+
+// An information balloon titled title with text, pointing at (X, Y) of control (pixels, rounded to whole
+// ones); tt keeps it until its visible time runs out or tt.Destroy().
+void MostrarGlobo(CBalloonToolTip& tt, const QString& title, const QString& text, double X, double Y,
+                  QWidget* control);
 
 // Quotes a path for the Exec line of a desktop entry.
 QString QuoteDesktopExec(const QString& path);
