@@ -196,6 +196,8 @@ void BalloonTip::paintEvent(QPaintEvent*) {
 
 void BalloonTip::popUpAt(const QPoint& global) {
     tip_ = global;
+    // A hint for a window nobody sees would stand alone on the screen.
+    if (owner_ && !owner_->isVisible()) return;
     placeAt(global);
     show();
     raise();

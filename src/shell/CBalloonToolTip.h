@@ -17,7 +17,7 @@ class Timer;
 
 // The tooltip window. A tracking tip shows only when asked, at a point; the other kind shows while
 // the pointer rests over its owner. Either hides when its visible time runs out, when it is clicked,
-// and when its owner hides.
+// and when its owner hides; it never shows for a hidden owner.
 class BalloonTip : public QWidget {
     Q_OBJECT
 public:

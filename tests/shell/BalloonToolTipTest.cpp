@@ -193,6 +193,8 @@ TEST(BalloonToolTip, ATrackingTipShowsOnlyWhenAskedAtTheClientPointForItsVisible
     // Hiding the owner hides the tip.
     owner.w.hide();
     EXPECT_FALSE(w->isVisible());
+    tt.Show(100, 70, &owner.w);
+    EXPECT_FALSE(w->isVisible()) << "no hint for a hidden window";
 }
 
 TEST(BalloonToolTip, ATipThatIsNotTrackingShowsAfterThePointerRestsOverItsOwner) {
