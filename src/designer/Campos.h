@@ -3,6 +3,7 @@
 // are spread over several source files by subject (Campos*.cpp).
 #include "designer/DefinitionGrids.h"
 #include "platform/grid/Grid.h"
+#include "shell/CBalloonToolTip.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -126,8 +127,8 @@ public:
     void cmbTbl_Click();
     void cmbTbl_DropDown();
     void chkSaveWData_Click();
-    // The hint balloon (nullptr when none is shown); removed by tab changes and grid clicks.
-    QLabel* Globo() const { return globo_; }
+    // The hint balloon's window (nullptr when there is none); removed by tab changes and grid clicks.
+    BalloonTip* Globo() const { return globo_.window(); }
     void DestruirGlobo();
     QPointer<bd::grid::Grid> VaOnfocus;
     static constexpr uint32_t ColorVentana = 0x80000005;
@@ -403,6 +404,6 @@ private:
     bool motorAdoptado_ = false;  // the last engine change from code adopted the boxes as they were
     QString motorPrevio_;
     QString motorDelDialogo_; // the engine name of the kind chosen in the last data-link dialog
-    QPointer<QLabel> globo_;
+    CBalloonToolTip globo_;
     bd::os::Timer* TimerDialogo_ = nullptr; // serves the connection dialog after activation
 };

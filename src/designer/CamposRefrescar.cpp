@@ -286,6 +286,7 @@ void Campos::Refrescar(bool* DesdeFiltros) {
                    QStringLiteral("No Results"));
             if (!vivos()) return;
             cubo->DC->hide();
+            cubo->TT1.Destroy();
         } else {
             dc.show();
             BlockearCampos(false);

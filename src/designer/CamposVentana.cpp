@@ -310,26 +310,13 @@ bool Campos::eventFilter(QObject* o, QEvent* e) {
 void Campos::MostrarToolMeasure() {
     // The hint is for a cube without a measure only.
     if (!isVisible() || SSTab1->currentIndex() != 1 || HayCampos(*spCal)) return;
-    DestruirGlobo();
-    // A child of the designer, not a window of its own: it never shows over another window.
-    auto* g = new QLabel(this);
-    g->setObjectName("Globo");
-    g->setTextFormat(Qt::RichText);
-    g->setText("<b>Click --&gt; to add a measure field</b><br>At least one measure field is necessary");
-    g->setMargin(6);
-    g->setFrameShape(QFrame::Box);
-    g->setAutoFillBackground(true);
-    g->setBackgroundRole(QPalette::ToolTipBase);
-    g->setForegroundRole(QPalette::ToolTipText);
-    g->adjustSize();
-    g->move(220, 105);
-    g->show();
-    g->raise();
-    globo_ = g;
+    // Owned by the designer: it goes when the designer hides.
+    General::MostrarGlobo(globo_, "Click --> to add a measure field",
+                          "At least one measure field is necessary", 220, 105, this);
 }
 
 void Campos::DestruirGlobo() {
-    if (globo_) delete globo_.data();
+    globo_.Destroy();
 }
 
 // ---- grid locks ----

@@ -8,6 +8,7 @@
 #include "platform/os/Settings.h"
 #include "platform/os/Twips.h"
 #include "platform/pivot/NumberFormat.h"
+#include "shell/CBalloonToolTip.h"
 #include "shell/GeneralHtml.h"
 #include "shell/InsCube.h"
 #include "shell/frmNavigator.h"
@@ -309,6 +310,17 @@ void PunteroNormal() {
     if (!qApp) return;
     while (QApplication::overrideCursor())
         QApplication::restoreOverrideCursor();
+}
+
+void MostrarGlobo(CBalloonToolTip& tt, const QString& title, const QString& text, double X, double Y,
+                  QWidget* control) {
+    tt.setStyle(1);
+    tt.setIcon(1);
+    tt.setTitle(title);
+    tt.setTipText(text);
+    tt.setPopupOnDemand(true);
+    tt.CreateToolTip(control);
+    tt.Show(qRound(X), qRound(Y), control);
 }
 
 } // namespace General

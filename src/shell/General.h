@@ -5,7 +5,9 @@
 
 #include <QString>
 
+class CBalloonToolTip;
 class InsCube;
+class QWidget;
 class frmNavigator;
 
 namespace General {
@@ -55,6 +57,11 @@ void PunteroNormal();
 // The general numeric test of text boxes: digits with any "." and "," separators, an optional sign
 // before or after them, an optional exponent, blanks around; the empty text is no number.
 bool isNumeric(const QString& text);
+
+// An information balloon titled title with text, pointing at (X, Y) of control (pixels, rounded to whole
+// ones); tt keeps it until its visible time runs out or tt.Destroy().
+void MostrarGlobo(CBalloonToolTip& tt, const QString& title, const QString& text, double X, double Y,
+                  QWidget* control);
 
 // Quotes a path for the Exec line of a desktop entry.
 QString QuoteDesktopExec(const QString& path);

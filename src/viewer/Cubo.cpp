@@ -65,6 +65,9 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     SB = new QStatusBar(this);
     SB->setObjectName("SB");
     SB->setSizeGripEnabled(false);
+    sizePanel = new QLabel(SB);
+    sizePanel->setObjectName("sizePanel");
+    SB->addPermanentWidget(sizePanel);
     TimerWait = new bd::os::Timer(this, 1000);
     frameTimer_ = new bd::os::Timer(this, 50);
     connect(frameTimer_, &bd::os::Timer::timeout, this, &Cubo::frameTimer_Timer);
@@ -72,6 +75,7 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
     IniciarGraficos();
+    connectPivotEvents();
 
     AB->resize(AB->sizeHint());
     ABGraph->resize(ABGraph->sizeHint());

@@ -7,6 +7,7 @@
 #include "platform/pivot/PivotTable.h"
 #include "platform/toolbar/Toolbar.h"
 #include "publishing/ChartFiles.h"
+#include "shell/CBalloonToolTip.h"
 #include "viewer/SplitBar.h"
 
 #include <QAction>
@@ -41,11 +42,13 @@ public:
     bool Salvar = false;
     bool carradoAutomatico = false;
     QString lastChart;
+    CBalloonToolTip TT1; // the drag hint
 
     // ---- controls ----
     bd::pivot::PivotTable* DC;
     QPointer<bd::grid::Grid> spUsrFil; // user filters
     QStatusBar* SB;
+    QLabel* sizePanel; // panel 2 of SB: the result's size
     bd::os::Timer* TimerWait;
 
     // ---- lifecycle ----
@@ -212,13 +215,27 @@ public:
     bool PublicarGraficos(const QString& direccion, QVector<bd::publishing::ChartEntry>& graficos,
                           QString* error);
 
+    // ---- pivot events ----
+    void DC_HintRemoval();
+    void DC_DblClick(bd::pivot::PivotElement e);
+    // The right button acts as a double click.
+    void DC_MouseDown(int button, bd::pivot::PivotElement e);
+    void DC_LayoutChange();
+    void DC_ChartRedraw();
+    // The size of the result in panel 2, or the reset text when Encero.
+    void IndicarCantidades(bool Encero = false);
+    // The sort dialog for field; the chart follows the new order.
+    void MostrarRanking(bd::pivot::PivotField* field);
+    // The row of spCal that holds the measure of a result cell (through the cell's own data field);
+    // 0 when there is none.
+    int measureRowOf(const bd::pivot::PivotElement& e) const;
+
     // ---- dialogs and commands ----
-    void IndicarCantidades(bool reset);
     void MostrarToolDrag();
     // Chart Print: the chart page through the print dialog.
     void ImpGr();
+    // Window Print: a picture of the viewer, as wide as the page.
     void ImprimirPantalla();
-    void MostrarRanking(bd::pivot::PivotField* field);
     void OpenScheduler();
     void Protect();
     void AdvancedSettings();
@@ -249,6 +266,7 @@ private:
     };
     void scaleSplitOnStateChange();
     void createShortcuts();
+    void connectPivotEvents();
     LayoutAt lastLayout_;        // the last layout
     bool scaleOnResize_ = false; // a state change whose resize is still to come
     LayoutAt layoutBeforeState_; // the layout before that state change

@@ -10,6 +10,7 @@
 #include "platform/pivot/NumberFormat.h"
 #include "publishing/ChartFiles.h"
 #include "shell/General.h"
+#include "shell/ImprimirFormulario.h"
 #include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
@@ -171,9 +172,6 @@ void Cubo::IniciarGraficos() {
     connect(ABGraph, &bd::toolbar::Toolbar::toolClick, this, &Cubo::ClickBarraGrafico);
     connect(ABGraph, &bd::toolbar::Toolbar::comboChange, this, &Cubo::ElegirTipoGrafico);
     connect(CHA, &bd::browser::PageView::loadCompleted, this, &Cubo::GraficoCargado);
-    // The chart follows the pivot's layout and page choices (the pivot events do the rest).
-    connect(DC, &bd::pivot::PivotTable::layoutChangedByUser, this, [this] { Graph(QString()); });
-    connect(DC, &bd::pivot::PivotTable::chartRedraw, this, [this] { Graph(QString()); });
 }
 
 void Cubo::OcultarChart(bool vVisible) {
@@ -466,7 +464,7 @@ void Cubo::getChartImg(const QString& path) {
     while (!cargada || wB->readyState() != bd::browser::PageView::Complete)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     QApplication::sendPostedEvents();
-    picImprimir = form.grab();
+    picImprimir = ImprimirFormulario::CapturarFormulario(&form);
     if (!picImprimir.save(path, "BMP"))
         bd::os::MsgBox(
             QString("The chart picture cannot be saved in %1.").arg(QDir::toNativeSeparators(path)),

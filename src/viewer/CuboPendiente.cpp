@@ -10,14 +10,6 @@ void Cubo::NoDisponible(const QString& comando) {
                    bd::os::Buttons::Ok, bd::os::Icon::Information);
 }
 
-void Cubo::IndicarCantidades(bool) {}
-void Cubo::MostrarToolDrag() {}
-void Cubo::ImprimirPantalla() {
-    NoDisponible("Window Print");
-}
-void Cubo::MostrarRanking(bd::pivot::PivotField* field) {
-    NoDisponible(field ? "Sort by " + field->caption() : QStringLiteral("Sort"));
-}
 void Cubo::OpenScheduler() {
     if (Vcampos) Vcampos->OpenScheduler();
 }

@@ -232,6 +232,7 @@ TEST(Refrescar, AnEmptyResultHidesThePivotAfterTheCaptionCameBack) {
     Cubo3 t;
     t.cargar();
     t.sql("select * from v where AMT > 1000");
+    t.viewer->TT1.CreateToolTip(t.viewer);
     bd::os::ScopedPrompter p;
     QString captionAlPreguntar;
     p->onAsk = [&](const bd::os::Prompt&) { captionAlPreguntar = t.estado->text(); };
@@ -241,6 +242,7 @@ TEST(Refrescar, AnEmptyResultHidesThePivotAfterTheCaptionCameBack) {
     EXPECT_EQ(p->prompts[0].title, "No Results");
     EXPECT_EQ(captionAlPreguntar, "Connected");
     EXPECT_FALSE(t.viewer->DC->isVisibleTo(t.viewer));
+    EXPECT_EQ(t.viewer->TT1.window(), nullptr) << "no drag hint over a hidden table";
     EXPECT_TRUE(t.cube->Conectado);
 }
 
