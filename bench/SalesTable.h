@@ -59,17 +59,17 @@ inline bool makeTable(const std::string& path, size_t n) {
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(db, "INSERT INTO sales VALUES (?,?,?,?,?,?)", -1, &st, nullptr);
-    forEachSalesRow(n, [&](const char* region, const char* product, int year, int month, double amount,
-                           int qty) {
-        sqlite3_bind_text(st, 1, region, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, product, -1, SQLITE_TRANSIENT);
-        sqlite3_bind_int(st, 3, year);
-        sqlite3_bind_int(st, 4, month);
-        sqlite3_bind_double(st, 5, amount);
-        sqlite3_bind_int(st, 6, qty);
-        sqlite3_step(st);
-        sqlite3_reset(st);
-    });
+    forEachSalesRow(
+        n, [&](const char* region, const char* product, int year, int month, double amount, int qty) {
+            sqlite3_bind_text(st, 1, region, -1, SQLITE_TRANSIENT);
+            sqlite3_bind_text(st, 2, product, -1, SQLITE_TRANSIENT);
+            sqlite3_bind_int(st, 3, year);
+            sqlite3_bind_int(st, 4, month);
+            sqlite3_bind_double(st, 5, amount);
+            sqlite3_bind_int(st, 6, qty);
+            sqlite3_step(st);
+            sqlite3_reset(st);
+        });
     sqlite3_finalize(st);
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(db);

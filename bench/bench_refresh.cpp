@@ -269,13 +269,13 @@ Figure clientRead(const Server& s, const QString& sql, int runs) {
     if (QString(s.kind.prefix) == "MYSQL") {
         env.insert("MYSQL_PWD", s.password);
         program = "mariadb";
-        args = {"--quick", "--batch", "-h", s.host, "-P", QString::number(s.port), "-u", s.user, s.db,
-                "-e", sql};
+        args = {"--quick", "--batch", "-h", s.host, "-P", QString::number(s.port),
+                "-u",      s.user,    s.db, "-e",   sql};
     } else {
         env.insert("PGPASSWORD", s.password);
         program = "psql";
-        args = {"-X", "-h", s.host, "-p", QString::number(s.port), "-U", s.user, "-d", s.db,
-                "-c", "COPY (" + sql + ") TO STDOUT"};
+        args = {"-X",   "-h", s.host, "-p", QString::number(s.port),       "-U",
+                s.user, "-d", s.db,   "-c", "COPY (" + sql + ") TO STDOUT"};
     }
     p.setProcessEnvironment(env);
     p.setStandardOutputFile(QProcess::nullDevice());
@@ -319,9 +319,8 @@ int main(int argc, char** argv) {
     QTemporaryDir config;
     qputenv("BRINTOVA_CONFIG", config.path().toLocal8Bit()); // the registry goes there, not to the user's
     QApplication app(argc, argv);
-    const int runs = std::max(1, qEnvironmentVariableIsSet("BENCH_RUNS")
-                                     ? qEnvironmentVariableIntValue("BENCH_RUNS")
-                                     : 3);
+    const int runs =
+        std::max(1, qEnvironmentVariableIsSet("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 3);
     const std::string dir =
         qEnvironmentVariableIsEmpty("BENCH_DIR") ? "/tmp" : qgetenv("BENCH_DIR").toStdString();
     const size_t sqliteRows = argc > 1 ? size_t(std::stoull(argv[1])) : 10000000;
