@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <functional>
+#include <iomanip>
 
 using namespace bd::db;
 using namespace bd::dbtest;
@@ -35,37 +36,38 @@ QString table(const Case& c) {
 
 const QString kLong = QString(5000, QChar('x')) + QStringLiteral("é");
 
+const QStringList kMariaDbTable = {
+    "CREATE TABLE T (id INT, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, iu INT UNSIGNED, bi BIGINT, "
+    "bu BIGINT UNSIGNED, yr YEAR, fl FLOAT, db DOUBLE, de DECIMAL(30,8), d DATE, dt DATETIME(6), "
+    "ts TIMESTAMP(3) NULL, vc VARCHAR(40), ch CHAR(5), tx TEXT, en ENUM('a','b'))",
+    "INSERT INTO T VALUES (1, 7, 200, -300, 4000000000, 9007199254740993, 18446744073709551615, 2024, "
+    "0.1, 0.30000000000000004, -1234567890123.12345678, '2024-02-29', '1999-12-31 23:59:59.999999', "
+    "'2001-02-03 04:05:06.789', 'Bruno \\tÑandú\\n\\\\ 😀', 'ab', '', 'b')",
+    "INSERT INTO T VALUES (2, -128, 0, 32767, 0, -9223372036854775807 - 1, 0, 1901, 123.456, -1e300, 0, "
+    "'0001-01-01', '1899-12-30 00:00:00.000999', NULL, '', '', 'tail', 'a')",
+    "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"};
+
+const QStringList kPostgresTable = {
+    "CREATE TABLE T (id int, s smallint, i int, b bigint, o oid, f4 real, f8 double precision, "
+    "n numeric(30,8), nb numeric, bo boolean, d date, ts timestamp(6), vc varchar(40), ch char(5), "
+    "tx text, nm name)",
+    "INSERT INTO T VALUES (1, -32768, 2147483647, 9007199254740993, 4000000000, 0.1, "
+    "0.30000000000000004, -1234567890123.12345678, 12345678901234567890.123456789, true, "
+    "'2024-02-29', '1999-12-31 23:59:59.999999', E'Bruno \\tÑandú\\n\\\\ 😀', 'ab', '', 'nm')",
+    "INSERT INTO T VALUES (2, 0, -1, -9223372036854775808, 0, 123.456, -1e300, 0, 0.000001, false, "
+    "'0001-01-01', '1899-12-30 00:00:00.000999', '', '', 'tail', '')",
+    "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"};
+
 const Case kCases[] = {
-    {"MariaDB",
-     "MYSQL",
-     "QMYSQL",
-     "Provider=MySQLProv;",
-     detail::readMySqlColumns,
-     {"CREATE TABLE T (id INT, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, iu INT UNSIGNED, bi BIGINT, "
-      "bu BIGINT UNSIGNED, yr YEAR, fl FLOAT, db DOUBLE, de DECIMAL(30,8), d DATE, dt DATETIME(6), "
-      "ts TIMESTAMP(3) NULL, vc VARCHAR(40), ch CHAR(5), tx TEXT, en ENUM('a','b'))",
-      "INSERT INTO T VALUES (1, 7, 200, -300, 4000000000, 9007199254740993, 18446744073709551615, 2024, "
-      "0.1, 0.30000000000000004, -1234567890123.12345678, '2024-02-29', '1999-12-31 23:59:59.999999', "
-      "'2001-02-03 04:05:06.789', 'Bruno \\tÑandú\\n\\\\', 'ab', '', 'b')",
-      "INSERT INTO T VALUES (2, -128, 0, 32767, 0, -9223372036854775807 - 1, 0, 1901, 123.456, -1e300, 0, "
-      "'0001-01-01', '1899-12-30 00:00:00.000999', NULL, '', '', 'tail', 'a')",
-      "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"},
+    {"MariaDB", "MYSQL", "QMYSQL", "Provider=MySQLProv;", detail::readMySqlColumns, kMariaDbTable,
      "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
-    {"PostgreSQL",
-     "PGSQL",
-     "QPSQL",
-     "Provider=PostgreSQL;",
-     detail::readPostgresColumns,
-     {"CREATE TABLE T (id int, s smallint, i int, b bigint, o oid, f4 real, f8 double precision, "
-      "n numeric(30,8), nb numeric, bo boolean, d date, ts timestamp(6), vc varchar(40), ch char(5), "
-      "tx text, nm name)",
-      "INSERT INTO T VALUES (1, -32768, 2147483647, 9007199254740993, 4000000000, 0.1, "
-      "0.30000000000000004, -1234567890123.12345678, 12345678901234567890.123456789, true, "
-      "'2024-02-29', '1999-12-31 23:59:59.999999', E'Bruno \\tÑandú\\n\\\\', 'ab', '', 'nm')",
-      "INSERT INTO T VALUES (2, 0, -1, -9223372036854775808, 0, 123.456, -1e300, 0, 0.000001, false, "
-      "'0001-01-01', '1899-12-30 00:00:00.000999', '', '', 'tail', '')",
-      "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"},
+    {"PostgreSQL", "PGSQL", "QPSQL", "Provider=PostgreSQL;", detail::readPostgresColumns, kPostgresTable,
      "SELECT id, now() - now() AS t FROM T"},
+    // ODBC leaves very long texts to the generic reader: the table without its long row.
+    {"MariaDBOdbc", "MYSQL", "QMYSQL", "Driver={MariaDB Unicode};", detail::readOdbcColumns,
+     kMariaDbTable.mid(0, 4), "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
+    {"PostgreSQLOdbc", "PGSQL", "QPSQL", "Provider=MSDASQL;Driver={PostgreSQL Unicode};",
+     detail::readOdbcColumns, kPostgresTable.mid(0, 4), "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -151,10 +153,15 @@ TEST_P(NativeRead, EveryTypeAgreesWithTheGenericReader) {
             switch (col.kind) {
             case ColumnKind::Integer:
             case ColumnKind::Boolean:
-                EXPECT_EQ(col.ints[row], f.value.toLongLong());
+                // Qt's ODBC driver reads a tiny integer as an unsigned one (-128 as 4294967168).
+                if (f.type == ado::TinyInt && f.value.toLongLong() > 255)
+                    EXPECT_EQ(col.ints[row], int8_t(f.value.toLongLong()));
+                else
+                    EXPECT_EQ(col.ints[row], f.value.toLongLong());
                 break;
             case ColumnKind::Real:
-                EXPECT_EQ(col.reals[row], f.value.toDouble());
+                EXPECT_EQ(col.reals[row], f.value.toDouble())
+                    << std::setprecision(17) << col.reals[row] << " " << f.value.toDouble();
                 break;
             case ColumnKind::DateTime:
                 EXPECT_EQ(col.reals[row], oleOf(f.value)) << f.value.toString().toStdString();
@@ -166,7 +173,7 @@ TEST_P(NativeRead, EveryTypeAgreesWithTheGenericReader) {
         }
     }
     EXPECT_EQ(row, native.rowCount);
-    EXPECT_EQ(row, 4u);
+    EXPECT_EQ(row, size_t(GetParam().setup.size() - 1));
 
     // The column reader takes the same road and gives the same columns.
     ColumnarResult viaReader;
@@ -185,7 +192,12 @@ TEST_P(NativeRead, OtherTypesAndFailuresAreLeftToTheGenericReader) {
     EXPECT_EQ(out.columns.size(), 0u);
     QString error;
     ASSERT_TRUE(readColumns(cs, unsupported(), out, &error)) << error.toStdString();
-    EXPECT_EQ(out.rowCount, 4u);
+    EXPECT_EQ(out.rowCount, size_t(GetParam().setup.size() - 1));
+    // Texts longer than a bound ODBC array holds: read whole, whichever reader takes them.
+    ASSERT_TRUE(readColumns(cs, "SELECT id, repeat('x', 9000) AS t FROM " + table(GetParam()), out, &error))
+        << error.toStdString();
+    ASSERT_EQ(out.columns.size(), 2u);
+    EXPECT_EQ(out.columns[1].dict.at(0), std::string(9000, 'x'));
     // A query the server refuses, one that would write, a second statement: the generic reader
     // reports them in its own words.
     for (const QString& bad :
@@ -198,7 +210,7 @@ TEST_P(NativeRead, OtherTypesAndFailuresAreLeftToTheGenericReader) {
     EXPECT_EQ(c.session()->readOnlyDepth, 0);
     // The connection is still good for the next query.
     EXPECT_TRUE(GetParam().read(*c.session(), "SELECT id FROM " + table(GetParam()), out));
-    EXPECT_EQ(out.rowCount, 4u);
+    EXPECT_EQ(out.rowCount, size_t(GetParam().setup.size() - 1));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, NativeRead, ::testing::ValuesIn(kCases),
