@@ -2,7 +2,9 @@
 
 #include "platform/dates/OleDate.h"
 #include "platform/db/AdoTypes.h"
+#include "platform/db/ColumnBuilder.h"
 #include "platform/db/Connection.h"
+#include "platform/db/NativeColumns.h"
 #include "platform/db/Session.h"
 
 #include <QDate>
@@ -17,6 +19,7 @@
 #include <malloc.h>
 #endif
 #include <mutex>
+#include <optional>
 #include <sqlite3.h>
 #include <string_view>
 #include <thread>
@@ -24,9 +27,11 @@
 namespace bd::db {
 namespace {
 
-// The code a NULL text gets while a column is read; settleNullTexts gives it its final value. A NULL
-// must not take the code of "": the empty text is a member of its own.
-constexpr uint32_t kNullText = UINT32_MAX;
+using detail::Builder;
+using detail::FlatDict;
+using detail::kNullText;
+using detail::TextBatch;
+using detail::TextEncoder;
 
 void settleNullTexts(ColumnarResult& r) {
     for (ColumnData& c : r.columns) {
@@ -36,251 +41,6 @@ void settleNullTexts(ColumnarResult& r) {
             if (code == kNullText) code = nullCode;
     }
 }
-
-inline uint64_t hashBytes(const char* p, size_t n) noexcept {
-    uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
-    while (n >= 8) {
-        uint64_t v;
-        std::memcpy(&v, p, 8);
-        h = (h ^ v) * 0xbf58476d1ce4e5b9ull;
-        h ^= h >> 31;
-        p += 8;
-        n -= 8;
-    }
-    uint64_t v = 0;
-    if (n != 0) std::memcpy(&v, p, n); // an empty view may have no data pointer
-    h = (h ^ v) * 0x94d049bb133111ebull;
-    return h ^ (h >> 29);
-}
-
-// Dictionary of a text column: open addressing over codes into the column's dict.
-class FlatDict {
-public:
-    explicit FlatDict(std::vector<std::string>* dict) : dict_(dict), slots_(1024, 0), mask_(1023) {}
-    uint32_t code(std::string_view s) {
-        if (s.data() == nullptr) s = std::string_view("", 0); // copies below must not see a null pointer
-        if (lastCode_ != UINT32_MAX && s == last_) return lastCode_;
-        const uint64_t h = hashBytes(s.data(), s.size());
-        size_t i = size_t(h) & mask_;
-        for (;;) {
-            const uint32_t slot = slots_[i];
-            if (slot == 0) break;
-            const uint32_t c = slot - 1;
-            if (hashes_[c] == h && (*dict_)[c] == s) return remember(s, c);
-            i = (i + 1) & mask_;
-        }
-        const uint32_t c = uint32_t(dict_->size());
-        dict_->emplace_back(s);
-        hashes_.push_back(h);
-        slots_[i] = c + 1;
-        if (hashes_.size() * 2 > slots_.size()) grow();
-        return remember(s, c);
-    }
-
-private:
-    uint32_t remember(std::string_view s, uint32_t c) {
-        last_.assign(s.data(), s.size());
-        lastCode_ = c;
-        return c;
-    }
-    void grow() {
-        slots_.assign(slots_.size() * 2, 0);
-        mask_ = slots_.size() - 1;
-        for (uint32_t c = 0; c < hashes_.size(); ++c) {
-            size_t i = size_t(hashes_[c]) & mask_;
-            while (slots_[i] != 0)
-                i = (i + 1) & mask_;
-            slots_[i] = c + 1;
-        }
-    }
-    std::vector<std::string>* dict_;
-    std::vector<uint32_t> slots_; // 0 = free, else code + 1
-    std::vector<uint64_t> hashes_;
-    size_t mask_;
-    std::string last_; // grouped or sorted data repeats the previous text
-    uint32_t lastCode_ = UINT32_MAX;
-};
-
-// Builds one column, whatever the source.
-struct Builder {
-    ColumnData* col = nullptr;
-    std::unique_ptr<FlatDict> dict;
-    size_t rows = 0;
-    bool piped = false;    // texts encoded by the encoder thread; this side keeps only the NULL flags
-    bool kindKnown = true; // false: expression column, kind taken from its first value
-    size_t leadingNulls = 0;
-
-    void null() {
-        if (piped) {
-            if (col->nulls.empty()) col->nulls.assign(rows, 0);
-            col->nulls.push_back(1);
-            ++rows;
-            return;
-        }
-        if (!kindKnown) {
-            ++leadingNulls;
-            ++rows;
-            return;
-        }
-        if (col->nulls.empty()) col->nulls.assign(rows, 0);
-        col->nulls.push_back(1);
-        switch (col->kind) {
-        case ColumnKind::Integer:
-        case ColumnKind::Boolean:
-            col->ints.push_back(0);
-            break;
-        case ColumnKind::Real:
-        case ColumnKind::DateTime:
-            col->reals.push_back(0);
-            break;
-        case ColumnKind::Text:
-            col->codes.push_back(kNullText);
-            break;
-        }
-        ++rows;
-    }
-    void settle(ColumnKind k, int adoType) {
-        if (kindKnown) return;
-        kindKnown = true;
-        col->kind = k;
-        col->adoType = adoType;
-        const size_t n = leadingNulls;
-        rows = 0;
-        for (size_t i = 0; i < n; ++i)
-            null();
-    }
-    void notNull() {
-        if (!col->nulls.empty()) col->nulls.push_back(0);
-        ++rows;
-    }
-    uint32_t code(std::string_view s) {
-        if (!dict) dict = std::make_unique<FlatDict>(&col->dict);
-        return dict->code(s);
-    }
-    void text(std::string_view s) {
-        col->codes.push_back(code(s));
-        notNull();
-    }
-    void integer(int64_t v) {
-        col->ints.push_back(v);
-        notNull();
-    }
-    void real(double v) {
-        col->reals.push_back(v);
-        notNull();
-    }
-    // An integer column that meets a fraction becomes a real one.
-    void promoteToReal() {
-        col->reals.assign(col->ints.begin(), col->ints.end());
-        col->ints.clear();
-        col->ints.shrink_to_fit();
-        col->kind = ColumnKind::Real;
-        if (col->adoType != ado::Numeric) col->adoType = ado::Double;
-    }
-};
-
-// Dictionary encoding of the text columns runs beside SQLite's scan, on its own thread: the scanning
-// side only copies the bytes of each batch of rows.
-struct TextBatch {
-    std::vector<std::string> bytes;              // per piped column
-    std::vector<std::vector<uint32_t>> ends;     // per piped column, one end offset per row
-    std::vector<std::vector<uint32_t>> nullRows; // per piped column, the rows (in the batch) that are NULL
-    size_t rows = 0;
-};
-
-class TextEncoder {
-public:
-    static constexpr size_t kBatchRows = 16384;
-    explicit TextEncoder(std::vector<ColumnData*> cols) : cols_(std::move(cols)) {
-        for (auto* c : cols_)
-            dicts_.push_back(std::make_unique<FlatDict>(&c->dict));
-        for (int i = 0; i < 4; ++i)
-            free_.push_back(newBatch());
-        thread_ = std::thread([this] { run(); });
-    }
-    ~TextEncoder() { finish(); }
-
-    std::unique_ptr<TextBatch> take() {
-        std::unique_lock lock(m_);
-        cv_.wait(lock, [&] { return !free_.empty(); });
-        auto b = std::move(free_.front());
-        free_.pop_front();
-        return b;
-    }
-    void submit(std::unique_ptr<TextBatch> b) {
-        {
-            std::lock_guard lock(m_);
-            full_.push_back(std::move(b));
-        }
-        cv_.notify_all();
-    }
-    void finish() {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard lock(m_);
-            done_ = true;
-        }
-        cv_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::unique_ptr<TextBatch> newBatch() const {
-        auto b = std::make_unique<TextBatch>();
-        b->bytes.resize(cols_.size());
-        b->ends.resize(cols_.size());
-        b->nullRows.resize(cols_.size());
-        for (auto& e : b->ends)
-            e.reserve(kBatchRows);
-        return b;
-    }
-    void run() {
-        for (;;) {
-            std::unique_ptr<TextBatch> b;
-            {
-                std::unique_lock lock(m_);
-                cv_.wait(lock, [&] { return !full_.empty() || done_; });
-                if (full_.empty()) return;
-                b = std::move(full_.front());
-                full_.pop_front();
-            }
-            for (size_t j = 0; j < cols_.size(); ++j) {
-                auto& codes = cols_[j]->codes;
-                const std::string& bytes = b->bytes[j];
-                const std::vector<uint32_t>& nulls = b->nullRows[j];
-                size_t nextNull = 0;
-                uint32_t from = 0, row = 0;
-                for (const uint32_t end : b->ends[j]) {
-                    if (nextNull < nulls.size() && nulls[nextNull] == row) {
-                        codes.push_back(kNullText);
-                        ++nextNull;
-                    } else {
-                        codes.push_back(dicts_[j]->code(std::string_view(bytes.data() + from, end - from)));
-                    }
-                    from = end;
-                    ++row;
-                }
-                b->bytes[j].clear();
-                b->ends[j].clear();
-                b->nullRows[j].clear();
-            }
-            b->rows = 0;
-            {
-                std::lock_guard lock(m_);
-                free_.push_back(std::move(b));
-            }
-            cv_.notify_all();
-        }
-    }
-
-    std::vector<ColumnData*> cols_;
-    std::vector<std::unique_ptr<FlatDict>> dicts_;
-    std::mutex m_;
-    std::condition_variable cv_;
-    std::deque<std::unique_ptr<TextBatch>> free_, full_;
-    bool done_ = false;
-    std::thread thread_;
-};
 
 // Numbers in a date column: unix seconds, Julian days or OLE dates, told apart by size.
 double numberToOleDate(double v) {
@@ -634,15 +394,16 @@ bool readSqliteParallel(const detail::Session& s, const QString& sql, ColumnarRe
     return true;
 }
 
-double toOleDate(const QVariant& v) {
+// A date value as an OLE number; nothing for a date no calendar has (a zero date read as text).
+std::optional<double> toOleDate(const QVariant& v) {
     QDateTime dt;
     if (v.metaType().id() == QMetaType::QDate)
         dt = QDateTime(v.toDate(), QTime(0, 0));
     else
         dt = v.toDateTime();
     const QDate d = dt.date();
-    const QTime t = dt.time();
-    return bd::dates::civilToOle(d.year(), d.month(), d.day(), 0, 0, t.msecsSinceStartOfDay() / 1000.0);
+    if (!d.isValid()) return std::nullopt;
+    return detail::oleDateTime(d.year(), d.month(), d.day(), dt.time().msecsSinceStartOfDay());
 }
 
 bool readGeneric(Connection& c, const QString& sql, ColumnarResult& out, QString* error) {
@@ -676,7 +437,10 @@ bool readGeneric(Connection& c, const QString& sql, ColumnarResult& out, QString
                 x.real(v.toDouble());
                 break;
             case ColumnKind::DateTime:
-                x.real(toOleDate(v));
+                if (const auto ole = toOleDate(v))
+                    x.real(*ole);
+                else
+                    x.null();
                 break;
             case ColumnKind::Text: {
                 const QByteArray s = v.toString().toUtf8();
@@ -696,6 +460,20 @@ bool readGeneric(Connection& c, const QString& sql, ColumnarResult& out, QString
     return true;
 }
 
+// The server's own client library where the engine has one and the result's types allow it.
+bool nativeServerRead(detail::Session& s, const QString& sql, ColumnarResult& out) {
+    switch (s.engine) {
+    case Engine::MySql:
+        return detail::readMySqlColumns(s, sql, out);
+    case Engine::PostgreSql:
+        return detail::readPostgresColumns(s, sql, out);
+    case Engine::Odbc:
+        return detail::readOdbcColumns(s, sql, out);
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool readColumns(const QString& connectionString, const QString& sql, ColumnarResult& out, QString* error) {
@@ -710,7 +488,10 @@ bool readColumns(const QString& connectionString, const QString& sql, ColumnarRe
             out = {};
             ok = readSqlite(c.sqliteHandle(), text.toUtf8(), out, error, true, &c.session()->guard);
         }
+    } else if (nativeServerRead(*c.session(), sql, out)) {
+        ok = true;
     } else {
+        out = {};
         ok = readGeneric(c, sql, out, error);
     }
     if (ok) settleNullTexts(out);

@@ -249,23 +249,17 @@ bool execute(QSqlDatabase& db, const QString& sql, QString* error) {
 
 class QtCursor : public Cursor {
 public:
-    QtCursor(std::shared_ptr<Session> s) : session_(std::move(s)), q_(session_->db) {}
+    QtCursor(std::shared_ptr<Session> s) : session_(std::move(s)), q_(session_->db), readOnly_(*session_) {}
     ~QtCursor() override {
         q_.finish();
         q_.clear();
-        endReadOnly();
+        readOnly_.end();
     }
 
     bool start(const QString& sql, QString* error) {
         // The query runs in a read-only transaction where the engine has one: a function or a
         // statement that would write fails there.
-        if (session_->readOnlyTransactions) {
-            if (session_->readOnlyDepth == 0 &&
-                !execute(session_->db, QStringLiteral("START TRANSACTION READ ONLY"), error))
-                return false;
-            ++session_->readOnlyDepth;
-            inTransaction_ = true;
-        }
+        if (!readOnly_.begin(error)) return false;
         q_.setForwardOnly(true);
         q_.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
         if (!q_.exec(sql)) {
@@ -310,16 +304,10 @@ public:
     }
 
 private:
-    void endReadOnly() {
-        if (!inTransaction_) return;
-        inTransaction_ = false;
-        if (--session_->readOnlyDepth == 0) execute(session_->db, QStringLiteral("ROLLBACK"), nullptr);
-    }
-
     std::shared_ptr<Session> session_;
     QSqlQuery q_;
     QVector<Field> fields_;
-    bool inTransaction_ = false;
+    ReadOnlyScope readOnly_;
 };
 
 } // namespace
@@ -363,24 +351,44 @@ bool prepareGuarded(sqlite3* h, const QByteArray& text, SqliteGuard* guard, sqli
     return true;
 }
 
+bool serverQueryAllowed(const Session& s, const QString& sql, QString* error) {
+    // One statement: a second one would run outside anything this program checks or guards.
+    if (secondStatementAt(sql, s.dialect) >= 0) {
+        if (error) *error = secondStatementMessage();
+        return false;
+    }
+    if (s.readOnlyTransactions) {
+        const QString why = readOnlyProblem(sql, s.dialect);
+        if (!why.isEmpty()) {
+            if (error) *error = why;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadOnlyScope::begin(QString* error) {
+    if (open_ || !s_.readOnlyTransactions) return true;
+    if (s_.readOnlyDepth == 0 && !execute(s_.db, QStringLiteral("START TRANSACTION READ ONLY"), error))
+        return false;
+    ++s_.readOnlyDepth;
+    open_ = true;
+    return true;
+}
+
+void ReadOnlyScope::end() {
+    if (!open_) return;
+    open_ = false;
+    if (--s_.readOnlyDepth == 0) execute(s_.db, QStringLiteral("ROLLBACK"), nullptr);
+}
+
 std::unique_ptr<Cursor> openCursor(const std::shared_ptr<Session>& s, const QString& sql, QString* error) {
     if (s->handle) {
         auto c = std::make_unique<SqliteCursor>(s);
         if (!c->start(engineSql(*s, sql), error)) return {};
         return c;
     }
-    // One statement: a second one would run outside anything this program checks or guards.
-    if (secondStatementAt(sql, s->dialect) >= 0) {
-        if (error) *error = secondStatementMessage();
-        return {};
-    }
-    if (s->readOnlyTransactions) {
-        const QString why = readOnlyProblem(sql, s->dialect);
-        if (!why.isEmpty()) {
-            if (error) *error = why;
-            return {};
-        }
-    }
+    if (!serverQueryAllowed(*s, sql, error)) return {};
     auto c = std::make_unique<QtCursor>(s);
     if (!c->start(sql, error)) return {};
     return c;

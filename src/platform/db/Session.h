@@ -46,6 +46,26 @@ struct Session {
 // The SQL the session's engine reads (desktop date literals for imported files).
 QString engineSql(const Session& s, const QString& sql);
 
+// The checks a query to a server passes before it runs: one statement only, and nothing that writes
+// where the engine has read-only transactions. False with the reason.
+bool serverQueryAllowed(const Session& s, const QString& sql, QString* error);
+
+// The read-only transaction queries to a server run in, where the engine has one. Scopes on one
+// session nest: the outermost opens the transaction, and rolls it back when it ends.
+class ReadOnlyScope {
+public:
+    explicit ReadOnlyScope(Session& s) : s_(s) {}
+    ~ReadOnlyScope() { end(); }
+    ReadOnlyScope(const ReadOnlyScope&) = delete;
+    ReadOnlyScope& operator=(const ReadOnlyScope&) = delete;
+    bool begin(QString* error);
+    void end();
+
+private:
+    Session& s_;
+    bool open_ = false;
+};
+
 class Cursor {
 public:
     virtual ~Cursor() = default;

@@ -1,0 +1,219 @@
+// The servers' own client libraries read a result into the same columns as the generic reader does
+// through Qt's drivers: type numbers, kinds, NULLs and values, type by type and at the edges.
+#include "platform/dates/OleDate.h"
+#include "platform/db/ColumnReader.h"
+#include "platform/db/Connection.h"
+#include "platform/db/DbTestData.h"
+#include "platform/db/NativeColumns.h"
+#include "platform/db/Session.h"
+
+#include <QDateTime>
+#include <QRegularExpression>
+#include <cmath>
+#include <functional>
+#include <iomanip>
+
+using namespace bd::db;
+using namespace bd::dbtest;
+
+namespace {
+
+using NativeReader = std::function<bool(detail::Session&, const QString&, ColumnarResult&)>;
+
+struct Case {
+    const char* name;
+    const char* prefix;   // test server variables
+    const char* qtDriver; // for the setup
+    const char* provider;
+    NativeReader read;
+    QStringList setup;   // after DROP TABLE; the table is bd_native_<name>
+    QString unsupported; // a query whose column the native reader leaves to the generic one
+};
+
+QString table(const Case& c) {
+    return QStringLiteral("bd_native_%1").arg(QString(c.name).toLower());
+}
+
+const QString kLong = QString(5000, QChar('x')) + QStringLiteral("é");
+
+const QStringList kMariaDbTable = {
+    "CREATE TABLE T (id INT, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, iu INT UNSIGNED, bi BIGINT, "
+    "bu BIGINT UNSIGNED, yr YEAR, fl FLOAT, db DOUBLE, de DECIMAL(30,8), d DATE, dt DATETIME(6), "
+    "ts TIMESTAMP(3) NULL, vc VARCHAR(40), ch CHAR(5), tx TEXT, en ENUM('a','b'))",
+    "INSERT INTO T VALUES (1, 7, 200, -300, 4000000000, 9007199254740993, 18446744073709551615, 2024, "
+    "0.1, 0.30000000000000004, -1234567890123.12345678, '2024-02-29', '1999-12-31 23:59:59.999999', "
+    "'2001-02-03 04:05:06.789', 'Bruno \\tÑandú\\n\\\\ 😀', 'ab', '', 'b')",
+    "INSERT INTO T VALUES (2, -128, 0, 32767, 0, -9223372036854775807 - 1, 0, 1901, 123.456, -1e300, 0, "
+    "'0001-01-01', '1899-12-30 00:00:00.000999', NULL, '', '', 'tail', 'a')",
+    "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"};
+
+const QStringList kPostgresTable = {
+    "CREATE TABLE T (id int, s smallint, i int, b bigint, o oid, f4 real, f8 double precision, "
+    "n numeric(30,8), nb numeric, bo boolean, d date, ts timestamp(6), vc varchar(40), ch char(5), "
+    "tx text, nm name)",
+    "INSERT INTO T VALUES (1, -32768, 2147483647, 9007199254740993, 4000000000, 0.1, "
+    "0.30000000000000004, -1234567890123.12345678, 12345678901234567890.123456789, true, "
+    "'2024-02-29', '1999-12-31 23:59:59.999999', E'Bruno \\tÑandú\\n\\\\ 😀', 'ab', '', 'nm')",
+    "INSERT INTO T VALUES (2, 0, -1, -9223372036854775808, 0, 123.456, -1e300, 0, 0.000001, false, "
+    "'0001-01-01', '1899-12-30 00:00:00.000999', '', '', 'tail', '')",
+    "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"};
+
+const Case kCases[] = {
+    {"MariaDB", "MYSQL", "QMYSQL", "Provider=MySQLProv;", detail::readMySqlColumns, kMariaDbTable,
+     "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
+    {"PostgreSQL", "PGSQL", "QPSQL", "Provider=PostgreSQL;", detail::readPostgresColumns, kPostgresTable,
+     "SELECT id, now() - now() AS t FROM T"},
+    // ODBC leaves very long texts to the generic reader: the table without its long row.
+    {"MariaDBOdbc", "MYSQL", "QMYSQL", "Driver={MariaDB Unicode};", detail::readOdbcColumns,
+     kMariaDbTable.mid(0, 4), "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
+    {"PostgreSQLOdbc", "PGSQL", "QPSQL", "Provider=MSDASQL;Driver={PostgreSQL Unicode};",
+     detail::readOdbcColumns, kPostgresTable.mid(0, 4), "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
+
+// The generic reader's date number: the date and the milliseconds of its time of day.
+double oleOf(const QVariant& v) {
+    const QDateTime dt =
+        v.metaType().id() == QMetaType::QDate ? QDateTime(v.toDate(), QTime(0, 0)) : v.toDateTime();
+    return bd::dates::civilToOle(dt.date().year(), dt.date().month(), dt.date().day(), 0, 0,
+                                 dt.time().msecsSinceStartOfDay() / 1000.0);
+}
+
+class NativeRead : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        const auto s = server(GetParam().prefix);
+        if (!s) {
+            if (inCi()) FAIL() << "CI must provide the test servers";
+            GTEST_SKIP() << "no " << GetParam().prefix << " test server";
+        }
+        const QString t = table(GetParam());
+        QStringList setup = {"DROP TABLE IF EXISTS " + t};
+        for (QString st : GetParam().setup)
+            setup << st.replace(QRegularExpression("\\bT\\b"), t);
+        ASSERT_TRUE(run(*s, setup).isEmpty()) << run(*s, setup).toStdString();
+        cs = QStringLiteral("%1Server=%2;Port=%3;Database=%4;User ID=%5;Password=%6")
+                 .arg(GetParam().provider, s->host)
+                 .arg(s->port)
+                 .arg(s->db, s->user, s->password);
+        QString error;
+        ASSERT_TRUE(c.open(cs, 10, &error)) << error.toStdString();
+    }
+    QString run(const Server& s, const QStringList& statements) {
+        const QString name = QStringLiteral("bd-native-setup");
+        QString error;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(GetParam().qtDriver, name);
+            db.setHostName(s.host);
+            db.setPort(s.port);
+            db.setUserName(s.user);
+            db.setPassword(s.password);
+            db.setDatabaseName(s.db);
+            if (!db.open()) return db.lastError().text();
+            QSqlQuery q(db);
+            for (const QString& st : statements)
+                if (!q.exec(st)) error += st + ": " + q.lastError().text() + "\n";
+        }
+        QSqlDatabase::removeDatabase(name);
+        return error;
+    }
+    // The case's query with its table's name.
+    QString unsupported() const {
+        return QString(GetParam().unsupported).replace(QRegularExpression("\\bT\\b"), table(GetParam()));
+    }
+    QString cs;
+    Connection c;
+};
+
+TEST_P(NativeRead, EveryTypeAgreesWithTheGenericReader) {
+    const QString sql = "SELECT * FROM " + table(GetParam()) + " ORDER BY id";
+    ColumnarResult native;
+    ASSERT_TRUE(GetParam().read(*c.session(), sql, native));
+    EXPECT_EQ(c.session()->readOnlyDepth, 0); // the read-only transaction ended with the read
+
+    Recordset rs;
+    QString error;
+    ASSERT_TRUE(rs.open(sql, c, &error)) << error.toStdString();
+    ASSERT_EQ(int(native.columns.size()), rs.fieldCount());
+    size_t row = 0;
+    for (; !rs.eof(); rs.moveNext(), ++row) {
+        ASSERT_LT(row, native.rowCount);
+        for (int i = 0; i < rs.fieldCount(); ++i) {
+            const ColumnData& col = native.columns[size_t(i)];
+            const Field& f = rs.field(i);
+            SCOPED_TRACE(f.name.toStdString() + " row " + std::to_string(row));
+            EXPECT_EQ(QString::fromStdString(col.name), f.name);
+            EXPECT_EQ(col.adoType, f.type);
+            EXPECT_EQ(col.kind, columnKindOf(f.type));
+            ASSERT_EQ(col.isNull(row), f.isNull());
+            if (f.isNull()) continue;
+            switch (col.kind) {
+            case ColumnKind::Integer:
+            case ColumnKind::Boolean:
+                // Qt's ODBC driver reads a tiny integer as an unsigned one (-128 as 4294967168).
+                if (f.type == ado::TinyInt && f.value.toLongLong() > 255)
+                    EXPECT_EQ(col.ints[row], int8_t(f.value.toLongLong()));
+                else
+                    EXPECT_EQ(col.ints[row], f.value.toLongLong());
+                break;
+            case ColumnKind::Real:
+                EXPECT_EQ(col.reals[row], f.value.toDouble())
+                    << std::setprecision(17) << col.reals[row] << " " << f.value.toDouble();
+                break;
+            case ColumnKind::DateTime:
+                EXPECT_EQ(col.reals[row], oleOf(f.value)) << f.value.toString().toStdString();
+                break;
+            case ColumnKind::Text:
+                EXPECT_EQ(col.dict[col.codes[row]], f.value.toString().toUtf8().toStdString());
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(row, native.rowCount);
+    EXPECT_EQ(row, size_t(GetParam().setup.size() - 1));
+
+    // The column reader takes the same road and gives the same columns.
+    ColumnarResult viaReader;
+    ASSERT_TRUE(readColumns(cs, sql, viaReader, &error)) << error.toStdString();
+    EXPECT_EQ(viaReader.rowCount, native.rowCount);
+    for (size_t i = 0; i < native.columns.size(); ++i) {
+        EXPECT_EQ(viaReader.columns[i].ints, native.columns[i].ints);
+        EXPECT_EQ(viaReader.columns[i].dict, native.columns[i].dict);
+    }
+}
+
+TEST_P(NativeRead, OtherTypesAndFailuresAreLeftToTheGenericReader) {
+    ColumnarResult out;
+    // A type of its own: nothing is read natively, and the column reader still reads it.
+    EXPECT_FALSE(GetParam().read(*c.session(), unsupported(), out));
+    EXPECT_EQ(out.columns.size(), 0u);
+    QString error;
+    ASSERT_TRUE(readColumns(cs, unsupported(), out, &error)) << error.toStdString();
+    EXPECT_EQ(out.rowCount, size_t(GetParam().setup.size() - 1));
+    // Texts longer than a bound ODBC array holds: read whole, whichever reader takes them.
+    ASSERT_TRUE(readColumns(cs, "SELECT id, repeat('x', 9000) AS t FROM " + table(GetParam()), out, &error))
+        << error.toStdString();
+    ASSERT_EQ(out.columns.size(), 2u);
+    EXPECT_EQ(out.columns[1].dict.at(0), std::string(9000, 'x'));
+    // A query the server refuses, one that would write, a second statement: the generic reader
+    // reports them in its own words.
+    for (const QString& bad :
+         {QStringLiteral("SELECT nosuchcolumn FROM ") + table(GetParam()),
+          QStringLiteral("DELETE FROM ") + table(GetParam()), QStringLiteral("SELECT 1; SELECT 2")}) {
+        EXPECT_FALSE(GetParam().read(*c.session(), bad, out)) << bad.toStdString();
+        EXPECT_FALSE(readColumns(cs, bad, out, &error)) << bad.toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_EQ(c.session()->readOnlyDepth, 0);
+    // The connection is still good for the next query.
+    EXPECT_TRUE(GetParam().read(*c.session(), "SELECT id FROM " + table(GetParam()), out));
+    EXPECT_EQ(out.rowCount, size_t(GetParam().setup.size() - 1));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, NativeRead, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
