@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
+#include <QShowEvent>
 #include <QWindow>
 
 namespace {
@@ -158,6 +159,9 @@ void Cubo::changeEvent(QEvent* e) {
 
 void Cubo::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
+    // Laid out again once shown: the filter pane places its splitter only in a visible window, and a
+    // window shown at the size it already has gets no resize afterwards.
+    if (!e->spontaneous()) Form_Resize();
     if (!fitOnShow_) return;
     fitOnShow_ = false;
     if (size() != initialSize_) return; // sized by its caller meanwhile

@@ -120,3 +120,47 @@ TEST(DesignerNewCube, FromPostgreSqlKeepingTheMixedCaseName) {
     nuevoCubo({servidor(bd::db::DataLinkDialog::PostgreSql, *s), "OTHER", "TBL --> DesignerCube",
                "SELECT * FROM \"DesignerCube\"", "Qty", "Name"});
 }
+
+// The pane of an offered filter stands at the first OK of a new cube, whatever size the viewer
+// takes: the saved size of the last viewer brings no resize after the viewer is shown.
+TEST(DesignerNewCube, AnOfferedFilterShowsItsPaneAtTheFirstOk) {
+    for (const bool tamanoGuardado : {false, true}) {
+        SCOPED_TRACE(tamanoGuardado ? "size of the last viewer" : "first viewer");
+        bd::test::TempHome home(false);
+        bd::os::ManualClock reloj;
+        bd::os::ScopedPrompter p;
+        const QString archivo = home.path("ventas.db");
+        refreshtest::ejecutar(archivo, {"create table Ventas (REGION varchar(10), AMT real)",
+                                        "insert into Ventas values ('N', 1), ('S', 2)"});
+        if (tamanoGuardado) {
+            Cubo anterior;
+            anterior.resize(900, 700);
+            General::SaveSetting("OE", "CUBO", "VIEWER_GEOMETRY", anterior.saveGeometry().toBase64());
+        }
+        QPointer<InsCube> cube = new InsCube;
+        cube->ShowCube(false, false, {}, {}, {});
+        QPointer<Cubo> viewer = cube->viewer;
+        ASSERT_TRUE(viewer);
+        QPointer<Campos> c = viewer->Vcampos;
+        DataLink dl{sqliteFile(archivo)};
+        c->Form_Activate();
+        reloj.advance(1000);
+        c->cmdSiguiente->click();
+        ASSERT_TRUE(c->EstaEnGrilla(*c->spCam, "REGION"));
+        c->spCal->setText(Campos::ColMedida, 1, "AMT");
+        c->spCal->setText(Campos::ColVisible, 1, "1");
+        c->spCal->setText(Campos::ColAgregado, 1, "Sum");
+        c->cmdShowFilters_Click();
+        for (int r = 1; r <= c->spCam->maxRows(); ++r)
+            if (c->spCam->text(Campos::ColCampo, r) == "REGION") c->spCam_ButtonClicked(3, r, false);
+        c->cmdAceptar->click();
+        ASSERT_TRUE(viewer->isVisible());
+        EXPECT_TRUE(viewer->ToolChecked(Cubo::ToolPanelFiltros));
+        EXPECT_TRUE(viewer->spUsrFil->isVisible());
+        EXPECT_EQ(viewer->spUsrFil->maxRows(), 1);
+        EXPECT_GE(viewer->spUsrFil->height(), 40);
+        EXPECT_TRUE(viewer->SplitFil->Visible());
+        EXPECT_GE(viewer->DC->y(), viewer->spUsrFil->geometry().bottom());
+        delete viewer.data();
+    }
+}
