@@ -218,7 +218,9 @@ void Cubo::createShortcuts() {
 void Cubo::updateTitles() {
     const QString path = VinsCube ? VinsCube->PathOpenCube : QString();
     const QString cube = path.isEmpty() && VinsCube ? VinsCube->CubeId : path;
-    setWindowTitle(cube.isEmpty() ? captionBase_ : captionBase_ + "  " + cube);
+    // A new cube keeps the default name, the caption's own word: it is not said twice.
+    const bool sameWord = path.isEmpty() && cube.compare(captionBase_, Qt::CaseInsensitive) == 0;
+    setWindowTitle(cube.isEmpty() || sameWord ? captionBase_ : captionBase_ + "  " + cube);
     if (Vcampos) Vcampos->setWindowTitle(cube.isEmpty() ? "Cube Designer" : "Cube Designer - " + cube);
 }
 

@@ -375,6 +375,20 @@ TEST_F(Barra, TitlesFollowSaveAsAndTheStartWindowOffersOpenLastAtOnce) {
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
+// An unsaved cube's caption names it once: the default name is the caption's own word.
+TEST_F(Barra, AnUnsavedCubeIsNamedOnceInTheCaption) {
+    const struct {
+        QString name, viewer, designer;
+    } casos[] = {{"Cube", "Cube", "Cube Designer - Cube"},
+                 {"", "Cube", "Cube Designer"},
+                 {"Sales", "Cube  Sales", "Cube Designer - Sales"}};
+    for (const auto& k : casos) {
+        w->c->txtIdCubo->setText(k.name);
+        EXPECT_EQ(w->v->windowTitle(), k.viewer) << k.name.toStdString();
+        EXPECT_EQ(w->c->windowTitle(), k.designer) << k.name.toStdString();
+    }
+}
+
 // Ctrl+S, Ctrl+O and F5 run the toolbar's Save, Open and Refresh; a busy toolbar ignores them.
 TEST_F(Barra, KeysRunTheSaveOpenAndRefreshCommands) {
     w->v->show();
