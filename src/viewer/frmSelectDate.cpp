@@ -6,6 +6,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <limits>
@@ -27,6 +28,16 @@ QString formatoCorto() {
     QString f = QLocale().dateFormat(QLocale::ShortFormat);
     if (!f.contains("yyyy")) f.replace("yy", "yyyy");
     return f;
+}
+
+// The locale's long date without the day of the week: a box showing the weekday refuses a typed day
+// or year, the new date no longer falling on that weekday.
+QString formatoLargo() {
+    static const QRegularExpression weekday(QStringLiteral("(?<!d)d{3,4}(?!d)[,.\\s]*"));
+    QString f = QLocale().dateFormat(QLocale::LongFormat).remove(weekday).trimmed();
+    while (f.endsWith(',') || f.endsWith(' '))
+        f.chop(1);
+    return f.contains('d') && f.contains('M') && f.contains('y') ? f : QStringLiteral("d MMMM yyyy");
 }
 
 QDateTime restarPeriodo(const QDateTime& now, const QString& caption) {
@@ -135,7 +146,7 @@ void frmSelectDate::Form_Load() {
 }
 
 void frmSelectDate::mostrarFormato(bool corto) {
-    const QString f = corto ? formatoCorto() : QLocale().dateFormat(QLocale::LongFormat);
+    const QString f = corto ? formatoCorto() : formatoLargo();
     for (QDateTimeEdit* d : {FDate, TDate}) {
         d->setDisplayFormat(f);
         d->update();

@@ -499,6 +499,31 @@ TEST_F(Pickers, DatesAreWrittenInIsoAndReadInIsoOrTheLocalesForm) {
         EXPECT_EQ(frmSelectDate::LeerFecha(tc.text), tc.expected) << tc.text;
 }
 
+// Each part of a date typed in the default, long display is taken when the box is left.
+TEST_F(Pickers, ADateTypedInTheLongDisplayIsTaken) {
+    const struct {
+        QDateTimeEdit::Section section;
+        const char* typed;
+        QDate expected;
+    } cases[] = {{QDateTimeEdit::DaySection, "5", QDate(2026, 1, 5)},
+                 {QDateTimeEdit::MonthSection, "March", QDate(2026, 3, 15)},
+                 {QDateTimeEdit::YearSection, "2024", QDate(2024, 1, 15)}};
+    for (const auto& tc : cases) {
+        frmSelectDate* f = frmSelectDate::instance();
+        ASSERT_FALSE(f->chkShort->isChecked());
+        f->show();
+        for (QDateTimeEdit* box : {f->FDate, f->TDate}) {
+            box->setDateTime(QDateTime(QDate(2026, 1, 15), QTime(0, 0)));
+            box->setFocus();
+            box->setSelectedSection(tc.section);
+            QTest::keyClicks(box, QString::fromLatin1(tc.typed));
+            QTest::keyClick(box, Qt::Key_Return);
+            EXPECT_EQ(box->date(), tc.expected) << tc.typed << " in " << box->displayFormat().toStdString();
+        }
+        frmSelectDate::unload();
+    }
+}
+
 // ---- number picker --------------------------------------------------------------------------------
 
 TEST_F(Pickers, NumberSliderFollowsTheBoxes) {
