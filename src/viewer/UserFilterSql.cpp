@@ -8,6 +8,9 @@
 namespace UserFilterSql {
 namespace {
 
+// Two-digit years below it are of this century, the others of the last: 1930 to 2029.
+constexpr int kCenturyPivot = 30;
+
 // Upper case and blanks for every kind of white space, one character for one: positions found in the
 // copy are positions in the original text.
 QString searchCopy(const QString& s) {
@@ -117,10 +120,9 @@ QString dateOrder(const QLocale& loc) {
     return order.size() == 3 ? order : QStringLiteral("DMY");
 }
 
-// A year of one or two digits in the 100 years that end in 2029; four digits as written.
 int fullYear(const QString& digits) {
     const int y = digits.toInt();
-    if (digits.size() <= 2) return y < 30 ? 2000 + y : 1900 + y;
+    if (digits.size() <= 2) return UserFilterSql::yearOfTwoDigits(y);
     return digits.size() == 4 ? y : -1;
 }
 
@@ -140,9 +142,31 @@ QTime parseTime(const QString& text, const QLocale& loc) {
     return QTime(h, m.captured(2).toInt(), m.captured(3).toInt());
 }
 
-// A date (and time) in the locale's order of day, month and year, or with the year first (ISO form);
-// never guessed in another order.
-QDateTime parseDate(const QString& text, const QLocale& loc) {
+QString two(int v) {
+    return QString::number(v).rightJustified(2, '0');
+}
+
+// Groups of three digits after a first group of one to three: "1", "12,345", "1,234,567".
+bool validGroups(const QStringList& groups) {
+    if (groups.isEmpty() || groups[0].isEmpty() || groups[0].size() > 3) return false;
+    for (int i = 1; i < groups.size(); ++i)
+        if (groups[i].size() != 3) return false;
+    return true;
+}
+
+bool asciiDigits(const QString& s) {
+    for (QChar c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+} // namespace
+
+int yearOfTwoDigits(int yy) {
+    return yy < kCenturyPivot ? 2000 + yy : 1900 + yy;
+}
+
+QDateTime parseUserDate(const QString& text, const QLocale& loc) {
     const QString v = text.trimmed();
     if (v.isEmpty()) return {};
     static const QRegularExpression numeric(
@@ -176,26 +200,6 @@ QDateTime parseDate(const QString& text, const QLocale& loc) {
     const QDate d = loc.toDate(v, QLocale::LongFormat);
     return d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
 }
-
-QString two(int v) {
-    return QString::number(v).rightJustified(2, '0');
-}
-
-// Groups of three digits after a first group of one to three: "1", "12,345", "1,234,567".
-bool validGroups(const QStringList& groups) {
-    if (groups.isEmpty() || groups[0].isEmpty() || groups[0].size() > 3) return false;
-    for (int i = 1; i < groups.size(); ++i)
-        if (groups[i].size() != 3) return false;
-    return true;
-}
-
-bool asciiDigits(const QString& s) {
-    for (QChar c : s)
-        if (c < '0' || c > '9') return false;
-    return true;
-}
-
-} // namespace
 
 bool NumeroSQL(const QString& value, QString* sqlNumber, const QLocale& locale) {
     QString v = value.trimmed();
@@ -309,7 +313,7 @@ QString quotedName(const QString& name, const bd::db::SqlDialect& d) {
 }
 
 QString FormarFechaSQL(const QString& value, Syntax& syntax) {
-    const QDateTime dt = parseDate(value, syntax.locale);
+    const QDateTime dt = parseUserDate(value, syntax.locale);
     if (!dt.isValid()) return QString();
     if (syntax.dateIndicator.isEmpty() && syntax.fillDelimiter) syntax.fillDelimiter(syntax);
     const QString D = syntax.dateIndicator;

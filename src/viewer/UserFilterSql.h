@@ -3,6 +3,7 @@
 // changing what the query itself selects and without letting a filter value become SQL.
 #include "platform/db/SqlText.h"
 
+#include <QDateTime>
 #include <QLocale>
 #include <QString>
 #include <QStringList>
@@ -49,6 +50,13 @@ QString GetNombreCampo(const QString& sql, const QString& field, const bd::db::S
 // A date value as an SQL date literal for the engine's settings; "" when the value is not a date in
 // the locale's order or in ISO form (yyyy-MM-dd, with an optional time).
 QString FormarFechaSQL(const QString& value, Syntax& syntax);
+
+// A year written with one or two digits, in the 100 years that end in 2029.
+int yearOfTwoDigits(int yy);
+// A date (and time) as the user types it: in the locale's order of day, month and year (a year of two
+// digits as yearOfTwoDigits reads it), with the year first (ISO form), or with a month name and a
+// four-digit year; never guessed in another order. Invalid when the text is no such date.
+QDateTime parseUserDate(const QString& text, const QLocale& locale = QLocale());
 
 // Parses a number as the user typed it in the locale (thousands and decimal separators); writes it in
 // SQL's number form.

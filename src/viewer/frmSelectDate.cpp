@@ -2,9 +2,12 @@
 
 #include "platform/os/Clock.h"
 #include "shell/General.h"
+#include "viewer/UserFilterSql.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QSignalBlocker>
@@ -29,6 +32,67 @@ QString formatoCorto() {
     if (!f.contains("yyyy")) f.replace("yy", "yyyy");
     return f;
 }
+
+// The text with the year, when it was typed with one or two digits, written with four. The year is
+// found as the format's numeric sections are: the same count of digit runs in the same order.
+QString withFullYear(const QString& text, const QString& format) {
+    int sections = 0, yearSection = -1;
+    bool quoted = false;
+    for (int i = 0; i < format.size();) {
+        const QChar c = format[i];
+        if (c == '\'') {
+            quoted = !quoted;
+            ++i;
+            continue;
+        }
+        int n = 1;
+        while (i + n < format.size() && format[i + n] == c)
+            ++n;
+        if (!quoted) {
+            const bool numeric = ((c == 'd' || c == 'M') && n <= 2) || c == 'y' || c == 'h' || c == 'H' ||
+                                 c == 'm' || c == 's' || c == 'z';
+            if (c == 'y') yearSection = sections;
+            if (numeric) ++sections;
+        }
+        i += n;
+    }
+    static const QRegularExpression digits(QStringLiteral("\\d+"));
+    QList<QRegularExpressionMatch> runs;
+    for (auto it = digits.globalMatch(text); it.hasNext();)
+        runs << it.next();
+    if (yearSection < 0 || runs.size() != sections) return text;
+    const QRegularExpressionMatch& y = runs[yearSection];
+    if (y.capturedLength() > 2) return text;
+    const int year = UserFilterSql::yearOfTwoDigits(y.captured().toInt());
+    return QString(text).replace(y.capturedStart(), y.capturedLength(), QString::number(year));
+}
+
+// A date box that shows four-digit years and takes a year typed with two in full when the user
+// leaves it or confirms it; left to itself it would go back to the year it had.
+class DateBox : public QDateTimeEdit {
+public:
+    using QDateTimeEdit::QDateTimeEdit;
+
+protected:
+    void focusOutEvent(QFocusEvent* e) override {
+        takeShortYear();
+        QDateTimeEdit::focusOutEvent(e);
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) takeShortYear();
+        QDateTimeEdit::keyPressEvent(e);
+    }
+
+private:
+    void takeShortYear() {
+        QString text = lineEdit()->text();
+        int pos = 0;
+        if (validate(text, pos) == QValidator::Acceptable) return;
+        QString full = withFullYear(text, displayFormat());
+        if (full == text || validate(full, pos) != QValidator::Acceptable) return;
+        setDateTime(dateTimeFromText(full));
+    }
+};
 
 // The locale's long date without the day of the week: a box showing the weekday refuses a typed day
 // or year, the new date no longer falling on that weekday.
@@ -58,7 +122,7 @@ frmSelectDate::frmSelectDate(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSelectDate");
     setWindowTitle("Select date");
     auto fecha = [this](const char* name) {
-        auto* d = new QDateTimeEdit(this);
+        auto* d = new DateBox(this);
         d->setObjectName(name);
         d->setCalendarPopup(true);
         return d;
@@ -260,6 +324,9 @@ QDateTime frmSelectDate::LeerFecha(const QString& text) {
     QDateTime d = QDateTime::fromString(t, Qt::ISODateWithMs);
     if (d.isValid()) return d;
     const QLocale loc;
+    // Numbers in the locale's order, a two-digit year as the filter's SQL reads it.
+    d = UserFilterSql::parseUserDate(t, loc);
+    if (d.isValid()) return d;
     for (QLocale::FormatType f : {QLocale::ShortFormat, QLocale::LongFormat}) {
         d = loc.toDateTime(t, f);
         if (d.isValid()) return d;

@@ -524,6 +524,52 @@ TEST_F(Pickers, ADateTypedInTheLongDisplayIsTaken) {
     }
 }
 
+// A year of two digits is read in the 100 years that end in 2029, as the filter's SQL reads it.
+TEST_F(Pickers, TwoDigitYearsAreReadAsTheFilterReadsThem) {
+    const struct {
+        QLocale locale;
+        const char* text;
+        QDate expected;
+    } cases[] = {
+        {QLocale(QLocale::Spanish, QLocale::Spain), "03/03/26", QDate(2026, 3, 3)},
+        {QLocale(QLocale::Spanish, QLocale::Spain), "5/3/85", QDate(1985, 3, 5)},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "3/5/24", QDate(2024, 3, 5)},
+        {QLocale(QLocale::English, QLocale::UnitedStates), "12/31/29 13:05", QDate(2029, 12, 31)},
+        {QLocale(QLocale::German, QLocale::Germany), "31.12.30", QDate(1930, 12, 31)},
+    };
+    for (const auto& tc : cases) {
+        QLocale::setDefault(tc.locale);
+        EXPECT_EQ(frmSelectDate::LeerFecha(tc.text).date(), tc.expected) << tc.text;
+    }
+}
+
+// A year typed with two digits in a date box is taken in full when the box is left, in the long and
+// the short display; four digits stay as typed.
+TEST_F(Pickers, ADateBoxTakesATwoDigitYearTypedInIt) {
+    const struct {
+        bool corto;
+        const char* typed;
+        int year;
+    } cases[] = {{false, "24", 2024},
+                 {false, "85", 1985},
+                 {true, "24", 2024},
+                 {true, "7", 2007},
+                 {true, "1999", 1999}};
+    for (const auto& tc : cases) {
+        frmSelectDate* f = frmSelectDate::instance();
+        if (f->chkShort->isChecked() != tc.corto) f->chkShort->click();
+        f->show();
+        QDateTimeEdit* box = f->FDate;
+        box->setDateTime(QDateTime(QDate(2026, 1, 15), QTime(0, 0)));
+        box->setFocus();
+        box->setSelectedSection(QDateTimeEdit::YearSection);
+        QTest::keyClicks(box, QString::fromLatin1(tc.typed));
+        QTest::keyClick(box, Qt::Key_Return);
+        EXPECT_EQ(box->date(), QDate(tc.year, 1, 15)) << tc.typed << (tc.corto ? " short" : " long");
+        frmSelectDate::unload();
+    }
+}
+
 // ---- number picker --------------------------------------------------------------------------------
 
 TEST_F(Pickers, NumberSliderFollowsTheBoxes) {
