@@ -2,6 +2,7 @@
 
 #include "platform/os/Desktop.h"
 #include "platform/os/Prompter.h"
+#include "platform/os/WindowTitle.h"
 #include "platform/pivot/PivotTable.h"
 #include "shell/General.h"
 #include "shell/GeneralFiles.h"
@@ -88,6 +89,7 @@ void Export::Servir(bd::pivot::PivotTable* dc, const QString& tabla) {
     Cubo = dc;
     TABLA = tabla;
     setWindowTitle(kCaption + " " + TABLA);
+    bd::os::fitTitle(this);
 }
 
 QString Export::NombrePropuesto(const QString& tabla, const QString& extension) {

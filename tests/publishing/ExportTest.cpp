@@ -9,6 +9,7 @@
 #include "platform/os/Desktop.h"
 #include "platform/os/Prompter.h"
 #include "platform/os/Settings.h"
+#include "platform/os/WindowTitle.h"
 #include "platform/zip/Zip.h"
 #include "shell/FrmMain.h"
 #include "shell/General.h"
@@ -170,6 +171,7 @@ TEST_F(Dialogo, ProposedNameCaptionAndTheCancelledSaveDialog) {
     // The one dialog serves the viewer that opened it last, caption and all.
     EXPECT_EQ(abrir("2024/25 North"), e);
     EXPECT_EQ(e->windowTitle(), "Export 2024/25 North");
+    EXPECT_GE(e->minimumWidth(), bd::os::titleBarWidth(e)) << "the caption is read whole";
 
     e->Option2->setChecked(true);
     e->cmdAceptar_Click();

@@ -1,5 +1,7 @@
 #include "platform/os/DialogRunner.h"
 
+#include "platform/os/WindowTitle.h"
+
 namespace bd::os {
 namespace {
 DialogHandler g_handler;
@@ -7,6 +9,7 @@ DialogHandler g_handler;
 
 int runDialog(QDialog* dlg) {
     if (!dlg) return QDialog::Rejected;
+    fitTitle(dlg);
     if (g_handler) {
         // The handler sees the dialog as it would be on screen.
         dlg->setModal(true);

@@ -1,5 +1,7 @@
 #include "platform/os/Prompter.h"
 
+#include "platform/os/WindowTitle.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
@@ -134,6 +136,7 @@ Answer WidgetPrompter::ask(const Prompt& p) {
     QMessageBox box(toQt(p.icon), p.title.isEmpty() ? QApplication::applicationDisplayName() : p.title,
                     p.text, toQt(p.buttons), QApplication::activeWindow());
     box.setDefaultButton(toQt(def));
+    fitTitle(&box);
     if (g_unattended) {
         auto* timer = new QTimer(&box);
         int left = g_countdown;

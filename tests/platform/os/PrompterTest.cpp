@@ -1,7 +1,14 @@
 #include "platform/os/Prompter.h"
 
+#include "platform/os/DialogRunner.h"
+#include "platform/os/WindowTitle.h"
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -89,4 +96,49 @@ TEST(WidgetPrompter, UnattendedWithoutACountdownAnswersAtOnce) {
     testing::internal::GetCapturedStderr();
     QCoreApplication::processEvents();
     EXPECT_FALSE(mostrada);
+}
+
+namespace {
+// The program's name, as the title bars show it after each title.
+struct NombreDelPrograma {
+    QString antes = QGuiApplication::applicationDisplayName();
+    NombreDelPrograma() { QGuiApplication::setApplicationDisplayName("Brintova Deridoro"); }
+    ~NombreDelPrograma() { QGuiApplication::setApplicationDisplayName(antes); }
+};
+int anchoDelTitulo(const QString& shown) {
+    QFont f = QApplication::font("QMdiSubWindowTitleBar");
+    f.setBold(true);
+    return QFontMetrics(f).horizontalAdvance(shown);
+}
+} // namespace
+
+// A short message and a small dialog are still wide enough for the title bar to show the title and
+// the program's name whole.
+TEST(WindowTitles, SmallBoxesAndDialogsShowTheirWholeTitle) {
+    NombreDelPrograma nombre;
+    WidgetPrompter w;
+    int anchoCaja = 0;
+    QString mostrado;
+    AlAparecer al([&](QMessageBox* box) {
+        anchoCaja = box->width();
+        mostrado = shownTitle(box);
+        box->accept();
+    });
+    w.ask(Prompt{"Done.", "You are not connected", Buttons::Ok, Icon::Information, std::nullopt});
+    EXPECT_EQ(mostrado, "You are not connected \u2014 Brintova Deridoro");
+    EXPECT_GT(anchoCaja, anchoDelTitulo(mostrado));
+
+    QDialog dlg;
+    dlg.setWindowTitle("Field Properties");
+    new QLineEdit(&dlg);
+    int anchoDialogo = 0;
+    ScopedDialogHandler h([&](QDialog* d) {
+        anchoDialogo = d->width();
+        return int(QDialog::Rejected);
+    });
+    runDialog(&dlg);
+    EXPECT_GT(anchoDialogo, anchoDelTitulo("Field Properties \u2014 Brintova Deridoro"));
+    // A title that already ends with the program's name is shown as it is.
+    dlg.setWindowTitle("Brintova Deridoro");
+    EXPECT_EQ(shownTitle(&dlg), "Brintova Deridoro");
 }
