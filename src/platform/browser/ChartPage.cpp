@@ -9,9 +9,13 @@
 #include <QChart>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QGraphicsScene>
 #include <QGraphicsSimpleTextItem>
+#include <QGraphicsView>
 #include <QHorizontalBarSeries>
 #include <QHorizontalStackedBarSeries>
+#include <QLegend>
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
@@ -222,8 +226,8 @@ QString FormatChartValue(double v, int decimals) {
     return QString::number(v, 'f', std::clamp(decimals, 0, 10));
 }
 
-QList<double> ValueTicks(double minV, double maxV, int decimals) {
-    constexpr double kWantedSteps = 6;
+QList<double> ValueTicks(double minV, double maxV, int decimals, int wantedSteps) {
+    const double kWantedSteps = std::max(1, wantedSteps);
     if (!std::isfinite(minV) || !std::isfinite(maxV)) minV = 0, maxV = 1;
     if (maxV < minV) std::swap(minV, maxV);
     if (maxV - minV <= 0) maxV = minV + 1;
@@ -289,11 +293,17 @@ QString ValueText(double v, int decimals, const ValueFormatter& format) {
 }
 
 // The value axis: a label on each tick, in the measure's own format.
-QCategoryAxis* ValueAxis(const ChartModel& m, double minV, double maxV, const ValueFormatter& format) {
-    auto* val = new QCategoryAxis;
-    val->setTitleText(Plain(m.yAxisName));
-    val->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    const QList<double> ticks = ValueTicks(minV, maxV, m.decimals);
+constexpr int kMostValueSteps = 6;
+// Below this height (pixels) a chart's legend stands at its right.
+constexpr double kLowChartHeight = 240;
+// The room a value label needs from the next one, in label heights: closer labels are cut to "...".
+constexpr double kValueLabelSpacing = 1.6;
+
+void FillValueAxis(QCategoryAxis* val, const ChartModel& m, double minV, double maxV,
+                   const ValueFormatter& format, int steps) {
+    for (const QString& old : val->categoriesLabels())
+        val->remove(old);
+    const QList<double> ticks = ValueTicks(minV, maxV, m.decimals, steps);
     const double step = ticks[1] - ticks[0];
     val->setStartValue(ticks.first() - step); // so that the first tick has its label too
     QSet<QString> seen;
@@ -305,6 +315,40 @@ QCategoryAxis* ValueAxis(const ChartModel& m, double minV, double maxV, const Va
         val->append(label, t);
     }
     val->setRange(ticks.first(), ticks.last());
+}
+
+// As many value labels as the plot's height has room for; the axis title only when the plot is
+// high enough to show it whole.
+void FitValueAxis(QChart* chart, QCategoryAxis* val, const ChartModel& m, double minV, double maxV,
+                  const ValueFormatter& format, bool horizontal) {
+    // Only a chart laid out for drawing: a view not shown yet has no size of its own.
+    const QList<QGraphicsView*> views = chart->scene() ? chart->scene()->views() : QList<QGraphicsView*>();
+    const bool drawn = std::any_of(views.begin(), views.end(), [](const QGraphicsView* v) {
+        return v->isVisible() || v->testAttribute(Qt::WA_DontShowOnScreen);
+    });
+    const QRectF plot = chart->plotArea();
+    if (!drawn || plot.isEmpty()) return;
+    const QFontMetricsF labels(val->labelsFont());
+    const double room = horizontal ? plot.width() : plot.height();
+    double label = labels.height();
+    if (horizontal)
+        for (const QString& l : val->categoriesLabels())
+            label = std::max(label, labels.horizontalAdvance(l));
+    const int steps = std::clamp(int(room / (label * kValueLabelSpacing)), 1, kMostValueSteps);
+    if (steps != val->property("bdSteps").toInt()) {
+        val->setProperty("bdSteps", steps);
+        FillValueAxis(val, m, minV, maxV, format, steps);
+    }
+    if (!horizontal)
+        val->setTitleVisible(QFontMetricsF(val->titleFont()).horizontalAdvance(val->titleText()) <= room);
+}
+
+QCategoryAxis* ValueAxis(const ChartModel& m, double minV, double maxV, const ValueFormatter& format) {
+    auto* val = new QCategoryAxis;
+    val->setTitleText(Plain(m.yAxisName));
+    val->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    val->setProperty("bdSteps", kMostValueSteps);
+    FillValueAxis(val, m, minV, maxV, format, kMostValueSteps);
     return val;
 }
 
@@ -324,6 +368,13 @@ void AddAxes(QChart* chart, const ChartModel& m, bool horizontal, double minV, d
         s->attachAxis(cat);
         s->attachAxis(val);
     }
+    QObject::connect(chart, &QChart::plotAreaChanged, val,
+                     [=] { FitValueAxis(chart, val, m, minV, maxV, format, horizontal); });
+    // A low chart keeps its height for the plot: the legend goes beside it.
+    QObject::connect(chart, &QGraphicsWidget::geometryChanged, chart, [chart] {
+        chart->legend()->setAlignment(chart->size().height() < kLowChartHeight ? Qt::AlignRight
+                                                                               : Qt::AlignBottom);
+    });
 }
 
 // Value labels in the value axis' format (Qt's own bar and point labels know no fixed decimals),

@@ -59,8 +59,8 @@ QChart* BuildChart(const QString& chartId, const ChartModel& model, const ValueF
 QString ChartNote(const QChart* chart);
 
 // The values of the value axis' labels: steps of 1, 2, 2.5 or 5 times a power of ten that cover
-// [minV, maxV], never finer than the chart's decimals show.
-QList<double> ValueTicks(double minV, double maxV, int decimals);
+// [minV, maxV] in about wantedSteps steps, never finer than the chart's decimals show.
+QList<double> ValueTicks(double minV, double maxV, int decimals, int wantedSteps = 6);
 
 // Value text with the chart's decimals, "." as decimal point.
 QString FormatChartValue(double v, int decimals);

@@ -193,3 +193,22 @@ TEST(ChartDrawing, TheValueAxisAndBarLabelsUseTheGivenFormat) {
     EXPECT_TRUE(texts.contains("$800,000.00"));
     EXPECT_FALSE(texts.contains("800000.00"));
 }
+
+// A chart in a low pane (a new cube's chart takes a quarter of the viewer) still reads: its labels are
+// not cut to "...".
+TEST(ChartDrawing, ALowChartKeepsItsLabelsWhole) {
+    ChartModel one = Single({"East", "North", "South", "West"}, {99.99, 200.5, 256, 150});
+    one.yAxisName = "Amount";
+    ChartModel multi = one;
+    multi.multiSeries = true;
+    multi.series = {{"Ann", {0, 120.5, 200.25, 0}, QList<bool>(4, false), false},
+                    {"Bob", {99.99, 80, 0, 0}, QList<bool>(4, false), false}};
+    for (const int height : {130, 160, 220}) {
+        for (const ChartModel* m : {&one, &multi}) {
+            SCOPED_TRACE(height);
+            Drawn d(BuildChart(m->multiSeries ? "MSColumn3D" : "Column3D", *m), QSize(1500, height));
+            for (const QString& t : d.texts())
+                EXPECT_FALSE(t.endsWith("...") || t.endsWith(QChar(0x2026))) << t.toStdString();
+        }
+    }
+}
