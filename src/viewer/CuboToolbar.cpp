@@ -46,8 +46,8 @@ void Cubo::CrearBarraAB() {
             b->addTool(id++, name, d.caption ? QString::fromUtf8(d.caption) : name);
         }
     };
-    auto* archivo = AB->addBand("&Archivo", BandKind::Menu, "&Archivo");
-    agregar(archivo, {{"Nuevo", nullptr},
+    auto* archivo = AB->addBand("&Archivo", BandKind::Menu, "&File");
+    agregar(archivo, {{"Nuevo", "New"},
                       {"Guardar", "&Save"},
                       {"SaveAs", "Save As"},
                       {"Abrir", "&Open"},
@@ -86,7 +86,7 @@ void Cubo::CrearBarraAB() {
                           "2dCombination", "Apilar Series", "Legends Limit", "Graphic Limit"})
         barra->tool(QString::fromUtf8(n))->setVisible(false);
     auto* config = AB->addBand("Bconfig", BandKind::Menu, "Config");
-    agregar(config, {{"&Seleccionar Campos", nullptr}, {"Advanced Settings", nullptr}});
+    agregar(config, {{"&Seleccionar Campos", "Select Fields"}, {"Advanced Settings", nullptr}});
 
     // The hidden actions created first hold the states; the tools on the bar follow them.
     for (QAction* a : AB->actions()) {

@@ -88,6 +88,14 @@ TEST_F(Barra, ChartAndFilterToolsKeepTheirIdsAndAreCheckTools) {
     EXPECT_EQ(w->v->AB->band("&Archivo")->kind(), toolbar::BandKind::Menu);
 }
 
+// The menus read in the user's language: tools whose caption is not fixed show an English one.
+TEST_F(Barra, MenuCaptionsAreEnglish) {
+    EXPECT_EQ(w->v->AB->band("&Archivo")->caption(), "&File");
+    EXPECT_EQ(herramienta("&Archivo", "Nuevo")->caption(), "New");
+    EXPECT_EQ(herramienta("Bconfig", "&Seleccionar Campos")->caption(), "Select Fields");
+    EXPECT_EQ(herramienta("&Archivo", "Guardar")->caption(), "&Save");
+}
+
 // Every tool: its command key and what its click does. Commands of later work say they are not
 // available; unknown keys do nothing.
 TEST_F(Barra, EachToolNameRunsItsCommand) {
