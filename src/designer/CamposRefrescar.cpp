@@ -82,7 +82,7 @@ void Campos::CargarDefinicionEnCubo() {
 
     CargarComandosGraficos();
     if (!self || !cubo) return;
-    if (!cubo->CHA->isVisible()) cubo->SetToolChecked(Cubo::ToolSinGrafico, false);
+    if (!cubo->CHA->isVisible()) cubo->restoreChartArea();
     cubo->CHATag = "NOLOADED"; // the chart must be drawn again
     cubo->SetToolChecked(Cubo::ToolPanelFiltros, true);
     if (FiltrosCambiados) {

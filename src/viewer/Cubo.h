@@ -77,6 +77,9 @@ public:
     SplitBar* Split;    // between the pivot and the chart
     SplitBar* SplitFil; // below the user-filter pane
     void AcomodarPantalla();
+    // Charts on (tool 80 unchecked); when they were off, the chart area comes back where the Charts
+    // command puts it.
+    void restoreChartArea();
     void Form_Resize();
     void Split_MoveComplete();
     void SplitFil_MoveComplete();

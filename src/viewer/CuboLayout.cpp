@@ -91,6 +91,17 @@ void Cubo::AcomodarPantalla() {
     lastLayout_ = {h, w, Split->Top()}; // what a maximize or restore scales from
 }
 
+void Cubo::restoreChartArea() {
+    const bool wereOff = ToolChecked(ToolSinGrafico);
+    SetToolChecked(ToolSinGrafico, false);
+    if (!wereOff) return;
+    // Charts off left the splitter at the window's foot: the chart would have no height.
+    Split->setTop(AltoVentana() / 2);
+    Split->setVisible(true);
+    CHA->setVisible(true);
+    AcomodarPantalla();
+}
+
 void Cubo::scaleSplitOnStateChange() {
     // The window manager tells the new state first; the resize that follows scales the splitter.
     layoutBeforeState_ = lastLayout_;

@@ -182,3 +182,34 @@ TEST(CargarDefinicionEnCubo, AFailingQueryHidesThePivotAndSaysWhy) {
     EXPECT_FALSE(t.viewer->DC->isVisibleTo(t.viewer));
     EXPECT_TRUE(t.c->Recarga); // the next OK rebuilds again
 }
+
+// A cube first loaded without a measure has its charts off; the first measure brings the chart back
+// into the window, its band above the chart and both above the status bar.
+TEST(CargarDefinicionEnCubo, TheFirstMeasureBringsTheChartBackIntoTheWindow) {
+    CuboDePrueba t(kVentas);
+    t.sql("select * from v");
+    Campos& c = *t.c;
+    Cubo& v = *t.viewer;
+    v.resize(1200, 800);
+    campo(*c.spCam, 1, "REGION", "1", "ISTEXT");
+    c.Recarga = true;
+    bd::os::ScopedPrompter p;
+    c.CargarDefinicionEnCubo();
+    ASSERT_TRUE(v.isVisible());
+    ASSERT_TRUE(v.ToolChecked(Cubo::ToolSinGrafico)) << "no measure: charts off";
+    EXPECT_FALSE(v.CHA->isVisible());
+
+    medida(*c.spCal, 1, "AMT", "1", "Sum");
+    c.Recarga = true;
+    c.CargarDefinicionEnCubo();
+    EXPECT_TRUE(p->prompts.isEmpty()) << p->texts().join("; ").toStdString();
+    EXPECT_FALSE(v.ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_TRUE(v.Split->Visible());
+    EXPECT_TRUE(v.CHA->isVisible());
+    EXPECT_TRUE(v.ABGraph->isVisible());
+    const int barraEstado = v.SB->geometry().top();
+    EXPECT_LE(v.ABGraph->geometry().bottom(), v.CHA->geometry().top());
+    EXPECT_GE(v.CHA->height(), 100) << "a chart one can read";
+    EXPECT_LE(v.CHA->geometry().bottom(), barraEstado);
+    EXPECT_LE(v.DC->geometry().bottom(), v.ABGraph->geometry().top());
+}
