@@ -305,6 +305,11 @@ void CBalloonToolTip::Show(int X, int Y, QWidget* hWndClient) {
 }
 
 void CBalloonToolTip::Destroy() {
-    if (window_) delete window_.data();
+    // Deleted from the event loop: a balloon is often replaced while its window's activation is
+    // being handled, and a window deleted there leaves the toolkit a dangling focus window.
+    if (window_) {
+        window_->hide();
+        window_->deleteLater();
+    }
     window_ = nullptr;
 }

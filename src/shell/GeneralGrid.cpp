@@ -102,7 +102,13 @@ bool FijarHora(const QString& date, QDateTimeEdit* picker) {
 }
 
 void EnfocarControl(QWidget* control) {
-    if (control && control->isVisible() && control->isEnabled()) control->setFocus();
+    if (!control || !control->isVisible() || !control->isEnabled()) return;
+    // A window given the focus comes to the front, as the user's working window.
+    if (control->isWindow() && !control->isActiveWindow()) {
+        control->raise();
+        control->activateWindow();
+    }
+    control->setFocus();
 }
 
 void TraerAlFrente(QWidget* control) {

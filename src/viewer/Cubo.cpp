@@ -103,7 +103,8 @@ void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathC
         General::EnfocarControl(Vcampos);
         return;
     }
-    auto* c = new Campos;
+    // The designer belongs to this window: the window manager keeps it above the viewer.
+    auto* c = new Campos(this);
     c->GuardarOpcionesIniciales();
     c->VinsCube = VinsCube;
     c->VCubo = this;

@@ -153,6 +153,9 @@ TEST(DesignerNewCube, AnOfferedFilterShowsItsPaneAtTheFirstOk) {
         c->cmdShowFilters_Click();
         for (int r = 1; r <= c->spCam->maxRows(); ++r)
             if (c->spCam->text(Campos::ColCampo, r) == "REGION") c->spCam_ButtonClicked(3, r, false);
+        // The designer belongs to its viewer's window: the window manager keeps it above the viewer.
+        EXPECT_EQ(c->parentWidget(), viewer.data());
+        EXPECT_TRUE(c->isWindow());
         c->cmdAceptar->click();
         ASSERT_TRUE(viewer->isVisible());
         EXPECT_TRUE(viewer->ToolChecked(Cubo::ToolPanelFiltros));

@@ -232,6 +232,9 @@ TEST(BalloonToolTip, MostrarGloboShowsAnInformationBalloonAtTheControlsPoint) {
     // A second call replaces the balloon.
     QPointer<BalloonTip> first = tt.window();
     General::MostrarGlobo(tt, "Other", "text", 10, 10, &owner.w);
+    // Gone from the screen at once, deleted by the event loop.
+    EXPECT_TRUE(first.isNull() || !first->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(first.isNull());
     EXPECT_EQ(tt.window()->title(), "Other");
 }

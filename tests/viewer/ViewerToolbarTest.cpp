@@ -88,6 +88,22 @@ TEST_F(Barra, ChartAndFilterToolsKeepTheirIdsAndAreCheckTools) {
     EXPECT_EQ(w->v->AB->band("&Archivo")->kind(), toolbar::BandKind::Menu);
 }
 
+// Fields and Config. bring the designer to the front, also when it was left open behind the viewer.
+TEST_F(Barra, FieldsBringsTheDesignerToTheFront) {
+    General::SaveSetting("OE", "CUBO", "FRMCUBO_INIT", "3"); // no drag hint over the viewer
+    w->v->show();
+    w->c->show();
+    for (const char* tool : {"vSeleccionar Campos", "AdvConfig"}) {
+        w->v->activateWindow();
+        QApplication::processEvents();
+        ASSERT_EQ(QApplication::activeWindow(), w->v.data());
+        ASSERT_TRUE(pulsar("Band2", QString::fromLatin1(tool)));
+        QApplication::processEvents();
+        EXPECT_TRUE(w->c->isVisible()) << tool;
+        EXPECT_EQ(QApplication::activeWindow(), w->c.data()) << tool;
+    }
+}
+
 // The menus read in the user's language: tools whose caption is not fixed show an English one.
 TEST_F(Barra, MenuCaptionsAreEnglish) {
     EXPECT_EQ(w->v->AB->band("&Archivo")->caption(), "&File");
