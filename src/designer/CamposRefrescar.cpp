@@ -89,6 +89,9 @@ void Campos::CargarDefinicionEnCubo() {
         cubo->ColorcarGrillaFiltros(false, true, false);
         if (!self || !cubo) return;
         FiltrosCambiados = false;
+    } else {
+        cubo->ColorcarGrillaFiltros(false, false, false); // the pane follows the tool just checked
+        if (!self || !cubo) return;
     }
     RemoverFilasVacias();
     hide();

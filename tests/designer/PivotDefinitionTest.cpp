@@ -213,3 +213,42 @@ TEST(CargarDefinicionEnCubo, TheFirstMeasureBringsTheChartBackIntoTheWindow) {
     EXPECT_LE(v.CHA->geometry().bottom(), barraEstado);
     EXPECT_LE(v.DC->geometry().bottom(), v.ABGraph->geometry().top());
 }
+
+// OK checks the Filters tool: the pane follows at once, shown when the designer offers filters, and
+// the tool unchecked again when it offers none.
+TEST(CargarDefinicionEnCubo, TheFilterPaneFollowsTheFiltersToolAtOnce) {
+    for (const bool conFiltro : {true, false}) {
+        SCOPED_TRACE(conFiltro ? "an offered filter" : "no filter");
+        CuboDePrueba t(kVentas);
+        t.sql("select * from v");
+        Campos& c = *t.c;
+        Cubo& v = *t.viewer;
+        v.resize(1200, 800);
+        campo(*c.spCam, 1, "REGION", "1", "ISTEXT");
+        medida(*c.spCal, 1, "AMT", "1", "Sum");
+        if (conFiltro) {
+            c.spFil->setText(Campos::ColFiltroCampo, 1, "REGION");
+            c.spFil->setText(Campos::ColFiltroUsuario, 1, "1");
+            c.spFil->setText(Campos::ColOperador, 1, "=");
+            c.spFil->setCellTag(Campos::ColOperador, 1, "ISTEXT");
+            c.spFil_Change(1, 1); // the filter definitions were touched
+        }
+        c.Recarga = true;
+        bd::os::ScopedPrompter p;
+        c.CargarDefinicionEnCubo();
+        ASSERT_TRUE(v.isVisible());
+        EXPECT_EQ(v.ToolChecked(Cubo::ToolPanelFiltros), conFiltro);
+        EXPECT_EQ(v.spUsrFil->isVisible(), conFiltro);
+        // The user hides the pane; the next OK, with the filters as they were, shows it again.
+        v.SetToolChecked(Cubo::ToolPanelFiltros, false);
+        v.ColorcarGrillaFiltros(false, false, true);
+        EXPECT_FALSE(v.spUsrFil->isVisible());
+        c.CargarDefinicionEnCubo();
+        EXPECT_EQ(v.ToolChecked(Cubo::ToolPanelFiltros), conFiltro);
+        EXPECT_EQ(v.spUsrFil->isVisible(), conFiltro);
+        if (conFiltro) {
+            EXPECT_GT(v.spUsrFil->height(), 20);
+            EXPECT_GE(v.DC->y(), v.spUsrFil->geometry().bottom());
+        }
+    }
+}
