@@ -268,6 +268,19 @@ private:
     QPointer<frmFormula> formula_;
     bool iniciando_ = false;   // field discovery is running (GoTab with 1 calls back)
     bool refrescando_ = false; // a refresh is running (timers and events must not start another)
+    // The steps of loading the definition into the pivot and of the refresh (CamposRefrescar.cpp).
+    bool showViewerForDefinition();
+    bool bindPivotToCube();
+    void runDefinedPivot();
+    struct RefreshRun;
+    bool refreshConnect(RefreshRun& run);
+    void showConnectionRefused(RefreshRun& run);
+    bool refreshPrepareQuery(RefreshRun& run);
+    bool refreshRunQuery(RefreshRun& run);
+    void refreshShowResult(RefreshRun& run);
+    void refreshFailed(RefreshRun& run, const QString& descripcion, const QString& sql);
+    void refreshWithoutFilters(RefreshRun& run);
+    void askAboutFailedFilters(RefreshRun& run);
 
 public:
     // ---- tabs, connection and the chart band ----
