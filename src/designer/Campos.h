@@ -403,6 +403,9 @@ protected:
 
 private:
     void buildTabs();
+    QWidget* buildConnectionTab();
+    QWidget* buildFieldsTab();
+    QWidget* buildAdvancedTab();
     void buildToolbar();
     void formLoad();
     void connectHandlers();
