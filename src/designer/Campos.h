@@ -30,6 +30,7 @@ class Timer;
 }
 namespace bd::db {
 class Connection;
+struct Field;
 class Recordset;
 } // namespace bd::db
 namespace bd::querybuilder {
@@ -281,6 +282,9 @@ private:
     void refreshFailed(RefreshRun& run, const QString& descripcion, const QString& sql);
     void refreshWithoutFilters(RefreshRun& run);
     void askAboutFailedFilters(RefreshRun& run);
+    // Field discovery's steps (CamposCampos.cpp).
+    bool openFieldsRecordset(QString* problem);
+    bool addQueryFields(const QVector<bd::db::Field>& fields, bool* anyNumeric);
 
 public:
     // ---- tabs, connection and the chart band ----
