@@ -96,18 +96,16 @@ std::string SheetTable::cellText(const Cell& c) const {
     return {};
 }
 
-bool SheetTable::write(const QString& name, bool header, ImportWriter& writer, QString* error) const {
+// The widest row's cell count.
+size_t SheetTable::width() const {
     size_t width = 0;
     for (size_t r = 0; r < rowCount(); ++r)
         width = std::max(width, rowEnd(r) - rowBegin(r));
-    const size_t first = header && rowCount() > 0 ? 1 : 0;
-    QStringList names;
-    if (first) {
-        for (size_t i = rowBegin(0); i < rowEnd(0); ++i) {
-            const std::string t = cellText(cells_[i]);
-            names << QString::fromUtf8(t.data(), qsizetype(t.size()));
-        }
-    }
+    return width;
+}
+
+// What each column holds from row first on, for its declared type.
+std::vector<ColumnStats> SheetTable::columnStats(size_t first, size_t width) const {
     std::vector<ColumnStats> stats(width);
     for (size_t r = first; r < rowCount(); ++r)
         for (size_t i = rowBegin(r), col = 0; i < rowEnd(r); ++i, ++col) {
@@ -132,6 +130,20 @@ bool SheetTable::write(const QString& name, bool header, ImportWriter& writer, Q
             }
             }
         }
+    return stats;
+}
+
+bool SheetTable::write(const QString& name, bool header, ImportWriter& writer, QString* error) const {
+    const size_t width = this->width();
+    const size_t first = header && rowCount() > 0 ? 1 : 0;
+    QStringList names;
+    if (first) {
+        for (size_t i = rowBegin(0); i < rowEnd(0); ++i) {
+            const std::string t = cellText(cells_[i]);
+            names << QString::fromUtf8(t.data(), qsizetype(t.size()));
+        }
+    }
+    const std::vector<ColumnStats> stats = columnStats(first, width);
     TableSchema schema;
     schema.name = name;
     schema.columns = uniqueColumnNames(names, int(width));

@@ -1,6 +1,7 @@
 #pragma once
 // The cells of one sheet (xlsx, xls) in a compact row-major form, and its writing into SQLite once
 // every value has been seen and the column types are known.
+#include "platform/db/import/ImportTypes.h"
 #include "platform/db/import/SqliteWriter.h"
 
 #include <cstdint>
@@ -45,6 +46,8 @@ private:
     }
     std::string_view textOf(const Cell& c) const;
     std::string cellText(const Cell& c) const;
+    size_t width() const;
+    std::vector<ColumnStats> columnStats(size_t first, size_t width) const;
 
     std::deque<Cell> cells_;
     std::vector<uint64_t> rowStart_;
