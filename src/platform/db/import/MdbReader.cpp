@@ -129,6 +129,38 @@ bool parseReal(const char* p, size_t n, double& v) {
     return n > 0 && r.ec == std::errc() && r.ptr == p + n;
 }
 
+// A bound value that is not empty, as its column's target type (NULL when it does not parse).
+inline void storeValue(RowSink& sink, int col, Target target, const char* v, size_t len) {
+    int64_t i;
+    double d;
+    switch (target) {
+    case Target::Integer:
+    case Target::Boolean:
+        if (parseInteger(v, len, i))
+            sink.integer(col, i);
+        else
+            sink.null(col);
+        break;
+    case Target::Real:
+        if (parseReal(v, len, d))
+            sink.real(col, d);
+        else
+            sink.null(col);
+        break;
+    case Target::Date: {
+        // Midnight is the plain date.
+        size_t m = len;
+        if (m == 19 && std::memcmp(v + 10, " 00:00:00", 9) == 0) m = 10;
+        sink.text(col, v, m);
+        break;
+    }
+    case Target::Text:
+    case Target::Skip:
+        sink.text(col, v, len);
+        break;
+    }
+}
+
 bool readTable(MdbCatalogEntry* entry, ImportWriter& writer, QString* error) {
     MdbTableDef* table = mdb_read_table(entry);
     if (!table) return true;
@@ -179,34 +211,7 @@ bool readTable(MdbCatalogEntry* entry, ImportWriter& writer, QString* error) {
                 sink->null(col);
                 continue;
             }
-            int64_t i;
-            double d;
-            switch (targets[c]) {
-            case Target::Integer:
-            case Target::Boolean:
-                if (parseInteger(v, len, i))
-                    sink->integer(col, i);
-                else
-                    sink->null(col);
-                break;
-            case Target::Real:
-                if (parseReal(v, len, d))
-                    sink->real(col, d);
-                else
-                    sink->null(col);
-                break;
-            case Target::Date: {
-                // Midnight is the plain date.
-                size_t m = len;
-                if (m == 19 && std::memcmp(v + 10, " 00:00:00", 9) == 0) m = 10;
-                sink->text(col, v, m);
-                break;
-            }
-            case Target::Text:
-            case Target::Skip:
-                sink->text(col, v, len);
-                break;
-            }
+            storeValue(*sink, col, targets[c], v, len);
         }
         if (!sink->endRow()) {
             ok = false;
