@@ -134,8 +134,6 @@ public:
     static constexpr uint32_t ColorLibre = 0xFFFFFF;
     // The password prompt (frmPassword) over the designer: the text confirmed, "" when closed.
     QString PedirPassword();
-    // Test hook: the schedule dialog (the default does nothing until the scheduler exists).
-    static std::function<void(Campos*)> MostrarScheduler;
 
     // ---- field discovery, definition into the pivot, refresh ----
     void Iniciar();
