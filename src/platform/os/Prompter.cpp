@@ -11,6 +11,7 @@ namespace {
 WidgetPrompter g_widgetPrompter;
 Prompter* g_prompter = nullptr;
 bool g_unattended = false;
+bool g_unattendedFailed = false;
 int g_countdown = 10;
 
 QMessageBox::StandardButtons toQt(Buttons b) {
@@ -125,6 +126,7 @@ Answer WidgetPrompter::ask(const Prompt& p) {
     box.setDefaultButton(toQt(def));
     if (g_unattended) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(p.title), qPrintable(p.text));
+        if (p.icon == Icon::Critical) g_unattendedFailed = true;
         auto* timer = new QTimer(&box);
         int left = g_countdown;
         QAbstractButton* defButton = box.button(toQt(def));
@@ -180,6 +182,12 @@ bool unattended() {
 }
 int unattendedCountdown() {
     return g_countdown;
+}
+void noteUnattendedFailure() {
+    g_unattendedFailed = true;
+}
+bool unattendedFailed() {
+    return g_unattendedFailed;
 }
 
 Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) {
