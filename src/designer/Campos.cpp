@@ -115,8 +115,8 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
             l->addWidget(b);
         }
     }
-    TimerAutoRefresh = new bd::os::Timer(this, 60000);
-    TimerAutoClose = new bd::os::Timer(this, 60000);
+    TimerAutoRefresh = new bd::os::Timer(this, MinuteMs);
+    TimerAutoClose = new bd::os::Timer(this, MinuteMs);
     TimerDialogo_ = new bd::os::Timer(this, 1000);
     TimerDialogo_->setSingleShot(true);
     MotorDBAplicado = cmbEngine->currentText();
@@ -127,6 +127,7 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     connectRefreshHandlers();
     connectQueryHandlers();
     connectGridHandlers();
+    connectTimerHandlers();
     formLoad();
     resize(900, 620);
 }
@@ -202,8 +203,8 @@ void Campos::buildTabs() {
     al->addRow(chkRefresh);
     al->addRow(chkSendAlert);
     al->addRow(chkSaveWData);
-    al->addRow("Auto refresh (minutes)", txtAutorefresh);
-    al->addRow("Auto close (minutes)", txtAutoClose);
+    al->addRow("Minutes to auto data refresh", txtAutorefresh);
+    al->addRow("Minutes to auto close", txtAutoClose);
     al->addRow("Date Indicator Filter", txtDateIndicator);
     al->addRow("DB Date Format", txtDBDateFormat);
     al->addRow("DB Hour Format", txtDBHourFormat);

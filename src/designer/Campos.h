@@ -22,6 +22,7 @@ class Toolbar;
 class Tool;
 } // namespace bd::toolbar
 class Cubo;
+class frmClose;
 class frmFormula;
 namespace bd::os {
 class Timer;
@@ -147,13 +148,9 @@ public:
     void CargarDefinicionEnCubo();
     // DesdeFiltros: the refresh comes from a change of the user filters (may be set by the refresh).
     void Refrescar(bool* DesdeFiltros = nullptr);
-    void PrenderTimerAutorefresh();
-    void PrenderTimerAutoClose();
     bool FiltrosCambiados = false;
     bool Cambio = false;
     QString UltimaConsultaSQL;
-    double MinutosAutoRefresh = 0;
-    double MinutosAutoClose = 0;
     // The viewer shows its result without the user filters that its grid holds (they made the query
     // fail and were not cleared); a refresh that applies them clears it.
     bool FiltrosSinAplicar = false;
@@ -222,6 +219,32 @@ public:
     void MoverFilaAbajo();
     static constexpr uint32_t ColorModoInactivo = 0x80000010; // button shadow
     static constexpr uint32_t ColorModoActivo = 0x80000012;   // button text
+
+    // ---- auto-refresh and auto-close timers ----
+    // Each starts its timer with the minutes of its box, counting from now; a box of "", "0" or
+    // anything but a positive number stops it instead.
+    void PrenderTimerAutorefresh();
+    void PrenderTimerAutoClose();
+    double MinutosAutoRefresh = 0;
+    double MinutosAutoClose = 0;
+    // One tick a minute: the refresh runs, or the countdown opens, once the minutes are reached.
+    void TimerAutoRefresh_Timer();
+    void TimerAutoClose_Timer();
+    // The minutes boxes when they lose the focus: no number is "0"; separators are dropped.
+    void txtAutorefresh_LostFocus();
+    void txtAutoClose_LostFocus();
+    // The viewer is closing: both timers stop, and a countdown still running with them.
+    void stopMinuteTimers();
+    // The auto-close countdown while it is open (nullptr otherwise).
+    frmClose* countdown() const;
+    static constexpr int MinuteMs = 60000;
+
+private:
+    void connectTimerHandlers();
+    void aplicarMinutos(QLineEdit* box, void (Campos::*start)());
+    double autoRefreshTicks_ = 0;
+    double autoCloseTicks_ = 0;
+    QPointer<frmClose> countdown_;
 
 private:
     void connectGridHandlers();

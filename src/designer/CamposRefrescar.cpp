@@ -1,5 +1,4 @@
-// Loading the definition into the viewer's pivot, the cube refresh, and the starters of the
-// designer's minute timers.
+// Loading the definition into the viewer's pivot and the cube refresh.
 #include "designer/Campos.h"
 
 #include "platform/db/Connection.h"
@@ -342,26 +341,4 @@ void Campos::Refrescar(bool* DesdeFiltros) {
              std::initializer_list<QWidget*>{txtDBDateFormat, txtDBHourFormat, txtDateIndicator, txtLike})
             PintarFondo(w, ColorError);
     }
-}
-
-namespace {
-// Minutes typed in a timer box; nothing for "", "0" or what is no positive number.
-bool minutos(const QString& texto, double* m) {
-    QString t = texto.trimmed();
-    if (t.isEmpty() || t == "0") return false;
-    t.replace(',', '.');
-    bool ok = false;
-    const double v = t.toDouble(&ok);
-    if (!ok || !(v > 0)) return false;
-    *m = v;
-    return true;
-}
-} // namespace
-
-void Campos::PrenderTimerAutorefresh() {
-    if (minutos(txtAutorefresh->text(), &MinutosAutoRefresh)) TimerAutoRefresh->setEnabled(true);
-}
-
-void Campos::PrenderTimerAutoClose() {
-    if (minutos(txtAutoClose->text(), &MinutosAutoClose)) TimerAutoClose->setEnabled(true);
 }

@@ -297,6 +297,8 @@ bool Campos::eventFilter(QObject* o, QEvent* e) {
         if (why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason) {
             if (o == txtDBDateFormat) txtDBDateFormat_LostFocus();
             if (o == txtDBHourFormat) txtDBHourFormat_LostFocus();
+            if (o == txtAutorefresh) txtAutorefresh_LostFocus();
+            if (o == txtAutoClose) txtAutoClose_LostFocus();
         }
     } else if (e->type() == QEvent::MouseButtonPress && (o == chkRefresh || o == chkSendAlert)) {
         if (VCubo) VCubo->Salvar = true;

@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QStringDecoder>
@@ -144,6 +145,14 @@ void CargarTiposGrafico() {
     }
     sGraficoDefNombre = "Column 3D";
     sGraficoDefId = "Column3D";
+}
+
+bool isNumeric(const QString& text) {
+    // Mantissa with separators anywhere, optional exponent; the sign before or after, not both.
+    static const QString m = QStringLiteral("[0-9.,]*[0-9][0-9.,]*(?:[eE][+-]?[0-9]+)?");
+    static const QRegularExpression number(
+        QStringLiteral("^\\s*(?:[+-]\\s*)?%1\\s*$|^\\s*%1\\s*[+-]\\s*$").arg(m));
+    return number.match(text).hasMatch();
 }
 
 QString QuoteDesktopExec(const QString& path) {

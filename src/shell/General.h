@@ -52,6 +52,10 @@ frmNavigator* VentanaEspera();
 void PunteroEspera();
 void PunteroNormal();
 
+// The general numeric test of text boxes: digits with any "." and "," separators, an optional sign
+// before or after them, an optional exponent, blanks around; the empty text is no number.
+bool isNumeric(const QString& text);
+
 // Quotes a path for the Exec line of a desktop entry.
 QString QuoteDesktopExec(const QString& path);
 

@@ -236,15 +236,14 @@ void Cubo::TimerWait_Timer() {
 bool Cubo::Form_Unload() {
     using namespace bd::os;
     if (Salvar) {
-        const Answer a = MsgBox("Do you want to save the changes ?", Buttons::YesNo, Icon::None, "Save");
+        Prompt p{"Do you want to save the changes ?", "Save", Buttons::YesNo, Icon::None, std::nullopt};
+        // Closing unattended, the question answers No by itself.
+        if (carradoAutomatico) p.defaultAnswer = Answer::No;
         // The user asked for a save: without one the cube must stay open.
-        if (a == Answer::Yes && !Guardar(true, false)) return false;
+        if (MsgBox(p) == Answer::Yes && !Guardar(true, false)) return false;
     }
-    // Both minute timers stop before any mail or upload, so neither can fire in between.
-    if (Vcampos) {
-        Vcampos->TimerAutoRefresh->setEnabled(false);
-        Vcampos->TimerAutoClose->setEnabled(false);
-    }
+    // Both minute timers (and a running countdown) stop before any mail or upload.
+    if (Vcampos) Vcampos->stopMinuteTimers();
     if (carradoAutomatico) {
         EnviarAlertas();
     } else if (HayAlertas()) {

@@ -118,15 +118,25 @@ Answer defaultAnswer(Buttons b) {
     return Answer::Ok;
 }
 
+Answer defaultAnswer(const Prompt& p) {
+    // A default that is none of the box's buttons could not be clicked: the first button instead.
+    if (p.defaultAnswer && toQt(p.buttons).testFlag(toQt(*p.defaultAnswer))) return *p.defaultAnswer;
+    return defaultAnswer(p.buttons);
+}
+
 Answer WidgetPrompter::ask(const Prompt& p) {
-    if (!qApp) return defaultAnswer(p.buttons);
-    QMessageBox box(toQt(p.icon), p.title.isEmpty() ? QApplication::applicationDisplayName() : p.title,
-                    p.text, toQt(p.buttons), QApplication::activeWindow());
-    const Answer def = defaultAnswer(p.buttons);
-    box.setDefaultButton(toQt(def));
+    const Answer def = defaultAnswer(p);
+    if (!qApp) return def;
     if (g_unattended) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(p.title), qPrintable(p.text));
         if (p.icon == Icon::Critical) g_unattendedFailed = true;
+        // With no countdown there is nothing to show: a box clicked before it runs would wait for ever.
+        if (g_countdown <= 0) return def;
+    }
+    QMessageBox box(toQt(p.icon), p.title.isEmpty() ? QApplication::applicationDisplayName() : p.title,
+                    p.text, toQt(p.buttons), QApplication::activeWindow());
+    box.setDefaultButton(toQt(def));
+    if (g_unattended) {
         auto* timer = new QTimer(&box);
         int left = g_countdown;
         QAbstractButton* defButton = box.button(toQt(def));
@@ -155,7 +165,7 @@ Answer WidgetPrompter::ask(const Prompt& p) {
 Answer ScriptedPrompter::ask(const Prompt& p) {
     prompts.push_back(p);
     if (onAsk) onAsk(p);
-    if (queue.isEmpty()) return defaultAnswer(p.buttons);
+    if (queue.isEmpty()) return defaultAnswer(p);
     return queue.takeFirst();
 }
 
@@ -191,7 +201,11 @@ bool unattendedFailed() {
 }
 
 Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) {
-    return prompter().ask(Prompt{text, title, buttons, icon});
+    return MsgBox(Prompt{text, title, buttons, icon, std::nullopt});
+}
+
+Answer MsgBox(const Prompt& p) {
+    return prompter().ask(p);
 }
 
 } // namespace bd::os

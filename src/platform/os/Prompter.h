@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVector>
 #include <functional>
+#include <optional>
 
 namespace bd::os {
 
@@ -22,10 +23,15 @@ struct Prompt {
     QString title;
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
+    // The box's default button and the answer it gives by itself when nobody can answer it; unset,
+    // its first button.
+    std::optional<Answer> defaultAnswer = std::nullopt;
 };
 
 // The answer a box gives when nobody can answer it (unattended runs): its first button.
 Answer defaultAnswer(Buttons b);
+// The prompt's own default answer where it has one, else that of its buttons.
+Answer defaultAnswer(const Prompt& p);
 
 class Prompter {
 public:
@@ -34,13 +40,14 @@ public:
 };
 
 // Shows a QMessageBox. In unattended mode each box closes itself with its default answer after a
-// visible countdown and its text goes to standard error.
+// visible countdown (at once with no countdown) and its text goes to standard error.
 class WidgetPrompter : public Prompter {
 public:
     Answer ask(const Prompt& p) override;
 };
 
-// Test prompter: records every prompt and answers from a queue (or the box's default when empty).
+// Test prompter: records every prompt and answers from a queue (or the box's default when empty, as
+// nobody answering would).
 class ScriptedPrompter : public Prompter {
 public:
     Answer ask(const Prompt& p) override;
@@ -66,6 +73,7 @@ bool unattendedFailed();
 
 Answer MsgBox(const QString& text, Buttons buttons = Buttons::Ok, Icon icon = Icon::None,
               const QString& title = QString());
+Answer MsgBox(const Prompt& p);
 
 // RAII: installs a scripted prompter for one test scope.
 class ScopedPrompter {
