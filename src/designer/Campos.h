@@ -237,7 +237,6 @@ public:
     void stopMinuteTimers();
     // The auto-close countdown while it is open (nullptr otherwise).
     frmClose* countdown() const;
-    static constexpr int MinuteMs = 60000;
 
 private:
     void connectTimerHandlers();

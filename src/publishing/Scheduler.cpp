@@ -2,8 +2,7 @@
 
 #include "platform/os/AppPath.h"
 #include "platform/os/Process.h"
-
-#include <QRegularExpression>
+#include "shell/General.h"
 
 namespace bd::publishing {
 namespace {
@@ -23,14 +22,8 @@ void Concatena(QString& lista, const QString& item) {
     lista = lista.isEmpty() ? item : lista + ',' + item;
 }
 
-bool EsNumero(const QString& text) {
-    static const QRegularExpression number(
-        QStringLiteral(R"(^\s*[+-]?(?=[\d,]*\.?\d)[\d,]*\.?\d*(?:[eE][+-]?\d+)?\s*$)"));
-    return number.match(text).hasMatch();
-}
-
 QString ValidarNumero(const QString& text) {
-    if (!EsNumero(text)) return QStringLiteral("00");
+    if (!General::isNumeric(text)) return QStringLiteral("00");
     QString t = text;
     t.remove('.').remove(',');
     if (t.size() == 1) t.prepend('0');

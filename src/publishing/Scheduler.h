@@ -14,9 +14,6 @@ inline const QStringList CodigosDias = {"MON", "TUE", "WED", "THU", "FRI", "SAT"
 QString NombreTarea(const QString& id);
 // Appends an item to a comma list.
 void Concatena(QString& lista, const QString& item);
-// The general numeric test of an hour or minute box: signs, "," and "." separators, an exponent and
-// surrounding blanks are accepted; the empty text is not a number.
-bool EsNumero(const QString& text);
 // A typed hour or minute as the box keeps it: "00" for what is no number, otherwise without "." and
 // "," and with a leading "0" when one character long. No range check.
 QString ValidarNumero(const QString& text);

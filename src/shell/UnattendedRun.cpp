@@ -2,6 +2,7 @@
 
 #include "designer/Campos.h"
 #include "platform/os/Clock.h"
+#include "platform/os/Desktop.h"
 #include "platform/os/Prompter.h"
 #include "shell/FrmMain.h"
 #include "shell/GeneralFiles.h"
@@ -24,6 +25,8 @@ namespace {
 // what may follow the cube's auto-close (the countdown, the alert mails and the upload).
 constexpr int kOpenLimitMinutes = 30;
 constexpr int kCloseLimitMinutes = 30;
+// How long a message box shows its countdown before it answers by itself, where a display shows it.
+constexpr int kBoxCountdownSeconds = 10;
 
 void say(const QString& text) {
     std::fprintf(stderr, "Unattended run: %s\n", text.toUtf8().constData());
@@ -72,6 +75,20 @@ private:
     std::thread thread_;
 };
 
+// Nobody is at the machine to look at what the run would open (the published view): it is named on
+// standard error instead of starting a browser that no one closes.
+class NobodysDesktop : public bd::os::Desktop {
+public:
+    bool openFile(const QString& path) override { return tell(path); }
+    bool openUrl(const QString& url) override { return tell(url); }
+
+private:
+    static bool tell(const QString& what) {
+        say("not opened, nobody is here to see it: " + what);
+        return false;
+    }
+};
+
 Cubo* shownViewer() {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (auto* v = qobject_cast<Cubo*>(w); v && v->isVisible()) return v;
@@ -99,7 +116,10 @@ bool prepare(int& argc, char** argv) {
 }
 
 int run(QApplication& app) {
-    bd::os::setUnattended(true);
+    // On the offscreen platform nobody could see a countdown: the boxes answer at once.
+    bd::os::setUnattended(true, QGuiApplication::platformName() == "offscreen" ? 0 : kBoxCountdownSeconds);
+    static NobodysDesktop nobody;
+    bd::os::setDesktop(&nobody);
     const QString cube = "the cube \"" + QStringList(app.arguments().mid(1)).join(' ') + '"';
     Watchdog watchdog;
     watchdog.arm(kOpenLimitMinutes,

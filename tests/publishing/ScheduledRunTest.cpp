@@ -12,6 +12,8 @@
 #include "platform/os/Settings.h"
 #include "publishing/frmScheduler.h"
 #include "shell/FrmMain.h"
+#include "shell/GeneralFiles.h"
+#include "shell/GeneralGrid.h"
 #include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
@@ -149,6 +151,8 @@ struct ScheduledRun : ::testing::Test {
             << prompts->texts().join('/').toStdString();
         v->Salvar = false;
         delete v.data();
+        // This process's chart files, as its start window would leave them when closed.
+        General::BorrarGraficosTemporales();
     }
 
     QString taskLine() const {
@@ -230,4 +234,90 @@ TEST_F(ScheduledRun, ASourceThatNeverAnswersIsStoppedWithinTheBound) {
         "\" did not open within 30 minutes and was stopped (its data source did not answer)."))
         << r.err().toStdString();
     EXPECT_LT(r.ms, 10000);
+}
+
+namespace {
+// The example cube as a scheduled run needs it: alert mails for its Amount range, the upload when it
+// closes with a mail after it, and a one-minute auto-close.
+void alertUploadAndAutoClose(Cubo&, Campos& c) {
+    c.chkSendAlert->setChecked(true);
+    General::EscribirCelda(*c.spCal, Campos::ColDestinatarios, 1, "boss@example.test");
+    c.spSave->setText(Campos::ColPropiedad, Campos::FilaSubirAlSalir, "1");
+    c.spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "team@example.test");
+    c.txtAutoClose->setText("1");
+}
+} // namespace
+
+TEST_F(ScheduledRun, TheExampleCubeClosesItselfSendingItsAlertsAndUploadAndLeavesNothingBehind) {
+    scheduleExample(alertUploadAndAutoClose);
+    const QStringList before = filesUnder(program.path());
+    const QByteArray cube = readFile(cubo);
+    // A minute of 2 seconds: the auto-close comes after 2, the countdown takes its 20, and the bound
+    // after the opening is 31 minutes (62 seconds).
+    const CronRun r = runAsCron(2000, 120000);
+    ASSERT_TRUE(r.result.finished) << r.err().toStdString();
+    EXPECT_EQ(r.result.exitCode, 0) << r.err().toStdString();
+    EXPECT_LT(r.ms, 62000);
+
+    // The alert mail to the rule's recipient, then the upload and the mail that announces it.
+    ASSERT_EQ(relay.mails.size(), 2) << r.err().toStdString();
+    EXPECT_EQ(relay.mails[0].value("txtPara"), "boss@example.test");
+    EXPECT_TRUE(relay.mails[0].value("txtTexto").contains("Amount"))
+        << relay.mails[0].value("txtTexto").toStdString();
+    EXPECT_EQ(relay.mails[1].value("txtPara"), "team@example.test");
+    QStringList uploaded;
+    for (const test::HttpRequest& q : service.requests) {
+        EXPECT_EQ(q.method, "POST");
+        EXPECT_EQ(q.path(), "/views/post_dump.php");
+        for (const test::FormPart& p : test::LocalHttpServer::multipartParts(q))
+            if (p.name == "myfile") uploaded << p.filename;
+    }
+    EXPECT_TRUE(uploaded.contains("view.html")) << uploaded.join(' ').toStdString();
+    EXPECT_TRUE(uploaded.contains("data.html")) << uploaded.join(' ').toStdString();
+    // Nobody was asked anything, and nothing was opened on a desktop nobody sees.
+    EXPECT_FALSE(r.err().contains("Do you want")) << r.err().toStdString();
+    EXPECT_TRUE(r.err().contains("Unattended run: not opened, nobody is here to see it: " + service.base() +
+                                 "/views/"))
+        << r.err().toStdString();
+
+    // Nothing left behind: the program folder as it was, no temporary file, the cube unchanged.
+    EXPECT_EQ(filesUnder(program.path()).join(' ').toStdString(), before.join(' ').toStdString());
+    EXPECT_TRUE(filesUnder(tmp.path()).isEmpty()) << filesUnder(tmp.path()).join(' ').toStdString();
+    EXPECT_EQ(readFile(cubo), cube);
+
+    // The task stays for next week until it is deleted from the scheduler window.
+    ASSERT_FALSE(taskLine().isEmpty());
+    os::ScopedPrompter prompts;
+    Campos c;
+    os::ScopedDialogHandler h([](QDialog* d) {
+        if (auto* s = qobject_cast<frmScheduler*>(d)) {
+            s->txtId->setText("Weekly Sales");
+            s->cmdDeleteTask->click();
+        }
+        return int(QDialog::Rejected);
+    });
+    InsCube scheduled;
+    scheduled.PathOpenCube = cubo;
+    c.VinsCube = &scheduled;
+    c.OpenScheduler();
+    EXPECT_EQ(prompts->texts(), QStringList{"The task: \"Weekly_Sales\" was deleteded"});
+    EXPECT_EQ(readFile(crontab), QByteArray());
+}
+
+TEST_F(ScheduledRun, ARelayThatHangsIsStoppedWithinTheBound) {
+    relay.answer = [](const QHash<QString, QString>&) { return test::HttpResponse{200, "", "", true}; };
+    scheduleExample(alertUploadAndAutoClose);
+    // A minute of a second: the countdown ends some 22 seconds in, the alert mail waits on the relay,
+    // and the bound (31 minutes) stops the run before the relay's own limit of 30 seconds would.
+    const CronRun r = runAsCron(1000, 120000);
+    ASSERT_TRUE(r.result.finished) << r.err().toStdString();
+    EXPECT_EQ(r.result.exitCode, 3) << r.err().toStdString();
+    EXPECT_TRUE(
+        r.err().contains("Unattended run: the cube \"" + cubo +
+                         "\" did not close within 31 minutes, its auto-close time and 30 for its alerts "
+                         "and upload, and was stopped"))
+        << r.err().toStdString();
+    EXPECT_LT(r.ms, 45000);
+    EXPECT_EQ(relay.mails.size(), 1);
+    EXPECT_TRUE(service.requests.isEmpty());
 }
