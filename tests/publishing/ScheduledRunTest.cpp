@@ -14,6 +14,7 @@
 #include "shell/FrmMain.h"
 #include "shell/GeneralFiles.h"
 #include "shell/GeneralGrid.h"
+#include "shell/GeneralWeb.h"
 #include "shell/InsCube.h"
 #include "viewer/Cubo.h"
 
@@ -175,10 +176,12 @@ struct ScheduledRun : ::testing::Test {
                            "BRINTOVA_CONFIG=" + home.config(),
                            "BRINTOVA_DATA=" + home.config() + "/data",
                            "TMPDIR=" + tmp.path(),
-                           "BD_TEST_MINUTE_MS=" + QString::number(minuteMs),
-                           "/bin/sh",
-                           "-c",
-                           command};
+                           "BD_TEST_MINUTE_MS=" + QString::number(minuteMs)};
+        // A sanitizer build's settings reach its program too.
+        for (const char* v : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+            if (qEnvironmentVariableIsSet(v)) env << QString::fromLatin1(v) + '=' + qEnvironmentVariable(v);
+        env << "/bin/sh"
+            << "-c" << command;
         QElapsedTimer clock;
         clock.start();
         CronRun r;
@@ -189,6 +192,26 @@ struct ScheduledRun : ::testing::Test {
 };
 
 } // namespace
+
+TEST(UnattendedFailures, ErrorBoxesAndReportedFailuresMakeTheRunFailOthersDoNot) {
+    os::setUnattended(false);
+    os::setUnattended(true, 0); // the boxes answer at once, as on the offscreen platform
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(os::MsgBox("Done.", os::Buttons::Ok, os::Icon::Information, "Ok"), os::Answer::Ok);
+    EXPECT_EQ(os::MsgBox("Go on ?", os::Buttons::YesNo, os::Icon::Question, "Go"), os::Answer::Yes);
+    EXPECT_FALSE(os::unattendedFailed());
+    EXPECT_EQ(os::MsgBox("It broke.", os::Buttons::Ok, os::Icon::Critical, "Error"), os::Answer::Ok);
+    EXPECT_TRUE(os::unattendedFailed());
+    // A new run starts with nothing failed; a failed mail fails it.
+    os::setUnattended(false);
+    os::setUnattended(true, 0);
+    EXPECT_FALSE(os::unattendedFailed());
+    General::ReportFailures("Email Alerts", {"The mail relay failed: timed out."}, true);
+    EXPECT_TRUE(os::unattendedFailed());
+    os::setUnattended(false);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Ok: Done.\nGo: Go on ?\nError: It broke.\nEmail Alerts: The mail relay failed: timed out.\n");
+}
 
 TEST_F(ScheduledRun, ACubeWithoutAutoCloseEndsAtOnceSayingSo) {
     scheduleExample([](Cubo&, Campos&) {});

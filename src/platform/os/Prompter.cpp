@@ -184,6 +184,8 @@ Prompter& prompter() {
 }
 
 void setUnattended(bool on, int countdownSeconds) {
+    // Switching the mode on starts a run with nothing failed yet.
+    if (on && !g_unattended) g_unattendedFailed = false;
     g_unattended = on;
     g_countdown = countdownSeconds;
 }

@@ -67,7 +67,8 @@ void setUnattended(bool on, int countdownSeconds = 10);
 bool unattended();
 int unattendedCountdown();
 // Something an unattended run had to do failed (an error box, a mail or upload not done): the run's
-// exit status says so. An error box shown in unattended mode notes it by itself.
+// exit status says so. An error box shown in unattended mode notes it by itself; switching the mode
+// on starts afresh.
 void noteUnattendedFailure();
 bool unattendedFailed();
 
