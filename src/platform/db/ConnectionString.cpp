@@ -187,7 +187,9 @@ QString odbcPairs(const QList<QPair<QString, QString>>& pairs) {
         if (p.first.compare("Driver", Qt::CaseInsensitive) == 0) {
             QString d = p.second;
             if (d.startsWith('{') && d.endsWith('}')) d = d.mid(1, d.size() - 2);
-            parts << "Driver={" + d + '}';
+            // A "}" in the name doubled, or it would close the braces and what follows would be read
+            // as keys of their own.
+            parts << "Driver={" + d.replace('}', "}}") + '}';
         } else {
             parts << p.first + '=' + odbcValue(p.second);
         }

@@ -187,9 +187,15 @@ Literal checkLiteral(Db& db, const Value& v) {
         static const QRegularExpression iso(
             QStringLiteral("^\\d{4}-\\d{2}-\\d{2}( +\\d{2}:\\d{2}:\\d{2})?$"));
         require(l.type == "text" && iso.match(l.text).hasMatch(), "a date value is a date literal");
-        const QString year = l.text.left(4);
-        require(v.text.contains(year) || v.text.contains(year.right(2)),
-                "a date literal holds the value's year");
+        // The year as written: whole, or its last two digits.
+        const int year = l.text.left(4).toInt();
+        static const QRegularExpression number(QStringLiteral("\\d+"));
+        bool found = false;
+        for (auto it = number.globalMatch(v.text); it.hasNext();) {
+            const int n = it.next().captured().toInt();
+            found |= n == year || n == year % 100;
+        }
+        require(found, "a date literal holds the value's year");
     } else {
         require(l.type == "text" && l.text == v.text, "a text value reads back as the same text");
     }
