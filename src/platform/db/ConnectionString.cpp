@@ -341,6 +341,14 @@ EngineChoice odbcEngine(const ConnectionString& cs, const QStringList* installed
     // MSDASQL keeps the ODBC string itself in Extended Properties.
     const QString inner = cs.value("Extended Properties");
     if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
+    // The ODBC grammar cannot write "=" in a key ("==" is the connection string's own escape): written
+    // as it is, the rest of the key would become part of its value.
+    for (const auto& kv : rest)
+        if (kv.first.contains('='))
+            return unsupported(
+                QStringLiteral(
+                    "The key \"%1\" cannot be passed to an ODBC driver: an ODBC key holds no \"=\".")
+                    .arg(kv.first));
     const ConnectionString odbc = ConnectionString::parse(odbcPairs(rest));
     // The desktop drivers of other systems: their files are read by our own import.
     const QString driver = odbc.value("Driver").toUpper();

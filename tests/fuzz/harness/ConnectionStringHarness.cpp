@@ -100,8 +100,9 @@ void checkEngine(const QString& text, const QString& appPath) {
     // The program reads its own driver string back (to add a time-out, to put the DSN first): both
     // readings must agree, or the driver gets other values than the program meant.
     const Pairs odbc = parseOdbc(c.odbcString);
-    require(odbc == db::ConnectionString::parse(c.odbcString).pairs(),
-            "the driver string reads the same in the ODBC grammar and in the program's");
+    if (odbc != db::ConnectionString::parse(c.odbcString).pairs())
+        fail("the driver string reads the same in the ODBC grammar and in the program's: " +
+             QString::fromLatin1(c.odbcString.toUtf8().toPercentEncoding(" {};=()*.,")));
     // The password the string names reaches the driver as it is.
     const db::ConnectionString cs = db::ConnectionString::parse(db::replaceAppPath(text, appPath));
     if (cs.has("Password") == cs.has("PWD") || cs.extended().has("PWD") || cs.extended().has("Password"))
