@@ -6,6 +6,7 @@
 #include "platform/db/ConnectionString.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace bd::fuzz {
 namespace {
@@ -13,8 +14,9 @@ namespace {
 using Pairs = QList<QPair<QString, QString>>;
 
 // The ODBC grammar as a driver manager reads it: key=value pairs split at ";", a value in braces
-// running to the closing brace ("}}" inside standing for one), outer blanks of a key dropped.
-Pairs parseOdbc(const QString& s) {
+// running to the closing brace ("}}" inside standing for one), outer blanks of a key dropped; merged,
+// a repeated key keeps its first place and its last value, as the program's own reading does.
+Pairs parseOdbc(const QString& s, bool merge = true) {
     Pairs out;
     int i = 0;
     const int n = int(s.size());
@@ -46,7 +48,16 @@ Pairs parseOdbc(const QString& s) {
             }
         }
         if (i < n) ++i;
-        if (!key.trimmed().isEmpty()) out.append({key.trimmed(), value});
+        key = key.trimmed();
+        if (key.isEmpty()) continue;
+        // A repeated key: compared as the program keeps it, the last value in the first place.
+        auto same = std::find_if(out.begin(), out.end(), [&](const auto& p) {
+            return p.first.compare(key, Qt::CaseInsensitive) == 0;
+        });
+        if (merge && same != out.end())
+            same->second = value;
+        else
+            out.append({key, value});
     }
     return out;
 }
@@ -109,7 +120,7 @@ void checkEngine(const QString& text, const QString& appPath) {
         return;
     const QString password = cs.value(QStringList{"Password", "PWD"});
     int count = 0;
-    const QString given = lastValue(odbc, "PWD", &count);
+    const QString given = lastValue(parseOdbc(c.odbcString, false), "PWD", &count);
     require(count == 1 && given == password, "the password reaches the driver string as it was given");
 }
 
