@@ -109,7 +109,10 @@ void ConnectionString::set(const QString& key, const QString& value) {
 }
 
 QString odbcValue(const QString& v) {
-    if (!v.contains(';') && !v.contains('{') && !v.contains('}') && !v.contains('=') && v == v.trimmed())
+    // A leading quote too: the program reads its own ODBC strings back in the connection-string grammar
+    // (to put the DSN first), where a quote opens a quoted value and would be lost.
+    if (!v.contains(';') && !v.contains('{') && !v.contains('}') && !v.contains('=') && v == v.trimmed() &&
+        !v.startsWith('"') && !v.startsWith('\''))
         return v;
     QString e = v;
     e.replace('}', "}}");

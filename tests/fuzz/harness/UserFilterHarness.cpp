@@ -35,6 +35,7 @@ QString classOf(const QString& field) {
 
 // One value that went into the SQL, with the literal it gave and the placeholder standing for it.
 struct Value {
+    QString field; // the row's field, upper case
     QString text, cls;
     bool like = false;
     QString literal;            // what the value gave in the filtered query
@@ -324,7 +325,27 @@ void fillTable(Db& db, const QVector<Value>& values, const QVector<Literal>& rea
         row(v.text.toLower(), l.number - 1, date.left(9));
         row(v.text.left(v.text.size() - 1), 0.5, "");
     }
+    // One row that meets every condition at once, each column holding the first value named for it.
+    const char* const columns[] = {"REGION", "PRODUCT", "NOTES", "AMOUNT", "QUANTITY", "SALEDATE"};
+    QStringList cells;
+    for (const char* column : columns) {
+        QString cell = QStringLiteral("NULL");
+        for (int i = 0; i < values.size(); ++i)
+            if (values[i].field == QLatin1String(column)) {
+                const Literal& l = read[i];
+                cell =
+                    l.type == "integer" ? QString::number(l.integer)
+                    : l.type == "real"
+                        ? QString::number(l.number, 'g', 17)
+                        : "'" + QString(values[i].like ? values[i].text : l.text).replace('\'', "''") + "'";
+                break;
+            }
+        cells << cell;
+    }
     sqlite3_finalize(st);
+    sqlite3_stmt* all = prepareWhole(db, "INSERT INTO sales VALUES (" + cells.join(", ") + ")");
+    if (all) sqlite3_step(all);
+    sqlite3_finalize(all);
 }
 
 // The reference query: the placeholder run with every value bound as a parameter (a Like as REGEXP
@@ -371,6 +392,7 @@ void userFilter(const uint8_t* data, size_t size) {
             Value value;
             const bool like = op == "Like" && v == &r.from && cls != "ISNUMERIC";
             if (!literalOf(*v, cls, like, in.syntax, int(values.size()), value)) continue;
+            value.field = r.field.trimmed().toUpper();
             *v = value.placeholder;
             values.push_back(value);
         }
