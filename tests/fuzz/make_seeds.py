@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the fuzzers' seed corpus (corpus/<target>/seed-*) from the example cube, the test fixtures and
-small files made here. Regression inputs (corpus/<target>/regression-*) are kept as found, not made
-here. Run it from this folder after changing a format:
+small files made here. The fuzzers' own inputs are kept as found, not made here: regression-* for a
+fault that was fixed, found-* for one that showed a harness too strict. Run it from this folder after
+changing a format:
     python3 make_seeds.py
 """
 import base64
