@@ -9,7 +9,8 @@ namespace bd::fuzz {
 // pivot table whose first cells and headers are read as the viewer paints them.
 void openMembers(const cubefile::CubeContents& cube);
 
-// The pivot table's first result cells and headers, as they are painted.
+// A layout checked, then applied to a pivot table (with the data given) whose first result cells and
+// headers are read as the viewer paints them. A refused layout must say why.
 void loadLayout(const QByteArray& layout, std::shared_ptr<const db::ColumnarResult> data);
 
 } // namespace bd::fuzz
