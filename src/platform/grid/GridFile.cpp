@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <unordered_map>
 
 namespace bd::grid {
 namespace {
@@ -127,13 +128,13 @@ struct Reader {
     // Whether the cells' rows, each as wide as its last used column, stay within kMaxCellPlaces; counted
     // before anything is built. Cells this cannot place are left to the checks that follow.
     static bool fitsInPlaces(const QJsonArray& cells, qint64 rows) {
-        std::vector<int> rowWidth(size_t(rows) + 1, 0);
+        std::unordered_map<qint64, int> rowWidth; // rows that hold a cell
         qint64 places = 0;
         for (const QJsonValue& v : cells) {
             const double c = v.toObject().value("col").toDouble(-1),
                          r = v.toObject().value("row").toDouble(-1);
             if (!(c >= 0 && c <= kMaxFileCols && r >= 0 && r <= double(rows))) continue;
-            int& width = rowWidth[size_t(r)];
+            int& width = rowWidth[qint64(r)];
             if (int(c) + 1 > width) {
                 places += int(c) + 1 - width;
                 width = int(c) + 1;
