@@ -204,6 +204,8 @@ bool PivotTable::loadLayoutJson(const QByteArray& bytes, std::shared_ptr<const d
                     return fail(tr("the stored data is damaged."));
             inlined->columns.push_back(std::move(c));
         }
+        // Rows are backed by the columns' arrays: without a column the row count is unchecked.
+        if (inlined->columns.empty() && n != 0) return fail(tr("the stored data is damaged."));
         data = std::move(inlined);
     }
 
