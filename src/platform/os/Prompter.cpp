@@ -136,9 +136,10 @@ Answer WidgetPrompter::ask(const Prompt& p) {
     QMessageBox box(toQt(p.icon), p.title.isEmpty() ? QApplication::applicationDisplayName() : p.title,
                     p.text, toQt(p.buttons), QApplication::activeWindow());
     box.setDefaultButton(toQt(def));
+    // The countdown's seconds live as long as the box: the timer's slot counts them down during exec().
+    int left = g_countdown;
     if (g_unattended) {
         auto* timer = new QTimer(&box);
-        int left = g_countdown;
         QAbstractButton* defButton = box.button(toQt(def));
         const QString caption = defButton ? defButton->text() : QString();
         auto tick = [&box, &left, defButton, caption, timer]() {
