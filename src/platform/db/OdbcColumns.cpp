@@ -281,7 +281,9 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
             }
             for (size_t i = 0; ok && i < cols.size(); ++i)
                 ok = addValue(sink, i, cols[i], r, scratch);
-            sink.endRow();
+            // A row given up half way is never ended: the columns' second thread would take its
+            // missing values from past the end of the batch.
+            if (ok) sink.endRow();
         }
     }
     sink.finish();
