@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <charconv>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <sql.h>
@@ -29,6 +30,7 @@ constexpr SQLULEN kMaxTextChars = 8000;
 
 struct Column {
     Conv conv = Conv::Text;
+    bool narrow = false; // a text taken as the driver's UTF-8 bytes
     SQLSMALLINT cType = 0;
     SQLLEN width = 0; // bytes of one value in the array
     std::vector<char> data;
@@ -108,9 +110,15 @@ void bindArrays(Column& c, SQLULEN chars, SQLULEN rows) {
         c.width = sizeof(SQL_TIMESTAMP_STRUCT);
         break;
     case Conv::Text:
-        // UTF-16, a character outside the basic plane taking two units, and the terminator.
-        c.cType = SQL_C_WCHAR;
-        c.width = SQLLEN((chars * 2 + 1) * sizeof(SQLWCHAR));
+        if (c.narrow) {
+            // UTF-8: up to four bytes a character, and the terminator.
+            c.cType = SQL_C_CHAR;
+            c.width = SQLLEN(chars * 4 + 1);
+        } else {
+            // UTF-16, a character outside the basic plane taking two units, and the terminator.
+            c.cType = SQL_C_WCHAR;
+            c.width = SQLLEN((chars * 2 + 1) * sizeof(SQLWCHAR));
+        }
         break;
     }
     c.data.assign(size_t(c.width) * rows, 0);
@@ -148,6 +156,52 @@ void addText(ColumnSink& sink, size_t i, const SQLWCHAR* p, size_t units, std::s
     }
     sink.text(i, scratch.data(), units);
 }
+
+} // namespace
+
+// No stray or missing continuation bytes, no overlong forms, no surrogates, nothing past U+10FFFF.
+// Runs of ASCII are passed over eight bytes at a time.
+bool isUtf8(const char* text, size_t n) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* end = p + n;
+    while (p < end) {
+        if (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if ((w & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t len;
+        unsigned lo = 0x80, hi = 0xBF; // the range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (size_t(end - p) < len || p[1] < lo || p[1] > hi) return false;
+        for (size_t k = 2; k < len; ++k)
+            if ((p[k] & 0xC0) != 0x80) return false;
+        p += len;
+    }
+    return true;
+}
+
+namespace {
 
 // One value of a fetched block into the sink. False when the driver cut it short.
 bool addValue(ColumnSink& sink, size_t i, const Column& c, SQLULEN row, std::string& scratch) {
@@ -194,6 +248,11 @@ bool addValue(ColumnSink& sink, size_t i, const Column& c, SQLULEN row, std::str
     }
     case Conv::Text:
         if (ind < 0 || ind >= c.width) return false; // unknown length or cut short
+        if (c.narrow) {
+            if (!isUtf8(v, size_t(ind))) return false;
+            sink.text(i, v, size_t(ind));
+            return true;
+        }
         addText(sink, i, reinterpret_cast<const SQLWCHAR*>(v), size_t(ind) / sizeof(SQLWCHAR), scratch);
         return true;
     }
@@ -214,9 +273,32 @@ struct Statement {
     }
 };
 
+// Whether the driver hands texts over as UTF-8 when asked for narrow characters: a literal with a
+// character of each UTF-8 length read back through a bound narrow column. Drivers convert narrow
+// texts to the connection's or the program's character set, which may not be UTF-8.
+bool narrowTextIsUtf8(SQLHDBC dbc) {
+    static const char kText[] = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"; // aé€ and an emoji
+    Statement st;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.h))) return false;
+    std::u16string sql = u"SELECT '" + QString::fromUtf8(kText).toStdU16String() + u"'";
+    if (!SQL_SUCCEEDED(SQLExecDirectW(st.h, reinterpret_cast<SQLWCHAR*>(sql.data()), SQLINTEGER(sql.size()))))
+        return false;
+    char value[64] = {};
+    SQLLEN length = 0;
+    const bool ok = SQL_SUCCEEDED(SQLBindCol(st.h, 1, SQL_C_CHAR, value, sizeof value, &length)) &&
+                    SQL_SUCCEEDED(SQLFetch(st.h)) && length == SQLLEN(sizeof kText - 1) &&
+                    std::memcmp(value, kText, sizeof kText - 1) == 0;
+    SQLFreeStmt(st.h, SQL_CLOSE);
+    SQLFreeStmt(st.h, SQL_UNBIND);
+    return ok;
+}
+
 bool read(Session& s, const QString& sql, ColumnarResult& out) {
     SQLHDBC dbc = odbcHandle(s);
     if (!dbc || !serverQueryAllowed(s, sql, nullptr)) return false;
+    // Asked before the read-only transaction: a server that refuses the literal leaves no failed
+    // statement inside it.
+    const bool narrow = narrowTextIsUtf8(dbc);
     ReadOnlyScope readOnly(s);
     if (!readOnly.begin(nullptr)) return false;
     Statement st;
@@ -245,6 +327,7 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
         const auto conv = conversionOf(type, isUnsigned == SQL_TRUE);
         if (!conv) return false;
         cols[i].conv = *conv;
+        cols[i].narrow = narrow;
         chars[i] = size == 0 || size > kMaxTextChars ? kMaxTextChars : size;
         ColumnData& d = out.columns[i];
         d.name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name), nameLength).toStdString();
@@ -294,6 +377,11 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
 }
 
 } // namespace
+
+bool odbcNarrowTextIsUtf8(const Session& s) {
+    const SQLHDBC dbc = odbcHandle(s);
+    return dbc && narrowTextIsUtf8(dbc);
+}
 
 bool readOdbcColumns(Session& s, const QString& sql, ColumnarResult& out) {
     if (read(s, sql, out)) return true;
