@@ -2,6 +2,7 @@
 // bound to arrays, and blocks of rows fetched at once (one driver call per block, not per value).
 #include "platform/db/AdoTypes.h"
 #include "platform/db/ColumnBuilder.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/db/NativeColumns.h"
 #include "platform/db/Session.h"
 
@@ -11,6 +12,7 @@
 #include <charconv>
 #include <cstring>
 #include <memory>
+#include <odbcinst.h>
 #include <optional>
 #include <sql.h>
 #include <sqlext.h>
@@ -293,6 +295,76 @@ bool narrowTextIsUtf8(SQLHDBC dbc) {
     return ok;
 }
 
+// Whether the user set one of a driver's options: in the connection string (under any of its names),
+// in the data source it names, or in the driver's own section of the driver list.
+bool userSets(const QString& odbcString, const QStringList& names) {
+    const ConnectionString cs = ConnectionString::parse(odbcString);
+    for (const QString& name : names)
+        if (cs.has(name)) return true;
+    auto inIni = [&](const QString& section, const char* file) {
+        if (section.isEmpty()) return false;
+        const QByteArray s = section.toUtf8();
+        for (const QString& name : names) {
+            char value[64] = {};
+            if (SQLGetPrivateProfileString(s.constData(), name.toUtf8().constData(), "", value, sizeof value,
+                                           file) > 0)
+                return true;
+        }
+        return false;
+    };
+    const QString dsn = cs.value("DSN");
+    QString driver = cs.value("Driver");
+    if (driver.isEmpty() && !dsn.isEmpty()) {
+        char value[256] = {};
+        SQLGetPrivateProfileString(dsn.toUtf8().constData(), "Driver", "", value, sizeof value, "odbc.ini");
+        driver = QString::fromUtf8(value);
+    }
+    return inIni(dsn, "odbc.ini") || inIni(driver, "odbcinst.ini");
+}
+
+bool driverNameContains(SQLHDBC dbc, const char* part) {
+    SQLCHAR driver[256] = {};
+    SQLSMALLINT length = 0;
+    return SQL_SUCCEEDED(SQLGetInfoA(dbc, SQL_DRIVER_NAME, driver, sizeof driver, &length)) &&
+           QByteArray(reinterpret_cast<const char*>(driver)).toLower().contains(part);
+}
+
+// The PostgreSQL driver reads a whole result into memory of its own before it gives the first row,
+// every value a separate allocation, unless it reads through a cursor a block of rows at a time: then
+// its memory stays small and is reused instead of growing with the result (for a million rows the
+// whole result takes longer than the reading). Its own connection attributes turn that on for one
+// read, where the user did not choose either way.
+class PostgresCursorFetch {
+public:
+    PostgresCursorFetch(SQLHDBC dbc, const QString& odbcString) : dbc_(dbc) {
+        if (!driverNameContains(dbc, "psqlodbc") || userSets(odbcString, {"UseDeclareFetch", "B6", "CX"}))
+            return;
+        SQLINTEGER on = -1;
+        if (!SQL_SUCCEEDED(SQLGetConnectAttr(dbc, kDeclareFetch, &on, 0, nullptr)) || on != 0 ||
+            !SQL_SUCCEEDED(SQLGetConnectAttr(dbc, kFetchRows, &rows_, 0, nullptr)) ||
+            !SQL_SUCCEEDED(SQLSetConnectAttr(dbc, kDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0)))
+            return;
+        set_ = true;
+        if (!userSets(odbcString, {"Fetch", "A7"}))
+            SQLSetConnectAttr(dbc, kFetchRows, reinterpret_cast<SQLPOINTER>(SQLLEN(kCursorRows)), 0);
+    }
+    ~PostgresCursorFetch() {
+        if (!set_) return;
+        SQLSetConnectAttr(dbc_, kDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+        SQLSetConnectAttr(dbc_, kFetchRows, reinterpret_cast<SQLPOINTER>(SQLLEN(rows_)), 0);
+    }
+    PostgresCursorFetch(const PostgresCursorFetch&) = delete;
+    PostgresCursorFetch& operator=(const PostgresCursorFetch&) = delete;
+
+private:
+    // The driver's attribute numbers, and the rows one fetch from the cursor takes.
+    static constexpr SQLINTEGER kDeclareFetch = 65539, kFetchRows = 65541;
+    static constexpr SQLINTEGER kCursorRows = 10000;
+    SQLHDBC dbc_;
+    bool set_ = false;
+    SQLINTEGER rows_ = 0;
+};
+
 bool read(Session& s, const QString& sql, ColumnarResult& out) {
     SQLHDBC dbc = odbcHandle(s);
     if (!dbc || !serverQueryAllowed(s, sql, nullptr)) return false;
@@ -301,6 +373,7 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
     const bool narrow = narrowTextIsUtf8(dbc);
     ReadOnlyScope readOnly(s);
     if (!readOnly.begin(nullptr)) return false;
+    PostgresCursorFetch cursorFetch(dbc, s.odbcString);
     Statement st;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.h))) return false;
     SQLSetStmtAttr(st.h, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0);

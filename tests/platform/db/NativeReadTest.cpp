@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <cmath>
 #include <functional>
 #include <iomanip>
@@ -79,9 +80,15 @@ const Case kCases[] = {
      "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
     {"PostgreSQLOdbc", "PGSQL", "QPSQL", "Provider=MSDASQL;Driver={PostgreSQL Unicode};",
      detail::readOdbcColumns, kPostgresTable, "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
-    // A character set the user wrote that is not UTF-8: texts then come as UTF-16.
+    // Options the user wrote: a character set that is not UTF-8 (texts then come as UTF-16), the
+    // driver's own cursor switched off, and three rows a fetch from the cursor.
     {"MariaDBOdbcLatin1", "MYSQL", "QMYSQL", "Driver={MariaDB Unicode};CHARSET=latin1;",
      detail::readOdbcColumns, kMariaDbTable, "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
+    {"PostgreSQLOdbcNoCursor", "PGSQL", "QPSQL",
+     "Provider=MSDASQL;Driver={PostgreSQL Unicode};UseDeclareFetch=0;", detail::readOdbcColumns,
+     kPostgresTable, "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
+    {"PostgreSQLOdbcFetch3", "PGSQL", "QPSQL", "Provider=MSDASQL;Driver={PostgreSQL Unicode};Fetch=3;",
+     detail::readOdbcColumns, kPostgresTable, "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -293,6 +300,93 @@ TEST(ServersOdbcText, BytesThatAreNotUtf8GoToTheGenericReader) {
     EXPECT_FALSE(detail::readOdbcColumns(*c.session(), "SELECT t FROM bd_native_latin1 ORDER BY id", out));
     EXPECT_EQ(out.columns.size(), 0u);
     EXPECT_EQ(c.session()->readOnlyDepth, 0);
+}
+
+// The PostgreSQL driver reads through a cursor of its own for the ODBC reader, unless the user's string
+// chooses; either way the connection is left as the user's string made it.
+TEST(ServersOdbcCursor, PostgresReadsThroughACursorOnlyForTheReader) {
+    const auto s = server("PGSQL");
+    if (!s) GTEST_SKIP() << "no PGSQL test server";
+    const QString failed =
+        runOn(*s, "QPSQL",
+              {"DROP TABLE IF EXISTS bd_native_cursor", "CREATE TABLE bd_native_cursor (id int)",
+               "INSERT INTO bd_native_cursor SELECT generate_series(1, 5)"});
+    ASSERT_TRUE(failed.isEmpty()) << failed.toStdString();
+    // A query that counts the open cursors sees its own when it runs through one.
+    const QString cursors = QStringLiteral("SELECT (SELECT count(*) FROM pg_cursors) AS n");
+    const struct {
+        const char* options;
+        bool readerCursor, ownCursor; // for the ODBC reader; for the program's other queries
+    } cases[] = {
+        {"", true, false},
+        {"UseDeclareFetch=0;", false, false},
+        {"UseDeclareFetch=1;", true, true},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.options);
+        Connection c;
+        QString error;
+        ASSERT_TRUE(c.open(
+            connectionString(*s, QStringLiteral("Provider=MSDASQL;Driver={PostgreSQL Unicode};") + k.options),
+            10, &error))
+            << error.toStdString();
+        ColumnarResult out;
+        ASSERT_TRUE(detail::readOdbcColumns(*c.session(), cursors, out));
+        ASSERT_EQ(out.rowCount, 1u);
+        EXPECT_EQ(out.columns[0].ints[0] > 0, k.readerCursor);
+        Recordset rs;
+        ASSERT_TRUE(rs.open(cursors, c, &error)) << error.toStdString();
+        EXPECT_EQ(rs.field(0).value.toLongLong() > 0, k.ownCursor);
+    }
+    // A failure in a later block of the cursor: nothing is kept, the generic reader reports it, and the
+    // connection reads again.
+    Connection c;
+    QString error;
+    const QString cs = connectionString(*s, "Provider=MSDASQL;Driver={PostgreSQL Unicode};Fetch=2;");
+    ASSERT_TRUE(c.open(cs, 10, &error)) << error.toStdString();
+    const QString late = "SELECT id, 1 / (id - 4) AS q FROM bd_native_cursor ORDER BY id";
+    ColumnarResult out;
+    EXPECT_FALSE(detail::readOdbcColumns(*c.session(), late, out));
+    EXPECT_EQ(out.columns.size(), 0u);
+    EXPECT_FALSE(readColumns(cs, late, out, &error));
+    EXPECT_TRUE(error.contains("division by zero")) << error.toStdString();
+    EXPECT_EQ(c.session()->readOnlyDepth, 0);
+    ASSERT_TRUE(detail::readOdbcColumns(*c.session(), "SELECT id FROM bd_native_cursor ORDER BY id", out));
+    EXPECT_EQ(out.columns[0].ints, (std::vector<int64_t>{1, 2, 3, 4, 5}));
+}
+
+// A data source that sets the driver's cursor either way is followed.
+TEST(ServersOdbcCursor, ADataSourceThatChoosesIsFollowed) {
+    const auto s = server("PGSQL");
+    if (!s) GTEST_SKIP() << "no PGSQL test server";
+    // The driver manager reads where the user's data sources are once, at its first call.
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("odbc.ini");
+    QString sources;
+    for (const char* k : {"bdpgplain", "bdpgnocursor"})
+        sources += QStringLiteral("[%1]\nDriver=PostgreSQL Unicode\nServername=%2\nPort=%3\nDatabase=%4\n%5")
+                       .arg(k, s->host)
+                       .arg(s->port)
+                       .arg(s->db, qstrcmp(k, "bdpgnocursor") == 0 ? "UseDeclareFetch=0\n" : "");
+    ASSERT_TRUE(bd::test::writeFile(ini, sources.toUtf8()));
+    const QByteArray old = qgetenv("ODBCINI");
+    qputenv("ODBCINI", ini.toLocal8Bit());
+    if (!odbcDataSourceNames().contains("bdpgnocursor"))
+        GTEST_SKIP() << "the driver manager read its files before";
+    for (const auto& [dsn, cursor] : {std::pair{"bdpgplain", true}, std::pair{"bdpgnocursor", false}}) {
+        SCOPED_TRACE(dsn);
+        Connection c;
+        QString error;
+        ASSERT_TRUE(
+            c.open(QStringLiteral("Provider=MSDASQL;DSN=%1;UID=%2;PWD=%3").arg(dsn, s->user, s->password), 10,
+                   &error))
+            << error.toStdString();
+        ColumnarResult out;
+        ASSERT_TRUE(detail::readOdbcColumns(
+            *c.session(), QStringLiteral("SELECT (SELECT count(*) FROM pg_cursors) AS n"), out));
+        EXPECT_EQ(out.columns[0].ints.at(0) > 0, cursor);
+    }
+    qputenv("ODBCINI", old);
 }
 
 // Well-formed UTF-8 only, as Qt's decoder sees it: every one- and two-byte string, every three-byte
