@@ -666,6 +666,7 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
     case Engine::Odbc: {
         s->db = QSqlDatabase::addDatabase("QODBC", s->name);
         if (!s->db.isValid()) return fail(QStringLiteral("The ODBC driver is not installed."));
+        s->odbcString = c.odbcString;
         s->db.setDatabaseName(forQtOdbc(withDriverTimeout(c.odbcString, timeout)));
         s->db.setConnectOptions(
             QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeout));
