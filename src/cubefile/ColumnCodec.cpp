@@ -440,6 +440,9 @@ bool decodeColumns(const char* data, uint64_t size, const ColumnLimits& limits, 
     if (size > limits.maxBytes || rows > limits.maxRows || count > limits.maxColumns)
         return fail(QStringLiteral("the stored data is too large."));
     if (count > (size - kHeaderBytes) / kColumnHeaderBytes) return fail(damaged);
+    // Rows are backed by the columns' bytes: without a column a row count would be unchecked (and a
+    // pivot would count billions of rows that hold nothing).
+    if (count == 0 && rows != 0) return fail(damaged);
 
     const char* end = data + size;
     std::vector<ColumnHeader> headers(count);

@@ -115,8 +115,8 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
             l->addWidget(b);
         }
     }
-    TimerAutoRefresh = new bd::os::Timer(this, MinuteMs);
-    TimerAutoClose = new bd::os::Timer(this, MinuteMs);
+    TimerAutoRefresh = new bd::os::Timer(this, bd::os::MinuteMs());
+    TimerAutoClose = new bd::os::Timer(this, bd::os::MinuteMs());
     TimerDialogo_ = new bd::os::Timer(this, 1000);
     TimerDialogo_->setSingleShot(true);
     MotorDBAplicado = cmbEngine->currentText();

@@ -137,8 +137,6 @@ public:
     static constexpr uint32_t ColorLibre = 0xFFFFFF;
     // The password prompt (frmPassword) over the designer: the text confirmed, "" when closed.
     QString PedirPassword();
-    // Test hook: the schedule dialog (the default does nothing until the scheduler exists).
-    static std::function<void(Campos*)> MostrarScheduler;
 
     // ---- field discovery, definition into the pivot, refresh ----
     void Iniciar();
@@ -241,7 +239,6 @@ public:
     void stopMinuteTimers();
     // The auto-close countdown while it is open (nullptr otherwise).
     frmClose* countdown() const;
-    static constexpr int MinuteMs = 60000;
 
 private:
     void connectTimerHandlers();

@@ -667,6 +667,7 @@ bool openOdbc(detail::Session& s, const EngineChoice& c, int timeout, QString* w
         *why = QStringLiteral("The ODBC driver is not installed.");
         return false;
     }
+    s.odbcString = c.odbcString;
     s.db.setDatabaseName(forQtOdbc(withDriverTimeout(c.odbcString, timeout)));
     s.db.setConnectOptions(
         QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeout));

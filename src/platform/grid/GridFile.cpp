@@ -4,11 +4,16 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <unordered_map>
 
 namespace bd::grid {
 namespace {
 
 constexpr char kFormatName[] = "brintova-grid";
+// Cells are kept row by row up to each row's last used column: a few cells far to the right in many
+// rows would take gigabytes for a file of kilobytes. The places the cells take are counted against
+// this (some 200 MB; a 100,000-row grid of 8 columns takes under a million).
+constexpr qint64 kMaxCellPlaces = qint64(1) << 22;
 
 QJsonObject formatToJson(const Format& f) {
     QJsonObject o;
@@ -120,6 +125,24 @@ struct Reader {
         return true;
     }
 
+    // Whether the cells' rows, each as wide as its last used column, stay within kMaxCellPlaces; counted
+    // before anything is built. Cells this cannot place are left to the checks that follow.
+    static bool fitsInPlaces(const QJsonArray& cells, qint64 rows) {
+        std::unordered_map<qint64, int> rowWidth; // rows that hold a cell
+        qint64 places = 0;
+        for (const QJsonValue& v : cells) {
+            const double c = v.toObject().value("col").toDouble(-1),
+                         r = v.toObject().value("row").toDouble(-1);
+            if (!(c >= 0 && c <= kMaxFileCols && r >= 0 && r <= double(rows))) continue;
+            int& width = rowWidth[qint64(r)];
+            if (int(c) + 1 > width) {
+                places += int(c) + 1 - width;
+                width = int(c) + 1;
+            }
+        }
+        return places <= kMaxCellPlaces;
+    }
+
     bool read(const QByteArray& data, GridStore& g) {
         if (data.size() > kMaxFileBytes) return fail("the file is too large");
         QJsonParseError pe;
@@ -193,6 +216,7 @@ struct Reader {
     bool cells(const QJsonValue& cellsV, qint64 rows, qint64 cols, GridStore& g) {
         if (cellsV.isUndefined()) return true;
         if (!cellsV.isArray()) return fail("the cell list is not a list");
+        if (!fitsInPlaces(cellsV.toArray(), rows)) return fail("the grid is too large");
         for (const QJsonValue& v : cellsV.toArray()) {
             if (!v.isObject()) return fail("a cell is not an object");
             const QJsonObject co = v.toObject();

@@ -122,6 +122,9 @@ QString readStoredData(const QJsonObject& d, std::shared_ptr<const db::ColumnarR
             return PivotTable::tr("the stored data is damaged.");
         inlined->columns.push_back(std::move(c));
     }
+    // Rows are backed by the columns' arrays: without a column the row count is unchecked.
+    if (inlined->columns.empty() && inlined->rowCount != 0)
+        return PivotTable::tr("the stored data is damaged.");
     data = std::move(inlined);
     return QString();
 }

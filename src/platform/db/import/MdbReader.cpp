@@ -164,16 +164,25 @@ inline void storeValue(RowSink& sink, int col, Target target, const char* v, siz
 bool readTable(MdbCatalogEntry* entry, ImportWriter& writer, QString* error) {
     MdbTableDef* table = mdb_read_table(entry);
     if (!table) return true;
-    mdb_read_columns(table);
-    mdb_rewind_table(table);
-    const unsigned n = table->num_cols;
     TableSchema schema;
     schema.name = QString::fromUtf8(entry->object_name);
+    // The columns mdbtools could read, not the count the page states: a damaged definition gives
+    // none, or claims thousands (a table holds at most 255), each of which would get its buffer.
+    const GPtrArray* columns = mdb_read_columns(table);
+    if (!columns || columns->len > MDB_MAX_COLS) {
+        mdb_free_tabledef(table);
+        if (error)
+            *error = QStringLiteral("The table \"%1\" cannot be read: its definition is damaged.")
+                         .arg(schema.name);
+        return false;
+    }
+    mdb_rewind_table(table);
+    const unsigned n = columns->len;
     std::vector<std::vector<char>> bufs(n, std::vector<char>(kBindBytes + 1));
     std::vector<int> lens(n, 0);
     std::vector<Target> targets;
     for (unsigned c = 0; c < n; ++c) {
-        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(columns, c));
         const ColumnPlan p = planFor(col->col_type);
         schema.columns << QString::fromUtf8(col->name);
         schema.declared << p.declared;

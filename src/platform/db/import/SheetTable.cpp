@@ -12,6 +12,11 @@ namespace {
 
 // Rows per parallel run.
 constexpr size_t kRowsPerRun = 65536;
+// A sheet is kept row by row up to each row's last used column, so one cell far to the right in many
+// rows would take gigabytes for a file of kilobytes. The empty places before the cells are bounded:
+// any sheet may hold this many, and so many more for each cell with a value.
+constexpr size_t kFreePlaces = size_t(1) << 20;
+constexpr size_t kPlacesPerValue = 64;
 
 std::string formatNumber(double v) {
     char buf[64];
@@ -42,6 +47,11 @@ void SheetTable::startRow(size_t row) {
 SheetTable::Cell& SheetTable::put(size_t col, Kind kind) {
     if (rowStart_.empty()) rowStart_.push_back(0);
     const size_t begin = size_t(rowStart_.back());
+    ++values_;
+    if (tooSparse_ || begin + col >= kFreePlaces + kPlacesPerValue * values_) {
+        tooSparse_ = true;
+        return spare_;
+    }
     while (cells_.size() <= begin + col)
         cells_.emplace_back();
     Cell& c = cells_[begin + col];
@@ -134,6 +144,12 @@ std::vector<ColumnStats> SheetTable::columnStats(size_t first, size_t width) con
 }
 
 bool SheetTable::write(const QString& name, bool header, ImportWriter& writer, QString* error) const {
+    if (tooSparse_) {
+        if (error)
+            *error =
+                QStringLiteral("The sheet \"%1\" cannot be imported: its cells lie too far apart.").arg(name);
+        return false;
+    }
     const size_t width = this->width();
     const size_t first = header && rowCount() > 0 ? 1 : 0;
     QStringList names;

@@ -40,6 +40,10 @@ private:
         };
     };
     Cell& put(size_t col, Kind kind);
+    // Set when the cells lie too far apart to be kept (see put); write then fails with the reason.
+    bool tooSparse_ = false;
+    size_t values_ = 0; // cells given a value
+    Cell spare_;        // where the values go once the sheet is too sparse
     size_t rowBegin(size_t r) const { return size_t(rowStart_[r]); }
     size_t rowEnd(size_t r) const {
         return r + 1 < rowStart_.size() ? size_t(rowStart_[r + 1]) : cells_.size();
