@@ -11,7 +11,8 @@
 //   MariaDB     over a table of the same rows on each server (made once, kept while its row count is
 //   PostgreSQL  right): the server's own command-line client reading the rows to /dev/null, timed as
 //               a whole command, beside the read into columns and the refresh through the native
-//               driver and through ODBC (target: as fast as the client or faster)
+//               driver and through ODBC (target: as fast as the client or faster). The client and the
+//               readers take turns run by run, so a machine busy with other work weighs on each alike.
 // A server that is not configured or not reachable is skipped with a line.
 #include "SalesTable.h"
 #include "designer/Campos.h"
@@ -60,6 +61,22 @@ Figure timeRuns(int runs, const std::function<bool()>& f) {
     return {*std::min_element(times.begin(), times.end()), median(times), true};
 }
 
+// Times of one kind of run, taken in turn with others.
+struct Series {
+    std::vector<double> times;
+    bool ok = true;
+    void time(const std::function<bool()>& f) {
+        if (!ok) return;
+        const auto a = Clock::now();
+        ok = f();
+        times.push_back(ms(a, Clock::now()));
+    }
+    Figure figure() const {
+        if (!ok || times.empty()) return {};
+        return {*std::min_element(times.begin(), times.end()), median(times), true};
+    }
+};
+
 void printFigure(const char* what, const Figure& f, double reference = 0) {
     if (!f.ok) {
         std::printf("  %-34s failed\n", what);
@@ -101,6 +118,7 @@ public:
 
     // The definition loaded into the viewer (a first read), then the layout a user would keep.
     bool load() {
+        bd::os::setPrompter(&prompter_); // rigs that take turns each hear their own messages
         campos_->Recarga = true;
         campos_->CargarDefinicionEnCubo();
         bd::pivot::PivotTable& dc = *viewer_->DC;
@@ -111,6 +129,7 @@ public:
         return failures() == 0;
     }
     bool refresh(size_t rows) {
+        bd::os::setPrompter(&prompter_);
         campos_->Refrescar();
         viewer_->DC->viewport()->repaint();
         QCoreApplication::processEvents();
@@ -260,8 +279,8 @@ QString ensureServerTable(const Server& s, const QString& table, size_t n) {
     return error;
 }
 
-// The server's command-line client reading the rows to /dev/null, timed as a whole command.
-Figure clientRead(const Server& s, const QString& sql, int runs) {
+// The server's command-line client reading the rows to /dev/null, as one command: true when it worked.
+bool clientRead(const Server& s, const QString& sql) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     QString program;
@@ -279,14 +298,23 @@ Figure clientRead(const Server& s, const QString& sql, int runs) {
     }
     p.setProcessEnvironment(env);
     p.setStandardOutputFile(QProcess::nullDevice());
-    return timeRuns(runs, [&] {
-        p.start(program, args);
-        if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-            std::printf("  (%s: %s)\n", qPrintable(program), p.readAllStandardError().constData());
-            return false;
-        }
-        return true;
-    });
+    p.start(program, args);
+    if (!p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        std::printf("  (%s: %s)\n", qPrintable(program), p.readAllStandardError().constData());
+        return false;
+    }
+    return true;
+}
+
+// The read into columns alone: true when it gave the rows.
+bool readOnce(const char* label, const QString& cs, const QString& sql, size_t rows) {
+    bd::db::ColumnarResult r;
+    QString error;
+    if (!bd::db::readColumns(cs, sql, r, &error)) {
+        std::printf("  (%s: %s)\n", label, qPrintable(error));
+        return false;
+    }
+    return r.rowCount == rows;
 }
 
 void benchServer(const ServerKind& proto, size_t n, int runs) {
@@ -303,13 +331,33 @@ void benchServer(const ServerKind& proto, size_t n, int runs) {
         return;
     }
     const QString sql = "SELECT " + kColumns + " FROM " + table;
-    const Figure client = clientRead(*s, sql, runs);
+    const QString native = connectionString(*s, proto.nativeProvider),
+                  odbc = connectionString(*s, proto.odbcProvider);
+    RefreshRig nativeRig(native, sql), odbcRig(odbc, sql);
+    const bool nativeLoaded = nativeRig.load(), odbcLoaded = odbcRig.load();
+    Series client, nativeRead, odbcRead, nativeRefresh, odbcRefresh;
+    for (int r = 0; r < runs; ++r) {
+        client.time([&] { return clientRead(*s, sql); });
+        nativeRead.time([&] { return readOnce("native", native, sql, n); });
+        odbcRead.time([&] { return readOnce("ODBC", odbc, sql, n); });
+        if (nativeLoaded) nativeRefresh.time([&] { return nativeRig.refresh(n); });
+        if (odbcLoaded) odbcRefresh.time([&] { return odbcRig.refresh(n); });
+    }
+    const Figure c = client.figure();
     printFigure(QString(proto.prefix) == "MYSQL" ? "client: mariadb --quick --batch"
                                                  : "client: psql COPY TO STDOUT",
-                client);
-    const double reference = client.ok ? client.best : 0;
-    readAndRefresh("native", connectionString(*s, proto.nativeProvider), sql, n, runs, reference);
-    readAndRefresh("ODBC", connectionString(*s, proto.odbcProvider), sql, n, runs, reference);
+                c);
+    const double reference = c.ok ? c.best : 0;
+    printFigure("native: read into columns", nativeRead.figure(), reference);
+    if (nativeLoaded)
+        printFigure("native: refresh, pivot shown", nativeRefresh.figure(), reference);
+    else
+        std::printf("  native: the definition could not be loaded\n");
+    printFigure("ODBC: read into columns", odbcRead.figure(), reference);
+    if (odbcLoaded)
+        printFigure("ODBC: refresh, pivot shown", odbcRefresh.figure(), reference);
+    else
+        std::printf("  ODBC: the definition could not be loaded\n");
 }
 
 } // namespace

@@ -211,79 +211,86 @@ void ColumnPlan::write(char* out) const {
     const size_t columns = data_.columns.size();
     parallelFor(columns * (1 + pieces), [&](size_t t) {
         const size_t k = t / (1 + pieces), part = t % (1 + pieces);
-        const ColumnData& c = data_.columns[k];
-        const Column& p = columns_[k];
-        if (part == 0) {
-            char* q = out + p.offset;
-            put<uint32_t>(q, uint32_t(c.name.size()));
-            put<int32_t>(q, c.adoType);
-            put<uint8_t>(q, uint8_t(c.kind));
-            put<uint8_t>(q, p.encoding);
-            put<uint8_t>(q, p.width);
-            put<uint8_t>(q, p.flags);
-            put<uint32_t>(q, 0);
-            put<int64_t>(q, p.base);
-            put<uint64_t>(q, c.dict.size());
-            put<uint64_t>(q, p.dictBytes);
-            put<uint64_t>(q, p.payload);
-            std::memcpy(q, c.name.data(), c.name.size());
-            q = out + p.nullsAt + (p.flags & HasNulls ? (rows + 7) / 8 : 0);
-            for (const auto& s : c.dict)
-                put<uint32_t>(q, uint32_t(s.size()));
-            for (const auto& s : c.dict) {
-                std::memcpy(q, s.data(), s.size());
-                q += s.size();
-            }
-            return;
-        }
+        if (part == 0) return writeColumnHead(out, k);
         const size_t from = (part - 1) * kRowsPerTask, to = std::min<size_t>(rows, from + kRowsPerTask);
-        if (from >= to) return;
-        if (p.flags & HasNulls) {
-            char* bits = out + p.nullsAt + from / 8;
-            std::memset(bits, 0, (to - from + 7) / 8);
-            for (size_t r = from; r < to; ++r)
-                if (c.nulls[r]) bits[(r - from) / 8] |= char(1u << (r % 8));
-        }
-        char* v = out + p.valuesAt + from * p.width;
-        const size_t n = to - from;
-        if (c.kind == ColumnKind::Text) {
-            const uint32_t* src = c.codes.data() + from;
-            switch (p.width) {
-            case 1:
-                return writeCodesAs<uint8_t>(v, src, n);
-            case 2:
-                return writeCodesAs<uint16_t>(v, src, n);
-            default:
-                return writeCodesAs<uint32_t>(v, src, n);
-            }
-        }
-        if (p.encoding == RawReals) {
-            std::memcpy(v, c.reals.data() + from, n * sizeof(double));
-            return;
-        }
-        if (c.kind == ColumnKind::Real || c.kind == ColumnKind::DateTime) {
-            const double* src = c.reals.data() + from;
-            switch (p.width) {
-            case 1:
-                return writeWholeRealsAs<uint8_t>(v, src, n, p.base);
-            case 2:
-                return writeWholeRealsAs<uint16_t>(v, src, n, p.base);
-            default:
-                return writeWholeRealsAs<uint32_t>(v, src, n, p.base);
-            }
-        }
-        const int64_t* src = c.ints.data() + from;
+        if (from < to) writeRows(out, k, from, to);
+    });
+}
+
+void ColumnPlan::writeColumnHead(char* out, size_t k) const {
+    const ColumnData& c = data_.columns[k];
+    const Column& p = columns_[k];
+    char* q = out + p.offset;
+    put<uint32_t>(q, uint32_t(c.name.size()));
+    put<int32_t>(q, c.adoType);
+    put<uint8_t>(q, uint8_t(c.kind));
+    put<uint8_t>(q, p.encoding);
+    put<uint8_t>(q, p.width);
+    put<uint8_t>(q, p.flags);
+    put<uint32_t>(q, 0);
+    put<int64_t>(q, p.base);
+    put<uint64_t>(q, c.dict.size());
+    put<uint64_t>(q, p.dictBytes);
+    put<uint64_t>(q, p.payload);
+    std::memcpy(q, c.name.data(), c.name.size());
+    q = out + p.nullsAt + (p.flags & HasNulls ? (data_.rowCount + 7) / 8 : 0);
+    for (const auto& s : c.dict)
+        put<uint32_t>(q, uint32_t(s.size()));
+    for (const auto& s : c.dict) {
+        std::memcpy(q, s.data(), s.size());
+        q += s.size();
+    }
+}
+
+// Rows from..to of column k: their null bits, then their values in the column's encoding.
+void ColumnPlan::writeRows(char* out, size_t k, size_t from, size_t to) const {
+    const ColumnData& c = data_.columns[k];
+    const Column& p = columns_[k];
+    if (p.flags & HasNulls) {
+        char* bits = out + p.nullsAt + from / 8;
+        std::memset(bits, 0, (to - from + 7) / 8);
+        for (size_t r = from; r < to; ++r)
+            if (c.nulls[r]) bits[(r - from) / 8] |= char(1u << (r % 8));
+    }
+    char* v = out + p.valuesAt + from * p.width;
+    const size_t n = to - from;
+    if (c.kind == ColumnKind::Text) {
+        const uint32_t* src = c.codes.data() + from;
         switch (p.width) {
         case 1:
-            return writeOffsetsAs<uint8_t>(v, src, n, p.base);
+            return writeCodesAs<uint8_t>(v, src, n);
         case 2:
-            return writeOffsetsAs<uint16_t>(v, src, n, p.base);
-        case 4:
-            return writeOffsetsAs<uint32_t>(v, src, n, p.base);
+            return writeCodesAs<uint16_t>(v, src, n);
         default:
-            return writeOffsetsAs<uint64_t>(v, src, n, p.base);
+            return writeCodesAs<uint32_t>(v, src, n);
         }
-    });
+    }
+    if (p.encoding == RawReals) {
+        std::memcpy(v, c.reals.data() + from, n * sizeof(double));
+        return;
+    }
+    if (c.kind == ColumnKind::Real || c.kind == ColumnKind::DateTime) {
+        const double* src = c.reals.data() + from;
+        switch (p.width) {
+        case 1:
+            return writeWholeRealsAs<uint8_t>(v, src, n, p.base);
+        case 2:
+            return writeWholeRealsAs<uint16_t>(v, src, n, p.base);
+        default:
+            return writeWholeRealsAs<uint32_t>(v, src, n, p.base);
+        }
+    }
+    const int64_t* src = c.ints.data() + from;
+    switch (p.width) {
+    case 1:
+        return writeOffsetsAs<uint8_t>(v, src, n, p.base);
+    case 2:
+        return writeOffsetsAs<uint16_t>(v, src, n, p.base);
+    case 4:
+        return writeOffsetsAs<uint32_t>(v, src, n, p.base);
+    default:
+        return writeOffsetsAs<uint64_t>(v, src, n, p.base);
+    }
 }
 
 // ---- decoding -----------------------------------------------------------------------------------
@@ -433,6 +440,9 @@ bool decodeColumns(const char* data, uint64_t size, const ColumnLimits& limits, 
     if (size > limits.maxBytes || rows > limits.maxRows || count > limits.maxColumns)
         return fail(QStringLiteral("the stored data is too large."));
     if (count > (size - kHeaderBytes) / kColumnHeaderBytes) return fail(damaged);
+    // Rows are backed by the columns' bytes: without a column a row count would be unchecked (and a
+    // pivot would count billions of rows that hold nothing).
+    if (count == 0 && rows != 0) return fail(damaged);
 
     const char* end = data + size;
     std::vector<ColumnHeader> headers(count);

@@ -30,6 +30,8 @@ public:
 
 private:
     struct Column;
+    void writeColumnHead(char* out, size_t k) const;
+    void writeRows(char* out, size_t k, size_t from, size_t to) const;
     const db::ColumnarResult& data_;
     std::unique_ptr<Column[]> columns_;
     uint64_t bytes_ = 0;

@@ -115,8 +115,8 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
             l->addWidget(b);
         }
     }
-    TimerAutoRefresh = new bd::os::Timer(this, MinuteMs);
-    TimerAutoClose = new bd::os::Timer(this, MinuteMs);
+    TimerAutoRefresh = new bd::os::Timer(this, bd::os::MinuteMs());
+    TimerAutoClose = new bd::os::Timer(this, bd::os::MinuteMs());
     TimerDialogo_ = new bd::os::Timer(this, 1000);
     TimerDialogo_->setSingleShot(true);
     MotorDBAplicado = cmbEngine->currentText();
@@ -148,7 +148,26 @@ void Campos::buildToolbar() {
 void Campos::buildTabs() {
     SSTab1 = new QTabWidget(this);
     SSTab1->setObjectName("St");
+    SSTab1->addTab(buildConnectionTab(), "Connection");
+    SSTab1->addTab(buildFieldsTab(), "Cube Fields");
+    SSTab1->addTab(buildAdvancedTab(), "Advanced");
+    SSTab1->addTab(buildQueryBuilderTab(), "Query Builder");
+    SSTab1->addTab(buildPreviewTab(), "SQL Preview");
 
+    auto* lay = new QVBoxLayout(this);
+    lay->addWidget(AB);
+    lay->addWidget(SSTab1, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(cmdConectado);
+    bottom->addStretch();
+    bottom->addWidget(cmdViewClose);
+    bottom->addWidget(cmdCancelar);
+    bottom->addWidget(cmdAceptar);
+    lay->addLayout(bottom);
+}
+
+// The connection and the SQL, each under its lock frame.
+QWidget* Campos::buildConnectionTab() {
     auto* cnn = new QWidget;
     auto* cg = new QGridLayout(cnn);
     auto* cnnBox = new QWidget;
@@ -176,8 +195,10 @@ void Campos::buildTabs() {
     cg->addWidget(sqlBox, 1, 0);
     cg->addWidget(frameLockSql, 1, 0);
     cg->addWidget(cmdSiguiente, 2, 0, Qt::AlignRight);
-    SSTab1->addTab(cnn, "Connection");
+    return cnn;
+}
 
+QWidget* Campos::buildFieldsTab() {
     auto* fields = new QWidget;
     auto* fl = new QGridLayout(fields);
     auto* modos = new QHBoxLayout;
@@ -195,8 +216,10 @@ void Campos::buildTabs() {
     fl->addWidget(spFil, 1, 1);
     fl->setColumnStretch(1, 1);
     fl->setRowStretch(1, 1);
-    SSTab1->addTab(fields, "Cube Fields");
+    return fields;
+}
 
+QWidget* Campos::buildAdvancedTab() {
     auto* adv = new QWidget;
     auto* al = new QFormLayout(adv);
     al->addRow("Description", txtDescripcion);
@@ -217,21 +240,7 @@ void Campos::buildTabs() {
     ab->addStretch();
     ab->addWidget(cmdSetOk);
     al->addRow(ab);
-    SSTab1->addTab(adv, "Advanced");
-
-    SSTab1->addTab(buildQueryBuilderTab(), "Query Builder");
-    SSTab1->addTab(buildPreviewTab(), "SQL Preview");
-
-    auto* lay = new QVBoxLayout(this);
-    lay->addWidget(AB);
-    lay->addWidget(SSTab1, 1);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(cmdConectado);
-    bottom->addStretch();
-    bottom->addWidget(cmdViewClose);
-    bottom->addWidget(cmdCancelar);
-    bottom->addWidget(cmdAceptar);
-    lay->addLayout(bottom);
+    return adv;
 }
 
 void Campos::connectHandlers() {

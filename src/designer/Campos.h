@@ -30,6 +30,7 @@ class Timer;
 }
 namespace bd::db {
 class Connection;
+struct Field;
 class Recordset;
 } // namespace bd::db
 namespace bd::querybuilder {
@@ -136,8 +137,6 @@ public:
     static constexpr uint32_t ColorLibre = 0xFFFFFF;
     // The password prompt (frmPassword) over the designer: the text confirmed, "" when closed.
     QString PedirPassword();
-    // Test hook: the schedule dialog (the default does nothing until the scheduler exists).
-    static std::function<void(Campos*)> MostrarScheduler;
 
     // ---- field discovery, definition into the pivot, refresh ----
     void Iniciar();
@@ -240,7 +239,6 @@ public:
     void stopMinuteTimers();
     // The auto-close countdown while it is open (nullptr otherwise).
     frmClose* countdown() const;
-    static constexpr int MinuteMs = 60000;
 
 private:
     void connectTimerHandlers();
@@ -268,6 +266,22 @@ private:
     QPointer<frmFormula> formula_;
     bool iniciando_ = false;   // field discovery is running (GoTab with 1 calls back)
     bool refrescando_ = false; // a refresh is running (timers and events must not start another)
+    // The steps of loading the definition into the pivot and of the refresh (CamposRefrescar.cpp).
+    bool showViewerForDefinition();
+    bool bindPivotToCube();
+    void runDefinedPivot();
+    struct RefreshRun;
+    bool refreshConnect(RefreshRun& run);
+    void showConnectionRefused(RefreshRun& run);
+    bool refreshPrepareQuery(RefreshRun& run);
+    bool refreshRunQuery(RefreshRun& run);
+    void refreshShowResult(RefreshRun& run);
+    void refreshFailed(RefreshRun& run, const QString& descripcion, const QString& sql);
+    void refreshWithoutFilters(RefreshRun& run);
+    void askAboutFailedFilters(RefreshRun& run);
+    // Field discovery's steps (CamposCampos.cpp).
+    bool openFieldsRecordset(QString* problem);
+    bool addQueryFields(const QVector<bd::db::Field>& fields, bool* anyNumeric);
 
 public:
     // ---- tabs, connection and the chart band ----
@@ -390,6 +404,9 @@ protected:
 
 private:
     void buildTabs();
+    QWidget* buildConnectionTab();
+    QWidget* buildFieldsTab();
+    QWidget* buildAdvancedTab();
     void buildToolbar();
     void formLoad();
     void connectHandlers();

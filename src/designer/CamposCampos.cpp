@@ -208,14 +208,35 @@ void Campos::Iniciar() {
     }
     IndicarConeccion();
 
+    QString problem;
+    if (!openFieldsRecordset(&problem)) {
+        colaDeError(problem);
+        return;
+    }
+    bd::db::Recordset& rs = *VinsCube->RsSql;
+    BorrarCamposNoEnQuery();
+    bool hayNumericos = false;
+    const QVector<bd::db::Field> campos = rs.fields();
+    if (!addQueryFields(campos, &hayNumericos)) return;
+    if (hayNumericos) MostrarToolMeasure();
+    BlockearCampos(false);
+    rs.close();
+    VolverAFilasDefinicion(*spCam);
+    VolverAFilasDefinicion(*spCal);
+    sr.restore();
+    VerificarNumericos();
+}
+
+// The cube's query opened for its fields; false with the reason when it fails or returns no field.
+bool Campos::openFieldsRecordset(QString* problem) {
     General::sUltimoError.clear();
     if (!General::AbrirRecordset(*VinsCube)) {
         Cambio = true;
         PintarFondo(txtQuery, ColorError);
         GoTab(0);
         SetAbChecked();
-        colaDeError(General::sUltimoError);
-        return;
+        *problem = General::sUltimoError;
+        return false;
     }
     bd::db::Recordset& rs = *VinsCube->RsSql;
     if (rs.fieldCount() == 0) {
@@ -224,26 +245,28 @@ void Campos::Iniciar() {
             VCubo->Graph(QString());
             if (VCubo) VCubo->IndicarCantidades(true);
         }
-        colaDeError(
-            QStringLiteral("No results were found. Check connection parameters and the SQL statement."));
-        return;
+        *problem =
+            QStringLiteral("No results were found. Check connection parameters and the SQL statement.");
+        return false;
     }
+    return true;
+}
 
-    BorrarCamposNoEnQuery();
-
-    bool hayNumericos = false;
-    const QVector<bd::db::Field> campos = rs.fields();
+// The query's fields that spCam lacks go into its first free rows (an image field is refused);
+// anyNumeric is set when a field of the grid is numeric. False when the window went away.
+bool Campos::addQueryFields(const QVector<bd::db::Field>& fields, bool* anyNumeric) {
+    QPointer<Campos> self(this);
     Grid& g = *spCam;
-    for (const bd::db::Field& f : campos) {
+    for (const bd::db::Field& f : fields) {
         if (EstaEnGrilla(g, f.name)) {
-            if (EsNumericoEnGrilla(g, f.name)) hayNumericos = true;
+            if (EsNumericoEnGrilla(g, f.name)) *anyNumeric = true;
             continue;
         }
         const QString clase = ClaseDeTipo(f.type);
         if (clase.isEmpty()) {
             bd::os::MsgBox("Field " + f.name + " is a Image type. Can not be displayed", bd::os::Buttons::Ok,
                            bd::os::Icon::Information, QStringLiteral("Fields"));
-            if (!self || !VinsCube) return;
+            if (!self || !VinsCube) return false;
             continue;
         }
         int r = BuscarPosicion(g);
@@ -255,15 +278,9 @@ void Campos::Iniciar() {
         g.setText(ColDimension, r, clase == ISMEMO ? "0" : "1");
         g.setCellTag(ColTipoCampo, r, clase);
         Recarga = true;
-        if (clase == ISNUMERIC) hayNumericos = true;
+        if (clase == ISNUMERIC) *anyNumeric = true;
     }
-    if (hayNumericos) MostrarToolMeasure();
-    BlockearCampos(false);
-    rs.close();
-    VolverAFilasDefinicion(*spCam);
-    VolverAFilasDefinicion(*spCal);
-    sr.restore();
-    VerificarNumericos();
+    return true;
 }
 
 // ---- the grid beside spCam ----

@@ -59,12 +59,53 @@ void avisarCampos(const QString& problems) {
         MsgBox(text, Buttons::Ok, Icon::Exclamation, QStringLiteral("Fields"));
 }
 
+// Every dimension of spCam as a page field.
+void addDimensionFields(const Grid& cam, bd::pivot::PivotTable& dc) {
+    for (int r = 1; r <= cam.maxRows(); ++r) {
+        const QString nombre = cam.text(DefinitionGrids::ColCampo, r);
+        if (nombre.isEmpty() || cam.value(DefinitionGrids::ColDimension, r).toString() != "1") continue;
+        bd::pivot::PivotField* f = dc.addField(nombre, nombre, bd::pivot::PageArea);
+        const QString caption = cam.cellTag(DefinitionGrids::TagCaption, r);
+        if (!caption.isEmpty()) f->setCaption(caption);
+        // A numeric dimension needs nothing more: this pivot orders numbers by value by itself.
+    }
+}
+
+// Every visible measure of spCal (alert sub-rows aside) as a data field, in the grid's order.
+void addMeasureFields(const Grid& cal, bd::pivot::PivotTable& dc) {
+    for (int r = 1; r <= cal.maxRows(); ++r) {
+        const QString nombre = cal.text(DefinitionGrids::ColMedida, r);
+        if (nombre.isEmpty() || cal.value(DefinitionGrids::ColVisible, r).toString() != "1") continue;
+        if (cal.cellType(DefinitionGrids::ColAgregado, r) == TypePlain) continue; // an alert sub-row
+        const QString formula = cal.cellTag(DefinitionGrids::TagFormula, r);
+        // The pivot holds one field per name: a field that is both a dimension and a shown measure
+        // becomes the measure.
+        if (bd::pivot::PivotField* otro = dc.fields().item(nombre);
+            otro && otro->orientation() != bd::pivot::DataArea)
+            dc.removeField(nombre);
+        // A calculated measure is named by its id, its formula kept apart, so charts and alerts
+        // find it by name.
+        bd::pivot::PivotField* f = dc.addField(nombre, nombre, bd::pivot::DataArea);
+        if (!formula.isEmpty()) {
+            f->setFormula(formula);
+        } else if (const auto codigo =
+                       DefinitionGrids::CodigoAgregado(cal.text(DefinitionGrids::ColAgregado, r))) {
+            f->setAggregate(*codigo);
+        }
+        f->setPosition(dc.fields().count() + 1);
+        const QString caption = cal.cellTag(DefinitionGrids::TagCaption, r);
+        if (!caption.isEmpty()) f->setCaption(caption);
+        const QString formato = cal.cellTag(DefinitionGrids::TagFormato, r);
+        if (!formato.isEmpty()) f->setNumberFormat(formato);
+    }
+}
+
 // Clears a window's busy flag on every way out, unless the window went away meanwhile.
 struct Ocupado {
     QPointer<Campos> c;
     bool Campos::*flag;
     ~Ocupado() {
-        if (c) (c.data()->*flag) = false;
+        if (Campos* w = c.data()) w->*flag = false;
     }
 };
 
@@ -78,46 +119,20 @@ void Campos::CargarDefinicionEnCubo() {
     QPointer<Campos> self(this);
     QPointer<Cubo> cubo = VCubo;
     if (!cubo || !VinsCube) return;
-    bd::pivot::PivotTable& dc = *cubo->DC;
-
-    CargarComandosGraficos();
-    if (!self || !cubo) return;
-    if (!cubo->CHA->isVisible()) cubo->restoreChartArea();
-    cubo->CHATag = "NOLOADED"; // the chart must be drawn again
-    cubo->SetToolChecked(Cubo::ToolPanelFiltros, true);
-    if (FiltrosCambiados) {
-        cubo->ColorcarGrillaFiltros(false, true, false);
-        if (!self || !cubo) return;
-        FiltrosCambiados = false;
-    } else {
-        cubo->ColorcarGrillaFiltros(false, false, false); // the pane follows the tool just checked
-        if (!self || !cubo) return;
-    }
-    RemoverFilasVacias();
-    hide();
-    cubo->show();
+    if (!showViewerForDefinition()) return;
     const bool hayMedida = HayCampos(*spCal);
 
     if (!Recarga) {
         cubo->repaint();
-        dc.repaint();
+        cubo->DC->repaint();
         hide();
         bool desdeFiltros = false;
         Refrescar(&desdeFiltros);
         return;
     }
 
-    // The binding needs an open connection; a cube loaded from its file has none yet.
-    if (!VinsCube->CnnSql || !VinsCube->CnnSql->isOpen()) {
-        const bool ok = General::AbrirConexion(*VinsCube);
-        if (!self || !cubo || !VinsCube) return;
-        if (!ok) return;
-    }
-    EnlacePivote enlace(dc);
-    const bool enlazado = General::ConectarControlDatos(enlace, *VinsCube);
-    if (!self || !cubo || !VinsCube) return;
-    if (!enlazado) return;
-
+    if (!bindPivotToCube()) return;
+    bd::pivot::PivotTable& dc = *cubo->DC;
     dc.removeAllFields();
     QString sql = VinsCube->CubeSqlQuery;
     const QString filtrada = cubo->AplicarFiltro(General::LimpiarSQL(sql, VinsCube->CnnSql->dialect()));
@@ -125,43 +140,56 @@ void Campos::CargarDefinicionEnCubo() {
     UltimaConsultaSQL = filtrada;
     dc.setRecordSource(filtrada);
 
-    const Grid& cam = *spCam;
-    for (int r = 1; r <= cam.maxRows(); ++r) {
-        const QString nombre = cam.text(ColCampo, r);
-        if (nombre.isEmpty() || cam.value(ColDimension, r).toString() != "1") continue;
-        bd::pivot::PivotField* f = dc.addField(nombre, nombre, bd::pivot::PageArea);
-        const QString caption = cam.cellTag(TagCaption, r);
-        if (!caption.isEmpty()) f->setCaption(caption);
-        // A numeric dimension needs nothing more: this pivot orders numbers by value by itself.
-    }
-
-    const Grid& cal = *spCal;
-    for (int r = 1; r <= cal.maxRows(); ++r) {
-        const QString nombre = cal.text(ColMedida, r);
-        if (nombre.isEmpty() || cal.value(ColVisible, r).toString() != "1") continue;
-        if (cal.cellType(ColAgregado, r) == TypePlain) continue; // an alert sub-row
-        const QString formula = cal.cellTag(TagFormula, r);
-        // The pivot holds one field per name: a field that is both a dimension and a shown measure
-        // becomes the measure.
-        if (bd::pivot::PivotField* otro = dc.fields().item(nombre);
-            otro && otro->orientation() != bd::pivot::DataArea)
-            dc.removeField(nombre);
-        // A calculated measure is named by its id, its formula kept apart, so charts and alerts
-        // find it by name.
-        bd::pivot::PivotField* f = dc.addField(nombre, nombre, bd::pivot::DataArea);
-        if (!formula.isEmpty()) {
-            f->setFormula(formula);
-        } else if (const auto codigo = CodigoAgregado(cal.text(ColAgregado, r))) {
-            f->setAggregate(*codigo);
-        }
-        f->setPosition(dc.fields().count() + 1);
-        const QString caption = cal.cellTag(TagCaption, r);
-        if (!caption.isEmpty()) f->setCaption(caption);
-        const QString formato = cal.cellTag(TagFormato, r);
-        if (!formato.isEmpty()) f->setNumberFormat(formato);
-    }
+    addDimensionFields(*spCam, dc);
+    addMeasureFields(*spCal, dc);
     if (!hayMedida) dc.addField(QStringLiteral("1"), QStringLiteral("Count"), bd::pivot::DataArea);
+    runDefinedPivot();
+}
 
+// The viewer's chart band and filter grid follow the definition, and the designer gives way to the
+// viewer. False when a window went away meanwhile.
+bool Campos::showViewerForDefinition() {
+    QPointer<Campos> self(this);
+    QPointer<Cubo> cubo = VCubo;
+    CargarComandosGraficos();
+    if (!self || !cubo) return false;
+    if (!cubo->CHA->isVisible()) cubo->restoreChartArea();
+    cubo->CHATag = "NOLOADED"; // the chart must be drawn again
+    cubo->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    if (FiltrosCambiados) {
+        cubo->ColorcarGrillaFiltros(false, true, false);
+        if (!self || !cubo) return false;
+        FiltrosCambiados = false;
+    } else {
+        cubo->ColorcarGrillaFiltros(false, false, false); // the pane follows the tool just checked
+        if (!self || !cubo) return false;
+    }
+    RemoverFilasVacias();
+    hide();
+    cubo->show();
+    return true;
+}
+
+// The binding needs an open connection; a cube loaded from its file has none yet.
+bool Campos::bindPivotToCube() {
+    QPointer<Campos> self(this);
+    QPointer<Cubo> cubo = VCubo;
+    if (!VinsCube->CnnSql || !VinsCube->CnnSql->isOpen()) {
+        const bool ok = General::AbrirConexion(*VinsCube);
+        if (!self || !cubo || !VinsCube) return false;
+        if (!ok) return false;
+    }
+    EnlacePivote enlace(*cubo->DC);
+    const bool enlazado = General::ConectarControlDatos(enlace, *VinsCube);
+    if (!self || !cubo || !VinsCube) return false;
+    return enlazado;
+}
+
+// Shows the pivot and runs its query; a query that fails hides it again.
+void Campos::runDefinedPivot() {
+    QPointer<Campos> self(this);
+    QPointer<Cubo> cubo = VCubo;
+    bd::pivot::PivotTable& dc = *cubo->DC;
     dc.show();
     dc.repaint();
     QString error, camposFallidos;
@@ -182,6 +210,21 @@ void Campos::CargarDefinicionEnCubo() {
     hide();
 }
 
+// One refresh: the windows it acts on (any of them may close during a question or a message), the
+// queries it gives the pivot and why the last one failed.
+struct Campos::RefreshRun {
+    QPointer<Campos> self;
+    QPointer<Cubo> cubo;
+    QPointer<InsCube> cube;
+    bool& fromFilters; // the caller's DesdeFiltros, which the refresh may set
+    QString plain;     // the cube's SQL, cleaned
+    QString filtered;  // the same with the user filters spliced in
+    QString error;
+    QString fieldProblems;
+    // After every question or message: did the windows survive it?
+    bool alive() const { return self && cubo && cube; }
+};
+
 void Campos::Refrescar(bool* DesdeFiltros) {
     if (refrescando_) return; // a timer tick or an event during a refresh starts no second one
     QPointer<Campos> self(this);
@@ -191,153 +234,177 @@ void Campos::Refrescar(bool* DesdeFiltros) {
     refrescando_ = true;
     Ocupado ocupado{self, &Campos::refrescando_};
     bool local = DesdeFiltros ? *DesdeFiltros : false;
-    bool& desdeFiltros = DesdeFiltros ? *DesdeFiltros : local;
-    // After every question or message: did the windows survive it?
-    auto vivos = [&] { return self && cubo && cube; };
+    RefreshRun run{self, cubo, cube, DesdeFiltros ? *DesdeFiltros : local, {}, {}, {}, {}};
 
-    auto conexionRechazada = [&] {
-        IndicarConeccion();
-        GoTab(0);
-        SetAbChecked();
-        PintarFondo(txtConeccion, ColorError);
-        cubo->Cerrar = true;
-        show();
-    };
+    if (!refreshConnect(run)) return;
+    if (!refreshPrepareQuery(run)) return;
+    const bool ok = refreshRunQuery(run);
+    if (!run.alive()) return;
+    if (ok)
+        refreshShowResult(run);
+    else if (!run.fromFilters)
+        refreshFailed(run, run.error, run.filtered);
+    else
+        refreshWithoutFilters(run);
+}
 
-    const bool conectado = General::AbrirConexion(*cube);
-    if (!vivos()) return;
+// Opens the connection, checks that the cube has fields and binds the pivot. False ends the refresh
+// (with the designer shown where the user has something to fix).
+bool Campos::refreshConnect(RefreshRun& run) {
+    const bool conectado = General::AbrirConexion(*run.cube);
+    if (!run.alive()) return false;
     if (!conectado) {
-        conexionRechazada();
-        return;
+        showConnectionRefused(run);
+        return false;
     }
 
     if (!HayCampos(*spCam)) {
         MsgBox(QStringLiteral("No fields were found, write a SQL statement"), Buttons::Ok, Icon::Information,
                QStringLiteral("Error"));
-        if (!vivos()) return;
+        if (!run.alive()) return false;
         IndicarConeccion();
         GoTab(0);
         SetAbChecked();
-        cubo->Cerrar = true;
+        run.cubo->Cerrar = true;
         show();
-        return;
+        return false;
     }
 
-    bd::pivot::PivotTable& dc = *cubo->DC;
-    EnlacePivote enlace(dc);
-    const bool enlazado = General::ConectarControlDatos(enlace, *cube);
-    if (!vivos()) return;
+    EnlacePivote enlace(*run.cubo->DC);
+    const bool enlazado = General::ConectarControlDatos(enlace, *run.cube);
+    if (!run.alive()) return false;
     if (!enlazado) {
-        cube->Conectado = false;
-        conexionRechazada();
-        return;
+        run.cube->Conectado = false;
+        showConnectionRefused(run);
+        return false;
     }
+    return true;
+}
 
-    QString texto = cube->CubeSqlQuery;
-    const QString plana =
-        General::LimpiarSQL(texto, cube->CnnSql ? cube->CnnSql->dialect() : bd::db::SqlDialect{});
-    const QString filtrada = cubo->AplicarFiltro(plana);
-    if (!vivos()) return;
-    UltimaConsultaSQL = filtrada;
-    if (dc.resultRows() > 0 && filtrada != plana) desdeFiltros = true;
-
-    cube->Conectado = true;
+void Campos::showConnectionRefused(RefreshRun& run) {
     IndicarConeccion();
+    GoTab(0);
+    SetAbChecked();
+    PintarFondo(txtConeccion, ColorError);
+    run.cubo->Cerrar = true;
+    show();
+}
 
-    QPointer<QAbstractButton> estado = botonEstado(cubo);
+// The cube's SQL cleaned, then with the user filters: the second is the one the pivot gets. A query
+// that showed results and now differs by its filters counts as a filter change. False when a window
+// went away meanwhile.
+bool Campos::refreshPrepareQuery(RefreshRun& run) {
+    QString texto = run.cube->CubeSqlQuery;
+    run.plain =
+        General::LimpiarSQL(texto, run.cube->CnnSql ? run.cube->CnnSql->dialect() : bd::db::SqlDialect{});
+    run.filtered = run.cubo->AplicarFiltro(run.plain);
+    if (!run.alive()) return false;
+    UltimaConsultaSQL = run.filtered;
+    if (run.cubo->DC->resultRows() > 0 && run.filtered != run.plain) run.fromFilters = true;
+
+    run.cube->Conectado = true;
+    IndicarConeccion();
+    return true;
+}
+
+// Runs the filtered query under the wait page with "Updating..." on the viewer's status button, and
+// redraws the viewer and its chart when it ran. The button gets its caption back either way.
+bool Campos::refreshRunQuery(RefreshRun& run) {
+    bd::pivot::PivotTable& dc = *run.cubo->DC;
+    QPointer<QAbstractButton> estado = botonEstado(run.cubo);
     const QString captionEstado = estado ? estado->text() : QString();
     if (estado) estado->setText(QStringLiteral("Updating..."));
-    auto restaurarEstado = [&] {
-        if (estado) estado->setText(captionEstado);
-    };
 
     General::PunteroEspera();
     General::MostrarEspera(true);
-    dc.setRecordSource(filtrada);
-    QString error, camposFallidos;
-    const bool ok = ejecutarConsulta(dc, &error, &camposFallidos);
+    dc.setRecordSource(run.filtered);
+    const bool ok = ejecutarConsulta(dc, &run.error, &run.fieldProblems);
     if (ok) {
-        cubo->repaint();
-        cubo->Graph(QString());
+        run.cubo->repaint();
+        run.cubo->Graph(QString());
     }
     General::MostrarEspera(false);
     General::PunteroNormal();
-    restaurarEstado();
-    if (!vivos()) return;
+    if (estado) estado->setText(captionEstado);
+    return ok;
+}
 
-    auto noSeActualizo = [&](const QString& descripcion, const QString& sql) {
-        cube->Conectado = false;
-        IndicarConeccion();
-        GoTab(0);
-        SetAbChecked();
-        PintarFondo(txtQuery, ColorError);
-        PintarFondo(txtConeccion, ColorError);
-        cubo->DC->hide();
-        cubo->Cerrar = true;
-        cubo->hide();
-        show();
-        MsgBox("The component can not resolve the information provided.\n" + descripcion + "\n" + sql,
-               Buttons::Ok, Icon::Information, QStringLiteral("Failed to refresh data"));
-    };
-
-    if (ok) {
-        FiltrosSinAplicar = false;
-        avisarCampos(camposFallidos);
-        if (!vivos()) return;
-        if (dc.resultRows() == 0) {
-            MsgBox(QStringLiteral("The query has no results."), Buttons::Ok, Icon::Information,
-                   QStringLiteral("No Results"));
-            if (!vivos()) return;
-            cubo->DC->hide();
-            cubo->TT1.Destroy();
-        } else {
-            dc.show();
-            BlockearCampos(false);
-        }
-        return;
+// The query ran: an empty result hides the pivot, any other shows it and frees the grids' names.
+void Campos::refreshShowResult(RefreshRun& run) {
+    FiltrosSinAplicar = false;
+    avisarCampos(run.fieldProblems);
+    if (!run.alive()) return;
+    if (run.cubo->DC->resultRows() == 0) {
+        MsgBox(QStringLiteral("The query has no results."), Buttons::Ok, Icon::Information,
+               QStringLiteral("No Results"));
+        if (!run.alive()) return;
+        run.cubo->DC->hide();
+        run.cubo->TT1.Destroy();
+    } else {
+        run.cubo->DC->show();
+        BlockearCampos(false);
     }
+}
 
-    if (!desdeFiltros) {
-        noSeActualizo(error, filtrada);
-        return;
-    }
-
-    // The filters broke a query that works: the unfiltered result comes back before any question.
+// A query that cannot run at all: back to the designer with the connection and the SQL marked.
+void Campos::refreshFailed(RefreshRun& run, const QString& descripcion, const QString& sql) {
+    run.cube->Conectado = false;
     IndicarConeccion();
-    dc.setRecordSource(plana);
+    GoTab(0);
+    SetAbChecked();
+    PintarFondo(txtQuery, ColorError);
+    PintarFondo(txtConeccion, ColorError);
+    run.cubo->DC->hide();
+    run.cubo->Cerrar = true;
+    run.cubo->hide();
+    show();
+    MsgBox("The component can not resolve the information provided.\n" + descripcion + "\n" + sql,
+           Buttons::Ok, Icon::Information, QStringLiteral("Failed to refresh data"));
+}
+
+// The filters broke a query that works: the unfiltered result comes back before any question, then
+// the user chooses what to look at.
+void Campos::refreshWithoutFilters(RefreshRun& run) {
+    bd::pivot::PivotTable& dc = *run.cubo->DC;
+    IndicarConeccion();
+    dc.setRecordSource(run.plain);
     QString errorSinFiltros;
-    if (!ejecutarConsulta(dc, &errorSinFiltros, &camposFallidos)) {
-        noSeActualizo(errorSinFiltros, plana);
+    if (!ejecutarConsulta(dc, &errorSinFiltros, &run.fieldProblems)) {
+        refreshFailed(run, errorSinFiltros, run.plain);
         return;
     }
     FiltrosSinAplicar = true; // UltimaConsultaSQL keeps the failed query, for "Debug Last Query"
-    cubo->repaint();
+    run.cubo->repaint();
     dc.show();
+    askAboutFailedFilters(run);
+}
 
-    if (MsgBox("Impossible to apply filters. Do you want to clear filters ?\n\n" + error, Buttons::YesNo,
+// Clear the filters? See the filtered SQL? Check the settings that shape it?
+void Campos::askAboutFailedFilters(RefreshRun& run) {
+    if (MsgBox("Impossible to apply filters. Do you want to clear filters ?\n\n" + run.error, Buttons::YesNo,
                Icon::Question, QStringLiteral("Error")) == Answer::Yes) {
-        if (!vivos()) return;
-        cubo->ClearFilters();
+        if (!run.alive()) return;
+        run.cubo->ClearFilters();
         FiltrosSinAplicar = false;
     }
-    if (!vivos()) return;
+    if (!run.alive()) return;
 
     if (MsgBox(QStringLiteral("Do you want to visualize SQL with filters applied ?"), Buttons::YesNo,
                Icon::Question, QStringLiteral("Visualize SQL")) == Answer::Yes) {
-        if (!vivos()) return;
+        if (!run.alive()) return;
         GoTab(4);
         SetAbChecked();
-        txtViewQuery->setPlainText(filtrada);
-        cubo->Cerrar = true;
+        txtViewQuery->setPlainText(run.filtered);
+        run.cubo->Cerrar = true;
         show();
         setFocus();
         return;
     }
-    if (!vivos()) return;
+    if (!run.alive()) return;
 
     if (MsgBox(QStringLiteral("Do you want to check DB Options ?"), Buttons::YesNo, Icon::Question,
                QStringLiteral("Check")) == Answer::Yes) {
-        if (!vivos()) return;
+        if (!run.alive()) return;
         GoTab(2);
         SetAbChecked();
         show();

@@ -3,8 +3,10 @@
 #include "designer/Campos.h"
 
 #include "platform/os/Clock.h"
+#include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "platform/toolbar/Toolbar.h"
+#include "publishing/frmScheduler.h"
 #include "shell/General.h"
 #include "shell/GeneralGrid.h"
 #include "shell/InsCube.h"
@@ -21,11 +23,6 @@ using bd::os::Answer;
 using bd::os::Buttons;
 using bd::os::Icon;
 using bd::os::MsgBox;
-
-// The schedule dialog is not part of the program yet.
-std::function<void(Campos*)> Campos::MostrarScheduler = [](Campos*) {
-    MsgBox("The command \"Scheduler\" is not available yet.", Buttons::Ok, Icon::Information, "Scheduler");
-};
 
 // ---- tabs and toolbar ----
 
@@ -172,7 +169,11 @@ void Campos::OpenScheduler() {
         if (MsgBox("Do you want to save ?", Buttons::YesNo, Icon::None, "Save") != Answer::Yes) return;
         if (VCubo) VCubo->Guardar(true, false);
     }
-    if (self && VinsCube) MostrarScheduler(this);
+    if (!self || !VinsCube) return;
+    frmScheduler dlg(this);
+    dlg.VinsCube = VinsCube;
+    dlg.Vcampos = this;
+    bd::os::runDialog(&dlg);
 }
 
 void Campos::cmdOpenScheduler_Click() {

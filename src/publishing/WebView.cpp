@@ -34,6 +34,7 @@ bool ConfirmarCeldas(qint64 cells, bool unattended) {
                 : QStringLiteral("%1 cells are more than %2: the upload goes on.").arg(n).arg(kCellsAsk);
         std::fprintf(stderr, "Upload: %s\n", qPrintable(why));
         std::fflush(stderr);
+        if (limit == CellLimit::Cancel) noteUnattendedFailure();
         return limit != CellLimit::Cancel;
     }
     if (limit == CellLimit::Cancel) {

@@ -76,13 +76,18 @@ FrmMain::~FrmMain() {
     delete splash;
 }
 
-int FrmMain::run(QApplication& app) {
+FrmMain* FrmMain::start(QApplication& app) {
     auto* w = new FrmMain;
     w->setAttribute(Qt::WA_DeleteOnClose);
     QStringList args = app.arguments();
     args.removeFirst();
     w->commandLine = args.join(' ');
     w->Form_Load();
+    return w;
+}
+
+int FrmMain::run(QApplication& app) {
+    start(app);
     return app.exec();
 }
 

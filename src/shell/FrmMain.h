@@ -18,6 +18,8 @@ public:
 
     // Runs the load step with the program's command line and enters the event loop.
     static int run(QApplication& app);
+    // The start window with its load step run on the program's command line.
+    static FrmMain* start(QApplication& app);
 
     // The load step: splash, machine id, names, separator, registration, charts, language, first cube.
     void Form_Load();

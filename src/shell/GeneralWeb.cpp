@@ -145,6 +145,7 @@ QString LeerTextoPagina(const QByteArray& page) {
 void ReportFailures(const QString& title, const QStringList& failures, bool unattended) {
     if (failures.isEmpty()) return;
     if (unattended) {
+        bd::os::noteUnattendedFailure();
         for (const QString& f : failures)
             std::fprintf(stderr, "%s: %s\n", qPrintable(title), qPrintable(oneLine(f)));
         std::fflush(stderr);

@@ -270,6 +270,13 @@ private:
     void scaleSplitOnStateChange();
     void createShortcuts();
     void connectPivotEvents();
+    // The user-filter pane (CuboPanelFiltros.cpp).
+    void hideFilterPane();
+    void showFilterPane();
+    void fillUserFiltersFromDesigner();
+    // Toolbar commands with more than one step (CuboToolbar.cpp).
+    void toggleChart();
+    void previewPivot();
     LayoutAt lastLayout_;        // the last layout
     bool scaleOnResize_ = false; // a state change whose resize is still to come
     LayoutAt layoutBeforeState_; // the layout before that state change

@@ -40,14 +40,8 @@ QString Cubo::EncontrarCaption(const QString& campo) {
 }
 
 void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFileterCmd) {
-    const int abajoAB = arriba(AB) + alto(AB);
-    auto ocultar = [&] {
-        spUsrFil->setVisible(false);
-        situar(DC, izq(DC), abajoAB, ancho(DC), Split->Top() - 400);
-        SplitFil->setVisible(false);
-    };
     if (!ToolChecked(ToolPanelFiltros)) {
-        ocultar();
+        hideFilterPane();
         return;
     }
     const bool hayFiltros = Vcampos && Campos::HayCampos(*Vcampos->spFil);
@@ -55,7 +49,7 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
         // The designer's last filter went: its conditions must not go on filtering from a hidden grid.
         if (DesdeCampos && Vcampos) spUsrFil->setMaxRows(0);
         SetToolChecked(ToolPanelFiltros, false);
-        ocultar();
+        hideFilterPane();
         if (FromAbFileterCmd &&
             bd::os::MsgBox("Do you want to define user filters ?", bd::os::Buttons::YesNo, bd::os::Icon::None,
                            "User Filters not available") == bd::os::Answer::Yes &&
@@ -66,6 +60,32 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
         }
         return;
     }
+    showFilterPane();
+    Grid& g = *spUsrFil;
+    if (onInit) {
+        for (int r = 1; r <= g.maxRows(); ++r)
+            if (g.text(ColUsrCampo, r).isEmpty()) {
+                g.setMaxRows(r - 1);
+                break;
+            }
+    }
+    if (DesdeCampos && Vcampos) {
+        fillUserFiltersFromDesigner();
+        AplicarParentesis();
+        AcomodarPantalla();
+    }
+}
+
+// The pivot takes the pane's place below the toolbar.
+void Cubo::hideFilterPane() {
+    spUsrFil->setVisible(false);
+    situar(DC, izq(DC), arriba(AB) + alto(AB), ancho(DC), Split->Top() - 400);
+    SplitFil->setVisible(false);
+}
+
+// The pane below the toolbar, its splitter under it and the pivot below that.
+void Cubo::showFilterPane() {
+    const int abajoAB = arriba(AB) + alto(AB);
     spUsrFil->setVisible(true);
     situar(spUsrFil, 0, abajoAB, ancho(DC), 2000);
     situar(DC, izq(DC), arriba(spUsrFil) + alto(spUsrFil) + SplitFil->Height(), ancho(DC),
@@ -81,52 +101,44 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
         situar(DC, izq(DC), arriba(spUsrFil) + alto(spUsrFil) + SplitFil->Height(), ancho(DC),
                Split->Top() - alto(spUsrFil) - 500);
     }
+}
+
+// The user-filter grid anew from the filters the designer offers to the user, one after another so
+// that none is lost at the next open.
+void Cubo::fillUserFiltersFromDesigner() {
     Grid& g = *spUsrFil;
-    if (onInit) {
-        for (int r = 1; r <= g.maxRows(); ++r)
-            if (g.text(ColUsrCampo, r).isEmpty()) {
-                g.setMaxRows(r - 1);
-                break;
-            }
-    }
-    if (DesdeCampos && Vcampos) {
-        Grid& fil = *Vcampos->spFil;
-        g.setMaxRows(0);
-        // Offered filters go one after another, so none is lost at the next open.
-        for (int i = 1; i <= fil.maxRows(); ++i) {
-            if (fil.text(Campos::ColFiltroCampo, i).isEmpty() ||
-                fil.value(Campos::ColFiltroUsuario, i) != "1")
-                continue;
-            const int r = g.maxRows() + 1;
-            g.setMaxRows(r);
-            const QString campo = fil.text(Campos::ColFiltroCampo, i);
-            const QString caption = EncontrarCaption(campo);
-            g.setText(ColUsrCampo, r, caption.isEmpty() ? campo : caption);
-            g.setCellTag(ColUsrCampo, r, campo);
-            const QString op = fil.text(Campos::ColOperador, i);
-            g.setCellTag(ColUsrOperador, r, fil.cellTag(Campos::ColOperador, i));
-            g.setText(ColUsrOperador, r, op);
-            g.setTypeButtonText(ColUsrDesde, r, "...");
-            g.setTypeButtonText(ColUsrHasta, r, "...");
-            if (op.toUpper() != "BETWEEN") {
-                g.setCellType(ColUsrHasta, r, bd::grid::TypePlain);
-                g.setLock(ColUsrHasta, r, true);
-            }
-            auto copiar = [&](int desde, int col, bool aTag) {
-                const QString v = fil.typeButtonText(desde, i);
-                if (v.isEmpty()) return;
-                if (aTag)
-                    g.setCellTag(col, r, v);
-                else
-                    g.setTypeButtonText(col, r, v);
-            };
-            copiar(Campos::ColValorDesde, ColUsrDesde, false);
-            copiar(Campos::ColLimiteDesde, ColUsrDesde, true);
-            copiar(Campos::ColValorHasta, ColUsrHasta, false);
-            copiar(Campos::ColLimiteHasta, ColUsrHasta, true);
-            g.setCellTag(ColUsrParentesis, r, fil.cellTag(Campos::ColSQLValores, i));
+    Grid& fil = *Vcampos->spFil;
+    g.setMaxRows(0);
+    for (int i = 1; i <= fil.maxRows(); ++i) {
+        if (fil.text(Campos::ColFiltroCampo, i).isEmpty() || fil.value(Campos::ColFiltroUsuario, i) != "1")
+            continue;
+        const int r = g.maxRows() + 1;
+        g.setMaxRows(r);
+        const QString campo = fil.text(Campos::ColFiltroCampo, i);
+        const QString caption = EncontrarCaption(campo);
+        g.setText(ColUsrCampo, r, caption.isEmpty() ? campo : caption);
+        g.setCellTag(ColUsrCampo, r, campo);
+        const QString op = fil.text(Campos::ColOperador, i);
+        g.setCellTag(ColUsrOperador, r, fil.cellTag(Campos::ColOperador, i));
+        g.setText(ColUsrOperador, r, op);
+        g.setTypeButtonText(ColUsrDesde, r, "...");
+        g.setTypeButtonText(ColUsrHasta, r, "...");
+        if (op.toUpper() != "BETWEEN") {
+            g.setCellType(ColUsrHasta, r, bd::grid::TypePlain);
+            g.setLock(ColUsrHasta, r, true);
         }
-        AplicarParentesis();
-        AcomodarPantalla();
+        auto copiar = [&](int desde, int col, bool aTag) {
+            const QString v = fil.typeButtonText(desde, i);
+            if (v.isEmpty()) return;
+            if (aTag)
+                g.setCellTag(col, r, v);
+            else
+                g.setTypeButtonText(col, r, v);
+        };
+        copiar(Campos::ColValorDesde, ColUsrDesde, false);
+        copiar(Campos::ColLimiteDesde, ColUsrDesde, true);
+        copiar(Campos::ColValorHasta, ColUsrHasta, false);
+        copiar(Campos::ColLimiteHasta, ColUsrHasta, true);
+        g.setCellTag(ColUsrParentesis, r, fil.cellTag(Campos::ColSQLValores, i));
     }
 }

@@ -115,27 +115,7 @@ void Cubo::EjecutarComando(const QString& key) {
         if (key == "WEBVIEW") {
             UpLoadToWeb();
         } else if (key == "NOGRPH") {
-            RehabilitarBarras rehabilitar{self};
-            AB->setEnabled(false);
-            ABGraph->setEnabled(false);
-            if (!Vcampos || !Campos::HayCampos(*Vcampos->spCal)) {
-                if (MsgBox("There are not measures. Do you want to define ?", Buttons::YesNo, Icon::None,
-                           "Not Measures") == Answer::Yes &&
-                    self && Vcampos) {
-                    Vcampos->GoTab(1);
-                    Vcampos->SetAbChecked();
-                    Vcampos->show();
-                }
-                return;
-            }
-            OcultarChart(false);
-            SetToolChecked(ToolSinGrafico, !ToolChecked(ToolSinGrafico));
-            Split->setTop(AltoVentana() / 2);
-            Split->setVisible(true);
-            CHA->setVisible(true);
-            AcomodarPantalla();
-            Graph(QString());
-            if (self) TimerWait->setEnabled(true);
+            toggleChart();
         } else if (key == "NUEVO") {
             if (VinsCube && VinsCube->Vparent) VinsCube->Vparent->NuevoCubo("Dovrane", QString(), QString());
         } else if (key == "GUARDAR") {
@@ -166,13 +146,7 @@ void Cubo::EjecutarComando(const QString& key) {
         } else if (key == "SCHEDULER") {
             OpenScheduler();
         } else if (key == "VISTA PREVIA") {
-            QString cabecera;
-            if (Vcampos) {
-                cabecera = Vcampos->txtDescripcion->toPlainText();
-                if (cabecera.isEmpty()) cabecera = Vcampos->txtIdCubo->text();
-            }
-            DC->setPrintHeader(cabecera);
-            DC->printPreview();
+            previewPivot();
         } else if (key == QStringLiteral("IMPRIMIR GRÁFICO")) {
             ImpGr();
         } else if (key == "ADVANCED SETTINGS") {
@@ -197,4 +171,41 @@ void Cubo::EjecutarComando(const QString& key) {
     } catch (const std::exception& e) {
         MsgBox(QString::fromLocal8Bit(e.what()));
     }
+}
+
+// The chart shown or hidden; without a measure the designer is offered instead.
+void Cubo::toggleChart() {
+    const QPointer<Cubo> self(this);
+    RehabilitarBarras rehabilitar{self};
+    AB->setEnabled(false);
+    ABGraph->setEnabled(false);
+    if (!Vcampos || !Campos::HayCampos(*Vcampos->spCal)) {
+        if (MsgBox("There are not measures. Do you want to define ?", Buttons::YesNo, Icon::None,
+                   "Not Measures") == Answer::Yes &&
+            self && Vcampos) {
+            Vcampos->GoTab(1);
+            Vcampos->SetAbChecked();
+            Vcampos->show();
+        }
+        return;
+    }
+    OcultarChart(false);
+    SetToolChecked(ToolSinGrafico, !ToolChecked(ToolSinGrafico));
+    Split->setTop(AltoVentana() / 2);
+    Split->setVisible(true);
+    CHA->setVisible(true);
+    AcomodarPantalla();
+    Graph(QString());
+    if (self) TimerWait->setEnabled(true);
+}
+
+// The pivot's print preview, headed by the cube's description or else its name.
+void Cubo::previewPivot() {
+    QString cabecera;
+    if (Vcampos) {
+        cabecera = Vcampos->txtDescripcion->toPlainText();
+        if (cabecera.isEmpty()) cabecera = Vcampos->txtIdCubo->text();
+    }
+    DC->setPrintHeader(cabecera);
+    DC->printPreview();
 }

@@ -460,19 +460,17 @@ bool isSetQuery(const QString& U, const Scan& sc) {
     return false;
 }
 
-} // namespace
+// The condition the user's rows make, a line a row, with the connectors that joined them.
+struct FilterText {
+    QString text;
+    QStringList connectors; // of the rows that went into the filter, in order
+};
 
-Result AplicarFiltro(const QString& query, const QVector<Row>& rows, Syntax& syntax) {
-    Result res;
-    res.sql = query;
-    // A line comment would swallow what is spliced after it on its line.
-    const QString sql = bd::db::removeLineComments(query, syntax.dialect);
-    const QString U = searchCopy(sql);
-    const Scan sc = scan(sql, syntax.dialect);
-    const bool setQuery = isSetQuery(U, sc);
-    QString filter;
+FilterText filterText(const QString& sql, bool setQuery, const QVector<Row>& rows, Syntax& syntax,
+                      QStringList* refused) {
+    FilterText f;
+    QString& filter = f.text;
     bool open = false;
-    QStringList appliedConnectors; // of the rows that went into the filter, in order
     for (const Row& r : rows) {
         QString connector = r.connector.trimmed();
         if (!connector.isEmpty())
@@ -488,7 +486,7 @@ Result AplicarFiltro(const QString& query, const QVector<Row>& rows, Syntax& syn
         if (v1.isEmpty()) continue;
         const QString fieldName = r.field.trimmed();
         if (op.isEmpty()) {
-            res.refused
+            *refused
                 << QStringLiteral(
                        "The operator \"%1\" of the filter on %2 is not known: the filter is not applied.")
                        .arg(r.op, fieldName);
@@ -496,7 +494,7 @@ Result AplicarFiltro(const QString& query, const QVector<Row>& rows, Syntax& syn
         }
         QString s1, s2, refusal;
         if (!rowValues(r, op, v1, v2, syntax, &s1, &s2, &refusal)) {
-            res.refused << refusal;
+            *refused << refusal;
             continue;
         }
         if (s1.isEmpty()) continue;
@@ -504,7 +502,7 @@ Result AplicarFiltro(const QString& query, const QVector<Row>& rows, Syntax& syn
             open = true;
         else if (mark == ")")
             open = false;
-        appliedConnectors << connector;
+        f.connectors << connector;
         const QString cond = (op == "Between" && !s2.isEmpty()) ? s1 + " And " + s2 : s1;
         // Over a set query the outer query sees the output columns by their names.
         const QString target =
@@ -512,40 +510,56 @@ Result AplicarFiltro(const QString& query, const QVector<Row>& rows, Syntax& syn
         filter += "\r\n" + QString(mark == "(" ? "(" : "") + target + " " + op + " " + cond + " " +
                   QString(mark == ")" ? ")" : "") + connector;
     }
-    res.refused.removeDuplicates();
     filter = trimBlanks(filter);
     if (filter.endsWith(" And")) filter.chop(4);
     filter = trimBlanks(filter);
     if (filter.endsWith(" Or")) filter.chop(3);
-    if (filter.trimmed().isEmpty()) return res;
-    if (open) filter += ")";
+    if (!filter.trimmed().isEmpty() && open) filter += ")";
+    return f;
+}
 
-    if (setQuery) {
-        res.sql = filterUnion(sql, U, sc, filter);
-        res.applied = true;
-        return res;
-    }
+// A plain query with the filter put before its own condition, or as its condition when it has none.
+QString filterSelect(const QString& sql, const QString& U, const Scan& sc, FilterText& f) {
+    QString& filter = f.text;
     const QVector<int> wheres = topLevelKeyword(U, sc, "WHERE");
-    if (!wheres.isEmpty()) {
-        const int w = wheres.last();
-        const int end = clauseEnd(U, sc, w + 5);
-        const QString cond = sql.mid(w + 5, end - (w + 5)).trimmed();
-        const QString rest = sql.mid(end).trimmed();
-        // An Or between the user's rows must not reach past the query's own condition either.
-        appliedConnectors.removeLast();
-        if (!cond.isEmpty() && appliedConnectors.contains(QStringLiteral(" Or ")) &&
-            filter.startsWith("\r\n"))
-            filter = "\r\n(" + filter.mid(2) + ")";
-        res.sql = sql.left(w + 5) + filter + (cond.isEmpty() ? QString() : " And (" + cond + ")") +
-                  (rest.isEmpty() ? QString() : " " + rest);
-    } else {
+    if (wheres.isEmpty()) {
         const int end = clauseEnd(U, sc, 0);
         QString head = sql.left(end);
         while (!head.isEmpty() && head.back().isSpace())
             head.chop(1);
         const QString rest = sql.mid(end).trimmed();
-        res.sql = head + "\r\n WHERE \r\n" + filter + (rest.isEmpty() ? QString() : " " + rest);
+        return head + "\r\n WHERE \r\n" + filter + (rest.isEmpty() ? QString() : " " + rest);
     }
+    const int w = wheres.last();
+    const int end = clauseEnd(U, sc, w + 5);
+    const QString cond = sql.mid(w + 5, end - (w + 5)).trimmed();
+    const QString rest = sql.mid(end).trimmed();
+    // An Or between the user's rows must not reach past the query's own condition either.
+    f.connectors.removeLast();
+    if (!cond.isEmpty() && f.connectors.contains(QStringLiteral(" Or ")) && filter.startsWith("\r\n"))
+        filter = "\r\n(" + filter.mid(2) + ")";
+    return sql.left(w + 5) + filter + (cond.isEmpty() ? QString() : " And (" + cond + ")") +
+           (rest.isEmpty() ? QString() : " " + rest);
+}
+
+} // namespace
+
+Result AplicarFiltro(const QString& query, const QVector<Row>& rows, Syntax& syntax) {
+    Result res;
+    res.sql = query;
+    // A line comment would swallow what is spliced after it on its line.
+    const QString sql = bd::db::removeLineComments(query, syntax.dialect);
+    const QString U = searchCopy(sql);
+    const Scan sc = scan(sql, syntax.dialect);
+    const bool setQuery = isSetQuery(U, sc);
+    FilterText f = filterText(sql, setQuery, rows, syntax, &res.refused);
+    res.refused.removeDuplicates();
+    if (f.text.trimmed().isEmpty()) return res;
+
+    if (setQuery)
+        res.sql = filterUnion(sql, U, sc, f.text);
+    else
+        res.sql = filterSelect(sql, U, sc, f);
     res.applied = true;
     return res;
 }

@@ -89,7 +89,7 @@ frmSelectText::frmSelectText(QWidget* parent) : QDialog(parent) {
     connect(TimeRange, &RangeSlider::Scroll, this, alMoverse);
     for (auto [lista, indice] : {std::pair{FText, &indiceF_}, std::pair{TText, &indiceT_}}) {
         QAbstractItemModel* m = lista->model();
-        auto invalidar = [indice] { indice->valid = false; };
+        auto invalidar = [indice = indice] { indice->valid = false; };
         connect(m, &QAbstractItemModel::rowsInserted, this, invalidar);
         connect(m, &QAbstractItemModel::rowsRemoved, this, invalidar);
         connect(m, &QAbstractItemModel::rowsMoved, this, invalidar);

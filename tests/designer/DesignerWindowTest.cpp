@@ -4,8 +4,10 @@
 #include "designer/frmPassword.h"
 #include "platform/os/Clock.h"
 #include "platform/os/Desktop.h"
+#include "platform/os/DialogRunner.h"
 #include "platform/os/Prompter.h"
 #include "platform/toolbar/Toolbar.h"
+#include "publishing/frmScheduler.h"
 #include "shell/General.h"
 
 #include <QApplication>
@@ -296,8 +298,17 @@ TEST(DesignerLifecycle, BlockearCamposLocksAndColoursTheFirstColumns) {
 TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused) {
     CuboDePrueba t;
     int mostrado = 0;
-    auto viejoMostrar = Campos::MostrarScheduler;
-    Campos::MostrarScheduler = [&](Campos*) { ++mostrado; };
+    bd::os::ScopedDialogHandler scheduler([&](QDialog* d) {
+        auto* s = qobject_cast<frmScheduler*>(d);
+        EXPECT_NE(s, nullptr);
+        if (s) {
+            EXPECT_EQ(s->VinsCube, t.cube);
+            EXPECT_EQ(s->Vcampos, t.c);
+            EXPECT_TRUE(s->isModal());
+        }
+        ++mostrado;
+        return int(QDialog::Rejected);
+    });
     // The first save dialog is cancelled, the second gives the cube its file.
     const QString destino = t.home.path("x.cub");
     bd::os::ScriptedFileDialogs dialogos;
@@ -328,7 +339,6 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
     t.c->OpenScheduler(); // saved now: straight to the dialog
     EXPECT_EQ(p->prompts.size(), 4);
     EXPECT_EQ(mostrado, 2);
-    Campos::MostrarScheduler = viejoMostrar;
     bd::os::setFileDialogs(nullptr);
 }
 

@@ -98,61 +98,9 @@ DataLinkDialog::DataLinkDialog(QWidget* parent, Availability available) : QDialo
     setWindowTitle("Data Link Properties");
     for (int i = 0; i < KindCount; ++i)
         available_[i] = available ? available(Kind(i)) : installed(Kind(i));
-
-    lstKind = new QListWidget(this);
-    lstKind->setObjectName("lstKind");
-    for (int i = 0; i < KindCount; ++i) {
-        auto* item = new QListWidgetItem(kindName(Kind(i)), lstKind);
-        if (!available_[i]) {
-            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
-            item->setToolTip("No driver for this kind of data source is installed.");
-        }
-    }
-
-    txtFile = new QLineEdit(this);
-    txtFile->setObjectName("txtFile");
-    cmdBrowse = new QPushButton("Browse...", this);
-    cmdBrowse->setObjectName("cmdBrowse");
-    txtHost = new QLineEdit("127.0.0.1", this);
-    txtHost->setObjectName("txtHost");
-    txtPort = new QSpinBox(this);
-    txtPort->setObjectName("txtPort");
-    txtPort->setRange(0, 65535);
-    txtDatabase = new QLineEdit(this);
-    txtDatabase->setObjectName("txtDatabase");
-    cmbDsn = new QComboBox(this);
-    cmbDsn->setObjectName("cmbDsn");
-    cmbDsn->setEditable(true);
-    txtUser = new QLineEdit(this);
-    txtUser->setObjectName("txtUser");
-    txtPassword = new QLineEdit(this);
-    txtPassword->setObjectName("txtPassword");
-    txtPassword->setEchoMode(QLineEdit::Password);
-    chkSavePassword = new QCheckBox("Allow saving password", this);
-    chkSavePassword->setObjectName("chkSavePassword");
-    cmdTest = new QPushButton("Test Connection", this);
-    cmdTest->setObjectName("cmdTest");
-    cmdTest->setAutoDefault(false);
-
-    auto* form = new QFormLayout;
-    auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(txtFile, 1);
-    fileRow->addWidget(cmdBrowse);
-    lblFile = new QLabel("File", this);
-    lblHost = new QLabel("Server", this);
-    lblPort = new QLabel("Port", this);
-    lblDatabase = new QLabel("Database", this);
-    lblDsn = new QLabel("Data source name", this);
-    lblUser = new QLabel("User name", this);
-    lblPassword = new QLabel("Password", this);
-    form->addRow(lblFile, fileRow);
-    form->addRow(lblHost, txtHost);
-    form->addRow(lblPort, txtPort);
-    form->addRow(lblDatabase, txtDatabase);
-    form->addRow(lblDsn, cmbDsn);
-    form->addRow(lblUser, txtUser);
-    form->addRow(lblPassword, txtPassword);
-    form->addRow(QString(), chkSavePassword);
+    buildKindList();
+    buildFieldControls();
+    QFormLayout* form = buildForm();
 
     auto* buttons = new QDialogButtonBox(this);
     cmdOk = buttons->addButton(QDialogButtonBox::Ok);
@@ -184,6 +132,70 @@ DataLinkDialog::DataLinkDialog(QWidget* parent, Availability available) : QDialo
         }
     kindChanged();
     resize(620, 360);
+}
+
+// Every kind of data source, those without a driver greyed out.
+void DataLinkDialog::buildKindList() {
+    lstKind = new QListWidget(this);
+    lstKind->setObjectName("lstKind");
+    for (int i = 0; i < KindCount; ++i) {
+        auto* item = new QListWidgetItem(kindName(Kind(i)), lstKind);
+        if (!available_[i]) {
+            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+            item->setToolTip("No driver for this kind of data source is installed.");
+        }
+    }
+}
+
+void DataLinkDialog::buildFieldControls() {
+    txtFile = new QLineEdit(this);
+    txtFile->setObjectName("txtFile");
+    cmdBrowse = new QPushButton("Browse...", this);
+    cmdBrowse->setObjectName("cmdBrowse");
+    txtHost = new QLineEdit("127.0.0.1", this);
+    txtHost->setObjectName("txtHost");
+    txtPort = new QSpinBox(this);
+    txtPort->setObjectName("txtPort");
+    txtPort->setRange(0, 65535);
+    txtDatabase = new QLineEdit(this);
+    txtDatabase->setObjectName("txtDatabase");
+    cmbDsn = new QComboBox(this);
+    cmbDsn->setObjectName("cmbDsn");
+    cmbDsn->setEditable(true);
+    txtUser = new QLineEdit(this);
+    txtUser->setObjectName("txtUser");
+    txtPassword = new QLineEdit(this);
+    txtPassword->setObjectName("txtPassword");
+    txtPassword->setEchoMode(QLineEdit::Password);
+    chkSavePassword = new QCheckBox("Allow saving password", this);
+    chkSavePassword->setObjectName("chkSavePassword");
+    cmdTest = new QPushButton("Test Connection", this);
+    cmdTest->setObjectName("cmdTest");
+    cmdTest->setAutoDefault(false);
+}
+
+// The fields with their captions; kindChanged shows those the kind needs.
+QFormLayout* DataLinkDialog::buildForm() {
+    auto* form = new QFormLayout;
+    auto* fileRow = new QHBoxLayout;
+    fileRow->addWidget(txtFile, 1);
+    fileRow->addWidget(cmdBrowse);
+    lblFile = new QLabel("File", this);
+    lblHost = new QLabel("Server", this);
+    lblPort = new QLabel("Port", this);
+    lblDatabase = new QLabel("Database", this);
+    lblDsn = new QLabel("Data source name", this);
+    lblUser = new QLabel("User name", this);
+    lblPassword = new QLabel("Password", this);
+    form->addRow(lblFile, fileRow);
+    form->addRow(lblHost, txtHost);
+    form->addRow(lblPort, txtPort);
+    form->addRow(lblDatabase, txtDatabase);
+    form->addRow(lblDsn, cmbDsn);
+    form->addRow(lblUser, txtUser);
+    form->addRow(lblPassword, txtPassword);
+    form->addRow(QString(), chkSavePassword);
+    return form;
 }
 
 bool DataLinkDialog::isAvailable(Kind k) const {

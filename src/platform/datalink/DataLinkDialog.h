@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -74,6 +75,9 @@ public:
     QPushButton* cmdCancel;
 
 private:
+    void buildKindList();
+    void buildFieldControls();
+    QFormLayout* buildForm();
     void kindChanged();
     void browse();
     void okClicked();

@@ -10,6 +10,9 @@ constexpr int64_t kSecondsPerDay = 86400;
 // 1970-01-01 is OLE day 25569; the OLE epoch is Julian day 2415018.5.
 constexpr int64_t kUnixEpochOleDay = 25569;
 constexpr double kOleEpochJulianDay = 2415018.5;
+// Days beyond this (some billions of years) are no date: a whole day count past it no longer fits
+// the 64-bit arithmetic below.
+constexpr double kMaxOleDays = 1e15;
 
 // Days from 1970-01-01 and back (H. Hinnant's algorithms).
 int64_t daysFromCivil(int64_t y, int m, int d) {
@@ -57,7 +60,7 @@ int daysInMonth(int64_t year, int month) {
 
 CivilTime oleToCivil(double ole) {
     CivilTime out;
-    if (!std::isfinite(ole)) return out;
+    if (!(std::fabs(ole) <= kMaxOleDays)) return out; // also NaN and the infinities
     const double whole = std::floor(ole);
     int64_t day = int64_t(whole);
     int64_t secs = std::llround((ole - whole) * double(kSecondsPerDay));

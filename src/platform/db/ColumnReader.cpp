@@ -49,14 +49,12 @@ double numberToOleDate(double v) {
     return v;
 }
 
-// One statement on one handle, straight into columns. pipelined: texts are encoded on a second thread.
-bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString* error, bool pipelined,
-                detail::SqliteGuard* guard, size_t expectRows = 0) {
-    sqlite3_stmt* st = nullptr;
-    if (!detail::prepareGuarded(h, text, guard, &st, error)) return false;
+// The columns a statement gives, with their kinds where declared (room for expectRows values when
+// known); an undeclared one (an expression) takes its kind from its first value.
+void declareColumns(sqlite3_stmt* st, ColumnarResult& out, std::vector<Builder>& b, size_t expectRows) {
     const int n = sqlite3_column_count(st);
     out.columns.assign(size_t(n), ColumnData{});
-    std::vector<Builder> b(static_cast<size_t>(n));
+    b = std::vector<Builder>(static_cast<size_t>(n));
     for (int i = 0; i < n; ++i) {
         ColumnData& col = out.columns[size_t(i)];
         col.name = sqlite3_column_name(st, i);
@@ -67,20 +65,96 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
             b[size_t(i)].kindKnown = false;
             col.kind = ColumnKind::Text;
             col.adoType = ado::VarChar;
-        } else {
-            col.adoType = t;
-            col.kind = columnKindOf(t);
-            // known row count (a range of a split scan): no regrowing, no copies left behind
-            if (expectRows) {
-                if (col.kind == ColumnKind::Text)
-                    col.codes.reserve(expectRows);
-                else if (col.kind == ColumnKind::Real || col.kind == ColumnKind::DateTime)
-                    col.reals.reserve(expectRows);
-                else
-                    col.ints.reserve(expectRows);
-            }
+            continue;
+        }
+        col.adoType = t;
+        col.kind = columnKindOf(t);
+        // known row count (a range of a split scan): no regrowing, no copies left behind
+        if (expectRows) {
+            if (col.kind == ColumnKind::Text)
+                col.codes.reserve(expectRows);
+            else if (col.kind == ColumnKind::Real || col.kind == ColumnKind::DateTime)
+                col.reals.reserve(expectRows);
+            else
+                col.ints.reserve(expectRows);
         }
     }
+}
+
+// One non-NULL value of a column that is not piped, converted to the column's kind.
+inline void storeSqliteValue(Builder& x, sqlite3_value* v, int storage) {
+    if (!x.kindKnown) {
+        if (storage == SQLITE_INTEGER)
+            x.settle(ColumnKind::Integer, ado::BigInt);
+        else if (storage == SQLITE_FLOAT)
+            x.settle(ColumnKind::Real, ado::Double);
+        else
+            x.settle(ColumnKind::Text, storage == SQLITE_BLOB ? ado::LongVarBinary : ado::VarChar);
+    }
+    switch (x.col->kind) {
+    case ColumnKind::Integer:
+        if (storage == SQLITE_FLOAT) {
+            const double d = sqlite3_value_double(v);
+            if (d != double(int64_t(d))) {
+                x.promoteToReal();
+                x.real(d);
+            } else {
+                x.integer(int64_t(d));
+            }
+        } else {
+            x.integer(sqlite3_value_int64(v));
+        }
+        break;
+    case ColumnKind::Boolean:
+        x.integer(sqlite3_value_int64(v) != 0);
+        break;
+    case ColumnKind::Real:
+        x.real(sqlite3_value_double(v));
+        break;
+    case ColumnKind::DateTime: {
+        if (storage == SQLITE_TEXT) {
+            const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+            const size_t len = size_t(sqlite3_value_bytes(v));
+            double ole;
+            if (parseIsoDate(s, len, ole))
+                x.real(ole);
+            else
+                x.null();
+        } else {
+            x.real(numberToOleDate(sqlite3_value_double(v)));
+        }
+        break;
+    }
+    case ColumnKind::Text: {
+        const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        x.text(std::string_view(s ? s : "", size_t(sqlite3_value_bytes(v))));
+        break;
+    }
+    }
+}
+
+// One value of a piped text column: its bytes into the batch for the encoder thread.
+inline void pipeSqliteValue(Builder& x, TextBatch& batch, size_t j, sqlite3_value* v, int storage) {
+    std::string& bytes = batch.bytes[j];
+    if (storage == SQLITE_NULL) {
+        batch.nullRows[j].push_back(uint32_t(batch.ends[j].size()));
+        x.null();
+    } else {
+        const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
+        bytes.append(s ? s : "", size_t(sqlite3_value_bytes(v)));
+        x.notNull();
+    }
+    batch.ends[j].push_back(uint32_t(bytes.size()));
+}
+
+// One statement on one handle, straight into columns. pipelined: texts are encoded on a second thread.
+bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString* error, bool pipelined,
+                detail::SqliteGuard* guard, size_t expectRows = 0) {
+    sqlite3_stmt* st = nullptr;
+    if (!detail::prepareGuarded(h, text, guard, &st, error)) return false;
+    std::vector<Builder> b;
+    declareColumns(st, out, b, expectRows);
+    const int n = int(b.size());
     // Declared text columns go to the encoder thread.
     std::vector<ColumnData*> pipedCols;
     std::vector<int> pipeSlot(size_t(n), -1);
@@ -104,72 +178,12 @@ bool readSqlite(sqlite3* h, const QByteArray& text, ColumnarResult& out, QString
             // One locked call per value; the value accessors after it take no lock.
             sqlite3_value* v = sqlite3_column_value(st, i);
             const int storage = sqlite3_value_type(v);
-            if (x.piped) {
-                const size_t j = size_t(pipeSlot[size_t(i)]);
-                std::string& bytes = batch->bytes[j];
-                if (storage == SQLITE_NULL) {
-                    batch->nullRows[j].push_back(uint32_t(batch->ends[j].size()));
-                    x.null();
-                } else {
-                    const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
-                    bytes.append(s ? s : "", size_t(sqlite3_value_bytes(v)));
-                    x.notNull();
-                }
-                batch->ends[j].push_back(uint32_t(bytes.size()));
-                continue;
-            }
-            if (storage == SQLITE_NULL) {
+            if (x.piped)
+                pipeSqliteValue(x, *batch, size_t(pipeSlot[size_t(i)]), v, storage);
+            else if (storage == SQLITE_NULL)
                 x.null();
-                continue;
-            }
-            if (!x.kindKnown) {
-                if (storage == SQLITE_INTEGER)
-                    x.settle(ColumnKind::Integer, ado::BigInt);
-                else if (storage == SQLITE_FLOAT)
-                    x.settle(ColumnKind::Real, ado::Double);
-                else
-                    x.settle(ColumnKind::Text, storage == SQLITE_BLOB ? ado::LongVarBinary : ado::VarChar);
-            }
-            switch (x.col->kind) {
-            case ColumnKind::Integer:
-                if (storage == SQLITE_FLOAT) {
-                    const double d = sqlite3_value_double(v);
-                    if (d != double(int64_t(d))) {
-                        x.promoteToReal();
-                        x.real(d);
-                    } else {
-                        x.integer(int64_t(d));
-                    }
-                } else {
-                    x.integer(sqlite3_value_int64(v));
-                }
-                break;
-            case ColumnKind::Boolean:
-                x.integer(sqlite3_value_int64(v) != 0);
-                break;
-            case ColumnKind::Real:
-                x.real(sqlite3_value_double(v));
-                break;
-            case ColumnKind::DateTime: {
-                if (storage == SQLITE_TEXT) {
-                    const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
-                    const size_t len = size_t(sqlite3_value_bytes(v));
-                    double ole;
-                    if (parseIsoDate(s, len, ole))
-                        x.real(ole);
-                    else
-                        x.null();
-                } else {
-                    x.real(numberToOleDate(sqlite3_value_double(v)));
-                }
-                break;
-            }
-            case ColumnKind::Text: {
-                const char* s = reinterpret_cast<const char*>(sqlite3_value_text(v));
-                x.text(std::string_view(s ? s : "", size_t(sqlite3_value_bytes(v))));
-                break;
-            }
-            }
+            else
+                storeSqliteValue(x, v, storage);
         }
         ++rows;
         if (batch && ++batch->rows == TextEncoder::kBatchRows) {

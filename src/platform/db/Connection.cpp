@@ -561,6 +561,127 @@ void setSessionPassword(const QString& connectionString, const QString& password
         p.byConnection.insert(id, password);
 }
 
+namespace {
+
+// A password given for this session only joins the string here, never the string kept.
+QString withSessionPassword(const QString& cs) {
+    if (namesPassword(cs)) return cs;
+    SessionPasswords& p = sessionPasswords();
+    std::lock_guard lock(p.m);
+    const auto it = p.byConnection.constFind(connectionIdentity(cs));
+    if (it == p.byConnection.constEnd()) return cs;
+    ConnectionString withPassword = ConnectionString::parse(cs);
+    withPassword.set(QStringLiteral("Password"), *it);
+    return withPassword.toString();
+}
+
+// Each engine's way of opening a session; false with the reason in why.
+
+// An SQLite file, read-only, through a memory map and behind the guard.
+bool openSqliteFile(detail::Session& s, const EngineChoice& c, int timeout, QString* why) {
+    const QString file = resolveFileCase(c.file);
+    if (!QFileInfo(file).isFile()) {
+        *why = QStringLiteral("The file \"%1\" does not exist.").arg(QDir::toNativeSeparators(c.file));
+        return false;
+    }
+    s.db = QSqlDatabase::addDatabase("QSQLITE", s.name);
+    s.db.setDatabaseName(file);
+    s.db.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(timeout * 1000));
+    if (!s.db.open()) {
+        *why = s.db.lastError().text();
+        return false;
+    }
+    s.handle = handleOf(s.db);
+    if (!s.handle) {
+        *why = QStringLiteral("The SQLite driver gives no handle.");
+        return false;
+    }
+    // A file that is no database fails here rather than at the first query.
+    if (sqlite3_exec(s.handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
+        SQLITE_OK) {
+        *why = QStringLiteral("The file \"%1\" cannot be read as a database: %2")
+                   .arg(QDir::toNativeSeparators(file), QString::fromUtf8(sqlite3_errmsg(s.handle)));
+        return false;
+    }
+    // Reading through a memory map spares a copy of every page: large scans run markedly faster.
+    sqlite3_exec(s.handle, "PRAGMA mmap_size = 2147483648", nullptr, nullptr, nullptr);
+    // Opened read-only, a file can still be attached, vacuumed into or extended: the guard
+    // refuses that from here on.
+    detail::guardSqlite(s.handle, &s.guard);
+    return true;
+}
+
+// A spreadsheet, desktop-database or csv file imported into an in-memory SQLite database.
+bool openImportedFile(detail::Session& s, const EngineChoice& c, QString* why) {
+    s.imported = importFile(c, why);
+    if (!s.imported) return false;
+    s.db = QSqlDatabase::addDatabase("QSQLITE", s.name);
+    s.db.setDatabaseName(":memory:");
+    if (!s.db.open()) {
+        *why = s.db.lastError().text();
+        return false;
+    }
+    s.handle = handleOf(s.db);
+    if (!s.handle) {
+        *why = QStringLiteral("The SQLite driver gives no handle.");
+        return false;
+    }
+    // Read-only over the shared import: nothing is copied and nothing can change it.
+    if (sqlite3_deserialize(s.handle, "main", s.imported->data, s.imported->size, s.imported->size,
+                            SQLITE_DESERIALIZE_READONLY) != SQLITE_OK) {
+        *why = QString::fromUtf8(sqlite3_errmsg(s.handle));
+        return false;
+    }
+    detail::guardSqlite(s.handle, &s.guard);
+    return true;
+}
+
+// MySQL or PostgreSQL through its Qt driver.
+bool openServer(detail::Session& s, const EngineChoice& c, int timeout, QString* why) {
+    const bool my = c.engine == Engine::MySql;
+    s.db = QSqlDatabase::addDatabase(my ? "QMYSQL" : "QPSQL", s.name);
+    if (!s.db.isValid()) {
+        *why = QStringLiteral("The database driver is not installed.");
+        return false;
+    }
+    s.db.setHostName(c.host.isEmpty() ? QStringLiteral("localhost") : c.host);
+    if (c.port > 0) s.db.setPort(c.port);
+    s.db.setDatabaseName(c.database);
+    s.db.setUserName(c.user);
+    s.db.setPassword(c.password);
+    s.db.setConnectOptions(my ? QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(timeout)
+                              : QStringLiteral("connect_timeout=%1").arg(timeout));
+    if (!s.db.open()) {
+        *why = s.db.lastError().text();
+        return false;
+    }
+    s.dialect = serverDialect(s);
+    s.readOnlyTransactions = true;
+    return true;
+}
+
+bool openOdbc(detail::Session& s, const EngineChoice& c, int timeout, QString* why) {
+    s.db = QSqlDatabase::addDatabase("QODBC", s.name);
+    if (!s.db.isValid()) {
+        *why = QStringLiteral("The ODBC driver is not installed.");
+        return false;
+    }
+    s.odbcString = c.odbcString;
+    s.db.setDatabaseName(forQtOdbc(withDriverTimeout(c.odbcString, timeout)));
+    s.db.setConnectOptions(
+        QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeout));
+    if (!s.db.open()) {
+        *why = s.db.lastError().text();
+        return false;
+    }
+    s.dialect = serverDialect(s);
+    s.readOnlyTransactions = s.dialect.kind == SqlDialect::MySql || s.dialect.kind == SqlDialect::PostgreSql;
+    return true;
+}
+
+} // namespace
+
 Connection::Connection() = default;
 Connection::~Connection() = default;
 
@@ -579,18 +700,7 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
         if (error) *error = why;
         return false;
     };
-    // A password given for this session only joins the string here, never the string kept.
-    QString effective = cs_;
-    if (!namesPassword(cs_)) {
-        SessionPasswords& p = sessionPasswords();
-        std::lock_guard lock(p.m);
-        const auto it = p.byConnection.constFind(connectionIdentity(cs_));
-        if (it != p.byConnection.constEnd()) {
-            ConnectionString withPassword = ConnectionString::parse(cs_);
-            withPassword.set(QStringLiteral("Password"), *it);
-            effective = withPassword.toString();
-        }
-    }
+    const QString effective = withSessionPassword(cs_);
     EngineChoice c = chooseEngine(effective, appPath);
     if (c.engine == Engine::Odbc && c.odbcString.contains("Driver=", Qt::CaseInsensitive)) {
         const QStringList drivers = installedOdbcDrivers();
@@ -602,82 +712,28 @@ bool Connection::open(const QString& connectionString, int timeoutSeconds, QStri
     auto s = std::make_shared<detail::Session>();
     s->engine = c.engine;
     s->name = nextConnectionName();
+    QString why;
+    bool opened = true;
     switch (c.engine) {
-    case Engine::SQLite: {
-        const QString file = resolveFileCase(c.file);
-        if (!QFileInfo(file).isFile())
-            return fail(
-                QStringLiteral("The file \"%1\" does not exist.").arg(QDir::toNativeSeparators(c.file)));
-        s->db = QSqlDatabase::addDatabase("QSQLITE", s->name);
-        s->db.setDatabaseName(file);
-        s->db.setConnectOptions(
-            QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=%1").arg(timeout * 1000));
-        if (!s->db.open()) return fail(s->db.lastError().text());
-        s->handle = handleOf(s->db);
-        if (!s->handle) return fail(QStringLiteral("The SQLite driver gives no handle."));
-        // A file that is no database fails here rather than at the first query.
-        if (sqlite3_exec(s->handle, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
-            SQLITE_OK)
-            return fail(
-                QStringLiteral("The file \"%1\" cannot be read as a database: %2")
-                    .arg(QDir::toNativeSeparators(file), QString::fromUtf8(sqlite3_errmsg(s->handle))));
-        // Reading through a memory map spares a copy of every page: large scans run markedly faster.
-        sqlite3_exec(s->handle, "PRAGMA mmap_size = 2147483648", nullptr, nullptr, nullptr);
-        // Opened read-only, a file can still be attached, vacuumed into or extended: the guard
-        // refuses that from here on.
-        detail::guardSqlite(s->handle, &s->guard);
+    case Engine::SQLite:
+        opened = openSqliteFile(*s, c, timeout, &why);
         break;
-    }
     case Engine::Excel:
     case Engine::Access:
-    case Engine::Csv: {
-        QString why;
-        s->imported = importFile(c, &why);
-        if (!s->imported) return fail(why);
-        s->db = QSqlDatabase::addDatabase("QSQLITE", s->name);
-        s->db.setDatabaseName(":memory:");
-        if (!s->db.open()) return fail(s->db.lastError().text());
-        s->handle = handleOf(s->db);
-        if (!s->handle) return fail(QStringLiteral("The SQLite driver gives no handle."));
-        // Read-only over the shared import: nothing is copied and nothing can change it.
-        if (sqlite3_deserialize(s->handle, "main", s->imported->data, s->imported->size, s->imported->size,
-                                SQLITE_DESERIALIZE_READONLY) != SQLITE_OK)
-            return fail(QString::fromUtf8(sqlite3_errmsg(s->handle)));
-        detail::guardSqlite(s->handle, &s->guard);
+    case Engine::Csv:
+        opened = openImportedFile(*s, c, &why);
         break;
-    }
     case Engine::MySql:
-    case Engine::PostgreSql: {
-        const bool my = c.engine == Engine::MySql;
-        s->db = QSqlDatabase::addDatabase(my ? "QMYSQL" : "QPSQL", s->name);
-        if (!s->db.isValid()) return fail(QStringLiteral("The database driver is not installed."));
-        s->db.setHostName(c.host.isEmpty() ? QStringLiteral("localhost") : c.host);
-        if (c.port > 0) s->db.setPort(c.port);
-        s->db.setDatabaseName(c.database);
-        s->db.setUserName(c.user);
-        s->db.setPassword(c.password);
-        s->db.setConnectOptions(my ? QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(timeout)
-                                   : QStringLiteral("connect_timeout=%1").arg(timeout));
-        if (!s->db.open()) return fail(s->db.lastError().text());
-        s->dialect = serverDialect(*s);
-        s->readOnlyTransactions = true;
+    case Engine::PostgreSql:
+        opened = openServer(*s, c, timeout, &why);
         break;
-    }
-    case Engine::Odbc: {
-        s->db = QSqlDatabase::addDatabase("QODBC", s->name);
-        if (!s->db.isValid()) return fail(QStringLiteral("The ODBC driver is not installed."));
-        s->db.setDatabaseName(forQtOdbc(withDriverTimeout(c.odbcString, timeout)));
-        s->db.setConnectOptions(
-            QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(timeout));
-        if (!s->db.open()) return fail(s->db.lastError().text());
-        s->dialect = serverDialect(*s);
-        s->readOnlyTransactions =
-            s->dialect.kind == SqlDialect::MySql || s->dialect.kind == SqlDialect::PostgreSql;
+    case Engine::Odbc:
+        opened = openOdbc(*s, c, timeout, &why);
         break;
-    }
     case Engine::Unsupported:
         break;
     }
+    if (!opened) return fail(why);
     if (s->handle) s->dialect = SqlDialect{SqlDialect::SQLite};
     engine_ = c.engine;
     session_ = std::move(s);

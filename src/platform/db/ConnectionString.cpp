@@ -109,7 +109,10 @@ void ConnectionString::set(const QString& key, const QString& value) {
 }
 
 QString odbcValue(const QString& v) {
-    if (!v.contains(';') && !v.contains('{') && !v.contains('}') && !v.contains('=') && v == v.trimmed())
+    // A leading quote too: the program reads its own ODBC strings back in the connection-string grammar
+    // (to put the DSN first), where a quote opens a quoted value and would be lost.
+    if (!v.contains(';') && !v.contains('{') && !v.contains('}') && !v.contains('=') && v == v.trimmed() &&
+        !v.startsWith('"') && !v.startsWith('\''))
         return v;
     QString e = v;
     e.replace('}', "}}");
@@ -187,7 +190,9 @@ QString odbcPairs(const QList<QPair<QString, QString>>& pairs) {
         if (p.first.compare("Driver", Qt::CaseInsensitive) == 0) {
             QString d = p.second;
             if (d.startsWith('{') && d.endsWith('}')) d = d.mid(1, d.size() - 2);
-            parts << "Driver={" + d + '}';
+            // A "}" in the name doubled, or it would close the braces and what follows would be read
+            // as keys of their own.
+            parts << "Driver={" + d.replace('}', "}}") + '}';
         } else {
             parts << p.first + '=' + odbcValue(p.second);
         }
@@ -339,6 +344,14 @@ EngineChoice odbcEngine(const ConnectionString& cs, const QStringList* installed
     // MSDASQL keeps the ODBC string itself in Extended Properties.
     const QString inner = cs.value("Extended Properties");
     if (!inner.isEmpty()) rest += ConnectionString::parse(inner).pairs();
+    // The ODBC grammar cannot write "=" in a key ("==" is the connection string's own escape): written
+    // as it is, the rest of the key would become part of its value.
+    for (const auto& kv : rest)
+        if (kv.first.contains('='))
+            return unsupported(
+                QStringLiteral(
+                    "The key \"%1\" cannot be passed to an ODBC driver: an ODBC key holds no \"=\".")
+                    .arg(kv.first));
     const ConnectionString odbc = ConnectionString::parse(odbcPairs(rest));
     // The desktop drivers of other systems: their files are read by our own import.
     const QString driver = odbc.value("Driver").toUpper();

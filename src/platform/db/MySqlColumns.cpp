@@ -140,6 +140,103 @@ MYSQL* mysqlHandle(const Session& s) {
     return *static_cast<MYSQL* const*>(v.data());
 }
 
+// The column as the data layer describes it, and where the driver puts its values.
+bool bindColumn(const MYSQL_FIELD& field, Column& c, MYSQL_BIND& b, ColumnData& d) {
+    const auto conv = conversionOf(field);
+    if (!conv) return false;
+    c.conv = *conv;
+    d.name = std::string(field.name, field.name_length);
+    d.adoType = adoTypeFromMySql(int(field.type), qtMeta(field));
+    d.kind = columnKindOf(d.adoType);
+    b = MYSQL_BIND{};
+    b.is_null = &c.isNull;
+    b.length = &c.length;
+    b.error = &c.error;
+    switch (c.conv) {
+    case Conv::Integer:
+        b.buffer_type = MYSQL_TYPE_LONGLONG;
+        b.is_unsigned = (field.flags & UNSIGNED_FLAG) ? 1 : 0;
+        b.buffer = &c.value.integer;
+        break;
+    case Conv::Float:
+        b.buffer_type = MYSQL_TYPE_FLOAT;
+        b.buffer = &c.value.f;
+        break;
+    case Conv::Double:
+        b.buffer_type = MYSQL_TYPE_DOUBLE;
+        b.buffer = &c.value.d;
+        break;
+    case Conv::Date:
+    case Conv::DateTime:
+        b.buffer_type = c.conv == Conv::Date ? MYSQL_TYPE_DATE : MYSQL_TYPE_DATETIME;
+        b.buffer = &c.value.time;
+        b.buffer_length = sizeof(MYSQL_TIME);
+        break;
+    case Conv::Decimal:
+    case Conv::Text:
+        c.buffer.resize(std::min<unsigned long>(field.length + 1, kTextBuffer));
+        b.buffer_type = MYSQL_TYPE_STRING;
+        b.buffer = c.buffer.data();
+        b.buffer_length = (unsigned long)c.buffer.size();
+        break;
+    }
+    return true;
+}
+
+// The fetched value of column i into the sink; false when a long text could not be fetched again.
+inline bool storeValue(MYSQL_STMT* st, unsigned i, Column& c, ColumnSink& sink, std::vector<char>& longText) {
+    if (c.isNull) {
+        sink.null(i);
+        return true;
+    }
+    switch (c.conv) {
+    case Conv::Integer:
+        sink.integer(i, c.value.integer);
+        break;
+    case Conv::Float:
+        sink.real(i, floatAsDouble(c.value.f));
+        break;
+    case Conv::Double:
+        sink.real(i, c.value.d);
+        break;
+    case Conv::Date:
+    case Conv::DateTime:
+        if (const auto ole = oleOf(c.value.time, c.conv == Conv::DateTime))
+            sink.real(i, *ole);
+        else
+            sink.null(i);
+        break;
+    case Conv::Decimal: {
+        double v = 0;
+        const char* p = c.buffer.data();
+        const size_t len = std::min<size_t>(c.length, c.buffer.size());
+        if (std::from_chars(p, p + len, v).ec == std::errc())
+            sink.real(i, v);
+        else
+            sink.null(i);
+        break;
+    }
+    case Conv::Text: {
+        if (c.length <= c.buffer.size()) {
+            sink.text(i, c.buffer.data(), c.length);
+            break;
+        }
+        // Longer than the buffer: the whole value again, into one of its size.
+        longText.resize(c.length);
+        MYSQL_BIND whole = MYSQL_BIND{};
+        unsigned long length = 0;
+        whole.buffer_type = MYSQL_TYPE_STRING;
+        whole.buffer = longText.data();
+        whole.buffer_length = c.length;
+        whole.length = &length;
+        const bool fetched = mysql_stmt_fetch_column(st, &whole, i, 0) == 0;
+        sink.text(i, longText.data(), std::min<size_t>(length, longText.size()));
+        return fetched;
+    }
+    }
+    return true;
+}
+
 bool read(Session& s, const QString& sql, ColumnarResult& out) {
     MYSQL* m = mysqlHandle(s);
     if (!m || !serverQueryAllowed(s, sql, nullptr)) return false;
@@ -157,49 +254,8 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
     std::vector<Column> cols(n);
     std::vector<MYSQL_BIND> binds(n);
     out.columns.assign(n, ColumnData{});
-    for (unsigned i = 0; i < n; ++i) {
-        const auto conv = conversionOf(fields[i]);
-        if (!conv) return false;
-        Column& c = cols[i];
-        c.conv = *conv;
-        ColumnData& d = out.columns[i];
-        d.name = std::string(fields[i].name, fields[i].name_length);
-        d.adoType = adoTypeFromMySql(int(fields[i].type), qtMeta(fields[i]));
-        d.kind = columnKindOf(d.adoType);
-        MYSQL_BIND& b = binds[i];
-        b = MYSQL_BIND{};
-        b.is_null = &c.isNull;
-        b.length = &c.length;
-        b.error = &c.error;
-        switch (c.conv) {
-        case Conv::Integer:
-            b.buffer_type = MYSQL_TYPE_LONGLONG;
-            b.is_unsigned = (fields[i].flags & UNSIGNED_FLAG) ? 1 : 0;
-            b.buffer = &c.value.integer;
-            break;
-        case Conv::Float:
-            b.buffer_type = MYSQL_TYPE_FLOAT;
-            b.buffer = &c.value.f;
-            break;
-        case Conv::Double:
-            b.buffer_type = MYSQL_TYPE_DOUBLE;
-            b.buffer = &c.value.d;
-            break;
-        case Conv::Date:
-        case Conv::DateTime:
-            b.buffer_type = c.conv == Conv::Date ? MYSQL_TYPE_DATE : MYSQL_TYPE_DATETIME;
-            b.buffer = &c.value.time;
-            b.buffer_length = sizeof(MYSQL_TIME);
-            break;
-        case Conv::Decimal:
-        case Conv::Text:
-            c.buffer.resize(std::min<unsigned long>(fields[i].length + 1, kTextBuffer));
-            b.buffer_type = MYSQL_TYPE_STRING;
-            b.buffer = c.buffer.data();
-            b.buffer_length = (unsigned long)c.buffer.size();
-            break;
-        }
-    }
+    for (unsigned i = 0; i < n; ++i)
+        if (!bindColumn(fields[i], cols[i], binds[i], out.columns[i])) return false;
     if (mysql_stmt_execute(st.get()) != 0 || mysql_stmt_bind_result(st.get(), binds.data()) != 0) {
         out = {};
         return false;
@@ -209,57 +265,8 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
     bool failed = false;
     int rc = 0;
     while (!failed && ((rc = mysql_stmt_fetch(st.get())) == 0 || rc == MYSQL_DATA_TRUNCATED)) {
-        for (unsigned i = 0; i < n; ++i) {
-            Column& c = cols[i];
-            if (c.isNull) {
-                sink.null(i);
-                continue;
-            }
-            switch (c.conv) {
-            case Conv::Integer:
-                sink.integer(i, c.value.integer);
-                break;
-            case Conv::Float:
-                sink.real(i, floatAsDouble(c.value.f));
-                break;
-            case Conv::Double:
-                sink.real(i, c.value.d);
-                break;
-            case Conv::Date:
-            case Conv::DateTime:
-                if (const auto ole = oleOf(c.value.time, c.conv == Conv::DateTime))
-                    sink.real(i, *ole);
-                else
-                    sink.null(i);
-                break;
-            case Conv::Decimal: {
-                double v = 0;
-                const char* p = c.buffer.data();
-                const size_t len = std::min<size_t>(c.length, c.buffer.size());
-                if (std::from_chars(p, p + len, v).ec == std::errc())
-                    sink.real(i, v);
-                else
-                    sink.null(i);
-                break;
-            }
-            case Conv::Text:
-                if (c.length <= c.buffer.size()) {
-                    sink.text(i, c.buffer.data(), c.length);
-                    break;
-                }
-                // Longer than the buffer: the whole value again, into one of its size.
-                longText.resize(c.length);
-                MYSQL_BIND whole = MYSQL_BIND{};
-                unsigned long length = 0;
-                whole.buffer_type = MYSQL_TYPE_STRING;
-                whole.buffer = longText.data();
-                whole.buffer_length = c.length;
-                whole.length = &length;
-                failed = mysql_stmt_fetch_column(st.get(), &whole, i, 0) != 0;
-                sink.text(i, longText.data(), std::min<size_t>(length, longText.size()));
-                break;
-            }
-        }
+        for (unsigned i = 0; i < n; ++i)
+            if (!storeValue(st.get(), i, cols[i], sink, longText)) failed = true;
         sink.endRow();
     }
     sink.finish();

@@ -2,6 +2,7 @@
 // bound to arrays, and blocks of rows fetched at once (one driver call per block, not per value).
 #include "platform/db/AdoTypes.h"
 #include "platform/db/ColumnBuilder.h"
+#include "platform/db/ConnectionString.h"
 #include "platform/db/NativeColumns.h"
 #include "platform/db/Session.h"
 
@@ -9,7 +10,9 @@
 #include <QStringView>
 
 #include <charconv>
+#include <cstring>
 #include <memory>
+#include <odbcinst.h>
 #include <optional>
 #include <sql.h>
 #include <sqlext.h>
@@ -29,6 +32,7 @@ constexpr SQLULEN kMaxTextChars = 8000;
 
 struct Column {
     Conv conv = Conv::Text;
+    bool narrow = false; // a text taken as the driver's UTF-8 bytes
     SQLSMALLINT cType = 0;
     SQLLEN width = 0; // bytes of one value in the array
     std::vector<char> data;
@@ -108,9 +112,15 @@ void bindArrays(Column& c, SQLULEN chars, SQLULEN rows) {
         c.width = sizeof(SQL_TIMESTAMP_STRUCT);
         break;
     case Conv::Text:
-        // UTF-16, a character outside the basic plane taking two units, and the terminator.
-        c.cType = SQL_C_WCHAR;
-        c.width = SQLLEN((chars * 2 + 1) * sizeof(SQLWCHAR));
+        if (c.narrow) {
+            // UTF-8: up to four bytes a character, and the terminator.
+            c.cType = SQL_C_CHAR;
+            c.width = SQLLEN(chars * 4 + 1);
+        } else {
+            // UTF-16, a character outside the basic plane taking two units, and the terminator.
+            c.cType = SQL_C_WCHAR;
+            c.width = SQLLEN((chars * 2 + 1) * sizeof(SQLWCHAR));
+        }
         break;
     }
     c.data.assign(size_t(c.width) * rows, 0);
@@ -148,6 +158,52 @@ void addText(ColumnSink& sink, size_t i, const SQLWCHAR* p, size_t units, std::s
     }
     sink.text(i, scratch.data(), units);
 }
+
+} // namespace
+
+// No stray or missing continuation bytes, no overlong forms, no surrogates, nothing past U+10FFFF.
+// Runs of ASCII are passed over eight bytes at a time.
+bool isUtf8(const char* text, size_t n) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* end = p + n;
+    while (p < end) {
+        if (end - p >= 8) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            if ((w & 0x8080808080808080ull) == 0) {
+                p += 8;
+                continue;
+            }
+        }
+        const unsigned c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t len;
+        unsigned lo = 0x80, hi = 0xBF; // the range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (size_t(end - p) < len || p[1] < lo || p[1] > hi) return false;
+        for (size_t k = 2; k < len; ++k)
+            if ((p[k] & 0xC0) != 0x80) return false;
+        p += len;
+    }
+    return true;
+}
+
+namespace {
 
 // One value of a fetched block into the sink. False when the driver cut it short.
 bool addValue(ColumnSink& sink, size_t i, const Column& c, SQLULEN row, std::string& scratch) {
@@ -194,6 +250,11 @@ bool addValue(ColumnSink& sink, size_t i, const Column& c, SQLULEN row, std::str
     }
     case Conv::Text:
         if (ind < 0 || ind >= c.width) return false; // unknown length or cut short
+        if (c.narrow) {
+            if (!isUtf8(v, size_t(ind))) return false;
+            sink.text(i, v, size_t(ind));
+            return true;
+        }
         addText(sink, i, reinterpret_cast<const SQLWCHAR*>(v), size_t(ind) / sizeof(SQLWCHAR), scratch);
         return true;
     }
@@ -214,11 +275,105 @@ struct Statement {
     }
 };
 
+// Whether the driver hands texts over as UTF-8 when asked for narrow characters: a literal with a
+// character of each UTF-8 length read back through a bound narrow column. Drivers convert narrow
+// texts to the connection's or the program's character set, which may not be UTF-8.
+bool narrowTextIsUtf8(SQLHDBC dbc) {
+    static const char kText[] = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"; // aé€ and an emoji
+    Statement st;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.h))) return false;
+    std::u16string sql = u"SELECT '" + QString::fromUtf8(kText).toStdU16String() + u"'";
+    if (!SQL_SUCCEEDED(SQLExecDirectW(st.h, reinterpret_cast<SQLWCHAR*>(sql.data()), SQLINTEGER(sql.size()))))
+        return false;
+    char value[64] = {};
+    SQLLEN length = 0;
+    const bool ok = SQL_SUCCEEDED(SQLBindCol(st.h, 1, SQL_C_CHAR, value, sizeof value, &length)) &&
+                    SQL_SUCCEEDED(SQLFetch(st.h)) && length == SQLLEN(sizeof kText - 1) &&
+                    std::memcmp(value, kText, sizeof kText - 1) == 0;
+    SQLFreeStmt(st.h, SQL_CLOSE);
+    SQLFreeStmt(st.h, SQL_UNBIND);
+    return ok;
+}
+
+// Whether the user set one of a driver's options: in the connection string (under any of its names),
+// in the data source it names, or in the driver's own section of the driver list.
+bool userSets(const QString& odbcString, const QStringList& names) {
+    const ConnectionString cs = ConnectionString::parse(odbcString);
+    for (const QString& name : names)
+        if (cs.has(name)) return true;
+    auto inIni = [&](const QString& section, const char* file) {
+        if (section.isEmpty()) return false;
+        const QByteArray s = section.toUtf8();
+        for (const QString& name : names) {
+            char value[64] = {};
+            if (SQLGetPrivateProfileString(s.constData(), name.toUtf8().constData(), "", value, sizeof value,
+                                           file) > 0)
+                return true;
+        }
+        return false;
+    };
+    const QString dsn = cs.value("DSN");
+    QString driver = cs.value("Driver");
+    if (driver.isEmpty() && !dsn.isEmpty()) {
+        char value[256] = {};
+        SQLGetPrivateProfileString(dsn.toUtf8().constData(), "Driver", "", value, sizeof value, "odbc.ini");
+        driver = QString::fromUtf8(value);
+    }
+    return inIni(dsn, "odbc.ini") || inIni(driver, "odbcinst.ini");
+}
+
+bool driverNameContains(SQLHDBC dbc, const char* part) {
+    SQLCHAR driver[256] = {};
+    SQLSMALLINT length = 0;
+    return SQL_SUCCEEDED(SQLGetInfoA(dbc, SQL_DRIVER_NAME, driver, sizeof driver, &length)) &&
+           QByteArray(reinterpret_cast<const char*>(driver)).toLower().contains(part);
+}
+
+// The PostgreSQL driver reads a whole result into memory of its own before it gives the first row,
+// every value a separate allocation, unless it reads through a cursor a block of rows at a time: then
+// its memory stays small and is reused instead of growing with the result (for a million rows the
+// whole result takes longer than the reading). Its own connection attributes turn that on for one
+// read, where the user did not choose either way.
+class PostgresCursorFetch {
+public:
+    PostgresCursorFetch(SQLHDBC dbc, const QString& odbcString) : dbc_(dbc) {
+        if (!driverNameContains(dbc, "psqlodbc") || userSets(odbcString, {"UseDeclareFetch", "B6", "CX"}))
+            return;
+        SQLINTEGER on = -1;
+        if (!SQL_SUCCEEDED(SQLGetConnectAttr(dbc, kDeclareFetch, &on, 0, nullptr)) || on != 0 ||
+            !SQL_SUCCEEDED(SQLGetConnectAttr(dbc, kFetchRows, &rows_, 0, nullptr)) ||
+            !SQL_SUCCEEDED(SQLSetConnectAttr(dbc, kDeclareFetch, reinterpret_cast<SQLPOINTER>(1), 0)))
+            return;
+        set_ = true;
+        if (!userSets(odbcString, {"Fetch", "A7"}))
+            SQLSetConnectAttr(dbc, kFetchRows, reinterpret_cast<SQLPOINTER>(SQLLEN(kCursorRows)), 0);
+    }
+    ~PostgresCursorFetch() {
+        if (!set_) return;
+        SQLSetConnectAttr(dbc_, kDeclareFetch, reinterpret_cast<SQLPOINTER>(0), 0);
+        SQLSetConnectAttr(dbc_, kFetchRows, reinterpret_cast<SQLPOINTER>(SQLLEN(rows_)), 0);
+    }
+    PostgresCursorFetch(const PostgresCursorFetch&) = delete;
+    PostgresCursorFetch& operator=(const PostgresCursorFetch&) = delete;
+
+private:
+    // The driver's attribute numbers, and the rows one fetch from the cursor takes.
+    static constexpr SQLINTEGER kDeclareFetch = 65539, kFetchRows = 65541;
+    static constexpr SQLINTEGER kCursorRows = 10000;
+    SQLHDBC dbc_;
+    bool set_ = false;
+    SQLINTEGER rows_ = 0;
+};
+
 bool read(Session& s, const QString& sql, ColumnarResult& out) {
     SQLHDBC dbc = odbcHandle(s);
     if (!dbc || !serverQueryAllowed(s, sql, nullptr)) return false;
+    // Asked before the read-only transaction: a server that refuses the literal leaves no failed
+    // statement inside it.
+    const bool narrow = narrowTextIsUtf8(dbc);
     ReadOnlyScope readOnly(s);
     if (!readOnly.begin(nullptr)) return false;
+    PostgresCursorFetch cursorFetch(dbc, s.odbcString);
     Statement st;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st.h))) return false;
     SQLSetStmtAttr(st.h, SQL_ATTR_CURSOR_TYPE, reinterpret_cast<SQLPOINTER>(SQL_CURSOR_FORWARD_ONLY), 0);
@@ -245,6 +400,7 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
         const auto conv = conversionOf(type, isUnsigned == SQL_TRUE);
         if (!conv) return false;
         cols[i].conv = *conv;
+        cols[i].narrow = narrow;
         chars[i] = size == 0 || size > kMaxTextChars ? kMaxTextChars : size;
         ColumnData& d = out.columns[i];
         d.name = QString::fromUtf16(reinterpret_cast<const char16_t*>(name), nameLength).toStdString();
@@ -281,7 +437,9 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
             }
             for (size_t i = 0; ok && i < cols.size(); ++i)
                 ok = addValue(sink, i, cols[i], r, scratch);
-            sink.endRow();
+            // A row given up half way is never ended: the columns' second thread would take its
+            // missing values from past the end of the batch.
+            if (ok) sink.endRow();
         }
     }
     sink.finish();
@@ -292,6 +450,11 @@ bool read(Session& s, const QString& sql, ColumnarResult& out) {
 }
 
 } // namespace
+
+bool odbcNarrowTextIsUtf8(const Session& s) {
+    const SQLHDBC dbc = odbcHandle(s);
+    return dbc && narrowTextIsUtf8(dbc);
+}
 
 bool readOdbcColumns(Session& s, const QString& sql, ColumnarResult& out) {
     if (read(s, sql, out)) return true;

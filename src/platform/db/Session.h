@@ -36,6 +36,7 @@ struct Session {
     sqlite3* handle = nullptr; // SQLite files and imports
     std::shared_ptr<const ImportedDatabase> imported;
     Engine engine = Engine::Unsupported;
+    QString odbcString; // ODBC: the driver's connection string, from the user's
     SqlDialect dialect;
     SqliteGuard guard;                 // SQLite handles
     int readOnlyDepth = 0;             // servers: open cursors inside the read-only transaction

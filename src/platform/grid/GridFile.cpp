@@ -4,11 +4,16 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cmath>
+#include <unordered_map>
 
 namespace bd::grid {
 namespace {
 
 constexpr char kFormatName[] = "brintova-grid";
+// Cells are kept row by row up to each row's last used column: a few cells far to the right in many
+// rows would take gigabytes for a file of kilobytes. The places the cells take are counted against
+// this (some 200 MB; a 100,000-row grid of 8 columns takes under a million).
+constexpr qint64 kMaxCellPlaces = qint64(1) << 22;
 
 QJsonObject formatToJson(const Format& f) {
     QJsonObject o;
@@ -120,6 +125,24 @@ struct Reader {
         return true;
     }
 
+    // Whether the cells' rows, each as wide as its last used column, stay within kMaxCellPlaces; counted
+    // before anything is built. Cells this cannot place are left to the checks that follow.
+    static bool fitsInPlaces(const QJsonArray& cells, qint64 rows) {
+        std::unordered_map<qint64, int> rowWidth; // rows that hold a cell
+        qint64 places = 0;
+        for (const QJsonValue& v : cells) {
+            const double c = v.toObject().value("col").toDouble(-1),
+                         r = v.toObject().value("row").toDouble(-1);
+            if (!(c >= 0 && c <= kMaxFileCols && r >= 0 && r <= double(rows))) continue;
+            int& width = rowWidth[qint64(r)];
+            if (int(c) + 1 > width) {
+                places += int(c) + 1 - width;
+                width = int(c) + 1;
+            }
+        }
+        return places <= kMaxCellPlaces;
+    }
+
     bool read(const QByteArray& data, GridStore& g) {
         if (data.size() > kMaxFileBytes) return fail("the file is too large");
         QJsonParseError pe;
@@ -127,8 +150,19 @@ struct Reader {
         if (pe.error != QJsonParseError::NoError || !doc.isObject())
             return fail("the file is not a grid file");
         const QJsonObject o = doc.object();
+        qint64 rows = 0, cols = 0;
+        if (!header(o, rows, cols)) return false;
+        g.setMaxRows(int(rows));
+        g.setMaxCols(int(cols));
+        if (o.contains("sheet") && !format(o.value("sheet"), g.sheetFormat())) return false;
+        return columns(o.value("columns"), cols, g) && cells(o.value("cells"), rows, cols, g) &&
+               floatsHoldNumbers(g);
+    }
+
+    // The format name, version and counts, and no key the format does not have.
+    bool header(const QJsonObject& o, qint64& rows, qint64& cols) {
         if (o.value("format").toString() != kFormatName) return fail("the file is not a grid file");
-        qint64 version = 0, rows = 0, cols = 0;
+        qint64 version = 0;
         if (!integer(o.value("version"), "the version", 1, 1 << 20, version)) return false;
         if (version > kGridFileVersion) return fail("the file was written by a newer version");
         if (!integer(o.value("maxRows"), "the row count", 0, kMaxFileRows, rows)) return false;
@@ -137,75 +171,89 @@ struct Reader {
             if (!QStringList{"format", "version", "maxRows", "maxCols", "sheet", "columns", "cells"}.contains(
                     it.key()))
                 return fail(QString("the key \"%1\" is unknown").arg(it.key()));
-        g.setMaxRows(int(rows));
-        g.setMaxCols(int(cols));
-        if (o.contains("sheet") && !format(o.value("sheet"), g.sheetFormat())) return false;
+        return true;
+    }
 
-        const QJsonValue colsV = o.value("columns");
-        if (!colsV.isUndefined()) {
-            if (!colsV.isArray()) return fail("the column list is not a list");
-            std::vector<bool> seen(size_t(cols) + 1);
-            for (const QJsonValue& cv : colsV.toArray()) {
-                if (!cv.isObject()) return fail("a column is not an object");
-                const QJsonObject co = cv.toObject();
-                qint64 c = 0;
-                if (!integer(co.value("col"), "a column number", 0, cols, c)) return false;
-                if (seen[size_t(c)]) return fail("a column appears twice");
-                seen[size_t(c)] = true;
-                Column& col = g.column(int(c));
-                for (auto it = co.begin(); it != co.end(); ++it) {
-                    const QString k = it.key();
-                    if (k == "col") continue;
-                    if (k == "width") {
-                        const double w = it.value().toDouble(-1);
-                        if (!it.value().isDouble() || !std::isfinite(w) || w < 0 || w > 1000)
-                            return fail("a column width is out of range");
-                        col.width = w;
-                    } else if (k == "hidden") {
-                        if (!it.value().isBool()) return fail("a hidden switch is not true or false");
-                        col.hidden = it.value().toBool();
-                    } else if (k == "format") {
-                        if (!format(it.value(), col.format)) return false;
-                    } else {
-                        return fail(QString("the column key \"%1\" is unknown").arg(k));
-                    }
-                }
+    // The column defaults, each column at most once.
+    bool columns(const QJsonValue& colsV, qint64 cols, GridStore& g) {
+        if (colsV.isUndefined()) return true;
+        if (!colsV.isArray()) return fail("the column list is not a list");
+        std::vector<bool> seen(size_t(cols) + 1);
+        for (const QJsonValue& cv : colsV.toArray()) {
+            if (!cv.isObject()) return fail("a column is not an object");
+            const QJsonObject co = cv.toObject();
+            qint64 c = 0;
+            if (!integer(co.value("col"), "a column number", 0, cols, c)) return false;
+            if (seen[size_t(c)]) return fail("a column appears twice");
+            seen[size_t(c)] = true;
+            if (!column(co, g.column(int(c)))) return false;
+        }
+        return true;
+    }
+
+    bool column(const QJsonObject& co, Column& col) {
+        for (auto it = co.begin(); it != co.end(); ++it) {
+            const QString k = it.key();
+            if (k == "col") continue;
+            if (k == "width") {
+                const double w = it.value().toDouble(-1);
+                if (!it.value().isDouble() || !std::isfinite(w) || w < 0 || w > 1000)
+                    return fail("a column width is out of range");
+                col.width = w;
+            } else if (k == "hidden") {
+                if (!it.value().isBool()) return fail("a hidden switch is not true or false");
+                col.hidden = it.value().toBool();
+            } else if (k == "format") {
+                if (!format(it.value(), col.format)) return false;
+            } else {
+                return fail(QString("the column key \"%1\" is unknown").arg(k));
             }
         }
+        return true;
+    }
 
-        const QJsonValue cellsV = o.value("cells");
-        if (!cellsV.isUndefined()) {
-            if (!cellsV.isArray()) return fail("the cell list is not a list");
-            for (const QJsonValue& v : cellsV.toArray()) {
-                if (!v.isObject()) return fail("a cell is not an object");
-                const QJsonObject co = v.toObject();
-                qint64 c = 0, r = 0;
-                if (!integer(co.value("col"), "a cell's column", 0, cols, c)) return false;
-                if (!integer(co.value("row"), "a cell's row", 0, rows, r)) return false;
-                if (const Cell* old = g.cell(int(c), int(r)); old && !old->empty())
-                    return fail("a cell appears twice");
-                Cell cell;
-                for (auto it = co.begin(); it != co.end(); ++it) {
-                    const QString k = it.key();
-                    if (k == "col" || k == "row") continue;
-                    if (k == "text") {
-                        if (!string(it.value(), "a cell text", cell.text)) return false;
-                    } else if (k == "tag") {
-                        if (!string(it.value(), "a cell tag", cell.tag)) return false;
-                    } else if (k == "format") {
-                        auto f = std::make_unique<Format>();
-                        if (!format(it.value(), *f)) return false;
-                        if (!f->empty()) cell.format = std::move(f);
-                    } else {
-                        return fail(QString("the cell key \"%1\" is unknown").arg(k));
-                    }
-                }
-                if (cell.empty()) return fail("a cell holds nothing");
-                g.cellRef(int(c), int(r)) = std::move(cell);
+    // The stored cells, each inside the counts, at most once and holding something.
+    bool cells(const QJsonValue& cellsV, qint64 rows, qint64 cols, GridStore& g) {
+        if (cellsV.isUndefined()) return true;
+        if (!cellsV.isArray()) return fail("the cell list is not a list");
+        if (!fitsInPlaces(cellsV.toArray(), rows)) return fail("the grid is too large");
+        for (const QJsonValue& v : cellsV.toArray()) {
+            if (!v.isObject()) return fail("a cell is not an object");
+            const QJsonObject co = v.toObject();
+            qint64 c = 0, r = 0;
+            if (!integer(co.value("col"), "a cell's column", 0, cols, c)) return false;
+            if (!integer(co.value("row"), "a cell's row", 0, rows, r)) return false;
+            if (const Cell* old = g.cell(int(c), int(r)); old && !old->empty())
+                return fail("a cell appears twice");
+            Cell cell;
+            if (!cellContent(co, cell)) return false;
+            if (cell.empty()) return fail("a cell holds nothing");
+            g.cellRef(int(c), int(r)) = std::move(cell);
+        }
+        return true;
+    }
+
+    bool cellContent(const QJsonObject& co, Cell& cell) {
+        for (auto it = co.begin(); it != co.end(); ++it) {
+            const QString k = it.key();
+            if (k == "col" || k == "row") continue;
+            if (k == "text") {
+                if (!string(it.value(), "a cell text", cell.text)) return false;
+            } else if (k == "tag") {
+                if (!string(it.value(), "a cell tag", cell.tag)) return false;
+            } else if (k == "format") {
+                auto f = std::make_unique<Format>();
+                if (!format(it.value(), *f)) return false;
+                if (!f->empty()) cell.format = std::move(f);
+            } else {
+                return fail(QString("the cell key \"%1\" is unknown").arg(k));
             }
         }
+        return true;
+    }
 
-        // Float cells hold a number or nothing.
+    // Float cells hold a number or nothing.
+    bool floatsHoldNumbers(const GridStore& g) {
         bool floatsOk = true;
         g.forEachStoredCell([&](int c, int r, const Cell& cell) {
             if (r > 0 && c > 0 && !cell.text.isEmpty() &&

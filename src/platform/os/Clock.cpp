@@ -20,6 +20,15 @@ QDateTime Now() {
     return g_manual ? g_manual->now() : QDateTime::currentDateTime();
 }
 
+int MinuteMs() {
+    static const int ms = [] {
+        bool ok = false;
+        const int v = qEnvironmentVariableIntValue("BD_TEST_MINUTE_MS", &ok);
+        return ok && v > 0 ? v : 60000;
+    }();
+    return ms;
+}
+
 double SecondsSinceMidnight() {
     const QTime t = Now().time();
     return t.msecsSinceStartOfDay() / 1000.0;

@@ -11,6 +11,10 @@ QDateTime Now();
 // Seconds since midnight, like the platform's Timer function.
 double SecondsSinceMidnight();
 
+// One minute of the program's minute timers, in ms: 60000. Tests that run the whole program set the
+// environment variable BD_TEST_MINUTE_MS to make it shorter.
+int MinuteMs();
+
 // Manual clock for tests: while installed, Now() is its time and Timer objects only fire from advance().
 class ManualClock {
 public:

@@ -13,6 +13,7 @@ namespace {
 WidgetPrompter g_widgetPrompter;
 Prompter* g_prompter = nullptr;
 bool g_unattended = false;
+bool g_unattendedFailed = false;
 int g_countdown = 10;
 
 QMessageBox::StandardButtons toQt(Buttons b) {
@@ -130,6 +131,7 @@ Answer WidgetPrompter::ask(const Prompt& p) {
     if (!qApp) return def;
     if (g_unattended) {
         std::fprintf(stderr, "%s: %s\n", qPrintable(p.title), qPrintable(p.text));
+        if (p.icon == Icon::Critical) g_unattendedFailed = true;
         // With no countdown there is nothing to show: a box clicked before it runs would wait for ever.
         if (g_countdown <= 0) return def;
     }
@@ -137,9 +139,10 @@ Answer WidgetPrompter::ask(const Prompt& p) {
                     p.text, toQt(p.buttons), QApplication::activeWindow());
     box.setDefaultButton(toQt(def));
     fitTitle(&box);
+    // The countdown's seconds live as long as the box: the timer's slot counts them down during exec().
+    int left = g_countdown;
     if (g_unattended) {
         auto* timer = new QTimer(&box);
-        int left = g_countdown;
         QAbstractButton* defButton = box.button(toQt(def));
         const QString caption = defButton ? defButton->text() : QString();
         auto tick = [&box, &left, defButton, caption, timer]() {
@@ -185,6 +188,8 @@ Prompter& prompter() {
 }
 
 void setUnattended(bool on, int countdownSeconds) {
+    // Switching the mode on starts a run with nothing failed yet.
+    if (on && !g_unattended) g_unattendedFailed = false;
     g_unattended = on;
     g_countdown = countdownSeconds;
 }
@@ -193,6 +198,12 @@ bool unattended() {
 }
 int unattendedCountdown() {
     return g_countdown;
+}
+void noteUnattendedFailure() {
+    g_unattendedFailed = true;
+}
+bool unattendedFailed() {
+    return g_unattendedFailed;
 }
 
 Answer MsgBox(const QString& text, Buttons buttons, Icon icon, const QString& title) {

@@ -66,6 +66,11 @@ Prompter& prompter();
 void setUnattended(bool on, int countdownSeconds = 10);
 bool unattended();
 int unattendedCountdown();
+// Something an unattended run had to do failed (an error box, a mail or upload not done): the run's
+// exit status says so. An error box shown in unattended mode notes it by itself; switching the mode
+// on starts afresh.
+void noteUnattendedFailure();
+bool unattendedFailed();
 
 Answer MsgBox(const QString& text, Buttons buttons = Buttons::Ok, Icon icon = Icon::None,
               const QString& title = QString());

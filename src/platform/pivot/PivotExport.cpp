@@ -38,6 +38,157 @@ void exportedCells(const PivotTable& t, bool totals, std::vector<int>& rows, std
     for (int r = 0; r < t.resultRows(); ++r)
         if (totals || !t.isTotalRow(r)) rows.push_back(r);
 }
+
+// The whole file written, or the old one left as it was with the reason in error.
+bool saveExport(const QString& path, const QByteArray& bytes, QString* error) {
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) < 0 || !f.commit()) {
+        if (error) *error = PivotTable::tr("The file %1 could not be written: %2").arg(path, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+// A SpreadsheetML 2003 workbook of one sheet, "Pivot": the styles, then the table row by row. Styles:
+// "field", "header", "total", and per data field "n<d>" for its values, "t<d>" for its totals.
+class SheetWriter {
+public:
+    explicit SheetWriter(QByteArray* bytes) : w(bytes) {
+        w.setAutoFormatting(true);
+        w.writeStartDocument();
+        w.writeProcessingInstruction("mso-application", "progid=\"Excel.Sheet\"");
+        w.writeDefaultNamespace(ss);
+        w.writeNamespace(ss, "ss");
+        w.writeStartElement(ss, "Workbook");
+    }
+
+    void styles(const std::vector<PivotField*>& df) {
+        w.writeStartElement(ss, "Styles");
+        style("field", true, true, {});
+        style("header", false, true, {});
+        style("total", true, true, {});
+        for (size_t d = 0; d < df.size(); ++d) {
+            style(QStringLiteral("n%1").arg(d), false, false, spreadsheetMask(df[d]->numberFormat()));
+            style(QStringLiteral("t%1").arg(d), true, true, spreadsheetMask(df[d]->numberFormat()));
+        }
+        w.writeEndElement();
+    }
+
+    void startTable() {
+        w.writeStartElement(ss, "Worksheet");
+        w.writeAttribute(ss, "Name", "Pivot");
+        w.writeStartElement(ss, "Table");
+    }
+
+    // Each page field with its selection, then an empty row.
+    void pageRows(const std::vector<PivotField*>& pf) {
+        for (PivotField* f : pf) {
+            w.writeStartElement(ss, "Row");
+            text(f->caption(), "field");
+            text(f->selectionText(), "header");
+            w.writeEndElement();
+        }
+        if (!pf.empty()) {
+            w.writeStartElement(ss, "Row");
+            w.writeEndElement();
+        }
+    }
+
+    // One row per column level: the column field's caption over the row headers (the last level: the
+    // row fields' captions), then the headers of the columns.
+    void columnHeaderRows(const PivotTable& t, const std::vector<PivotField*>& rf,
+                          const std::vector<PivotField*>& cf, const std::vector<int>& cols) {
+        const int k = int(rf.size()), m = int(cf.size()), corner = std::max(1, k);
+        for (int l = 0; l <= m; ++l) {
+            w.writeStartElement(ss, "Row");
+            if (l < m)
+                text(cf[size_t(l)]->caption(), "field", corner - 1);
+            else if (k == 0)
+                text({}, "field");
+            else
+                for (PivotField* f : rf)
+                    text(f->caption(), "field");
+            for (int c : cols)
+                text(t.columnHeaderText(c, l), "header");
+            w.writeEndElement();
+        }
+    }
+
+    // The row headers and the values, as numbers.
+    void bodyRows(const PivotTable& t, int k, const std::vector<int>& rows, const std::vector<int>& cols) {
+        const int corner = std::max(1, k);
+        for (int r : rows) {
+            const bool total = t.isTotalRow(r);
+            w.writeStartElement(ss, "Row");
+            for (int l = 0; l < corner; ++l)
+                text(k ? t.rowHeaderText(r, l) : QString(), total ? "total" : "header");
+            for (int c : cols)
+                number(t.cellValue(r, c), QStringLiteral("%1%2")
+                                              .arg(total || t.isTotalColumn(c) ? "t" : "n")
+                                              .arg(t.dataFieldIndex(c)));
+            w.writeEndElement();
+        }
+    }
+
+    void finish() {
+        w.writeEndElement(); // Table
+        w.writeEndElement(); // Worksheet
+        w.writeEndElement(); // Workbook
+        w.writeEndDocument();
+    }
+
+private:
+    void style(const QString& id, bool bold, bool grey, const QString& fmt) {
+        w.writeStartElement(ss, "Style");
+        w.writeAttribute(ss, "ID", id);
+        if (bold) {
+            w.writeStartElement(ss, "Font");
+            w.writeAttribute(ss, "Bold", "1");
+            w.writeEndElement();
+        }
+        if (grey) {
+            w.writeStartElement(ss, "Interior");
+            w.writeAttribute(ss, "Color", "#F0F0F0");
+            w.writeAttribute(ss, "Pattern", "Solid");
+            w.writeEndElement();
+        }
+        if (!fmt.isEmpty()) {
+            w.writeStartElement(ss, "NumberFormat");
+            w.writeAttribute(ss, "Format", fmt);
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+    }
+
+    void text(const QString& t, const QString& st, int across = 0) {
+        w.writeStartElement(ss, "Cell");
+        if (!st.isEmpty()) w.writeAttribute(ss, "StyleID", st);
+        if (across > 0) w.writeAttribute(ss, "MergeAcross", QString::number(across));
+        if (!t.isEmpty()) {
+            w.writeStartElement(ss, "Data");
+            w.writeAttribute(ss, "Type", "String");
+            w.writeCharacters(t);
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+    }
+
+    void number(const QVariant& v, const QString& st) {
+        w.writeStartElement(ss, "Cell");
+        w.writeAttribute(ss, "StyleID", st);
+        // A value the table cannot show (an overflowed sum) is no number a spreadsheet reads.
+        if (v.isValid() && std::isfinite(v.toDouble())) {
+            w.writeStartElement(ss, "Data");
+            w.writeAttribute(ss, "Type", "Number");
+            w.writeCharacters(QString::number(v.toDouble(), 'g', 17));
+            w.writeEndElement();
+        }
+        w.writeEndElement();
+    }
+
+    QXmlStreamWriter w;
+    const QString ss = QStringLiteral("urn:schemas-microsoft-com:office:spreadsheet");
+};
 } // namespace
 
 QString PivotTable::htmlTable(bool totals, bool forPrint) const {
@@ -127,130 +278,24 @@ bool PivotTable::exportHtml(const QString& path, bool totals, bool, bool, bool, 
                 nl;
     html += "</STYLE>" + nl;
     html += "</BODY></HTML>" + nl;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(html.toUtf8()) < 0 || !f.commit()) {
-        if (error) *error = tr("The file %1 could not be written: %2").arg(path, f.errorString());
-        return false;
-    }
-    return true;
+    return saveExport(path, html.toUtf8(), error);
 }
 
 bool PivotTable::exportSpreadsheet(const QString& path, bool totals, bool, bool, bool, QString* error) const {
     ensure();
     const auto rf = area(RowArea), cf = area(ColumnArea), pf = area(PageArea), df = area(DataArea);
-    const int k = int(rf.size()), m = int(cf.size()), corner = std::max(1, k);
     std::vector<int> cols, rows;
     exportedCells(*this, totals, rows, cols);
 
     QByteArray bytes;
-    QXmlStreamWriter w(&bytes);
-    w.setAutoFormatting(true);
-    w.writeStartDocument();
-    w.writeProcessingInstruction("mso-application", "progid=\"Excel.Sheet\"");
-    const QString ss = "urn:schemas-microsoft-com:office:spreadsheet";
-    w.writeDefaultNamespace(ss);
-    w.writeNamespace(ss, "ss");
-    w.writeStartElement(ss, "Workbook");
-    w.writeStartElement(ss, "Styles");
-    auto style = [&](const QString& id, bool bold, bool grey, const QString& fmt) {
-        w.writeStartElement(ss, "Style");
-        w.writeAttribute(ss, "ID", id);
-        if (bold) {
-            w.writeStartElement(ss, "Font");
-            w.writeAttribute(ss, "Bold", "1");
-            w.writeEndElement();
-        }
-        if (grey) {
-            w.writeStartElement(ss, "Interior");
-            w.writeAttribute(ss, "Color", "#F0F0F0");
-            w.writeAttribute(ss, "Pattern", "Solid");
-            w.writeEndElement();
-        }
-        if (!fmt.isEmpty()) {
-            w.writeStartElement(ss, "NumberFormat");
-            w.writeAttribute(ss, "Format", fmt);
-            w.writeEndElement();
-        }
-        w.writeEndElement();
-    };
-    style("field", true, true, {});
-    style("header", false, true, {});
-    style("total", true, true, {});
-    for (size_t d = 0; d < df.size(); ++d) {
-        style(QStringLiteral("n%1").arg(d), false, false, spreadsheetMask(df[d]->numberFormat()));
-        style(QStringLiteral("t%1").arg(d), true, true, spreadsheetMask(df[d]->numberFormat()));
-    }
-    w.writeEndElement();
-    w.writeStartElement(ss, "Worksheet");
-    w.writeAttribute(ss, "Name", "Pivot");
-    w.writeStartElement(ss, "Table");
-    auto text = [&](const QString& t, const QString& st, int across = 0) {
-        w.writeStartElement(ss, "Cell");
-        if (!st.isEmpty()) w.writeAttribute(ss, "StyleID", st);
-        if (across > 0) w.writeAttribute(ss, "MergeAcross", QString::number(across));
-        if (!t.isEmpty()) {
-            w.writeStartElement(ss, "Data");
-            w.writeAttribute(ss, "Type", "String");
-            w.writeCharacters(t);
-            w.writeEndElement();
-        }
-        w.writeEndElement();
-    };
-    for (PivotField* f : pf) {
-        w.writeStartElement(ss, "Row");
-        text(f->caption(), "field");
-        text(f->selectionText(), "header");
-        w.writeEndElement();
-    }
-    if (!pf.empty()) {
-        w.writeStartElement(ss, "Row");
-        w.writeEndElement();
-    }
-    for (int l = 0; l <= m; ++l) {
-        w.writeStartElement(ss, "Row");
-        if (l < m)
-            text(cf[size_t(l)]->caption(), "field", corner - 1);
-        else if (k == 0)
-            text({}, "field");
-        else
-            for (PivotField* f : rf)
-                text(f->caption(), "field");
-        for (int c : cols)
-            text(columnHeaderText(c, l), "header");
-        w.writeEndElement();
-    }
-    for (int r : rows) {
-        const bool total = isTotalRow(r);
-        w.writeStartElement(ss, "Row");
-        for (int l = 0; l < corner; ++l)
-            text(k ? rowHeaderText(r, l) : QString(), total ? "total" : "header");
-        for (int c : cols) {
-            const int d = dataFieldIndex(c);
-            const QVariant v = cellValue(r, c);
-            w.writeStartElement(ss, "Cell");
-            w.writeAttribute(ss, "StyleID",
-                             QStringLiteral("%1%2").arg(total || isTotalColumn(c) ? "t" : "n").arg(d));
-            // A value the table cannot show (an overflowed sum) is no number a spreadsheet reads.
-            if (v.isValid() && std::isfinite(v.toDouble())) {
-                w.writeStartElement(ss, "Data");
-                w.writeAttribute(ss, "Type", "Number");
-                w.writeCharacters(QString::number(v.toDouble(), 'g', 17));
-                w.writeEndElement();
-            }
-            w.writeEndElement();
-        }
-        w.writeEndElement();
-    }
-    w.writeEndElement(); // Table
-    w.writeEndElement(); // Worksheet
-    w.writeEndElement(); // Workbook
-    w.writeEndDocument();
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) < 0 || !f.commit()) {
-        if (error) *error = tr("The file %1 could not be written: %2").arg(path, f.errorString());
-        return false;
-    }
-    return true;
+    SheetWriter sheet(&bytes);
+    sheet.styles(df);
+    sheet.startTable();
+    sheet.pageRows(pf);
+    sheet.columnHeaderRows(*this, rf, cf, cols);
+    sheet.bodyRows(*this, int(rf.size()), rows, cols);
+    sheet.finish();
+    return saveExport(path, bytes, error);
 }
 
 } // namespace bd::pivot

@@ -46,6 +46,105 @@ struct FieldRec {
     QStringList hidden;
 };
 
+// What a layout says of itself: its format, version and mode. "" when it can be read.
+QString checkLayoutHeader(const QJsonObject& root, int* mode) {
+    if (root["format"].toString() != kFormat) return PivotTable::tr("it is not a pivot layout.");
+    const int version = root["version"].toInt(-1);
+    if (version < 1) return PivotTable::tr("it has no valid version.");
+    if (version > kVersion) return PivotTable::tr("it was written by a newer version of the program.");
+    *mode = root["mode"].toInt(-1);
+    if (*mode != 2 && *mode != 3) return PivotTable::tr("it has an unknown mode.");
+    return QString();
+}
+
+// The fields in area order, each checked (one name per kind, codes in their ranges). "" when sound.
+QString readFieldRecs(const QJsonValue& fields, std::vector<FieldRec>& recs) {
+    QSet<QString> names;
+    if (!fields.isArray()) return PivotTable::tr("the field list is missing.");
+    for (const QJsonValue& v : fields.toArray()) {
+        if (!v.isObject()) return PivotTable::tr("a field is damaged.");
+        const QJsonObject j = v.toObject();
+        FieldRec r;
+        r.name = j["name"].toString();
+        r.caption = j["caption"].toString();
+        r.formula = j["formula"].toString();
+        r.format = j["format"].toString();
+        r.orientation = j["orientation"].toInt(-1);
+        r.aggregate = j["aggregate"].toInt(-1);
+        r.labelOrder = j["labelOrder"].toInt(0);
+        r.sortMode = j["sortMode"].toInt(0);
+        r.sortData = j["sortData"].toInt(0);
+        for (const QJsonValue& h : j["hidden"].toArray())
+            r.hidden << h.toString();
+        const QString key = r.name.toUpper() + (r.orientation == DataArea ? "|data" : "|dim");
+        if (r.name.isEmpty() || names.contains(key) || r.orientation < 0 || r.orientation > 4 ||
+            r.aggregate < 0 || r.aggregate > 8 || r.labelOrder < 0 || r.labelOrder > 1 || r.sortMode < 0 ||
+            r.sortMode > 2)
+            return PivotTable::tr("a field is damaged.");
+        names.insert(key);
+        recs.push_back(r);
+    }
+    return QString();
+}
+
+// One stored column of n rows, its arrays of the sizes its kind needs. False when damaged.
+bool readStoredColumn(const QJsonObject& j, size_t n, db::ColumnData& c) {
+    c.name = j["name"].toString().toStdString();
+    c.adoType = j["adoType"].toInt(200);
+    const int kind = j["kind"].toInt(-1);
+    if (kind < 0 || kind > int(db::ColumnKind::Boolean)) return false;
+    c.kind = db::ColumnKind(kind);
+    const bool ints = c.kind == db::ColumnKind::Integer || c.kind == db::ColumnKind::Boolean;
+    const bool reals = c.kind == db::ColumnKind::Real || c.kind == db::ColumnKind::DateTime;
+    const bool text = c.kind == db::ColumnKind::Text;
+    for (const QJsonValue& s : j["dict"].toArray())
+        c.dict.push_back(s.toString().toStdString());
+    const bool hasNulls = j.contains("nulls");
+    if (!unpackArray(j["nulls"], hasNulls ? n : 0, c.nulls) ||
+        !unpackArray(j["ints"], ints ? n : 0, c.ints) || !unpackArray(j["reals"], reals ? n : 0, c.reals) ||
+        !unpackArray(j["codes"], text ? n : 0, c.codes))
+        return false;
+    // A NULL text is coded one past the dictionary (older files gave it the code of a text).
+    for (size_t r = 0; r < c.codes.size(); ++r)
+        if (c.codes[r] > c.dict.size() || (c.codes[r] == c.dict.size() && !c.isNull(r))) return false;
+    return true;
+}
+
+// The query result stored in the layout (mode 3). "" when sound.
+QString readStoredData(const QJsonObject& d, std::shared_ptr<const db::ColumnarResult>& data) {
+    const double rc = d["rowCount"].toDouble(-1);
+    if (rc < 0 || rc > 4e9 || rc != std::floor(rc)) return PivotTable::tr("the stored data is damaged.");
+    auto inlined = std::make_shared<db::ColumnarResult>();
+    inlined->rowCount = size_t(rc);
+    for (const QJsonValue& v : d["columns"].toArray()) {
+        db::ColumnData c;
+        if (!readStoredColumn(v.toObject(), inlined->rowCount, c))
+            return PivotTable::tr("the stored data is damaged.");
+        inlined->columns.push_back(std::move(c));
+    }
+    // Rows are backed by the columns' arrays: without a column the row count is unchecked.
+    if (inlined->columns.empty() && inlined->rowCount != 0)
+        return PivotTable::tr("the stored data is damaged.");
+    data = std::move(inlined);
+    return QString();
+}
+
+// The fields back in their order of creation (the all-fields collection), from their saved indexes.
+std::vector<std::unique_ptr<PivotField>> inCreationOrder(std::vector<std::unique_ptr<PivotField>> fields,
+                                                         const QJsonArray& saved) {
+    std::vector<int> idx;
+    for (int i = 0; i < saved.size(); ++i)
+        idx.push_back(saved[i].toObject()["index"].toInt(i));
+    std::vector<size_t> perm(fields.size());
+    for (size_t i = 0; i < perm.size(); ++i)
+        perm[i] = i;
+    std::stable_sort(perm.begin(), perm.end(), [&](size_t a, size_t b) { return idx[a] < idx[b]; });
+    std::vector<std::unique_ptr<PivotField>> sorted;
+    for (size_t i : perm)
+        sorted.push_back(std::move(fields[i]));
+    return sorted;
+}
+
 } // namespace
 
 QByteArray PivotTable::layoutJson(int mode, bool withData) const {
@@ -136,75 +235,14 @@ bool PivotTable::loadLayoutJson(const QByteArray& bytes, std::shared_ptr<const d
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &pe);
     if (pe.error != QJsonParseError::NoError || !doc.isObject()) return fail(tr("it is damaged."));
     const QJsonObject root = doc.object();
-    if (root["format"].toString() != kFormat) return fail(tr("it is not a pivot layout."));
-    const int version = root["version"].toInt(-1);
-    if (version < 1) return fail(tr("it has no valid version."));
-    if (version > kVersion) return fail(tr("it was written by a newer version of the program."));
-    const int mode = root["mode"].toInt(-1);
-    if (mode != 2 && mode != 3) return fail(tr("it has an unknown mode."));
-
+    int mode = 0;
+    if (const QString why = checkLayoutHeader(root, &mode); !why.isEmpty()) return fail(why);
     std::vector<FieldRec> recs;
-    QSet<QString> names;
-    if (!root["fields"].isArray()) return fail(tr("the field list is missing."));
-    for (const QJsonValue& v : root["fields"].toArray()) {
-        if (!v.isObject()) return fail(tr("a field is damaged."));
-        const QJsonObject j = v.toObject();
-        FieldRec r;
-        r.name = j["name"].toString();
-        r.caption = j["caption"].toString();
-        r.formula = j["formula"].toString();
-        r.format = j["format"].toString();
-        r.orientation = j["orientation"].toInt(-1);
-        r.aggregate = j["aggregate"].toInt(-1);
-        r.labelOrder = j["labelOrder"].toInt(0);
-        r.sortMode = j["sortMode"].toInt(0);
-        r.sortData = j["sortData"].toInt(0);
-        for (const QJsonValue& h : j["hidden"].toArray())
-            r.hidden << h.toString();
-        const QString key = r.name.toUpper() + (r.orientation == DataArea ? "|data" : "|dim");
-        if (r.name.isEmpty() || names.contains(key) || r.orientation < 0 || r.orientation > 4 ||
-            r.aggregate < 0 || r.aggregate > 8 || r.labelOrder < 0 || r.labelOrder > 1 || r.sortMode < 0 ||
-            r.sortMode > 2)
-            return fail(tr("a field is damaged."));
-        names.insert(key);
-        recs.push_back(r);
-    }
-
+    if (const QString why = readFieldRecs(root["fields"], recs); !why.isEmpty()) return fail(why);
     std::shared_ptr<const db::ColumnarResult> data = mode == 3 ? given : nullptr;
     if (mode == 3 && !given && root.contains("data")) {
-        const QJsonObject d = root["data"].toObject();
-        const double rc = d["rowCount"].toDouble(-1);
-        if (rc < 0 || rc > 4e9 || rc != std::floor(rc)) return fail(tr("the stored data is damaged."));
-        auto inlined = std::make_shared<db::ColumnarResult>();
-        inlined->rowCount = size_t(rc);
-        const size_t n = inlined->rowCount;
-        for (const QJsonValue& v : d["columns"].toArray()) {
-            const QJsonObject j = v.toObject();
-            db::ColumnData c;
-            c.name = j["name"].toString().toStdString();
-            c.adoType = j["adoType"].toInt(200);
-            const int kind = j["kind"].toInt(-1);
-            if (kind < 0 || kind > int(db::ColumnKind::Boolean))
-                return fail(tr("the stored data is damaged."));
-            c.kind = db::ColumnKind(kind);
-            const bool ints = c.kind == db::ColumnKind::Integer || c.kind == db::ColumnKind::Boolean;
-            const bool reals = c.kind == db::ColumnKind::Real || c.kind == db::ColumnKind::DateTime;
-            const bool text = c.kind == db::ColumnKind::Text;
-            for (const QJsonValue& s : j["dict"].toArray())
-                c.dict.push_back(s.toString().toStdString());
-            const bool hasNulls = j.contains("nulls");
-            if (!unpackArray(j["nulls"], hasNulls ? n : 0, c.nulls) ||
-                !unpackArray(j["ints"], ints ? n : 0, c.ints) ||
-                !unpackArray(j["reals"], reals ? n : 0, c.reals) ||
-                !unpackArray(j["codes"], text ? n : 0, c.codes))
-                return fail(tr("the stored data is damaged."));
-            // A NULL text is coded one past the dictionary (older files gave it the code of a text).
-            for (size_t r = 0; r < c.codes.size(); ++r)
-                if (c.codes[r] > c.dict.size() || (c.codes[r] == c.dict.size() && !c.isNull(r)))
-                    return fail(tr("the stored data is damaged."));
-            inlined->columns.push_back(std::move(c));
-        }
-        data = std::move(inlined);
+        if (const QString why = readStoredData(root["data"].toObject(), data); !why.isEmpty())
+            return fail(why);
     }
 
     // Everything checked: apply.
@@ -217,7 +255,6 @@ bool PivotTable::loadLayoutJson(const QByteArray& bytes, std::shared_ptr<const d
     grandTotals_ = root["grandTotals"].toBool(true);
     printHeader_ = root["printHeader"].toString();
     setData(std::move(data));
-    std::vector<std::pair<int, PivotField*>> byIndex;
     for (size_t i = 0; i < recs.size(); ++i) {
         const FieldRec& r = recs[i];
         fields_.push_back(
@@ -233,19 +270,7 @@ bool PivotTable::loadLayoutJson(const QByteArray& bytes, std::shared_ptr<const d
         for (const QString& h : r.hidden)
             f->hidden_.insert(h);
     }
-    // restore the order of creation (the all-fields collection)
-    std::vector<int> idx;
-    const QJsonArray arr = root["fields"].toArray();
-    for (int i = 0; i < arr.size(); ++i)
-        idx.push_back(arr[i].toObject()["index"].toInt(i));
-    std::vector<size_t> perm(fields_.size());
-    for (size_t i = 0; i < perm.size(); ++i)
-        perm[i] = i;
-    std::stable_sort(perm.begin(), perm.end(), [&](size_t a, size_t b) { return idx[a] < idx[b]; });
-    std::vector<std::unique_ptr<PivotField>> sorted;
-    for (size_t i : perm)
-        sorted.push_back(std::move(fields_[i]));
-    fields_ = std::move(sorted);
+    fields_ = inCreationOrder(std::move(fields_), root["fields"].toArray());
     for (int o = Hidden; o <= PageArea; ++o)
         renumber(o);
     markDirty();

@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+class QPainter;
 class QPrinter;
 
 namespace bd::pivot {
@@ -281,6 +282,16 @@ private:
     QString htmlTable(bool totals, bool forPrint) const;
     int headerRows() const;
     int bodyTop() const;
+    int cornerWidth() const; // the row headers' width
+    // One paint, area by area (PivotView.cpp).
+    struct PaintFrame;
+    PaintFrame paintFrame() const;
+    void paintDropAreas(QPainter& p, const PaintFrame& f) const;
+    void paintCells(QPainter& p, const PaintFrame& f) const;
+    void paintRowHeaders(QPainter& p, const PaintFrame& f) const;
+    void paintColumnHeaders(QPainter& p, const PaintFrame& f) const;
+    void paintCorner(QPainter& p, const PaintFrame& f) const;
+    void paintFieldButtons(QPainter& p) const;
     QString dataCaption(int d) const;
 
     std::vector<std::unique_ptr<PivotField>> fields_;

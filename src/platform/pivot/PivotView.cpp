@@ -17,7 +17,20 @@ namespace {
 const QColor kFieldBack(0x80, 0x80, 0x80), kHeaderBack(0xf0, 0xf0, 0xf0), kGrid(0xc8, 0xc8, 0xc8),
     kAreaBack(0xe4, 0xe8, 0xee);
 constexpr int kPad = 6;
-constexpr int kChipGap = 4; // between two field chips
+constexpr int kChipGap = 4;               // between two field chips
+constexpr int kListArrowW = 14;           // the list arrow at the right of a page field's chip
+const QColor kHintText(0x70, 0x70, 0x70); // "Drop ... fields here"
+
+// Widths are measured on a sample, so that a result of hundreds of thousands of cells lays out at
+// once: the first and the last rows of each column; past the first columns, the far ones repeat
+// their widths, but for the last few.
+constexpr int kSampleCells = 200000;                    // cells measured over all columns together
+constexpr int kSampleRowsMin = 5, kSampleRowsMax = 400; // first rows measured per column
+constexpr int kSampleHeaderRows = 2000;                 // first rows measured per row header level
+constexpr int kSampleTailRows = 40;                     // last rows measured besides
+constexpr int kMeasuredColumns = 2000, kMeasuredLastColumns = 100;
+constexpr int kMinColumnW = 70; // a data column or a row header level
+constexpr int kMaxRowHeaderW = 320, kMaxColumnW = 260;
 } // namespace
 
 PivotTable::PivotTable(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -37,6 +50,12 @@ int PivotTable::headerRows() const {
 int PivotTable::bodyTop() const {
     return pageH_ + headerRows() * rowH_;
 }
+int PivotTable::cornerWidth() const {
+    int w = 0;
+    for (int lw : levelW_)
+        w += lw;
+    return w;
+}
 
 void PivotTable::updateGeometryCache() {
     QFont bold = font();
@@ -46,41 +65,40 @@ void PivotTable::updateGeometryCache() {
     pageH_ = rowH_ + 8;
     const int k = int(area(RowArea).size());
     const int rows = result_ ? result_->rowCount() : 0, cols = result_ ? result_->columnCount() : 0;
-    // widths from a sample, so that a result of hundreds of thousands of cells lays out at once
-    const int sample = std::min(rows, std::clamp(200000 / std::max(1, cols), 5, 400));
-    const int tail = std::min(40, sample);
+    const int sample =
+        std::min(rows, std::clamp(kSampleCells / std::max(1, cols), kSampleRowsMin, kSampleRowsMax));
+    const int tail = std::min(kSampleTailRows, sample);
     // Without row fields the corner holds the drop hint.
     levelW_.assign(size_t(std::max(1, k)),
                    std::max(90, fm.horizontalAdvance(tr("Drop row fields here")) + 2 * kPad));
     const auto rf = area(RowArea);
     for (int l = 0; l < k; ++l) {
         int w = fm.horizontalAdvance(rf[size_t(l)]->caption()) + 3 * kPad + 12;
-        const int rowSample = std::min(rows, 2000);
+        const int rowSample = std::min(rows, kSampleHeaderRows);
         for (int r = 0; r < rowSample; ++r)
             w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
-        for (int r = std::max(rowSample, rows - 40); r < rows; ++r)
+        for (int r = std::max(rowSample, rows - kSampleTailRows); r < rows; ++r)
             w = std::max(w, fm.horizontalAdvance(rowHeaderText(r, l)) + 2 * kPad);
-        levelW_[size_t(l)] = std::clamp(w, 70, 320);
+        levelW_[size_t(l)] = std::clamp(w, kMinColumnW, kMaxRowHeaderW);
     }
     const int m = int(area(ColumnArea).size());
     colX_.assign(size_t(cols) + 1, 0);
     for (int c = 0; c < cols; ++c) {
-        if (c >= 2000 && c < cols - 100) { // far columns repeat the widths of the first ones
-            colX_[size_t(c) + 1] = colX_[size_t(c)] + (colX_[size_t(c) - 1999] - colX_[size_t(c) - 2000]);
+        if (c >= kMeasuredColumns && c < cols - kMeasuredLastColumns) { // a far column
+            const size_t same = size_t(c - kMeasuredColumns);
+            colX_[size_t(c) + 1] = colX_[size_t(c)] + (colX_[same + 1] - colX_[same]);
             continue;
         }
-        int w = 70;
+        int w = kMinColumnW;
         for (int l = 0; l <= m; ++l)
             w = std::max(w, fm.horizontalAdvance(columnHeaderText(c, l)) + 2 * kPad);
         for (int r = 0; r < sample; ++r)
             w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
         for (int r = std::max(sample, rows - tail); r < rows; ++r)
             w = std::max(w, fm.horizontalAdvance(cellText(r, c)) + 2 * kPad);
-        colX_[size_t(c) + 1] = colX_[size_t(c)] + std::min(w, 260);
+        colX_[size_t(c) + 1] = colX_[size_t(c)] + std::min(w, kMaxColumnW);
     }
-    int cornerW = 0;
-    for (int w : levelW_)
-        cornerW += w;
+    const int cornerW = cornerWidth();
     const int contentW = colX_.back(), contentH = rows * rowH_;
     const QSize vs = viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, contentW - (vs.width() - cornerW)));
@@ -108,13 +126,11 @@ QString PivotTable::chipText(const PivotField* f) const {
 int PivotTable::chipWidth(const PivotField* f) const {
     // Two pixels to spare: a text measured to fit exactly may still be elided.
     return QFontMetrics(font()).horizontalAdvance(chipText(f)) + 2 * kPad + 2 +
-           (f->orientation() == PageArea ? 14 : 0);
+           (f->orientation() == PageArea ? kListArrowW : 0);
 }
 
 int PivotTable::columnAreaStart() const {
-    int cornerW = 0;
-    for (int w : levelW_)
-        cornerW += w;
+    const int cornerW = cornerWidth();
     // The data chips may reach past the row headers: the column chips then start after them.
     const auto data = area(DataArea);
     int x = 2;
@@ -147,66 +163,94 @@ std::vector<PivotTable::Button> PivotTable::buttons() const {
     return out;
 }
 
+// What one paint covers: the viewport, the scroll offsets, the header sizes and the visible rows
+// and columns of the result.
+struct PivotTable::PaintFrame {
+    QRect view;
+    QFont bold;
+    int cornerW, hs, vs, top, headerRows;
+    int rowLevels, columnLevels, columns;
+    int firstRow, lastRow, firstCol;
+};
+
+PivotTable::PaintFrame PivotTable::paintFrame() const {
+    PaintFrame f;
+    f.view = viewport()->rect();
+    f.bold = font();
+    f.bold.setBold(true);
+    f.cornerW = cornerWidth();
+    f.hs = horizontalScrollBar()->value();
+    f.vs = verticalScrollBar()->value();
+    f.top = bodyTop();
+    f.headerRows = headerRows();
+    f.rowLevels = int(area(RowArea).size());
+    f.columnLevels = int(area(ColumnArea).size());
+    f.columns = resultColumns();
+    f.firstRow = std::max(0, f.vs / rowH_);
+    f.lastRow = std::min(resultRows() - 1, (f.vs + f.view.height() - f.top) / rowH_);
+    f.firstCol = std::max(0, int(std::upper_bound(colX_.begin(), colX_.end(), f.hs) - colX_.begin()) - 1);
+    return f;
+}
+
 void PivotTable::paintEvent(QPaintEvent*) {
     ensure();
     QPainter p(viewport());
-    const QRect vr = viewport()->rect();
-    p.fillRect(vr, Qt::white);
-    const QFontMetrics fm(font());
-    QFont bold = font();
-    bold.setBold(true);
-    int cornerW = 0;
-    for (int w : levelW_)
-        cornerW += w;
-    const int hs = horizontalScrollBar()->value(), vs = verticalScrollBar()->value();
-    const int top = bodyTop(), hr = headerRows();
-    const int k = int(area(RowArea).size()), m = int(area(ColumnArea).size());
-    const int rows = resultRows(), cols = resultColumns();
+    const PaintFrame f = paintFrame();
+    p.fillRect(f.view, Qt::white);
+    paintDropAreas(p, f);
+    paintCells(p, f);
+    paintRowHeaders(p, f);
+    paintColumnHeaders(p, f);
+    paintCorner(p, f);
+    paintFieldButtons(p);
+}
 
-    // Drop areas
-    p.fillRect(QRect(0, 0, vr.width(), pageH_), kAreaBack);
-    p.fillRect(QRect(0, pageH_, vr.width(), rowH_), kAreaBack);
-    p.setPen(QColor(0x70, 0x70, 0x70));
+// The page area and the data/column band, with a hint in each area that holds no field.
+void PivotTable::paintDropAreas(QPainter& p, const PaintFrame& f) const {
+    const int width = f.view.width();
+    p.fillRect(QRect(0, 0, width, pageH_), kAreaBack);
+    p.fillRect(QRect(0, pageH_, width, rowH_), kAreaBack);
+    p.setPen(kHintText);
     if (area(PageArea).empty())
-        p.drawText(QRect(8, 0, vr.width(), pageH_), Qt::AlignVCenter, tr("Drop page fields here"));
+        p.drawText(QRect(8, 0, width, pageH_), Qt::AlignVCenter, tr("Drop page fields here"));
     if (area(ColumnArea).empty())
-        p.drawText(QRect(columnAreaStart() + 8, pageH_, vr.width(), rowH_), Qt::AlignVCenter,
+        p.drawText(QRect(columnAreaStart() + 8, pageH_, width, rowH_), Qt::AlignVCenter,
                    tr("Drop column fields here"));
     if (area(DataArea).empty())
         p.drawText(QRect(6, pageH_, columnAreaStart(), rowH_), Qt::AlignVCenter, tr("Drop data fields here"));
+}
 
-    // Body cells
-    const int firstRow = std::max(0, vs / rowH_),
-              lastRow = std::min(rows - 1, (vs + vr.height() - top) / rowH_);
-    auto firstCol = int(std::upper_bound(colX_.begin(), colX_.end(), hs) - colX_.begin()) - 1;
-    firstCol = std::max(0, firstCol);
+void PivotTable::paintCells(QPainter& p, const PaintFrame& f) const {
     p.save();
-    p.setClipRect(QRect(cornerW, top, vr.width() - cornerW, vr.height() - top));
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const int y = top + r * rowH_ - vs;
-        for (int c = firstCol; c < cols; ++c) {
-            const int x = cornerW + colX_[size_t(c)] - hs;
-            if (x > vr.width()) break;
+    p.setClipRect(QRect(f.cornerW, f.top, f.view.width() - f.cornerW, f.view.height() - f.top));
+    for (int r = f.firstRow; r <= f.lastRow; ++r) {
+        const int y = f.top + r * rowH_ - f.vs;
+        for (int c = f.firstCol; c < f.columns; ++c) {
+            const int x = f.cornerW + colX_[size_t(c)] - f.hs;
+            if (x > f.view.width()) break;
             const QRect cell(x, y, colX_[size_t(c) + 1] - colX_[size_t(c)], rowH_);
             const CellFormat cf = formatFor(r, c);
             p.fillRect(cell, r == currentRow_ && c == currentColumn_ ? cf.back.darker(115) : cf.back);
             p.setPen(kGrid);
             p.drawRect(cell.adjusted(0, 0, -1, -1));
             p.setPen(cf.fore);
-            p.setFont(cf.total ? bold : font());
+            p.setFont(cf.total ? f.bold : font());
             p.drawText(cell.adjusted(kPad, 0, -kPad, 0), Qt::AlignRight | Qt::AlignVCenter, cellText(r, c));
         }
     }
     p.restore();
+}
 
-    // Row headers
+// A row header shows its text where it differs from the row above (and on the first visible row).
+void PivotTable::paintRowHeaders(QPainter& p, const PaintFrame& f) const {
+    const int k = f.rowLevels;
     p.save();
-    p.setClipRect(QRect(0, top, cornerW, vr.height() - top));
-    for (int r = firstRow; r <= lastRow; ++r) {
-        const int y = top + r * rowH_ - vs;
+    p.setClipRect(QRect(0, f.top, f.cornerW, f.view.height() - f.top));
+    for (int r = f.firstRow; r <= f.lastRow; ++r) {
+        const int y = f.top + r * rowH_ - f.vs;
         const bool total = isTotalRow(r);
         int x = 0;
-        bool differs = r == firstRow;
+        bool differs = r == f.firstRow;
         for (int l = 0; l < std::max(1, k); ++l) {
             const QString t = k ? rowHeaderText(r, l) : QString();
             if (!differs && (r == 0 || rowHeaderText(r - 1, l) != t)) differs = true;
@@ -216,24 +260,27 @@ void PivotTable::paintEvent(QPaintEvent*) {
             p.drawLine(cell.topRight(), cell.bottomRight());
             if (differs || total) p.drawLine(cell.topLeft(), cell.topRight());
             p.setPen(Qt::black);
-            p.setFont(total ? bold : font());
+            p.setFont(total ? f.bold : font());
             if (differs || total)
                 p.drawText(cell.adjusted(kPad, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, t);
             x += levelW_[size_t(l)];
         }
     }
     p.restore();
+}
 
-    // Column headers (levels 0..m, the last holds the data captions)
+// Levels 0..m, the last holds the data captions; a header shows its text where it or a level above
+// differs from the column on its left.
+void PivotTable::paintColumnHeaders(QPainter& p, const PaintFrame& f) const {
     p.save();
-    p.setClipRect(QRect(cornerW, pageH_ + rowH_, vr.width() - cornerW, (hr - 1) * rowH_));
-    for (int l = 0; l <= m; ++l) {
+    p.setClipRect(QRect(f.cornerW, pageH_ + rowH_, f.view.width() - f.cornerW, (f.headerRows - 1) * rowH_));
+    for (int l = 0; l <= f.columnLevels; ++l) {
         const int y = pageH_ + (1 + l) * rowH_;
-        for (int c = firstCol; c < cols; ++c) {
-            const int x = cornerW + colX_[size_t(c)] - hs;
-            if (x > vr.width()) break;
+        for (int c = f.firstCol; c < f.columns; ++c) {
+            const int x = f.cornerW + colX_[size_t(c)] - f.hs;
+            if (x > f.view.width()) break;
             const QString t = columnHeaderText(c, l);
-            bool differs = c == firstCol;
+            bool differs = c == f.firstCol;
             for (int u = 0; u <= l && !differs; ++u)
                 differs = columnHeaderText(c - 1, u) != columnHeaderText(c, u);
             const QRect cell(x, y, colX_[size_t(c) + 1] - colX_[size_t(c)], rowH_);
@@ -242,19 +289,25 @@ void PivotTable::paintEvent(QPaintEvent*) {
             p.drawLine(cell.bottomLeft(), cell.bottomRight());
             if (differs) p.drawLine(cell.topLeft(), cell.bottomLeft());
             p.setPen(Qt::black);
-            p.setFont(isTotalColumn(c) ? bold : font());
+            p.setFont(isTotalColumn(c) ? f.bold : font());
             if (differs) p.drawText(cell.adjusted(kPad, 0, -2, 0), Qt::AlignLeft | Qt::AlignVCenter, t);
         }
     }
     p.restore();
-    p.fillRect(QRect(0, pageH_ + rowH_, cornerW, (hr - 1) * rowH_), kAreaBack);
-    if (!k) {
-        p.setPen(QColor(0x70, 0x70, 0x70));
-        p.drawText(QRect(6, pageH_ + (hr - 1) * rowH_, cornerW, rowH_), Qt::AlignVCenter,
-                   tr("Drop row fields here"));
-    }
+}
 
-    // Field buttons
+// Above the row headers: the row field chips' band, with the drop hint when there are none.
+void PivotTable::paintCorner(QPainter& p, const PaintFrame& f) const {
+    p.fillRect(QRect(0, pageH_ + rowH_, f.cornerW, (f.headerRows - 1) * rowH_), kAreaBack);
+    if (f.rowLevels) return;
+    p.setPen(kHintText);
+    p.drawText(QRect(6, pageH_ + (f.headerRows - 1) * rowH_, f.cornerW, rowH_), Qt::AlignVCenter,
+               tr("Drop row fields here"));
+}
+
+// The field chips (a page field's with its list arrow), and the one being dragged under the pointer.
+void PivotTable::paintFieldButtons(QPainter& p) const {
+    const QFontMetrics fm(font());
     for (const Button& b : buttons()) {
         if (dragging_ && b.field == pressField_) continue;
         p.fillRect(b.rect, kFieldBack);
@@ -262,9 +315,9 @@ void PivotTable::paintEvent(QPaintEvent*) {
         p.setFont(font());
         const QString text = chipText(b.field);
         if (b.area == PageArea)
-            p.drawText(b.rect.adjusted(b.rect.width() - 14, 0, 0, 0), Qt::AlignCenter,
+            p.drawText(b.rect.adjusted(b.rect.width() - kListArrowW, 0, 0, 0), Qt::AlignCenter,
                        QStringLiteral("\u25BE"));
-        const QRect textRect = b.rect.adjusted(kPad, 0, b.area == PageArea ? -14 : -kPad, 0);
+        const QRect textRect = b.rect.adjusted(kPad, 0, b.area == PageArea ? -kListArrowW : -kPad, 0);
         p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                    fm.elidedText(text, Qt::ElideRight, textRect.width()));
     }
@@ -288,9 +341,7 @@ PivotElement PivotTable::elementAt(const QPoint& pos) const {
             e.index = b.field->position();
             return e;
         }
-    int cornerW = 0;
-    for (int w : levelW_)
-        cornerW += w;
+    const int cornerW = cornerWidth();
     const int hs = horizontalScrollBar()->value(), vs = verticalScrollBar()->value(), top = bodyTop();
     auto colAt = [&](int x) {
         const int cx = x - cornerW + hs;
@@ -350,9 +401,7 @@ PivotElement PivotTable::elementUnderPointer() const {
 }
 
 int PivotTable::dropArea(const QPoint& p) const {
-    int cornerW = 0;
-    for (int w : levelW_)
-        cornerW += w;
+    const int cornerW = cornerWidth();
     if (!viewport()->rect().contains(p)) return -1;
     if (p.y() < pageH_) return PageArea;
     if (p.y() < pageH_ + rowH_) return p.x() < columnAreaStart() ? DataArea : ColumnArea;

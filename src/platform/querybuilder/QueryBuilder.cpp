@@ -187,9 +187,36 @@ QueryBuilder::QueryBuilder(QWidget* parent) : QWidget(parent), cnn_(std::make_un
         return cnn_->isOpen() ? cnn_->quoteName(n) : quoteStandard(n);
     });
     pages_ = new QStackedWidget(this);
+    pages_->addWidget(buildDesignPage());
+    pages_->addWidget(buildTextPage());
 
-    // Design page: the table list beside the design area, the condition and the SQL below.
+    lblStatus = new QLabel(this);
+    lblStatus->setObjectName("lblStatus");
+    lblStatus->setTextFormat(Qt::PlainText);
+    auto* lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    lay->addWidget(pages_, 1);
+    lay->addWidget(lblStatus);
+    connectHandlers();
+    refresh();
+}
+
+// The table list beside the design area, the condition and the SQL below.
+QWidget* QueryBuilder::buildDesignPage() {
     auto* design = new QWidget;
+    QWidget* left = buildTableList();
+    QWidget* right = buildDesignArea();
+    auto* split = new QSplitter(Qt::Horizontal);
+    split->addWidget(left);
+    split->addWidget(right);
+    split->setStretchFactor(1, 4);
+    auto* dl = new QVBoxLayout(design);
+    dl->setContentsMargins(0, 0, 0, 0);
+    dl->addWidget(split);
+    return design;
+}
+
+QWidget* QueryBuilder::buildTableList() {
     auto* left = new QWidget;
     auto* ll = new QVBoxLayout(left);
     ll->setContentsMargins(0, 0, 0, 0);
@@ -206,7 +233,11 @@ QueryBuilder::QueryBuilder(QWidget* parent) : QWidget(parent), cnn_(std::make_un
     ll->addWidget(lblTables);
     ll->addWidget(lstTables, 1);
     ll->addWidget(cmdAddTable);
+    return left;
+}
 
+// The tables' cards (a hint while there are none) over the condition and the SQL.
+QWidget* QueryBuilder::buildDesignArea() {
     area = new DesignArea(this);
     area->setObjectName("area");
     cards_ = new QHBoxLayout(area);
@@ -236,17 +267,11 @@ QueryBuilder::QueryBuilder(QWidget* parent) : QWidget(parent), cnn_(std::make_un
     rl->addWidget(txtCondition, 1);
     rl->addWidget(new QLabel("SQL", right));
     rl->addWidget(txtSql, 1);
+    return right;
+}
 
-    auto* split = new QSplitter(Qt::Horizontal);
-    split->addWidget(left);
-    split->addWidget(right);
-    split->setStretchFactor(1, 4);
-    auto* dl = new QVBoxLayout(design);
-    dl->setContentsMargins(0, 0, 0, 0);
-    dl->addWidget(split);
-    pages_->addWidget(design);
-
-    // Text page.
+// A query the design cannot show, kept and edited as text.
+QWidget* QueryBuilder::buildTextPage() {
     auto* text = new QWidget;
     auto* tl = new QVBoxLayout(text);
     tl->setContentsMargins(0, 0, 0, 0);
@@ -261,16 +286,10 @@ QueryBuilder::QueryBuilder(QWidget* parent) : QWidget(parent), cnn_(std::make_un
     tl->addWidget(lblText);
     tl->addWidget(txtText, 1);
     tl->addWidget(cmdNewDesign, 0, Qt::AlignLeft);
-    pages_->addWidget(text);
+    return text;
+}
 
-    lblStatus = new QLabel(this);
-    lblStatus->setObjectName("lblStatus");
-    lblStatus->setTextFormat(Qt::PlainText);
-    auto* lay = new QVBoxLayout(this);
-    lay->setContentsMargins(0, 0, 0, 0);
-    lay->addWidget(pages_, 1);
-    lay->addWidget(lblStatus);
-
+void QueryBuilder::connectHandlers() {
     connect(cmdAddTable, &QPushButton::clicked, this, &QueryBuilder::addPickedTables);
     connect(lstTables, &QListWidget::itemActivated, this, &QueryBuilder::addPickedTables);
     connect(cmdNewDesign, &QPushButton::clicked, this, &QueryBuilder::newDesign);
@@ -285,7 +304,6 @@ QueryBuilder::QueryBuilder(QWidget* parent) : QWidget(parent), cnn_(std::make_un
         model_.setText(txtText->toPlainText());
         edited();
     });
-    refresh();
 }
 
 QueryBuilder::~QueryBuilder() = default;

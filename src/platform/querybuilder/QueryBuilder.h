@@ -120,6 +120,11 @@ signals:
     void changed();
 
 private:
+    QWidget* buildDesignPage();
+    QWidget* buildTableList();
+    QWidget* buildDesignArea();
+    QWidget* buildTextPage();
+    void connectHandlers();
     void refresh();
     void refreshCards();
     void edited();

@@ -345,6 +345,18 @@ QStringList memberNames(const QString& archive, QString* error) {
     return names;
 }
 
+// Whether the bytes a member stores can inflate to the size it states: only then is that size taken
+// at its word and reserved at once. A crafted header may claim gigabytes for a member of a few bytes;
+// such a member is read as it comes instead, and fails when its data runs out.
+static bool plausibleSize(const zip_stat_t& st, qint64 archiveBytes) {
+    constexpr zip_uint64_t kMaxDeflateRatio = 1032; // the most deflate can expand
+    if (!(st.valid & ZIP_STAT_COMP_SIZE) || !(st.valid & ZIP_STAT_COMP_METHOD) ||
+        st.comp_size > zip_uint64_t(archiveBytes))
+        return false;
+    if (st.comp_method == ZIP_CM_STORE) return st.size <= st.comp_size;
+    return st.comp_method == ZIP_CM_DEFLATE && st.size / kMaxDeflateRatio <= st.comp_size;
+}
+
 // The member's index, or -1 with the error set when the archive has no such member.
 static zip_int64_t locateMember(zip_t* z, const QString& name, bool caseInsensitive, QString* error) {
     const zip_int64_t index =
@@ -372,8 +384,8 @@ bool readMember(const QString& archive, const QString& name, QByteArray& out, QS
     if (index < 0) return false;
     zip_stat_t st;
     zip_stat_init(&st);
-    const bool sized =
-        zip_stat_index(z.get(), zip_uint64_t(index), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE);
+    const bool sized = zip_stat_index(z.get(), zip_uint64_t(index), 0, &st) == 0 &&
+                       (st.valid & ZIP_STAT_SIZE) && plausibleSize(st, QFileInfo(archive).size());
     if (!sized || qint64(st.size) > maxBytes || st.size == 0)
         return readIndex(
             z.get(), zip_uint64_t(index), maxBytes,

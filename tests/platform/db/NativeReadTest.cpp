@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <cmath>
 #include <functional>
 #include <iomanip>
@@ -35,6 +36,14 @@ QString table(const Case& c) {
 }
 
 const QString kLong = QString(5000, QChar('x')) + QStringLiteral("é");
+// Characters at the edges of each UTF-8 length, a combining mark, joined and paired emoji, and two
+// characters whose Latin-1 bytes happen to be UTF-8 for a third.
+const QString kEdges = QStringLiteral("\x7f"
+                                      "\u0080\u07ff\u0800\ufffd\uffff\U00010000\U0010ffff"
+                                      "e\u0301 \u00c3\u00a9");
+const QString kEmoji =
+    QStringLiteral("\U0001F469\u200D\U0001F469\u200D\U0001F467 \U0001F1EA\U0001F1F8 \u00c3\u00a9");
+const QString kEdgeRow = "INSERT INTO T (id, vc, tx) VALUES (5, '" + kEdges + "', '" + kEmoji + "')";
 
 const QStringList kMariaDbTable = {
     "CREATE TABLE T (id INT, ti TINYINT, tu TINYINT UNSIGNED, si SMALLINT, iu INT UNSIGNED, bi BIGINT, "
@@ -45,7 +54,9 @@ const QStringList kMariaDbTable = {
     "'2001-02-03 04:05:06.789', 'Bruno \\tÑandú\\n\\\\ 😀', 'ab', '', 'b')",
     "INSERT INTO T VALUES (2, -128, 0, 32767, 0, -9223372036854775807 - 1, 0, 1901, 123.456, -1e300, 0, "
     "'0001-01-01', '1899-12-30 00:00:00.000999', NULL, '', '', 'tail', 'a')",
-    "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"};
+    "INSERT INTO T (id) VALUES (3)",
+    "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')",
+    kEdgeRow};
 
 const QStringList kPostgresTable = {
     "CREATE TABLE T (id int, s smallint, i int, b bigint, o oid, f4 real, f8 double precision, "
@@ -56,18 +67,28 @@ const QStringList kPostgresTable = {
     "'2024-02-29', '1999-12-31 23:59:59.999999', E'Bruno \\tÑandú\\n\\\\ 😀', 'ab', '', 'nm')",
     "INSERT INTO T VALUES (2, 0, -1, -9223372036854775808, 0, 123.456, -1e300, 0, 0.000001, false, "
     "'0001-01-01', '1899-12-30 00:00:00.000999', '', '', 'tail', '')",
-    "INSERT INTO T (id) VALUES (3)", "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')"};
+    "INSERT INTO T (id) VALUES (3)",
+    "INSERT INTO T (id, tx) VALUES (4, '" + kLong + "')",
+    kEdgeRow};
 
 const Case kCases[] = {
     {"MariaDB", "MYSQL", "QMYSQL", "Provider=MySQLProv;", detail::readMySqlColumns, kMariaDbTable,
      "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
     {"PostgreSQL", "PGSQL", "QPSQL", "Provider=PostgreSQL;", detail::readPostgresColumns, kPostgresTable,
      "SELECT id, now() - now() AS t FROM T"},
-    // ODBC leaves very long texts to the generic reader: the table without its long row.
-    {"MariaDBOdbc", "MYSQL", "QMYSQL", "Driver={MariaDB Unicode};", detail::readOdbcColumns,
-     kMariaDbTable.mid(0, 4), "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
+    {"MariaDBOdbc", "MYSQL", "QMYSQL", "Driver={MariaDB Unicode};", detail::readOdbcColumns, kMariaDbTable,
+     "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
     {"PostgreSQLOdbc", "PGSQL", "QPSQL", "Provider=MSDASQL;Driver={PostgreSQL Unicode};",
-     detail::readOdbcColumns, kPostgresTable.mid(0, 4), "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
+     detail::readOdbcColumns, kPostgresTable, "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
+    // Options the user wrote: a character set that is not UTF-8 (texts then come as UTF-16), the
+    // driver's own cursor switched off, and three rows a fetch from the cursor.
+    {"MariaDBOdbcLatin1", "MYSQL", "QMYSQL", "Driver={MariaDB Unicode};CHARSET=latin1;",
+     detail::readOdbcColumns, kMariaDbTable, "SELECT id, CAST('10:11:12' AS TIME) AS t FROM T"},
+    {"PostgreSQLOdbcNoCursor", "PGSQL", "QPSQL",
+     "Provider=MSDASQL;Driver={PostgreSQL Unicode};UseDeclareFetch=0;", detail::readOdbcColumns,
+     kPostgresTable, "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
+    {"PostgreSQLOdbcFetch3", "PGSQL", "QPSQL", "Provider=MSDASQL;Driver={PostgreSQL Unicode};Fetch=3;",
+     detail::readOdbcColumns, kPostgresTable, "SELECT id, CAST('ab' AS bytea) AS t FROM T"},
 };
 
 void PrintTo(const Case& c, std::ostream* os) {
@@ -82,6 +103,33 @@ double oleOf(const QVariant& v) {
                                  dt.time().msecsSinceStartOfDay() / 1000.0);
 }
 
+// Runs statements through Qt's own driver for the server: "" or what failed.
+QString runOn(const Server& s, const char* qtDriver, const QStringList& statements) {
+    const QString name = QStringLiteral("bd-native-setup");
+    QString error;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(qtDriver, name);
+        db.setHostName(s.host);
+        db.setPort(s.port);
+        db.setUserName(s.user);
+        db.setPassword(s.password);
+        db.setDatabaseName(s.db);
+        if (!db.open()) return db.lastError().text();
+        QSqlQuery q(db);
+        for (const QString& st : statements)
+            if (!q.exec(st)) error += st + ": " + q.lastError().text() + "\n";
+    }
+    QSqlDatabase::removeDatabase(name);
+    return error;
+}
+
+QString connectionString(const Server& s, const QString& provider) {
+    return QStringLiteral("%1Server=%2;Port=%3;Database=%4;User ID=%5;Password=%6")
+        .arg(provider, s.host)
+        .arg(s.port)
+        .arg(s.db, s.user, s.password);
+}
+
 class NativeRead : public ::testing::TestWithParam<Case> {
 protected:
     void SetUp() override {
@@ -94,31 +142,11 @@ protected:
         QStringList setup = {"DROP TABLE IF EXISTS " + t};
         for (QString st : GetParam().setup)
             setup << st.replace(QRegularExpression("\\bT\\b"), t);
-        ASSERT_TRUE(run(*s, setup).isEmpty()) << run(*s, setup).toStdString();
-        cs = QStringLiteral("%1Server=%2;Port=%3;Database=%4;User ID=%5;Password=%6")
-                 .arg(GetParam().provider, s->host)
-                 .arg(s->port)
-                 .arg(s->db, s->user, s->password);
+        const QString failed = runOn(*s, GetParam().qtDriver, setup);
+        ASSERT_TRUE(failed.isEmpty()) << failed.toStdString();
+        cs = connectionString(*s, GetParam().provider);
         QString error;
         ASSERT_TRUE(c.open(cs, 10, &error)) << error.toStdString();
-    }
-    QString run(const Server& s, const QStringList& statements) {
-        const QString name = QStringLiteral("bd-native-setup");
-        QString error;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(GetParam().qtDriver, name);
-            db.setHostName(s.host);
-            db.setPort(s.port);
-            db.setUserName(s.user);
-            db.setPassword(s.password);
-            db.setDatabaseName(s.db);
-            if (!db.open()) return db.lastError().text();
-            QSqlQuery q(db);
-            for (const QString& st : statements)
-                if (!q.exec(st)) error += st + ": " + q.lastError().text() + "\n";
-        }
-        QSqlDatabase::removeDatabase(name);
-        return error;
     }
     // The case's query with its table's name.
     QString unsupported() const {
@@ -193,11 +221,19 @@ TEST_P(NativeRead, OtherTypesAndFailuresAreLeftToTheGenericReader) {
     QString error;
     ASSERT_TRUE(readColumns(cs, unsupported(), out, &error)) << error.toStdString();
     EXPECT_EQ(out.rowCount, size_t(GetParam().setup.size() - 1));
-    // Texts longer than a bound ODBC array holds: read whole, whichever reader takes them.
-    ASSERT_TRUE(readColumns(cs, "SELECT id, repeat('x', 9000) AS t FROM " + table(GetParam()), out, &error))
-        << error.toStdString();
-    ASSERT_EQ(out.columns.size(), 2u);
-    EXPECT_EQ(out.columns[1].dict.at(0), std::string(9000, 'x'));
+    // Texts longer than a bound ODBC array holds, with a column after them: read whole, whichever reader
+    // takes them.
+    for (const int n : {9000, 40000}) {
+        ASSERT_TRUE(readColumns(cs,
+                                QStringLiteral("SELECT id, repeat('x', %1) AS t, id AS k FROM %2 ORDER BY id")
+                                    .arg(n)
+                                    .arg(table(GetParam())),
+                                out, &error))
+            << error.toStdString();
+        ASSERT_EQ(out.columns.size(), 3u);
+        EXPECT_EQ(out.columns[1].dict, std::vector<std::string>{std::string(size_t(n), 'x')});
+        EXPECT_EQ(out.columns[2].ints, out.columns[0].ints);
+    }
     // A query the server refuses, one that would write, a second statement: the generic reader
     // reports them in its own words.
     for (const QString& bad :
@@ -215,5 +251,176 @@ TEST_P(NativeRead, OtherTypesAndFailuresAreLeftToTheGenericReader) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, NativeRead, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The ODBC reader takes texts as the driver's narrow bytes only where those are UTF-8: not where the
+// user's string sets a character set that is not. (MariaDB's three-byte utf8 is UTF-8 for what it holds.)
+TEST(ServersOdbcText, NarrowOnlyWhereTheDriverGivesUtf8) {
+    const struct {
+        const char* prefix;
+        const char* provider;
+        bool utf8;
+    } cases[] = {
+        {"MYSQL", "Driver={MariaDB Unicode};", true},
+        {"MYSQL", "Driver={MariaDB Unicode};CHARSET=latin1;", false},
+        {"MYSQL", "Driver={MariaDB Unicode};CHARSET=utf8;", true},
+        {"PGSQL", "Provider=MSDASQL;Driver={PostgreSQL Unicode};", true},
+    };
+    int tried = 0;
+    for (const auto& k : cases) {
+        const auto s = server(k.prefix);
+        if (!s) continue;
+        ++tried;
+        Connection c;
+        QString error;
+        ASSERT_TRUE(c.open(connectionString(*s, k.provider), 10, &error)) << error.toStdString();
+        EXPECT_EQ(detail::odbcNarrowTextIsUtf8(*c.session()), k.utf8) << k.provider;
+    }
+    if (tried == 0) GTEST_SKIP() << "no test server";
+}
+
+// Bytes that are not UTF-8 (a Latin-1 column sent without conversion) are left to the generic reader.
+TEST(ServersOdbcText, BytesThatAreNotUtf8GoToTheGenericReader) {
+    const auto s = server("MYSQL");
+    if (!s) GTEST_SKIP() << "no MYSQL test server";
+    const QString failed =
+        runOn(*s, "QMYSQL",
+              {"DROP TABLE IF EXISTS bd_native_latin1",
+               "CREATE TABLE bd_native_latin1 (id INT, t VARCHAR(10) CHARACTER SET latin1)",
+               "INSERT INTO bd_native_latin1 VALUES (1, 'plain'), (2, 'caf\u00e9')"});
+    ASSERT_TRUE(failed.isEmpty()) << failed.toStdString();
+    Connection c;
+    QString error;
+    ASSERT_TRUE(
+        c.open(connectionString(*s, "Driver={MariaDB Unicode};INITSTMT={SET character_set_results=NULL};"),
+               10, &error))
+        << error.toStdString();
+    ASSERT_TRUE(detail::odbcNarrowTextIsUtf8(*c.session())); // the literal comes back in the connection's set
+    ColumnarResult out;
+    EXPECT_TRUE(detail::readOdbcColumns(*c.session(), "SELECT t FROM bd_native_latin1 WHERE id = 1", out));
+    EXPECT_FALSE(detail::readOdbcColumns(*c.session(), "SELECT t FROM bd_native_latin1 ORDER BY id", out));
+    EXPECT_EQ(out.columns.size(), 0u);
+    EXPECT_EQ(c.session()->readOnlyDepth, 0);
+}
+
+// The PostgreSQL driver reads through a cursor of its own for the ODBC reader, unless the user's string
+// chooses; either way the connection is left as the user's string made it.
+TEST(ServersOdbcCursor, PostgresReadsThroughACursorOnlyForTheReader) {
+    const auto s = server("PGSQL");
+    if (!s) GTEST_SKIP() << "no PGSQL test server";
+    const QString failed =
+        runOn(*s, "QPSQL",
+              {"DROP TABLE IF EXISTS bd_native_cursor", "CREATE TABLE bd_native_cursor (id int)",
+               "INSERT INTO bd_native_cursor SELECT generate_series(1, 5)"});
+    ASSERT_TRUE(failed.isEmpty()) << failed.toStdString();
+    // A query that counts the open cursors sees its own when it runs through one.
+    const QString cursors = QStringLiteral("SELECT (SELECT count(*) FROM pg_cursors) AS n");
+    const struct {
+        const char* options;
+        bool readerCursor, ownCursor; // for the ODBC reader; for the program's other queries
+    } cases[] = {
+        {"", true, false},
+        {"UseDeclareFetch=0;", false, false},
+        {"UseDeclareFetch=1;", true, true},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.options);
+        Connection c;
+        QString error;
+        ASSERT_TRUE(c.open(
+            connectionString(*s, QStringLiteral("Provider=MSDASQL;Driver={PostgreSQL Unicode};") + k.options),
+            10, &error))
+            << error.toStdString();
+        ColumnarResult out;
+        ASSERT_TRUE(detail::readOdbcColumns(*c.session(), cursors, out));
+        ASSERT_EQ(out.rowCount, 1u);
+        EXPECT_EQ(out.columns[0].ints[0] > 0, k.readerCursor);
+        Recordset rs;
+        ASSERT_TRUE(rs.open(cursors, c, &error)) << error.toStdString();
+        EXPECT_EQ(rs.field(0).value.toLongLong() > 0, k.ownCursor);
+    }
+    // A failure in a later block of the cursor: nothing is kept, the generic reader reports it, and the
+    // connection reads again.
+    Connection c;
+    QString error;
+    const QString cs = connectionString(*s, "Provider=MSDASQL;Driver={PostgreSQL Unicode};Fetch=2;");
+    ASSERT_TRUE(c.open(cs, 10, &error)) << error.toStdString();
+    const QString late = "SELECT id, 1 / (id - 4) AS q FROM bd_native_cursor ORDER BY id";
+    ColumnarResult out;
+    EXPECT_FALSE(detail::readOdbcColumns(*c.session(), late, out));
+    EXPECT_EQ(out.columns.size(), 0u);
+    EXPECT_FALSE(readColumns(cs, late, out, &error));
+    EXPECT_TRUE(error.contains("division by zero")) << error.toStdString();
+    EXPECT_EQ(c.session()->readOnlyDepth, 0);
+    ASSERT_TRUE(detail::readOdbcColumns(*c.session(), "SELECT id FROM bd_native_cursor ORDER BY id", out));
+    EXPECT_EQ(out.columns[0].ints, (std::vector<int64_t>{1, 2, 3, 4, 5}));
+}
+
+// A data source that sets the driver's cursor either way is followed.
+TEST(ServersOdbcCursor, ADataSourceThatChoosesIsFollowed) {
+    const auto s = server("PGSQL");
+    if (!s) GTEST_SKIP() << "no PGSQL test server";
+    // The driver manager reads where the user's data sources are once, at its first call.
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("odbc.ini");
+    QString sources;
+    for (const char* k : {"bdpgplain", "bdpgnocursor"})
+        sources += QStringLiteral("[%1]\nDriver=PostgreSQL Unicode\nServername=%2\nPort=%3\nDatabase=%4\n%5")
+                       .arg(k, s->host)
+                       .arg(s->port)
+                       .arg(s->db, qstrcmp(k, "bdpgnocursor") == 0 ? "UseDeclareFetch=0\n" : "");
+    ASSERT_TRUE(bd::test::writeFile(ini, sources.toUtf8()));
+    const QByteArray old = qgetenv("ODBCINI");
+    qputenv("ODBCINI", ini.toLocal8Bit());
+    if (!odbcDataSourceNames().contains("bdpgnocursor"))
+        GTEST_SKIP() << "the driver manager read its files before";
+    for (const auto& [dsn, cursor] : {std::pair{"bdpgplain", true}, std::pair{"bdpgnocursor", false}}) {
+        SCOPED_TRACE(dsn);
+        Connection c;
+        QString error;
+        ASSERT_TRUE(
+            c.open(QStringLiteral("Provider=MSDASQL;DSN=%1;UID=%2;PWD=%3").arg(dsn, s->user, s->password), 10,
+                   &error))
+            << error.toStdString();
+        ColumnarResult out;
+        ASSERT_TRUE(detail::readOdbcColumns(
+            *c.session(), QStringLiteral("SELECT (SELECT count(*) FROM pg_cursors) AS n"), out));
+        EXPECT_EQ(out.columns[0].ints.at(0) > 0, cursor);
+    }
+    qputenv("ODBCINI", old);
+}
+
+// Well-formed UTF-8 only, as Qt's decoder sees it: every one- and two-byte string, every three-byte
+// string, and the four-byte edges, each alone and after a run of ASCII that the check skips in words.
+TEST(Utf8Check, AgreesWithQtsDecoder) {
+    auto qtValid = [](const std::string& b) { // after a letter: Qt drops a leading byte order mark
+        const std::string t = "a" + b;
+        return QString::fromUtf8(t.data(), qsizetype(t.size())).toUtf8().toStdString() == t;
+    };
+    auto check = [&](const std::string& b) {
+        for (const std::string& lead :
+             {std::string(), std::string("abcdefg"), std::string("abcdefghijklmno")}) {
+            const std::string t = lead + b;
+            if (detail::isUtf8(t.data(), t.size()) != qtValid(t)) {
+                ADD_FAILURE() << "bytes " << QByteArray::fromStdString(b).toHex(' ').toStdString();
+                return false;
+            }
+        }
+        return true;
+    };
+    for (int a = 0; a < 256; ++a) {
+        if (!check(std::string(1, char(a)))) return;
+        for (int b = 0; b < 256; ++b) {
+            if (!check({char(a), char(b)})) return;
+            if (a >= 0xE0 && a <= 0xEF)
+                for (int c = 0; c < 256; ++c)
+                    if (!check({char(a), char(b), char(c)})) return;
+        }
+    }
+    for (const char* edge :
+         {"\xF0\x90\x80\x80", "\xF0\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80",
+          "\xF0\x9F\x98\x80", "\xF0\x9F\x98", "\xF0\x9F\x98\x80\x80", "\xF0\x9F\x28\x80", "\xF3\xBF\xBF\xBF"})
+        check(edge);
+    EXPECT_TRUE(detail::isUtf8("", 0));
+}
 
 } // namespace

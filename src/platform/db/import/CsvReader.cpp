@@ -331,60 +331,62 @@ struct Progress {
     ChunkScan first; // chunk 0 as classified
 };
 
-// Reads the file once: the reader cuts chunks at row ends, workers classify them.
-bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& chunks, int64_t start,
-              Progress& progress, QString* error) {
+// The chunks cut and waiting for a worker, and the buffers the workers are done with.
+struct ScanQueue {
     struct Job {
         size_t index;
         std::vector<char> data;
     };
-    const size_t workers = size_t(importThreads());
     std::mutex m;
     std::condition_variable cv;
     std::deque<Job> jobs;
     std::vector<std::vector<char>> spare;
     bool done = false;
-    std::vector<std::thread> threads;
-    for (size_t w = 0; w < workers; ++w)
-        threads.emplace_back([&] {
-            for (;;) {
-                Job job;
-                {
-                    std::unique_lock lock(m);
-                    cv.wait(lock, [&] { return done || !jobs.empty(); });
-                    if (jobs.empty()) return;
-                    job = std::move(jobs.front());
-                    jobs.pop_front();
-                }
-                ChunkScan scan;
-                scanChunk(job.data.data(), job.data.size(), delimiter, scan);
-                if (job.index == 0) {
-                    std::lock_guard p(progress.m);
-                    progress.first = scan;
-                    progress.firstScanned = true;
-                    progress.cv.notify_all();
-                }
-                std::lock_guard lock(m);
-                scan.offset = chunks[job.index].offset;
-                scan.length = chunks[job.index].length;
-                chunks[job.index] = std::move(scan);
-                spare.push_back(std::move(job.data));
-                cv.notify_all();
-            }
-        });
+};
 
-    bool ok = true;
+// A worker: classifies the chunks it takes until the reader is done and no chunk waits.
+void classifyChunks(ScanQueue& q, char delimiter, std::vector<ChunkScan>& chunks, Progress& progress) {
+    for (;;) {
+        ScanQueue::Job job;
+        {
+            std::unique_lock lock(q.m);
+            q.cv.wait(lock, [&] { return q.done || !q.jobs.empty(); });
+            if (q.jobs.empty()) return;
+            job = std::move(q.jobs.front());
+            q.jobs.pop_front();
+        }
+        ChunkScan scan;
+        scanChunk(job.data.data(), job.data.size(), delimiter, scan);
+        if (job.index == 0) {
+            std::lock_guard p(progress.m);
+            progress.first = scan;
+            progress.firstScanned = true;
+            progress.cv.notify_all();
+        }
+        std::lock_guard lock(q.m);
+        scan.offset = chunks[job.index].offset;
+        scan.length = chunks[job.index].length;
+        chunks[job.index] = std::move(scan);
+        q.spare.push_back(std::move(job.data));
+        q.cv.notify_all();
+    }
+}
+
+// The reader: cuts the file from start into chunks at row ends and queues them, never more than two
+// per worker waiting.
+bool cutChunks(const SourceFile& file, char delimiter, int64_t start, size_t workers, ScanQueue& q,
+               std::vector<ChunkScan>& chunks, Progress& progress, QString* error) {
     std::vector<char> carry; // the unfinished row at the end of the last block
     int64_t offset = start;  // file offset of carry's first byte
     int64_t readAt = start;
-    while (ok) {
+    for (;;) {
         std::vector<char> buf;
         {
-            std::unique_lock lock(m);
-            cv.wait(lock, [&] { return jobs.size() < workers * 2; });
-            if (!spare.empty()) {
-                buf = std::move(spare.back());
-                spare.pop_back();
+            std::unique_lock lock(q.m);
+            q.cv.wait(lock, [&] { return q.jobs.size() < workers * 2; });
+            if (!q.spare.empty()) {
+                buf = std::move(q.spare.back());
+                q.spare.pop_back();
             }
         }
         buf.assign(carry.begin(), carry.end());
@@ -392,14 +394,13 @@ bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& ch
         buf.resize(have + kChunkBytes);
         const int64_t got = file.read(readAt, buf.data() + have, kChunkBytes);
         if (got < 0) {
-            ok = false;
             if (error) *error = QStringLiteral("The file cannot be read.");
-            break;
+            return false;
         }
         readAt += got;
         buf.resize(have + size_t(got));
         const bool atEnd = got == 0 || readAt >= file.size();
-        if (buf.empty()) break;
+        if (buf.empty()) return true;
         const char* cut =
             atEnd ? buf.data() + buf.size() : lastRowEnd(buf.data(), buf.data() + buf.size(), delimiter);
         if (!cut) { // one row longer than the block: read on
@@ -409,25 +410,36 @@ bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& ch
         const size_t len = size_t(cut - buf.data());
         carry.assign(buf.begin() + std::ptrdiff_t(len), buf.end());
         buf.resize(len);
-        std::lock_guard lock(m);
+        std::lock_guard lock(q.m);
         ChunkScan placeholder;
         placeholder.offset = offset;
         placeholder.length = int64_t(len);
         chunks.push_back(std::move(placeholder));
-        jobs.push_back({chunks.size() - 1, std::move(buf)});
+        q.jobs.push_back({chunks.size() - 1, std::move(buf)});
         {
             std::lock_guard p(progress.m);
             progress.bounds.push_back({offset, int64_t(len)});
             progress.cv.notify_all();
         }
         offset += int64_t(len);
-        cv.notify_all();
-        if (atEnd && carry.empty()) break;
+        q.cv.notify_all();
+        if (atEnd && carry.empty()) return true;
     }
+}
+
+// Reads the file once: the reader cuts chunks at row ends, workers classify them.
+bool scanFile(const SourceFile& file, char delimiter, std::vector<ChunkScan>& chunks, int64_t start,
+              Progress& progress, QString* error) {
+    const size_t workers = size_t(importThreads());
+    ScanQueue q;
+    std::vector<std::thread> threads;
+    for (size_t w = 0; w < workers; ++w)
+        threads.emplace_back([&] { classifyChunks(q, delimiter, chunks, progress); });
+    const bool ok = cutChunks(file, delimiter, start, workers, q, chunks, progress, error);
     {
-        std::lock_guard lock(m);
-        done = true;
-        cv.notify_all();
+        std::lock_guard lock(q.m);
+        q.done = true;
+        q.cv.notify_all();
     }
     for (auto& t : threads)
         t.join();

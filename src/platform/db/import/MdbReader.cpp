@@ -129,19 +129,60 @@ bool parseReal(const char* p, size_t n, double& v) {
     return n > 0 && r.ec == std::errc() && r.ptr == p + n;
 }
 
+// A bound value that is not empty, as its column's target type (NULL when it does not parse).
+inline void storeValue(RowSink& sink, int col, Target target, const char* v, size_t len) {
+    int64_t i;
+    double d;
+    switch (target) {
+    case Target::Integer:
+    case Target::Boolean:
+        if (parseInteger(v, len, i))
+            sink.integer(col, i);
+        else
+            sink.null(col);
+        break;
+    case Target::Real:
+        if (parseReal(v, len, d))
+            sink.real(col, d);
+        else
+            sink.null(col);
+        break;
+    case Target::Date: {
+        // Midnight is the plain date.
+        size_t m = len;
+        if (m == 19 && std::memcmp(v + 10, " 00:00:00", 9) == 0) m = 10;
+        sink.text(col, v, m);
+        break;
+    }
+    case Target::Text:
+    case Target::Skip:
+        sink.text(col, v, len);
+        break;
+    }
+}
+
 bool readTable(MdbCatalogEntry* entry, ImportWriter& writer, QString* error) {
     MdbTableDef* table = mdb_read_table(entry);
     if (!table) return true;
-    mdb_read_columns(table);
-    mdb_rewind_table(table);
-    const unsigned n = table->num_cols;
     TableSchema schema;
     schema.name = QString::fromUtf8(entry->object_name);
+    // The columns mdbtools could read, not the count the page states: a damaged definition gives
+    // none, or claims thousands (a table holds at most 255), each of which would get its buffer.
+    const GPtrArray* columns = mdb_read_columns(table);
+    if (!columns || columns->len > MDB_MAX_COLS) {
+        mdb_free_tabledef(table);
+        if (error)
+            *error = QStringLiteral("The table \"%1\" cannot be read: its definition is damaged.")
+                         .arg(schema.name);
+        return false;
+    }
+    mdb_rewind_table(table);
+    const unsigned n = columns->len;
     std::vector<std::vector<char>> bufs(n, std::vector<char>(kBindBytes + 1));
     std::vector<int> lens(n, 0);
     std::vector<Target> targets;
     for (unsigned c = 0; c < n; ++c) {
-        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, c));
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(columns, c));
         const ColumnPlan p = planFor(col->col_type);
         schema.columns << QString::fromUtf8(col->name);
         schema.declared << p.declared;
@@ -179,34 +220,7 @@ bool readTable(MdbCatalogEntry* entry, ImportWriter& writer, QString* error) {
                 sink->null(col);
                 continue;
             }
-            int64_t i;
-            double d;
-            switch (targets[c]) {
-            case Target::Integer:
-            case Target::Boolean:
-                if (parseInteger(v, len, i))
-                    sink->integer(col, i);
-                else
-                    sink->null(col);
-                break;
-            case Target::Real:
-                if (parseReal(v, len, d))
-                    sink->real(col, d);
-                else
-                    sink->null(col);
-                break;
-            case Target::Date: {
-                // Midnight is the plain date.
-                size_t m = len;
-                if (m == 19 && std::memcmp(v + 10, " 00:00:00", 9) == 0) m = 10;
-                sink->text(col, v, m);
-                break;
-            }
-            case Target::Text:
-            case Target::Skip:
-                sink->text(col, v, len);
-                break;
-            }
+            storeValue(*sink, col, targets[c], v, len);
         }
         if (!sink->endRow()) {
             ok = false;

@@ -12,6 +12,11 @@ namespace {
 
 // Rows per parallel run.
 constexpr size_t kRowsPerRun = 65536;
+// A sheet is kept row by row up to each row's last used column, so one cell far to the right in many
+// rows would take gigabytes for a file of kilobytes. The empty places before the cells are bounded:
+// any sheet may hold this many, and so many more for each cell with a value.
+constexpr size_t kFreePlaces = size_t(1) << 20;
+constexpr size_t kPlacesPerValue = 64;
 
 std::string formatNumber(double v) {
     char buf[64];
@@ -42,6 +47,11 @@ void SheetTable::startRow(size_t row) {
 SheetTable::Cell& SheetTable::put(size_t col, Kind kind) {
     if (rowStart_.empty()) rowStart_.push_back(0);
     const size_t begin = size_t(rowStart_.back());
+    ++values_;
+    if (tooSparse_ || begin + col >= kFreePlaces + kPlacesPerValue * values_) {
+        tooSparse_ = true;
+        return spare_;
+    }
     while (cells_.size() <= begin + col)
         cells_.emplace_back();
     Cell& c = cells_[begin + col];
@@ -96,18 +106,16 @@ std::string SheetTable::cellText(const Cell& c) const {
     return {};
 }
 
-bool SheetTable::write(const QString& name, bool header, ImportWriter& writer, QString* error) const {
+// The widest row's cell count.
+size_t SheetTable::width() const {
     size_t width = 0;
     for (size_t r = 0; r < rowCount(); ++r)
         width = std::max(width, rowEnd(r) - rowBegin(r));
-    const size_t first = header && rowCount() > 0 ? 1 : 0;
-    QStringList names;
-    if (first) {
-        for (size_t i = rowBegin(0); i < rowEnd(0); ++i) {
-            const std::string t = cellText(cells_[i]);
-            names << QString::fromUtf8(t.data(), qsizetype(t.size()));
-        }
-    }
+    return width;
+}
+
+// What each column holds from row first on, for its declared type.
+std::vector<ColumnStats> SheetTable::columnStats(size_t first, size_t width) const {
     std::vector<ColumnStats> stats(width);
     for (size_t r = first; r < rowCount(); ++r)
         for (size_t i = rowBegin(r), col = 0; i < rowEnd(r); ++i, ++col) {
@@ -132,6 +140,26 @@ bool SheetTable::write(const QString& name, bool header, ImportWriter& writer, Q
             }
             }
         }
+    return stats;
+}
+
+bool SheetTable::write(const QString& name, bool header, ImportWriter& writer, QString* error) const {
+    if (tooSparse_) {
+        if (error)
+            *error =
+                QStringLiteral("The sheet \"%1\" cannot be imported: its cells lie too far apart.").arg(name);
+        return false;
+    }
+    const size_t width = this->width();
+    const size_t first = header && rowCount() > 0 ? 1 : 0;
+    QStringList names;
+    if (first) {
+        for (size_t i = rowBegin(0); i < rowEnd(0); ++i) {
+            const std::string t = cellText(cells_[i]);
+            names << QString::fromUtf8(t.data(), qsizetype(t.size()));
+        }
+    }
+    const std::vector<ColumnStats> stats = columnStats(first, width);
     TableSchema schema;
     schema.name = name;
     schema.columns = uniqueColumnNames(names, int(width));

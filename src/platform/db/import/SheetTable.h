@@ -1,6 +1,7 @@
 #pragma once
 // The cells of one sheet (xlsx, xls) in a compact row-major form, and its writing into SQLite once
 // every value has been seen and the column types are known.
+#include "platform/db/import/ImportTypes.h"
 #include "platform/db/import/SqliteWriter.h"
 
 #include <cstdint>
@@ -39,12 +40,18 @@ private:
         };
     };
     Cell& put(size_t col, Kind kind);
+    // Set when the cells lie too far apart to be kept (see put); write then fails with the reason.
+    bool tooSparse_ = false;
+    size_t values_ = 0; // cells given a value
+    Cell spare_;        // where the values go once the sheet is too sparse
     size_t rowBegin(size_t r) const { return size_t(rowStart_[r]); }
     size_t rowEnd(size_t r) const {
         return r + 1 < rowStart_.size() ? size_t(rowStart_[r + 1]) : cells_.size();
     }
     std::string_view textOf(const Cell& c) const;
     std::string cellText(const Cell& c) const;
+    size_t width() const;
+    std::vector<ColumnStats> columnStats(size_t first, size_t width) const;
 
     std::deque<Cell> cells_;
     std::vector<uint64_t> rowStart_;

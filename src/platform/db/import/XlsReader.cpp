@@ -10,6 +10,14 @@
 #include <freexl.h>
 
 namespace bd::db::import {
+namespace {
+
+// The most rows and columns a BIFF8 sheet can have: a sheet's stated size beyond them is damage, and
+// would be walked cell by cell.
+constexpr unsigned int kMaxRows = 65536;
+constexpr unsigned short kMaxColumns = 256;
+
+} // namespace
 
 bool importXls(const QString& path, bool header, ImportWriter& writer, QString* error) {
     const void* h = nullptr;
@@ -35,7 +43,8 @@ bool importXls(const QString& path, bool header, ImportWriter& writer, QString* 
             return fail(QStringLiteral("a sheet cannot be read."));
         unsigned int rows = 0;
         unsigned short cols = 0;
-        if (freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK)
+        if (freexl_worksheet_dimensions(h, &rows, &cols) != FREEXL_OK || rows > kMaxRows ||
+            cols > kMaxColumns)
             return fail(QStringLiteral("a sheet cannot be read."));
         const QString table = QString::fromUtf8(name ? name : "") + '$';
         if (writer.hasTable(table)) continue;

@@ -258,37 +258,30 @@ struct ExpatParser {
     ~ExpatParser() { XML_ParserFree(p); }
 };
 
-} // namespace
-
-bool importXlsx(const QString& path, bool header, ImportWriter& writer, QString* error) {
-    const QString shown = QDir::toNativeSeparators(path);
-    auto fail = [&](const QString& why) {
-        if (error) *error = QStringLiteral("The workbook \"%1\" cannot be read: %2").arg(shown, why);
-        return false;
-    };
-    QByteArray workbook, rels, styles;
-    QString why;
-    if (!bd::zip::readMember(path, "xl/workbook.xml", workbook, &why, kMaxXmlMember, true) ||
-        !bd::zip::readMember(path, "xl/_rels/workbook.xml.rels", rels, &why, kMaxXmlMember, true))
-        return fail(why);
-    bd::zip::readMember(path, "xl/styles.xml", styles, nullptr, kMaxXmlMember, true);
-
-    bool date1904 = false;
-    QList<QPair<QString, QString>> sheets; // name, relationship id
+// The workbook's date system and its sheets (name, relationship id), in order.
+void readWorkbook(const QByteArray& workbook, bool* date1904, QList<QPair<QString, QString>>* sheets) {
     for (QXmlStreamReader x(workbook); !x.atEnd();) {
         if (x.readNext() != QXmlStreamReader::StartElement) continue;
         if (x.name() == QLatin1String("workbookPr")) {
             const QString v = attr(x, "date1904");
-            date1904 = v == "1" || v == "true";
+            *date1904 = v == "1" || v == "true";
         } else if (x.name() == QLatin1String("sheet")) {
-            sheets.append({attr(x, "name"), attr(x, "id")});
+            sheets->append({attr(x, "name"), attr(x, "id")});
         }
     }
+}
+
+// Each relationship id's target (a sheet's member).
+QHash<QString, QString> relationshipTargets(const QByteArray& rels) {
     QHash<QString, QString> targets;
     for (QXmlStreamReader x(rels); !x.atEnd();)
         if (x.readNext() == QXmlStreamReader::StartElement && x.name() == QLatin1String("Relationship"))
             targets.insert(attr(x, "Id"), attr(x, "Target"));
+    return targets;
+}
 
+// For each cell style (cellXfs), whether its number format shows a date.
+std::vector<bool> dateStyles(const QByteArray& styles) {
     QHash<int, bool> customDate;
     std::vector<bool> xfIsDate;
     bool inCellXfs = false;
@@ -307,6 +300,29 @@ bool importXlsx(const QString& path, bool header, ImportWriter& writer, QString*
             inCellXfs = false;
         }
     }
+    return xfIsDate;
+}
+
+} // namespace
+
+bool importXlsx(const QString& path, bool header, ImportWriter& writer, QString* error) {
+    const QString shown = QDir::toNativeSeparators(path);
+    auto fail = [&](const QString& why) {
+        if (error) *error = QStringLiteral("The workbook \"%1\" cannot be read: %2").arg(shown, why);
+        return false;
+    };
+    QByteArray workbook, rels, styles;
+    QString why;
+    if (!bd::zip::readMember(path, "xl/workbook.xml", workbook, &why, kMaxXmlMember, true) ||
+        !bd::zip::readMember(path, "xl/_rels/workbook.xml.rels", rels, &why, kMaxXmlMember, true))
+        return fail(why);
+    bd::zip::readMember(path, "xl/styles.xml", styles, nullptr, kMaxXmlMember, true);
+
+    bool date1904 = false;
+    QList<QPair<QString, QString>> sheets; // name, relationship id
+    readWorkbook(workbook, &date1904, &sheets);
+    const QHash<QString, QString> targets = relationshipTargets(rels);
+    const std::vector<bool> xfIsDate = dateStyles(styles);
 
     SharedStrings shared;
     if (bd::zip::memberNames(path, nullptr).contains("xl/sharedStrings.xml", Qt::CaseInsensitive)) {

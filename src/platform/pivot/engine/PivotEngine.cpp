@@ -97,8 +97,10 @@ void Dimension::code(const ColumnData& c, size_t begin, size_t n, uint32_t* out)
     case Mode::IntTable: {
         const int64_t* v = c.ints.data() + begin;
         const uint32_t* l = lut.data();
+        // A NULL row's number is no value of the column and may lie outside the table.
+        const uint8_t* nl = hasNull ? c.nulls.data() + begin : nullptr;
         for (size_t i = 0; i < n; ++i)
-            out[i] = l[size_t(v[i] - lutMin)];
+            out[i] = nl && nl[i] ? nullCode : l[size_t(v[i] - lutMin)];
         break;
     }
     case Mode::Codes:
@@ -167,7 +169,7 @@ void codeIntegers(Dimension& d, const ColumnData& c, size_t rows, bool anyNull, 
             lo = std::min(lo, v), hi = std::max(hi, v);
     }
     std::vector<int64_t> values; // the distinct values, ascending
-    if (!first && uint64_t(hi - lo) < tuning.intTableRange) {
+    if (!first && uint64_t(hi) - uint64_t(lo) < tuning.intTableRange) {
         std::vector<uint8_t> present(size_t(hi - lo) + 1, 0);
         for (size_t i = 0; i < rows; ++i)
             if (!(anyNull && c.nulls[i])) present[size_t(c.ints[i] - lo)] = 1;
