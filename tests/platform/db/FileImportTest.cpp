@@ -3,6 +3,7 @@
 #include "platform/db/FileImport.h"
 #include "platform/db/Connection.h"
 #include "platform/db/DbTestData.h"
+#include "platform/db/import/MdbCatalogCheck.h"
 #include "platform/os/Process.h"
 
 #include <QElapsedTimer>
@@ -238,6 +239,77 @@ TEST(FileImport, AccessSavedQueriesAreViewsOrSayWhyNot) {
     EXPECT_TRUE(error.contains("update query")) << error.toStdString();
     EXPECT_FALSE(rs.open("SELECT * FROM [DeleteApple]", c, &error));
     EXPECT_TRUE(error.contains("delete query")) << error.toStdString();
+}
+
+// A property blob: "MR2", then records of a 4-byte length (header included) and a 2-byte kind.
+QByteArray blob(std::initializer_list<QByteArray> records) {
+    QByteArray b("MR2", 4);
+    for (const QByteArray& r : records)
+        b += r;
+    return b;
+}
+QByteArray record(quint16 kind, const QByteArray& body, qint64 length = -1) {
+    const quint32 n = length < 0 ? quint32(6 + body.size()) : quint32(length);
+    QByteArray r;
+    for (int i = 0; i < 4; ++i)
+        r += char(n >> (8 * i));
+    r += char(kind & 0xff);
+    r += char(kind >> 8);
+    return r + body;
+}
+QByteArray u16(quint16 v) {
+    return QByteArray(1, char(v & 0xff)) + char(v >> 8);
+}
+// One value: its length, a kind byte pair, the number of its name, its size, its bytes.
+QByteArray value(quint16 length, quint16 name, const QByteArray& data) {
+    return u16(length) + u16(0x0a00) + u16(name) + u16(quint16(data.size())) + data;
+}
+
+TEST(FileImport, AccessPropertyBlobsThatWouldNotMoveOnAreDamaged) {
+    const QByteArray names = record(0x80, u16(2) + "A" + '\0' + u16(2) + "B" + '\0');
+    const QByteArray block = u16(0) + u16(0) + u16(0); // no block name
+    const struct {
+        const char* what;
+        QByteArray blob;
+        bool sound;
+    } cases[] = {
+        {"names then values", blob({names, record(0, block + value(10, 1, "xy"))}), true},
+        {"not a property blob at all", QByteArray("XYZ\0\0\0\0\0", 8), true},
+        {"a record of length zero", blob({names, record(0x80, {}, 0)}), false},
+        {"a record shorter than its header", blob({names, record(0, {}, 3)}), false},
+        {"a record longer than the blob", blob({names, record(0, block, 400)}), false},
+        {"a record header cut off", blob({names}) + "\x10\0", false},
+        {"a value of length zero", blob({names, record(0, block + value(0, 1, "xy"))}), false},
+        {"a value of length zero naming no known name", blob({names, record(0, block + value(0, 7, "xy"))}),
+         true},
+        {"values before any names", blob({record(0, block + value(0, 1, "xy"))}), true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(bd::db::import::propertyBlobSound(reinterpret_cast<const uint8_t*>(c.blob.constData()),
+                                                    size_t(c.blob.size())),
+                  c.sound)
+            << c.what;
+}
+
+// A catalogue whose first property record says it is 0 bytes long would have the import loop and
+// allocate for ever: it is refused with the database's name.
+TEST(FileImport, AccessCatalogueWithALoopingPropertyRecordIsRefused) {
+    const QString f = desktopDb("users.mdb");
+    if (!QFileInfo::exists(f)) GTEST_SKIP() << "no shared fixture " << f.toStdString();
+    QFile in(f);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    QByteArray bytes = in.readAll();
+    constexpr qsizetype kCatalogueProperties = 58931; // the "MR2" blob of a catalogue row
+    ASSERT_EQ(bytes.mid(kCatalogueProperties, 4), QByteArray("MR2", 4));
+    bytes.replace(kCatalogueProperties + 4, 4, QByteArray(4, '\0'));
+    QTemporaryDir dir;
+    QFile out(dir.filePath("looping.mdb"));
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    const Result r = query("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + out.fileName(), "SELECT 1");
+    EXPECT_TRUE(r.error.contains("looping.mdb")) << r.error.toStdString();
+    EXPECT_TRUE(r.error.contains("catalogue")) << r.error.toStdString();
 }
 
 TEST(FileImport, OnlyRegularFilesWithinTheSizeLimitAreImported) {

@@ -1,5 +1,7 @@
 #include "platform/db/import/MdbReader.h"
 
+#include "platform/db/import/MdbCatalogCheck.h"
+
 #include "platform/db/AdoTypes.h"
 #include "platform/db/FileImport.h"
 #include "platform/os/Process.h"
@@ -318,7 +320,7 @@ bool importMdb(const QString& path, ImportWriter& writer, QString* error) {
     }
     mdb_set_bind_size(mdb, kBindBytes);
     mdb_set_date_fmt(mdb, "%Y-%m-%d %H:%M:%S");
-    if (!mdb_read_catalog(mdb, MDB_ANY)) {
+    if (!catalogueSound(path) || !mdb_read_catalog(mdb, MDB_ANY)) {
         mdb_close(mdb);
         if (error) *error = QStringLiteral("The database \"%1\" has no readable catalogue.").arg(shown);
         return false;

@@ -1,0 +1,156 @@
+#include "platform/db/import/MdbCatalogCheck.h"
+
+#include <QFile>
+
+#include <cstring>
+#include <glib.h> // before mdbtools, which includes it inside its extern "C"
+#include <mdbtools.h>
+#include <set>
+#include <vector>
+
+namespace bd::db::import {
+namespace {
+
+// The catalogue table's own definition page, and the column holding each object's properties.
+constexpr int kCatalogueTablePage = 2;
+constexpr char kPropertiesColumn[] = "LvProp";
+// Long-value header flags: the data follows in the row, or sits in one other row.
+constexpr uint32_t kInlineValue = 0x80000000u;
+constexpr uint32_t kSingleRowValue = 0x40000000u;
+// Property blob record kinds: the list of names, then blocks of values naming them by number.
+constexpr uint16_t kNamesRecord = 0x80;
+constexpr uint16_t kLastValuesRecord = 0x02;
+constexpr size_t kRecordHeader = 6;
+constexpr size_t kValueHeader = 8;
+
+uint32_t le32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | p[1] << 8);
+}
+
+size_t nameCount(const uint8_t* list, size_t size) {
+    size_t n = 0;
+    for (size_t pos = 0; pos < size; ++n) {
+        if (pos + 2 > size) return n + 1;
+        pos += 2 + le16(list + pos);
+    }
+    return n;
+}
+
+// One block of values: each value names an entry of the list and must move the walk on.
+bool valuesSound(const uint8_t* block, size_t size, size_t names) {
+    if (size < kRecordHeader) return size == 0;
+    size_t pos = kRecordHeader + le16(block + 4);
+    while (pos < size) {
+        if (pos + kValueHeader > size) return false;
+        const uint16_t length = le16(block + pos);
+        if (le16(block + pos + 4) >= names) return true; // mdbtools stops at an unknown name
+        if (pos + kValueHeader + le16(block + pos + 6) > size) return true; // and at a value too long
+        if (length == 0) return false;
+        pos += length;
+    }
+    return true;
+}
+
+} // namespace
+
+bool propertyBlobSound(const uint8_t* blob, size_t size) {
+    if (size < 4 || (std::memcmp(blob, "KKD", 4) != 0 && std::memcmp(blob, "MR2", 4) != 0)) return true;
+    bool haveNames = false;
+    size_t names = 0;
+    for (size_t pos = 4; pos < size;) {
+        if (pos + kRecordHeader > size) return false;
+        const uint32_t length = le32(blob + pos);
+        if (length < kRecordHeader || length > size - pos) return false;
+        const uint16_t kind = le16(blob + pos + 4);
+        const uint8_t* body = blob + pos + kRecordHeader;
+        const size_t bodySize = length - kRecordHeader;
+        if (kind == kNamesRecord) {
+            names = nameCount(body, bodySize);
+            haveNames = true;
+        } else if (kind <= kLastValuesRecord && haveNames && !valuesSound(body, bodySize, names)) {
+            return false;
+        }
+        pos += length;
+    }
+    return true;
+}
+
+namespace {
+
+// The bytes of the long value whose header the row holds, read as mdbtools reads them; false when
+// its chain of rows comes back on itself.
+bool longValue(MdbHandle* mdb, const MdbColumn& col, std::vector<uint8_t>& out) {
+    out.clear();
+    if (col.cur_value_len < MDB_MEMO_OVERHEAD || col.cur_value_start < 0 ||
+        size_t(col.cur_value_start) + size_t(col.cur_value_len) > sizeof mdb->pg_buf)
+        return true;
+    const uint8_t* header = mdb->pg_buf + col.cur_value_start;
+    const uint32_t flags = le32(header);
+    if (flags & kInlineValue) {
+        out.assign(header + MDB_MEMO_OVERHEAD, header + col.cur_value_len);
+        return true;
+    }
+    void* page = nullptr;
+    int start = 0;
+    size_t length = 0;
+    int next = int(le32(header + 4));
+    if (flags & kSingleRowValue) {
+        if (mdb_find_pg_row(mdb, next, &page, &start, &length) == 0)
+            out.assign(static_cast<uint8_t*>(page) + start, static_cast<uint8_t*>(page) + start + length);
+        return true;
+    }
+    if (flags & 0xf0000000u) return true; // a kind mdbtools does not read
+    std::set<int> seen;
+    while (next != 0) {
+        if (!seen.insert(next).second) return false;
+        if (mdb_find_pg_row(mdb, next, &page, &start, &length) != 0 || length < 4) return true;
+        const auto* row = static_cast<uint8_t*>(page) + start;
+        out.insert(out.end(), row + 4, row + length);
+        next = int(le32(row));
+    }
+    return true;
+}
+
+bool catalogueSound(MdbHandle* mdb) {
+    MdbCatalogEntry catalogue{};
+    catalogue.mdb = mdb;
+    catalogue.object_type = MDB_TABLE;
+    catalogue.table_pg = kCatalogueTablePage;
+    std::strcpy(catalogue.object_name, "MSysObjects");
+    MdbTableDef* table = mdb_read_table(&catalogue);
+    if (!table) return true; // reading the catalogue fails on its own, with its own message
+    const GPtrArray* columns = mdb_read_columns(table);
+    MdbColumn* props = nullptr;
+    for (unsigned i = 0; columns && i < columns->len; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(columns, i));
+        if (std::strcmp(col->name, kPropertiesColumn) == 0) props = col;
+    }
+    bool sound = true;
+    if (props) {
+        // Bound as the catalogue reader binds it; the value itself is read from its pages here.
+        std::vector<char> bound(mdb->bind_size + 1);
+        int length = 0;
+        mdb_bind_column_by_name(table, const_cast<char*>(kPropertiesColumn), bound.data(), &length);
+        mdb_rewind_table(table);
+        std::vector<uint8_t> blob;
+        while (sound && mdb_fetch_row(table))
+            sound = longValue(mdb, *props, blob) && propertyBlobSound(blob.data(), blob.size());
+    }
+    mdb_free_tabledef(table);
+    return sound;
+}
+
+} // namespace
+
+bool catalogueSound(const QString& path) {
+    MdbHandle* mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!mdb) return true; // the import says the file cannot be read
+    const bool sound = catalogueSound(mdb);
+    mdb_close(mdb);
+    return sound;
+}
+
+} // namespace bd::db::import
