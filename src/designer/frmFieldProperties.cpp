@@ -7,7 +7,7 @@
 frmFieldProperties::frmFieldProperties(QWidget* parent) : QDialog(parent) {
     setObjectName("frmFieldProperties");
     setWindowTitle("Field Properties");
-    auto named = [this](QLineEdit* e, const char* name) {
+    auto named = [](QLineEdit* e, const char* name) {
         e->setObjectName(name);
         return e;
     };
