@@ -156,18 +156,21 @@ private:
     QPointer<InsCube> cube_ = new InsCube;
 };
 
+// The read into columns alone: true when it gave the rows.
+bool readOnce(const char* label, const QString& cs, const QString& sql, size_t rows) {
+    bd::db::ColumnarResult r;
+    QString error;
+    if (!bd::db::readColumns(cs, sql, r, &error)) {
+        std::printf("  (%s: %s)\n", label, qPrintable(error));
+        return false;
+    }
+    return r.rowCount == rows;
+}
+
 // The read into columns alone, then the refresh through the designer.
 void readAndRefresh(const char* label, const QString& cs, const QString& sql, size_t rows, int runs,
                     double reference) {
-    const Figure read = timeRuns(runs, [&] {
-        bd::db::ColumnarResult r;
-        QString error;
-        if (!bd::db::readColumns(cs, sql, r, &error)) {
-            std::printf("  (%s: %s)\n", label, qPrintable(error));
-            return false;
-        }
-        return r.rowCount == rows;
-    });
+    const Figure read = timeRuns(runs, [&] { return readOnce(label, cs, sql, rows); });
     printFigure(qPrintable(QStringLiteral("%1: read into columns").arg(label)), read, reference);
     RefreshRig rig(cs, sql);
     if (!rig.load()) {
@@ -304,17 +307,6 @@ bool clientRead(const Server& s, const QString& sql) {
         return false;
     }
     return true;
-}
-
-// The read into columns alone: true when it gave the rows.
-bool readOnce(const char* label, const QString& cs, const QString& sql, size_t rows) {
-    bd::db::ColumnarResult r;
-    QString error;
-    if (!bd::db::readColumns(cs, sql, r, &error)) {
-        std::printf("  (%s: %s)\n", label, qPrintable(error));
-        return false;
-    }
-    return r.rowCount == rows;
 }
 
 void benchServer(const ServerKind& proto, size_t n, int runs) {

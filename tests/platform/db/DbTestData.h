@@ -200,17 +200,23 @@ inline bool inCi() {
     return qEnvironmentVariable("CI") == "true";
 }
 
+// A connection of Qt's own driver to the server under the given name (removed by the caller).
+inline QSqlDatabase addServerDatabase(const QString& driver, const Server& s, const QString& name) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
+    db.setHostName(s.host);
+    db.setPort(s.port);
+    db.setUserName(s.user);
+    db.setPassword(s.password);
+    db.setDatabaseName(s.db);
+    return db;
+}
+
 // Creates the data set's table (mixed-case names) on a server through Qt's own driver.
 inline QString createServerTable(const QString& driver, const Server& s, const QString& table) {
     const QString name = "bd-setup-" + table + driver;
     QString error;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(driver, name);
-        db.setHostName(s.host);
-        db.setPort(s.port);
-        db.setUserName(s.user);
-        db.setPassword(s.password);
-        db.setDatabaseName(s.db);
+        QSqlDatabase db = addServerDatabase(driver, s, name);
         if (!db.open()) {
             error = db.lastError().text();
         } else {

@@ -108,12 +108,7 @@ QString runOn(const Server& s, const char* qtDriver, const QStringList& statemen
     const QString name = QStringLiteral("bd-native-setup");
     QString error;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(qtDriver, name);
-        db.setHostName(s.host);
-        db.setPort(s.port);
-        db.setUserName(s.user);
-        db.setPassword(s.password);
-        db.setDatabaseName(s.db);
+        QSqlDatabase db = addServerDatabase(qtDriver, s, name);
         if (!db.open()) return db.lastError().text();
         QSqlQuery q(db);
         for (const QString& st : statements)
