@@ -1,12 +1,10 @@
 #include "platform/db/import/MdbCatalogCheck.h"
 
+#include "platform/db/import/MdbLongValue.h"
+
 #include <QFile>
 
 #include <cstring>
-#include <glib.h> // before mdbtools, which includes it inside its extern "C"
-#include <mdbtools.h>
-#include <set>
-#include <vector>
 
 namespace bd::db::import {
 namespace {
@@ -14,18 +12,12 @@ namespace {
 // The catalogue table's own definition page, and the column holding each object's properties.
 constexpr int kCatalogueTablePage = 2;
 constexpr char kPropertiesColumn[] = "LvProp";
-// Long-value header flags: the data follows in the row, or sits in one other row.
-constexpr uint32_t kInlineValue = 0x80000000u;
-constexpr uint32_t kSingleRowValue = 0x40000000u;
 // Property blob record kinds: the list of names, then blocks of values naming them by number.
 constexpr uint16_t kNamesRecord = 0x80;
 constexpr uint16_t kLastValuesRecord = 0x02;
 constexpr size_t kRecordHeader = 6;
 constexpr size_t kValueHeader = 8;
 
-uint32_t le32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
 uint16_t le16(const uint8_t* p) {
     return uint16_t(p[0] | p[1] << 8);
 }
@@ -80,40 +72,6 @@ bool propertyBlobSound(const uint8_t* blob, size_t size) {
 
 namespace {
 
-// The bytes of the long value whose header the row holds, read as mdbtools reads them; false when
-// its chain of rows comes back on itself.
-bool longValue(MdbHandle* mdb, const MdbColumn& col, std::vector<uint8_t>& out) {
-    out.clear();
-    if (col.cur_value_len < MDB_MEMO_OVERHEAD || col.cur_value_start < 0 ||
-        size_t(col.cur_value_start) + size_t(col.cur_value_len) > sizeof mdb->pg_buf)
-        return true;
-    const uint8_t* header = mdb->pg_buf + col.cur_value_start;
-    const uint32_t flags = le32(header);
-    if (flags & kInlineValue) {
-        out.assign(header + MDB_MEMO_OVERHEAD, header + col.cur_value_len);
-        return true;
-    }
-    void* page = nullptr;
-    int start = 0;
-    size_t length = 0;
-    int next = int(le32(header + 4));
-    if (flags & kSingleRowValue) {
-        if (mdb_find_pg_row(mdb, next, &page, &start, &length) == 0)
-            out.assign(static_cast<uint8_t*>(page) + start, static_cast<uint8_t*>(page) + start + length);
-        return true;
-    }
-    if (flags & 0xf0000000u) return true; // a kind mdbtools does not read
-    std::set<int> seen;
-    while (next != 0) {
-        if (!seen.insert(next).second) return false;
-        if (mdb_find_pg_row(mdb, next, &page, &start, &length) != 0 || length < 4) return true;
-        const auto* row = static_cast<uint8_t*>(page) + start;
-        out.insert(out.end(), row + 4, row + length);
-        next = int(le32(row));
-    }
-    return true;
-}
-
 bool catalogueSound(MdbHandle* mdb) {
     MdbCatalogEntry catalogue{};
     catalogue.mdb = mdb;
@@ -137,7 +95,7 @@ bool catalogueSound(MdbHandle* mdb) {
         mdb_rewind_table(table);
         std::vector<uint8_t> blob;
         while (sound && mdb_fetch_row(table))
-            sound = longValue(mdb, *props, blob) && propertyBlobSound(blob.data(), blob.size());
+            sound = longValueBytes(mdb, *props, blob) && propertyBlobSound(blob.data(), blob.size());
     }
     mdb_free_tabledef(table);
     return sound;
