@@ -8,7 +8,7 @@
 
 namespace bd::publishing {
 
-using General::TextoHtml;
+using General::HtmlText;
 
 qint64 CellCount(int resultColumns, int rowFields, int resultRows) {
     return (qint64(resultColumns) + rowFields) * qint64(resultRows);
@@ -68,7 +68,7 @@ QString DireccionVista(const QString& viewsBase, const QString& exportId, const 
 }
 
 QString CodigoEmbebido(const QString& viewAddress) {
-    return "<iframe name=\"parentGrid\" src=\"" + TextoHtml(viewAddress) +
+    return "<iframe name=\"parentGrid\" src=\"" + HtmlText(viewAddress) +
            "\" frameBorder=\"0\" width=\"80%\" height=\"80%\"></iframe>";
 }
 
@@ -80,12 +80,12 @@ QString celda(const QString& href, const QString& attributes, const QString& pic
 } // namespace
 
 QString LineaMenu(const QString& viewsBase, const QString& dataPage, const QVector<ChartEntry>& charts) {
-    const QString views = TextoHtml(viewsBase);
+    const QString views = HtmlText(viewsBase);
     const QString inFrame = QStringLiteral(" target=\"ifrGrid\"");
     QString line = "<TABLE class=\"menu\" ><TR>";
-    line += celda(TextoHtml(dataPage), inFrame, views + "img/grid.png", "Grid");
+    line += celda(HtmlText(dataPage), inFrame, views + "img/grid.png", "Grid");
     for (const ChartEntry& c : charts)
-        line += celda(TextoHtml(c.picture), inFrame, views + "img/charts.png", TextoHtml(c.measure));
+        line += celda(HtmlText(c.picture), inFrame, views + "img/charts.png", HtmlText(c.measure));
     line += celda("#", " onclick=\"setZoomUp()\"", views + "img/zoom.png", "Zoom +");
     line += celda("#", " onclick=\"setZoomDown()\"", views + "img/zoom.png", "Zoom -");
     line += celda("#", " onclick=\"swapFullScreen();\"", views + "img/fullscreen.png", "Full Screen");
@@ -93,16 +93,16 @@ QString LineaMenu(const QString& viewsBase, const QString& dataPage, const QVect
 }
 
 QStringList LineasVista(const ViewPage& p) {
-    const QString t = TextoHtml(p.title);
+    const QString t = HtmlText(p.title);
     const QString font = QStringLiteral("px verdana, arial, helvetica, sans-serif;}");
     return {"<HTML><HEAD>",
-            "<link rel=\"shortcut icon\" href=\"" + TextoHtml(p.iconUrl) + "\">",
+            "<link rel=\"shortcut icon\" href=\"" + HtmlText(p.iconUrl) + "\">",
             "<TITLE>" + t + "</TITLE>",
             "</HEAD>",
             "<BODY>",
             p.menuLine,
             "<CENTER><p><b>" + t + "</b></p></CENTER>",
-            "<iframe name=\"ifrGrid\" src=\"" + TextoHtml(p.dataPage) +
+            "<iframe name=\"ifrGrid\" src=\"" + HtmlText(p.dataPage) +
                 "\" frameBorder=\"0\" width=\"100%\" height=\"87%\"></iframe><br>",
             "</BODY>",
             "<STYLE type='text/css'>",
@@ -112,7 +112,7 @@ QStringList LineasVista(const ViewPage& p) {
             "td:hover { background-color: #f0f0f0;}",
             "iframe { zoom: -50%;}",
             "</STYLE>",
-            "<script type=\"Text/javascript\" src=\"" + TextoHtml(p.scriptUrl) + "\"></script>",
+            "<script type=\"Text/javascript\" src=\"" + HtmlText(p.scriptUrl) + "\"></script>",
             "</HTML>"};
 }
 

@@ -49,7 +49,7 @@ struct CuboVentas : CuboDePrueba {
 // Records the program's end instead of leaving the event loop.
 struct RecordingLauncher : FrmMain::Launcher {
     int quits = 0;
-    void openCube(FrmMain&, const FrmMain::NuevoCuboArgs&) override {}
+    void openCube(FrmMain&, const FrmMain::NewCubeArgs&) override {}
     void quit() override { ++quits; }
 };
 

@@ -37,7 +37,7 @@ struct Barra : ::testing::Test {
     // The cubes the start window is asked to open, as "id|connection|query".
     struct RecordingLauncher : FrmMain::Launcher {
         QStringList nuevos;
-        void openCube(FrmMain&, const FrmMain::NuevoCuboArgs& a) override {
+        void openCube(FrmMain&, const FrmMain::NewCubeArgs& a) override {
             nuevos << a.IdCube + "|" + a.Conexion + "|" + a.Query;
         }
     } launcher;

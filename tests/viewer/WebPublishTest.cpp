@@ -233,7 +233,7 @@ TEST_F(Publicacion, PostsPicturesThenViewThenDataOpensTheViewAndMails) {
     EXPECT_EQ(General::sArchivoImagen, "img2.jpg");
     EXPECT_EQ(v->lastChart, "Unit Count");
     EXPECT_EQ(General::sTamFuenteHTML, "20");
-    EXPECT_EQ(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::WaitWindow(), nullptr);
 }
 
 TEST_F(Publicacion, ChartsHiddenNoPicturesAndTheDefaultFontWhenTheRowIsZero) {
@@ -268,7 +268,7 @@ TEST_F(Publicacion, ServiceDownKeepsTheFilesOpensNothingAndMailsNobody) {
     EXPECT_TRUE(relay.mails.isEmpty());
     EXPECT_TRUE(v->AB->isEnabled());
     EXPECT_EQ(v->cmdConectado->text(), "Not Connected");
-    EXPECT_EQ(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::WaitWindow(), nullptr);
 }
 
 TEST_F(Publicacion, AnErrorAnswerStopsAtThatFile) {
@@ -364,7 +364,7 @@ TEST_F(Publicacion, AnUnsavedCubeWhoseSaveIsCancelledPublishesNothing) {
     EXPECT_EQ(prompts->prompts[0].title, "Save");
     EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Information);
     EXPECT_TRUE(server.requests.isEmpty());
-    EXPECT_EQ(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::WaitWindow(), nullptr);
 }
 
 TEST_F(Publicacion, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
