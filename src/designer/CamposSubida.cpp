@@ -14,7 +14,7 @@ void Campos::cmdUpProperties_Click() {
     // A cube never published still shows the address it will have.
     if (VinsCube) General::AsignarIdExport(*VinsCube);
     frmUploadProperties dlg(this);
-    dlg.txtUrl->setText(bd::publishing::DireccionVista(
+    dlg.txtUrl->setText(bd::publishing::ViewAddress(
         General::ViewsBase(), VinsCube ? VinsCube->IdExportCube : QString(), General::sArchivoVista));
     dlg.chkUpload->setChecked(Propiedad(FilaSubirAlSalir) == "1");
     dlg.txtMailAlert->setText(Propiedad(FilaMailsSubida));

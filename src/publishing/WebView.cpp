@@ -20,7 +20,7 @@ CellLimit CheckCells(qint64 cells) {
     return CellLimit::Fine;
 }
 
-bool ConfirmarCeldas(qint64 cells, bool unattended) {
+bool ConfirmCells(qint64 cells, bool unattended) {
     using namespace bd::os;
     const CellLimit limit = CheckCells(cells);
     if (limit == CellLimit::Fine) return true;
@@ -47,7 +47,7 @@ bool ConfirmarCeldas(qint64 cells, bool unattended) {
                   Buttons::YesNo, Icon::None, "Reduce your results") == Answer::Yes;
 }
 
-QString ValidarPixelesFuente(const QString& text) {
+QString ValidFontPixels(const QString& text) {
     const QString t = text.trimmed();
     bool ok = false;
     const int px = t.toInt(&ok);
@@ -58,41 +58,41 @@ QString ValidarPixelesFuente(const QString& text) {
                                                                         : QStringLiteral("0");
 }
 
-QString PixelesFuentePublicacion(const QString& row) {
-    const QString px = ValidarPixelesFuente(row);
+QString PublishingFontPixels(const QString& row) {
+    const QString px = ValidFontPixels(row);
     return px == "0" ? QString::number(General::kDefaultHtmlFontPixels) : px;
 }
 
-QString DireccionVista(const QString& viewsBase, const QString& exportId, const QString& viewPage) {
+QString ViewAddress(const QString& viewsBase, const QString& exportId, const QString& viewPage) {
     return viewsBase + exportId + "/" + viewPage;
 }
 
-QString CodigoEmbebido(const QString& viewAddress) {
+QString EmbedCode(const QString& viewAddress) {
     return "<iframe name=\"parentGrid\" src=\"" + HtmlText(viewAddress) +
            "\" frameBorder=\"0\" width=\"80%\" height=\"80%\"></iframe>";
 }
 
 namespace {
-QString celda(const QString& href, const QString& attributes, const QString& picture, const QString& label) {
+QString cell(const QString& href, const QString& attributes, const QString& picture, const QString& label) {
     return "<TD><CENTER><a href=\"" + href + "\"" + attributes + "><IMG SRC=\"" + picture + "\"><BR>&nbsp;" +
            label + "&nbsp;</a></CENTER></TD>";
 }
 } // namespace
 
-QString LineaMenu(const QString& viewsBase, const QString& dataPage, const QVector<ChartEntry>& charts) {
+QString MenuLine(const QString& viewsBase, const QString& dataPage, const QVector<ChartEntry>& charts) {
     const QString views = HtmlText(viewsBase);
     const QString inFrame = QStringLiteral(" target=\"ifrGrid\"");
     QString line = "<TABLE class=\"menu\" ><TR>";
-    line += celda(HtmlText(dataPage), inFrame, views + "img/grid.png", "Grid");
+    line += cell(HtmlText(dataPage), inFrame, views + "img/grid.png", "Grid");
     for (const ChartEntry& c : charts)
-        line += celda(HtmlText(c.picture), inFrame, views + "img/charts.png", HtmlText(c.measure));
-    line += celda("#", " onclick=\"setZoomUp()\"", views + "img/zoom.png", "Zoom +");
-    line += celda("#", " onclick=\"setZoomDown()\"", views + "img/zoom.png", "Zoom -");
-    line += celda("#", " onclick=\"swapFullScreen();\"", views + "img/fullscreen.png", "Full Screen");
+        line += cell(HtmlText(c.picture), inFrame, views + "img/charts.png", HtmlText(c.measure));
+    line += cell("#", " onclick=\"setZoomUp()\"", views + "img/zoom.png", "Zoom +");
+    line += cell("#", " onclick=\"setZoomDown()\"", views + "img/zoom.png", "Zoom -");
+    line += cell("#", " onclick=\"swapFullScreen();\"", views + "img/fullscreen.png", "Full Screen");
     return line + "</TR></TABLE>";
 }
 
-QStringList LineasVista(const ViewPage& p) {
+QStringList ViewLines(const ViewPage& p) {
     const QString t = HtmlText(p.title);
     const QString font = QStringLiteral("px verdana, arial, helvetica, sans-serif;}");
     return {"<HTML><HEAD>",

@@ -43,7 +43,7 @@ bool aJpeg(const QString& path, QString* error) {
 
 void Cubo::ExportarCubo() {
     Export* e = Export::instance();
-    e->Servir(DC, Vcampos ? Vcampos->txtIdCubo->text() : QString());
+    e->Serve(DC, Vcampos ? Vcampos->txtIdCubo->text() : QString());
     e->show();
     e->raise();
     e->activateWindow();
@@ -98,16 +98,16 @@ bool Cubo::PublicarVista(QString* error) {
     pagina.title = descripcion.isEmpty() ? Vcampos->txtIdCubo->text() : descripcion;
     pagina.iconUrl = ShortcutIcon();
     pagina.scriptUrl = ViewsBase() + "script/viewscript.js";
-    pagina.menuLine = bd::publishing::LineaMenu(ViewsBase(), sArchivoDatos, graficos);
+    pagina.menuLine = bd::publishing::MenuLine(ViewsBase(), sArchivoDatos, graficos);
     pagina.dataPage = sArchivoDatos;
     pagina.fontPixels = sTamFuenteHTML.toInt();
-    if (!escribirLineas(vista, bd::publishing::LineasVista(pagina), error)) return false;
+    if (!escribirLineas(vista, bd::publishing::ViewLines(pagina), error)) return false;
 
     if (!SubirArchivo(direccion, sArchivoVista, error) || !self) return false;
     if (!SubirArchivo(direccion, sArchivoDatos, error) || !self) return false;
     BorrarArchivo(datos);
     BorrarArchivo(vista);
-    AbrirURL(bd::publishing::DireccionVista(ViewsBase(), VinsCube->IdExportCube, sArchivoVista));
+    AbrirURL(bd::publishing::ViewAddress(ViewsBase(), VinsCube->IdExportCube, sArchivoVista));
     EnviarMailsAfterUpload();
     return true;
 }
@@ -139,7 +139,7 @@ void Cubo::UpLoadToWeb() {
         publicando_ = false;
         return abandonar();
     }
-    sTamFuenteHTML = bd::publishing::PixelesFuentePublicacion(Vcampos->Propiedad(Campos::FilaPixelesFuente));
+    sTamFuenteHTML = bd::publishing::PublishingFontPixels(Vcampos->Propiedad(Campos::FilaPixelesFuente));
     AsignarIdExport(*VinsCube);
     PunteroEspera();
     AB->setEnabled(false);
@@ -153,7 +153,7 @@ void Cubo::UpLoadToWeb() {
     bool hecho = true;
     const qint64 celdas =
         bd::publishing::CellCount(DC->resultColumns(), DC->rowFields().count(), DC->resultRows());
-    if (bd::publishing::ConfirmarCeldas(celdas, nadie)) hecho = PublicarVista(&error);
+    if (bd::publishing::ConfirmCells(celdas, nadie)) hecho = PublicarVista(&error);
     if (!self) return abandonar();
     if (!hecho) {
         MostrarEspera(false);
