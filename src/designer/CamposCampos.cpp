@@ -331,9 +331,9 @@ void Campos::cmdShowFilters_Click() {
 
 void Campos::ajustarAnchoSpCam() {
     QTableView* v = spCam->view();
-    const int ancho = v->horizontalHeader()->length() + v->verticalHeader()->sizeHint().width() +
+    const int width = v->horizontalHeader()->length() + v->verticalHeader()->sizeHint().width() +
                       v->verticalScrollBar()->sizeHint().width() + 2 * v->frameWidth();
-    spCam->setFixedWidth(ancho);
+    spCam->setFixedWidth(width);
 }
 
 void Campos::marcarCambiado() {

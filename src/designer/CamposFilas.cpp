@@ -30,12 +30,12 @@ Bloque bloqueDe(const Grid& g, int row, bool grupos) {
 }
 
 // Puts the lower block above the upper one; the rows keep everything the grid's row copy carries.
-void intercambiar(Grid& g, Bloque arriba, Bloque abajo) {
-    const int filas = g.maxRows(), n = abajo.filas();
-    g.insertRows(arriba.desde, n);
+void intercambiar(Grid& g, Bloque upper, Bloque lower) {
+    const int filas = g.maxRows(), n = lower.filas();
+    g.insertRows(upper.desde, n);
     for (int i = 0; i < n; ++i)
-        g.copyRow(abajo.desde + n + i, arriba.desde + i);
-    g.deleteRows(abajo.desde + n, n);
+        g.copyRow(lower.desde + n + i, upper.desde + i);
+    g.deleteRows(lower.desde + n, n);
     // The rows holding data are where they were before: the count goes back too.
     g.setMaxRows(filas);
 }

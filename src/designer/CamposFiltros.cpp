@@ -57,7 +57,7 @@ struct Eleccion {
 // The row's values as the pickers are given them.
 struct FilaFiltro {
     QString campo, clase;
-    QString limiteDesde, limiteHasta, valorDesde, valorHasta; // L1, L2, V1, V2
+    QString fromLimit, toLimit, valorDesde, valorHasta; // L1, L2, V1, V2
     bool entre = false;
     bool parLimites = false; // columns 4 and 7; else 5 and 6
 };
@@ -68,8 +68,8 @@ Eleccion elegirNumero(const FilaFiltro& f, const Campos& c) {
     p->CantDecimals = decimales == -1 ? 2 : decimales;
     p->InitializeNumericFields();
     p->Formato = c.getFormat(f.campo);
-    const QString& desde = f.parLimites ? f.limiteDesde : f.valorDesde;
-    const QString& hasta = f.parLimites ? f.limiteHasta : f.valorHasta;
+    const QString& desde = f.parLimites ? f.fromLimit : f.valorDesde;
+    const QString& hasta = f.parLimites ? f.toLimit : f.valorHasta;
     if (conValor(desde)) p->FText->setText(desde);
     if (conValor(hasta)) p->TText->setText(hasta);
     p->NoRange = !f.entre;
@@ -88,21 +88,21 @@ Eleccion elegirTexto(const FilaFiltro& f, const Grid& g, int row, InsCube* cube)
     p->FTField = g.cellTag(DefinitionGrids::ColCampoValores, row);
     p->FTWhere = g.cellTag(DefinitionGrids::ColWhereValores, row);
     p->FTSql = g.cellTag(DefinitionGrids::ColSQLValores, row);
-    if (!p->FTSql.isEmpty() && cube) p->LlenarListasValores(*cube, p->FTSql);
+    if (!p->FTSql.isEmpty() && cube) p->FillValueLists(*cube, p->FTSql);
     if (f.parLimites) {
-        if (conValor(f.limiteDesde)) p->FText->setEditText(f.limiteDesde);
-        if (conValor(f.limiteHasta)) p->TText->setEditText(f.limiteHasta);
+        if (conValor(f.fromLimit)) p->FText->setEditText(f.fromLimit);
+        if (conValor(f.toLimit)) p->TText->setEditText(f.toLimit);
     } else {
-        if (conValor(f.limiteDesde)) p->MinRange = f.limiteDesde;
-        if (conValor(f.limiteHasta)) p->MaxRange = f.limiteHasta;
+        if (conValor(f.fromLimit)) p->MinRange = f.fromLimit;
+        if (conValor(f.toLimit)) p->MaxRange = f.toLimit;
         if (conValor(f.valorDesde))
             p->FText->setEditText(f.valorDesde);
-        else if (conValor(f.limiteDesde))
-            p->FText->setEditText(f.limiteDesde);
+        else if (conValor(f.fromLimit))
+            p->FText->setEditText(f.fromLimit);
         if (conValor(f.valorHasta))
             p->TText->setEditText(f.valorHasta);
-        else if (conValor(f.limiteHasta))
-            p->TText->setEditText(f.limiteHasta);
+        else if (conValor(f.toLimit))
+            p->TText->setEditText(f.toLimit);
     }
     p->cmdFromTBL->setVisible(true);
     p->NoRange = !f.entre;
@@ -123,7 +123,7 @@ Eleccion elegirTexto(const FilaFiltro& f, const Grid& g, int row, InsCube* cube)
 
 // One side of the date picker from a written date; false when the text holds no date.
 bool fechaEn(const QString& texto, QDateTimeEdit* fecha, QTimeEdit* hora, QDateTime* valor = nullptr) {
-    const QDateTime d = conValor(texto) ? frmSelectDate::LeerFecha(texto) : QDateTime();
+    const QDateTime d = conValor(texto) ? frmSelectDate::ReadDate(texto) : QDateTime();
     if (!d.isValid()) return false;
     General::FijarHora(d, hora);
     fecha->setDateTime(d);
@@ -134,8 +134,8 @@ bool fechaEn(const QString& texto, QDateTimeEdit* fecha, QTimeEdit* hora, QDateT
 Eleccion elegirFecha(const FilaFiltro& f) {
     frmSelectDate* p = frmSelectDate::instance();
     if (f.parLimites) {
-        fechaEn(f.limiteDesde, p->FDate, p->FHour);
-        fechaEn(f.limiteHasta, p->TDate, p->THour);
+        fechaEn(f.fromLimit, p->FDate, p->FHour);
+        fechaEn(f.toLimit, p->TDate, p->THour);
     } else {
         const QDateTime hoy(bd::os::Now().date(), QTime(0, 0));
         if (!fechaEn(f.valorDesde, p->FDate, p->FHour, &p->DefMinDate)) p->FDate->setDateTime(hoy);
@@ -150,8 +150,8 @@ Eleccion elegirFecha(const FilaFiltro& f) {
     }
     Eleccion e;
     e.aceptada = runValuePicker(p, [&](frmSelectDate& d) {
-        e.desde = frmSelectDate::TextoISO(d.FDate->dateTime());
-        e.hasta = frmSelectDate::TextoISO(d.TDate->dateTime());
+        e.desde = frmSelectDate::IsoText(d.FDate->dateTime());
+        e.hasta = frmSelectDate::IsoText(d.TDate->dateTime());
     });
     return e;
 }
@@ -181,8 +181,8 @@ void Campos::elegirValoresFiltro(int col, int row) {
     FilaFiltro f;
     f.campo = g.text(ColFiltroCampo, row);
     f.clase = g.cellTag(ColOperador, row);
-    f.limiteDesde = g.typeButtonText(ColLimiteDesde, row);
-    f.limiteHasta = g.typeButtonText(ColLimiteHasta, row);
+    f.fromLimit = g.typeButtonText(ColLimiteDesde, row);
+    f.toLimit = g.typeButtonText(ColLimiteHasta, row);
     f.valorDesde = g.typeButtonText(ColValorDesde, row);
     f.valorHasta = g.typeButtonText(ColValorHasta, row);
     f.entre = g.cellType(ColValorHasta, row) == TypeButton;

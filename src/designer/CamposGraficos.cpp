@@ -22,7 +22,7 @@ void Campos::CargarComandosGraficos() {
     if (!v) return;
     bd::toolbar::Toolbar& bar = *v->ABGraph;
     bar.clearTools();
-    bd::toolbar::Band* band = bar.addBand(Cubo::BandaGrafico);
+    bd::toolbar::Band* band = bar.addBand(Cubo::ChartBand);
     const bd::grid::Grid& g = *spCal;
     bool hay = false;
     for (int r = 1; r <= g.maxRows(); ++r) {
@@ -39,10 +39,10 @@ void Campos::CargarComandosGraficos() {
         hay = true;
     }
     General::CargarTiposGrafico();
-    bd::toolbar::Tool* combo = band->addCombo(Cubo::ComboTipoGrafico, bd::os::twipsToPixels(2500));
+    bd::toolbar::Tool* combo = band->addCombo(Cubo::ChartTypeCombo, bd::os::twipsToPixels(2500));
     combo->setList(General::colNombreGrafico.values());
     if (!hay) {
-        v->SetToolChecked(Cubo::ToolSinGrafico, true); // charts off
+        v->SetToolChecked(Cubo::ToolNoChart, true); // charts off
         v->AcomodarPantalla();
     }
     bar.adjustSize();

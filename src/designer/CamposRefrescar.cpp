@@ -155,7 +155,7 @@ bool Campos::showViewerForDefinition() {
     if (!self || !cubo) return false;
     if (!cubo->CHA->isVisible()) cubo->restoreChartArea();
     cubo->CHATag = "NOLOADED"; // the chart must be drawn again
-    cubo->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    cubo->SetToolChecked(Cubo::ToolFilterPane, true);
     if (FiltrosCambiados) {
         cubo->ColorcarGrillaFiltros(false, true, false);
         if (!self || !cubo) return false;

@@ -242,7 +242,7 @@ TEST_F(Dialogos, RowMovers) {
     c().VaOnfocus = &cal();
     struct Caso {
         int fila;
-        bool arriba;
+        bool up;
         QStringList nombres;
         int activa;
         bool mueve;
@@ -253,7 +253,7 @@ TEST_F(Dialogos, RowMovers) {
     for (const Caso& k : casos) {
         cal().setActiveCell(1, k.fila);
         t.viewer->Salvar = false;
-        k.arriba ? c().MoverFilaArriba() : c().MoverFilaAbajo();
+        k.up ? c().MoverFilaArriba() : c().MoverFilaAbajo();
         EXPECT_EQ(nombres(cal()), k.nombres) << k.fila;
         EXPECT_EQ(cal().activeRow(), k.activa) << k.fila;
         EXPECT_EQ(cal().maxRows(), 300);

@@ -49,16 +49,16 @@ std::shared_ptr<db::ColumnarResult> Ventas() {
         double importe;
         int unidades;
     };
-    const Fila filas[] = {{0, 2024, 1234.5, 3}, {1, 2024, 5, 1},  {1, 2024, -5, 1},
-                          {2, 2025, 99.25, 2},  {3, 2024, 10, 4}, {3, 2025, 20, 6}};
+    const Fila rows[] = {{0, 2024, 1234.5, 3}, {1, 2024, 5, 1},  {1, 2024, -5, 1},
+                         {2, 2025, 99.25, 2},  {3, 2024, 10, 4}, {3, 2025, 20, 6}};
     auto r = std::make_shared<db::ColumnarResult>();
-    for (const Fila& f : filas) {
+    for (const Fila& f : rows) {
         cliente.codes.push_back(f.c);
         anio.ints.push_back(f.anio);
         importe.reals.push_back(f.importe);
         unidades.ints.push_back(f.unidades);
     }
-    r->rowCount = std::size(filas);
+    r->rowCount = std::size(rows);
     r->columns = {cliente, anio, importe, unidades};
     return r;
 }
@@ -78,16 +78,16 @@ std::shared_ptr<db::ColumnarResult> Rarezas() {
         int c; // -1: NULL
         double importe;
     };
-    const Fila filas[] = {{0, 120000}, {1, 80000.5}, {2, 300}, {-1, 45}, {3, -2500}, {3, 500}};
+    const Fila rows[] = {{0, 120000}, {1, 80000.5}, {2, 300}, {-1, 45}, {3, -2500}, {3, 500}};
     auto r = std::make_shared<db::ColumnarResult>();
-    for (const Fila& f : filas) {
+    for (const Fila& f : rows) {
         cliente.codes.push_back(uint32_t(std::max(0, f.c)));
         cliente.nulls.push_back(f.c < 0);
         anio.ints.push_back(2024);
         importe.reals.push_back(f.importe);
         unidades.ints.push_back(1);
     }
-    r->rowCount = std::size(filas);
+    r->rowCount = std::size(rows);
     r->columns = {cliente, anio, importe, unidades};
     return r;
 }
@@ -126,10 +126,10 @@ struct Ventana {
         v.show();
         v.AcomodarPantalla();
     }
-    QByteArray datos() const { return test::readFile(home.path("Charts/Data.xml")); }
-    Tool* herramienta(const QString& medida) const {
+    QByteArray dataPage() const { return test::readFile(home.path("Charts/Data.xml")); }
+    Tool* tool(const QString& measure) const {
         for (Tool* t : v.ABGraph->tools())
-            if (t->identifier() == medida) return t;
+            if (t->identifier() == measure) return t;
         return nullptr;
     }
     QStringList marcadas() const {
@@ -157,7 +157,7 @@ TEST(ChartViewer, DataFileAndPageFromThePivot) {
                                                     "<set label='OBrien' value='1234.5' />\r\n"
                                                     "<set label='Smith' value='30' />\r\n"
                                                     "\r\n</chart>\r\n";
-    EXPECT_EQ(f.datos(), expected);
+    EXPECT_EQ(f.dataPage(), expected);
     EXPECT_EQ(f.v.lastChart, "Amount");
     EXPECT_TRUE(f.v.bGraficoDibujado);
     EXPECT_TRUE(f.v.CHATag.isEmpty());
@@ -203,7 +203,7 @@ TEST(ChartViewer, OverTheResultLimitThePageTellsSoInsteadOfTheChart) {
     f.c.spCal->setText(Campos::ColLimiteResultados, 1, "2");
     f.v.Graph("Amount");
     EXPECT_TRUE(f.v.ChartLimited);
-    EXPECT_EQ(f.datos().count("<set "), 2);
+    EXPECT_EQ(f.dataPage().count("<set "), 2);
     EXPECT_FALSE(f.v.CHA->isChart());
     EXPECT_TRUE(f.v.CHA->plainText().contains("Maximum limit is exceeded. Was limited to: 2 results."))
         << f.v.CHA->plainText().toStdString();
@@ -230,36 +230,36 @@ TEST(ChartViewer, MultiSeriesBodyFromOneRowAndOneColumnField) {
                                 "\t<set value=\"0\"/>\r\n\t<set value=\"20\"/>\r\n"
                                 "</dataset>\r\n"
                                 "\r\n</chart>\r\n";
-    EXPECT_EQ(f.datos(), expected);
+    EXPECT_EQ(f.dataPage(), expected);
     EXPECT_TRUE(test::readFile(f.home.path("Charts/Chart.html")).contains("value=\"MSColumn3D.swf\""));
 
     // Pies have no multi-series form: one value per customer and year.
     f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Pie 2D");
     f.v.Graph("Amount");
-    EXPECT_TRUE(f.datos().contains("<set label='OBrien-2024' value='1234.5' isSliced='0'/>\r\n"))
-        << f.datos().data();
+    EXPECT_TRUE(f.dataPage().contains("<set label='OBrien-2024' value='1234.5' isSliced='0'/>\r\n"))
+        << f.dataPage().data();
     EXPECT_EQ(f.v.CHA->movie().chartId, "Pie2D");
 }
 
 TEST(ChartViewer, ShownOnlyWhileTool80IsUnchecked) {
     Ventana f;
-    f.v.SetToolChecked(Cubo::ToolSinGrafico, true);
+    f.v.SetToolChecked(Cubo::ToolNoChart, true);
     f.v.Graph("Amount");
     EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
     EXPECT_FALSE(f.v.bGraficoDibujado);
 
     // With no measure at all the chart is switched off.
-    f.v.SetToolChecked(Cubo::ToolSinGrafico, false);
+    f.v.SetToolChecked(Cubo::ToolNoChart, false);
     f.c.spCal->setText(Campos::ColMedida, 1, "");
     f.c.spCal->setText(Campos::ColMedida, 2, "");
     f.v.Graph(QString());
-    EXPECT_TRUE(f.v.ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_TRUE(f.v.ToolChecked(Cubo::ToolNoChart));
     EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
 }
 
 TEST(ChartViewer, ToolClicksBeforeAndAfterTheFirstPage) {
     Ventana f;
-    Tool* unidades = f.herramienta("Unit Count");
+    Tool* unidades = f.tool("Unit Count");
     ASSERT_TRUE(unidades);
     EXPECT_EQ(unidades->name(), "UnitCount");
     EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
@@ -276,9 +276,9 @@ TEST(ChartViewer, ToolClicksBeforeAndAfterTheFirstPage) {
     EXPECT_TRUE(f.v.ABGraph->clickTool(unidades));
     EXPECT_EQ(f.v.lastChart, "Unit Count");
     EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
-    EXPECT_TRUE(f.datos().contains("<set label='Smith' value='10' />")) << f.datos().data();
-    EXPECT_TRUE(f.datos().contains("decimals='0'"));
-    EXPECT_TRUE(f.datos().contains("caption='Unit Count'")) << "no caption, no tag: the measure name";
+    EXPECT_TRUE(f.dataPage().contains("<set label='Smith' value='10' />")) << f.dataPage().data();
+    EXPECT_TRUE(f.dataPage().contains("decimals='0'"));
+    EXPECT_TRUE(f.dataPage().contains("caption='Unit Count'")) << "no caption, no tag: the measure name";
     // The wait timer gives the toolbars back.
     EXPECT_FALSE(f.v.AB->isEnabled());
     EXPECT_FALSE(f.v.ABGraph->isEnabled());
@@ -287,7 +287,7 @@ TEST(ChartViewer, ToolClicksBeforeAndAfterTheFirstPage) {
     EXPECT_TRUE(f.v.ABGraph->isEnabled());
 
     // A tool without a measure only gives the toolbars back.
-    Tool* vacia = f.v.ABGraph->band(Cubo::BandaGrafico)->addTool(99, "Blank", "Blank");
+    Tool* vacia = f.v.ABGraph->band(Cubo::ChartBand)->addTool(99, "Blank", "Blank");
     f.v.ABGraph->clickTool(vacia);
     EXPECT_EQ(f.v.lastChart, "Unit Count");
     EXPECT_TRUE(f.v.bGraficoListo);
@@ -301,7 +301,7 @@ TEST(ChartViewer, AFailedRedrawLeavesTheToolUnchecked) {
     QDir(f.home.path("Charts")).removeRecursively();
     test::writeFile(f.home.path("Charts"), "");
     os::ScopedPrompter prompts;
-    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    f.v.ABGraph->clickTool(f.tool("Unit Count"));
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].title, "Error drawing Chart");
     EXPECT_FALSE(f.v.bGraficoDibujado);
@@ -312,7 +312,7 @@ TEST(ChartViewer, AFailedRedrawLeavesTheToolUnchecked) {
     // The next draw that succeeds shows the chart again, without waiting for a resize.
     QFile::remove(f.home.path("Charts"));
     f.v.TimerWait_Timer();
-    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    f.v.ABGraph->clickTool(f.tool("Unit Count"));
     EXPECT_TRUE(f.v.bGraficoDibujado);
     EXPECT_FALSE(f.v.CHA->isHidden());
     EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
@@ -324,14 +324,14 @@ TEST(ChartViewer, StoredLastChartWithoutBlanksStillFindsItsMeasure) {
     f.v.Graph(QString());
     EXPECT_EQ(f.v.lastChart, "Unit Count");
     EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
-    EXPECT_TRUE(f.datos().contains("value='10'"));
+    EXPECT_TRUE(f.dataPage().contains("value='10'"));
 }
 
 TEST(ChartViewer, ChoosingATypeStoresItRedrawsAndMarksTheCube) {
     Ventana f;
     f.v.Graph(QString());
     f.esperarCarga();
-    Tool* combo = f.v.ABGraph->tool(Cubo::ComboTipoGrafico);
+    Tool* combo = f.v.ABGraph->tool(Cubo::ChartTypeCombo);
     EXPECT_EQ(combo->text(), "Column 3D");
     ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Line"));
     EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 1), "Line");
@@ -344,16 +344,16 @@ TEST(ChartViewer, NoneRemovesTheToolAndChartsTheCheckedOne) {
     Ventana f;
     f.v.Graph(QString());
     f.esperarCarga();
-    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    f.v.ABGraph->clickTool(f.tool("Unit Count"));
     ASSERT_EQ(f.v.lastChart, "Unit Count");
     f.v.TimerWait_Timer();
-    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ComboTipoGrafico), "None"));
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ChartTypeCombo), "None"));
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 2), "None");
-    EXPECT_EQ(f.herramienta("Unit Count"), nullptr);
+    EXPECT_EQ(f.tool("Unit Count"), nullptr);
     EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
     EXPECT_EQ(f.v.lastChart, "Amount");
-    EXPECT_TRUE(f.datos().contains("caption='Sales'"));
+    EXPECT_TRUE(f.dataPage().contains("caption='Sales'"));
     EXPECT_TRUE(f.v.frameCover->isHidden());
 }
 
@@ -402,11 +402,11 @@ TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
         if (dc.isTotalRow(r)) continue;
         const QString region = dc.rowHeaderText(r, 0), producto = dc.rowHeaderText(r, 1);
         const int cat = int(m.categories.indexOf(producto));
-        auto serie =
+        auto series =
             std::find_if(m.series.begin(), m.series.end(), [&](auto& s) { return s.name == region; });
         ASSERT_GE(cat, 0) << producto.toStdString();
-        ASSERT_NE(serie, m.series.end()) << region.toStdString();
-        EXPECT_NEAR(serie->values.value(cat), dc.cellValue(r, amount).toDouble(), 0.005);
+        ASSERT_NE(series, m.series.end()) << region.toStdString();
+        EXPECT_NEAR(series->values.value(cat), dc.cellValue(r, amount).toDouble(), 0.005);
         ++vistos;
     }
     EXPECT_EQ(vistos, 30);
@@ -450,7 +450,7 @@ QList<double> Barras(browser::PageView& cha) {
 TEST(ChartViewer, OddNamesNullsAndNegativesKeepTheirOwnBarsAndLabels) {
     Ventana f(false, Rarezas());
     f.v.resize(1200, 900);
-    f.v.Split->setTop(f.v.AltoVentana() / 2);
+    f.v.Split->setTop(f.v.WindowHeight() / 2);
     f.v.AcomodarPantalla();
     f.v.Graph("Amount");
     ASSERT_TRUE(f.v.CHA->isChart()) << f.v.CHA->errorString().toStdString();
@@ -478,7 +478,7 @@ TEST(ChartViewer, APieOfNegativeSumsSaysWhyAndAnotherTypeDrawsThem) {
     Ventana f(false, Rarezas());
     f.v.Graph(QString());
     f.esperarCarga();
-    Tool* combo = f.v.ABGraph->tool(Cubo::ComboTipoGrafico);
+    Tool* combo = f.v.ABGraph->tool(Cubo::ChartTypeCombo);
     ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Pie 2D"));
     EXPECT_TRUE(f.v.CHA->chartView()->chart()->series().isEmpty());
     const QString nota = browser::ChartNote(f.v.CHA->chartView()->chart());
@@ -500,7 +500,7 @@ TEST(ChartViewer, AnEmptyResultShowsAnEmptyChart) {
     os::ScopedPrompter prompts;
     f.v.Graph("Amount");
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
-    EXPECT_EQ(f.datos().count("<set "), 0);
+    EXPECT_EQ(f.dataPage().count("<set "), 0);
     ASSERT_TRUE(f.v.CHA->isChart());
     QChart* chart = f.v.CHA->chartView()->chart();
     EXPECT_TRUE(chart->series().isEmpty());
@@ -517,14 +517,14 @@ TEST(ChartViewer, NoneForTheFirstRowStaysNone) {
     f.v.Graph(QString());
     f.esperarCarga();
     ASSERT_EQ(f.v.lastChart, "Amount");
-    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ComboTipoGrafico), "None"));
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ChartTypeCombo), "None"));
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 1), "None");
-    EXPECT_EQ(f.herramienta("Amount"), nullptr);
+    EXPECT_EQ(f.tool("Amount"), nullptr);
     EXPECT_EQ(f.v.lastChart, "Unit Count");
     EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
     EXPECT_TRUE(f.v.frameCover->isHidden()) << "the chart of Unit Count is shown";
-    EXPECT_TRUE(f.datos().contains("caption='Unit Count'"));
+    EXPECT_TRUE(f.dataPage().contains("caption='Unit Count'"));
     f.v.TimerWait_Timer();
 
     // The next refresh, and a cube file that still names Amount as charted last.
@@ -533,7 +533,7 @@ TEST(ChartViewer, NoneForTheFirstRowStaysNone) {
         f.v.lastChart = ultimo;
         f.v.Graph(QString());
         EXPECT_EQ(f.v.lastChart, "Unit Count");
-        EXPECT_TRUE(f.datos().contains("caption='Unit Count'")) << f.datos().data();
+        EXPECT_TRUE(f.dataPage().contains("caption='Unit Count'")) << f.dataPage().data();
         EXPECT_EQ(f.v.CHA->movie().chartId, "Column3D");
         EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
     }
@@ -608,7 +608,7 @@ TEST(ChartViewer, ADragOnThePivotRedrawsTheChart) {
     QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
     ASSERT_EQ(dc.columnFields().count(), 0);
     EXPECT_FALSE(f.v.CHA->chartModel().multiSeries);
-    EXPECT_TRUE(f.datos().contains("<set label='OBrien' value='1234.5' />")) << f.datos().data();
+    EXPECT_TRUE(f.dataPage().contains("<set label='OBrien' value='1234.5' />")) << f.dataPage().data();
 }
 
 // Without an axis name of the designer's, the axes name what they show: the fields the labels come
@@ -616,12 +616,12 @@ TEST(ChartViewer, ADragOnThePivotRedrawsTheChart) {
 TEST(ChartViewer, AxisTitlesNameWhatTheAxesShow) {
     Ventana f;
     f.v.resize(1200, 900);
-    f.v.Split->setTop(f.v.AltoVentana() / 2);
+    f.v.Split->setTop(f.v.WindowHeight() / 2);
     f.v.AcomodarPantalla();
     f.c.spCal->setText(Campos::ColEjeX, 1, "");
     f.c.spCal->setText(Campos::ColEjeY, 1, "");
     struct Caso {
-        const char* nombre;
+        const char* name;
         std::function<void()> disponer;
         QString x;
     } casos[] = {
@@ -634,11 +634,11 @@ TEST(ChartViewer, AxisTitlesNameWhatTheAxesShow) {
          "Customer - Year"},
     };
     for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
+        SCOPED_TRACE(k.name);
         k.disponer();
         f.v.DC->recalculate();
         f.v.Graph("Amount");
-        EXPECT_TRUE(f.datos().contains("xAxisName='' yAxisName=''"))
+        EXPECT_TRUE(f.dataPage().contains("xAxisName='' yAxisName=''"))
             << "the data file keeps the grid's names";
         EXPECT_EQ(f.v.CHA->chartModel().xAxisName, k.x);
         EXPECT_EQ(f.v.CHA->chartModel().yAxisName, "Amount");

@@ -20,7 +20,7 @@ using Members = QList<QPair<QString, QByteArray>>;
 Members membersOf(const QString& cub) {
     Members out;
     QString error;
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray b;
         zip::readMember(cub, n, b, &error);
         out << qMakePair(n, b);

@@ -83,7 +83,7 @@ bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& memb
 QList<QPair<QString, QByteArray>> membersOf(const QString& cub) {
     QList<QPair<QString, QByteArray>> out;
     QString error;
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray b;
         zip::readMember(cub, n, b, &error);
         out << qMakePair(n, b);
@@ -123,8 +123,8 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
         w.c->txtDateIndicator->setText("#");
         w.c->txtDBHourFormat->setText("HH:MM");
         w.c->cmdDBToDate->setText("date('<FIELD>')");
-        w.v->SetToolChecked(Cubo::ToolPanelFiltros, true);
-        w.v->SetToolChecked(Cubo::ToolSinGrafico, true);
+        w.v->SetToolChecked(Cubo::ToolFilterPane, true);
+        w.v->SetToolChecked(Cubo::ToolNoChart, true);
         w.v->SplitFil->setTop(2100);
         w.v->Split->setTop(6300);
         w.v->Salvar = true;
@@ -144,7 +144,7 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
         cells = pivotCells(*w.v->DC);
     }
     QString error;
-    EXPECT_EQ(zip::memberNames(path, &error), Cubo::NombresMiembros());
+    EXPECT_EQ(zip::memberNames(path, &error), Cubo::MemberNames());
     EXPECT_TRUE(tempMembers(home.home()).isEmpty());
     ASSERT_TRUE(QFile::remove(home.path("Example.sqlite")));
 
@@ -185,8 +185,8 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
     EXPECT_TRUE(w.c->frameLockCnn->isHidden());
     EXPECT_FALSE(w.c->cmdGenerarCnn->isEnabled());
     EXPECT_FALSE(w.c->cmdOpenEditor->isEnabled());
-    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolPanelFiltros));
-    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolFilterPane));
+    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolNoChart));
     EXPECT_EQ(w.v->CHATag, "NOLOADED");
     EXPECT_EQ(w.v->lastChart, "Amount");
     EXPECT_EQ(w.v->SplitFil->Top(), 2100);
@@ -520,9 +520,9 @@ TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
         EXPECT_NEAR(w.v->SplitFil->Top(), k.fil < 0 ? filBefore : k.fil, 15);
         // The filter splitter shows with the filter pane.
         if (k.fil >= 0) {
-            EXPECT_EQ(w.v->SplitFil->Visible(), w.v->ToolChecked(Cubo::ToolPanelFiltros));
+            EXPECT_EQ(w.v->SplitFil->Visible(), w.v->ToolChecked(Cubo::ToolFilterPane));
         }
-        if (!w.v->ToolChecked(Cubo::ToolSinGrafico)) {
+        if (!w.v->ToolChecked(Cubo::ToolNoChart)) {
             EXPECT_NEAR(w.v->Split->Top(), k.main < 0 ? mainBefore : k.main, 15);
         }
         w.v->SplitFil->setTop(3007);
@@ -782,7 +782,7 @@ TEST_F(CubeFile, SavedDataOpensWithTheSameCellsInEitherForm) {
     ASSERT_TRUE(QFile::remove(home.path("Example.sqlite")));
     QList<zip::MemberBytes> members;
     QString error;
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray b;
         ASSERT_TRUE(zip::readMember(path, n, b, &error)) << error.toStdString();
         members.push_back({n, b, true});

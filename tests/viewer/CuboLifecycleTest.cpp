@@ -18,7 +18,7 @@ struct Lifecycle : test::ViewerFixture {};
 
 TEST_F(Lifecycle, NewCubeShowsItsDesignerWithTheConnectionDialogPendingOrTheFilesConnection) {
     struct Case {
-        QString file, tipo, connection;
+        QString file, typeClass, connection;
         bool dialogPending;
     } cases[] = {
         {"", "", "", true},
@@ -29,12 +29,12 @@ TEST_F(Lifecycle, NewCubeShowsItsDesignerWithTheConnectionDialogPendingOrTheFile
         {"/data/base.mdb", "ACCESS", "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/base.mdb", false},
     };
     for (const Case& k : cases) {
-        SCOPED_TRACE(k.tipo.toStdString());
+        SCOPED_TRACE(k.typeClass.toStdString());
         auto* cube = new InsCube;
         cube->CubeId = "Cube";
         QPointer<Cubo> v = new Cubo;
         v->VinsCube = cube;
-        v->SeleccionarCampos(false, false, "", k.file, k.tipo);
+        v->SeleccionarCampos(false, false, "", k.file, k.typeClass);
         ASSERT_TRUE(v->Vcampos);
         EXPECT_TRUE(v->Vcampos->isVisible());
         EXPECT_EQ(v->Vcampos->txtIdCubo->text(), "Cube");

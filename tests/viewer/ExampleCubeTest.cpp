@@ -52,7 +52,7 @@ TEST(ExampleCube, CommittedFilesAreWhatTheGeneratorMakes) {
     EXPECT_EQ(dump, test::VolcarBase(resources() + "/Example.sqlite"));
     const QStringList names = zip::memberNames(home.path("Example.cub"), &error);
     EXPECT_EQ(names, zip::memberNames(resources() + "/Example.cub", &error));
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray made, committed;
         ASSERT_TRUE(zip::readMember(home.path("Example.cub"), n, made, &error)) << error.toStdString();
         ASSERT_TRUE(zip::readMember(resources() + "/Example.cub", n, committed, &error))

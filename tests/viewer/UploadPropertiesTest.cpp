@@ -26,7 +26,7 @@ struct Propiedades : ::testing::Test {
         General::InicializarNombres();
         os::SaveSetting("OE", "Web", "ViewsBase", "https://views.test/views/");
     }
-    QString fila(int r) const { return c.Propiedad(r); }
+    QString row(int r) const { return c.Propiedad(r); }
     void poner(int r, const QString& t) { c.spSave->setText(Campos::ColPropiedad, r, t); }
     // Opens the dialog from the designer's button; fill answers it.
     void abrir(const std::function<int(frmUploadProperties&)>& fill) {
@@ -77,9 +77,9 @@ TEST_F(Propiedades, OkWritesTheRowsAndMarksTheCubeChanged) {
         EXPECT_FALSE(d.isVisible());
         return int(QDialog::Accepted);
     });
-    EXPECT_EQ(fila(Campos::FilaSubirAlSalir), "0");
-    EXPECT_EQ(fila(Campos::FilaMailsSubida), "boss@test");
-    EXPECT_EQ(fila(Campos::FilaPixelesFuente), "0");
+    EXPECT_EQ(row(Campos::FilaSubirAlSalir), "0");
+    EXPECT_EQ(row(Campos::FilaMailsSubida), "boss@test");
+    EXPECT_EQ(row(Campos::FilaPixelesFuente), "0");
     EXPECT_TRUE(w.v->Salvar);
 }
 
@@ -89,13 +89,13 @@ TEST_F(Propiedades, FontSizeOutOfRangeByTheKeyboardIsStoredAsZero) {
         d.cmdAceptar_Click();
         return int(QDialog::Accepted);
     });
-    EXPECT_EQ(fila(Campos::FilaPixelesFuente), "0");
+    EXPECT_EQ(row(Campos::FilaPixelesFuente), "0");
     abrir([&](frmUploadProperties& d) {
         d.txtFontPix->setText(" 18 ");
         d.cmdAceptar_Click();
         return int(QDialog::Accepted);
     });
-    EXPECT_EQ(fila(Campos::FilaPixelesFuente), "18");
+    EXPECT_EQ(row(Campos::FilaPixelesFuente), "18");
 }
 
 TEST_F(Propiedades, ClosingOrAnUnchangedOkChangesNothing) {
@@ -105,8 +105,8 @@ TEST_F(Propiedades, ClosingOrAnUnchangedOkChangesNothing) {
         d.close(); // the close box
         return int(QDialog::Rejected);
     });
-    EXPECT_EQ(fila(Campos::FilaMailsSubida), "x@test");
-    EXPECT_EQ(fila(Campos::FilaSubirAlSalir), "");
+    EXPECT_EQ(row(Campos::FilaMailsSubida), "x@test");
+    EXPECT_EQ(row(Campos::FilaSubirAlSalir), "");
     EXPECT_FALSE(w.v->Salvar);
 
     // Stored as the dialog shows them: "0" for the check box and the size in force.

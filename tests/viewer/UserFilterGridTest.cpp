@@ -29,7 +29,7 @@ struct Ejemplo : ::testing::Test {
         ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
     }
     // n base rows on the Region field, the values query tag of each in column 5.
-    void filas(int n) {
+    void rows(int n) {
         for (int r = 2; r <= n; ++r)
             g().copyRow(1, r);
         g().setMaxRows(n);
@@ -98,7 +98,7 @@ TEST_F(Ejemplo, PlusAndMinusScriptsGiveTheseConnectorsAndMarks) {
     };
     for (const Caso& k : casos) {
         SCOPED_TRACE(k.script.join(' ').toStdString());
-        filas(k.bases);
+        rows(k.bases);
         for (const QString& paso : k.script) {
             const int r = paso.mid(1).toInt();
             if (paso[0] == '-' && g().cellType(Cubo::ColUsrAgregarOr, r) == TypePlain)
@@ -112,7 +112,7 @@ TEST_F(Ejemplo, PlusAndMinusScriptsGiveTheseConnectorsAndMarks) {
 }
 
 TEST_F(Ejemplo, AnOrRowCopiesTheFieldOperatorValuesAndTheValuesQuery) {
-    filas(1);
+    rows(1);
     g().setText(Cubo::ColUsrOperador, 1, "Between");
     g().setCellType(Cubo::ColUsrHasta, 1, TypeButton);
     g().setLock(Cubo::ColUsrHasta, 1, false);
@@ -139,7 +139,7 @@ TEST_F(Ejemplo, AnOrRowCopiesTheFieldOperatorValuesAndTheValuesQuery) {
 }
 
 TEST_F(Ejemplo, PlusOnARowWithoutFieldOnlySetsOr) {
-    filas(2);
+    rows(2);
     g().setText(Cubo::ColUsrCampo, 1, QString());
     pulsar(Cubo::ColUsrAgregarOr, 1);
     EXPECT_EQ(g().maxRows(), 2);
@@ -148,7 +148,7 @@ TEST_F(Ejemplo, PlusOnARowWithoutFieldOnlySetsOr) {
 }
 
 TEST_F(Ejemplo, MinusOnAnOrRowAsksAndNoKeepsIt) {
-    filas(1);
+    rows(1);
     pulsar(Cubo::ColUsrAgregarOr, 1);
     refrescado();
     prompts->answer(os::Answer::No);
@@ -162,7 +162,7 @@ TEST_F(Ejemplo, MinusOnAnOrRowAsksAndNoKeepsIt) {
 }
 
 TEST_F(Ejemplo, MinusOnABaseRowClearsBothValues) {
-    filas(1);
+    rows(1);
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "East");
     g().setTypeButtonText(Cubo::ColUsrHasta, 1, "West");
     pulsar(Cubo::ColUsrQuitar, 1);
@@ -174,7 +174,7 @@ TEST_F(Ejemplo, MinusOnABaseRowClearsBothValues) {
 }
 
 TEST_F(Ejemplo, OperatorBetweenAndEqualSwitchTheToCell) {
-    filas(1);
+    rows(1);
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "East");
     g().setText(Cubo::ColUsrOperador, 1, "Between");
     emit g().comboSelChange(Cubo::ColUsrOperador, 1);
@@ -184,7 +184,7 @@ TEST_F(Ejemplo, OperatorBetweenAndEqualSwitchTheToCell) {
     EXPECT_EQ(g().typeButtonColor(Cubo::ColUsrHasta, 1), 0xFFFFFFu);
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "...");
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "...");
-    EXPECT_EQ(w.v->LeerValoresSelector(1).entre, true);
+    EXPECT_EQ(w.v->ReadSelectorValues(1).between, true);
 
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "East");
     g().setTypeButtonText(Cubo::ColUsrHasta, 1, "West");
@@ -196,11 +196,11 @@ TEST_F(Ejemplo, OperatorBetweenAndEqualSwitchTheToCell) {
     EXPECT_TRUE(g().text(Cubo::ColUsrHasta, 1).isEmpty());
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "...");
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "East"); // From keeps its value
-    EXPECT_EQ(w.v->LeerValoresSelector(1).entre, false);
+    EXPECT_EQ(w.v->ReadSelectorValues(1).between, false);
 }
 
 TEST_F(Ejemplo, TheBlankConnectorBecomesAnd) {
-    filas(2);
+    rows(2);
     for (const QString& t : {QString(" "), QString("x")}) {
         g().setText(Cubo::ColUsrConector, 1, t);
         emit g().changed(Cubo::ColUsrConector, 1);
@@ -212,7 +212,7 @@ TEST_F(Ejemplo, TheBlankConnectorBecomesAnd) {
 }
 
 TEST_F(Ejemplo, DeleteClearsTheValuesOnlyFromColumnsOneToFour) {
-    filas(1);
+    rows(1);
     g().setCellType(Cubo::ColUsrHasta, 1, TypeButton);
     for (int col = 1; col <= 8; ++col) {
         SCOPED_TRACE(col);
@@ -232,21 +232,21 @@ TEST_F(Ejemplo, DeleteClearsTheValuesOnlyFromColumnsOneToFour) {
 // The picker is offered only limits it can read: a numeric field's limits must be numbers, a date
 // field's dates.
 TEST_F(Ejemplo, LimitsThatAreNotNumbersOrDatesAreLeftOut) {
-    filas(1);
+    rows(1);
     struct Caso {
-        const char *tipo, *limite;
+        const char *typeClass, *limit;
         bool ofrecido;
     } casos[] = {{"ISNUMERIC", "10", true},      {"ISNUMERIC", "2,5", true},    {"ISNUMERIC", "abc", false},
                  {"ISDATE", "2024-01-01", true}, {"ISDATE", "tomorrow", false}, {"ISTEXT", "abc", true},
                  {"ISNUMERIC", "...", false}};
     for (const Caso& k : casos) {
-        SCOPED_TRACE(std::string(k.tipo) + " " + k.limite);
-        g().setCellTag(Cubo::ColUsrOperador, 1, k.tipo);
-        g().setCellTag(Cubo::ColUsrDesde, 1, k.limite);
-        g().setCellTag(Cubo::ColUsrHasta, 1, k.limite);
-        const Cubo::ValoresSelector s = w.v->LeerValoresSelector(1);
-        EXPECT_EQ(s.limiteDesde, k.ofrecido ? QString(k.limite) : QString());
-        EXPECT_EQ(s.limiteHasta, k.ofrecido ? QString(k.limite) : QString());
+        SCOPED_TRACE(std::string(k.typeClass) + " " + k.limit);
+        g().setCellTag(Cubo::ColUsrOperador, 1, k.typeClass);
+        g().setCellTag(Cubo::ColUsrDesde, 1, k.limit);
+        g().setCellTag(Cubo::ColUsrHasta, 1, k.limit);
+        const Cubo::SelectorValues s = w.v->ReadSelectorValues(1);
+        EXPECT_EQ(s.fromLimit, k.ofrecido ? QString(k.limit) : QString());
+        EXPECT_EQ(s.toLimit, k.ofrecido ? QString(k.limit) : QString());
     }
 }
 
@@ -291,16 +291,16 @@ TEST_F(Ejemplo, ARebuildWithGapsSurvivesASaveAndAnOpen) {
     fil.setTypeButtonText(Campos::ColLimiteHasta, 3, "Monitor");
     fil.setCellTag(Campos::ColSQLValores, 3, "SELECT DISTINCT Product FROM Sales");
     ASSERT_EQ(fil.text(Campos::ColFiltroUsuario, 2), "0"); // SaleDate: not offered
-    w.v->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    w.v->SetToolChecked(Cubo::ToolFilterPane, true);
     w.v->ColorcarGrillaFiltros(false, true, false);
 
-    auto campos = [](const Grid& g) {
+    auto fields = [](const Grid& g) {
         QStringList out;
         for (int r = 1; r <= g.maxRows(); ++r)
             out << g.cellTag(Cubo::ColUsrCampo, r);
         return out;
     };
-    ASSERT_EQ(campos(g()), (QStringList{"Region", "Product"}));
+    ASSERT_EQ(fields(g()), (QStringList{"Region", "Product"}));
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 2), "Keyboard");
     EXPECT_EQ(g().cellTag(Cubo::ColUsrHasta, 2), "Monitor");
     EXPECT_EQ(g().cellType(Cubo::ColUsrHasta, 2), TypeButton);
@@ -315,7 +315,7 @@ TEST_F(Ejemplo, ARebuildWithGapsSurvivesASaveAndAnOpen) {
     ASSERT_TRUE(guardado) << prompts->texts().join(" / ").toStdString();
     test::Visor otro;
     ASSERT_TRUE(otro.v->Abrir(home.path("gaps.cub"))) << prompts->texts().join(" / ").toStdString();
-    EXPECT_EQ(campos(*otro.v->spUsrFil), (QStringList{"Region", "Product"}));
+    EXPECT_EQ(fields(*otro.v->spUsrFil), (QStringList{"Region", "Product"}));
     EXPECT_EQ(otro.v->spUsrFil->typeButtonText(Cubo::ColUsrDesde, 2), "Keyboard");
     otro.v->Salvar = false;
 }

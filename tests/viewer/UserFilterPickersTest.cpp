@@ -42,13 +42,13 @@ struct Filtros : ::testing::Test {
     void TearDown() override { General::sSepDecimal = separadorPrevio; }
 
     // Row 1 as a filter on another field of the example, in Between mode with these limits.
-    void filaEntre(const QString& campo, const QString& clase, const QString& desde, const QString& hasta) {
-        g().setText(Cubo::ColUsrCampo, 1, campo);
-        g().setCellTag(Cubo::ColUsrCampo, 1, campo);
+    void filaEntre(const QString& field, const QString& clase, const QString& from, const QString& to) {
+        g().setText(Cubo::ColUsrCampo, 1, field);
+        g().setCellTag(Cubo::ColUsrCampo, 1, field);
         g().setText(Cubo::ColUsrOperador, 1, "Between");
         g().setCellTag(Cubo::ColUsrOperador, 1, clase);
-        g().setCellTag(Cubo::ColUsrDesde, 1, desde);
-        g().setCellTag(Cubo::ColUsrHasta, 1, hasta);
+        g().setCellTag(Cubo::ColUsrDesde, 1, from);
+        g().setCellTag(Cubo::ColUsrHasta, 1, to);
         g().setCellType(Cubo::ColUsrHasta, 1, TypeButton);
         g().setLock(Cubo::ColUsrHasta, 1, false);
         g().setTypeButtonText(Cubo::ColUsrHasta, 1, "...");
@@ -261,12 +261,12 @@ TEST_F(Filtros, DatesArePickedInsideTheLimitsAndWrittenInIso) {
     g().setTypeButtonText(Cubo::ColUsrHasta, 1, "2024-02-20");
     g().setCellTag(Cubo::ColUsrDesde, 1, "yesterday");
     g().setCellTag(Cubo::ColUsrHasta, 1, "...");
-    QTime hora;
+    QTime time;
     os::ScopedDialogHandler again([&](QDialog* d) {
         auto* f = qobject_cast<frmSelectDate*>(d);
         if (!f) return int(QDialog::Rejected);
         seen = {f->MinDate, f->MaxDate, f->FDate->dateTime(), f->TDate->dateTime(), f->TimeRange->Max()};
-        hora = f->FHour->time();
+        time = f->FHour->time();
         f->close();
         return int(QDialog::Rejected);
     });
@@ -274,7 +274,7 @@ TEST_F(Filtros, DatesArePickedInsideTheLimitsAndWrittenInIso) {
     EXPECT_EQ(seen.minDate, QDateTime(QDate(2024, 2, 20), QTime(0, 0))); // the earlier of the two
     EXPECT_EQ(seen.maxDate, QDateTime(QDate(2024, 3, 5), QTime(8, 30)));
     EXPECT_EQ(seen.from, QDateTime(QDate(2024, 3, 5), QTime(8, 30)));
-    EXPECT_EQ(hora, QTime(8, 30));
+    EXPECT_EQ(time, QTime(8, 30));
     EXPECT_EQ(seen.max, 14);
     EXPECT_FALSE(refrescado());
 }
@@ -303,13 +303,13 @@ TEST_F(Filtros, APickedValueWithQuotesOrBackslashesFiltersExactlyItsRows) {
         sqlite3_finalize(st);
         sqlite3_close(db);
     }
-    for (const QString& valor : raros) {
-        SCOPED_TRACE(valor.toStdString());
+    for (const QString& value : raros) {
+        SCOPED_TRACE(value.toStdString());
         bool enLista = false;
         os::ScopedDialogHandler handler([&](QDialog* d) {
             auto* f = qobject_cast<frmSelectText*>(d);
             if (!f) return int(QDialog::Rejected);
-            const int i = f->FText->findText(valor, Qt::MatchExactly);
+            const int i = f->FText->findText(value, Qt::MatchExactly);
             enLista = i >= 0;
             f->FText->setCurrentIndex(i);
             f->cmdAceptar->click();
@@ -317,9 +317,9 @@ TEST_F(Filtros, APickedValueWithQuotesOrBackslashesFiltersExactlyItsRows) {
         });
         pulsar(Cubo::ColUsrDesde);
         EXPECT_TRUE(enLista);
-        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), valor);
+        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), value);
         EXPECT_TRUE(refrescado());
-        const double esperado = suma("Region = ?", {valor});
+        const double esperado = suma("Region = ?", {value});
         EXPECT_GT(esperado, 0);
         EXPECT_NEAR(totalImporte(), esperado, 0.005);
         EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();

@@ -183,7 +183,7 @@ TEST_F(Pickers, ValueListsComeFromTheValuesQuery) {
     auto cube = cuboEjemplo();
     frmSelectText* f = frmSelectText::instance();
     f->FText->setEditText("B");
-    f->LlenarListasValores(*cube, "SELECT DISTINCT Region FROM Sales ORDER BY 1;");
+    f->FillValueLists(*cube, "SELECT DISTINCT Region FROM Sales ORDER BY 1;");
     const QStringList regions{"Central", "East", "North", "South", "West"};
     EXPECT_EQ(items(f->FText), regions);
     EXPECT_EQ(items(f->TText), regions);
@@ -193,7 +193,7 @@ TEST_F(Pickers, ValueListsComeFromTheValuesQuery) {
 
     // A query that would write is refused before it reaches the database.
     const QString before = test::readFile(home.path("Example.sqlite")).toHex();
-    f->LlenarListasValores(*cube, "DELETE FROM Sales");
+    f->FillValueLists(*cube, "DELETE FROM Sales");
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].title, "Error trying to fill combo.");
     EXPECT_TRUE(prompts->prompts[0].text.contains("SELECT statement"))
@@ -250,7 +250,7 @@ TEST_F(Pickers, FromTableIsOffNoCubeAndComposesTheQueryWithOne) {
         f->FTSql,
         "SELECT DISTINCT `Region` FROM `Sales`\n WHERE PRODUCT = 'Laptop' AND SALESPERSON <> 'Ana Ruiz'");
     // The composed query runs and finds the regions that sold laptops.
-    f->LlenarListasValores(*cube, f->FTSql);
+    f->FillValueLists(*cube, f->FTSql);
     EXPECT_EQ(f->FText->count(), 5);
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
@@ -479,7 +479,7 @@ TEST_F(Pickers, ShortDateIsRememberedAtOnce) {
 }
 
 TEST_F(Pickers, DatesAreWrittenInIsoAndReadInIsoOrTheLocalesForm) {
-    EXPECT_EQ(frmSelectDate::TextoISO(QDateTime(QDate(2026, 3, 3), QTime(15, 0))), "2026-03-03 15:00:00");
+    EXPECT_EQ(frmSelectDate::IsoText(QDateTime(QDate(2026, 3, 3), QTime(15, 0))), "2026-03-03 15:00:00");
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     const struct {
         const char* text;
@@ -496,7 +496,7 @@ TEST_F(Pickers, DatesAreWrittenInIsoAndReadInIsoOrTheLocalesForm) {
         {"", QDateTime()},
     };
     for (const auto& tc : cases)
-        EXPECT_EQ(frmSelectDate::LeerFecha(tc.text), tc.expected) << tc.text;
+        EXPECT_EQ(frmSelectDate::ReadDate(tc.text), tc.expected) << tc.text;
 }
 
 // Each part of a date typed in the default, long display is taken when the box is left.
@@ -539,7 +539,7 @@ TEST_F(Pickers, TwoDigitYearsAreReadAsTheFilterReadsThem) {
     };
     for (const auto& tc : cases) {
         QLocale::setDefault(tc.locale);
-        EXPECT_EQ(frmSelectDate::LeerFecha(tc.text).date(), tc.expected) << tc.text;
+        EXPECT_EQ(frmSelectDate::ReadDate(tc.text).date(), tc.expected) << tc.text;
     }
 }
 
@@ -547,7 +547,7 @@ TEST_F(Pickers, TwoDigitYearsAreReadAsTheFilterReadsThem) {
 // the short display; four digits stay as typed.
 TEST_F(Pickers, ADateBoxTakesATwoDigitYearTypedInIt) {
     const struct {
-        bool corto;
+        bool shortFormat;
         const char* typed;
         int year;
     } cases[] = {{false, "24", 2024},
@@ -557,7 +557,7 @@ TEST_F(Pickers, ADateBoxTakesATwoDigitYearTypedInIt) {
                  {true, "1999", 1999}};
     for (const auto& tc : cases) {
         frmSelectDate* f = frmSelectDate::instance();
-        if (f->chkShort->isChecked() != tc.corto) f->chkShort->click();
+        if (f->chkShort->isChecked() != tc.shortFormat) f->chkShort->click();
         f->show();
         QDateTimeEdit* box = f->FDate;
         box->setDateTime(QDateTime(QDate(2026, 1, 15), QTime(0, 0)));
@@ -565,7 +565,7 @@ TEST_F(Pickers, ADateBoxTakesATwoDigitYearTypedInIt) {
         box->setSelectedSection(QDateTimeEdit::YearSection);
         QTest::keyClicks(box, QString::fromLatin1(tc.typed));
         QTest::keyClick(box, Qt::Key_Return);
-        EXPECT_EQ(box->date(), QDate(tc.year, 1, 15)) << tc.typed << (tc.corto ? " short" : " long");
+        EXPECT_EQ(box->date(), QDate(tc.year, 1, 15)) << tc.typed << (tc.shortFormat ? " short" : " long");
         frmSelectDate::unload();
     }
 }

@@ -137,13 +137,13 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
         const char *name, *caption, *cls;
         bool dim;
     };
-    const CampoDef campos[] = {
+    const CampoDef fields[] = {
         {"SaleDate", "Date", "ISDATE", true},         {"Region", "Region", "ISTEXT", true},
         {"Product", "Product", "ISTEXT", true},       {"Salesperson", "Salesperson", "ISTEXT", true},
         {"Quantity", "Quantity", "ISNUMERIC", false}, {"Amount", "Amount", "ISNUMERIC", false}};
     Grid& cam = *c.spCam;
     int r = 1;
-    for (const CampoDef& f : campos) {
+    for (const CampoDef& f : fields) {
         cam.setText(Campos::ColCampo, r, f.name);
         if (QString(f.caption) != f.name) General::EscribirCelda(cam, Campos::TagCaption, r, f.caption);
         cam.setText(Campos::ColDimension, r, f.dim ? "1" : "0");
@@ -240,7 +240,7 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     v.lastChart = "Amount";
     // Opens with the filter pane shown, the pivot above the middle of a full-screen window and room
     // for the chart.
-    v.SetToolChecked(Cubo::ToolPanelFiltros, true);
+    v.SetToolChecked(Cubo::ToolFilterPane, true);
     v.SplitFil->setTop(1900);
     v.Split->setTop(7500);
     return true;

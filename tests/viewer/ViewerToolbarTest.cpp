@@ -56,12 +56,12 @@ struct Barra : ::testing::Test {
         os::setFileDialogs(nullptr);
         if (w->v) w->v->Salvar = false;
     }
-    Tool* herramienta(const QString& band, const QString& name) {
+    Tool* tool(const QString& band, const QString& name) {
         auto* b = w->v->AB->band(band);
         return b ? b->tool(name) : nullptr;
     }
     bool pulsar(const QString& band, const QString& name) {
-        Tool* t = herramienta(band, name);
+        Tool* t = tool(band, name);
         EXPECT_NE(t, nullptr) << band.toStdString() << " " << name.toStdString();
         return t && w->v->AB->clickTool(t);
     }
@@ -70,21 +70,21 @@ struct Barra : ::testing::Test {
 } // namespace
 
 TEST_F(Barra, ChartAndFilterToolsKeepTheirIdsAndAreCheckTools) {
-    Tool* grafico = herramienta("Band2", "noGrph");
-    Tool* filtros = herramienta("Band2", "Filters");
-    ASSERT_TRUE(grafico && filtros);
-    EXPECT_EQ(grafico->id(), Cubo::ToolSinGrafico);
+    Tool* grafico = tool("Band2", "noGrph");
+    Tool* filters = tool("Band2", "Filters");
+    ASSERT_TRUE(grafico && filters);
+    EXPECT_EQ(grafico->id(), Cubo::ToolNoChart);
     EXPECT_EQ(grafico->caption(), "Charts");
-    EXPECT_EQ(filtros->id(), Cubo::ToolPanelFiltros);
+    EXPECT_EQ(filters->id(), Cubo::ToolFilterPane);
     EXPECT_EQ(grafico->style(), toolbar::ToolStyle::Check);
-    EXPECT_EQ(filtros->style(), toolbar::ToolStyle::Check);
+    EXPECT_EQ(filters->style(), toolbar::ToolStyle::Check);
     // The bar's tools show the states the cube file saves.
-    EXPECT_TRUE(filtros->checked());
-    w->v->SetToolChecked(Cubo::ToolPanelFiltros, false);
-    EXPECT_FALSE(filtros->checked());
-    w->v->SetToolChecked(Cubo::ToolSinGrafico, true);
+    EXPECT_TRUE(filters->checked());
+    w->v->SetToolChecked(Cubo::ToolFilterPane, false);
+    EXPECT_FALSE(filters->checked());
+    w->v->SetToolChecked(Cubo::ToolNoChart, true);
     EXPECT_TRUE(grafico->checked());
-    EXPECT_EQ(herramienta("&Archivo", "Abrir Último")->caption(), "Open Last");
+    EXPECT_EQ(tool("&Archivo", "Abrir Último")->caption(), "Open Last");
     EXPECT_EQ(w->v->AB->band("&Archivo")->kind(), toolbar::BandKind::Menu);
 }
 
@@ -107,9 +107,9 @@ TEST_F(Barra, FieldsBringsTheDesignerToTheFront) {
 // The menus read in the user's language: tools whose caption is not fixed show an English one.
 TEST_F(Barra, MenuCaptionsAreEnglish) {
     EXPECT_EQ(w->v->AB->band("&Archivo")->caption(), "&File");
-    EXPECT_EQ(herramienta("&Archivo", "Nuevo")->caption(), "New");
-    EXPECT_EQ(herramienta("Bconfig", "&Seleccionar Campos")->caption(), "Select Fields");
-    EXPECT_EQ(herramienta("&Archivo", "Guardar")->caption(), "&Save");
+    EXPECT_EQ(tool("&Archivo", "Nuevo")->caption(), "New");
+    EXPECT_EQ(tool("Bconfig", "&Seleccionar Campos")->caption(), "Select Fields");
+    EXPECT_EQ(tool("&Archivo", "Guardar")->caption(), "&Save");
 }
 
 // Every tool: its command key and what its click does. Commands of later work say they are not
@@ -156,7 +156,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
     for (const Caso& k : casos) {
         const QString name = QString::fromUtf8(k.name);
         SCOPED_TRACE(name.toStdString());
-        Tool* t = herramienta(k.band, name);
+        Tool* t = tool(k.band, name);
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->key(), QString::fromUtf8(k.key));
         prompts->prompts.clear();
@@ -167,8 +167,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         w->c->UltimaConsultaSQL.clear();
         w->c->hide();
         w->v->show();
-        const bool filtros = w->v->ToolChecked(Cubo::ToolPanelFiltros);
-        const bool grafico = w->v->ToolChecked(Cubo::ToolSinGrafico);
+        const bool filters = w->v->ToolChecked(Cubo::ToolFilterPane);
+        const bool grafico = w->v->ToolChecked(Cubo::ToolNoChart);
         const QPointer<Cubo> v = w->v;
         // The scheduler asks to save an unsaved cube first: this user declines.
         if (name == "Scheduler") {
@@ -198,8 +198,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         } else {
             if (w->c->isVisible()) efecto << QString("designer tab %1").arg(w->c->SSTab1->currentIndex());
             if (w->c->isVisible() && name == "Advanced Settings") efecto.last() = "designer";
-            if (filtros != v->ToolChecked(Cubo::ToolPanelFiltros)) efecto << "filters";
-            if (grafico != v->ToolChecked(Cubo::ToolSinGrafico)) efecto << "chart";
+            if (filters != v->ToolChecked(Cubo::ToolFilterPane)) efecto << "filters";
+            if (grafico != v->ToolChecked(Cubo::ToolNoChart)) efecto << "chart";
             if (!w->c->UltimaConsultaSQL.isEmpty()) efecto << "refresh";
         }
         for (const auto& p : prompts->prompts) {
@@ -218,12 +218,12 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
 
 TEST_F(Barra, TheChartToolHidesAndShowsTheChartAndTheStateIsSaved) {
     w->v->show();
-    ASSERT_FALSE(w->v->ToolChecked(Cubo::ToolSinGrafico));
+    ASSERT_FALSE(w->v->ToolChecked(Cubo::ToolNoChart));
     for (bool oculto : {true, false}) {
         SCOPED_TRACE(oculto);
         ASSERT_TRUE(pulsar("Band2", "noGrph"));
-        EXPECT_EQ(w->v->ToolChecked(Cubo::ToolSinGrafico), oculto);
-        EXPECT_EQ(herramienta("Band2", "noGrph")->checked(), oculto);
+        EXPECT_EQ(w->v->ToolChecked(Cubo::ToolNoChart), oculto);
+        EXPECT_EQ(tool("Band2", "noGrph")->checked(), oculto);
         EXPECT_EQ(w->v->CHA->isVisibleTo(w->v), !oculto);
         // The toolbars wait for TimerWait.
         EXPECT_FALSE(w->v->AB->isEnabled());
@@ -238,7 +238,7 @@ TEST_F(Barra, TheChartToolHidesAndShowsTheChartAndTheStateIsSaved) {
         EXPECT_EQ(w->c->spSave->text(Campos::ColPropiedad, Campos::FilaSinGrafico), oculto ? "1" : "");
         test::Visor otro;
         ASSERT_TRUE(otro.v->Abrir(path)) << prompts->texts().join(" / ").toStdString();
-        EXPECT_EQ(otro.v->ToolChecked(Cubo::ToolSinGrafico), oculto);
+        EXPECT_EQ(otro.v->ToolChecked(Cubo::ToolNoChart), oculto);
         otro.v->Salvar = false;
     }
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
@@ -255,7 +255,7 @@ TEST_F(Barra, TheChartToolWithoutMeasuresAsksAndLeavesTheToolbarsEnabled) {
         EXPECT_EQ(prompts->prompts[0].title, "Not Measures");
         EXPECT_TRUE(w->v->AB->isEnabled());
         EXPECT_TRUE(w->v->ABGraph->isEnabled());
-        EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolSinGrafico));
+        EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolNoChart));
         EXPECT_EQ(w->c->isVisible(), a == os::Answer::Yes);
         if (a == os::Answer::Yes) {
             EXPECT_EQ(w->c->SSTab1->currentIndex(), 1);
@@ -306,14 +306,14 @@ TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
 // The sort dialog gets the first row field (the pivot's first field is a page field here).
 TEST_F(Barra, RankTakesTheFirstRowField) {
     ASSERT_EQ(w->v->DC->fields().item(1)->caption(), "Date");
-    QString campo;
+    QString field;
     os::ScopedDialogHandler rank([&](QDialog* d) {
         auto* r = qobject_cast<RankForm*>(d);
-        if (r && r->lstAxisFields->currentItem()) campo = r->lstAxisFields->currentItem()->text();
+        if (r && r->lstAxisFields->currentItem()) field = r->lstAxisFields->currentItem()->text();
         return int(QDialog::Rejected);
     });
     ASSERT_TRUE(pulsar("Band2", "Rank"));
-    EXPECT_EQ(campo, "Region");
+    EXPECT_EQ(field, "Region");
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
@@ -342,7 +342,7 @@ TEST_F(Barra, TheFiltersToolShowsAndHidesThePane) {
     prompts->answer(os::Answer::No);
     ASSERT_TRUE(pulsar("Band2", "Filters")); // off
     ASSERT_TRUE(pulsar("Band2", "Filters")); // on: none to show
-    EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolPanelFiltros));
+    EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolFilterPane));
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].text, "Do you want to define user filters ?");
     EXPECT_EQ(prompts->prompts[0].title, "User Filters not available");

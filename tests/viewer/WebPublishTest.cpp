@@ -32,20 +32,20 @@ std::shared_ptr<db::ColumnarResult> Ventas(int clientes = 0) {
     cliente.name = "Customer", cliente.kind = db::ColumnKind::Text;
     importe.name = "Amount", importe.kind = db::ColumnKind::Real, importe.adoType = 5;
     unidades.name = "Unit Count", unidades.kind = db::ColumnKind::Integer, unidades.adoType = 3;
-    auto fila = [&](uint32_t c, double i, int u) {
+    auto row = [&](uint32_t c, double i, int u) {
         cliente.codes.push_back(c);
         importe.reals.push_back(i);
         unidades.ints.push_back(u);
     };
     if (clientes == 0) {
         cliente.dict = {"O'Brien & Sons", "Lee", "Nunez"};
-        fila(0, 1234.5, 3);
-        fila(1, 5, 1);
-        fila(2, 99.25, 2);
+        row(0, 1234.5, 3);
+        row(1, 5, 1);
+        row(2, 99.25, 2);
     } else {
         for (int i = 0; i < clientes; ++i) {
             cliente.dict.push_back(QStringLiteral("C%1").arg(i, 6, 10, QChar('0')).toStdString());
-            fila(uint32_t(i), i, 1);
+            row(uint32_t(i), i, 1);
         }
     }
     auto r = std::make_shared<db::ColumnarResult>();
@@ -101,7 +101,7 @@ struct Publicacion : ::testing::Test {
         }
         c->spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "boss@example.test");
         c->spSave->setText(Campos::ColPropiedad, Campos::FilaPixelesFuente, "20");
-        datos(Ventas());
+        dataPage(Ventas());
         c->CargarComandosGraficos();
         v->show();
         v->AcomodarPantalla();
@@ -113,7 +113,7 @@ struct Publicacion : ::testing::Test {
         os::setFileDialogs(nullptr);
         General::InicializarNombres();
     }
-    void datos(std::shared_ptr<db::ColumnarResult> r) {
+    void dataPage(std::shared_ptr<db::ColumnarResult> r) {
         pivot::PivotTable& dc = *v->DC;
         dc.removeAllFields();
         dc.setData(std::move(r));
@@ -123,7 +123,7 @@ struct Publicacion : ::testing::Test {
         dc.recalculate();
     }
     void sinGraficos() {
-        v->SetToolChecked(Cubo::ToolSinGrafico, true);
+        v->SetToolChecked(Cubo::ToolNoChart, true);
         v->AcomodarPantalla();
         ASSERT_FALSE(v->CHA->isVisible());
     }
@@ -142,7 +142,7 @@ struct Publicacion : ::testing::Test {
         return {};
     }
     QStringList sobrantes() const { return QDir(home.home()).entryList({"*.html", "*.jpg"}, QDir::Files); }
-    QString vista() const { return views + w->cube->IdExportCube + "/view.html"; }
+    QString viewPage() const { return views + w->cube->IdExportCube + "/view.html"; }
 };
 
 QByteArray vistaEsperada(const QString& views, const QString& charts, int px) {
@@ -222,10 +222,10 @@ TEST_F(Publicacion, PostsPicturesThenViewThenDataOpensTheViewAndMails) {
     EXPECT_TRUE(data.endsWith("</STYLE>\r\n</BODY></HTML>\r\n"));
 
     EXPECT_TRUE(sobrantes().isEmpty()) << sobrantes().join(',').toStdString();
-    EXPECT_EQ(desktop.urls, QStringList{vista()});
+    EXPECT_EQ(desktop.urls, QStringList{viewPage()});
     ASSERT_EQ(relay.mails.size(), 1);
     EXPECT_EQ(relay.mails[0].value("txtPara"), "boss@example.test");
-    EXPECT_TRUE(relay.mails[0].value("txtTexto").contains(vista()));
+    EXPECT_TRUE(relay.mails[0].value("txtTexto").contains(viewPage()));
 
     // The window is as it was, the last chart published is the one checked and shown.
     EXPECT_TRUE(v->AB->isEnabled());
@@ -246,7 +246,7 @@ TEST_F(Publicacion, ChartsHiddenNoPicturesAndTheDefaultFontWhenTheRowIsZero) {
     EXPECT_EQ(subido("view.html").toStdString(), vistaEsperada(views, QString(), 15).toStdString());
     EXPECT_TRUE(subido("data.html").contains("font:normal 15px verdana"));
     EXPECT_EQ(General::sTamFuenteHTML, "15");
-    EXPECT_EQ(desktop.urls, QStringList{vista()});
+    EXPECT_EQ(desktop.urls, QStringList{viewPage()});
 }
 
 TEST_F(Publicacion, ServiceDownKeepsTheFilesOpensNothingAndMailsNobody) {
@@ -300,12 +300,12 @@ TEST_F(Publicacion, AChartThatWasNotDrawnAddsNoPictureAndNoMenuCell) {
     EXPECT_EQ(subidos(), (QStringList{"img1.jpg", "view.html", "data.html"}));
     EXPECT_EQ(subido("view.html").toStdString(),
               vistaEsperada(views, celdaGrafico(1, "Amount"), 20).toStdString());
-    EXPECT_EQ(desktop.urls, QStringList{vista()});
+    EXPECT_EQ(desktop.urls, QStringList{viewPage()});
 }
 
 TEST_F(Publicacion, SizeLimitsWithAPerson) {
     sinGraficos();
-    datos(Ventas(10001)); // (2 columns + 1 row field) x 10002 rows
+    dataPage(Ventas(10001)); // (2 columns + 1 row field) x 10002 rows
     ASSERT_EQ((v->DC->resultColumns() + v->DC->rowFields().count()) * v->DC->resultRows(), 30006);
     prompts->answer(os::Answer::No);
     v->UpLoadToWeb();
@@ -316,7 +316,7 @@ TEST_F(Publicacion, SizeLimitsWithAPerson) {
     EXPECT_TRUE(v->AB->isEnabled());
     EXPECT_EQ(v->cmdConectado->text(), "Not Connected");
 
-    datos(Ventas(20000));
+    dataPage(Ventas(20000));
     v->UpLoadToWeb();
     ASSERT_EQ(prompts->prompts.size(), 2);
     EXPECT_EQ(prompts->prompts[1].title, "Filter you information and reduce your results");
@@ -327,13 +327,13 @@ TEST_F(Publicacion, SizeLimitsWithAPerson) {
 TEST_F(Publicacion, SizeLimitsUnattendedAskNobody) {
     sinGraficos();
     v->carradoAutomatico = true;
-    datos(Ventas(20000)); // 60003 cells
+    dataPage(Ventas(20000)); // 60003 cells
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
     EXPECT_EQ(errores(), "Upload: 60003 cells are more than 60000: the upload is cancelled.\n");
     EXPECT_TRUE(server.requests.isEmpty());
 
-    datos(Ventas(10001)); // 30006 cells
+    dataPage(Ventas(10001)); // 30006 cells
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
     EXPECT_EQ(errores(), "Upload: 30006 cells are more than 20000: the upload goes on.\n");
@@ -375,7 +375,7 @@ TEST_F(Publicacion, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
         toolbars = v->AB->isEnabled() || v->ABGraph->isEnabled();
         return HttpResponse{200, "text/plain", "", false};
     };
-    v->EjecutarComando("WEBVIEW");
+    v->RunCommand("WEBVIEW");
     EXPECT_FALSE(closed);
     EXPECT_FALSE(toolbars);
     EXPECT_TRUE(v->AB->isEnabled());
@@ -387,7 +387,7 @@ TEST_F(Publicacion, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
 // The export command opens the one export dialog for the viewer that gives it: its pivot, held
 // weakly, and a caption with its cube name.
 TEST_F(Publicacion, TheExportCommandServesTheViewerThatGaveIt) {
-    v->EjecutarComando("EXPORTAR");
+    v->RunCommand("EXPORTAR");
     ASSERT_TRUE(Export::loaded());
     Export* e = Export::instance();
     EXPECT_TRUE(e->isVisible());
@@ -398,7 +398,7 @@ TEST_F(Publicacion, TheExportCommandServesTheViewerThatGaveIt) {
     {
         test::Visor otro;
         otro.c->txtIdCubo->setText("North/South");
-        otro.v->EjecutarComando("EXPORTAR");
+        otro.v->RunCommand("EXPORTAR");
         EXPECT_EQ(Export::instance(), e);
         EXPECT_EQ(e->windowTitle(), "Export North/South");
         EXPECT_EQ(e->Cubo, otro.v->DC);
