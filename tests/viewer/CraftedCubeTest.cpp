@@ -11,7 +11,7 @@
 #include <zip.h>
 
 using namespace bd;
-using test::Visor;
+using test::LinkedViewer;
 
 namespace {
 
@@ -47,9 +47,9 @@ struct CraftedCube : test::ViewerFixture {};
 TEST_F(CraftedCube, SqlThatWouldWriteAttachOrRunASecondStatementIsRefusedOnOpen) {
     const QString path = home.path("example.cub");
     {
-        Visor w;
+        LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(w, &error)) << error.toStdString();
         dialogs.answers << path;
         ASSERT_TRUE(w.v->Guardar(true, false)) << prompts->texts().join("/").toStdString();
     }
@@ -74,7 +74,7 @@ TEST_F(CraftedCube, SqlThatWouldWriteAttachOrRunASecondStatementIsRefusedOnOpen)
         const QString crafted = home.path("crafted.cub");
         ASSERT_TRUE(writeZip(crafted, m));
         prompts->prompts.clear();
-        Visor w;
+        LinkedViewer w;
         w.v->Abrir(crafted);
         bool told = false;
         for (const auto& p : prompts->prompts)

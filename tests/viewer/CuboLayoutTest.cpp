@@ -38,7 +38,7 @@ TEST_F(Layout, GeometryForATableOfWindowSizesWithTheChartShownAndHidden) {
         for (const Case& k : cases) {
             SCOPED_TRACE(std::to_string(k.w) + "x" + std::to_string(k.h) +
                          (noChart ? " chart hidden" : " chart shown"));
-            test::Visor vis;
+            test::LinkedViewer vis;
             Cubo& v = *vis.v;
             ASSERT_NE(v.Split->control(), nullptr) << "the splitter is the hosted control";
             v.SetToolChecked(Cubo::ToolNoChart, noChart);
@@ -89,7 +89,7 @@ TEST_F(Layout, GeometryForATableOfWindowSizesWithTheChartShownAndHidden) {
 }
 
 TEST_F(Layout, ShrinkingTheWindowPullsTheSplitterUpTo500AboveTheBottom) {
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
     v.SetWindowWidth(12000);
     v.SetWindowHeight(12000);
@@ -104,7 +104,7 @@ TEST_F(Layout, ShrinkingTheWindowPullsTheSplitterUpTo500AboveTheBottom) {
 }
 
 TEST_F(Layout, SplitterDragsClampAtTheirLimitsAndRelayOut) {
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
     vis.c->spCal->setText(Campos::ColMedida, 1, "Amount"); // a measure, so the redraw keeps the chart on
     v.SetWindowWidth(12000);
@@ -155,7 +155,7 @@ TEST_F(Layout, SplitterDragsClampAtTheirLimitsAndRelayOut) {
 
 TEST_F(Layout, WithoutTheRegisteredControlTheBarsKeepTheirNumbers) {
     test::TempHome bare(false); // a registry without the library
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
     EXPECT_EQ(v.Split->control(), nullptr);
     v.SetWindowWidth(12000);
@@ -170,7 +170,7 @@ TEST_F(Layout, WithoutTheRegisteredControlTheBarsKeepTheirNumbers) {
 TEST_F(Layout, OpensOverTheAvailableAreaOrAtTheSizeLastLeft) {
     QRect area;
     {
-        test::Visor vis;
+        test::LinkedViewer vis;
         vis.v->show();
         area = vis.v->screen()->availableGeometry();
         EXPECT_EQ(vis.v->frameGeometry(), area);
@@ -181,25 +181,25 @@ TEST_F(Layout, OpensOverTheAvailableAreaOrAtTheSizeLastLeft) {
         EXPECT_TRUE(vis.v->close());
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    test::Visor next;
+    test::LinkedViewer next;
     next.v->show();
     EXPECT_EQ(next.v->size(), QSize(720, 560));
     // A viewer that was never shown leaves nothing to remember.
     {
-        test::Visor unseen;
+        test::LinkedViewer unseen;
         unseen.v->resize(600, 580);
         unseen.v->Salvar = false;
         unseen.v->close();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    test::Visor third;
+    test::LinkedViewer third;
     EXPECT_EQ(third.v->size(), QSize(720, 560));
 }
 
 // Maximizing keeps the pivot's and the chart's shares of the height; restoring brings the splitter
 // back. A plain resize keeps the splitter where it is (see the shrinking case above).
 TEST_F(Layout, MaximizingAndRestoringKeepThePivotsShare) {
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
     v.SetWindowWidth(10500);
     v.SetWindowHeight(8400);

@@ -31,7 +31,7 @@ struct Pickers : ::testing::Test {
     test::TempHome home{true};
     os::ScopedPrompter prompts;
     os::ManualClock clock{QDateTime(QDate(2026, 1, 15), QTime(10, 30, 0))};
-    QString separadorPrevio = General::sSepDecimal;
+    QString previousSeparator = General::sSepDecimal;
 
     void SetUp() override {
         QString error;
@@ -44,11 +44,11 @@ struct Pickers : ::testing::Test {
         frmSelectDate::unload();
         frmSelectNum::unload();
         QLocale::setDefault(QLocale::c());
-        General::sSepDecimal = separadorPrevio;
+        General::sSepDecimal = previousSeparator;
     }
 
     // Drags a thumb of a shown picker's slider so that it lands on value.
-    static void mover(RangeSlider* r, const char* thumb, int value) {
+    static void moveTo(RangeSlider* r, const char* thumb, int value) {
         QWidget* w = r->widget();
         QWidget* t = w->findChild<QWidget*>(thumb);
         ASSERT_TRUE(t && r->control());
@@ -151,16 +151,16 @@ TEST_F(Pickers, MovingALetterThumbSnapsTheBoxToTheFirstValueOfThatLetter) {
     f->TText->setEditText("Z");
     f->GetRange();
     f->show();
-    mover(f->TimeRange, "picBottom", 4); // "D"
+    moveTo(f->TimeRange, "picBottom", 4); // "D"
     f->grab().save(QCoreApplication::applicationDirPath() + "/picker-text.png");
     EXPECT_EQ(f->FText->currentText(), "dog");
     EXPECT_EQ(f->TText->currentText(), "Z"); // no value starts with Z: the letter stays
-    mover(f->TimeRange, "picTop", 5);        // "E": the accented value counts
+    moveTo(f->TimeRange, "picTop", 5);       // "E": the accented value counts
     EXPECT_EQ(f->TText->currentText(), "Émile");
-    mover(f->TimeRange, "picBottom", 7); // "G" pushes the upper thumb along
+    moveTo(f->TimeRange, "picBottom", 7); // "G" pushes the upper thumb along
     EXPECT_EQ(f->FText->currentText(), "G");
     EXPECT_EQ(f->TText->currentText(), "G");
-    mover(f->TimeRange, "picBottom", 1);
+    moveTo(f->TimeRange, "picBottom", 1);
     EXPECT_EQ(f->FText->currentText(), "apple");
     EXPECT_EQ(f->TText->currentText(), "G"); // where it stood at the press
 }
@@ -396,7 +396,7 @@ TEST_F(Pickers, DaySliderAndDateBoxesFollowEachOther) {
     EXPECT_EQ(f->TimeRange->LowerValue(), 4);
     EXPECT_EQ(f->TimeRange->UpperValue(), 19);
     f->show();
-    mover(f->TimeRange, "picBottom", 10);
+    moveTo(f->TimeRange, "picBottom", 10);
     f->grab().save(QCoreApplication::applicationDirPath() + "/picker-date.png");
     EXPECT_EQ(f->FDate->dateTime(), QDateTime(QDate(2026, 1, 11), QTime(23, 0)));
     EXPECT_EQ(f->TDate->dateTime(), QDateTime(QDate(2026, 1, 20), QTime(23, 0)));
@@ -628,7 +628,7 @@ TEST_F(Pickers, NumberBoxesFollowTheSliderInTheFieldsDecimals) {
         f->show();
         // One unit a pixel, so the thumb lands where it is put.
         f->TimeRange->setMax(f->TimeRange->widget()->width() - 17);
-        mover(f->TimeRange, "picBottom", 250);
+        moveTo(f->TimeRange, "picBottom", 250);
         f->grab().save(QCoreApplication::applicationDirPath() + "/picker-number.png");
         EXPECT_EQ(f->FText->text(), "250" + QString(tc.decimalPart));
         EXPECT_EQ(f->TText->text(), QString::number(f->TimeRange->UpperValue()) + tc.decimalPart);
