@@ -27,12 +27,12 @@ void Campos::CargarComandosGraficos() {
     bool hay = false;
     for (int r = 1; r <= g.maxRows(); ++r) {
         if (!hasChartTool(g, r)) continue;
-        const QString nombre = g.text(ColMedida, r);
+        const QString name = g.text(ColMedida, r);
         QString caption = g.cellTag(TagCaption, r);
-        if (caption.isEmpty()) caption = nombre;
+        if (caption.isEmpty()) caption = name;
         // The name is the dispatch key; the identifier keeps the measure name as written, blanks and all.
-        bd::toolbar::Tool* t = band->addTool(r, QString(nombre).remove(' '), caption, ToolStyle::Check);
-        t->setIdentifier(nombre);
+        bd::toolbar::Tool* t = band->addTool(r, QString(name).remove(' '), caption, ToolStyle::Check);
+        t->setIdentifier(name);
         t->setPicture(v->picGraph);
         if (r == 1) t->setChecked(true);
         band->addSeparator();

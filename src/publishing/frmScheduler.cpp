@@ -90,7 +90,7 @@ frmScheduler::frmScheduler(QWidget* parent) : QDialog(parent) {
     for (QCheckBox* c : dayBoxes()) {
         daysLayout->addWidget(c);
         // A ticked day clears the marking of "no day".
-        connect(c, &QCheckBox::toggled, this, [days] { paintDays(days, Campos::ColorVentana); });
+        connect(c, &QCheckBox::toggled, this, [days] { paintDays(days, Campos::ColorWindow); });
     }
     auto* frameLay = new QVBoxLayout(frame);
     frameLay->addLayout(id);
@@ -127,7 +127,7 @@ void frmScheduler::showEvent(QShowEvent* e) {
 
 bool frmScheduler::eventFilter(QObject* o, QEvent* e) {
     // A field marked for correction regains its colour when the user goes back to it.
-    if (e->type() == QEvent::FocusIn) Campos::PintarFondo(static_cast<QWidget*>(o), Campos::ColorVentana);
+    if (e->type() == QEvent::FocusIn) Campos::PaintBackground(static_cast<QWidget*>(o), Campos::ColorWindow);
     return QDialog::eventFilter(o, e);
 }
 
@@ -141,10 +141,10 @@ void frmScheduler::Abrir() {
                  {Campos::FilaTareaHora, txtTimeHour},
                  {Campos::FilaTareaMinuto, txtTimeMin}};
     for (const auto& t : texts)
-        if (!c.Propiedad(t.row).isEmpty()) t.box->setText(c.Propiedad(t.row));
+        if (!c.Property(t.row).isEmpty()) t.box->setText(c.Property(t.row));
     const QList<QCheckBox*> days = dayBoxes();
     for (int i = 0; i < days.size(); ++i) {
-        const QString v = c.Propiedad(Campos::FilasTareaDias + i);
+        const QString v = c.Property(Campos::FilasTareaDias + i);
         // Any other text (a cube never scheduled) leaves the box as it is.
         if (v == "1" || v == "0") days[i]->setChecked(v == "1");
     }
@@ -153,12 +153,12 @@ void frmScheduler::Abrir() {
 void frmScheduler::Guardar() {
     if (!Vcampos || !Vcampos->spSave) return;
     bd::grid::Grid& sheet = *Vcampos->spSave;
-    sheet.setText(Campos::ColPropiedad, Campos::FilaTareaNombre, txtId->text());
-    sheet.setText(Campos::ColPropiedad, Campos::FilaTareaHora, txtTimeHour->text());
-    sheet.setText(Campos::ColPropiedad, Campos::FilaTareaMinuto, txtTimeMin->text());
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaNombre, txtId->text());
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaHora, txtTimeHour->text());
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaMinuto, txtTimeMin->text());
     const QList<QCheckBox*> days = dayBoxes();
     for (int i = 0; i < days.size(); ++i)
-        sheet.setText(Campos::ColPropiedad, Campos::FilasTareaDias + i, days[i]->isChecked() ? "1" : "0");
+        sheet.setText(Campos::ColProperty, Campos::FilasTareaDias + i, days[i]->isChecked() ? "1" : "0");
 }
 
 void frmScheduler::GetNombreTarea() {
@@ -188,7 +188,7 @@ bool frmScheduler::validate() {
     ValidarNumero(txtTimeMin);
     QString reason;
     auto flag = [&reason](QWidget* box, const QString& why) {
-        if (box) Campos::PintarFondo(box, Campos::ColorError);
+        if (box) Campos::PaintBackground(box, Campos::ColorError);
         if (reason.isEmpty()) reason = why;
     };
     if (CurrentTaskName.isEmpty())
@@ -285,7 +285,7 @@ bd::publishing::SchedulerResult frmScheduler::BorrarTarea() {
 void frmScheduler::cmdDeleteTask_Click() {
     GetNombreTarea();
     if (!sched::IsValidTaskName(CurrentTaskName)) {
-        Campos::PintarFondo(txtId, Campos::ColorError);
+        Campos::PaintBackground(txtId, Campos::ColorError);
         MsgBox(QStringLiteral("The ID may not hold any of \\ / : * ? \" < > | %."), Buttons::Ok,
                Icon::Information, "Error");
         return;

@@ -105,7 +105,7 @@ void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathC
     }
     // The designer belongs to this window: the window manager keeps it above the viewer.
     auto* c = new Campos(this);
-    c->GuardarOpcionesIniciales();
+    c->SaveInitialOptions();
     c->VinsCube = VinsCube;
     c->VCubo = this;
     c->Recarga = true;
@@ -259,7 +259,7 @@ bool Cubo::Form_Unload() {
                    Icon::None, "Email Alerts") == Answer::Yes)
             EnviarAlertas();
     }
-    if (Vcampos && Vcampos->Propiedad(Campos::FilaSubirAlSalir) == "1") {
+    if (Vcampos && Vcampos->Property(Campos::FilaSubirAlSalir) == "1") {
         if (carradoAutomatico)
             UpLoadToWeb();
         else if (MsgBox("Web Upload field is checked. Do you want to upload report and send notifications ?",

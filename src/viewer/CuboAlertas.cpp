@@ -71,7 +71,7 @@ void Cubo::EnviarAlertas() {
 
 void Cubo::EnviarMailsAfterUpload() {
     if (!Vcampos) return;
-    const QString recipients = Vcampos->Propiedad(Campos::FilaMailsSubida);
+    const QString recipients = Vcampos->Property(Campos::FilaMailsSubida);
     if (recipients.isEmpty()) return;
     const QString description = Vcampos->txtDescripcion->toPlainText();
     const QString name = description.isEmpty() ? Vcampos->txtIdCubo->text() : description;

@@ -47,7 +47,7 @@ std::optional<int> readPosition(QString text) {
 }
 
 QString row(const bd::grid::Grid& sheet, int r) {
-    return sheet.text(Campos::ColPropiedad, r);
+    return sheet.text(Campos::ColProperty, r);
 }
 
 // The grids saved with the cube, in member order.
@@ -77,7 +77,7 @@ std::optional<QString> chooseTarget(Cubo& v, InsCube& cube, bool GuardarComo) {
 // The cube's settings into the property sheet.
 void writeSheet(Cubo& v, Campos& c, InsCube& cube) {
     bd::grid::Grid& sheet = *c.spSave;
-    const int col = Campos::ColPropiedad;
+    const int col = Campos::ColProperty;
     sheet.setText(col, Campos::FilaNombreCubo, cube.CubeId);
     General::EscribirCelda(sheet, col, Campos::FilaConexion, cube.CubeConnectionString);
     General::EscribirCelda(sheet, col, Campos::FilaConsultaSQL, cube.CubeSqlQuery);
@@ -184,9 +184,9 @@ void applyIdentity(Campos& c, InsCube& cube, const bd::grid::Grid& sheet, const 
             cube.IdExportCube = own;
         }
     }
-    cube.CubeConnectionString = sheet.cellTag(Campos::ColPropiedad, Campos::FilaConexion);
+    cube.CubeConnectionString = sheet.cellTag(Campos::ColProperty, Campos::FilaConexion);
     c.txtConeccion->setPlainText(cube.CubeConnectionString);
-    cube.CubeSqlQuery = sheet.cellTag(Campos::ColPropiedad, Campos::FilaConsultaSQL);
+    cube.CubeSqlQuery = sheet.cellTag(Campos::ColProperty, Campos::FilaConsultaSQL);
     c.txtQuery->setPlainText(cube.CubeSqlQuery);
 }
 
@@ -364,7 +364,7 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     }
 
     // Apply. The previous cube's settings and timers go first.
-    c->RestablecerOpcionesCubo();
+    c->RestoreCubeOptions();
     const auto grids = gridsOf(*this, *c);
     for (int i = 0; i < cf::kGridCount; ++i)
         grids[size_t(i)]->loadFromBytes(members.grids[size_t(i)]);

@@ -139,7 +139,7 @@ void Cubo::UpLoadToWeb() {
         publishing_ = false;
         return giveUp();
     }
-    sTamFuenteHTML = bd::publishing::PublishingFontPixels(Vcampos->Propiedad(Campos::FilaPixelesFuente));
+    sTamFuenteHTML = bd::publishing::PublishingFontPixels(Vcampos->Property(Campos::FilaPixelesFuente));
     AsignarIdExport(*VinsCube);
     PunteroEspera();
     AB->setEnabled(false);

@@ -185,12 +185,12 @@ TEST_F(Dialogos, PasswordAndProtection) {
     EXPECT_EQ(t.cube->vPass, "New");
     const std::pair<int, QString> filas[] = {{6, "New"}, {7, "1"}, {8, "0"}, {9, "0"}, {42, "1"}};
     for (const auto& [fila, v] : filas)
-        EXPECT_EQ(c().Propiedad(fila), v) << fila;
+        EXPECT_EQ(c().Property(fila), v) << fila;
 }
 
 TEST_F(Dialogos, OnlyRealEditsOfTheSqlBoxSetTheFlags) {
     c().txtQuery->setPlainText("SELECT 1");
-    c().setCeldaEstadoConsulta("<state/>");
+    c().setQueryStateCell("<state/>");
     c().aQ->setTag("WORK");
     c().Cambio = c().Recarga = false;
     t.viewer->Salvar = false;

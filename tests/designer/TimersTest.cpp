@@ -258,8 +258,8 @@ TEST(MinutesBoxes, LosingTheFocusNormalisesTheTextAndStartsOrStopsTheTimer) {
         EXPECT_EQ(c.txtAutoClose->text(), k.box);
         EXPECT_EQ(c.TimerAutoRefresh->isEnabled(), k.running);
         EXPECT_EQ(c.TimerAutoClose->isEnabled(), k.running);
-        EXPECT_EQ(c.MinutosAutoRefresh, k.minutes);
-        EXPECT_EQ(c.MinutosAutoClose, k.minutes);
+        EXPECT_EQ(c.AutoRefreshMinutes, k.minutes);
+        EXPECT_EQ(c.AutoCloseMinutes, k.minutes);
     }
 }
 

@@ -443,7 +443,7 @@ TEST_F(ViewerWithRelay, TheCloseSequenceAsksOrSendsAtOnceWhenClosedAutomatically
 TEST_F(ViewerWithRelay, TheReportUpdatedMailGoesToTheUploadAddresses) {
     v->EnviarMailsAfterUpload();
     EXPECT_TRUE(relay->requests.isEmpty()); // no addresses in row 40
-    c->spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "boss@test, team@test");
+    c->spSave->setText(Campos::ColProperty, Campos::FilaMailsSubida, "boss@test, team@test");
     c->txtIdCubo->setText("Sales");
     v->VinsCube->IdExportCube = "1000_202611510300_7";
     v->EnviarMailsAfterUpload();

@@ -265,8 +265,8 @@ namespace {
 void alertUploadAndAutoClose(Cubo&, Campos& c) {
     c.chkSendAlert->setChecked(true);
     General::EscribirCelda(*c.spCal, Campos::ColDestinatarios, 1, "boss@example.test");
-    c.spSave->setText(Campos::ColPropiedad, Campos::FilaSubirAlSalir, "1");
-    c.spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "team@example.test");
+    c.spSave->setText(Campos::ColProperty, Campos::FilaSubirAlSalir, "1");
+    c.spSave->setText(Campos::ColProperty, Campos::FilaMailsSubida, "team@example.test");
     c.txtAutoClose->setText("1");
 }
 } // namespace

@@ -64,7 +64,7 @@ struct SchedulerForm : ::testing::Test {
         delete v.data();
     }
     QStringList arguments(int i) const { return runner.requests.value(i).arguments; }
-    QString row(int r) const { return c->Propiedad(r); }
+    QString row(int r) const { return c->Property(r); }
 
     // Opens the scheduler from the designer; fill sets the window up and presses its buttons. Returns
     // whether the window was accepted; *opened tells whether it was still shown when fill ended.
@@ -370,11 +370,11 @@ TEST_F(SchedulerForm, DeleteTaskTellsTheTruth) {
 
 TEST_F(SchedulerForm, TheWindowLoadsTheScheduleRows) {
     grid::Grid& sheet = *c->spSave;
-    sheet.setText(Campos::ColPropiedad, Campos::FilaTareaNombre, "Night run");
-    sheet.setText(Campos::ColPropiedad, Campos::FilaTareaMinuto, "45");
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaNombre, "Night run");
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaMinuto, "45");
     // Monday "1", Tuesday "0", the rest never written.
-    sheet.setText(Campos::ColPropiedad, Campos::FilasTareaDias, "1");
-    sheet.setText(Campos::ColPropiedad, Campos::FilasTareaDias + 1, "0");
+    sheet.setText(Campos::ColProperty, Campos::FilasTareaDias, "1");
+    sheet.setText(Campos::ColProperty, Campos::FilasTareaDias + 1, "0");
     schedule([](frmScheduler& s) {
         EXPECT_EQ(s.txtId->text(), "Night run");
         EXPECT_EQ(s.txtTimeHour->text(), "22");

@@ -68,8 +68,8 @@ TEST_F(CraftedCube, SqlThatWouldWriteAttachOrRunASecondStatementIsRefusedOnOpen)
         Members m = membersOf(path);
         grid::Grid sheet;
         ASSERT_TRUE(sheet.loadFromBytes(m[3].second));
-        sheet.setCellTag(Campos::ColPropiedad, Campos::FilaConsultaSQL, k.sql);
-        sheet.setText(Campos::ColPropiedad, Campos::FilaRefrescarAlAbrir, "1");
+        sheet.setCellTag(Campos::ColProperty, Campos::FilaConsultaSQL, k.sql);
+        sheet.setText(Campos::ColProperty, Campos::FilaRefrescarAlAbrir, "1");
         m[3].second = sheet.saveToBytes();
         const QString crafted = home.path("crafted.cub");
         ASSERT_TRUE(writeZip(crafted, m));

@@ -26,8 +26,8 @@ struct UploadPropsFixture : ::testing::Test {
         General::InicializarNombres();
         os::SaveSetting("OE", "Web", "ViewsBase", "https://views.test/views/");
     }
-    QString row(int r) const { return c.Propiedad(r); }
-    void put(int r, const QString& t) { c.spSave->setText(Campos::ColPropiedad, r, t); }
+    QString row(int r) const { return c.Property(r); }
+    void put(int r, const QString& t) { c.spSave->setText(Campos::ColProperty, r, t); }
     // Opens the dialog from the designer's button; fill answers it.
     void abrir(const std::function<int(frmUploadProperties&)>& fill) {
         os::ScopedDialogHandler h([&](QDialog* d) {

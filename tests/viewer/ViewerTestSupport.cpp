@@ -18,7 +18,7 @@ LinkedViewer::LinkedViewer() {
     v = new Cubo;
     v->VinsCube = cube;
     auto* d = new Campos;
-    d->GuardarOpcionesIniciales();
+    d->SaveInitialOptions();
     d->VinsCube = cube;
     d->VCubo = v;
     d->Recarga = true;
@@ -206,7 +206,7 @@ bool FillExampleCube(LinkedViewer& w, QString* error) {
     usr.setText(Cubo::ColUsrCampo, 1, "Region");
     usr.setCellTag(Cubo::ColUsrCampo, 1, "Region");
     usr.setCellType(Cubo::ColUsrOperador, 1, TypeComboBox);
-    usr.setTypeComboBoxList(Cubo::ColUsrOperador, 1, Campos::Operadores());
+    usr.setTypeComboBoxList(Cubo::ColUsrOperador, 1, Campos::Operators());
     usr.setText(Cubo::ColUsrOperador, 1, "=");
     usr.setCellTag(Cubo::ColUsrOperador, 1, "ISTEXT");
     usr.setCellType(Cubo::ColUsrDesde, 1, TypeButton);

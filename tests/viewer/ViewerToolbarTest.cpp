@@ -235,7 +235,7 @@ TEST_F(ToolbarFixture, TheChartToolHidesAndShowsTheChartAndTheStateIsSaved) {
         const QString path = home.path("chart.cub");
         if (oculto) dialogs.answers << path;
         ASSERT_TRUE(press("Band2", "Guardar"));
-        EXPECT_EQ(w->c->spSave->text(Campos::ColPropiedad, Campos::FilaSinGrafico), oculto ? "1" : "");
+        EXPECT_EQ(w->c->spSave->text(Campos::ColProperty, Campos::FilaSinGrafico), oculto ? "1" : "");
         test::LinkedViewer other;
         ASSERT_TRUE(other.v->Abrir(path)) << prompts->texts().join(" / ").toStdString();
         EXPECT_EQ(other.v->ToolChecked(Cubo::ToolNoChart), oculto);

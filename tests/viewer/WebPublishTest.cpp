@@ -99,8 +99,8 @@ struct Publishing : ::testing::Test {
             cal.setText(Campos::ColVisible, r, "1");
             cal.setText(Campos::ColAgregado, r, "Sum");
         }
-        c->spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "boss@example.test");
-        c->spSave->setText(Campos::ColPropiedad, Campos::FilaPixelesFuente, "20");
+        c->spSave->setText(Campos::ColProperty, Campos::FilaMailsSubida, "boss@example.test");
+        c->spSave->setText(Campos::ColProperty, Campos::FilaPixelesFuente, "20");
         dataPage(salesResult());
         c->CargarComandosGraficos();
         v->show();
@@ -239,7 +239,7 @@ TEST_F(Publishing, PostsPicturesThenViewThenDataOpensTheViewAndMails) {
 TEST_F(Publishing, ChartsHiddenNoPicturesAndTheDefaultFontWhenTheRowIsZero) {
     noCharts();
     General::sTamFuenteHTML = "20"; // a size left by an earlier publishing
-    c->spSave->setText(Campos::ColPropiedad, Campos::FilaPixelesFuente, "0");
+    c->spSave->setText(Campos::ColProperty, Campos::FilaPixelesFuente, "0");
     v->UpLoadToWeb();
     ASSERT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join('/').toStdString();
     EXPECT_EQ(subidos(), (QStringList{"view.html", "data.html"}));
