@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
 
     f = frmSelectText::instance();
     t.restart();
-    f->LlenarListasValores(cube, sql);
+    f->FillValueLists(cube, sql);
     f->GetRange();
     const qint64 fill = t.restart();
     f->show();

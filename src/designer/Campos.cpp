@@ -18,7 +18,7 @@
 
 namespace {
 // A combo box that reports the opening of its list before it opens.
-class ComboLista : public QComboBox {
+class ListCombo : public QComboBox {
 public:
     using QComboBox::QComboBox;
     std::function<void()> alAbrir;
@@ -42,13 +42,13 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     comProbarCnn = named(new QPushButton("Test Connection", this), "comProbarCnn");
     lblLastCnn = named(new QLabel("<a href=\"last\">Last</a>", this), "lblLastCnn");
     cmbEngine = named(new QComboBox(this), "cmbEngine");
-    cmbEngine->addItems(Motores());
+    cmbEngine->addItems(Engines());
     // A drop-down combo: empty until an engine is chosen, and a stored or reset text shows as it is.
     cmbEngine->setEditable(true);
     cmbEngine->setInsertPolicy(QComboBox::NoInsert);
     cmbEngine->setCurrentIndex(-1);
     cmbEngine->setEditText(QString());
-    auto* tablas = new ComboLista(this);
+    auto* tablas = new ListCombo(this);
     tablas->alAbrir = [this] { cmbTbl_DropDown(); };
     cmbTbl = named(tablas, "cmbTbl");
     cmdOpenEditor = named(new QPushButton("Open query editor", this), "cmdOpenEditor");
@@ -117,9 +117,9 @@ Campos::Campos(QWidget* parent) : QWidget(parent, Qt::Window), DefinitionGrids(t
     }
     TimerAutoRefresh = new bd::os::Timer(this, bd::os::MinuteMs());
     TimerAutoClose = new bd::os::Timer(this, bd::os::MinuteMs());
-    TimerDialogo_ = new bd::os::Timer(this, 1000);
-    TimerDialogo_->setSingleShot(true);
-    MotorDBAplicado = cmbEngine->currentText();
+    dialogTimer_ = new bd::os::Timer(this, 1000);
+    dialogTimer_->setSingleShot(true);
+    AppliedDbEngine = cmbEngine->currentText();
     buildToolbar();
     buildTabs();
     connectHandlers();
@@ -139,9 +139,9 @@ void Campos::buildToolbar() {
     AB = new bd::toolbar::Toolbar("AB", this);
     AB->setToolButtonStyle(Qt::ToolButtonTextOnly);
     bd::toolbar::Band* b = AB->addBand("Designer");
-    b->addTool(ToolConexion, QStringLiteral("Configurar Conexión"), "1 - Connection Config",
+    b->addTool(ToolConnection, QStringLiteral("Configurar Conexión"), "1 - Connection Config",
                ToolStyle::Check);
-    b->addTool(ToolCubo, QStringLiteral("Configurar Cubo"), "2 - Fields Config", ToolStyle::Check);
+    b->addTool(ToolCube, QStringLiteral("Configurar Cubo"), "2 - Fields Config", ToolStyle::Check);
     b->addTool(0, QStringLiteral("Conectar"), "Connect and Refresh");
 }
 
@@ -269,13 +269,13 @@ void Campos::connectHandlers() {
     connect(cmbEngine, &QComboBox::currentTextChanged, this, [this](const QString& t) {
         // An engine set from code over boxes that were given their own values (a cube's stored
         // settings): those values belong to that engine.
-        motorPrevio_ = MotorDBAplicado;
-        motorAdoptado_ = sintaxisPropia_;
-        if (sintaxisPropia_) MotorDBAplicado = t;
+        previousEngine_ = AppliedDbEngine;
+        engineAdopted_ = ownSyntax_;
+        if (ownSyntax_) AppliedDbEngine = t;
     });
     for (QLineEdit* w : {txtDateIndicator, cmdDBToDate})
         connect(w, &QLineEdit::textChanged, this, [this] {
-            if (!aplicandoMotor_) sintaxisPropia_ = true;
+            if (!applyingEngine_) ownSyntax_ = true;
         });
     connect(cmbTbl, &QComboBox::activated, this, &Campos::cmbTbl_Click);
     connect(chkSaveWData, &QCheckBox::clicked, this, &Campos::chkSaveWData_Click);
@@ -315,10 +315,10 @@ void Campos::connectHandlers() {
         // SQL typed by hand discards the builder's design and saved state.
         aQ->setSql(QString());
         aQ->setTag(QString());
-        setCeldaEstadoConsulta(QString());
+        setQueryStateCell(QString());
         salvar();
     });
-    connect(TimerDialogo_, &bd::os::Timer::timeout, this, &Campos::servirDialogoConexion);
+    connect(dialogTimer_, &bd::os::Timer::timeout, this, &Campos::serveConnectionDialog);
     // Focus changes: error colours cleared, format checks.
     for (QWidget* w :
          std::initializer_list<QWidget*>{txtConeccion, txtQuery, cmbEngine, txtDateIndicator, txtDBDateFormat,

@@ -93,8 +93,8 @@ public:
     QPushButton* cmdOpenScheduler;   // "Open Scheduler"
     QPushButton* cmdUpProperties;    // the upload properties dialog
     QPushButton* cmdQueryEditorView; // back to the query builder from the SQL preview
-    static constexpr int ToolConexion = 65;
-    static constexpr int ToolCubo = 76;
+    static constexpr int ToolConnection = 65;
+    static constexpr int ToolCube = 76;
 
     // ---- engine and date syntax ----
     // The engine's date delimiter and to-date template, applied only when the engine differs from
@@ -103,9 +103,9 @@ public:
     void cmbEngine_Click();
     void txtDBDateFormat_LostFocus();
     void txtDBHourFormat_LostFocus();
-    static inline const QString PlantillaOracle = QStringLiteral("to_date('<FIELD>', 'DB DATE FORMAT')");
+    static inline const QString OracleDateTemplate = QStringLiteral("to_date('<FIELD>', 'DB DATE FORMAT')");
     // The engine whose defaults the delimiter and template boxes hold.
-    QString MotorDBAplicado;
+    QString AppliedDbEngine;
 
     // ---- window ----
     void setCaptionFromCube();
@@ -130,13 +130,13 @@ public:
     void chkSaveWData_Click();
     // The hint balloon's window (nullptr when there is none); removed by tab changes and grid clicks.
     BalloonTip* Globo() const { return globo_.window(); }
-    void DestruirGlobo();
+    void DestroyBalloon();
     QPointer<bd::grid::Grid> VaOnfocus;
-    static constexpr uint32_t ColorVentana = 0x80000005;
-    static constexpr uint32_t ColorBloqueado = 0xE0E0E0;
-    static constexpr uint32_t ColorLibre = 0xFFFFFF;
+    static constexpr uint32_t ColorWindow = 0x80000005;
+    static constexpr uint32_t ColorLocked = 0xE0E0E0;
+    static constexpr uint32_t ColorFree = 0xFFFFFF;
     // The password prompt (frmPassword) over the designer: the text confirmed, "" when closed.
-    QString PedirPassword();
+    QString AskPassword();
 
     // ---- field discovery, definition into the pivot, refresh ----
     void Iniciar();
@@ -155,7 +155,7 @@ public:
     QString UltimaConsultaSQL;
     // The viewer shows its result without the user filters that its grid holds (they made the query
     // fail and were not cleared); a refresh that applies them clears it.
-    bool FiltrosSinAplicar = false;
+    bool FiltersNotApplied = false;
     // Removes every row of that field (upper-cased compare) from spCal, and from spFil and the viewer's
     // user-filter grid.
     void QuitarFilaEnCalculados(const QString& Campo);
@@ -167,7 +167,7 @@ public:
     // OK (cmdAceptar) loads the definition into the pivot. Safe to call more than once.
     void connectRefreshHandlers();
     // Back colour of a text box as an OLE colour (&H8080FF marks a field the user must correct).
-    static void PintarFondo(QWidget* control, uint32_t ole);
+    static void PaintBackground(QWidget* control, uint32_t ole);
     static constexpr uint32_t ColorError = 0x8080FF;
 
     // ---- definition grid editing ----
@@ -219,16 +219,16 @@ public:
     // of spCal moves as one block.
     void MoverFilaArriba();
     void MoverFilaAbajo();
-    static constexpr uint32_t ColorModoInactivo = 0x80000010; // button shadow
-    static constexpr uint32_t ColorModoActivo = 0x80000012;   // button text
+    static constexpr uint32_t ColorModeInactive = 0x80000010; // button shadow
+    static constexpr uint32_t ColorModeActive = 0x80000012;   // button text
 
     // ---- auto-refresh and auto-close timers ----
     // Each starts its timer with the minutes of its box, counting from now; a box of "", "0" or
     // anything but a positive number stops it instead.
     void PrenderTimerAutorefresh();
     void PrenderTimerAutoClose();
-    double MinutosAutoRefresh = 0;
-    double MinutosAutoClose = 0;
+    double AutoRefreshMinutes = 0;
+    double AutoCloseMinutes = 0;
     // One tick a minute: the refresh runs, or the countdown opens, once the minutes are reached.
     void TimerAutoRefresh_Timer();
     void TimerAutoClose_Timer();
@@ -242,7 +242,7 @@ public:
 
 private:
     void connectTimerHandlers();
-    void aplicarMinutos(QLineEdit* box, void (Campos::*start)());
+    void applyMinutes(QLineEdit* box, void (Campos::*start)());
     double autoRefreshTicks_ = 0;
     double autoCloseTicks_ = 0;
     QPointer<frmClose> countdown_;
@@ -250,22 +250,22 @@ private:
 private:
     void connectGridHandlers();
     // Every edit of the definition is an unsaved change of the cube.
-    void marcarCambiado();
+    void markChanged();
     // spCam is as wide as its columns, so its buttons never leave the window.
-    void ajustarAnchoSpCam();
-    void quitarMedida(int row);
-    void agregarRangoAlerta(int row);
-    void elegirColoresAlerta(int row);
-    void elegirDestinatarios(int row);
+    void fitSpCamWidth();
+    void removeMeasure(int row);
+    void addAlertRange(int row);
+    void chooseAlertColors(int row);
+    void chooseRecipients(int row);
     // Column 6 of a filter row as the operator wants it: a value button only for "Between".
-    void modoEntre(int row);
-    void elegirValoresFiltro(int col, int row);
-    void quitarFiltro(int row);
+    void betweenMode(int row);
+    void chooseFilterValues(int col, int row);
+    void removeFilter(int row);
 
-    void moverFila(int paso);
+    void moveRow(int paso);
     QPointer<frmFormula> formula_;
-    bool iniciando_ = false;   // field discovery is running (GoTab with 1 calls back)
-    bool refrescando_ = false; // a refresh is running (timers and events must not start another)
+    bool starting_ = false;   // field discovery is running (GoTab with 1 calls back)
+    bool refreshing_ = false; // a refresh is running (timers and events must not start another)
     // The steps of loading the definition into the pivot and of the refresh (CamposRefrescar.cpp).
     bool showViewerForDefinition();
     bool bindPivotToCube();
@@ -308,8 +308,7 @@ public:
     void cmdUnLockCnn_Click();
     void cmdUnlockSql_Click();
     // A table-list entry as the FROM of "SELECT * FROM": prefix removed, quoted for the engine.
-    static QString NombreTablaSQL(const QString& entrada, const QString& motor,
-                                  const bd::db::Connection* cnn);
+    static QString SqlTableName(const QString& entrada, const QString& motor, const bd::db::Connection* cnn);
 
     // ---- query builder and SQL preview ----
     bd::querybuilder::QueryBuilder* aQ; // tag "WORK" once connected and loaded for this designer
@@ -331,7 +330,7 @@ public:
     static QString quotedName(const QString& name, const QString& engine, const bd::db::Connection* cnn);
     // The builder's saved state, kept in the tag of spSave cell (0,0).
     QString CeldaEstadoConsulta() const;
-    void setCeldaEstadoConsulta(const QString& state);
+    void setQueryStateCell(const QString& state);
     static constexpr int PreviewRowLimit = 100000;
     static constexpr int PreviewRowStep = 1000;
 
@@ -348,7 +347,7 @@ public:
     // ---- cube file and property sheet support ----
     // Rows of the property sheet spSave (column 1). Rows 2 and 3 keep their value in the cell tag;
     // the query builder's state is the tag of cell (0,0).
-    static constexpr int ColPropiedad = 1;
+    static constexpr int ColProperty = 1;
     static constexpr int FilaNombreCubo = 1;
     static constexpr int FilaConexion = 2;
     static constexpr int FilaConsultaSQL = 3;
@@ -383,19 +382,19 @@ public:
     static constexpr int FilaMailsSubida = 40;
     static constexpr int FilaPixelesFuente = 41;
     static constexpr int FilaProtegerConfiguracion = 42;
-    static constexpr int FilasPropiedades = 42;
-    static constexpr int FilaEstadoConsulta = 0; // with column 0: CeldaEstadoConsulta
+    static constexpr int PropertyRows = 42;
+    static constexpr int RowQueryState = 0; // with column 0: CeldaEstadoConsulta
     // Text of a property-sheet row (column 1).
-    QString Propiedad(int fila) const;
+    QString Property(int row) const;
     // The cube settings as the designer had them when it was created; a cube opened into a designer
     // that held another starts from them again, with both minute timers stopped.
-    void GuardarOpcionesIniciales();
-    void RestablecerOpcionesCubo();
-    struct OpcionesCubo {
+    void SaveInitialOptions();
+    void RestoreCubeOptions();
+    struct CubeOptions {
         QString autorefresh, autoclose, like, dateIndicator, dateFormat, hourFormat, toDate, engine;
         bool valid = false;
     };
-    OpcionesCubo OpcionesIniciales;
+    CubeOptions InitialOptions;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -411,16 +410,16 @@ private:
     void formLoad();
     void connectHandlers();
     void connectWindowHandlers(); // tab headers, grid clicks on the hint, keys
-    void servirDialogoConexion();
-    void desbloquear();
-    void habilitarAB();
-    bool activando_ = false;      // an activation is being served
-    bool cerrandoCubo_ = false;   // the designer is taking its never-shown viewer with it
-    bool aplicandoMotor_ = false; // VerificarMotorDB is writing the boxes
-    bool sintaxisPropia_ = false; // the boxes were given values other than the engine's defaults
-    bool motorAdoptado_ = false;  // the last engine change from code adopted the boxes as they were
-    QString motorPrevio_;
-    QString motorDelDialogo_; // the engine name of the kind chosen in the last data-link dialog
+    void serveConnectionDialog();
+    void unlock();
+    void enableAB();
+    bool activating_ = false;     // an activation is being served
+    bool closingCube_ = false;    // the designer is taking its never-shown viewer with it
+    bool applyingEngine_ = false; // VerificarMotorDB is writing the boxes
+    bool ownSyntax_ = false;      // the boxes were given values other than the engine's defaults
+    bool engineAdopted_ = false;  // the last engine change from code adopted the boxes as they were
+    QString previousEngine_;
+    QString dialogEngine_; // the engine name of the kind chosen in the last data-link dialog
     CBalloonToolTip globo_;
-    bd::os::Timer* TimerDialogo_ = nullptr; // serves the connection dialog after activation
+    bd::os::Timer* dialogTimer_ = nullptr; // serves the connection dialog after activation
 };

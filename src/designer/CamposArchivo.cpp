@@ -4,28 +4,28 @@
 #include "platform/os/Clock.h"
 #include "platform/querybuilder/QueryBuilder.h"
 
-QString Campos::Propiedad(int fila) const {
-    return spSave ? spSave->text(ColPropiedad, fila) : QString();
+QString Campos::Property(int row) const {
+    return spSave ? spSave->text(ColProperty, row) : QString();
 }
 
-void Campos::GuardarOpcionesIniciales() {
-    OpcionesIniciales.autorefresh = txtAutorefresh->text();
-    OpcionesIniciales.autoclose = txtAutoClose->text();
-    OpcionesIniciales.like = txtLike->text();
-    OpcionesIniciales.dateIndicator = txtDateIndicator->text();
-    OpcionesIniciales.dateFormat = txtDBDateFormat->text();
-    OpcionesIniciales.hourFormat = txtDBHourFormat->text();
-    OpcionesIniciales.toDate = cmdDBToDate->text();
-    OpcionesIniciales.engine = cmbEngine->currentText();
-    OpcionesIniciales.valid = true;
+void Campos::SaveInitialOptions() {
+    InitialOptions.autorefresh = txtAutorefresh->text();
+    InitialOptions.autoclose = txtAutoClose->text();
+    InitialOptions.like = txtLike->text();
+    InitialOptions.dateIndicator = txtDateIndicator->text();
+    InitialOptions.dateFormat = txtDBDateFormat->text();
+    InitialOptions.hourFormat = txtDBHourFormat->text();
+    InitialOptions.toDate = cmdDBToDate->text();
+    InitialOptions.engine = cmbEngine->currentText();
+    InitialOptions.valid = true;
 }
 
-void Campos::RestablecerOpcionesCubo() {
+void Campos::RestoreCubeOptions() {
     // The timers belong to the cube that was open: they must not fire for the next one.
     TimerAutoRefresh->setEnabled(false);
     TimerAutoClose->setEnabled(false);
-    MinutosAutoRefresh = 0;
-    MinutosAutoClose = 0;
+    AutoRefreshMinutes = 0;
+    AutoCloseMinutes = 0;
     frameLockCnn->hide();
     frameLockSql->hide();
     for (QWidget* w : std::initializer_list<QWidget*>{cmdGenerarCnn, lblLastCnn, cmbEngine, comProbarCnn,
@@ -35,13 +35,13 @@ void Campos::RestablecerOpcionesCubo() {
     // The builder holds the last cube's design: the next opening prepares it from this cube.
     aQ->setTag(QString());
     aQ->setSql(QString());
-    if (!OpcionesIniciales.valid) return;
-    txtAutorefresh->setText(OpcionesIniciales.autorefresh);
-    txtAutoClose->setText(OpcionesIniciales.autoclose);
-    txtLike->setText(OpcionesIniciales.like);
-    txtDateIndicator->setText(OpcionesIniciales.dateIndicator);
-    txtDBDateFormat->setText(OpcionesIniciales.dateFormat);
-    txtDBHourFormat->setText(OpcionesIniciales.hourFormat);
-    cmdDBToDate->setText(OpcionesIniciales.toDate);
-    cmbEngine->setCurrentText(OpcionesIniciales.engine);
+    if (!InitialOptions.valid) return;
+    txtAutorefresh->setText(InitialOptions.autorefresh);
+    txtAutoClose->setText(InitialOptions.autoclose);
+    txtLike->setText(InitialOptions.like);
+    txtDateIndicator->setText(InitialOptions.dateIndicator);
+    txtDBDateFormat->setText(InitialOptions.dateFormat);
+    txtDBHourFormat->setText(InitialOptions.hourFormat);
+    cmdDBToDate->setText(InitialOptions.toDate);
+    cmbEngine->setCurrentText(InitialOptions.engine);
 }

@@ -27,13 +27,13 @@ using bd::os::MsgBox;
 
 namespace {
 
-bool mismoNombre(const QString& a, const QString& b) {
+bool sameName(const QString& a, const QString& b) {
     return a.toUpper() == b.toUpper();
 }
 
 } // namespace
 
-void Campos::PintarFondo(QWidget* control, uint32_t ole) {
+void Campos::PaintBackground(QWidget* control, uint32_t ole) {
     if (!control) return;
     QPalette p = control->palette();
     p.setColor(QPalette::Base, bd::os::oleToColor(ole));
@@ -49,7 +49,7 @@ int Campos::BuscarPosicion(Grid& Grilla) {
 bool Campos::EstaEnGrilla(Grid& Grilla, const QString& Campo) {
     for (int r = 1; r <= Grilla.maxRows(); ++r) {
         const QString t = Grilla.text(1, r);
-        if (!t.isEmpty() && mismoNombre(t, Campo)) return true;
+        if (!t.isEmpty() && sameName(t, Campo)) return true;
     }
     return false;
 }
@@ -57,8 +57,7 @@ bool Campos::EstaEnGrilla(Grid& Grilla, const QString& Campo) {
 bool Campos::EsNumericoEnGrilla(Grid& Grilla, const QString& Campo) {
     for (int r = 1; r <= Grilla.maxRows(); ++r) {
         const QString t = Grilla.text(1, r);
-        if (!t.isEmpty() && mismoNombre(t, Campo) && Grilla.cellTag(ColTipoCampo, r) == ISNUMERIC)
-            return true;
+        if (!t.isEmpty() && sameName(t, Campo) && Grilla.cellTag(ColTipoCampo, r) == ISNUMERIC) return true;
     }
     return false;
 }
@@ -66,7 +65,7 @@ bool Campos::EsNumericoEnGrilla(Grid& Grilla, const QString& Campo) {
 bool Campos::EstaEnquery(const QString& Campo) {
     if (!VinsCube || !VinsCube->RsSql || !VinsCube->RsSql->isOpen()) return false;
     for (const bd::db::Field& f : VinsCube->RsSql->fields())
-        if (mismoNombre(f.name, Campo)) return true;
+        if (sameName(f.name, Campo)) return true;
     return false;
 }
 
@@ -75,7 +74,7 @@ void Campos::QuitarFilaEnCalculados(const QString& Campo) {
     // Main rows and their alert sub-rows carry the same name and go together.
     for (int r = 1; r <= g.maxRows();) {
         const QString t = g.text(ColMedida, r);
-        if (!t.isEmpty() && mismoNombre(t, Campo))
+        if (!t.isEmpty() && sameName(t, Campo))
             g.deleteRows(r, 1);
         else
             ++r;
@@ -86,7 +85,7 @@ void Campos::QuitarFilaEnFiltros(const QString& Campo) {
     Grid& f = *spFil;
     for (int r = 1; r <= f.maxRows();) {
         const QString t = f.text(ColFiltroCampo, r);
-        if (!t.isEmpty() && mismoNombre(t, Campo)) {
+        if (!t.isEmpty() && sameName(t, Campo)) {
             f.deleteRows(r, 1);
             FiltrosCambiados = true;
         } else {
@@ -100,8 +99,8 @@ void Campos::QuitarFilaEnFiltros(const QString& Campo) {
     bool quitadas = false;
     for (int r = 1; r <= u.maxRows();) {
         const QString tag = u.cellTag(Cubo::ColUsrCampo, r);
-        const QString nombre = tag.isEmpty() ? u.text(Cubo::ColUsrCampo, r) : tag;
-        if (!nombre.isEmpty() && mismoNombre(nombre, Campo)) {
+        const QString name = tag.isEmpty() ? u.text(Cubo::ColUsrCampo, r) : tag;
+        if (!name.isEmpty() && sameName(name, Campo)) {
             u.deleteRows(r, 1);
             u.setMaxRows(u.maxRows() - 1);
             FiltrosCambiados = true;
@@ -119,14 +118,14 @@ void Campos::BorrarCamposNoEnQuery() {
         quitado = false;
         Grid& g = *spCam;
         for (int r = 1; r <= g.maxRows();) {
-            const QString nombre = g.text(ColCampo, r);
-            if (nombre.isEmpty() || EstaEnquery(nombre)) {
+            const QString name = g.text(ColCampo, r);
+            if (name.isEmpty() || EstaEnquery(name)) {
                 ++r;
                 continue;
             }
             Recarga = true;
-            QuitarFilaEnCalculados(nombre);
-            QuitarFilaEnFiltros(nombre);
+            QuitarFilaEnCalculados(name);
+            QuitarFilaEnFiltros(name);
             g.deleteRows(r, 1);
             quitado = true;
         }
@@ -165,18 +164,18 @@ void Campos::BlockearColumnasSpCal() {
 }
 
 void Campos::Iniciar() {
-    if (iniciando_) return; // GoTab with 1 runs discovery itself when fields are missing
+    if (starting_) return; // GoTab with 1 runs discovery itself when fields are missing
     if (txtConeccion->toPlainText().isEmpty() || txtQuery->toPlainText().isEmpty()) {
         GoTab(0);
         return;
     }
     if (!VinsCube) return;
     QPointer<Campos> self(this);
-    iniciando_ = true;
-    struct Fin {
+    starting_ = true;
+    struct ClearOnExit {
         QPointer<Campos> c;
-        ~Fin() {
-            if (c) c->iniciando_ = false;
+        ~ClearOnExit() {
+            if (c) c->starting_ = false;
         }
     } fin{self};
 
@@ -201,7 +200,7 @@ void Campos::Iniciar() {
     const bool abierta = General::AbrirConexion(*VinsCube);
     if (!self || !VinsCube) return;
     if (!abierta) {
-        PintarFondo(txtConeccion, ColorError);
+        PaintBackground(txtConeccion, ColorError);
         sr.restore();
         IndicarConeccion();
         return;
@@ -221,8 +220,8 @@ void Campos::Iniciar() {
     if (hayNumericos) MostrarToolMeasure();
     BlockearCampos(false);
     rs.close();
-    VolverAFilasDefinicion(*spCam);
-    VolverAFilasDefinicion(*spCal);
+    BackToDefinitionRows(*spCam);
+    BackToDefinitionRows(*spCal);
     sr.restore();
     VerificarNumericos();
 }
@@ -232,7 +231,7 @@ bool Campos::openFieldsRecordset(QString* problem) {
     General::sUltimoError.clear();
     if (!General::AbrirRecordset(*VinsCube)) {
         Cambio = true;
-        PintarFondo(txtQuery, ColorError);
+        PaintBackground(txtQuery, ColorError);
         GoTab(0);
         SetAbChecked();
         *problem = General::sUltimoError;
@@ -262,8 +261,8 @@ bool Campos::addQueryFields(const QVector<bd::db::Field>& fields, bool* anyNumer
             if (EsNumericoEnGrilla(g, f.name)) *anyNumeric = true;
             continue;
         }
-        const QString clase = ClaseDeTipo(f.type);
-        if (clase.isEmpty()) {
+        const QString typeClass = TypeClassOf(f.type);
+        if (typeClass.isEmpty()) {
             bd::os::MsgBox("Field " + f.name + " is a Image type. Can not be displayed", bd::os::Buttons::Ok,
                            bd::os::Icon::Information, QStringLiteral("Fields"));
             if (!self || !VinsCube) return false;
@@ -275,10 +274,10 @@ bool Campos::addQueryFields(const QVector<bd::db::Field>& fields, bool* anyNumer
             r = g.maxRows();
         }
         g.setText(ColCampo, r, f.name);
-        g.setText(ColDimension, r, clase == ISMEMO ? "0" : "1");
-        g.setCellTag(ColTipoCampo, r, clase);
+        g.setText(ColDimension, r, typeClass == ISMEMO ? "0" : "1");
+        g.setCellTag(ColTipoCampo, r, typeClass);
         Recarga = true;
-        if (clase == ISNUMERIC) *anyNumeric = true;
+        if (typeClass == ISNUMERIC) *anyNumeric = true;
     }
     return true;
 }
@@ -300,8 +299,8 @@ void Campos::cmdSelCamCal_Click() {
     spCal->show();
     cmdShowFilters->setEnabled(true);
     cmdSelCamCal->setEnabled(false);
-    colorModo(cmdShowFilters, ColorModoInactivo);
-    colorModo(cmdSelCamCal, ColorModoActivo);
+    colorModo(cmdShowFilters, ColorModeInactive);
+    colorModo(cmdSelCamCal, ColorModeActive);
     spCal->setFocus();
     VerificarNumericos();
 }
@@ -314,8 +313,8 @@ void Campos::cmdShowFilters_Click() {
     spFil->setFocus();
     cmdShowFilters->setEnabled(false);
     cmdSelCamCal->setEnabled(true);
-    colorModo(cmdSelCamCal, ColorModoInactivo);
-    colorModo(cmdShowFilters, ColorModoActivo);
+    colorModo(cmdSelCamCal, ColorModeInactive);
+    colorModo(cmdShowFilters, ColorModeActive);
     Grid& g = *spCam;
     {
         RedrawOff sr{&g};
@@ -329,14 +328,14 @@ void Campos::cmdShowFilters_Click() {
     g.repaintNow();
 }
 
-void Campos::ajustarAnchoSpCam() {
+void Campos::fitSpCamWidth() {
     QTableView* v = spCam->view();
-    const int ancho = v->horizontalHeader()->length() + v->verticalHeader()->sizeHint().width() +
+    const int width = v->horizontalHeader()->length() + v->verticalHeader()->sizeHint().width() +
                       v->verticalScrollBar()->sizeHint().width() + 2 * v->frameWidth();
-    spCam->setFixedWidth(ancho);
+    spCam->setFixedWidth(width);
 }
 
-void Campos::marcarCambiado() {
+void Campos::markChanged() {
     if (VCubo) VCubo->Salvar = true;
 }
 
@@ -360,9 +359,8 @@ void Campos::connectGridHandlers() {
     connect(spFil, &Grid::comboSelChange, this, &Campos::spFil_ComboSelChange);
     connect(spFil, &Grid::gotFocus, this, &Campos::spFil_GotFocus);
     connect(spFil, &Grid::keyDown, this, &Campos::spFil_KeyDown);
-    connect(spCam->view()->horizontalHeader(), &QHeaderView::sectionResized, this,
-            &Campos::ajustarAnchoSpCam);
-    ajustarAnchoSpCam();
+    connect(spCam->view()->horizontalHeader(), &QHeaderView::sectionResized, this, &Campos::fitSpCamWidth);
+    fitSpCamWidth();
 }
 
 // ---- fields into measures and filters ----
@@ -392,14 +390,14 @@ void Campos::AgregarCampoASpCal(int Col, int Row) {
                "The field is not numeric");
         return;
     }
-    const QString nombre = cam.text(ColCampo, Row);
-    if (ExisteCampoEnGrilla(nombre)) {
+    const QString name = cam.text(ColCampo, Row);
+    if (ExisteCampoEnGrilla(name)) {
         MsgBox("This field was already added. To add, modify the sql query using 'AS': select field "
                "\"as field1\"",
                bd::os::Buttons::Ok, bd::os::Icon::Information, "Existing field");
         return;
     }
-    if (nombre.isEmpty()) return;
+    if (name.isEmpty()) return;
     Grid& cal = *spCal;
     const int r = BuscarPosicion(cal);
     if (r == 0) { // row 0 is the header row
@@ -408,9 +406,9 @@ void Campos::AgregarCampoASpCal(int Col, int Row) {
         return;
     }
     cam.setText(ColDimension, Row, "0");
-    cal.setText(ColMedida, r, nombre);
+    cal.setText(ColMedida, r, name);
     cal.setText(ColVisible, r, "1");
-    cal.setText(ColAgregado, r, Agregados().first());
+    cal.setText(ColAgregado, r, Aggregates().first());
     cal.setText(ColLimiteInferior, r, "0,00");
     cal.setText(ColLimiteSuperior, r, "0,00");
     cal.setCol(ColMedida);
@@ -419,8 +417,8 @@ void Campos::AgregarCampoASpCal(int Col, int Row) {
 }
 
 void Campos::AgregarCampoASpFil(int, int Row) {
-    const QString nombre = spCam->text(ColCampo, Row);
-    if (nombre.isEmpty()) return;
+    const QString name = spCam->text(ColCampo, Row);
+    if (name.isEmpty()) return;
     Grid& fil = *spFil;
     const int r = BuscarPosicion(fil);
     if (r == 0) { // row 0 is the header row
@@ -428,14 +426,14 @@ void Campos::AgregarCampoASpFil(int, int Row) {
                bd::os::Icon::Information, "Filters");
         return;
     }
-    fil.setText(ColFiltroCampo, r, nombre);
+    fil.setText(ColFiltroCampo, r, name);
     fil.setText(ColFiltroUsuario, r, "1");
     fil.setText(ColOperador, r, "Between");
     fil.setCellTag(ColOperador, r, spCam->cellTag(ColTipoCampo, Row));
-    modoEntre(r);
+    betweenMode(r);
     // The viewer's user-filter grid is rebuilt from the new row.
     FiltrosCambiados = true;
-    marcarCambiado();
+    markChanged();
 }
 
 // ---- spCam events ----
@@ -444,7 +442,7 @@ void Campos::spCam_ButtonClicked(int col, int row, int) {
     Grid& g = *spCam;
     if (row < 1 || row > g.maxRows()) return;
     if (col == ColTipoCampo) {
-        marcarCambiado();
+        markChanged();
         if (!spCal->isHidden())
             AgregarCampoASpCal(ColTipoCampo, row);
         else if (!spFil->isHidden())
@@ -452,33 +450,33 @@ void Campos::spCam_ButtonClicked(int col, int row, int) {
         return;
     }
     if (col != ColDimension) return;
-    const QString nombre = g.text(ColCampo, row);
+    const QString name = g.text(ColCampo, row);
     auto desmarcar = [&] {
         RedrawOff sr{&g};
         g.setText(ColDimension, row, "0");
     };
     if (g.cellTag(ColTipoCampo, row) == ISMEMO) {
         desmarcar();
-        MsgBox("Field " + nombre + " is a Memo type. Can not be displayed. Is available for filters. ",
+        MsgBox("Field " + name + " is a Memo type. Can not be displayed. Is available for filters. ",
                bd::os::Buttons::Ok, bd::os::Icon::Information, "Fields");
-    } else if (!nombre.isEmpty() && ExisteCampoEnGrilla(nombre)) {
+    } else if (!name.isEmpty() && ExisteCampoEnGrilla(name)) {
         // A field is a dimension or a measure, never both.
         desmarcar();
         MsgBox("This field was already added to the measures grid.", bd::os::Buttons::Ok,
                bd::os::Icon::Information, "Existing field");
-    } else if (!nombre.isEmpty()) {
+    } else if (!name.isEmpty()) {
         Recarga = true;
     }
 }
 
 void Campos::spCam_Change(int col, int row) {
-    marcarCambiado();
+    markChanged();
     if (col == ColDimension && spCam->text(ColCampo, row).isEmpty()) spCam->setText(ColDimension, row, "0");
 }
 
 void Campos::spCam_Click(int, int) {
-    DestruirGlobo();
-    marcarCambiado();
+    DestroyBalloon();
+    markChanged();
 }
 
 void Campos::spCam_GotFocus() {
@@ -488,15 +486,15 @@ void Campos::spCam_GotFocus() {
 void Campos::spCam_DblClick(int col, int row) {
     Grid& g = *spCam;
     if (col != ColCampo || row < 1 || row > g.maxRows()) return;
-    const QString nombre = g.text(ColCampo, row);
-    if (nombre.isEmpty()) return;
-    const QString clase = g.cellTag(ColTipoCampo, row);
+    const QString name = g.text(ColCampo, row);
+    if (name.isEmpty()) return;
+    const QString typeClass = g.cellTag(ColTipoCampo, row);
     QPointer<Campos> self(this);
     QPointer<frmFieldProperties> f = new frmFieldProperties(this);
-    f->txtId->setText(nombre);
+    f->txtId->setText(name);
     const QString caption = g.cellTag(TagCaption, row);
-    f->txtCaption->setText(caption.isEmpty() ? nombre : caption);
-    if (clase != ISNUMERIC) {
+    f->txtCaption->setText(caption.isEmpty() ? name : caption);
+    if (typeClass != ISNUMERIC) {
         f->txtFormat->setEnabled(false);
         f->HideFormat();
     } else {
@@ -508,7 +506,7 @@ void Campos::spCam_DblClick(int col, int row) {
         f->cmdChartProperties->show();
         mostrarCmdChartinFieldProperties = false;
     }
-    f->txtType->setText(clase.mid(2));
+    f->txtType->setText(typeClass.mid(2));
     const int resultado = bd::os::runDialog(f);
     if (!self || !f) return;
     if (f->Cambio && spCam && row <= spCam->maxRows()) {
@@ -526,7 +524,7 @@ void Campos::spCam_DblClick(int col, int row) {
         g.setCellTag(TagFormato, row, formato);
         if (!formato.isEmpty() && !id.isEmpty() && visor)
             camposDelPivote([&](bd::pivot::PivotField* pf) { pf->setNumberFormat(formato); });
-        marcarCambiado();
+        markChanged();
         General::EnfocarControl(this);
     }
     delete f.data();

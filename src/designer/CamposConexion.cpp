@@ -26,9 +26,9 @@ using bd::os::MsgBox;
 
 namespace {
 const QString kTabla = QStringLiteral("TBL --> ");
-const QString kVista = QStringLiteral("VIEW --> ");
+const QString kViewPrefix = QStringLiteral("VIEW --> ");
 
-void pintarBoton(QAbstractButton* b, uint32_t ole, const QString& caption) {
+void paintButton(QAbstractButton* b, uint32_t ole, const QString& caption) {
     if (!b) return;
     b->setText(caption);
     QPalette p = b->palette();
@@ -43,29 +43,29 @@ void Campos::IndicarConeccion() {
     const bool on = VinsCube && VinsCube->Conectado;
     const uint32_t color = on ? 0x80FF80 : 0x8080FF;
     const QString caption = on ? "Connected" : "Not Connected";
-    pintarBoton(cmdConectado, color, caption);
+    paintButton(cmdConectado, color, caption);
     // The viewer shows the same state on its own button.
-    if (VCubo) pintarBoton(VCubo->findChild<QAbstractButton*>("cmdConectado"), color, caption);
+    if (VCubo) paintButton(VCubo->findChild<QAbstractButton*>("cmdConectado"), color, caption);
 }
 
 QString Campos::Dialogo_ConnectionString() {
     bd::db::DataLinkDialog::Kind kind = bd::db::DataLinkDialog::KindCount;
     const QString cs = bd::db::DataLinkDialog::prompt(this, &kind);
-    motorDelDialogo_ = cs.isEmpty() ? QString() : bd::db::DataLinkDialog::engineBoxName(kind);
+    dialogEngine_ = cs.isEmpty() ? QString() : bd::db::DataLinkDialog::engineBoxName(kind);
     return cs;
 }
 
 void Campos::cmdGenerarCnn_Click() {
     if (VCubo) VCubo->Salvar = true;
-    PintarFondo(txtConeccion, ColorVentana);
+    PaintBackground(txtConeccion, ColorWindow);
     const QString cs = Dialogo_ConnectionString();
     if (!cs.isEmpty()) {
         txtConeccion->setPlainText(cs);
         Cambio = true;
         // The user already said what kind of source it is: Next must not ask for the engine again.
-        if (cmbEngine->currentText().isEmpty() && !motorDelDialogo_.isEmpty()) {
-            cmbEngine->setCurrentText(motorDelDialogo_);
-            if (VinsCube) VinsCube->DBEngine = motorDelDialogo_;
+        if (cmbEngine->currentText().isEmpty() && !dialogEngine_.isEmpty()) {
+            cmbEngine->setCurrentText(dialogEngine_);
+            if (VinsCube) VinsCube->DBEngine = dialogEngine_;
         }
         ObtnerQuery();
     }
@@ -97,12 +97,12 @@ void Campos::ObtnerQuery() {
     if (txtQuery->toPlainText().trimmed().isEmpty()) cmbTbl_Click();
 }
 
-QString Campos::NombreTablaSQL(const QString& entrada, const QString& motor, const bd::db::Connection* cnn) {
+QString Campos::SqlTableName(const QString& entrada, const QString& motor, const bd::db::Connection* cnn) {
     QString n = entrada;
     if (n.startsWith(kTabla))
         n = n.mid(kTabla.size());
-    else if (n.startsWith(kVista))
-        n = n.mid(kVista.size());
+    else if (n.startsWith(kViewPrefix))
+        n = n.mid(kViewPrefix.size());
     n = n.trimmed();
     if (motor == "ACCESS" || motor == "EXCEL" || motor == "MSSQL") {
         n = n.toUpper();
@@ -129,7 +129,7 @@ void Campos::cmbTbl_Click() {
     const QString t = cmbTbl->currentText();
     if (t.isEmpty()) return;
     const bd::db::Connection* cnn = VinsCube && VinsCube->CnnSql ? VinsCube->CnnSql.get() : nullptr;
-    txtQuery->setPlainText("SELECT * FROM " + NombreTablaSQL(t, cmbEngine->currentText(), cnn));
+    txtQuery->setPlainText("SELECT * FROM " + SqlTableName(t, cmbEngine->currentText(), cnn));
     Cambio = true;
 }
 
@@ -151,12 +151,12 @@ void Campos::cmdSiguiente_Click() {
     if (txtConeccion->toPlainText().isEmpty() && !hayCampos) {
         MsgBox("Type a connection string or press \"Connect button\"", Buttons::Ok, Icon::Information,
                "Error");
-        PintarFondo(txtConeccion, ColorError);
+        PaintBackground(txtConeccion, ColorError);
         return;
     }
     if (cmbEngine->currentText().isEmpty()) {
         MsgBox("Select your DB Engine.", Buttons::Ok, Icon::Information, "Error");
-        PintarFondo(cmbEngine, ColorError);
+        PaintBackground(cmbEngine, ColorError);
         QPalette p = cmbEngine->palette();
         p.setColor(QPalette::Button, bd::os::oleToColor(ColorError));
         cmbEngine->setPalette(p);
@@ -168,13 +168,13 @@ void Campos::cmdSiguiente_Click() {
     if (!conectado && !hayCampos) {
         MsgBox("Error when connecting. Type a correct connection string or press \"Connect button\" ",
                Buttons::Ok, Icon::Information, "Error");
-        PintarFondo(txtConeccion, ColorError);
+        PaintBackground(txtConeccion, ColorError);
         return;
     }
     if (txtQuery->toPlainText().isEmpty()) {
         MsgBox("Type a SQL Query or press \"Open query editor button\" ", Buttons::Ok, Icon::Information,
                "Error");
-        PintarFondo(txtQuery, ColorError);
+        PaintBackground(txtQuery, ColorError);
         return;
     }
     QPointer<Campos> self(this);
@@ -190,8 +190,8 @@ void Campos::lblLastCnn_Click() {
     Cambio = true;
 }
 
-void Campos::desbloquear() {
-    const QString pass = PedirPassword();
+void Campos::unlock() {
+    const QString pass = AskPassword();
     if (!VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) return;
     frameLockCnn->hide();
     frameLockSql->hide();
@@ -201,8 +201,8 @@ void Campos::desbloquear() {
 }
 
 void Campos::cmdUnLockCnn_Click() {
-    desbloquear();
+    unlock();
 }
 void Campos::cmdUnlockSql_Click() {
-    desbloquear();
+    unlock();
 }

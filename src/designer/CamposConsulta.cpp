@@ -162,11 +162,11 @@ QString Campos::quotedName(const QString& name, const QString& engine, const bd:
 }
 
 QString Campos::CeldaEstadoConsulta() const {
-    return spSave ? spSave->cellTag(0, FilaEstadoConsulta) : QString();
+    return spSave ? spSave->cellTag(0, RowQueryState) : QString();
 }
 
-void Campos::setCeldaEstadoConsulta(const QString& state) {
-    if (spSave) spSave->setCellTag(0, FilaEstadoConsulta, state);
+void Campos::setQueryStateCell(const QString& state) {
+    if (spSave) spSave->setCellTag(0, RowQueryState, state);
 }
 
 // ---- the two tabs ----
@@ -242,7 +242,7 @@ void Campos::cmdOpenEditor_Click() {
                Icon::Information, "Not suported");
         return;
     }
-    AB->tool(ToolConexion)->setChecked(false);
+    AB->tool(ToolConnection)->setChecked(false);
     if (aQ->tag() != kBuilderReady) {
         QString cs = txtConeccion->toPlainText();
         cs.replace("\r\n", " ").replace('\n', ' ');
@@ -255,7 +255,7 @@ void Campos::cmdOpenEditor_Click() {
         if (!aQ->connectDatabase(&error) || !aQ->loadMetadata(&error)) {
             QPointer<Campos> self(this);
             txtConeccion->setFocus();
-            PintarFondo(txtConeccion, ColorError);
+            PaintBackground(txtConeccion, ColorError);
             MsgBox(error, Buttons::Ok, Icon::Critical, "Can't connect");
             if (self) comProbarCnn_Click();
             return;
@@ -263,7 +263,7 @@ void Campos::cmdOpenEditor_Click() {
         // A state the builder does not recognise (another program's, a later format) is ignored.
         const QString state = CeldaEstadoConsulta();
         if (!state.isEmpty()) aQ->setState(state);
-        setCeldaEstadoConsulta(QString());
+        setQueryStateCell(QString());
         if (aQ->sql().isEmpty()) aQ->setSql(txtQuery->toPlainText());
         aQ->setTag(kBuilderReady);
     }
@@ -287,8 +287,8 @@ void Campos::cmdQE_Click() {
     if (VCubo) VCubo->Salvar = true;
     SSTab1->setCurrentIndex(0);
     SetAbChecked();
-    AB->tool(ToolConexion)->setChecked(true);
-    setCeldaEstadoConsulta(aQ->state());
+    AB->tool(ToolConnection)->setChecked(true);
+    setQueryStateCell(aQ->state());
     aQ->setTag(QString());
 }
 

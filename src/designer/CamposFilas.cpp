@@ -5,9 +5,9 @@
 using bd::grid::Grid;
 
 namespace {
-struct Bloque {
-    int desde = 0, hasta = 0;
-    int filas() const { return hasta - desde + 1; }
+struct RowBlock {
+    int from = 0, to = 0;
+    int rowCount() const { return to - from + 1; }
 };
 
 bool esSubFila(const Grid& g, int row) {
@@ -17,64 +17,64 @@ bool esSubFila(const Grid& g, int row) {
 
 // The rows that move together with row: in spCal a measure and its alert sub-rows (a sub-row
 // moved alone would become a rule of another measure); elsewhere the row itself.
-Bloque bloqueDe(const Grid& g, int row, bool grupos) {
-    Bloque b{row, row};
-    if (!grupos) return b;
-    const QString nombre = g.text(DefinitionGrids::ColMedida, row);
-    while (b.desde > 1 && esSubFila(g, b.desde) && g.text(DefinitionGrids::ColMedida, b.desde - 1) == nombre)
-        --b.desde;
-    while (b.hasta < g.maxRows() && esSubFila(g, b.hasta + 1) &&
-           g.text(DefinitionGrids::ColMedida, b.hasta + 1) == nombre)
-        ++b.hasta;
+RowBlock blockOf(const Grid& g, int row, bool groups) {
+    RowBlock b{row, row};
+    if (!groups) return b;
+    const QString name = g.text(DefinitionGrids::ColMedida, row);
+    while (b.from > 1 && esSubFila(g, b.from) && g.text(DefinitionGrids::ColMedida, b.from - 1) == name)
+        --b.from;
+    while (b.to < g.maxRows() && esSubFila(g, b.to + 1) &&
+           g.text(DefinitionGrids::ColMedida, b.to + 1) == name)
+        ++b.to;
     return b;
 }
 
 // Puts the lower block above the upper one; the rows keep everything the grid's row copy carries.
-void intercambiar(Grid& g, Bloque arriba, Bloque abajo) {
-    const int filas = g.maxRows(), n = abajo.filas();
-    g.insertRows(arriba.desde, n);
+void swapBlocks(Grid& g, RowBlock upper, RowBlock lower) {
+    const int rowCount = g.maxRows(), n = lower.rowCount();
+    g.insertRows(upper.from, n);
     for (int i = 0; i < n; ++i)
-        g.copyRow(abajo.desde + n + i, arriba.desde + i);
-    g.deleteRows(abajo.desde + n, n);
+        g.copyRow(lower.from + n + i, upper.from + i);
+    g.deleteRows(lower.from + n, n);
     // The rows holding data are where they were before: the count goes back too.
-    g.setMaxRows(filas);
+    g.setMaxRows(rowCount);
 }
 } // namespace
 
 void Campos::MoverFilaArriba() {
-    moverFila(-1);
+    moveRow(-1);
 }
 
 void Campos::MoverFilaAbajo() {
-    moverFila(1);
+    moveRow(1);
 }
 
-void Campos::moverFila(int paso) {
+void Campos::moveRow(int paso) {
     Grid* g = VaOnfocus;
     if (!g) return;
     const int row = g->activeRow(), col = std::max(1, g->activeCol());
     if (row < 1 || row > g->maxRows()) return;
-    const bool grupos = g == spCal;
-    const Bloque propio = bloqueDe(*g, row, grupos);
-    int nueva = row;
+    const bool groups = g == spCal;
+    const RowBlock propio = blockOf(*g, row, groups);
+    int fresh = row;
     const bool oculta = g->isHidden();
     g->setRedraw(false);
     g->hide();
-    if (paso < 0 && propio.desde > 1) {
-        const Bloque otro = bloqueDe(*g, propio.desde - 1, grupos);
-        intercambiar(*g, otro, propio);
-        nueva = row - otro.filas();
-    } else if (paso > 0 && propio.hasta < g->maxRows()) {
-        const Bloque otro = bloqueDe(*g, propio.hasta + 1, grupos);
-        intercambiar(*g, propio, otro);
-        nueva = row + otro.filas();
+    if (paso < 0 && propio.from > 1) {
+        const RowBlock otro = blockOf(*g, propio.from - 1, groups);
+        swapBlocks(*g, otro, propio);
+        fresh = row - otro.rowCount();
+    } else if (paso > 0 && propio.to < g->maxRows()) {
+        const RowBlock otro = blockOf(*g, propio.to + 1, groups);
+        swapBlocks(*g, propio, otro);
+        fresh = row + otro.rowCount();
     }
-    g->setActiveCell(col, nueva);
-    g->setSelection(col, nueva, col, nueva);
+    g->setActiveCell(col, fresh);
+    g->setSelection(col, fresh, col, fresh);
     g->setVisible(!oculta);
     g->setRedraw(true);
     g->setFocus();
-    if (nueva == row) return;
+    if (fresh == row) return;
     if (g->objectName().toUpper() == "SPFIL")
         FiltrosCambiados = true;
     else

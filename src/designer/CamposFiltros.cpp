@@ -47,83 +47,83 @@ bool conValor(const QString& t) {
 }
 
 // What a picker gives back: its From and To texts, and for the text picker its values query.
-struct Eleccion {
-    bool aceptada = false;
-    QString desde, hasta;
-    QString tabla, campo, where, sql;
-    bool conConsulta = false;
+struct Pick {
+    bool accepted = false;
+    QString from, to;
+    QString table, field, where, sql;
+    bool withQuery = false;
 };
 
 // The row's values as the pickers are given them.
-struct FilaFiltro {
-    QString campo, clase;
-    QString limiteDesde, limiteHasta, valorDesde, valorHasta; // L1, L2, V1, V2
-    bool entre = false;
-    bool parLimites = false; // columns 4 and 7; else 5 and 6
+struct FilterRow {
+    QString field, typeClass;
+    QString fromLimit, toLimit, fromValue, toValue; // L1, L2, V1, V2
+    bool between = false;
+    bool limitsInPairs = false; // columns 4 and 7; else 5 and 6
 };
 
-Eleccion elegirNumero(const FilaFiltro& f, const Campos& c) {
+Pick pickNumber(const FilterRow& f, const Campos& c) {
     frmSelectNum* p = frmSelectNum::instance();
-    const int decimales = c.getDecimals(f.campo);
+    const int decimales = c.getDecimals(f.field);
     p->CantDecimals = decimales == -1 ? 2 : decimales;
     p->InitializeNumericFields();
-    p->Formato = c.getFormat(f.campo);
-    const QString& desde = f.parLimites ? f.limiteDesde : f.valorDesde;
-    const QString& hasta = f.parLimites ? f.limiteHasta : f.valorHasta;
-    if (conValor(desde)) p->FText->setText(desde);
-    if (conValor(hasta)) p->TText->setText(hasta);
-    p->NoRange = !f.entre;
+    p->Formato = c.getFormat(f.field);
+    const QString& from = f.limitsInPairs ? f.fromLimit : f.fromValue;
+    const QString& to = f.limitsInPairs ? f.toLimit : f.toValue;
+    if (conValor(from)) p->FText->setText(from);
+    if (conValor(to)) p->TText->setText(to);
+    p->NoRange = !f.between;
     p->GetRange();
-    Eleccion e;
-    e.aceptada = runValuePicker(p, [&](frmSelectNum& d) {
-        e.desde = d.FText->text();
-        e.hasta = d.TText->text();
+    Pick e;
+    e.accepted = runValuePicker(p, [&](frmSelectNum& d) {
+        e.from = d.FText->text();
+        e.to = d.TText->text();
     });
     return e;
 }
 
-Eleccion elegirTexto(const FilaFiltro& f, const Grid& g, int row, InsCube* cube) {
+Pick pickText(const FilterRow& f, const Grid& g, int row, InsCube* cube) {
     frmSelectText* p = frmSelectText::instance();
     p->FTTable = g.cellTag(DefinitionGrids::ColTablaValores, row);
     p->FTField = g.cellTag(DefinitionGrids::ColCampoValores, row);
     p->FTWhere = g.cellTag(DefinitionGrids::ColWhereValores, row);
     p->FTSql = g.cellTag(DefinitionGrids::ColSQLValores, row);
-    if (!p->FTSql.isEmpty() && cube) p->LlenarListasValores(*cube, p->FTSql);
-    if (f.parLimites) {
-        if (conValor(f.limiteDesde)) p->FText->setEditText(f.limiteDesde);
-        if (conValor(f.limiteHasta)) p->TText->setEditText(f.limiteHasta);
+    if (!p->FTSql.isEmpty() && cube) p->FillValueLists(*cube, p->FTSql);
+    if (f.limitsInPairs) {
+        if (conValor(f.fromLimit)) p->FText->setEditText(f.fromLimit);
+        if (conValor(f.toLimit)) p->TText->setEditText(f.toLimit);
     } else {
-        if (conValor(f.limiteDesde)) p->MinRange = f.limiteDesde;
-        if (conValor(f.limiteHasta)) p->MaxRange = f.limiteHasta;
-        if (conValor(f.valorDesde))
-            p->FText->setEditText(f.valorDesde);
-        else if (conValor(f.limiteDesde))
-            p->FText->setEditText(f.limiteDesde);
-        if (conValor(f.valorHasta))
-            p->TText->setEditText(f.valorHasta);
-        else if (conValor(f.limiteHasta))
-            p->TText->setEditText(f.limiteHasta);
+        if (conValor(f.fromLimit)) p->MinRange = f.fromLimit;
+        if (conValor(f.toLimit)) p->MaxRange = f.toLimit;
+        if (conValor(f.fromValue))
+            p->FText->setEditText(f.fromValue);
+        else if (conValor(f.fromLimit))
+            p->FText->setEditText(f.fromLimit);
+        if (conValor(f.toValue))
+            p->TText->setEditText(f.toValue);
+        else if (conValor(f.toLimit))
+            p->TText->setEditText(f.toLimit);
     }
     p->cmdFromTBL->setVisible(true);
-    p->NoRange = !f.entre;
+    p->NoRange = !f.between;
     p->GetRange();
     p->VinsCube = cube;
-    Eleccion e;
-    e.aceptada = runValuePicker(p, [&](frmSelectText& d) {
-        e.desde = d.FText->currentText();
-        e.hasta = d.TText->currentText();
-        e.tabla = d.FTTable;
-        e.campo = d.FTField;
+    Pick e;
+    e.accepted = runValuePicker(p, [&](frmSelectText& d) {
+        e.from = d.FText->currentText();
+        e.to = d.TText->currentText();
+        e.table = d.FTTable;
+        e.field = d.FTField;
         e.where = d.FTWhere;
         e.sql = d.FTSql;
-        e.conConsulta = true;
+        e.withQuery = true;
     });
     return e;
 }
 
 // One side of the date picker from a written date; false when the text holds no date.
-bool fechaEn(const QString& texto, QDateTimeEdit* fecha, QTimeEdit* hora, QDateTime* valor = nullptr) {
-    const QDateTime d = conValor(texto) ? frmSelectDate::LeerFecha(texto) : QDateTime();
+bool fechaEn(const QString& text, QDateTimeEdit* fecha, QTimeEdit* hora, QDateTime* valor = nullptr) {
+    const QDateTime d = conValor(text) ? frmSelectDate::ReadDate(text) : QDateTime();
     if (!d.isValid()) return false;
     General::FijarHora(d, hora);
     fecha->setDateTime(d);
@@ -131,27 +131,27 @@ bool fechaEn(const QString& texto, QDateTimeEdit* fecha, QTimeEdit* hora, QDateT
     return true;
 }
 
-Eleccion elegirFecha(const FilaFiltro& f) {
+Pick pickDate(const FilterRow& f) {
     frmSelectDate* p = frmSelectDate::instance();
-    if (f.parLimites) {
-        fechaEn(f.limiteDesde, p->FDate, p->FHour);
-        fechaEn(f.limiteHasta, p->TDate, p->THour);
+    if (f.limitsInPairs) {
+        fechaEn(f.fromLimit, p->FDate, p->FHour);
+        fechaEn(f.toLimit, p->TDate, p->THour);
     } else {
         const QDateTime hoy(bd::os::Now().date(), QTime(0, 0));
-        if (!fechaEn(f.valorDesde, p->FDate, p->FHour, &p->DefMinDate)) p->FDate->setDateTime(hoy);
-        if (!fechaEn(f.valorHasta, p->TDate, p->THour, &p->DefMaxDate)) p->TDate->setDateTime(hoy);
+        if (!fechaEn(f.fromValue, p->FDate, p->FHour, &p->DefMinDate)) p->FDate->setDateTime(hoy);
+        if (!fechaEn(f.toValue, p->TDate, p->THour, &p->DefMaxDate)) p->TDate->setDateTime(hoy);
     }
-    p->NoRange = !f.entre;
+    p->NoRange = !f.between;
     if (p->NoRange) {
         // One value is offered: the To side would take a date that is never written.
         for (QWidget* w : std::initializer_list<QWidget*>{p->lblTo, p->TDate, p->THour, p->cmdTNow})
             w->hide();
         p->TimeRange->setUpperVisible(false);
     }
-    Eleccion e;
-    e.aceptada = runValuePicker(p, [&](frmSelectDate& d) {
-        e.desde = frmSelectDate::TextoISO(d.FDate->dateTime());
-        e.hasta = frmSelectDate::TextoISO(d.TDate->dateTime());
+    Pick e;
+    e.accepted = runValuePicker(p, [&](frmSelectDate& d) {
+        e.from = frmSelectDate::IsoText(d.FDate->dateTime());
+        e.to = frmSelectDate::IsoText(d.TDate->dateTime());
     });
     return e;
 }
@@ -170,87 +170,87 @@ void Campos::spFil_ButtonClicked(int col, int row, int) {
     if (row < 1 || row > g.maxRows()) return;
     if (g.text(ColFiltroCampo, row).isEmpty() || g.cellTag(ColOperador, row).isEmpty()) return;
     if (col == ColQuitarFiltro) {
-        quitarFiltro(row);
+        removeFilter(row);
         return;
     }
-    if (col >= ColLimiteDesde && col <= ColLimiteHasta) elegirValoresFiltro(col, row);
+    if (col >= ColLimiteDesde && col <= ColLimiteHasta) chooseFilterValues(col, row);
 }
 
-void Campos::elegirValoresFiltro(int col, int row) {
+void Campos::chooseFilterValues(int col, int row) {
     Grid& g = *spFil;
-    FilaFiltro f;
-    f.campo = g.text(ColFiltroCampo, row);
-    f.clase = g.cellTag(ColOperador, row);
-    f.limiteDesde = g.typeButtonText(ColLimiteDesde, row);
-    f.limiteHasta = g.typeButtonText(ColLimiteHasta, row);
-    f.valorDesde = g.typeButtonText(ColValorDesde, row);
-    f.valorHasta = g.typeButtonText(ColValorHasta, row);
-    f.entre = g.cellType(ColValorHasta, row) == TypeButton;
-    f.parLimites = col == ColLimiteDesde || col == ColLimiteHasta;
+    FilterRow f;
+    f.field = g.text(ColFiltroCampo, row);
+    f.typeClass = g.cellTag(ColOperador, row);
+    f.fromLimit = g.typeButtonText(ColLimiteDesde, row);
+    f.toLimit = g.typeButtonText(ColLimiteHasta, row);
+    f.fromValue = g.typeButtonText(ColValorDesde, row);
+    f.toValue = g.typeButtonText(ColValorHasta, row);
+    f.between = g.cellType(ColValorHasta, row) == TypeButton;
+    f.limitsInPairs = col == ColLimiteDesde || col == ColLimiteHasta;
 
     QPointer<Campos> self(this);
-    Eleccion e;
-    if (f.clase == ISNUMERIC)
-        e = elegirNumero(f, *this);
-    else if (f.clase == ISTEXT || f.clase == ISMEMO)
-        e = elegirTexto(f, g, row, VinsCube);
-    else if (f.clase == ISDATE)
-        e = elegirFecha(f);
+    Pick e;
+    if (f.typeClass == ISNUMERIC)
+        e = pickNumber(f, *this);
+    else if (f.typeClass == ISTEXT || f.typeClass == ISMEMO)
+        e = pickText(f, g, row, VinsCube);
+    else if (f.typeClass == ISDATE)
+        e = pickDate(f);
     else
         return;
-    if (!self || !e.aceptada || !spFil || row > spFil->maxRows()) return;
+    if (!self || !e.accepted || !spFil || row > spFil->maxRows()) return;
     // With another operator than Between the one value always lands in the pair's first column.
-    const int primera = f.parLimites ? ColLimiteDesde : ColValorDesde;
-    const int segunda = f.parLimites ? ColLimiteHasta : ColValorHasta;
-    escribirValor(g, primera, row, e.desde);
-    if (f.entre) escribirValor(g, segunda, row, e.hasta);
-    if (e.conConsulta) {
-        g.setCellTag(ColTablaValores, row, e.tabla);
-        g.setCellTag(ColCampoValores, row, e.campo);
+    const int primera = f.limitsInPairs ? ColLimiteDesde : ColValorDesde;
+    const int segunda = f.limitsInPairs ? ColLimiteHasta : ColValorHasta;
+    escribirValor(g, primera, row, e.from);
+    if (f.between) escribirValor(g, segunda, row, e.to);
+    if (e.withQuery) {
+        g.setCellTag(ColTablaValores, row, e.table);
+        g.setCellTag(ColCampoValores, row, e.field);
         g.setCellTag(ColWhereValores, row, e.where);
         g.setCellTag(ColSQLValores, row, e.sql);
     }
-    marcarCambiado();
+    markChanged();
 }
 
-void Campos::quitarFiltro(int row) {
+void Campos::removeFilter(int row) {
     QPointer<Campos> self(this);
     if (MsgBox("Are you sure to remove this row ?", Buttons::YesNo, Icon::None, "Remove") != Answer::Yes)
         return;
     if (!self || !spFil || row > spFil->maxRows()) return;
     Grid& g = *spFil;
-    const int filas = g.maxRows();
+    const int rowCount = g.maxRows();
     g.deleteRows(row, 1);
-    g.setMaxRows(filas);
+    g.setMaxRows(rowCount);
     FiltrosCambiados = true;
-    marcarCambiado();
+    markChanged();
 }
 
-void Campos::modoEntre(int row) {
+void Campos::betweenMode(int row) {
     Grid& g = *spFil;
-    const bool entre = g.text(ColOperador, row) == "Between";
+    const bool between = g.text(ColOperador, row) == "Between";
     g.setTypeButtonText(ColValorHasta, row, kSinValor);
-    g.setCellType(ColValorHasta, row, entre ? TypeButton : TypePlain);
-    if (entre) g.setTypeButtonColor(ColValorHasta, row, 0xFFFFFF);
+    g.setCellType(ColValorHasta, row, between ? TypeButton : TypePlain);
+    if (between) g.setTypeButtonColor(ColValorHasta, row, 0xFFFFFF);
     g.setText(ColValorHasta, row, QString());
-    g.setLock(ColValorHasta, row, !entre);
+    g.setLock(ColValorHasta, row, !between);
 }
 
 void Campos::spFil_ComboSelChange(int col, int row) {
     if (col != ColOperador || row < 1 || row > spFil->maxRows()) return;
-    modoEntre(row);
+    betweenMode(row);
     // The viewer's user-filter row takes the new operator.
     FiltrosCambiados = true;
-    marcarCambiado();
+    markChanged();
 }
 
 void Campos::spFil_Change(int, int) {
     FiltrosCambiados = true;
-    marcarCambiado();
+    markChanged();
 }
 
 void Campos::spFil_Click(int, int) {
-    DestruirGlobo();
+    DestroyBalloon();
 }
 
 void Campos::spFil_GotFocus() {
@@ -274,18 +274,18 @@ void Campos::spFil_KeyDown(int keyCode, int) {
         g.setTypeButtonText(c, row, kSinValor);
     }
     FiltrosCambiados = true;
-    marcarCambiado();
+    markChanged();
 }
 
 void Campos::spFil_DblClick(int col, int row) {
     FiltrosCambiados = true;
     Grid& g = *spFil;
     if (col != ColFiltroCampo || row < 1 || row > g.maxRows()) return;
-    const QString nombre = g.text(ColFiltroCampo, row);
-    if (nombre.isEmpty()) return;
+    const QString name = g.text(ColFiltroCampo, row);
+    if (name.isEmpty()) return;
     QPointer<Campos> self(this);
     for (int i = 1; spCam && i <= spCam->maxRows(); ++i) {
-        if (spCam->text(ColCampo, i) != nombre) continue;
+        if (spCam->text(ColCampo, i) != name) continue;
         spCam_DblClick(ColCampo, i);
         if (!self || !spFil || !spCam || row > spFil->maxRows()) return;
         g.setCellTag(TagCaption, row, spCam->cellTag(TagCaption, i));

@@ -20,24 +20,24 @@ bool esSubFila(const Grid& g, int row) {
     return g.cellType(DefinitionGrids::ColAgregado, row) == TypePlain;
 }
 
-struct Destino {
-    int fila = 0;      // 0: no row of that id
-    QString ordinaria; // the name of an ordinary measure that holds the id
+struct FormulaTarget {
+    int row = 0;             // 0: no row of that id
+    QString ordinaryMeasure; // the name of an ordinary measure that holds the id
 };
 
 // The calculated measure of that id (any letter case): its main row. Its alert sub-rows carry the
 // formula too and must not be taken for the measure.
-Destino buscarDestino(const Grid& g, const QString& id) {
-    Destino d;
+FormulaTarget findTarget(const Grid& g, const QString& id) {
+    FormulaTarget d;
     const QString buscado = id.toUpper();
     for (int r = 1; r <= g.maxRows(); ++r) {
-        const QString nombre = g.text(DefinitionGrids::ColMedida, r);
-        if (nombre.isEmpty() || nombre.toUpper() != buscado) continue;
+        const QString name = g.text(DefinitionGrids::ColMedida, r);
+        if (name.isEmpty() || name.toUpper() != buscado) continue;
         if (g.cellTag(DefinitionGrids::TagFormula, r).isEmpty()) {
-            d.ordinaria = nombre;
+            d.ordinaryMeasure = name;
             return d;
         }
-        if (d.fila == 0 && !esSubFila(g, r)) d.fila = r;
+        if (d.row == 0 && !esSubFila(g, r)) d.row = r;
     }
     return d;
 }
@@ -51,31 +51,31 @@ frmFormula* Campos::Formula() {
 void Campos::SetCalculatedField() {
     QPointer<Campos> self(this);
     QPointer<frmFormula> f = Formula();
-    struct Descargar {
+    struct DeleteOnExit {
         QPointer<frmFormula>& f;
-        ~Descargar() {
+        ~DeleteOnExit() {
             if (f) delete f.data();
         }
     } descargar{f};
     f->lstAvailFields->clear();
     for (int r = 1; r <= spCal->maxRows(); ++r) {
-        const QString nombre = spCal->text(ColMedida, r);
-        if (!nombre.isEmpty() && spCal->text(ColVisible, r) == "1") f->lstAvailFields->addItem(nombre);
+        const QString name = spCal->text(ColMedida, r);
+        if (!name.isEmpty() && spCal->text(ColVisible, r) == "1") f->lstAvailFields->addItem(name);
     }
-    Destino destino;
+    FormulaTarget destino;
     for (;;) {
         f->Cambio = false;
         bd::os::runDialog(f);
         if (!self || !f || !spCal || !f->Cambio) return;
-        destino = buscarDestino(*spCal, f->txtId->text());
-        if (destino.ordinaria.isEmpty()) break;
-        MsgBox("The field " + destino.ordinaria + " already exists.", Buttons::Ok, Icon::Information,
+        destino = findTarget(*spCal, f->txtId->text());
+        if (destino.ordinaryMeasure.isEmpty()) break;
+        MsgBox("The field " + destino.ordinaryMeasure + " already exists.", Buttons::Ok, Icon::Information,
                "Existing field");
         if (!self || !f) return;
     }
     Grid& g = *spCal;
-    const bool nueva = destino.fila == 0;
-    const int row = nueva ? BuscarPosicion(g) : destino.fila;
+    const bool fresh = destino.row == 0;
+    const int row = fresh ? BuscarPosicion(g) : destino.row;
     if (row == 0) {
         MsgBox("The measure grid is full: remove a row to add a calculated field.", Buttons::Ok,
                Icon::Information, "Measures");
@@ -90,12 +90,12 @@ void Campos::SetCalculatedField() {
     g.setText(ColVisible, row, "1");
     g.setLock(ColAgregado, row, true);
     // A measure edited again keeps its alert bounds, colours and recipients.
-    if (nueva)
+    if (fresh)
         for (int c : {ColLimiteInferior, ColLimiteSuperior})
             g.setText(c, row, "0" + sep + "00");
     // The alert sub-rows below follow their measure.
     int ultima = row;
-    if (!nueva)
+    if (!fresh)
         while (ultima < g.maxRows() && esSubFila(g, ultima + 1) &&
                g.text(ColMedida, ultima + 1).toUpper() == g.text(ColMedida, row).toUpper())
             ++ultima;

@@ -22,27 +22,27 @@ void Campos::CargarComandosGraficos() {
     if (!v) return;
     bd::toolbar::Toolbar& bar = *v->ABGraph;
     bar.clearTools();
-    bd::toolbar::Band* band = bar.addBand(Cubo::BandaGrafico);
+    bd::toolbar::Band* band = bar.addBand(Cubo::ChartBand);
     const bd::grid::Grid& g = *spCal;
     bool hay = false;
     for (int r = 1; r <= g.maxRows(); ++r) {
         if (!hasChartTool(g, r)) continue;
-        const QString nombre = g.text(ColMedida, r);
+        const QString name = g.text(ColMedida, r);
         QString caption = g.cellTag(TagCaption, r);
-        if (caption.isEmpty()) caption = nombre;
+        if (caption.isEmpty()) caption = name;
         // The name is the dispatch key; the identifier keeps the measure name as written, blanks and all.
-        bd::toolbar::Tool* t = band->addTool(r, QString(nombre).remove(' '), caption, ToolStyle::Check);
-        t->setIdentifier(nombre);
+        bd::toolbar::Tool* t = band->addTool(r, QString(name).remove(' '), caption, ToolStyle::Check);
+        t->setIdentifier(name);
         t->setPicture(v->picGraph);
         if (r == 1) t->setChecked(true);
         band->addSeparator();
         hay = true;
     }
     General::CargarTiposGrafico();
-    bd::toolbar::Tool* combo = band->addCombo(Cubo::ComboTipoGrafico, bd::os::twipsToPixels(2500));
+    bd::toolbar::Tool* combo = band->addCombo(Cubo::ChartTypeCombo, bd::os::twipsToPixels(2500));
     combo->setList(General::colNombreGrafico.values());
     if (!hay) {
-        v->SetToolChecked(Cubo::ToolSinGrafico, true); // charts off
+        v->SetToolChecked(Cubo::ToolNoChart, true); // charts off
         v->AcomodarPantalla();
     }
     bar.adjustSize();

@@ -59,23 +59,23 @@ void Campos::spCal_ButtonClicked(int col, int row, int) {
         if (!g.text(ColMedida, row).isEmpty()) Recarga = true;
         break;
     case ColColorAlerta:
-        elegirColoresAlerta(row);
+        chooseAlertColors(row);
         break;
     case ColDestinatarios:
-        elegirDestinatarios(row);
+        chooseRecipients(row);
         break;
     case ColAgregarRango:
-        agregarRangoAlerta(row);
+        addAlertRange(row);
         break;
     case ColQuitarFila:
-        quitarMedida(row);
+        removeMeasure(row);
         break;
     default:
         break;
     }
 }
 
-void Campos::elegirColoresAlerta(int row) {
+void Campos::chooseAlertColors(int row) {
     QPointer<Campos> self(this);
     General::ElegirColores(this);
     if (!self || !spCal || row > spCal->maxRows()) return;
@@ -90,10 +90,10 @@ void Campos::elegirColoresAlerta(int row) {
         g.setForeColor(ColLimiteSuperior, row, c);
         g.setForeColor(ColLimiteInferior, row, c);
     }
-    if (!General::sColorFondo.isEmpty() || !General::sColorTexto.isEmpty()) marcarCambiado();
+    if (!General::sColorFondo.isEmpty() || !General::sColorTexto.isEmpty()) markChanged();
 }
 
-void Campos::elegirDestinatarios(int row) {
+void Campos::chooseRecipients(int row) {
     const QString destinatarios = General::LeerCelda(*spCal, ColDestinatarios, row);
     QPointer<Campos> self(this);
     QPointer<frmMailSelect> f = new frmMailSelect(this);
@@ -105,13 +105,13 @@ void Campos::elegirDestinatarios(int row) {
     // A list closed without OK leaves the rule's recipients as they were.
     if (f->Cambio && spCal && row <= spCal->maxRows() && f->txtMail->text() != destinatarios) {
         General::EscribirCelda(*spCal, ColDestinatarios, row, f->txtMail->text());
-        marcarCambiado();
+        markChanged();
     }
     f->CancelarUnload = false;
     delete f.data();
 }
 
-void Campos::agregarRangoAlerta(int row) {
+void Campos::addAlertRange(int row) {
     Grid& g = *spCal;
     if (g.text(ColMedida, row).isEmpty()) return;
     // The inserted row pushes the last one out when every row is in use.
@@ -120,25 +120,25 @@ void Campos::agregarRangoAlerta(int row) {
                Icon::Information, "Measures");
         return;
     }
-    const int nueva = row + 1;
-    g.insertRows(nueva, 1);
+    const int fresh = row + 1;
+    g.insertRows(fresh, 1);
     for (int c = ColMedida; c <= ColQuitarFila; ++c)
-        copiarCelda(g, c, row, nueva);
-    g.setText(ColVisible, nueva, "0");
+        copiarCelda(g, c, row, fresh);
+    g.setText(ColVisible, fresh, "0");
     for (int c : {ColVisible, ColAgregado}) {
-        g.setCellType(c, nueva, TypePlain);
-        g.setText(c, nueva, QString());
-        g.setLock(c, nueva, true);
+        g.setCellType(c, fresh, TypePlain);
+        g.setText(c, fresh, QString());
+        g.setLock(c, fresh, true);
     }
     g.setRedraw(true);
     g.repaintNow();
-    marcarCambiado();
+    markChanged();
 }
 
-void Campos::quitarMedida(int row) {
+void Campos::removeMeasure(int row) {
     Grid& g = *spCal;
-    const QString nombre = g.text(ColMedida, row);
-    if (nombre.isEmpty()) return;
+    const QString name = g.text(ColMedida, row);
+    if (name.isEmpty()) return;
     QPointer<Campos> self(this);
     const bool principal = g.cellType(ColVisible, row) == TypeCheckBox;
     if (principal &&
@@ -155,14 +155,14 @@ void Campos::quitarMedida(int row) {
     // A main row takes its alert sub-rows with it: left behind they would belong to the measure above.
     int n = 1;
     if (principal)
-        while (row + n <= g.maxRows() && g.text(ColMedida, row + n) == nombre && esSubFila(g, row + n))
+        while (row + n <= g.maxRows() && g.text(ColMedida, row + n) == name && esSubFila(g, row + n))
             ++n;
     g.deleteRows(row, n);
-    marcarCambiado();
+    markChanged();
 }
 
 void Campos::spCal_Change(int col, int row) {
-    marcarCambiado();
+    markChanged();
     if (col < ColMedida || col > ColAgregado) return;
     Recarga = true;
     // A nameless row cannot be shown.
@@ -170,8 +170,8 @@ void Campos::spCal_Change(int col, int row) {
 }
 
 void Campos::spCal_Click(int, int) {
-    DestruirGlobo();
-    marcarCambiado();
+    DestroyBalloon();
+    markChanged();
 }
 
 void Campos::spCal_GotFocus() {
@@ -191,11 +191,11 @@ void Campos::spCal_DblClick(int col, int row) {
         SetCalculatedField();
         return;
     }
-    const QString nombre = g.text(ColMedida, row);
-    if (nombre.isEmpty()) return;
+    const QString name = g.text(ColMedida, row);
+    if (name.isEmpty()) return;
     QPointer<Campos> self(this);
     for (int i = 1; spCam && i <= spCam->maxRows(); ++i) {
-        if (spCam->text(ColCampo, i) != nombre) continue;
+        if (spCam->text(ColCampo, i) != name) continue;
         mostrarCmdChartinFieldProperties = true;
         spCam_DblClick(ColCampo, i);
         if (!self || !spCal || !spCam || row > spCal->maxRows()) return;

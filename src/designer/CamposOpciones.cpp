@@ -10,32 +10,32 @@ QString delimitadorDe(const QString& motor) {
     return motor == "EXCEL" || motor == "ACCESS" ? "#" : "'";
 }
 
-void avisoFormato(const QString& parte) {
-    bd::os::MsgBox("Format should include " + parte + " ", bd::os::Buttons::Ok, bd::os::Icon::Information,
+void formatNotice(const QString& part) {
+    bd::os::MsgBox("Format should include " + part + " ", bd::os::Buttons::Ok, bd::os::Icon::Information,
                    "Error");
 }
 } // namespace
 
 void Campos::VerificarMotorDB() {
     const QString motor = cmbEngine->currentText();
-    aplicandoMotor_ = true;
-    if (motor != MotorDBAplicado) {
+    applyingEngine_ = true;
+    if (motor != AppliedDbEngine) {
         // Another engine: its defaults replace whatever the boxes held for the previous one.
         txtDateIndicator->setText(delimitadorDe(motor));
-        cmdDBToDate->setText(motor == "ORACLE" ? PlantillaOracle : QString());
-        MotorDBAplicado = motor;
-        sintaxisPropia_ = false;
+        cmdDBToDate->setText(motor == "ORACLE" ? OracleDateTemplate : QString());
+        AppliedDbEngine = motor;
+        ownSyntax_ = false;
     } else if (txtDateIndicator->text().isEmpty()) {
         txtDateIndicator->setText(delimitadorDe(motor));
     }
-    aplicandoMotor_ = false;
-    motorAdoptado_ = false;
+    applyingEngine_ = false;
+    engineAdopted_ = false;
 }
 
 void Campos::cmbEngine_Click() {
     // The user's choice is no stored setting: undo the adoption the text change made.
-    if (motorAdoptado_) MotorDBAplicado = motorPrevio_;
-    motorAdoptado_ = false;
+    if (engineAdopted_) AppliedDbEngine = previousEngine_;
+    engineAdopted_ = false;
     if (VinsCube) VinsCube->DBEngine = cmbEngine->currentText();
     VerificarMotorDB();
 }
@@ -44,15 +44,15 @@ void Campos::txtDBDateFormat_LostFocus() {
     QLineEdit* t = txtDBDateFormat;
     t->setText(t->text().toUpper());
     if (!t->text().contains("DD")) {
-        avisoFormato("\"DD\"");
+        formatNotice("\"DD\"");
         t->setText("YYYY-MM-DD");
     }
     if (!t->text().contains("MM")) {
-        avisoFormato("\"MM\"");
+        formatNotice("\"MM\"");
         t->setText("YYYY-MM-DD");
     }
     if (!t->text().contains("YYYY") && !t->text().contains("YY")) {
-        avisoFormato("\"YYYY\" or \"YY\"");
+        formatNotice("\"YYYY\" or \"YY\"");
         t->setText("YYYY-MM-DD");
     }
 }
@@ -60,9 +60,9 @@ void Campos::txtDBDateFormat_LostFocus() {
 void Campos::txtDBHourFormat_LostFocus() {
     QLineEdit* t = txtDBHourFormat;
     t->setText(t->text().toUpper());
-    for (const char* parte : {"HH", "MM", "SS"}) {
-        if (t->text().contains(parte)) continue;
-        avisoFormato(QStringLiteral("\"%1\"").arg(parte));
+    for (const char* part : {"HH", "MM", "SS"}) {
+        if (t->text().contains(part)) continue;
+        formatNotice(QStringLiteral("\"%1\"").arg(part));
         t->setText("HH:MM:SS");
     }
 }

@@ -6,7 +6,7 @@
 #include "platform/os/DialogRunner.h"
 #include "shell/InsCube.h"
 
-QString Campos::PedirPassword() {
+QString Campos::AskPassword() {
     QPointer<frmPassword> f = new frmPassword(this);
     f->Pass.clear();
     f->txtPass->clear();
@@ -19,7 +19,7 @@ QString Campos::PedirPassword() {
 void Campos::Protect() {
     QPointer<Campos> self(this);
     if (VinsCube && !VinsCube->vPass.isEmpty()) {
-        const QString pass = PedirPassword();
+        const QString pass = AskPassword();
         // A wrong password ends the command without a word.
         if (!self || !VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) return;
     }

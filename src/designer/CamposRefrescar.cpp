@@ -21,9 +21,9 @@ using bd::os::MsgBox;
 namespace {
 
 // The pivot as the shared binding procedure sees it.
-class EnlacePivote : public General::ControlDatos {
+class PivotLink : public General::ControlDatos {
 public:
-    explicit EnlacePivote(bd::pivot::PivotTable& p) : p_(p) {}
+    explicit PivotLink(bd::pivot::PivotTable& p) : p_(p) {}
     void setConnectionType(int type) override { p_.setConnectionType(type); }
     void setConnectionString(const QString& s) override { p_.setConnectionString(s); }
 
@@ -32,7 +32,7 @@ private:
 };
 
 // The viewer's status button, when the viewer has one.
-QAbstractButton* botonEstado(Cubo* c) {
+QAbstractButton* stateButton(Cubo* c) {
     return c ? c->findChild<QAbstractButton*>(QStringLiteral("cmdConectado")) : nullptr;
 }
 
@@ -50,7 +50,7 @@ bool ejecutarConsulta(bd::pivot::PivotTable& dc, QString* error, QString* fieldP
 }
 
 // Tells which fields could not be computed; nobody answers a box in an unattended run.
-void avisarCampos(const QString& problems) {
+void reportFields(const QString& problems) {
     if (problems.isEmpty()) return;
     const QString text = "These fields could not be computed; the others are shown.\n" + problems;
     if (bd::os::unattended())
@@ -62,9 +62,9 @@ void avisarCampos(const QString& problems) {
 // Every dimension of spCam as a page field.
 void addDimensionFields(const Grid& cam, bd::pivot::PivotTable& dc) {
     for (int r = 1; r <= cam.maxRows(); ++r) {
-        const QString nombre = cam.text(DefinitionGrids::ColCampo, r);
-        if (nombre.isEmpty() || cam.value(DefinitionGrids::ColDimension, r).toString() != "1") continue;
-        bd::pivot::PivotField* f = dc.addField(nombre, nombre, bd::pivot::PageArea);
+        const QString name = cam.text(DefinitionGrids::ColCampo, r);
+        if (name.isEmpty() || cam.value(DefinitionGrids::ColDimension, r).toString() != "1") continue;
+        bd::pivot::PivotField* f = dc.addField(name, name, bd::pivot::PageArea);
         const QString caption = cam.cellTag(DefinitionGrids::TagCaption, r);
         if (!caption.isEmpty()) f->setCaption(caption);
         // A numeric dimension needs nothing more: this pivot orders numbers by value by itself.
@@ -74,22 +74,22 @@ void addDimensionFields(const Grid& cam, bd::pivot::PivotTable& dc) {
 // Every visible measure of spCal (alert sub-rows aside) as a data field, in the grid's order.
 void addMeasureFields(const Grid& cal, bd::pivot::PivotTable& dc) {
     for (int r = 1; r <= cal.maxRows(); ++r) {
-        const QString nombre = cal.text(DefinitionGrids::ColMedida, r);
-        if (nombre.isEmpty() || cal.value(DefinitionGrids::ColVisible, r).toString() != "1") continue;
+        const QString name = cal.text(DefinitionGrids::ColMedida, r);
+        if (name.isEmpty() || cal.value(DefinitionGrids::ColVisible, r).toString() != "1") continue;
         if (cal.cellType(DefinitionGrids::ColAgregado, r) == TypePlain) continue; // an alert sub-row
         const QString formula = cal.cellTag(DefinitionGrids::TagFormula, r);
         // The pivot holds one field per name: a field that is both a dimension and a shown measure
         // becomes the measure.
-        if (bd::pivot::PivotField* otro = dc.fields().item(nombre);
+        if (bd::pivot::PivotField* otro = dc.fields().item(name);
             otro && otro->orientation() != bd::pivot::DataArea)
-            dc.removeField(nombre);
+            dc.removeField(name);
         // A calculated measure is named by its id, its formula kept apart, so charts and alerts
         // find it by name.
-        bd::pivot::PivotField* f = dc.addField(nombre, nombre, bd::pivot::DataArea);
+        bd::pivot::PivotField* f = dc.addField(name, name, bd::pivot::DataArea);
         if (!formula.isEmpty()) {
             f->setFormula(formula);
         } else if (const auto codigo =
-                       DefinitionGrids::CodigoAgregado(cal.text(DefinitionGrids::ColAgregado, r))) {
+                       DefinitionGrids::AggregateCodeOf(cal.text(DefinitionGrids::ColAgregado, r))) {
             f->setAggregate(*codigo);
         }
         f->setPosition(dc.fields().count() + 1);
@@ -101,10 +101,10 @@ void addMeasureFields(const Grid& cal, bd::pivot::PivotTable& dc) {
 }
 
 // Clears a window's busy flag on every way out, unless the window went away meanwhile.
-struct Ocupado {
+struct BusyGuard {
     QPointer<Campos> c;
     bool Campos::*flag;
-    ~Ocupado() {
+    ~BusyGuard() {
         if (Campos* w = c.data()) w->*flag = false;
     }
 };
@@ -155,7 +155,7 @@ bool Campos::showViewerForDefinition() {
     if (!self || !cubo) return false;
     if (!cubo->CHA->isVisible()) cubo->restoreChartArea();
     cubo->CHATag = "NOLOADED"; // the chart must be drawn again
-    cubo->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    cubo->SetToolChecked(Cubo::ToolFilterPane, true);
     if (FiltrosCambiados) {
         cubo->ColorcarGrillaFiltros(false, true, false);
         if (!self || !cubo) return false;
@@ -179,7 +179,7 @@ bool Campos::bindPivotToCube() {
         if (!self || !cubo || !VinsCube) return false;
         if (!ok) return false;
     }
-    EnlacePivote enlace(*cubo->DC);
+    PivotLink enlace(*cubo->DC);
     const bool enlazado = General::ConectarControlDatos(enlace, *VinsCube);
     if (!self || !cubo || !VinsCube) return false;
     return enlazado;
@@ -198,9 +198,9 @@ void Campos::runDefinedPivot() {
         MsgBox(error, Buttons::Ok, Icon::Information, QStringLiteral("Error"));
         return;
     }
-    avisarCampos(camposFallidos);
+    reportFields(camposFallidos);
     if (!self || !cubo) return;
-    FiltrosSinAplicar = false;
+    FiltersNotApplied = false;
     cubo->repaint();
     cubo->Graph(QString());
     if (!self || !cubo) return;
@@ -226,13 +226,13 @@ struct Campos::RefreshRun {
 };
 
 void Campos::Refrescar(bool* DesdeFiltros) {
-    if (refrescando_) return; // a timer tick or an event during a refresh starts no second one
+    if (refreshing_) return; // a timer tick or an event during a refresh starts no second one
     QPointer<Campos> self(this);
     QPointer<Cubo> cubo = VCubo;
     QPointer<InsCube> cube = VinsCube;
     if (!cubo || !cube) return;
-    refrescando_ = true;
-    Ocupado ocupado{self, &Campos::refrescando_};
+    refreshing_ = true;
+    BusyGuard busy{self, &Campos::refreshing_};
     bool local = DesdeFiltros ? *DesdeFiltros : false;
     RefreshRun run{self, cubo, cube, DesdeFiltros ? *DesdeFiltros : local, {}, {}, {}, {}};
 
@@ -270,7 +270,7 @@ bool Campos::refreshConnect(RefreshRun& run) {
         return false;
     }
 
-    EnlacePivote enlace(*run.cubo->DC);
+    PivotLink enlace(*run.cubo->DC);
     const bool enlazado = General::ConectarControlDatos(enlace, *run.cube);
     if (!run.alive()) return false;
     if (!enlazado) {
@@ -285,7 +285,7 @@ void Campos::showConnectionRefused(RefreshRun& run) {
     IndicarConeccion();
     GoTab(0);
     SetAbChecked();
-    PintarFondo(txtConeccion, ColorError);
+    PaintBackground(txtConeccion, ColorError);
     run.cubo->Cerrar = true;
     show();
 }
@@ -294,9 +294,9 @@ void Campos::showConnectionRefused(RefreshRun& run) {
 // that showed results and now differs by its filters counts as a filter change. False when a window
 // went away meanwhile.
 bool Campos::refreshPrepareQuery(RefreshRun& run) {
-    QString texto = run.cube->CubeSqlQuery;
+    QString text = run.cube->CubeSqlQuery;
     run.plain =
-        General::LimpiarSQL(texto, run.cube->CnnSql ? run.cube->CnnSql->dialect() : bd::db::SqlDialect{});
+        General::LimpiarSQL(text, run.cube->CnnSql ? run.cube->CnnSql->dialect() : bd::db::SqlDialect{});
     run.filtered = run.cubo->AplicarFiltro(run.plain);
     if (!run.alive()) return false;
     UltimaConsultaSQL = run.filtered;
@@ -311,7 +311,7 @@ bool Campos::refreshPrepareQuery(RefreshRun& run) {
 // redraws the viewer and its chart when it ran. The button gets its caption back either way.
 bool Campos::refreshRunQuery(RefreshRun& run) {
     bd::pivot::PivotTable& dc = *run.cubo->DC;
-    QPointer<QAbstractButton> estado = botonEstado(run.cubo);
+    QPointer<QAbstractButton> estado = stateButton(run.cubo);
     const QString captionEstado = estado ? estado->text() : QString();
     if (estado) estado->setText(QStringLiteral("Updating..."));
 
@@ -331,8 +331,8 @@ bool Campos::refreshRunQuery(RefreshRun& run) {
 
 // The query ran: an empty result hides the pivot, any other shows it and frees the grids' names.
 void Campos::refreshShowResult(RefreshRun& run) {
-    FiltrosSinAplicar = false;
-    avisarCampos(run.fieldProblems);
+    FiltersNotApplied = false;
+    reportFields(run.fieldProblems);
     if (!run.alive()) return;
     if (run.cubo->DC->resultRows() == 0) {
         MsgBox(QStringLiteral("The query has no results."), Buttons::Ok, Icon::Information,
@@ -352,8 +352,8 @@ void Campos::refreshFailed(RefreshRun& run, const QString& descripcion, const QS
     IndicarConeccion();
     GoTab(0);
     SetAbChecked();
-    PintarFondo(txtQuery, ColorError);
-    PintarFondo(txtConeccion, ColorError);
+    PaintBackground(txtQuery, ColorError);
+    PaintBackground(txtConeccion, ColorError);
     run.cubo->DC->hide();
     run.cubo->Cerrar = true;
     run.cubo->hide();
@@ -373,7 +373,7 @@ void Campos::refreshWithoutFilters(RefreshRun& run) {
         refreshFailed(run, errorSinFiltros, run.plain);
         return;
     }
-    FiltrosSinAplicar = true; // UltimaConsultaSQL keeps the failed query, for "Debug Last Query"
+    FiltersNotApplied = true; // UltimaConsultaSQL keeps the failed query, for "Debug Last Query"
     run.cubo->repaint();
     dc.show();
     askAboutFailedFilters(run);
@@ -385,7 +385,7 @@ void Campos::askAboutFailedFilters(RefreshRun& run) {
                Icon::Question, QStringLiteral("Error")) == Answer::Yes) {
         if (!run.alive()) return;
         run.cubo->ClearFilters();
-        FiltrosSinAplicar = false;
+        FiltersNotApplied = false;
     }
     if (!run.alive()) return;
 
@@ -410,6 +410,6 @@ void Campos::askAboutFailedFilters(RefreshRun& run) {
         show();
         for (QWidget* w :
              std::initializer_list<QWidget*>{txtDBDateFormat, txtDBHourFormat, txtDateIndicator, txtLike})
-            PintarFondo(w, ColorError);
+            PaintBackground(w, ColorError);
     }
 }

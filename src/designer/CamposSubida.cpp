@@ -14,24 +14,24 @@ void Campos::cmdUpProperties_Click() {
     // A cube never published still shows the address it will have.
     if (VinsCube) General::AsignarIdExport(*VinsCube);
     frmUploadProperties dlg(this);
-    dlg.txtUrl->setText(bd::publishing::DireccionVista(
+    dlg.txtUrl->setText(bd::publishing::ViewAddress(
         General::ViewsBase(), VinsCube ? VinsCube->IdExportCube : QString(), General::sArchivoVista));
-    dlg.chkUpload->setChecked(Propiedad(FilaSubirAlSalir) == "1");
-    dlg.txtMailAlert->setText(Propiedad(FilaMailsSubida));
+    dlg.chkUpload->setChecked(Property(FilaSubirAlSalir) == "1");
+    dlg.txtMailAlert->setText(Property(FilaMailsSubida));
     dlg.txtFontPix->setText(General::sTamFuenteHTML);
-    if (!Propiedad(FilaPixelesFuente).isEmpty()) dlg.txtFontPix->setText(Propiedad(FilaPixelesFuente));
+    if (!Property(FilaPixelesFuente).isEmpty()) dlg.txtFontPix->setText(Property(FilaPixelesFuente));
     bd::os::runDialog(&dlg);
     if (!dlg.Cambio) return;
     const struct {
-        int fila;
+        int row;
         QString valor;
-    } filas[] = {{FilaSubirAlSalir, dlg.chkUpload->isChecked() ? "1" : "0"},
-                 {FilaMailsSubida, dlg.txtMailAlert->text()},
-                 {FilaPixelesFuente, dlg.txtFontPix->text()}};
+    } rowCount[] = {{FilaSubirAlSalir, dlg.chkUpload->isChecked() ? "1" : "0"},
+                    {FilaMailsSubida, dlg.txtMailAlert->text()},
+                    {FilaPixelesFuente, dlg.txtFontPix->text()}};
     bool cambiada = false;
-    for (const auto& f : filas) {
-        if (Propiedad(f.fila) == f.valor) continue;
-        spSave->setText(ColPropiedad, f.fila, f.valor);
+    for (const auto& f : rowCount) {
+        if (Property(f.row) == f.valor) continue;
+        spSave->setText(ColProperty, f.row, f.valor);
         cambiada = true;
     }
     // The rows travel only with a save: the close must ask for one.

@@ -12,8 +12,8 @@
 namespace {
 // The minutes of a timer box; false for "", "0" and anything but a positive number (a negative or
 // zero count would be reached at the first tick).
-bool minutos(const QString& texto, double* m) {
-    QString t = texto.trimmed();
+bool readMinutes(const QString& text, double* m) {
+    QString t = text.trimmed();
     t.replace(',', '.');
     bool ok = false;
     const double v = t.toDouble(&ok);
@@ -23,9 +23,9 @@ bool minutos(const QString& texto, double* m) {
 }
 
 // Starts timer with the minutes of text, counting from now, or stops it.
-void prender(bd::os::Timer* timer, const QString& text, double* minutes, double* ticks) {
+void armTimer(bd::os::Timer* timer, const QString& text, double* minutes, double* ticks) {
     *ticks = 0;
-    if (minutos(text, minutes)) {
+    if (readMinutes(text, minutes)) {
         timer->setEnabled(true); // re-armed: the first tick is a whole minute away
     } else {
         *minutes = 0;
@@ -47,22 +47,22 @@ void Campos::connectTimerHandlers() {
 }
 
 void Campos::PrenderTimerAutorefresh() {
-    prender(TimerAutoRefresh, txtAutorefresh->text(), &MinutosAutoRefresh, &autoRefreshTicks_);
+    armTimer(TimerAutoRefresh, txtAutorefresh->text(), &AutoRefreshMinutes, &autoRefreshTicks_);
 }
 
 void Campos::PrenderTimerAutoClose() {
-    prender(TimerAutoClose, txtAutoClose->text(), &MinutosAutoClose, &autoCloseTicks_);
+    armTimer(TimerAutoClose, txtAutoClose->text(), &AutoCloseMinutes, &autoCloseTicks_);
 }
 
 void Campos::TimerAutoRefresh_Timer() {
     // Reached or passed: a tick that came late, or minutes lowered below the count, still refresh.
-    if (++autoRefreshTicks_ < MinutosAutoRefresh) return;
+    if (++autoRefreshTicks_ < AutoRefreshMinutes) return;
     autoRefreshTicks_ = 0;
     Refrescar();
 }
 
 void Campos::TimerAutoClose_Timer() {
-    if (++autoCloseTicks_ < MinutosAutoClose) return;
+    if (++autoCloseTicks_ < AutoCloseMinutes) return;
     autoCloseTicks_ = 0;
     // A cube closes once: the countdown closes it, or its cancel leaves the timer off.
     TimerAutoClose->setEnabled(false);
@@ -74,23 +74,23 @@ void Campos::TimerAutoClose_Timer() {
     f->show();
 }
 
-void Campos::aplicarMinutos(QLineEdit* box, void (Campos::*start)()) {
+void Campos::applyMinutes(QLineEdit* box, void (Campos::*start)()) {
     QString t = box->text();
     const bool numero = General::isNumeric(t);
     t.remove('.');
     t.remove(',');
     t = t.trimmed();
     double m = 0;
-    box->setText(numero && minutos(t, &m) ? t : QStringLiteral("0"));
+    box->setText(numero && readMinutes(t, &m) ? t : QStringLiteral("0"));
     (this->*start)();
 }
 
 void Campos::txtAutorefresh_LostFocus() {
-    aplicarMinutos(txtAutorefresh, &Campos::PrenderTimerAutorefresh);
+    applyMinutes(txtAutorefresh, &Campos::PrenderTimerAutorefresh);
 }
 
 void Campos::txtAutoClose_LostFocus() {
-    aplicarMinutos(txtAutoClose, &Campos::PrenderTimerAutoClose);
+    applyMinutes(txtAutoClose, &Campos::PrenderTimerAutoClose);
 }
 
 frmClose* Campos::countdown() const {

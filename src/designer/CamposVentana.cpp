@@ -32,7 +32,7 @@ void Campos::connectWindowHandlers() {
     connect(SSTab1, &QTabWidget::currentChanged, this, &Campos::SetAbChecked);
     // Grid clicks end the hint.
     for (bd::grid::Grid* g : {spCam.data(), spCal.data()})
-        connect(g, &bd::grid::Grid::clicked, this, &Campos::DestruirGlobo);
+        connect(g, &bd::grid::Grid::clicked, this, &Campos::DestroyBalloon);
     // Keys on the existing commands: F5 refreshes, Ctrl+S saves the cube through its viewer.
     auto* refrescar = new QShortcut(QKeySequence(Qt::Key_F5), this);
     connect(refrescar, &QShortcut::activated, this, [this] {
@@ -49,10 +49,10 @@ void Campos::connectWindowHandlers() {
 void Campos::St_Click(int tab) {
     switch (tab) {
     case 0:
-        AB->clickTool(AB->tool(ToolConexion));
+        AB->clickTool(AB->tool(ToolConnection));
         break;
     case 1:
-        AB->clickTool(AB->tool(ToolCubo));
+        AB->clickTool(AB->tool(ToolCube));
         break;
     case 2:
         cmdAdvSet_Click();
@@ -99,19 +99,19 @@ void Campos::GoTab(int tab) {
 
 void Campos::SetAbChecked() {
     const int t = SSTab1->currentIndex();
-    if (t != 1) DestruirGlobo();
-    AB->tool(ToolConexion)->setChecked(t == 0);
-    AB->tool(ToolCubo)->setChecked(t == 1);
+    if (t != 1) DestroyBalloon();
+    AB->tool(ToolConnection)->setChecked(t == 0);
+    AB->tool(ToolCube)->setChecked(t == 1);
 }
 
-void Campos::habilitarAB() {
+void Campos::enableAB() {
     AB->setEnabled(true);
 }
 
 void Campos::AB_ToolClick(bd::toolbar::Tool* tool) {
     if (!tool) return;
     const QString key = tool->key();
-    DestruirGlobo();
+    DestroyBalloon();
     QPointer<Campos> self(this);
     QPointer<Cubo> cubo = VCubo;
     const bool visor = cubo && cubo->isVisible();
@@ -127,7 +127,7 @@ void Campos::AB_ToolClick(bd::toolbar::Tool* tool) {
     if (!self) return;
     if (visor && cubo) {
         // The viewer's wait timer gives the toolbar back.
-        connect(cubo->TimerWait, &bd::os::Timer::timeout, this, &Campos::habilitarAB, Qt::UniqueConnection);
+        connect(cubo->TimerWait, &bd::os::Timer::timeout, this, &Campos::enableAB, Qt::UniqueConnection);
         cubo->TimerWait->setEnabled(true);
     } else {
         AB->setEnabled(true);
@@ -135,9 +135,9 @@ void Campos::AB_ToolClick(bd::toolbar::Tool* tool) {
 }
 
 void Campos::cmdAdvSet_Click() {
-    DestruirGlobo();
-    AB->tool(ToolConexion)->setChecked(false);
-    AB->tool(ToolCubo)->setChecked(false);
+    DestroyBalloon();
+    AB->tool(ToolConnection)->setChecked(false);
+    AB->tool(ToolCube)->setChecked(false);
     SSTab1->setCurrentIndex(2);
     SetAbChecked();
 }
@@ -156,7 +156,7 @@ void Campos::cmdCancelar_Click() {
     // The cube is being abandoned: its viewer must not be shown.
     CerrarEnUnload = true;
     VCubo->Cerrar = true;
-    cerrandoCubo_ = true;
+    closingCube_ = true;
     VCubo->close();
 }
 
@@ -195,18 +195,18 @@ void Campos::changeEvent(QEvent* e) {
 }
 
 void Campos::Form_Activate() {
-    if (activando_) return;
-    activando_ = true;
+    if (activating_) return;
+    activating_ = true;
     QPointer<Campos> self(this);
-    struct Fin {
+    struct ClearOnExit {
         QPointer<Campos> c;
-        ~Fin() {
-            if (c) c->activando_ = false;
+        ~ClearOnExit() {
+            if (c) c->activating_ = false;
         }
     } fin{self};
     if (vProtected) {
         hide();
-        const QString pass = PedirPassword();
+        const QString pass = AskPassword();
         if (!self) return;
         if (!VinsCube || pass.toUpper() != VinsCube->vPass.toUpper()) {
             General::MensajePasswordIncorrecto();
@@ -223,12 +223,12 @@ void Campos::Form_Activate() {
     if (OpenConnectionDialog) {
         OpenConnectionDialog = false;
         General::EnfocarControl(this);
-        TimerDialogo_->setEnabled(true);
+        dialogTimer_->setEnabled(true);
     }
 }
 
-void Campos::servirDialogoConexion() {
-    TimerDialogo_->setEnabled(false);
+void Campos::serveConnectionDialog() {
+    dialogTimer_->setEnabled(false);
     // Hidden meanwhile: the next activation serves it.
     if (!isVisible()) {
         OpenConnectionDialog = true;
@@ -253,11 +253,11 @@ void Campos::closeEvent(QCloseEvent* e) {
         return;
     }
     e->accept();
-    DestruirGlobo();
-    TimerDialogo_->setEnabled(false);
+    DestroyBalloon();
+    dialogTimer_->setEnabled(false);
     // A viewer that was never shown has nothing to keep: the whole cube closes.
-    if (VCubo && !VCubo->isVisible() && !cerrandoCubo_) {
-        cerrandoCubo_ = true;
+    if (VCubo && !VCubo->isVisible() && !closingCube_) {
+        closingCube_ = true;
         VCubo->Cerrar = true;
         VCubo->close();
     }
@@ -283,7 +283,7 @@ bool Campos::eventFilter(QObject* o, QEvent* e) {
     if (e->type() == QEvent::FocusIn) {
         if (o == txtConeccion || o == txtQuery || o == txtDateIndicator || o == txtDBDateFormat ||
             o == txtDBHourFormat || o == txtLike || o == cmbEngine) {
-            PintarFondo(static_cast<QWidget*>(o), ColorVentana);
+            PaintBackground(static_cast<QWidget*>(o), ColorWindow);
             if (o == cmbEngine) {
                 QPalette p = cmbEngine->palette();
                 p.setColor(QPalette::Button, palette().color(QPalette::Button));
@@ -316,14 +316,14 @@ void Campos::MostrarToolMeasure() {
                           "At least one measure field is necessary", 220, 105, this);
 }
 
-void Campos::DestruirGlobo() {
+void Campos::DestroyBalloon() {
     globo_.Destroy();
 }
 
 // ---- grid locks ----
 
 void Campos::BlockearCampos(bool on) {
-    const uint32_t color = on ? ColorBloqueado : ColorLibre;
+    const uint32_t color = on ? ColorLocked : ColorFree;
     for (bd::grid::Grid* g : {spCal.data(), spCam.data()}) {
         g->setBackColor(1, -1, color);
         g->setLock(1, -1, true);

@@ -40,17 +40,17 @@ void encabezados(Grid& g, const QStringList& h) {
 
 } // namespace
 
-const QStringList& DefinitionGrids::Agregados() {
+const QStringList& DefinitionGrids::Aggregates() {
     static const QStringList l{"Sum", "Max", "Min", "Avg", "Count", "StDev", "StDevP", "Var", "VarP"};
     return l;
 }
 
-const QStringList& DefinitionGrids::Operadores() {
+const QStringList& DefinitionGrids::Operators() {
     static const QStringList l{"=", "Between", "Like", ">", "<"};
     return l;
 }
 
-const QStringList& DefinitionGrids::Motores() {
+const QStringList& DefinitionGrids::Engines() {
     static const QStringList l{"ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"};
     return l;
 }
@@ -76,7 +76,7 @@ bool DefinitionGrids::IsAdoNumber(int t) {
     }
 }
 
-QString DefinitionGrids::ClaseDeTipo(int t) {
+QString DefinitionGrids::TypeClassOf(int t) {
     if (t == 205) return {};
     if (IsAdoNumber(t)) return ISNUMERIC;
     if (t == 201 || t == 203) return ISMEMO;
@@ -84,13 +84,13 @@ QString DefinitionGrids::ClaseDeTipo(int t) {
     return ISTEXT;
 }
 
-std::optional<int> DefinitionGrids::CodigoAgregado(const QString& texto) {
+std::optional<int> DefinitionGrids::AggregateCodeOf(const QString& text) {
     static const std::pair<const char*, int> codigos[] = {{"DCSum", 0},    {"DCCount", 1}, {"DCAvg", 2},
                                                           {"DCMax", 3},    {"DCMin", 4},   {"DCStDev", 5},
                                                           {"DCStDevP", 6}, {"DCVar", 7},   {"DCVarP", 8}};
-    const QString nombre = "DC" + texto;
+    const QString name = "DC" + text;
     for (const auto& [n, c] : codigos)
-        if (nombre == QLatin1String(n)) return c;
+        if (name == QLatin1String(n)) return c;
     return std::nullopt;
 }
 
@@ -102,15 +102,15 @@ DefinitionGrids::DefinitionGrids(QWidget* parent) {
     spCal->setObjectName("spCal");
     spFil = new Grid(parent);
     spFil->setObjectName("spFil");
-    prepararSpCam();
-    prepararSpCal();
-    prepararSpFil();
+    prepareSpCam();
+    prepareSpCal();
+    prepareSpFil();
 }
 
-void DefinitionGrids::prepararSpCam() {
+void DefinitionGrids::prepareSpCam() {
     Grid& g = *spCam;
-    g.setMaxCols(ColumnasSpCam);
-    g.setMaxRows(FilasDefinicion);
+    g.setMaxCols(SpCamColumns);
+    g.setMaxRows(DefinitionRows);
     encabezados(g, {"FIELD", "VISIBLE", "-->"});
     g.setColWidth(-1, kAnchoColumna);
     g.setLock(ColCampo, -1, true);
@@ -118,10 +118,10 @@ void DefinitionGrids::prepararSpCam() {
     g.setLock(ColTipoCampo, -1, true);
 }
 
-void DefinitionGrids::prepararSpCal() {
+void DefinitionGrids::prepareSpCal() {
     Grid& g = *spCal;
-    g.setMaxCols(ColumnasSpCal);
-    g.setMaxRows(FilasDefinicion);
+    g.setMaxCols(SpCalColumns);
+    g.setMaxRows(DefinitionRows);
     encabezados(g, {"MEASURE", "VISIBLE", "FUNCTION",  "ALERT FROM",  "ALERT TO",   "TOTALS",      "COLOR",
                     "RESULT",  "MAILS",   "+",         "-",           "CHART",      "TITLE",       "SUBTITLE",
                     "X AXIS",  "Y AXIS",  "MAX CHARS", "HIDE LABELS", "MAX VALUES", "DRAW TOTALS", ""});
@@ -129,7 +129,7 @@ void DefinitionGrids::prepararSpCal() {
     g.setLock(ColMedida, -1, true);
     g.setCellType(ColVisible, -1, TypeCheckBox);
     g.setCellType(ColAgregado, -1, TypeComboBox);
-    g.setTypeComboBoxList(ColAgregado, -1, Agregados());
+    g.setTypeComboBoxList(ColAgregado, -1, Aggregates());
     for (int c : {ColLimiteInferior, ColLimiteSuperior}) {
         g.setCellType(c, -1, TypeFloat);
         g.setTypeFloatDecimalPlaces(c, -1, 2);
@@ -138,30 +138,30 @@ void DefinitionGrids::prepararSpCal() {
     g.setCellType(ColIncluirTotales, -1, TypeCheckBox);
     const std::pair<int, const char*> botones[] = {
         {ColColorAlerta, "Color"}, {ColDestinatarios, "Mails"}, {ColAgregarRango, "+"}, {ColQuitarFila, "-"}};
-    for (const auto& [c, texto] : botones) {
+    for (const auto& [c, text] : botones) {
         g.setCellType(c, -1, TypeButton);
-        g.setTypeButtonText(c, -1, texto);
+        g.setTypeButtonText(c, -1, text);
     }
     // Kept for the program, not for typing: the alert result, the chart settings (written by their
     // dialog) and the spare last column.
-    for (int c = ColResultadoAlerta; c <= ColumnasSpCal; ++c)
+    for (int c = ColResultadoAlerta; c <= SpCalColumns; ++c)
         if (c == ColResultadoAlerta || c >= ColTipoGrafico) {
             g.setLock(c, -1, true);
             g.setColHidden(c, true);
         }
 }
 
-void DefinitionGrids::prepararSpFil() {
+void DefinitionGrids::prepareSpFil() {
     Grid& g = *spFil;
-    g.setMaxCols(ColumnasSpFil);
-    g.setMaxRows(FilasDefinicion);
+    g.setMaxCols(SpFilColumns);
+    g.setMaxRows(DefinitionRows);
     encabezados(g, {"FIELD", "VISIBLE", "FUNCTION", "MIN RANGE", "FILTER FROM", "FILTER TO", "MAX RANGE", "-",
                     "TABLE", "FIELD", "WHERE", "SQL"});
     g.setColWidth(-1, kAnchoColumna);
     g.setLock(ColFiltroCampo, -1, true);
     g.setCellType(ColFiltroUsuario, -1, TypeCheckBox);
     g.setCellType(ColOperador, -1, TypeComboBox);
-    g.setTypeComboBoxList(ColOperador, -1, Operadores());
+    g.setTypeComboBoxList(ColOperador, -1, Operators());
     for (int c = ColLimiteDesde; c <= ColLimiteHasta; ++c) {
         g.setCellType(c, -1, TypeButton);
         g.setTypeButtonText(c, -1, "...");
@@ -192,10 +192,10 @@ void DefinitionGrids::RemoverFilasVacias() {
     g.setRedraw(false);
     for (int r = ultima - 1; r >= 1; --r)
         if (g.text(ColMedida, r).isEmpty()) g.deleteRows(r, 1);
-    VolverAFilasDefinicion(g);
+    BackToDefinitionRows(g);
     g.setRedraw(redraw);
 }
 
-void DefinitionGrids::VolverAFilasDefinicion(Grid& Grilla) {
-    Grilla.setMaxRows(std::max(FilasDefinicion, Grilla.store().lastRowWithData()));
+void DefinitionGrids::BackToDefinitionRows(Grid& Grilla) {
+    Grilla.setMaxRows(std::max(DefinitionRows, Grilla.store().lastRowWithData()));
 }

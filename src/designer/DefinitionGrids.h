@@ -58,10 +58,10 @@ public:
     static constexpr int TagFormato = 2; // display format (a number mask)
     static constexpr int TagFormula = 3; // spCal: formula of a calculated measure
 
-    static constexpr int FilasDefinicion = 300;
-    static constexpr int ColumnasSpCam = 3;
-    static constexpr int ColumnasSpCal = 21;
-    static constexpr int ColumnasSpFil = 12;
+    static constexpr int DefinitionRows = 300;
+    static constexpr int SpCamColumns = 3;
+    static constexpr int SpCalColumns = 21;
+    static constexpr int SpFilColumns = 12;
 
     // Picture id of the add-field arrow on spCam's buttons.
     static inline const QString picFlecha = QStringLiteral("picFlecha");
@@ -72,16 +72,16 @@ public:
     static inline const QString ISDATE = QStringLiteral("ISDATE");
 
     // In the order of their lists.
-    static const QStringList& Agregados();  // "Sum", "Max", ... ; default "Sum"
-    static const QStringList& Operadores(); // "=", "Between", "Like", ">", "<"; default "Between"
-    static const QStringList& Motores();    // "ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"
+    static const QStringList& Aggregates(); // "Sum", "Max", ... ; default "Sum"
+    static const QStringList& Operators();  // "=", "Between", "Like", ">", "<"; default "Between"
+    static const QStringList& Engines();    // "ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"
 
     // Type class of a recordset field type number; empty for 205 (binary), which gets no row.
-    static QString ClaseDeTipo(int adoType);
+    static QString TypeClassOf(int adoType);
     static bool IsAdoNumber(int adoType);
     // The pivot's function code for an aggregate cell text ("DC" + text, exact and case-sensitive);
     // nothing when the text matches none and the pivot keeps its own default.
-    static std::optional<int> CodigoAgregado(const QString& texto);
+    static std::optional<int> AggregateCodeOf(const QString& text);
 
     explicit DefinitionGrids(QWidget* parent);
     virtual ~DefinitionGrids() = default;
@@ -91,14 +91,14 @@ public:
     // Moves spCal's named rows up over the empty ones, in one pass, keeping every used row.
     void RemoverFilasVacias();
     // Row count back to 300, or to the last row holding data when that is further down.
-    static void VolverAFilasDefinicion(bd::grid::Grid& Grilla);
+    static void BackToDefinitionRows(bd::grid::Grid& Grilla);
 
     QPointer<bd::grid::Grid> spCam;
     QPointer<bd::grid::Grid> spCal;
     QPointer<bd::grid::Grid> spFil;
 
 private:
-    void prepararSpCam();
-    void prepararSpCal();
-    void prepararSpFil();
+    void prepareSpCam();
+    void prepareSpCal();
+    void prepareSpFil();
 };

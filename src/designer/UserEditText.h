@@ -21,7 +21,7 @@ protected:
 
 private:
     // Runs one user action and reports it when it changed the text.
-    template <class F> void comoUsuario(F&& accion);
-    int profundidad_ = 0;
-    bool cambiado_ = false;
+    template <class F> void asUser(F&& accion);
+    int depth_ = 0;
+    bool changed_ = false;
 };

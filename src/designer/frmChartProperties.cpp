@@ -59,14 +59,14 @@ frmChartProperties::frmChartProperties(QWidget* parent) : QDialog(parent) {
     cmbTypeGraph->setEditText(kDefault);
 }
 
-bool frmChartProperties::esCantidad(const QString& text) {
+bool frmChartProperties::isQuantity(const QString& text) {
     static const QRegularExpression digitos(QStringLiteral("^\\d+$"));
     return digitos.match(text.trimmed()).hasMatch();
 }
 
 void frmChartProperties::cmdAceptar_Click() {
     for (QLineEdit* e : {txtMaxChar, txtAutohide, txtResultLimit})
-        e->setText(esCantidad(e->text()) ? e->text().trimmed() : QString());
+        e->setText(isQuantity(e->text()) ? e->text().trimmed() : QString());
     const QString tipo = cmbTypeGraph->currentText();
     // "Default" and names the list does not hold leave the chart page's own choice.
     if (tipo == kDefault || cmbTypeGraph->findText(tipo, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
@@ -76,7 +76,7 @@ void frmChartProperties::cmdAceptar_Click() {
 }
 
 void frmChartProperties::txtMaxChar_LostFocus() {
-    if (!esCantidad(txtMaxChar->text())) txtMaxChar->setText("0");
+    if (!isQuantity(txtMaxChar->text())) txtMaxChar->setText("0");
 }
 
 bool frmChartProperties::eventFilter(QObject* o, QEvent* e) {

@@ -28,7 +28,7 @@ public:
     QPushButton* cmdAceptar;
 
     // The three limits are counts: a non-negative whole number or nothing.
-    static bool esCantidad(const QString& text);
+    static bool isQuantity(const QString& text);
     void cmdAceptar_Click();
     void txtMaxChar_LostFocus();
 

@@ -64,7 +64,7 @@ void frmFormula::cmdAceptar_Click() {
     bool valido = true;
     for (QLineEdit* e : {txtId, txtFormula})
         if (e->text().trimmed().isEmpty()) {
-            Campos::PintarFondo(e, Campos::ColorError);
+            Campos::PaintBackground(e, Campos::ColorError);
             valido = false;
         }
     if (!valido) return;
@@ -92,6 +92,6 @@ void frmFormula::btnInsMathSymbol_Click(int index) {
 
 bool frmFormula::eventFilter(QObject* o, QEvent* e) {
     if (e->type() == QEvent::FocusIn && (o == txtFormula || o == txtId))
-        Campos::PintarFondo(static_cast<QWidget*>(o), Campos::ColorLibre);
+        Campos::PaintBackground(static_cast<QWidget*>(o), Campos::ColorFree);
     return QDialog::eventFilter(o, e);
 }

@@ -35,7 +35,7 @@ frmProtect::frmProtect(Campos* vcampos, QWidget* parent) : QDialog(parent), Vcam
     Form_Load();
 }
 
-QVector<frmProtect::Interruptor> frmProtect::interruptores() const {
+QVector<frmProtect::ProtectionSwitch> frmProtect::switches() const {
     return {{chkPdc, Campos::FilaProtegerConexion},
             {chkPcSql, Campos::FilaProtegerSQL},
             {chkPcC, Campos::FilaPedirPassword},
@@ -45,8 +45,8 @@ QVector<frmProtect::Interruptor> frmProtect::interruptores() const {
 void frmProtect::Form_Load() {
     if (!Vcampos) return;
     if (Vcampos->VinsCube) txtPass->setText(Vcampos->VinsCube->vPass);
-    for (const Interruptor& i : interruptores()) {
-        const QString v = Vcampos->Propiedad(i.fila);
+    for (const ProtectionSwitch& i : switches()) {
+        const QString v = Vcampos->Property(i.row);
         if (v == "1" || v == "0") i.box->setChecked(v == "1");
     }
 }
@@ -55,9 +55,9 @@ void frmProtect::cmdAceptar_Click() {
     if (Vcampos) {
         if (Vcampos->VinsCube) Vcampos->VinsCube->vPass = txtPass->text();
         bd::grid::Grid& hoja = *Vcampos->spSave;
-        hoja.setText(Campos::ColPropiedad, Campos::FilaPasswordCubo, txtPass->text());
-        for (const Interruptor& i : interruptores())
-            hoja.setText(Campos::ColPropiedad, i.fila, i.box->isChecked() ? "1" : "0");
+        hoja.setText(Campos::ColProperty, Campos::FilaPasswordCubo, txtPass->text());
+        for (const ProtectionSwitch& i : switches())
+            hoja.setText(Campos::ColProperty, i.row, i.box->isChecked() ? "1" : "0");
         if (Vcampos->VCubo) Vcampos->VCubo->Salvar = true;
     }
     Cambio = true;

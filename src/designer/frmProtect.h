@@ -29,9 +29,9 @@ public:
     void cmdAceptar_Click();
 
 private:
-    struct Interruptor {
+    struct ProtectionSwitch {
         QCheckBox* box;
-        int fila;
+        int row;
     };
-    QVector<Interruptor> interruptores() const;
+    QVector<ProtectionSwitch> switches() const;
 };

@@ -51,7 +51,7 @@ QVector<AlertRule> readAlertRules(const bd::grid::Grid& spCal) {
         const QString name = spCal.text(G::ColMedida, r);
         if (name.isEmpty()) break;
         // A sub-row has no aggregate of its own: it keeps its main row's.
-        if (const auto c = G::CodigoAgregado(spCal.text(G::ColAgregado, r))) code = *c;
+        if (const auto c = G::AggregateCodeOf(spCal.text(G::ColAgregado, r))) code = *c;
         AlertRule rule;
         rule.row = r;
         rule.measure = name;

@@ -16,23 +16,23 @@
 namespace {
 const QString kCaption = QStringLiteral("Export");
 
-QPointer<Export>& laInstancia() {
+QPointer<Export>& theInstance() {
     static QPointer<Export> w;
     return w;
 }
 } // namespace
 
 Export* Export::instance() {
-    if (!laInstancia()) laInstancia() = new Export;
-    return laInstancia();
+    if (!theInstance()) theInstance() = new Export;
+    return theInstance();
 }
 
 bool Export::loaded() {
-    return !laInstancia().isNull();
+    return !theInstance().isNull();
 }
 
 void Export::unload() {
-    if (Export* e = laInstancia()) e->close();
+    if (Export* e = theInstance()) e->close();
 }
 
 Export::Export(QWidget* parent) : QDialog(parent) {
@@ -53,18 +53,18 @@ Export::Export(QWidget* parent) : QDialog(parent) {
 
     auto* config = new QGroupBox("Config", this);
     (new QVBoxLayout(config))->addWidget(chkTotales);
-    auto* tipo = new QGroupBox("File type", this);
-    auto* tl = new QVBoxLayout(tipo);
+    auto* fileType = new QGroupBox("File type", this);
+    auto* tl = new QVBoxLayout(fileType);
     tl->addWidget(Option1);
     tl->addWidget(Option2);
-    auto* botones = new QHBoxLayout;
-    botones->addStretch();
-    botones->addWidget(cmdAceptar);
-    botones->addWidget(cmdCancelar);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdAceptar);
+    buttons->addWidget(cmdCancelar);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(config);
-    lay->addWidget(tipo);
-    lay->addLayout(botones);
+    lay->addWidget(fileType);
+    lay->addLayout(buttons);
 
     connect(cmdAceptar, &QPushButton::clicked, this, &Export::cmdAceptar_Click);
     connect(cmdCancelar, &QPushButton::clicked, this, &Export::cmdCancelar_Click);
@@ -72,8 +72,8 @@ Export::Export(QWidget* parent) : QDialog(parent) {
 }
 
 void Export::Form_Load() {
-    const QString totales = General::GetSetting("OE", "CUBO", "CHKTOTALES");
-    if (!totales.isEmpty()) chkTotales->setChecked(totales.toInt() != 0);
+    const QString totals = General::GetSetting("OE", "CUBO", "CHKTOTALES");
+    if (!totals.isEmpty()) chkTotales->setChecked(totals.toInt() != 0);
 }
 
 void Export::Form_Unload() {
@@ -85,27 +85,27 @@ void Export::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-void Export::Servir(bd::pivot::PivotTable* dc, const QString& tabla) {
+void Export::Serve(bd::pivot::PivotTable* dc, const QString& table) {
     Cubo = dc;
-    TABLA = tabla;
+    TABLA = table;
     setWindowTitle(kCaption + " " + TABLA);
     bd::os::fitTitle(this);
 }
 
-QString Export::NombrePropuesto(const QString& tabla, const QString& extension) {
-    QString nombre = tabla;
-    nombre.replace(' ', '_').replace('/', '_');
-    return nombre + "." + extension;
+QString Export::ProposedName(const QString& table, const QString& extension) {
+    QString name = table;
+    name.replace(' ', '_').replace('/', '_');
+    return name + "." + extension;
 }
 
-bool Export::Exportar(const QString& path, QString* error) {
+bool Export::ExportTo(const QString& path, QString* error) {
     if (!Cubo) {
         *error = QStringLiteral("The cube of this export is no longer open.");
         return false;
     }
-    const bool totales = chkTotales->isChecked();
-    if (Option1->isChecked()) return Cubo->exportSpreadsheet(path, totales, true, true, true, error);
-    if (!Cubo->exportHtml(path, totales, true, true, true, error)) return false;
+    const bool totals = chkTotales->isChecked();
+    if (Option1->isChecked()) return Cubo->exportSpreadsheet(path, totals, true, true, true, error);
+    if (!Cubo->exportHtml(path, totals, true, true, true, error)) return false;
     General::AjustarHTML(path, QString());
     return true;
 }
@@ -117,18 +117,18 @@ void Export::cmdAceptar_Click() {
     FileDialogRequest r;
     r.save = true;
     r.owner = this;
-    r.fileName = NombrePropuesto(TABLA, extension);
+    r.fileName = ProposedName(TABLA, extension);
     r.defaultExt = extension;
-    const std::optional<QString> elegido = fileDialogs().choose(r);
+    const std::optional<QString> chosen = fileDialogs().choose(r);
     if (!self) return;
-    auto fallo = [](const QString& why) { MsgBox(why, Buttons::Ok, Icon::Critical, "Export Error"); };
+    auto fail = [](const QString& why) { MsgBox(why, Buttons::Ok, Icon::Critical, "Export Error"); };
     // The dialog's own cancel error.
-    if (!elegido) return fallo("Cancel was selected.");
-    if (elegido->isEmpty()) return;
+    if (!chosen) return fail("Cancel was selected.");
+    if (chosen->isEmpty()) return;
     QString error;
-    if (!Exportar(*elegido, &error)) return fallo(error);
+    if (!ExportTo(*chosen, &error)) return fail(error);
     if (MsgBox("Do you want to open the file?", Buttons::YesNo, Icon::None, "Open") == Answer::Yes)
-        General::AbrirArchivo(*elegido);
+        General::AbrirArchivo(*chosen);
 }
 
 void Export::cmdCancelar_Click() {

@@ -31,11 +31,11 @@ public:
     QPushButton* cmdCancelar;
 
     // Serves a viewer: its pivot and cube name, and the caption that names it.
-    void Servir(bd::pivot::PivotTable* dc, const QString& tabla);
+    void Serve(bd::pivot::PivotTable* dc, const QString& table);
     void cmdAceptar_Click();
     void cmdCancelar_Click();
     // TABLA with blanks and "/" as "_", a dot and the extension.
-    static QString NombrePropuesto(const QString& tabla, const QString& extension);
+    static QString ProposedName(const QString& table, const QString& extension);
 
     // Escape unloads the dialog like Cancel.
     void reject() override;
@@ -48,5 +48,5 @@ private:
     void Form_Load();
     void Form_Unload();
     // The export itself; false with the reason in *error.
-    bool Exportar(const QString& path, QString* error);
+    bool ExportTo(const QString& path, QString* error);
 };

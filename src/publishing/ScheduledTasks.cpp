@@ -29,25 +29,25 @@ ScheduledTasks::ScheduledTasks(QWidget* parent) : QDialog(parent) {
     cmdDelete->setObjectName("cmdDelete");
     cmdClose = new QPushButton("Close", this);
     cmdClose->setObjectName("cmdClose");
-    auto* botones = new QHBoxLayout;
-    botones->addStretch(1);
-    botones->addWidget(cmdDelete);
-    botones->addWidget(cmdClose);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdDelete);
+    buttons->addWidget(cmdClose);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(lstTasks, 1);
     lay->addWidget(lblStatus);
-    lay->addLayout(botones);
+    lay->addLayout(buttons);
     resize(640, 320);
     connect(cmdDelete, &QPushButton::clicked, this, &ScheduledTasks::cmdDelete_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-bool ScheduledTasks::Cargar() {
+bool ScheduledTasks::Load() {
     lstTasks->setRowCount(0);
-    const sched::SchedulerResult r = sched::EjecutarProgramador(sched::ComandoConsultar());
+    const sched::SchedulerResult r = sched::RunScheduler(sched::QueryCommand());
     lblStatus->setText(r.ok ? QString() : "The scheduled tasks could not be read. " + r.reason);
     lblStatus->setVisible(!r.ok);
-    const QList<sched::ScheduledTask> tasks = sched::LeerListaTareas(r.output);
+    const QList<sched::ScheduledTask> tasks = sched::ReadTaskList(r.output);
     for (const sched::ScheduledTask& t : tasks) {
         const int row = lstTasks->rowCount();
         lstTasks->insertRow(row);
@@ -64,18 +64,18 @@ bool ScheduledTasks::Cargar() {
 void ScheduledTasks::cmdDelete_Click() {
     const QTableWidgetItem* item = lstTasks->item(lstTasks->currentRow(), 0);
     if (!item) return;
-    const QString nombre = item->text();
+    const QString name = item->text();
     // Names that the command line cannot carry were not made by us and cannot be deleted by it.
-    if (!sched::NombreTareaValido(nombre)) {
-        bd::os::MsgBox("The task \"" + nombre + "\" cannot be deleted from here.", bd::os::Buttons::Ok,
+    if (!sched::IsValidTaskName(name)) {
+        bd::os::MsgBox("The task \"" + name + "\" cannot be deleted from here.", bd::os::Buttons::Ok,
                        bd::os::Icon::Information, "Error");
         return;
     }
-    const sched::SchedulerResult r = sched::EjecutarProgramador(sched::ComandoBorrar(nombre));
+    const sched::SchedulerResult r = sched::RunScheduler(sched::DeleteCommand(name));
     if (!r.ok && !r.noSuchTask)
-        bd::os::MsgBox("The task: \"" + nombre + "\" could not be deleted. " + r.reason, bd::os::Buttons::Ok,
+        bd::os::MsgBox("The task: \"" + name + "\" could not be deleted. " + r.reason, bd::os::Buttons::Ok,
                        bd::os::Icon::Critical, "Error");
     else
-        General::SaveSetting("OE", frmScheduler::SeccionMarcas, nombre, QString());
-    Cargar();
+        General::SaveSetting("OE", frmScheduler::MarksSection, name, QString());
+    Load();
 }

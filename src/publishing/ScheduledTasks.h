@@ -17,7 +17,7 @@ public:
     QPushButton* cmdClose;
 
     // Reads the tasks again; false (with the reason shown) when the scheduler could not tell.
-    bool Cargar();
+    bool Load();
     // Deletes the selected task and clears its marker.
     void cmdDelete_Click();
 };

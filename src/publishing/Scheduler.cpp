@@ -14,12 +14,12 @@ QString quoted(const QString& s) {
 }
 } // namespace
 
-QString NombreTarea(const QString& id) {
+QString TaskName(const QString& id) {
     return QString(id).replace(' ', '_');
 }
 
-void Concatena(QString& lista, const QString& item) {
-    lista = lista.isEmpty() ? item : lista + ',' + item;
+void Concatena(QString& list, const QString& item) {
+    list = list.isEmpty() ? item : list + ',' + item;
 }
 
 QString ValidarNumero(const QString& text) {
@@ -30,34 +30,34 @@ QString ValidarNumero(const QString& text) {
     return t;
 }
 
-bool NombreTareaValido(const QString& nombre) {
-    if (nombre.isEmpty()) return false;
-    for (QChar c : nombre)
+bool IsValidTaskName(const QString& name) {
+    if (name.isEmpty()) return false;
+    for (QChar c : name)
         if (c.category() == QChar::Other_Control || QStringLiteral("\\/:*?\"<>|%").contains(c)) return false;
     return true;
 }
 
-bool RutaProgramable(const QString& path) {
+bool IsSchedulablePath(const QString& path) {
     return !path.contains('"') && !path.contains('\n') && !path.contains('\r');
 }
 
-QString ComandoBorrar(const QString& nombre) {
-    return "schtasks /delete /tn " + quoted(nombre) + " /f";
+QString DeleteCommand(const QString& name) {
+    return "schtasks /delete /tn " + quoted(name) + " /f";
 }
 
-QString ComandoCrear(const QString& dias, const QString& nombre, const QString& hora, const QString& minuto,
-                     const QString& cubo) {
+QString CreateCommand(const QString& days, const QString& name, const QString& hour, const QString& minute,
+                      const QString& cubePath) {
     // Without a day the tool would read /TN as the day list.
-    if (dias.isEmpty()) return QString();
-    return "SchTasks /Create /SC WEEKLY /D " + dias + " /TN " + quoted(nombre) + "  /ST " + hora + ':' +
-           minuto + " /TR \"\\\"" + cubo + "\\\"";
+    if (days.isEmpty()) return QString();
+    return "SchTasks /Create /SC WEEKLY /D " + days + " /TN " + quoted(name) + "  /ST " + hour + ':' +
+           minute + " /TR \"\\\"" + cubePath + "\\\"";
 }
 
-QString ComandoConsultar() {
+QString QueryCommand() {
     return QStringLiteral("schtasks /query");
 }
 
-QStringList SepararArgumentos(const QString& line) {
+QStringList SplitArguments(const QString& line) {
     QStringList args;
     QString cur;
     bool inArg = false, inQuotes = false;
@@ -96,20 +96,20 @@ QStringList SepararArgumentos(const QString& line) {
     return args;
 }
 
-QString ProgramaProgramador() {
+QString SchedulerProgram() {
     return bd::os::AppPath() + "/bd-schtasks";
 }
 
-SchedulerResult EjecutarProgramador(const QString& commandLine) {
+SchedulerResult RunScheduler(const QString& commandLine) {
     SchedulerResult out;
-    QStringList args = SepararArgumentos(commandLine);
+    QStringList args = SplitArguments(commandLine);
     if (args.isEmpty() || args.first().compare("schtasks", Qt::CaseInsensitive) != 0) {
         out.reason = "Not a scheduler command: " + commandLine;
         return out;
     }
     args.removeFirst();
     bd::os::ProcessRequest r;
-    r.program = ProgramaProgramador();
+    r.program = SchedulerProgram();
     r.arguments = args;
     r.timeoutMs = kSchedulerTimeoutMs;
     const bd::os::ProcessResult res = bd::os::RunProcess(r);
@@ -132,7 +132,7 @@ SchedulerResult EjecutarProgramador(const QString& commandLine) {
     return out;
 }
 
-QList<ScheduledTask> LeerListaTareas(const QString& output) {
+QList<ScheduledTask> ReadTaskList(const QString& output) {
     QList<ScheduledTask> tasks;
     for (const QString& line : output.split('\n', Qt::SkipEmptyParts)) {
         const QStringList f = line.split('\t');

@@ -8,35 +8,35 @@
 namespace bd::publishing {
 
 // Weekday codes of the scheduler, Monday first.
-inline const QStringList CodigosDias = {"MON", "TUE", "WED", "THU", "FRI", "SAT", "SUN"};
+inline const QStringList DayCodes = {"MON", "TUE", "WED", "THU", "FRI", "SAT", "SUN"};
 
 // The task name of a typed identifier: every blank becomes "_", nothing else changes.
-QString NombreTarea(const QString& id);
+QString TaskName(const QString& id);
 // Appends an item to a comma list.
-void Concatena(QString& lista, const QString& item);
+void Concatena(QString& list, const QString& item);
 // A typed hour or minute as the box keeps it: "00" for what is no number, otherwise without "." and
 // "," and with a leading "0" when one character long. No range check.
 QString ValidarNumero(const QString& text);
 
 // A task name the scheduler can hold: not empty, no control character and none of \ / : * ? " < > | %.
-bool NombreTareaValido(const QString& nombre);
+bool IsValidTaskName(const QString& name);
 // A cube path a task can carry: no double quote and no line break.
-bool RutaProgramable(const QString& path);
+bool IsSchedulablePath(const QString& path);
 
-QString ComandoBorrar(const QString& nombre);
+QString DeleteCommand(const QString& name);
 // Empty (refused) when no day is given.
-QString ComandoCrear(const QString& dias, const QString& nombre, const QString& hora, const QString& minuto,
-                     const QString& cubo);
+QString CreateCommand(const QString& days, const QString& name, const QString& hour, const QString& minute,
+                      const QString& cubePath);
 // Our own listing of the scheduled tasks (one "name TAB days TAB hh:mm TAB cube" line each).
-QString ComandoConsultar();
+QString QueryCommand();
 
 // A command line split into arguments as the scheduler tool's own start-up splits it: blanks part
 // arguments outside double quotes; 2n backslashes before a quote give n and toggle quoting, 2n+1 give
 // n and a literal quote; other backslashes stand as they are.
-QStringList SepararArgumentos(const QString& line);
+QStringList SplitArguments(const QString& line);
 
 // Where our scheduler program lives: beside the program, in the program folder.
-QString ProgramaProgramador();
+QString SchedulerProgram();
 // How long one scheduler command may take.
 constexpr int kSchedulerTimeoutMs = 30000;
 
@@ -48,11 +48,11 @@ struct SchedulerResult {
 };
 // Splits the command line, runs it through the process seam with our program in place of the tool
 // and waits for it.
-SchedulerResult EjecutarProgramador(const QString& commandLine);
+SchedulerResult RunScheduler(const QString& commandLine);
 
 struct ScheduledTask {
     QString name, days, time, cube;
 };
-QList<ScheduledTask> LeerListaTareas(const QString& output);
+QList<ScheduledTask> ReadTaskList(const QString& output);
 
 } // namespace bd::publishing

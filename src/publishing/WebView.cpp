@@ -8,7 +8,7 @@
 
 namespace bd::publishing {
 
-using General::TextoHtml;
+using General::HtmlText;
 
 qint64 CellCount(int resultColumns, int rowFields, int resultRows) {
     return (qint64(resultColumns) + rowFields) * qint64(resultRows);
@@ -20,7 +20,7 @@ CellLimit CheckCells(qint64 cells) {
     return CellLimit::Fine;
 }
 
-bool ConfirmarCeldas(qint64 cells, bool unattended) {
+bool ConfirmCells(qint64 cells, bool unattended) {
     using namespace bd::os;
     const CellLimit limit = CheckCells(cells);
     if (limit == CellLimit::Fine) return true;
@@ -47,7 +47,7 @@ bool ConfirmarCeldas(qint64 cells, bool unattended) {
                   Buttons::YesNo, Icon::None, "Reduce your results") == Answer::Yes;
 }
 
-QString ValidarPixelesFuente(const QString& text) {
+QString ValidFontPixels(const QString& text) {
     const QString t = text.trimmed();
     bool ok = false;
     const int px = t.toInt(&ok);
@@ -58,51 +58,51 @@ QString ValidarPixelesFuente(const QString& text) {
                                                                         : QStringLiteral("0");
 }
 
-QString PixelesFuentePublicacion(const QString& row) {
-    const QString px = ValidarPixelesFuente(row);
+QString PublishingFontPixels(const QString& row) {
+    const QString px = ValidFontPixels(row);
     return px == "0" ? QString::number(General::kDefaultHtmlFontPixels) : px;
 }
 
-QString DireccionVista(const QString& viewsBase, const QString& exportId, const QString& viewPage) {
+QString ViewAddress(const QString& viewsBase, const QString& exportId, const QString& viewPage) {
     return viewsBase + exportId + "/" + viewPage;
 }
 
-QString CodigoEmbebido(const QString& viewAddress) {
-    return "<iframe name=\"parentGrid\" src=\"" + TextoHtml(viewAddress) +
+QString EmbedCode(const QString& viewAddress) {
+    return "<iframe name=\"parentGrid\" src=\"" + HtmlText(viewAddress) +
            "\" frameBorder=\"0\" width=\"80%\" height=\"80%\"></iframe>";
 }
 
 namespace {
-QString celda(const QString& href, const QString& attributes, const QString& picture, const QString& label) {
+QString cell(const QString& href, const QString& attributes, const QString& picture, const QString& label) {
     return "<TD><CENTER><a href=\"" + href + "\"" + attributes + "><IMG SRC=\"" + picture + "\"><BR>&nbsp;" +
            label + "&nbsp;</a></CENTER></TD>";
 }
 } // namespace
 
-QString LineaMenu(const QString& viewsBase, const QString& dataPage, const QVector<ChartEntry>& charts) {
-    const QString views = TextoHtml(viewsBase);
+QString MenuLine(const QString& viewsBase, const QString& dataPage, const QVector<ChartEntry>& charts) {
+    const QString views = HtmlText(viewsBase);
     const QString inFrame = QStringLiteral(" target=\"ifrGrid\"");
     QString line = "<TABLE class=\"menu\" ><TR>";
-    line += celda(TextoHtml(dataPage), inFrame, views + "img/grid.png", "Grid");
+    line += cell(HtmlText(dataPage), inFrame, views + "img/grid.png", "Grid");
     for (const ChartEntry& c : charts)
-        line += celda(TextoHtml(c.picture), inFrame, views + "img/charts.png", TextoHtml(c.measure));
-    line += celda("#", " onclick=\"setZoomUp()\"", views + "img/zoom.png", "Zoom +");
-    line += celda("#", " onclick=\"setZoomDown()\"", views + "img/zoom.png", "Zoom -");
-    line += celda("#", " onclick=\"swapFullScreen();\"", views + "img/fullscreen.png", "Full Screen");
+        line += cell(HtmlText(c.picture), inFrame, views + "img/charts.png", HtmlText(c.measure));
+    line += cell("#", " onclick=\"setZoomUp()\"", views + "img/zoom.png", "Zoom +");
+    line += cell("#", " onclick=\"setZoomDown()\"", views + "img/zoom.png", "Zoom -");
+    line += cell("#", " onclick=\"swapFullScreen();\"", views + "img/fullscreen.png", "Full Screen");
     return line + "</TR></TABLE>";
 }
 
-QStringList LineasVista(const ViewPage& p) {
-    const QString t = TextoHtml(p.title);
+QStringList ViewLines(const ViewPage& p) {
+    const QString t = HtmlText(p.title);
     const QString font = QStringLiteral("px verdana, arial, helvetica, sans-serif;}");
     return {"<HTML><HEAD>",
-            "<link rel=\"shortcut icon\" href=\"" + TextoHtml(p.iconUrl) + "\">",
+            "<link rel=\"shortcut icon\" href=\"" + HtmlText(p.iconUrl) + "\">",
             "<TITLE>" + t + "</TITLE>",
             "</HEAD>",
             "<BODY>",
             p.menuLine,
             "<CENTER><p><b>" + t + "</b></p></CENTER>",
-            "<iframe name=\"ifrGrid\" src=\"" + TextoHtml(p.dataPage) +
+            "<iframe name=\"ifrGrid\" src=\"" + HtmlText(p.dataPage) +
                 "\" frameBorder=\"0\" width=\"100%\" height=\"87%\"></iframe><br>",
             "</BODY>",
             "<STYLE type='text/css'>",
@@ -112,7 +112,7 @@ QStringList LineasVista(const ViewPage& p) {
             "td:hover { background-color: #f0f0f0;}",
             "iframe { zoom: -50%;}",
             "</STYLE>",
-            "<script type=\"Text/javascript\" src=\"" + TextoHtml(p.scriptUrl) + "\"></script>",
+            "<script type=\"Text/javascript\" src=\"" + HtmlText(p.scriptUrl) + "\"></script>",
             "</HTML>"};
 }
 

@@ -23,19 +23,19 @@ CellLimit CheckCells(qint64 cells);
 // The size question of an upload answered: true = go on. With a person the boxes ask and tell;
 // without one (an unattended run) an upload above kCellsAsk goes on and one above kCellsCancel is
 // cancelled, each with its reason on standard error.
-bool ConfirmarCeldas(qint64 cells, bool unattended);
+bool ConfirmCells(qint64 cells, bool unattended);
 
 // A font size as the upload properties keep it: a whole number kMinFontPixels..kMaxFontPixels as
 // typed (blanks trimmed), anything else "0".
-QString ValidarPixelesFuente(const QString& text);
+QString ValidFontPixels(const QString& text);
 // The page font size of a publishing from the cube's row: that size, or the default when the row
 // is empty, "0" or no accepted size.
-QString PixelesFuentePublicacion(const QString& row);
+QString PublishingFontPixels(const QString& row);
 
 // The published view: views base & export id & "/" & view page.
-QString DireccionVista(const QString& viewsBase, const QString& exportId, const QString& viewPage);
+QString ViewAddress(const QString& viewsBase, const QString& exportId, const QString& viewPage);
 // The embed code of a view: one iframe element named "parentGrid".
-QString CodigoEmbebido(const QString& viewAddress);
+QString EmbedCode(const QString& viewAddress);
 
 // One chart of the menu: its picture file ("img1.jpg") and the measure it shows.
 struct ChartEntry {
@@ -45,17 +45,17 @@ struct ChartEntry {
 
 // The menu line of the frame page: the grid cell, the chart cells (only when charts are shown), the
 // zoom cells and the full-screen cell, in one table row.
-QString LineaMenu(const QString& viewsBase, const QString& dataPage, const QVector<ChartEntry>& charts);
+QString MenuLine(const QString& viewsBase, const QString& dataPage, const QVector<ChartEntry>& charts);
 
 struct ViewPage {
     QString title;
     QString iconUrl;
     QString scriptUrl;
-    QString menuLine; // from LineaMenu
+    QString menuLine; // from MenuLine
     QString dataPage; // "data.html"
     int fontPixels = 15;
 };
 // The frame page's lines, without line ends; inserted texts are HTML-escaped.
-QStringList LineasVista(const ViewPage& page);
+QStringList ViewLines(const ViewPage& page);
 
 } // namespace bd::publishing

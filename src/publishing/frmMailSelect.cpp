@@ -56,12 +56,12 @@ frmMailSelect::frmMailSelect(QWidget* parent) : QDialog(parent) {
     Form_Load();
 }
 
-QString frmMailSelect::ArchivoMails() {
+QString frmMailSelect::MailsFile() {
     return bd::os::AppPath() + "/mails.txt";
 }
 
 void frmMailSelect::Form_Load() {
-    const QString path = ArchivoMails();
+    const QString path = MailsFile();
     lstMail->clear();
     QFile f(path);
     if (!General::ExisteArchivo(path)) {
@@ -120,9 +120,9 @@ bool frmMailSelect::SalvarTxt() {
         if (entry.toUpper() == typed.toUpper()) listed = true;
     }
     if (!typed.isEmpty() && !listed) content += typed + "\r\n";
-    QSaveFile f(ArchivoMails());
+    QSaveFile f(MailsFile());
     if (f.open(QIODevice::WriteOnly) && f.write(content.toUtf8()) >= 0 && f.commit()) return true;
-    MsgBox("The list of addresses could not be saved to " + ArchivoMails() + ": " + f.errorString() + ".",
+    MsgBox("The list of addresses could not be saved to " + MailsFile() + ": " + f.errorString() + ".",
            Buttons::Ok, Icon::Information, "Error");
     return false;
 }

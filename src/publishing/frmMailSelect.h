@@ -35,7 +35,7 @@ public:
     void lstMail_Click(QListWidgetItem* item);
     void reject() override;
 
-    static QString ArchivoMails();
+    static QString MailsFile();
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -24,16 +24,16 @@ namespace sched = bd::publishing;
 
 namespace {
 // Auto-close minutes of a scheduled cube whose own are none.
-const QString kMinutosCierrePorDefecto = QStringLiteral("5");
-constexpr int kHoraMaxima = 23;
-constexpr int kMinutoMaximo = 59;
+const QString kDefaultAutoCloseMinutes = QStringLiteral("5");
+constexpr int kMaxHour = 23;
+constexpr int kMaxMinute = 59;
 
-QString tarea(const QString& nombre) {
-    return "The task: \"" + nombre + '"';
+QString taskLabel(const QString& name) {
+    return "The task: \"" + name + '"';
 }
 
 // The number of a validated hour or minute box, -1 when it is no whole number up to max.
-int numeroEnRango(const QString& text, int max) {
+int numberInRange(const QString& text, int max) {
     const QString t = text.trimmed();
     if (t.isEmpty() || t.size() > 2) return -1;
     for (QChar c : t)
@@ -42,10 +42,10 @@ int numeroEnRango(const QString& text, int max) {
     return v <= max ? v : -1;
 }
 
-void pintarDias(QWidget* dias, uint32_t ole) {
-    QPalette p = dias->palette();
+void paintDays(QWidget* days, uint32_t ole) {
+    QPalette p = days->palette();
     p.setColor(QPalette::Window, bd::os::oleToColor(ole));
-    dias->setPalette(p);
+    days->setPalette(p);
 }
 } // namespace
 
@@ -77,33 +77,33 @@ frmScheduler::frmScheduler(QWidget* parent) : QDialog(parent) {
     auto* id = new QHBoxLayout;
     id->addWidget(new QLabel("ID", this));
     id->addWidget(txtId, 1);
-    auto* hora = new QHBoxLayout;
-    hora->addWidget(new QLabel("Time", this));
-    hora->addWidget(txtTimeHour);
-    hora->addWidget(new QLabel(":", this));
-    hora->addWidget(txtTimeMin);
-    hora->addStretch(1);
-    auto* dias = named(new QWidget(this), "fraDias");
-    dias->setAutoFillBackground(true);
-    auto* diasLay = new QHBoxLayout(dias);
-    diasLay->setContentsMargins(2, 2, 2, 2);
-    for (QCheckBox* c : diasSemana()) {
-        diasLay->addWidget(c);
+    auto* hour = new QHBoxLayout;
+    hour->addWidget(new QLabel("Time", this));
+    hour->addWidget(txtTimeHour);
+    hour->addWidget(new QLabel(":", this));
+    hour->addWidget(txtTimeMin);
+    hour->addStretch(1);
+    auto* days = named(new QWidget(this), "fraDias");
+    days->setAutoFillBackground(true);
+    auto* daysLayout = new QHBoxLayout(days);
+    daysLayout->setContentsMargins(2, 2, 2, 2);
+    for (QCheckBox* c : dayBoxes()) {
+        daysLayout->addWidget(c);
         // A ticked day clears the marking of "no day".
-        connect(c, &QCheckBox::toggled, this, [dias] { pintarDias(dias, Campos::ColorVentana); });
+        connect(c, &QCheckBox::toggled, this, [days] { paintDays(days, Campos::ColorWindow); });
     }
     auto* frameLay = new QVBoxLayout(frame);
     frameLay->addLayout(id);
-    frameLay->addLayout(hora);
-    frameLay->addWidget(dias);
-    auto* botones = new QHBoxLayout;
-    botones->addWidget(cmdManageTasks);
-    botones->addStretch(1);
-    botones->addWidget(cmdDeleteTask);
-    botones->addWidget(cmdAceptar);
+    frameLay->addLayout(hour);
+    frameLay->addWidget(days);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(cmdManageTasks);
+    buttons->addStretch(1);
+    buttons->addWidget(cmdDeleteTask);
+    buttons->addWidget(cmdAceptar);
     auto* lay = new QVBoxLayout(this);
     lay->addWidget(frame);
-    lay->addLayout(botones);
+    lay->addLayout(buttons);
 
     connect(cmdAceptar, &QPushButton::clicked, this, &frmScheduler::cmdAceptar_Click);
     connect(cmdDeleteTask, &QPushButton::clicked, this, &frmScheduler::cmdDeleteTask_Click);
@@ -114,20 +114,20 @@ frmScheduler::frmScheduler(QWidget* parent) : QDialog(parent) {
         e->installEventFilter(this);
 }
 
-QList<QCheckBox*> frmScheduler::diasSemana() const {
+QList<QCheckBox*> frmScheduler::dayBoxes() const {
     return {chkLun, chkMar, chkMier, chkJue, chkVie, chkSab, chkDom};
 }
 
 void frmScheduler::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (abierto_) return;
-    abierto_ = true;
+    if (opened_) return;
+    opened_ = true;
     Abrir();
 }
 
 bool frmScheduler::eventFilter(QObject* o, QEvent* e) {
     // A field marked for correction regains its colour when the user goes back to it.
-    if (e->type() == QEvent::FocusIn) Campos::PintarFondo(static_cast<QWidget*>(o), Campos::ColorVentana);
+    if (e->type() == QEvent::FocusIn) Campos::PaintBackground(static_cast<QWidget*>(o), Campos::ColorWindow);
     return QDialog::eventFilter(o, e);
 }
 
@@ -135,38 +135,38 @@ void frmScheduler::Abrir() {
     if (!Vcampos) return;
     const Campos& c = *Vcampos;
     const struct {
-        int fila;
+        int row;
         QLineEdit* box;
-    } textos[] = {{Campos::FilaTareaNombre, txtId},
-                  {Campos::FilaTareaHora, txtTimeHour},
-                  {Campos::FilaTareaMinuto, txtTimeMin}};
-    for (const auto& t : textos)
-        if (!c.Propiedad(t.fila).isEmpty()) t.box->setText(c.Propiedad(t.fila));
-    const QList<QCheckBox*> dias = diasSemana();
-    for (int i = 0; i < dias.size(); ++i) {
-        const QString v = c.Propiedad(Campos::FilasTareaDias + i);
+    } texts[] = {{Campos::FilaTareaNombre, txtId},
+                 {Campos::FilaTareaHora, txtTimeHour},
+                 {Campos::FilaTareaMinuto, txtTimeMin}};
+    for (const auto& t : texts)
+        if (!c.Property(t.row).isEmpty()) t.box->setText(c.Property(t.row));
+    const QList<QCheckBox*> days = dayBoxes();
+    for (int i = 0; i < days.size(); ++i) {
+        const QString v = c.Property(Campos::FilasTareaDias + i);
         // Any other text (a cube never scheduled) leaves the box as it is.
-        if (v == "1" || v == "0") dias[i]->setChecked(v == "1");
+        if (v == "1" || v == "0") days[i]->setChecked(v == "1");
     }
 }
 
 void frmScheduler::Guardar() {
     if (!Vcampos || !Vcampos->spSave) return;
-    bd::grid::Grid& hoja = *Vcampos->spSave;
-    hoja.setText(Campos::ColPropiedad, Campos::FilaTareaNombre, txtId->text());
-    hoja.setText(Campos::ColPropiedad, Campos::FilaTareaHora, txtTimeHour->text());
-    hoja.setText(Campos::ColPropiedad, Campos::FilaTareaMinuto, txtTimeMin->text());
-    const QList<QCheckBox*> dias = diasSemana();
-    for (int i = 0; i < dias.size(); ++i)
-        hoja.setText(Campos::ColPropiedad, Campos::FilasTareaDias + i, dias[i]->isChecked() ? "1" : "0");
+    bd::grid::Grid& sheet = *Vcampos->spSave;
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaNombre, txtId->text());
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaHora, txtTimeHour->text());
+    sheet.setText(Campos::ColProperty, Campos::FilaTareaMinuto, txtTimeMin->text());
+    const QList<QCheckBox*> days = dayBoxes();
+    for (int i = 0; i < days.size(); ++i)
+        sheet.setText(Campos::ColProperty, Campos::FilasTareaDias + i, days[i]->isChecked() ? "1" : "0");
 }
 
 void frmScheduler::GetNombreTarea() {
-    NombreTarea = sched::NombreTarea(txtId->text());
+    CurrentTaskName = sched::TaskName(txtId->text());
 }
 
-void frmScheduler::Concatena(QString& lista, const QString& item) {
-    sched::Concatena(lista, item);
+void frmScheduler::Concatena(QString& list, const QString& item) {
+    sched::Concatena(list, item);
 }
 
 void frmScheduler::ValidarNumero(QLineEdit* box) {
@@ -174,100 +174,101 @@ void frmScheduler::ValidarNumero(QLineEdit* box) {
     if (v != box->text()) box->setText(v);
 }
 
-QString frmScheduler::marca() const {
-    return General::GetSetting("OE", SeccionMarcas, NombreTarea);
+QString frmScheduler::mark() const {
+    return General::GetSetting("OE", MarksSection, CurrentTaskName);
 }
 
-void frmScheduler::setMarca(const QString& value) {
-    General::SaveSetting("OE", SeccionMarcas, NombreTarea, value);
+void frmScheduler::setMark(const QString& value) {
+    General::SaveSetting("OE", MarksSection, CurrentTaskName, value);
 }
 
-bool frmScheduler::validar() {
+bool frmScheduler::validate() {
     // OK by the keyboard leaves the time boxes without their rule.
     ValidarNumero(txtTimeHour);
     ValidarNumero(txtTimeMin);
-    QString razon;
-    auto marcar = [&razon](QWidget* campo, const QString& porque) {
-        if (campo) Campos::PintarFondo(campo, Campos::ColorError);
-        if (razon.isEmpty()) razon = porque;
+    QString reason;
+    auto flag = [&reason](QWidget* box, const QString& why) {
+        if (box) Campos::PaintBackground(box, Campos::ColorError);
+        if (reason.isEmpty()) reason = why;
     };
-    if (NombreTarea.isEmpty())
-        marcar(txtId, QStringLiteral("Type an ID for the task."));
-    else if (!sched::NombreTareaValido(NombreTarea))
-        marcar(txtId, QStringLiteral("The ID may not hold any of \\ / : * ? \" < > | %."));
-    const int hora = numeroEnRango(txtTimeHour->text(), kHoraMaxima);
-    const int minuto = numeroEnRango(txtTimeMin->text(), kMinutoMaximo);
-    if (hora < 0) marcar(txtTimeHour, QStringLiteral("The hour must be a whole number from 0 to 23."));
-    if (minuto < 0) marcar(txtTimeMin, QStringLiteral("The minute must be a whole number from 0 to 59."));
-    bool algunDia = false;
-    for (QCheckBox* c : diasSemana())
-        algunDia = algunDia || c->isChecked();
-    if (!algunDia) {
-        pintarDias(findChild<QWidget*>("fraDias"), Campos::ColorError);
-        marcar(nullptr, QStringLiteral("Tick at least one day."));
+    if (CurrentTaskName.isEmpty())
+        flag(txtId, QStringLiteral("Type an ID for the task."));
+    else if (!sched::IsValidTaskName(CurrentTaskName))
+        flag(txtId, QStringLiteral("The ID may not hold any of \\ / : * ? \" < > | %."));
+    const int hour = numberInRange(txtTimeHour->text(), kMaxHour);
+    const int minute = numberInRange(txtTimeMin->text(), kMaxMinute);
+    if (hour < 0) flag(txtTimeHour, QStringLiteral("The hour must be a whole number from 0 to 23."));
+    if (minute < 0) flag(txtTimeMin, QStringLiteral("The minute must be a whole number from 0 to 59."));
+    bool anyDay = false;
+    for (QCheckBox* c : dayBoxes())
+        anyDay = anyDay || c->isChecked();
+    if (!anyDay) {
+        paintDays(findChild<QWidget*>("fraDias"), Campos::ColorError);
+        flag(nullptr, QStringLiteral("Tick at least one day."));
     }
-    const QString ruta = VinsCube ? VinsCube->PathOpenCube : QString();
-    if (ruta.isEmpty())
-        marcar(nullptr, QStringLiteral("Save the cube first: the task opens its file."));
-    else if (!sched::RutaProgramable(ruta))
-        marcar(nullptr, QStringLiteral("The cube's path holds a double quote or a line break, which a task "
-                                       "cannot carry: save the cube under another name."));
-    if (!razon.isEmpty()) {
-        MsgBox(razon, Buttons::Ok, Icon::Information, "Error");
+    const QString path = VinsCube ? VinsCube->PathOpenCube : QString();
+    if (path.isEmpty())
+        flag(nullptr, QStringLiteral("Save the cube first: the task opens its file."));
+    else if (!sched::IsSchedulablePath(path))
+        flag(nullptr, QStringLiteral("The cube's path holds a double quote or a line break, which a task "
+                                     "cannot carry: save the cube under another name."));
+    if (!reason.isEmpty()) {
+        MsgBox(reason, Buttons::Ok, Icon::Information, "Error");
         return false;
     }
     // The command takes the boxes as they stand: two digits each.
-    txtTimeHour->setText(QStringLiteral("%1").arg(hora, 2, 10, QChar('0')));
-    txtTimeMin->setText(QStringLiteral("%1").arg(minuto, 2, 10, QChar('0')));
+    txtTimeHour->setText(QStringLiteral("%1").arg(hour, 2, 10, QChar('0')));
+    txtTimeMin->setText(QStringLiteral("%1").arg(minute, 2, 10, QChar('0')));
     return true;
 }
 
-void frmScheduler::asegurarCierreAutomatico() {
+void frmScheduler::ensureAutoClose() {
     if (!Vcampos) return;
     bool ok = false;
-    const double minutos = Vcampos->txtAutoClose->text().trimmed().replace(',', '.').toDouble(&ok);
+    const double minutes = Vcampos->txtAutoClose->text().trimmed().replace(',', '.').toDouble(&ok);
     // A scheduled cube must close itself, or its run would never end.
-    if (!ok || !(minutos > 0)) Vcampos->txtAutoClose->setText(kMinutosCierrePorDefecto);
+    if (!ok || !(minutes > 0)) Vcampos->txtAutoClose->setText(kDefaultAutoCloseMinutes);
 }
 
 void frmScheduler::cmdAceptar_Click() {
     GetNombreTarea();
-    if (!validar()) return;
-    if (marca() == MarcaCreada && MsgBox(tarea(NombreTarea) + " already exists, do you want to overwrite ?",
-                                         Buttons::YesNo, Icon::None, "Overwrite") != Answer::Yes)
+    if (!validate()) return;
+    if (mark() == CreatedMark &&
+        MsgBox(taskLabel(CurrentTaskName) + " already exists, do you want to overwrite ?", Buttons::YesNo,
+               Icon::None, "Overwrite") != Answer::Yes)
         return;
     // The old task goes first, and is gone before the new one is made.
-    const sched::SchedulerResult borrado = BorrarTarea();
-    if (!borrado.ok && !borrado.noSuchTask) {
-        MsgBox(tarea(NombreTarea) + " could not be replaced. " + borrado.reason, Buttons::Ok, Icon::Critical,
-               "Error");
+    const sched::SchedulerResult deleted = BorrarTarea();
+    if (!deleted.ok && !deleted.noSuchTask) {
+        MsgBox(taskLabel(CurrentTaskName) + " could not be replaced. " + deleted.reason, Buttons::Ok,
+               Icon::Critical, "Error");
         return;
     }
-    setMarca(QString());
-    QString dias;
-    const QList<QCheckBox*> cajas = diasSemana();
-    for (int i = 0; i < cajas.size(); ++i)
-        if (cajas[i]->isChecked()) Concatena(dias, sched::CodigosDias[i]);
-    const sched::SchedulerResult creado = sched::EjecutarProgramador(sched::ComandoCrear(
-        dias, NombreTarea, txtTimeHour->text(), txtTimeMin->text(), VinsCube->PathOpenCube));
-    if (!creado.ok) {
-        MsgBox(tarea(NombreTarea) + " could not be created. " + creado.reason, Buttons::Ok, Icon::Critical,
-               "Error");
+    setMark(QString());
+    QString days;
+    const QList<QCheckBox*> boxes = dayBoxes();
+    for (int i = 0; i < boxes.size(); ++i)
+        if (boxes[i]->isChecked()) Concatena(days, sched::DayCodes[i]);
+    const sched::SchedulerResult created = sched::RunScheduler(sched::CreateCommand(
+        days, CurrentTaskName, txtTimeHour->text(), txtTimeMin->text(), VinsCube->PathOpenCube));
+    if (!created.ok) {
+        MsgBox(taskLabel(CurrentTaskName) + " could not be created. " + created.reason, Buttons::Ok,
+               Icon::Critical, "Error");
         return;
     }
-    asegurarCierreAutomatico();
+    ensureAutoClose();
     Guardar();
-    setMarca(MarcaCreada);
+    setMark(CreatedMark);
     // The run opens the file: the schedule and the auto-close minutes must be in it.
     QPointer<frmScheduler> self(this);
     if (Vcampos && Vcampos->VCubo) Vcampos->VCubo->Guardar(true, false);
     if (!self) return;
-    MsgBox(tarea(NombreTarea) + " has been created and is ready to run.", Buttons::Ok, Icon::Information,
-           "Ok");
-    if (self) terminar();
+    MsgBox(taskLabel(CurrentTaskName) + " has been created and is ready to run.", Buttons::Ok,
+           Icon::Information, "Ok");
+    if (self) finish();
 }
 
-void frmScheduler::terminar() {
+void frmScheduler::finish() {
     hide();
     if (Vcampos) {
         Vcampos->cmdAdvSet_Click();
@@ -278,29 +279,29 @@ void frmScheduler::terminar() {
 
 bd::publishing::SchedulerResult frmScheduler::BorrarTarea() {
     GetNombreTarea();
-    return sched::EjecutarProgramador(sched::ComandoBorrar(NombreTarea));
+    return sched::RunScheduler(sched::DeleteCommand(CurrentTaskName));
 }
 
 void frmScheduler::cmdDeleteTask_Click() {
     GetNombreTarea();
-    if (!sched::NombreTareaValido(NombreTarea)) {
-        Campos::PintarFondo(txtId, Campos::ColorError);
+    if (!sched::IsValidTaskName(CurrentTaskName)) {
+        Campos::PaintBackground(txtId, Campos::ColorError);
         MsgBox(QStringLiteral("The ID may not hold any of \\ / : * ? \" < > | %."), Buttons::Ok,
                Icon::Information, "Error");
         return;
     }
     const sched::SchedulerResult r = BorrarTarea();
     if (!r.ok && !r.noSuchTask) {
-        MsgBox(tarea(NombreTarea) + " could not be deleted. " + r.reason, Buttons::Ok, Icon::Critical,
+        MsgBox(taskLabel(CurrentTaskName) + " could not be deleted. " + r.reason, Buttons::Ok, Icon::Critical,
                "Error");
         return;
     }
-    setMarca(QString());
-    MsgBox(tarea(NombreTarea) + " was deleteded", Buttons::Ok, Icon::Information, "Ok");
+    setMark(QString());
+    MsgBox(taskLabel(CurrentTaskName) + " was deleteded", Buttons::Ok, Icon::Information, "Ok");
 }
 
 void frmScheduler::cmdManageTasks_Click() {
-    ScheduledTasks lista(this);
-    lista.Cargar();
-    bd::os::runDialog(&lista);
+    ScheduledTasks list(this);
+    list.Load();
+    bd::os::runDialog(&list);
 }

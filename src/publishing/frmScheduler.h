@@ -37,7 +37,7 @@ public:
     QPushButton* cmdManageTasks;
 
     // The day boxes, Monday first.
-    QList<QCheckBox*> diasSemana() const;
+    QList<QCheckBox*> dayBoxes() const;
 
     // Loads the schedule rows into the controls (the window's load step runs it once the opener has
     // set Vcampos).
@@ -47,7 +47,7 @@ public:
     void GetNombreTarea();
     // Runs the delete command of the task named in txtId, waited for.
     bd::publishing::SchedulerResult BorrarTarea();
-    static void Concatena(QString& lista, const QString& item);
+    static void Concatena(QString& list, const QString& item);
     static void ValidarNumero(QLineEdit* box);
 
     void cmdAceptar_Click();
@@ -55,8 +55,8 @@ public:
     void cmdManageTasks_Click();
 
     // The settings key of the task markers, and their value for a created task.
-    static inline const QString SeccionMarcas = QStringLiteral("CUBO");
-    static inline const QString MarcaCreada = QStringLiteral("Y");
+    static inline const QString MarksSection = QStringLiteral("CUBO");
+    static inline const QString CreatedMark = QStringLiteral("Y");
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -64,12 +64,12 @@ protected:
 
 private:
     // Paints the fields the user must correct and tells the first reason; true when all is right.
-    bool validar();
-    QString marca() const;
-    void setMarca(const QString& value);
+    bool validate();
+    QString mark() const;
+    void setMark(const QString& value);
     // The auto-close minutes of the designer, 5 when empty or not a positive number.
-    void asegurarCierreAutomatico();
-    void terminar();
-    QString NombreTarea;
-    bool abierto_ = false;
+    void ensureAutoClose();
+    void finish();
+    QString CurrentTaskName;
+    bool opened_ = false;
 };

@@ -9,12 +9,12 @@
 #include <QHBoxLayout>
 
 namespace {
-void alPortapapeles(const QString& text, const QString& aviso) {
+void toClipboard(const QString& text, const QString& notice) {
     if (QClipboard* c = QGuiApplication::clipboard()) {
         c->clear();
         c->setText(text);
     }
-    bd::os::MsgBox(aviso, bd::os::Buttons::Ok, bd::os::Icon::Information, "Ok");
+    bd::os::MsgBox(notice, bd::os::Buttons::Ok, bd::os::Icon::Information, "Ok");
 }
 } // namespace
 
@@ -64,15 +64,14 @@ void frmUploadProperties::cmdAceptar_Click() {
 }
 
 void frmUploadProperties::cmdCopyUrl_Click() {
-    alPortapapeles(txtUrl->text(), "The url was copied to clipboard");
+    toClipboard(txtUrl->text(), "The url was copied to clipboard");
 }
 
 void frmUploadProperties::cmdEmbebed_Click() {
-    alPortapapeles(bd::publishing::CodigoEmbebido(txtUrl->text()),
-                   "The embebed code was copied to clipboard");
+    toClipboard(bd::publishing::EmbedCode(txtUrl->text()), "The embebed code was copied to clipboard");
 }
 
 void frmUploadProperties::txtFontPix_Validate() {
-    const QString v = bd::publishing::ValidarPixelesFuente(txtFontPix->text());
+    const QString v = bd::publishing::ValidFontPixels(txtFontPix->text());
     if (v != txtFontPix->text()) txtFontPix->setText(v);
 }

@@ -11,23 +11,23 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kAnchoPaleta = 192;
-constexpr int kAltoPaleta = 128;
-constexpr int kAltoGrises = 16; // the grey strip under the hues
+constexpr int kPaletteWidth = 192;
+constexpr int kPaletteHeight = 128;
+constexpr int kGreyStripHeight = 16; // the grey strip under the hues
 
 // Hues from left to right, light at the top to dark at the bottom, and a grey strip from white to
 // black.
-QPixmap paleta() {
-    QImage img(kAnchoPaleta, kAltoPaleta, QImage::Format_RGB32);
-    const int altoTonos = kAltoPaleta - kAltoGrises;
-    for (int y = 0; y < kAltoPaleta; ++y)
-        for (int x = 0; x < kAnchoPaleta; ++x) {
+QPixmap palettePixmap() {
+    QImage img(kPaletteWidth, kPaletteHeight, QImage::Format_RGB32);
+    const int hueRows = kPaletteHeight - kGreyStripHeight;
+    for (int y = 0; y < kPaletteHeight; ++y)
+        for (int x = 0; x < kPaletteWidth; ++x) {
             QColor c;
-            if (y < altoTonos) {
-                const double claro = 0.95 - 0.85 * y / (altoTonos - 1);
-                c = QColor::fromHslF(double(x) / kAnchoPaleta, 1.0, claro);
+            if (y < hueRows) {
+                const double lightness = 0.95 - 0.85 * y / (hueRows - 1);
+                c = QColor::fromHslF(double(x) / kPaletteWidth, 1.0, lightness);
             } else {
-                const int g = 255 - 255 * x / (kAnchoPaleta - 1);
+                const int g = 255 - 255 * x / (kPaletteWidth - 1);
                 c = QColor(g, g, g);
             }
             img.setPixel(x, y, c.rgb());
@@ -35,11 +35,11 @@ QPixmap paleta() {
     return QPixmap::fromImage(img);
 }
 
-QLabel* hacerPaleta(QWidget* parent, const char* name) {
+QLabel* makePalette(QWidget* parent, const char* name) {
     auto* p = new QLabel(parent);
     p->setObjectName(name);
-    p->setPixmap(paleta());
-    p->setFixedSize(kAnchoPaleta, kAltoPaleta);
+    p->setPixmap(palettePixmap());
+    p->setFixedSize(kPaletteWidth, kPaletteHeight);
     p->setCursor(Qt::CrossCursor);
     return p;
 }
@@ -52,8 +52,8 @@ FrmColor::FrmColor(QWidget* parent) : QDialog(parent) {
     Frame1->setObjectName("Frame1");
     Frame2 = new QGroupBox("Fore Color", this);
     Frame2->setObjectName("Frame2");
-    Picture1 = hacerPaleta(Frame1, "Picture1");
-    Picture2 = hacerPaleta(Frame2, "Picture2");
+    Picture1 = makePalette(Frame1, "Picture1");
+    Picture2 = makePalette(Frame2, "Picture2");
     for (auto [frame, picture] : {std::pair{Frame1, Picture1}, std::pair{Frame2, Picture2}}) {
         frame->setAutoFillBackground(true);
         auto* l = new QVBoxLayout(frame);
@@ -72,14 +72,14 @@ FrmColor::FrmColor(QWidget* parent) : QDialog(parent) {
     connect(cmdAceptar, &QPushButton::clicked, this, &FrmColor::cmdAceptar_Click);
 }
 
-QString FrmColor::colorEn(const QLabel* picture, double X, double Y) {
+QString FrmColor::colorAt(const QLabel* picture, double X, double Y) {
     const QPixmap pm = picture->pixmap();
     if (X < 0 || Y < 0 || X >= pm.width() || Y >= pm.height()) return {};
     const QColor c = pm.toImage().pixelColor(int(X), int(Y));
     return QString::number(bd::os::colorToOle(c));
 }
 
-void FrmColor::mostrarColor(QGroupBox* frame, const QString& color) {
+void FrmColor::showColor(QGroupBox* frame, const QString& color) {
     if (color.isEmpty()) return;
     QPalette p = frame->palette();
     p.setColor(QPalette::Window, bd::os::oleToColor(color.toUInt()));
@@ -87,27 +87,27 @@ void FrmColor::mostrarColor(QGroupBox* frame, const QString& color) {
 }
 
 void FrmColor::Cambiar_Color(double X, double Y) {
-    const QString c = colorEn(Picture1, X, Y);
+    const QString c = colorAt(Picture1, X, Y);
     if (!c.isEmpty()) VColor = c;
 }
 
 void FrmColor::Cambiar_Color2(double X, double Y) {
-    const QString c = colorEn(Picture2, X, Y);
+    const QString c = colorAt(Picture2, X, Y);
     if (!c.isEmpty()) VColor2 = c;
 }
 
 bool FrmColor::eventFilter(QObject* o, QEvent* e) {
-    const bool raton = e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove;
-    if (raton && (o == Picture1 || o == Picture2)) {
+    const bool mouseEvent = e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseMove;
+    if (mouseEvent && (o == Picture1 || o == Picture2)) {
         auto* me = static_cast<QMouseEvent*>(e);
         if (me->buttons() & Qt::LeftButton) {
             const QPointF at = me->position();
             if (o == Picture1) {
                 Cambiar_Color(at.x(), at.y());
-                mostrarColor(Frame1, VColor);
+                showColor(Frame1, VColor);
             } else {
                 Cambiar_Color2(at.x(), at.y());
-                mostrarColor(Frame2, VColor2);
+                showColor(Frame2, VColor2);
             }
             return true;
         }
@@ -131,10 +131,10 @@ void ElegirColores(QWidget* owner) {
     sColorFondo.clear();
     sColorTexto.clear();
     QPointer<FrmColor> f = new FrmColor(owner);
-    const bool aceptado = bd::os::runDialog(f) == QDialog::Accepted;
+    const bool accepted = bd::os::runDialog(f) == QDialog::Accepted;
     if (!f) return;
-    if (aceptado && !f->VColor.isEmpty()) sColorFondo = f->VColor;
-    if (aceptado && !f->VColor2.isEmpty()) sColorTexto = f->VColor2;
+    if (accepted && !f->VColor.isEmpty()) sColorFondo = f->VColor;
+    if (accepted && !f->VColor2.isEmpty()) sColorTexto = f->VColor2;
     delete f.data();
 }
 } // namespace General

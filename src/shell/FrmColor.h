@@ -30,8 +30,8 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
-    static QString colorEn(const QLabel* picture, double X, double Y);
-    static void mostrarColor(QGroupBox* frame, const QString& color);
+    static QString colorAt(const QLabel* picture, double X, double Y);
+    static void showColor(QGroupBox* frame, const QString& color);
 };
 
 namespace General {

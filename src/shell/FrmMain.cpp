@@ -68,8 +68,8 @@ FrmMain::FrmMain(QWidget* parent) : QWidget(parent), launcher_(&realLauncher()) 
     connect(cmdAbrirCubo, &QPushButton::clicked, this, &FrmMain::cmdAbrirCubo_Click);
     connect(cmdAbrirEjemplo, &QPushButton::clicked, this, &FrmMain::cmdAbrirEjemplo_Click);
     connect(lblOpenLast, &QLabel::linkActivated, this, [this] { lblOpenLast_Click(); });
-    auto* abrir = new QShortcut(QKeySequence::Open, this);
-    connect(abrir, &QShortcut::activated, cmdAbrirCubo, &QPushButton::click);
+    auto* openShortcut = new QShortcut(QKeySequence::Open, this);
+    connect(openShortcut, &QShortcut::activated, cmdAbrirCubo, &QPushButton::click);
 }
 
 FrmMain::~FrmMain() {
@@ -97,7 +97,7 @@ void FrmMain::Form_Load() {
         if (!splash) splash = new frmSplash;
         splash->Form_Load();
         splash->show();
-        General::dHDNumber = General::MagnitudSerial(General::ObtenerHDNumber());
+        General::dHDNumber = General::SerialMagnitude(General::ObtenerHDNumber());
         General::InicializarNombres();
         General::sSepDecimal = General::ObtenerSeparadorDecimal();
         ComprobarExtension();
@@ -160,7 +160,7 @@ void FrmMain::NuevoCubo(const QString& IdCube, const QString& Conexion, const QS
     launcher_->openCube(*this, {IdCube, Conexion, Query, Abrir, CuboEjemplo, PathCubo, PathMSFile, Tipo});
 }
 
-void FrmMain::Launcher::openCube(FrmMain& main, const NuevoCuboArgs& a) {
+void FrmMain::Launcher::openCube(FrmMain& main, const NewCubeArgs& a) {
     auto* cube = new InsCube;
     cube->CubeConnectionString = QString(a.Conexion).replace("\r\n", " ");
     cube->CubeSqlQuery = a.Query;

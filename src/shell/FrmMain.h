@@ -54,7 +54,7 @@ public:
     QLabel* lblOpenLast;
     QPointer<frmSplash> splash;
 
-    struct NuevoCuboArgs {
+    struct NewCubeArgs {
         QString IdCube, Conexion, Query;
         bool Abrir, CuboEjemplo;
         QString PathCubo, PathMSFile, Tipo;
@@ -64,7 +64,7 @@ public:
     class Launcher {
     public:
         virtual ~Launcher() = default;
-        virtual void openCube(FrmMain& main, const NuevoCuboArgs& a);
+        virtual void openCube(FrmMain& main, const NewCubeArgs& a);
         // Leaves the event loop.
         virtual void quit();
     };

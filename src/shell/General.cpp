@@ -82,7 +82,7 @@ double ObtenerHDNumber() {
     return double(bd::os::volumeSerial());
 }
 
-double MagnitudSerial(double serial) {
+double SerialMagnitude(double serial) {
     const qint64 v = qint64(serial);
     return double(v < 0 ? -v : v);
 }
@@ -273,7 +273,7 @@ namespace {
 QPointer<frmNavigator> g_wait;
 }
 
-frmNavigator* VentanaEspera() {
+frmNavigator* WaitWindow() {
     return g_wait;
 }
 

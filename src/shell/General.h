@@ -35,7 +35,7 @@ QString LeerTextoIdioma(const QString& key);
 // Signed 32-bit serial of the system volume (its stand-in on this platform), 0 when unknown.
 double ObtenerHDNumber();
 // Magnitude of a signed serial, taken in 64 bits so the most negative value cannot overflow.
-double MagnitudSerial(double serial);
+double SerialMagnitude(double serial);
 void AsignarIdExport(InsCube& cube);
 QString ObtenerSeparadorDecimal();
 QString FormatoDosDecimales();
@@ -49,7 +49,7 @@ bool RegistrarExtension(const QString& exePath, const QString& extension, const 
 // Wait window on or off; the window appears only when the wait lasts longer than a second.
 void MostrarEspera(bool show);
 // The wait window while it is on (nullptr otherwise).
-frmNavigator* VentanaEspera();
+frmNavigator* WaitWindow();
 // Hourglass pointer on (code 11) / default pointer (code 0).
 void PunteroEspera();
 void PunteroNormal();

@@ -14,10 +14,10 @@ QString sUltimoError;
 
 namespace {
 constexpr int kConnectionTimeout = 10;
-const QString kPrefijoTabla = QStringLiteral("TBL --> ");
-const QString kPrefijoVista = QStringLiteral("VIEW --> ");
+const QString kTablePrefix = QStringLiteral("TBL --> ");
+const QString kViewPrefix = QStringLiteral("VIEW --> ");
 
-void esperaOff() {
+void endWait() {
     PunteroNormal();
     MostrarEspera(false);
 }
@@ -28,13 +28,13 @@ void ensureObjects(InsCube& cube) {
 }
 } // namespace
 
-void ListaControl::clear() {
+void ListTarget::clear() {
     if (combo_) combo_->clear();
     if (list_) list_->clear();
     if (items_) items_->clear();
 }
 
-void ListaControl::addItem(const QString& text) {
+void ListTarget::addItem(const QString& text) {
     if (combo_) combo_->addItem(text);
     if (list_) list_->addItem(text);
     if (items_) items_->append(text);
@@ -49,7 +49,7 @@ bool AbrirConexion(InsCube& cube) {
     QString error;
     // "APP_PATH" is replaced by the connection itself.
     if (!cube.CnnSql->open(cube.CubeConnectionString, kConnectionTimeout, &error)) {
-        esperaOff();
+        endWait();
         cube.Conectado = false;
         if (!cube.NoMostrarErrConeccion)
             bd::os::MsgBox(error + "\n\nCheck the connection string.", bd::os::Buttons::Ok,
@@ -58,7 +58,7 @@ bool AbrirConexion(InsCube& cube) {
         return false;
     }
     cube.Conectado = true;
-    esperaOff();
+    endWait();
     return true;
 }
 
@@ -66,14 +66,14 @@ bool ConectarControlDatos(ControlDatos& control, InsCube& cube) {
     PunteroEspera();
     MostrarEspera(true);
     if (!cube.CnnSql || !cube.CnnSql->isOpen()) {
-        esperaOff();
+        endWait();
         bd::os::MsgBox(QStringLiteral("The connection is not open."), bd::os::Buttons::Ok,
                        bd::os::Icon::Critical, QStringLiteral("Failed to connect"));
         return false;
     }
     control.setConnectionType(5);
     control.setConnectionString(cube.CnnSql->connectionString());
-    esperaOff();
+    endWait();
     return true;
 }
 
@@ -86,31 +86,31 @@ bool AbrirRecordset(InsCube& cube) {
     QString error;
     const bool ok = cube.RsSql->open(LimpiarSQL(sql, cube.CnnSql->dialect()), *cube.CnnSql, &error);
     if (!ok) sUltimoError = error;
-    esperaOff();
+    endWait();
     return ok;
 }
 
-void ListarTablas(InsCube& cube, ListaControl list) {
+void ListarTablas(InsCube& cube, ListTarget list) {
     list.clear();
     AbrirConexion(cube);
     if (!cube.CnnSql || !cube.CnnSql->isOpen()) return;
     for (const QString& t : cube.CnnSql->tables())
-        list.addItem(kPrefijoTabla + t);
+        list.addItem(kTablePrefix + t);
     for (const QString& v : cube.CnnSql->views())
-        list.addItem(kPrefijoVista + v);
+        list.addItem(kViewPrefix + v);
 }
 
-void ListarColumnas(InsCube& cube, ListaControl list, QString& table) {
+void ListarColumnas(InsCube& cube, ListTarget list, QString& table) {
     list.clear();
     AbrirConexion(cube);
     if (!cube.CnnSql || !cube.CnnSql->isOpen()) return;
-    table.replace(kPrefijoTabla, QString());
-    table.replace(kPrefijoVista, QString());
+    table.replace(kTablePrefix, QString());
+    table.replace(kViewPrefix, QString());
     for (const auto& f : cube.CnnSql->columns(table))
         list.addItem(f.name);
 }
 
-void LlenarListaSQL(InsCube& cube, ListaControl list, const QString& sql) {
+void LlenarListaSQL(InsCube& cube, ListTarget list, const QString& sql) {
     if (sql.trimmed().isEmpty()) return;
     list.clear();
     AbrirConexion(cube);

@@ -16,11 +16,11 @@ namespace General {
 extern QString sUltimoError;
 
 // Anything that can be cleared and take a further item at its end.
-class ListaControl {
+class ListTarget {
 public:
-    ListaControl(QComboBox* combo) : combo_(combo) {}
-    ListaControl(QListWidget* list) : list_(list) {}
-    ListaControl(QStringList* items) : items_(items) {}
+    ListTarget(QComboBox* combo) : combo_(combo) {}
+    ListTarget(QListWidget* list) : list_(list) {}
+    ListTarget(QStringList* items) : items_(items) {}
     void clear();
     void addItem(const QString& text);
 
@@ -41,9 +41,9 @@ public:
 bool AbrirConexion(InsCube& cube);
 bool ConectarControlDatos(ControlDatos& control, InsCube& cube);
 bool AbrirRecordset(InsCube& cube);
-void ListarTablas(InsCube& cube, ListaControl list);
-void ListarColumnas(InsCube& cube, ListaControl list, QString& table);
-void LlenarListaSQL(InsCube& cube, ListaControl list, const QString& sql);
+void ListarTablas(InsCube& cube, ListTarget list);
+void ListarColumnas(InsCube& cube, ListTarget list, QString& table);
+void LlenarListaSQL(InsCube& cube, ListTarget list, const QString& sql);
 // The text without line comments and a final ";" (outside literals and quoted names, as the engine
 // reads them), and with every line break as one blank.
 QString LimpiarSQL(QString& sql, const bd::db::SqlDialect& d = {});

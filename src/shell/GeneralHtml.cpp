@@ -17,18 +17,18 @@ const QString kDataRule = QStringLiteral(" td.data");
 const QString kPivotFont = QStringLiteral("font:normal normal normal 9.75pt normal Verdana");
 
 // A numbered data-cell rule (" td.data0 {...}"); the rule of every data cell (" td.data {") is not.
-bool esReglaNumerada(const QString& line) {
+bool isNumberedRule(const QString& line) {
     return line.startsWith(kDataRule) && !line.startsWith(kDataRule + ' ');
 }
 
-QString reglaConservada(QString line) {
+QString keptRule(QString line) {
     line.remove(kPivotFont);
     line.replace(QStringLiteral(" text-align:right;"),
                  QStringLiteral(" border:1px dotted gray; text-align:right;"));
     return line.trimmed();
 }
 
-QStringList hojaDeEstilo(const QString& px, const QStringList& kept) {
+QStringList styleSheetLines(const QString& px, const QStringList& kept) {
     const QString font = "font:normal " + px + "px verdana, arial, helvetica, sans-serif;}";
     return {
         "<STYLE type='text/css'>",
@@ -45,7 +45,7 @@ QStringList hojaDeEstilo(const QString& px, const QStringList& kept) {
         "</BODY></HTML>"};
 }
 
-bool fallo(const QString& why, QString* error) {
+bool fail(const QString& why, QString* error) {
     if (error)
         *error = why;
     else
@@ -55,7 +55,7 @@ bool fallo(const QString& why, QString* error) {
 
 } // namespace
 
-QString TextoHtml(const QString& text) {
+QString HtmlText(const QString& text) {
     QString out;
     out.reserve(text.size());
     for (auto it = text.cbegin(); it != text.cend(); ++it) {
@@ -89,8 +89,8 @@ QString TextoHtml(const QString& text) {
     return out;
 }
 
-QStringList AjustarLineasHTML(const QStringList& lines, const QString& title, const QString& fontPixels) {
-    const QString t = TextoHtml(title);
+QStringList AdjustHtmlLines(const QStringList& lines, const QString& title, const QString& fontPixels) {
+    const QString t = HtmlText(title);
     QStringList out, kept;
     bool inStyle = false;
     for (QString line : lines) {
@@ -98,22 +98,22 @@ QStringList AjustarLineasHTML(const QStringList& lines, const QString& title, co
             line = "<HTML><HEAD><TITLE>" + t + "</TITLE>";
         if (!title.isEmpty() && line.startsWith(QStringLiteral("</HEAD><BODY>")))
             line = "</HEAD><BODY><CENTER><p><b>" + t + "</b></p></CENTER>";
-        if (inStyle && esReglaNumerada(line)) kept << reglaConservada(line);
+        if (inStyle && isNumberedRule(line)) kept << keptRule(line);
         if (line.startsWith(kStyleStart)) inStyle = true;
         // The pivot's style block and whatever follows it give way to the program's style sheet.
         if (!inStyle) out << line;
     }
-    return out + hojaDeEstilo(fontPixels, kept);
+    return out + styleSheetLines(fontPixels, kept);
 }
 
 bool AjustarHTML(const QString& path, const QString& title, QString* error) {
     PunteroEspera();
-    struct Puntero {
-        ~Puntero() { PunteroNormal(); }
-    } puntero;
+    struct RestoreCursor {
+        ~RestoreCursor() { PunteroNormal(); }
+    } restoreCursor;
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly))
-        return fallo(QStringLiteral("The file %1 cannot be read: %2").arg(path, in.errorString()), error);
+        return fail(QStringLiteral("The file %1 cannot be read: %2").arg(path, in.errorString()), error);
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8.decode(in.readAll());
     in.close();
@@ -122,10 +122,10 @@ bool AjustarHTML(const QString& path, const QString& title, QString* error) {
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
 
     const QString rewritten =
-        AjustarLineasHTML(lines, title, sTamFuenteHTML).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
+        AdjustHtmlLines(lines, title, sTamFuenteHTML).join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(rewritten.toUtf8()) < 0 || !out.commit())
-        return fallo(QStringLiteral("The file %1 cannot be written: %2").arg(path, out.errorString()), error);
+        return fail(QStringLiteral("The file %1 cannot be written: %2").arg(path, out.errorString()), error);
     return true;
 }
 

@@ -12,13 +12,13 @@ constexpr int kDefaultHtmlFontPixels = 15;
 
 // Text for an HTML page or attribute: markup characters and everything outside ASCII as character
 // references, so the text reads the same whatever encoding a browser assumes.
-QString TextoHtml(const QString& text);
+QString HtmlText(const QString& text);
 
 // The rewritten lines of an export (its lines without line ends), title "" keeping the head and body
 // lines as exported.
-QStringList AjustarLineasHTML(const QStringList& lines, const QString& title, const QString& fontPixels);
+QStringList AdjustHtmlLines(const QStringList& lines, const QString& title, const QString& fontPixels);
 
-// Rewrites the export file with AjustarLineasHTML and sTamFuenteHTML, lines ending in CR LF. The
+// Rewrites the export file with AdjustHtmlLines and sTamFuenteHTML, lines ending in CR LF. The
 // rewrite goes to a file beside the export that replaces it only when complete, so a failure leaves
 // the export as it was. On failure: false, with the reason in *error, or, without error, in a box
 // titled "Error drawing output".

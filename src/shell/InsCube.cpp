@@ -26,7 +26,7 @@ void InsCube::ShowCube(bool Abrir, bool CuboEjemplo, const QString& PathCubo, co
         if (!v->Cerrar) {
             v->show();
             // The chart draws only on a shown viewer: an opened cube's chart comes now.
-            if (v->CHATag == "NOLOADED" && !v->ToolChecked(Cubo::ToolSinGrafico)) v->Graph(QString());
+            if (v->CHATag == "NOLOADED" && !v->ToolChecked(Cubo::ToolNoChart)) v->Graph(QString());
         }
         NoMostrarErrConeccion = false;
     }

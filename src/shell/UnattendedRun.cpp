@@ -140,7 +140,7 @@ int run(QApplication& app) {
         status = CannotRun;
     }
     if (status == Done) {
-        const int limit = int(std::ceil(designer->MinutosAutoClose)) + kCloseLimitMinutes;
+        const int limit = int(std::ceil(designer->AutoCloseMinutes)) + kCloseLimitMinutes;
         watchdog.arm(limit,
                      QStringLiteral("%1 did not close within %2 minutes, its auto-close time and %3 for "
                                     "its alerts and upload, and was stopped (a data source, the mail "

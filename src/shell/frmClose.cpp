@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 namespace {
-QString textoCuenta(int left) {
+QString countdownText(int left) {
     return QStringLiteral("Auto closing in %1 seconds. ").arg(left);
 }
 } // namespace
@@ -23,7 +23,7 @@ frmClose::frmClose(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::WindowSta
     setAttribute(Qt::WA_DeleteOnClose);
     // Nothing else of the program takes input while the countdown runs; it blocks no caller.
     setWindowModality(Qt::ApplicationModal);
-    lblAutoclose = new QLabel(textoCuenta(CountdownSeconds), this);
+    lblAutoclose = new QLabel(countdownText(CountdownSeconds), this);
     lblAutoclose->setObjectName("lblAutoclose");
     QFont f = lblAutoclose->font();
     f.setPointSize(f.pointSize() + 3);
@@ -54,7 +54,7 @@ bool frmClose::counting() const {
 
 void frmClose::Timer_Timer() {
     ++ticks_;
-    lblAutoclose->setText(textoCuenta(CountdownSeconds - ticks_));
+    lblAutoclose->setText(countdownText(CountdownSeconds - ticks_));
     if (ticks_ < CountdownSeconds) return;
     Timer->setEnabled(false);
     hide();

@@ -35,7 +35,7 @@ frmMail::frmMail(QWidget* parent) : QWidget(parent, Qt::Tool) {
     Picture1->setGeometry(twipsToPixels(600), twipsToPixels(900), 32, 22);
     Picture2 = new QLabel(this);
     Picture2->setPixmap(letter(QColor(0x90, 0x90, 0x90)));
-    Picture2->setGeometry(twipsToPixels(PasosPicture2[0]), twipsToPixels(900), 32, 22);
+    Picture2->setGeometry(twipsToPixels(Picture2Steps[0]), twipsToPixels(900), 32, 22);
     Timer1 = new bd::os::Timer(this, 300);
     connect(Timer1, &bd::os::Timer::timeout, this, &frmMail::Timer1_Timer);
     Timer1->setEnabled(true);
@@ -44,10 +44,10 @@ frmMail::frmMail(QWidget* parent) : QWidget(parent, Qt::Tool) {
 void frmMail::Timer1_Timer() {
     repaint();
     // From any other place the picture stays where it is.
-    constexpr int n = int(std::size(PasosPicture2));
+    constexpr int n = int(std::size(Picture2Steps));
     for (int i = 0; i < n; ++i)
-        if (Picture2->x() == bd::os::twipsToPixels(PasosPicture2[i])) {
-            Picture2->move(bd::os::twipsToPixels(PasosPicture2[(i + 1) % n]), Picture2->y());
+        if (Picture2->x() == bd::os::twipsToPixels(Picture2Steps[i])) {
+            Picture2->move(bd::os::twipsToPixels(Picture2Steps[(i + 1) % n]), Picture2->y());
             return;
         }
 }

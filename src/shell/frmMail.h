@@ -18,6 +18,6 @@ public:
     bd::os::Timer* Timer1;
 
     // Places of Picture2, in twips, in the order it moves through them.
-    static constexpr int PasosPicture2[] = {1260, 1680, 2100};
+    static constexpr int Picture2Steps[] = {1260, 1680, 2100};
     void Timer1_Timer();
 };

@@ -19,7 +19,7 @@
 #include <QWindow>
 
 namespace {
-QAction* herramienta(QToolBar* tb, const QString& name, const QString& caption, int id, bool check) {
+QAction* tool(QToolBar* tb, const QString& name, const QString& caption, int id, bool check) {
     QAction* a = tb->addAction(caption);
     a->setObjectName(name);
     a->setProperty("toolId", id);
@@ -37,9 +37,9 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     AB = new bd::toolbar::Toolbar("AB", this);
     AB->setToolButtonStyle(Qt::ToolButtonTextOnly);
     // The checked states of tools 80 and 104 (ToolChecked/SetToolChecked); the bar's tools show them.
-    herramienta(AB, "noGrph", "Charts", ToolSinGrafico, true)->setVisible(false);
-    herramienta(AB, "Filters", "Filters", ToolPanelFiltros, true)->setVisible(false);
-    CrearBarraAB();
+    tool(AB, "noGrph", "Charts", ToolNoChart, true)->setVisible(false);
+    tool(AB, "Filters", "Filters", ToolFilterPane, true)->setVisible(false);
+    CreateToolbarAB();
     DC = new bd::pivot::PivotTable(this);
     DC->setObjectName("DC");
     DC->setCellFormatter([this](bd::pivot::CellFormat& cell) { ResaltarAlertas(cell); });
@@ -75,7 +75,7 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(TimerWait, &bd::os::Timer::timeout, this, &Cubo::TimerWait_Timer);
     connect(Split, &SplitBar::MoveComplete, this, &Cubo::Split_MoveComplete);
     connect(SplitFil, &SplitBar::MoveComplete, this, &Cubo::SplitFil_MoveComplete);
-    IniciarGraficos();
+    StartCharts();
     connectPivotEvents();
 
     AB->resize(AB->sizeHint());
@@ -83,10 +83,10 @@ Cubo::Cubo(QWidget* parent) : QWidget(parent, Qt::Window) {
     setInitialSize();
     createShortcuts();
     // Window load.
-    Split->setTop(AltoVentana() * 3 / 4);
-    SB->showMessage(TextoAyuda);
-    DC->setToolTip(TextoAyuda);
-    PrepararGrillaFiltros();
+    Split->setTop(WindowHeight() * 3 / 4);
+    SB->showMessage(HelpText);
+    DC->setToolTip(HelpText);
+    PrepareFilterGrid();
     spUsrFil->setColWidth(-1, 14);
     spUsrFil->setLock(1, -1, true);
 }
@@ -105,7 +105,7 @@ void Cubo::SeleccionarCampos(bool Abrir_, bool CuboEjemplo, const QString& PathC
     }
     // The designer belongs to this window: the window manager keeps it above the viewer.
     auto* c = new Campos(this);
-    c->GuardarOpcionesIniciales();
+    c->SaveInitialOptions();
     c->VinsCube = VinsCube;
     c->VCubo = this;
     c->Recarga = true;
@@ -259,7 +259,7 @@ bool Cubo::Form_Unload() {
                    Icon::None, "Email Alerts") == Answer::Yes)
             EnviarAlertas();
     }
-    if (Vcampos && Vcampos->Propiedad(Campos::FilaSubirAlSalir) == "1") {
+    if (Vcampos && Vcampos->Property(Campos::FilaSubirAlSalir) == "1") {
         if (carradoAutomatico)
             UpLoadToWeb();
         else if (MsgBox("Web Upload field is checked. Do you want to upload report and send notifications ?",
@@ -278,7 +278,7 @@ bool Cubo::Form_Unload() {
 
 void Cubo::closeEvent(QCloseEvent* e) {
     // The upload's waits keep the event loop running; the viewer stays until it ends.
-    if (publicando_) {
+    if (publishing_) {
         e->ignore();
         return;
     }

@@ -54,7 +54,7 @@ public:
     // ---- lifecycle ----
     void SeleccionarCampos(bool Abrir = false, bool CuboEjemplo = false, const QString& PathCubo = {},
                            const QString& PathMSFile = {}, const QString& Tipo = {});
-    static inline const QString TextoAyuda = QStringLiteral("Drag and drop headers to reorganize.");
+    static inline const QString HelpText = QStringLiteral("Drag and drop headers to reorganize.");
     // Activation of the window: the drag hint on its first three activations across runs.
     void Form_Activate();
     // The close sequence; false when the user's save was cancelled or failed (the viewer stays).
@@ -64,8 +64,8 @@ public:
     // ---- layout ----
     // Main toolbar and chart toolbar. Tool 80 checked = chart hidden; tool 104 checked = user-filter
     // pane shown.
-    static constexpr int ToolSinGrafico = 80;
-    static constexpr int ToolPanelFiltros = 104;
+    static constexpr int ToolNoChart = 80;
+    static constexpr int ToolFilterPane = 104;
     bd::toolbar::Toolbar* AB;
     bd::toolbar::Toolbar* ABGraph;
     bool ToolChecked(int id) const;
@@ -91,10 +91,10 @@ public:
     // A cube was opened or saved: captions, and the start window's "Open Last".
     void cubeFileChanged();
     // The window's outer size in twips; setting it resizes the window.
-    int AnchoVentana() const;
-    int AltoVentana() const;
-    void FijarAnchoVentana(int twips);
-    void FijarAltoVentana(int twips);
+    int WindowWidth() const;
+    int WindowHeight() const;
+    void SetWindowWidth(int twips);
+    void SetWindowHeight(int twips);
 
     // ---- cube file ----
     // Saves the cube; false when the dialog was cancelled or the save failed (the old file, Salvar
@@ -107,7 +107,7 @@ public:
     void VerificarCubo();
     void EliminarArchivos();
     // The six members of a cube file, keys "1" to "6" in this order.
-    static const QStringList& NombresMiembros();
+    static const QStringList& MemberNames();
     // The common dialog, kept for the life of the viewer (its file name carries over).
     bd::os::FileDialogRequest CD;
     bool CDCancelError = false;
@@ -124,9 +124,9 @@ public:
     // Shows or hides the user-filter pane and lays it out; trims (onInit) or rebuilds (DesdeCampos)
     // the grid on request.
     void ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFileterCmd);
-    QString EncontrarCaption(const QString& campo);
+    QString EncontrarCaption(const QString& field);
     // Headers, cell types and lists of the user-filter grid's columns.
-    void PrepararGrillaFiltros();
+    void PrepareFilterGrid();
     QString AplicarFiltro(const QString& vSql);
     void AplicarParentesis();
     void ClearFilters();
@@ -135,8 +135,8 @@ public:
 
     // ---- charts ----
     // Band of ABGraph that holds one tool per charted measure and the chart type combo.
-    static inline const QString BandaGrafico = QStringLiteral("Band2");
-    static inline const QString ComboTipoGrafico = QStringLiteral("cmbChartType");
+    static inline const QString ChartBand = QStringLiteral("Band2");
+    static inline const QString ChartTypeCombo = QStringLiteral("cmbChartType");
     QIcon picGraph;                // picture of every measure tool
     QPixmap picImprimir;           // the last captured picture
     bool bGraficoListo = false;    // the chart toolbar may start a redraw
@@ -152,12 +152,12 @@ public:
     void showChartPage(const QString& chartId, const QString& xml, int resultLimit);
     // The measure name of spCal that name stands for: an exact match, else the first whose name
     // without blanks equals name without blanks (files of earlier versions), else name itself.
-    QString MedidaDeGrafico(const QString& name) const;
+    QString ChartMeasure(const QString& name) const;
     // What the category axis shows for a body of the data file: the captions of the fields whose
     // headers make the labels.
     QString categoryAxisTitle(bd::charts::ChartBody body) const;
     // The measure's main rows all have the chart type "None".
-    bool chartTypeIsNone(const QString& medida) const;
+    bool chartTypeIsNone(const QString& measure) const;
     // The first measure of spCal that has a tool on the chart band; "" when none has.
     QString firstChartedMeasure() const;
     // False covers the chart pane with frameCover, true uncovers it.
@@ -170,7 +170,7 @@ public:
     void ElegirTipoGrafico(bd::toolbar::Tool* tool);
     void GraficoCargado();
     // Chart band, picture and notices; the constructor calls it once the controls exist.
-    void IniciarGraficos();
+    void StartCharts();
 
     // ---- user-filter pane events ----
     void spUsrFil_ButtonClicked(int col, int row, int buttonDown);
@@ -179,14 +179,14 @@ public:
     void spUsrFil_KeyDown(int keyCode, int shift);
     // What the value picker of a row is offered: limits that are not numbers (numeric fields) or
     // dates (date fields) are left out.
-    struct ValoresSelector {
-        QString tipo, desde, hasta; // type class; From and To ("" when "...")
-        bool entre = false;         // Between mode: the To cell is a button
-        QString limiteDesde, limiteHasta;
+    struct SelectorValues {
+        QString typeClass, from, to; // type class; From and To ("" when "...")
+        bool between = false;        // Between mode: the To cell is a button
+        QString fromLimit, toLimit;
     };
-    ValoresSelector LeerValoresSelector(int row) const;
+    SelectorValues ReadSelectorValues(int row) const;
     // Opens the row's value picker; what the user accepts goes into the row and re-runs the query.
-    void SelectorValores(int row);
+    void ShowValueSelector(int row);
 
     // ---- alerts and their mails ----
     // True: the pivot's cells are drawn without alert colours.
@@ -203,20 +203,19 @@ public:
     // The pivot's per-cell format handler: the colours of the last alert rule the cell is in.
     void ResaltarAlertas(bd::pivot::CellFormat& cell);
     // Mail and upload failures go to standard error instead of a box: nobody is there to read it.
-    bool SinPersona() const;
+    bool IsUnattended() const;
 
     // ---- export and web-view publishing ----
     // Shows the export dialog for this viewer's pivot.
     void ExportarCubo();
     // Publishes the current view: the table page, a picture of each chart drawn and the frame page
     // go to the web-view service; then the view opens and the report-updated mail goes out. A
-    // failure keeps the files and reports; an unattended run (SinPersona) asks nothing.
+    // failure keeps the files and reports; an unattended run (IsUnattended) asks nothing.
     void UpLoadToWeb();
     // The upload's steps after the size question; false with the reason in *error.
-    bool PublicarVista(QString* error);
+    bool PublishView(QString* error);
     // Draws, captures, converts and uploads each visible chart tool's chart, in toolbar order.
-    bool PublicarGraficos(const QString& direccion, QVector<bd::publishing::ChartEntry>& graficos,
-                          QString* error);
+    bool PublishCharts(const QString& address, QVector<bd::publishing::ChartEntry>& charts, QString* error);
 
     // ---- pivot events ----
     void DC_HintRemoval();
@@ -238,21 +237,21 @@ public:
     // Chart Print: the chart page through the print dialog.
     void ImpGr();
     // Window Print: a picture of the viewer, as wide as the page.
-    void ImprimirPantalla();
+    void PrintScreen();
     void OpenScheduler();
     void Protect();
     void AdvancedSettings();
     // Tells the user that a command is not available yet.
-    static void NoDisponible(const QString& comando);
+    static void NotAvailable(const QString& command);
 
     // ---- main toolbar ----
     // Builds the bands and tools of AB.
-    void CrearBarraAB();
+    void CreateToolbarAB();
     void AB_ToolClick(bd::toolbar::Tool* tool);
     // Runs the command of a command key; unknown keys do nothing.
-    void EjecutarComando(const QString& key);
+    void RunCommand(const QString& key);
     // Before a cube replaces this one: the unsaved-changes question of closing. False = stay.
-    bool PreguntarGuardarCambios();
+    bool AskToSaveChanges();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -287,7 +286,7 @@ private:
     bd::os::Timer* frameTimer_ = nullptr; // waits for the window manager's frame
     int frameTries_ = 0;
     static constexpr int kFrameTries = 20; // ticks of 50 ms
-    bool publicando_ = false;              // an upload is under way: no second one, no close
-    QString carpetaMiembros_;              // private folder of the save or open in progress
+    bool publishing_ = false;              // an upload is under way: no second one, no close
+    QString membersFolder_;                // private folder of the save or open in progress
     QString captionBase_;
 };

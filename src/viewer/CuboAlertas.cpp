@@ -15,18 +15,19 @@
 
 namespace {
 // One mail through the start window's relay procedure (the relay itself when there is none).
-bool enviarMail(InsCube* cube, const QString& para, const QString& texto, const QString& nombreArchivo,
-                const QString& datos, QString* error) {
-    const QString asunto =
+bool sendMail(InsCube* cube, const QString& recipients, const QString& pickText, const QString& nombreArchivo,
+              const QString& dataPage, QString* error) {
+    const QString subject =
         cube && cube->Vparent ? cube->Vparent->GLV("msgasunto") : General::LeerTextoIdioma("msgasunto");
     if (cube && cube->Vparent)
-        return cube->Vparent->vEnviarMail(General::MailSender(), para, asunto, texto, nombreArchivo, datos,
-                                          error);
-    return General::EnviarMailWeb(General::MailSender(), para, asunto, texto, nombreArchivo, datos, error);
+        return cube->Vparent->vEnviarMail(General::MailSender(), recipients, subject, pickText, nombreArchivo,
+                                          dataPage, error);
+    return General::EnviarMailWeb(General::MailSender(), recipients, subject, pickText, nombreArchivo,
+                                  dataPage, error);
 }
 } // namespace
 
-bool Cubo::SinPersona() const {
+bool Cubo::IsUnattended() const {
     return carradoAutomatico || bd::os::unattended();
 }
 
@@ -61,24 +62,24 @@ void Cubo::EnviarAlertas() {
         QCoreApplication::processEvents();
         QString why;
         // A mail that fails does not keep the other groups from being sent.
-        if (!enviarMail(VinsCube, m.recipients, m.body, "", ".", &why))
+        if (!sendMail(VinsCube, m.recipients, m.body, "", ".", &why))
             failures << QStringLiteral("The alert mail to %1 was not sent. %2").arg(m.recipients, why);
     }
     if (busy) busy->close();
-    General::ReportFailures("Email Alerts", failures, SinPersona());
+    General::ReportFailures("Email Alerts", failures, IsUnattended());
 }
 
 void Cubo::EnviarMailsAfterUpload() {
     if (!Vcampos) return;
-    const QString para = Vcampos->Propiedad(Campos::FilaMailsSubida);
-    if (para.isEmpty()) return;
-    const QString descripcion = Vcampos->txtDescripcion->toPlainText();
-    const QString nombre = descripcion.isEmpty() ? Vcampos->txtIdCubo->text() : descripcion;
-    const QString texto = bd::alerts::reportUpdatedBody(
-        nombre, General::ViewsBase(), VinsCube ? VinsCube->IdExportCube : QString(), General::sArchivoVista);
+    const QString recipients = Vcampos->Property(Campos::FilaMailsSubida);
+    if (recipients.isEmpty()) return;
+    const QString description = Vcampos->txtDescripcion->toPlainText();
+    const QString name = description.isEmpty() ? Vcampos->txtIdCubo->text() : description;
+    const QString pickText = bd::alerts::reportUpdatedBody(
+        name, General::ViewsBase(), VinsCube ? VinsCube->IdExportCube : QString(), General::sArchivoVista);
     QString why;
-    if (!enviarMail(VinsCube, para, texto, "", "", &why))
+    if (!sendMail(VinsCube, recipients, pickText, "", "", &why))
         General::ReportFailures(
-            "Upload", {QStringLiteral("The report-updated mail to %1 was not sent. %2").arg(para, why)},
-            SinPersona());
+            "Upload", {QStringLiteral("The report-updated mail to %1 was not sent. %2").arg(recipients, why)},
+            IsUnattended());
 }

@@ -24,9 +24,9 @@ namespace {
 namespace cf = bd::cubefile;
 
 // Characters of the cube's description that are shown and saved.
-constexpr int kMaxDescripcion = 64 * 1024;
+constexpr int kMaxDescription = 64 * 1024;
 
-QString valorCasilla(const QCheckBox* c) {
+QString checkBoxValue(const QCheckBox* c) {
     switch (c->checkState()) {
     case Qt::Checked:
         return "1";
@@ -38,7 +38,7 @@ QString valorCasilla(const QCheckBox* c) {
 }
 
 // A splitter position as written by any version: whole twips, or a number with either separator.
-std::optional<int> leerPosicion(QString text) {
+std::optional<int> readPosition(QString text) {
     text = text.trimmed().replace(',', '.');
     bool ok = false;
     const double v = text.toDouble(&ok);
@@ -46,19 +46,19 @@ std::optional<int> leerPosicion(QString text) {
     return int(std::lround(v));
 }
 
-QString fila(const bd::grid::Grid& hoja, int r) {
-    return hoja.text(Campos::ColPropiedad, r);
+QString row(const bd::grid::Grid& sheet, int r) {
+    return sheet.text(Campos::ColProperty, r);
 }
 
 // The grids saved with the cube, in member order.
-std::array<bd::grid::Grid*, cf::kGridCount> grillasDe(Cubo& v, Campos& c) {
+std::array<bd::grid::Grid*, cf::kGridCount> gridsOf(Cubo& v, Campos& c) {
     return {c.spCal.data(), c.spCam.data(), c.spSave.data(), c.spFil.data(), v.spUsrFil.data()};
 }
 
 // ---- save ----
 
 // The target of a save: the open cube's path, or the Save dialog's answer (nothing when cancelled).
-std::optional<QString> elegirDestino(Cubo& v, InsCube& cube, bool GuardarComo) {
+std::optional<QString> chooseTarget(Cubo& v, InsCube& cube, bool GuardarComo) {
     if (!cube.PathOpenCube.isEmpty() && !GuardarComo) return cube.PathOpenCube;
     if (v.CD.fileName.isEmpty()) v.CD.fileName = cube.CubeId + ".cub";
     v.CD.filter = "*.cub|*.cub|";
@@ -66,59 +66,59 @@ std::optional<QString> elegirDestino(Cubo& v, InsCube& cube, bool GuardarComo) {
     v.CD.defaultExt = "cub";
     v.CD.save = true;
     v.CD.owner = &v;
-    const auto elegido = bd::os::fileDialogs().choose(v.CD);
-    if (!elegido) return std::nullopt; // a cancel is no error
+    const auto chosen = bd::os::fileDialogs().choose(v.CD);
+    if (!chosen) return std::nullopt; // a cancel is no error
     // A first save and every Save-As give the cube an export id of its own.
     cube.IdExportCube.clear();
     General::AsignarIdExport(cube);
-    return *elegido;
+    return *chosen;
 }
 
 // The cube's settings into the property sheet.
-void escribirHoja(Cubo& v, Campos& c, InsCube& cube) {
-    bd::grid::Grid& hoja = *c.spSave;
-    const int col = Campos::ColPropiedad;
-    hoja.setText(col, Campos::FilaNombreCubo, cube.CubeId);
-    General::EscribirCelda(hoja, col, Campos::FilaConexion, cube.CubeConnectionString);
-    General::EscribirCelda(hoja, col, Campos::FilaConsultaSQL, cube.CubeSqlQuery);
-    hoja.setText(col, Campos::FilaRefrescarCopia, valorCasilla(c.chkRefresh));
-    hoja.setText(col, Campos::FilaDescripcion, c.txtDescripcion->toPlainText().left(kMaxDescripcion));
-    hoja.setText(col, Campos::FilaRefrescarAlAbrir, valorCasilla(c.chkRefresh));
-    hoja.setText(col, Campos::FilaEnviarAlertas, valorCasilla(c.chkSendAlert));
-    hoja.setText(col, Campos::FilaMinutosRefresco, c.txtAutorefresh->text());
-    hoja.setText(col, Campos::FilaMinutosCierre, c.txtAutoClose->text());
-    hoja.setText(col, Campos::FilaGuardarConDatos, valorCasilla(c.chkSaveWData));
-    hoja.setText(col, Campos::FilaSeparadorLike, c.txtLike->text());
-    hoja.setText(col, Campos::FilaFormatoFecha, c.txtDBDateFormat->text());
-    hoja.setText(col, Campos::FilaIndicadorFecha, c.txtDateIndicator->text());
-    hoja.setText(col, Campos::FilaFormatoHora, c.txtDBHourFormat->text());
-    hoja.setText(col, Campos::FilaFuncionFecha, c.cmdDBToDate->text());
-    hoja.setText(col, Campos::FilaMotorDB, c.cmbEngine->currentText());
-    hoja.setText(col, Campos::FilaPanelFiltros, v.ToolChecked(Cubo::ToolPanelFiltros) ? "1" : "");
-    hoja.setText(col, Campos::FilaSinGrafico, v.ToolChecked(Cubo::ToolSinGrafico) ? "1" : "");
-    hoja.setText(col, Campos::FilaMedidaGrafico, v.lastChart);
+void writeSheet(Cubo& v, Campos& c, InsCube& cube) {
+    bd::grid::Grid& sheet = *c.spSave;
+    const int col = Campos::ColProperty;
+    sheet.setText(col, Campos::FilaNombreCubo, cube.CubeId);
+    General::EscribirCelda(sheet, col, Campos::FilaConexion, cube.CubeConnectionString);
+    General::EscribirCelda(sheet, col, Campos::FilaConsultaSQL, cube.CubeSqlQuery);
+    sheet.setText(col, Campos::FilaRefrescarCopia, checkBoxValue(c.chkRefresh));
+    sheet.setText(col, Campos::FilaDescripcion, c.txtDescripcion->toPlainText().left(kMaxDescription));
+    sheet.setText(col, Campos::FilaRefrescarAlAbrir, checkBoxValue(c.chkRefresh));
+    sheet.setText(col, Campos::FilaEnviarAlertas, checkBoxValue(c.chkSendAlert));
+    sheet.setText(col, Campos::FilaMinutosRefresco, c.txtAutorefresh->text());
+    sheet.setText(col, Campos::FilaMinutosCierre, c.txtAutoClose->text());
+    sheet.setText(col, Campos::FilaGuardarConDatos, checkBoxValue(c.chkSaveWData));
+    sheet.setText(col, Campos::FilaSeparadorLike, c.txtLike->text());
+    sheet.setText(col, Campos::FilaFormatoFecha, c.txtDBDateFormat->text());
+    sheet.setText(col, Campos::FilaIndicadorFecha, c.txtDateIndicator->text());
+    sheet.setText(col, Campos::FilaFormatoHora, c.txtDBHourFormat->text());
+    sheet.setText(col, Campos::FilaFuncionFecha, c.cmdDBToDate->text());
+    sheet.setText(col, Campos::FilaMotorDB, c.cmbEngine->currentText());
+    sheet.setText(col, Campos::FilaPanelFiltros, v.ToolChecked(Cubo::ToolFilterPane) ? "1" : "");
+    sheet.setText(col, Campos::FilaSinGrafico, v.ToolChecked(Cubo::ToolNoChart) ? "1" : "");
+    sheet.setText(col, Campos::FilaMedidaGrafico, v.lastChart);
     // Whole twips: the text reads back the same whatever the reader's decimal separator.
-    hoja.setText(col, Campos::FilaPosicionSplitFil, QString::number(v.SplitFil->Top()));
-    hoja.setText(col, Campos::FilaPosicionSplit, QString::number(v.Split->Top()));
+    sheet.setText(col, Campos::FilaPosicionSplitFil, QString::number(v.SplitFil->Top()));
+    sheet.setText(col, Campos::FilaPosicionSplit, QString::number(v.Split->Top()));
     General::AsignarIdExport(cube);
-    hoja.setText(col, Campos::FilaIdExportacion, cube.IdExportCube);
+    sheet.setText(col, Campos::FilaIdExportacion, cube.IdExportCube);
 }
 
-cf::CubeContents miembrosDelCubo(Cubo& v, Campos& c, bool ConDatos) {
+cf::CubeContents cubeMembers(Cubo& v, Campos& c, bool ConDatos) {
     cf::CubeContents m;
     // The result is saved by the cube file in its own form, not inside the layout's JSON.
     m.layout = v.DC->layoutJson(ConDatos ? 3 : 2, false);
     if (ConDatos) m.data = v.DC->data();
-    const auto grillas = grillasDe(v, c);
+    const auto grids = gridsOf(v, c);
     for (int i = 0; i < cf::kGridCount; ++i)
-        m.grids[size_t(i)] = grillas[size_t(i)]->saveToBytes();
+        m.grids[size_t(i)] = grids[size_t(i)]->saveToBytes();
     return m;
 }
 
 // ---- open ----
 
 // The file to open: vFile, or the Open dialog's answer (nothing when cancelled).
-std::optional<QString> elegirArchivo(Cubo& v, const QString& vFile) {
+std::optional<QString> chooseFile(Cubo& v, const QString& vFile) {
     v.CD.filter = "*.cub|*.cub|";
     if (!vFile.isEmpty()) {
         v.CD.fileName = vFile;
@@ -126,17 +126,17 @@ std::optional<QString> elegirArchivo(Cubo& v, const QString& vFile) {
     } else {
         v.CD.save = false;
         v.CD.owner = &v;
-        const auto elegido = bd::os::fileDialogs().choose(v.CD);
+        const auto chosen = bd::os::fileDialogs().choose(v.CD);
         v.CDCancelError = true;
-        if (!elegido) return std::nullopt;
-        v.CD.fileName = *elegido;
+        if (!chosen) return std::nullopt;
+        v.CD.fileName = *chosen;
     }
     return QFileInfo(v.CD.fileName).absoluteFilePath();
 }
 
 // Every member read and checked; nothing of the cube is applied yet.
-bool leerCubo(Cubo& v, const QString& ruta, cf::CubeContents& m, QString* error) {
-    if (!cf::read(ruta, m, error)) return false;
+bool readCube(Cubo& v, const QString& path, cf::CubeContents& m, QString* error) {
+    if (!cf::read(path, m, error)) return false;
     for (int i = 0; i < cf::kGridCount; ++i) {
         bd::grid::GridStore s;
         QString why;
@@ -154,46 +154,46 @@ bool leerCubo(Cubo& v, const QString& ruta, cf::CubeContents& m, QString* error)
 }
 
 // The password guards everything that follows: the layout, the data and the timers.
-bool passwordAceptado(Cubo& v, const bd::grid::Grid& hoja) {
-    if (fila(hoja, Campos::FilaPedirPassword) != "1") return true;
+bool passwordAccepted(Cubo& v, const bd::grid::Grid& sheet) {
+    if (row(sheet, Campos::FilaPedirPassword) != "1") return true;
     frmPassword dlg(&v);
     dlg.Pass.clear();
     dlg.txtPass->clear();
     bd::os::runDialog(&dlg);
-    return dlg.Pass.toUpper() == fila(hoja, Campos::FilaPasswordCubo).toUpper();
+    return dlg.Pass.toUpper() == row(sheet, Campos::FilaPasswordCubo).toUpper();
 }
 
 // The cube's identity: its name, export id (the example's remapped per machine) and path.
-void aplicarIdentidad(Campos& c, InsCube& cube, const bd::grid::Grid& hoja, const QString& ruta) {
-    cube.CubeId = fila(hoja, Campos::FilaNombreCubo);
+void applyIdentity(Campos& c, InsCube& cube, const bd::grid::Grid& sheet, const QString& path) {
+    cube.CubeId = row(sheet, Campos::FilaNombreCubo);
     c.txtIdCubo->setText(cube.CubeId);
     cube.IdExportCube.clear();
-    if (!fila(hoja, Campos::FilaIdExportacion).isEmpty())
-        cube.IdExportCube = fila(hoja, Campos::FilaIdExportacion);
+    if (!row(sheet, Campos::FilaIdExportacion).isEmpty())
+        cube.IdExportCube = row(sheet, Campos::FilaIdExportacion);
     General::AsignarIdExport(cube);
-    cube.PathOpenCube = ruta;
+    cube.PathOpenCube = path;
     if (cube.isExample && !QFileInfo::exists(bd::os::AppPath() + "/DeveloperMachine.txt")) {
         // The example ships with one export id; each machine publishes it under one of its own.
-        const QString enArchivo = cube.IdExportCube;
-        const QString propio = General::GetSetting("OE", "IDSEXPORT", enArchivo);
-        if (propio.isEmpty()) {
+        const QString inFile = cube.IdExportCube;
+        const QString own = General::GetSetting("OE", "IDSEXPORT", inFile);
+        if (own.isEmpty()) {
             cube.IdExportCube.clear();
             General::AsignarIdExport(cube);
-            General::SaveSetting("OE", "IDSEXPORT", enArchivo, cube.IdExportCube);
+            General::SaveSetting("OE", "IDSEXPORT", inFile, cube.IdExportCube);
         } else {
-            cube.IdExportCube = propio;
+            cube.IdExportCube = own;
         }
     }
-    cube.CubeConnectionString = hoja.cellTag(Campos::ColPropiedad, Campos::FilaConexion);
+    cube.CubeConnectionString = sheet.cellTag(Campos::ColProperty, Campos::FilaConexion);
     c.txtConeccion->setPlainText(cube.CubeConnectionString);
-    cube.CubeSqlQuery = hoja.cellTag(Campos::ColPropiedad, Campos::FilaConsultaSQL);
+    cube.CubeSqlQuery = sheet.cellTag(Campos::ColProperty, Campos::FilaConsultaSQL);
     c.txtQuery->setPlainText(cube.CubeSqlQuery);
 }
 
 // The designer's settings and locks from the property sheet.
-void aplicarPropiedades(Campos& c, InsCube& cube, const bd::grid::Grid& hoja, bool pedirPassword) {
-    auto f = [&](int r) { return fila(hoja, r); };
-    c.txtDescripcion->setPlainText(f(Campos::FilaDescripcion).left(kMaxDescripcion));
+void applyProperties(Campos& c, InsCube& cube, const bd::grid::Grid& sheet, bool askPassword) {
+    auto f = [&](int r) { return row(sheet, r); };
+    c.txtDescripcion->setPlainText(f(Campos::FilaDescripcion).left(kMaxDescription));
     cube.vPass = f(Campos::FilaPasswordCubo);
     if (f(Campos::FilaProtegerConexion) == "1") {
         c.frameLockCnn->show();
@@ -213,7 +213,7 @@ void aplicarPropiedades(Campos& c, InsCube& cube, const bd::grid::Grid& hoja, bo
     if (!f(Campos::FilaFormatoHora).isEmpty()) c.txtDBHourFormat->setText(f(Campos::FilaFormatoHora));
     if (!f(Campos::FilaFuncionFecha).isEmpty()) c.cmdDBToDate->setText(f(Campos::FilaFuncionFecha));
     if (!f(Campos::FilaMotorDB).isEmpty()) c.cmbEngine->setCurrentText(f(Campos::FilaMotorDB));
-    if (pedirPassword) {
+    if (askPassword) {
         c.frameLockCnn->hide();
         c.frameLockSql->hide();
     }
@@ -224,22 +224,22 @@ void aplicarPropiedades(Campos& c, InsCube& cube, const bd::grid::Grid& hoja, bo
 }
 
 // The viewer as the cube left it: tools, chart, splitters; then the stored result or a refresh.
-void mostrarCubo(Cubo& v, Campos& c, const bd::grid::Grid& hoja) {
-    auto f = [&](int r) { return fila(hoja, r); };
+void showCube(Cubo& v, Campos& c, const bd::grid::Grid& sheet) {
+    auto f = [&](int r) { return row(sheet, r); };
     v.cubeFileChanged(); // the caption names the path
     c.IndicarConeccion();
     c.GoTab(1);
     c.SetAbChecked();
     c.chkSendAlert->setChecked(f(Campos::FilaEnviarAlertas) == "1");
     c.chkSaveWData->setChecked(f(Campos::FilaGuardarConDatos) == "1");
-    v.SetToolChecked(Cubo::ToolPanelFiltros, f(Campos::FilaPanelFiltros) == "1");
+    v.SetToolChecked(Cubo::ToolFilterPane, f(Campos::FilaPanelFiltros) == "1");
     if (f(Campos::FilaSinGrafico) == "1") {
-        v.SetToolChecked(Cubo::ToolSinGrafico, true);
+        v.SetToolChecked(Cubo::ToolNoChart, true);
         v.CHA->hide();
         v.CHATag = "NOLOADED";
         v.OcultarChart(false);
     } else {
-        v.SetToolChecked(Cubo::ToolSinGrafico, false);
+        v.SetToolChecked(Cubo::ToolNoChart, false);
     }
     v.lastChart = f(Campos::FilaMedidaGrafico);
     c.ShowConnectButton();
@@ -247,13 +247,13 @@ void mostrarCubo(Cubo& v, Campos& c, const bd::grid::Grid& hoja) {
     c.BlockearColumnasSpCal();
     c.CargarComandosGraficos();
     v.ColorcarGrillaFiltros(true, false, false);
-    if (const auto p = leerPosicion(f(Campos::FilaPosicionSplitFil));
+    if (const auto p = readPosition(f(Campos::FilaPosicionSplitFil));
         p && !f(Campos::FilaPosicionSplitFil).isEmpty()) {
         v.SplitFil->setVisible(true);
         v.SplitFil->setTop(*p);
         v.AcomodarPantalla();
     }
-    if (const auto p = leerPosicion(f(Campos::FilaPosicionSplit));
+    if (const auto p = readPosition(f(Campos::FilaPosicionSplit));
         p && !f(Campos::FilaPosicionSplit).isEmpty()) {
         v.Split->setVisible(true);
         v.Split->setTop(*p);
@@ -270,45 +270,45 @@ void mostrarCubo(Cubo& v, Campos& c, const bd::grid::Grid& hoja) {
 
 } // namespace
 
-const QStringList& Cubo::NombresMiembros() {
+const QStringList& Cubo::MemberNames() {
     return cf::memberNames();
 }
 
 void Cubo::EliminarArchivos() {
-    if (carpetaMiembros_.isEmpty()) return;
-    for (const QString& n : NombresMiembros())
-        General::BorrarArchivo(carpetaMiembros_ + "/" + n);
+    if (membersFolder_.isEmpty()) return;
+    for (const QString& n : MemberNames())
+        General::BorrarArchivo(membersFolder_ + "/" + n);
 }
 
 bool Cubo::Guardar(bool ConDatos, bool GuardarComo) {
     Campos* c = Vcampos;
     if (!c || !VinsCube) return false;
     InsCube& cube = *VinsCube;
-    const QString idAnterior = cube.IdExportCube;
-    const auto elegido = elegirDestino(*this, cube, GuardarComo);
-    if (!elegido) return false;
-    CD.fileName = *elegido;
+    const QString previousId = cube.IdExportCube;
+    const auto chosen = chooseTarget(*this, cube, GuardarComo);
+    if (!chosen) return false;
+    CD.fileName = *chosen;
     if (c->chkSaveWData->checkState() == Qt::Checked)
         ConDatos = true;
     else if (c->chkSaveWData->checkState() == Qt::Unchecked)
         ConDatos = false;
     General::AsignarIdExport(cube);
 
-    const QString destino = CD.fileName.isEmpty() ? QString() : QFileInfo(CD.fileName).absoluteFilePath();
-    if (!destino.isEmpty()) {
-        bd::grid::Grid& hoja = *c->spSave;
-        const QByteArray hojaAnterior = hoja.saveToBytes();
-        escribirHoja(*this, *c, cube);
+    const QString target = CD.fileName.isEmpty() ? QString() : QFileInfo(CD.fileName).absoluteFilePath();
+    if (!target.isEmpty()) {
+        bd::grid::Grid& sheet = *c->spSave;
+        const QByteArray previousSheet = sheet.saveToBytes();
+        writeSheet(*this, *c, cube);
         QString error;
-        if (!cf::write(destino, miembrosDelCubo(*this, *c, ConDatos), &error)) {
+        if (!cf::write(target, cubeMembers(*this, *c, ConDatos), &error)) {
             // A failed save changes nothing: the sheet, the export id and the file stay as they were.
-            hoja.loadFromBytes(hojaAnterior);
-            cube.IdExportCube = idAnterior;
+            sheet.loadFromBytes(previousSheet);
+            cube.IdExportCube = previousId;
             bd::os::MsgBox(error, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Save error");
             return false;
         }
-        General::SaveSetting("OE", "CUBO", "ULTIMO", destino);
-        cube.PathOpenCube = destino;
+        General::SaveSetting("OE", "CUBO", "ULTIMO", target);
+        cube.PathOpenCube = target;
         cubeFileChanged();
     }
     CD.defaultExt.clear();
@@ -321,12 +321,12 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     Campos* c = Vcampos;
     if (!c || !VinsCube) return false;
     InsCube& cube = *VinsCube;
-    auto redibujar = [&](bool on) {
+    auto redraw = [&](bool on) {
         for (bd::grid::Grid* g : {c->spCal.data(), c->spCam.data(), c->spFil.data(), spUsrFil.data()})
             g->setRedraw(on);
     };
     // A viewer not shown yet has nothing to show; one that holds a cube keeps it.
-    auto cerrarSiNoSeMuestra = [&] {
+    auto closeUnlessShown = [&] {
         if (!isVisible()) {
             hide();
             Cerrar = true;
@@ -334,53 +334,53 @@ bool Cubo::Abrir(const QString& vFile, bool Ejemplo) {
     };
 
     OcultarChart(false);
-    redibujar(false);
-    const auto elegido = elegirArchivo(*this, vFile);
-    if (!elegido) {
-        redibujar(true);
-        cerrarSiNoSeMuestra();
+    redraw(false);
+    const auto chosen = chooseFile(*this, vFile);
+    if (!chosen) {
+        redraw(true);
+        closeUnlessShown();
         return false;
     }
-    const QString ruta = *elegido;
+    const QString path = *chosen;
 
-    cf::CubeContents miembros;
+    cf::CubeContents members;
     QString error;
-    if (!leerCubo(*this, ruta, miembros, &error)) {
-        redibujar(true);
+    if (!readCube(*this, path, members, &error)) {
+        redraw(true);
         bd::os::MsgBox(error, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error opening file");
         return false;
     }
     // The staged property sheet, read before it replaces the designer's.
-    bd::grid::Grid hoja;
-    hoja.loadFromBytes(miembros.grids[cf::SpSave - 1]);
+    bd::grid::Grid sheet;
+    sheet.loadFromBytes(members.grids[cf::SpSave - 1]);
 
-    General::SaveSetting("OE", "CUBO", "ULTIMO", ruta);
-    const bool pedirPassword = fila(hoja, Campos::FilaPedirPassword) == "1";
-    if (!passwordAceptado(*this, hoja)) {
-        redibujar(true);
+    General::SaveSetting("OE", "CUBO", "ULTIMO", path);
+    const bool askPassword = row(sheet, Campos::FilaPedirPassword) == "1";
+    if (!passwordAccepted(*this, sheet)) {
+        redraw(true);
         General::MensajePasswordIncorrecto();
-        cerrarSiNoSeMuestra();
+        closeUnlessShown();
         return false;
     }
 
     // Apply. The previous cube's settings and timers go first.
-    c->RestablecerOpcionesCubo();
-    const auto grillas = grillasDe(*this, *c);
+    c->RestoreCubeOptions();
+    const auto grids = gridsOf(*this, *c);
     for (int i = 0; i < cf::kGridCount; ++i)
-        grillas[size_t(i)]->loadFromBytes(miembros.grids[size_t(i)]);
-    aplicarIdentidad(*c, cube, hoja, ruta);
+        grids[size_t(i)]->loadFromBytes(members.grids[size_t(i)]);
+    applyIdentity(*c, cube, sheet, path);
     c->BlockearCampos(true);
     c->Recarga = false;
-    if (!DC->loadLayoutJson(miembros.layout, miembros.data, &error)) {
-        redibujar(true);
+    if (!DC->loadLayoutJson(members.layout, members.data, &error)) {
+        redraw(true);
         bd::os::MsgBox(error, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Error opening file");
         return false;
     }
-    miembros = {};
-    aplicarPropiedades(*c, cube, hoja, pedirPassword);
-    mostrarCubo(*this, *c, hoja);
+    members = {};
+    applyProperties(*c, cube, sheet, askPassword);
+    showCube(*this, *c, sheet);
     c->Recarga = false;
-    redibujar(true);
+    redraw(true);
     VerificarCubo();
     return true;
 }
@@ -399,8 +399,8 @@ void Cubo::VerificarCubo() {
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
     if (!guard) return;
     c->setWindowModality(Qt::NonModal);
-    bool hay = false;
-    for (int r = 1; r <= c->spCam->maxRows() && !hay; ++r)
-        hay = !c->spCam->text(Campos::ColCampo, r).isEmpty();
-    c->GoTab(hay ? 1 : 0);
+    bool any = false;
+    for (int r = 1; r <= c->spCam->maxRows() && !any; ++r)
+        any = !c->spCam->text(Campos::ColCampo, r).isEmpty();
+    c->GoTab(any ? 1 : 0);
 }

@@ -23,7 +23,7 @@ void Cubo::connectPivotEvents() {
 }
 
 void Cubo::MostrarToolDrag() {
-    General::MostrarGlobo(TT1, "Drag and drop", TextoAyuda, 100, spUsrFil && spUsrFil->isVisible() ? 210 : 70,
+    General::MostrarGlobo(TT1, "Drag and drop", HelpText, 100, spUsrFil && spUsrFil->isVisible() ? 210 : 70,
                           this);
 }
 

@@ -12,24 +12,24 @@ using bd::grid::TypePlain;
 
 namespace {
 constexpr int VkDelete = 46;
-constexpr uint32_t BlancoOle = 0xFFFFFF;
+constexpr uint32_t kOleWhite = 0xFFFFFF;
 
-bool EsEntre(const QString& op) {
+bool IsBetween(const QString& op) {
     return op.trimmed().toUpper() == "BETWEEN";
 }
-QString SinPuntos(const QString& v) {
+QString WithoutDots(const QString& v) {
     return v == "..." ? QString() : v;
 }
 
 // A row past the end counts as a base row: it ends any group.
-bool FilaBase(const Grid& g, int r) {
+bool IsMainRow(const Grid& g, int r) {
     return r > g.maxRows() || g.cellType(Cubo::ColUsrAgregarOr, r) != TypePlain;
 }
 
-void RefrescarDesdeFiltros(Campos* c) {
+void RefreshFromFilters(Campos* c) {
     if (!c) return;
-    bool desdeFiltros = true;
-    c->Refrescar(&desdeFiltros);
+    bool fromFilters = true;
+    c->Refrescar(&fromFilters);
 }
 } // namespace
 
@@ -37,57 +37,57 @@ void Cubo::spUsrFil_ButtonClicked(int col, int row, int) {
     Grid& g = *spUsrFil;
     if (row < 1 || row > g.maxRows()) return;
     if (col == ColUsrDesde || col == ColUsrHasta) {
-        SelectorValores(row);
+        ShowValueSelector(row);
         return;
     }
     if (col == ColUsrAgregarOr) {
         if (g.cellType(ColUsrAgregarOr, row) != TypeButton) return; // Or rows have no "+"
         g.setText(ColUsrConector, row, "Or");
         if (g.text(ColUsrCampo, row).isEmpty()) return;
-        const int nueva = row + 1;
+        const int fresh = row + 1;
         g.setMaxRows(g.maxRows() + 1);
-        g.insertRows(nueva, 1);
+        g.insertRows(fresh, 1);
         for (int c = ColUsrCampo; c <= ColUsrHasta; ++c) {
-            g.setText(c, nueva, g.text(c, row));
-            g.setCellTag(c, nueva, g.cellTag(c, row));
-            g.setTypeButtonText(c, nueva, g.typeButtonText(c, row));
+            g.setText(c, fresh, g.text(c, row));
+            g.setCellTag(c, fresh, g.cellTag(c, row));
+            g.setTypeButtonText(c, fresh, g.typeButtonText(c, row));
         }
         // The mark column and its values query stay with the base row.
-        g.setCellTag(ColUsrParentesis, nueva, QString());
-        g.setText(ColUsrParentesis, nueva, QString());
-        g.setText(ColUsrConector, nueva, "And");
-        if (!EsEntre(g.text(ColUsrOperador, nueva))) {
-            g.setCellType(ColUsrHasta, nueva, TypePlain);
-            g.setText(ColUsrHasta, nueva, QString());
-            g.setLock(ColUsrHasta, nueva, true);
+        g.setCellTag(ColUsrParentesis, fresh, QString());
+        g.setText(ColUsrParentesis, fresh, QString());
+        g.setText(ColUsrConector, fresh, "And");
+        if (!IsBetween(g.text(ColUsrOperador, fresh))) {
+            g.setCellType(ColUsrHasta, fresh, TypePlain);
+            g.setText(ColUsrHasta, fresh, QString());
+            g.setLock(ColUsrHasta, fresh, true);
         }
-        g.setCellType(ColUsrAgregarOr, nueva, TypePlain);
-        g.setText(ColUsrAgregarOr, nueva, QString());
-        g.setLock(ColUsrAgregarOr, nueva, true);
+        g.setCellType(ColUsrAgregarOr, fresh, TypePlain);
+        g.setText(ColUsrAgregarOr, fresh, QString());
+        g.setLock(ColUsrAgregarOr, fresh, true);
         // The new row joins the Or rows that follow it.
-        for (int k = nueva; k <= g.maxRows(); ++k) {
-            if (FilaBase(g, k + 1)) break;
+        for (int k = fresh; k <= g.maxRows(); ++k) {
+            if (IsMainRow(g, k + 1)) break;
             g.setText(ColUsrConector, k, "Or");
         }
         AplicarParentesis();
-        RefrescarDesdeFiltros(Vcampos);
+        RefreshFromFilters(Vcampos);
         return;
     }
     if (col == ColUsrQuitar) {
-        if (!FilaBase(g, row)) {
+        if (!IsMainRow(g, row)) {
             if (bd::os::MsgBox("Are you sure to remove this row ?", bd::os::Buttons::YesNo,
                                bd::os::Icon::None, "Remove") != bd::os::Answer::Yes)
                 return;
             g.deleteRows(row, 1);
             g.setMaxRows(g.maxRows() - 1);
-            if (row <= g.maxRows() && FilaBase(g, row)) g.setText(ColUsrConector, row - 1, "And");
+            if (row <= g.maxRows() && IsMainRow(g, row)) g.setText(ColUsrConector, row - 1, "And");
         } else {
-            if (FilaBase(g, row + 1)) g.setText(ColUsrConector, row, "And");
+            if (IsMainRow(g, row + 1)) g.setText(ColUsrConector, row, "And");
             g.setTypeButtonText(ColUsrDesde, row, "...");
             g.setTypeButtonText(ColUsrHasta, row, "...");
         }
         AplicarParentesis();
-        RefrescarDesdeFiltros(Vcampos);
+        RefreshFromFilters(Vcampos);
     }
 }
 
@@ -102,7 +102,7 @@ void Cubo::spUsrFil_ComboSelChange(int col, int row) {
     Grid& g = *spUsrFil;
     if (row < 1 || row > g.maxRows()) return;
     if (col == ColUsrOperador) {
-        if (!EsEntre(g.text(ColUsrOperador, row))) {
+        if (!IsBetween(g.text(ColUsrOperador, row))) {
             g.setTypeButtonText(ColUsrHasta, row, "...");
             g.setCellType(ColUsrHasta, row, TypePlain);
             g.setText(ColUsrHasta, row, QString());
@@ -111,7 +111,7 @@ void Cubo::spUsrFil_ComboSelChange(int col, int row) {
             g.setTypeButtonText(ColUsrDesde, row, "...");
             g.setTypeButtonText(ColUsrHasta, row, "...");
             g.setCellType(ColUsrHasta, row, TypeButton);
-            g.setTypeButtonColor(ColUsrHasta, row, BlancoOle);
+            g.setTypeButtonColor(ColUsrHasta, row, kOleWhite);
             g.setText(ColUsrHasta, row, QString());
             g.setLock(ColUsrHasta, row, false);
         }
@@ -121,7 +121,7 @@ void Cubo::spUsrFil_ComboSelChange(int col, int row) {
     } else if (col != ColUsrParentesis) {
         return;
     }
-    RefrescarDesdeFiltros(Vcampos);
+    RefreshFromFilters(Vcampos);
 }
 
 void Cubo::spUsrFil_KeyDown(int keyCode, int) {
@@ -134,25 +134,25 @@ void Cubo::spUsrFil_KeyDown(int keyCode, int) {
         g.setText(ColUsrHasta, row, QString());
         g.setTypeButtonText(ColUsrHasta, row, "...");
     }
-    RefrescarDesdeFiltros(Vcampos);
+    RefreshFromFilters(Vcampos);
 }
 
-Cubo::ValoresSelector Cubo::LeerValoresSelector(int row) const {
+Cubo::SelectorValues Cubo::ReadSelectorValues(int row) const {
     const Grid& g = *spUsrFil;
-    ValoresSelector s;
-    s.tipo = g.cellTag(ColUsrOperador, row);
-    s.desde = SinPuntos(g.typeButtonText(ColUsrDesde, row));
-    s.entre = g.cellType(ColUsrHasta, row) == TypeButton;
-    if (s.entre) s.hasta = SinPuntos(g.typeButtonText(ColUsrHasta, row));
-    auto limite = [&](int col) {
-        const QString v = SinPuntos(g.cellTag(col, row)).trimmed();
+    SelectorValues s;
+    s.typeClass = g.cellTag(ColUsrOperador, row);
+    s.from = WithoutDots(g.typeButtonText(ColUsrDesde, row));
+    s.between = g.cellType(ColUsrHasta, row) == TypeButton;
+    if (s.between) s.to = WithoutDots(g.typeButtonText(ColUsrHasta, row));
+    auto limit = [&](int col) {
+        const QString v = WithoutDots(g.cellTag(col, row)).trimmed();
         if (v.isEmpty()) return QString();
         double n = 0;
-        if (s.tipo == "ISNUMERIC") return frmSelectNum::LeerNumero(v, &n) ? v : QString();
-        if (s.tipo == "ISDATE") return frmSelectDate::LeerFecha(v).isValid() ? v : QString();
+        if (s.typeClass == "ISNUMERIC") return frmSelectNum::ReadNumber(v, &n) ? v : QString();
+        if (s.typeClass == "ISDATE") return frmSelectDate::ReadDate(v).isValid() ? v : QString();
         return v;
     };
-    s.limiteDesde = limite(ColUsrDesde);
-    s.limiteHasta = limite(ColUsrHasta);
+    s.fromLimit = limit(ColUsrDesde);
+    s.toLimit = limit(ColUsrHasta);
     return s;
 }

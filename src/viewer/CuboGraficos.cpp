@@ -31,7 +31,7 @@ using bd::toolbar::Tool;
 using bd::toolbar::ToolStyle;
 
 // The measure tools' picture: a small bar chart.
-QIcon DibujoGrafico() {
+QIcon ChartIcon() {
     QPixmap pm(16, 16);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -43,11 +43,11 @@ QIcon DibujoGrafico() {
     return QIcon(pm);
 }
 
-QString SinBlancos(QString s) {
+QString WithoutSpaces(QString s) {
     return s.remove(' ');
 }
 
-bool FilaPrincipal(const Grid& g, int row) {
+bool IsMainMeasureRow(const Grid& g, int row) {
     return g.cellType(Campos::ColAgregado, row) != TypePlain;
 }
 
@@ -88,10 +88,10 @@ bd::browser::ValueFormatter CellFormatter(const QString& mask, int decimals) {
 QList<bd::charts::AlertRow> AlertRows(const Grid& cal) {
     QList<bd::charts::AlertRow> alertas;
     for (int r = 1; r <= cal.maxRows(); ++r) {
-        const QString nombre = cal.text(Campos::ColMedida, r);
-        if (nombre.isEmpty()) break;
+        const QString name = cal.text(Campos::ColMedida, r);
+        if (name.isEmpty()) break;
         alertas << bd::charts::AlertRow{
-            nombre, FilaPrincipal(cal, r) ? cal.text(Campos::ColAgregado, r) : QString(),
+            name, IsMainMeasureRow(cal, r) ? cal.text(Campos::ColAgregado, r) : QString(),
             cal.text(Campos::ColLimiteInferior, r), cal.text(Campos::ColLimiteSuperior, r)};
     }
     return alertas;
@@ -100,26 +100,26 @@ QList<bd::charts::AlertRow> AlertRows(const Grid& cal) {
 // One point per cell of the measure, with its row headers; slices marked only when the designer's
 // alert rules are at hand.
 bd::charts::SingleSeriesData SingleSeries(const bd::pivot::PivotTable& dc, const MeasureCells& cells,
-                                          const QString& chartId, const Campos* campos) {
+                                          const QString& chartId, const Campos* fields) {
     using namespace bd::charts;
-    const QList<AlertRow> alertas = campos ? AlertRows(*campos->spCal) : QList<AlertRow>();
-    const QString pelicula = chartId + ".swf";
-    const int nivelesFila = dc.rowFields().count(), nivelesColumna = dc.columnFields().count();
+    const QList<AlertRow> alertas = fields ? AlertRows(*fields->spCal) : QList<AlertRow>();
+    const QString movie = chartId + ".swf";
+    const int rowLevels = dc.rowFields().count(), columnLevels = dc.columnFields().count();
     SingleSeriesData d;
-    d.columnFields = nivelesColumna;
+    d.columnFields = columnLevels;
     for (int c = 0; c < dc.resultColumns(); ++c) {
         if (!cells.holds(c)) continue;
         auto* f = cells.field(c);
         for (int r = 0; r < dc.resultRows(); ++r) {
             ChartPoint p;
-            for (int l = 0; l < nivelesFila; ++l)
+            for (int l = 0; l < rowLevels; ++l)
                 p.rowHeaders << dc.rowHeaderText(r, l);
-            if (nivelesColumna == 1) p.columnHeader = dc.columnHeaderText(c, 0);
+            if (columnLevels == 1) p.columnHeader = dc.columnHeaderText(c, 0);
             p.value = cells.value(r, c);
             p.totalRow = dc.isTotalRow(r);
             p.totalColumn = dc.isTotalColumn(c);
-            if (campos && p.value != 0)
-                p.slice = SliceAttribute(pelicula, f->name(), f->aggregate(), p.value, alertas);
+            if (fields && p.value != 0)
+                p.slice = SliceAttribute(movie, f->name(), f->aggregate(), p.value, alertas);
             d.points << p;
         }
     }
@@ -130,8 +130,8 @@ bd::charts::SingleSeriesData SingleSeries(const bd::pivot::PivotTable& dc, const
 bd::charts::MultiSeriesData MultiSeries(const bd::pivot::PivotTable& dc, const MeasureCells& cells,
                                         bool dosFilas) {
     bd::charts::MultiSeriesData d;
-    const int filas = dc.resultRows();
-    for (int r = 0; r < filas; ++r) {
+    const int rows = dc.resultRows();
+    for (int r = 0; r < rows; ++r) {
         if (dc.isTotalRow(r)) continue;
         d.categories << dc.rowHeaderText(r, dosFilas ? 1 : 0);
         if (dosFilas) d.series << dc.rowHeaderText(r, 0);
@@ -139,10 +139,10 @@ bd::charts::MultiSeriesData MultiSeries(const bd::pivot::PivotTable& dc, const M
     for (int c = 0; c < dc.resultColumns(); ++c) {
         if (!cells.holds(c) || (!dosFilas && dc.isTotalColumn(c))) continue;
         if (!dosFilas) d.series << dc.columnHeaderText(c, 0);
-        for (int r = 0; r < filas; ++r) {
+        for (int r = 0; r < rows; ++r) {
             if (dc.isTotalRow(r) || !dc.cellValue(r, c).isValid()) continue;
-            const QString serie = dosFilas ? dc.rowHeaderText(r, 0) : dc.columnHeaderText(c, 0);
-            d.cells << bd::charts::MultiSeriesCell{serie, dc.rowHeaderText(r, dosFilas ? 1 : 0),
+            const QString series = dosFilas ? dc.rowHeaderText(r, 0) : dc.columnHeaderText(c, 0);
+            d.cells << bd::charts::MultiSeriesCell{series, dc.rowHeaderText(r, dosFilas ? 1 : 0),
                                                    cells.value(r, c)};
         }
         if (dosFilas) break; // the measure's one column
@@ -164,11 +164,11 @@ void Cubo::ImpGr() {
                        "Chart Print");
 }
 
-void Cubo::IniciarGraficos() {
-    picGraph = DibujoGrafico();
+void Cubo::StartCharts() {
+    picGraph = ChartIcon();
     // The cover hides what lies under it: a chart not drawn yet or being redrawn.
     frameCover->setAutoFillBackground(true);
-    ABGraph->addBand(BandaGrafico);
+    ABGraph->addBand(ChartBand);
     connect(ABGraph, &bd::toolbar::Toolbar::toolClick, this, &Cubo::ClickBarraGrafico);
     connect(ABGraph, &bd::toolbar::Toolbar::comboChange, this, &Cubo::ElegirTipoGrafico);
     connect(CHA, &bd::browser::PageView::loadCompleted, this, &Cubo::GraficoCargado);
@@ -180,12 +180,12 @@ void Cubo::OcultarChart(bool vVisible) {
     if (!vVisible) frameCover->raise();
 }
 
-bool Cubo::chartTypeIsNone(const QString& medida) const {
-    if (medida.isEmpty() || !Vcampos) return false;
+bool Cubo::chartTypeIsNone(const QString& measure) const {
+    if (measure.isEmpty() || !Vcampos) return false;
     const Grid& g = *Vcampos->spCal;
     bool none = false;
     for (int r = 1; r <= g.maxRows(); ++r) {
-        if (!FilaPrincipal(g, r) || g.text(Campos::ColMedida, r) != medida) continue;
+        if (!IsMainMeasureRow(g, r) || g.text(Campos::ColMedida, r) != measure) continue;
         if (g.text(Campos::ColTipoGrafico, r) != "None") return false;
         none = true;
     }
@@ -200,15 +200,15 @@ QString Cubo::firstChartedMeasure() const {
     return {};
 }
 
-QString Cubo::MedidaDeGrafico(const QString& name) const {
+QString Cubo::ChartMeasure(const QString& name) const {
     if (name.isEmpty() || !Vcampos) return name;
     const Grid& g = *Vcampos->spCal;
     for (int r = 1; r <= g.maxRows(); ++r)
         if (g.text(Campos::ColMedida, r) == name) return name;
-    const QString buscado = SinBlancos(name);
+    const QString wanted = WithoutSpaces(name);
     for (int r = 1; r <= g.maxRows(); ++r) {
         const QString t = g.text(Campos::ColMedida, r);
-        if (!t.isEmpty() && SinBlancos(t) == buscado) return t;
+        if (!t.isEmpty() && WithoutSpaces(t) == wanted) return t;
     }
     return name;
 }
@@ -223,18 +223,18 @@ void Cubo::ToolChekBar(Tool* vTool, bd::toolbar::Toolbar* AB_) {
 void Cubo::Graph(const QString& NombreCampo) {
     IndicarCantidades(false);
     // Tool 80 checked means the chart is switched off.
-    if (ToolChecked(ToolSinGrafico) || !isVisible() || !Vcampos) return;
+    if (ToolChecked(ToolNoChart) || !isVisible() || !Vcampos) return;
     const Grid& cal = *Vcampos->spCal;
 
-    QString medida = NombreCampo;
-    if (medida.isEmpty() && !lastChart.isEmpty()) medida = MedidaDeGrafico(lastChart);
-    if (medida.isEmpty()) medida = cal.text(Campos::ColMedida, 1);
-    medida = MedidaDeGrafico(medida);
+    QString measure = NombreCampo;
+    if (measure.isEmpty() && !lastChart.isEmpty()) measure = ChartMeasure(lastChart);
+    if (measure.isEmpty()) measure = cal.text(Campos::ColMedida, 1);
+    measure = ChartMeasure(measure);
     // Only a tool names a measure set to "None"; otherwise the first measure that has a chart
     // stands in for it, or nothing is charted.
-    if (NombreCampo.isEmpty() && chartTypeIsNone(medida)) {
-        medida = firstChartedMeasure();
-        if (medida.isEmpty()) {
+    if (NombreCampo.isEmpty() && chartTypeIsNone(measure)) {
+        measure = firstChartedMeasure();
+        if (measure.isEmpty()) {
             OcultarChart(false);
             return;
         }
@@ -242,48 +242,48 @@ void Cubo::Graph(const QString& NombreCampo) {
     if (NombreCampo.isEmpty())
         for (Tool* t : ABGraph->tools())
             if (t->style() != ToolStyle::Separator && t->style() != ToolStyle::Combo &&
-                t->identifier() == medida) {
+                t->identifier() == measure) {
                 ToolChekBar(t, ABGraph);
                 break;
             }
-    if (medida.isEmpty()) {
-        SetToolChecked(ToolSinGrafico, true); // charts off
+    if (measure.isEmpty()) {
+        SetToolChecked(ToolNoChart, true); // charts off
         AcomodarPantalla();
         return;
     }
 
-    int fila = 0;
-    for (int r = 1; r <= cal.maxRows() && !fila; ++r)
-        if (FilaPrincipal(cal, r) && cal.text(Campos::ColMedida, r) == medida &&
+    int row = 0;
+    for (int r = 1; r <= cal.maxRows() && !row; ++r)
+        if (IsMainMeasureRow(cal, r) && cal.text(Campos::ColMedida, r) == measure &&
             cal.text(Campos::ColTipoGrafico, r) != "None")
-            fila = r;
-    auto celda = [&](int col) { return fila ? cal.text(col, fila) : QString(); };
+            row = r;
+    auto cellText = [&](int col) { return row ? cal.text(col, row) : QString(); };
 
-    QString caption = celda(Campos::ColTituloGrafico);
-    if (caption.isEmpty()) caption = fila ? cal.cellTag(Campos::TagCaption, fila) : QString();
-    if (caption.isEmpty()) caption = medida;
-    const int maxChars = bd::charts::ParseChartInt(celda(Campos::ColMaxCaracteres), 20, 0, 32767);
-    const int autoHide = bd::charts::ParseChartInt(celda(Campos::ColOcultarEtiquetas), 40, 0, 32767);
-    const int limite = bd::charts::ParseChartInt(celda(Campos::ColLimiteResultados), 150, 1, 32767);
-    const bool totales = celda(Campos::ColDibujarTotales) == "1";
+    QString caption = cellText(Campos::ColTituloGrafico);
+    if (caption.isEmpty()) caption = row ? cal.cellTag(Campos::TagCaption, row) : QString();
+    if (caption.isEmpty()) caption = measure;
+    const int maxChars = bd::charts::ParseChartInt(cellText(Campos::ColMaxCaracteres), 20, 0, 32767);
+    const int autoHide = bd::charts::ParseChartInt(cellText(Campos::ColOcultarEtiquetas), 40, 0, 32767);
+    const int limit = bd::charts::ParseChartInt(cellText(Campos::ColLimiteResultados), 150, 1, 32767);
+    const bool totals = cellText(Campos::ColDibujarTotales) == "1";
 
-    const QString tipo = celda(Campos::ColTipoGrafico);
-    Tool* combo = ABGraph->tool(ComboTipoGrafico);
+    const QString typeClass = cellText(Campos::ColTipoGrafico);
+    Tool* combo = ABGraph->tool(ChartTypeCombo);
     QString chartId = General::sGraficoDefId;
-    if (tipo.isEmpty()) {
+    if (typeClass.isEmpty()) {
         if (combo) combo->setText(General::sGraficoDefNombre);
     } else {
-        if (combo) combo->setText(tipo);
+        if (combo) combo->setText(typeClass);
         // A name the catalogue lacks draws with the default type.
-        chartId = General::colIdGrafico.item(tipo).value_or(General::sGraficoDefId);
+        chartId = General::colIdGrafico.item(typeClass).value_or(General::sGraficoDefId);
         if (chartId == "None") chartId = General::sGraficoDefId;
     }
 
-    lastChart = medida;
+    lastChart = measure;
     General::PunteroEspera();
     OcultarChart(false);
-    GraphChart(chartId, medida, autoHide, maxChars, limite, caption, celda(Campos::ColSubtituloGrafico),
-               celda(Campos::ColEjeX), celda(Campos::ColEjeY), totales);
+    GraphChart(chartId, measure, autoHide, maxChars, limit, caption, cellText(Campos::ColSubtituloGrafico),
+               cellText(Campos::ColEjeX), cellText(Campos::ColEjeY), totals);
     CHATag.clear();
     OcultarChart(true);
     General::PunteroNormal();
@@ -294,7 +294,7 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
                       const QString& EjeY, bool DibujarTotales) {
     using namespace bd::charts;
     IndicarCantidades(false);
-    if (ToolChecked(ToolSinGrafico)) return;
+    if (ToolChecked(ToolNoChart)) return;
 
     const bd::pivot::PivotTable& dc = *DC;
     const MeasureCells cells(dc, NombreCampo);
@@ -307,23 +307,23 @@ void Cubo::GraphChart(const QString& ChartId, const QString& NombreCampo, int Au
     s.maxLabelChars = MaxChars;
     s.resultLimit = ResultLimit;
     s.drawTotals = DibujarTotales;
-    bd::pivot::PivotField* campoMedida = cells.measureField();
-    const std::optional<QString> formato =
-        campoMedida ? std::optional<QString>(campoMedida->numberFormat()) : std::nullopt;
-    s.decimals = ChartDecimals(formato, General::sSepDecimal);
+    bd::pivot::PivotField* measureField = cells.measureField();
+    const std::optional<QString> format =
+        measureField ? std::optional<QString>(measureField->numberFormat()) : std::nullopt;
+    s.decimals = ChartDecimals(format, General::sSepDecimal);
     ChartLimited = false;
-    CHA->setValueFormatter(CellFormatter(formato.value_or(QString()), s.decimals));
+    CHA->setValueFormatter(CellFormatter(format.value_or(QString()), s.decimals));
 
     const ChartLayout layout =
         ChooseChartLayout(ChartId, General::colGraficoMS.item(ChartId).value_or(QString()),
                           dc.rowFields().count(), dc.columnFields().count());
-    CHA->setAxisTitles(categoryAxisTitle(layout.body), campoMedida ? campoMedida->caption() : NombreCampo);
-    const ChartData hecho =
+    CHA->setAxisTitles(categoryAxisTitle(layout.body), measureField ? measureField->caption() : NombreCampo);
+    const ChartData done =
         layout.body == ChartBody::SingleSeries
             ? BuildSingleSeriesXml(s, SingleSeries(dc, cells, ChartId, Vcampos))
             : BuildMultiSeriesXml(s, MultiSeries(dc, cells, layout.body == ChartBody::TwoRowFields));
-    ChartLimited = hecho.limited;
-    showChartPage(layout.chartId, hecho.xml, ResultLimit);
+    ChartLimited = done.limited;
+    showChartPage(layout.chartId, done.xml, ResultLimit);
 }
 
 void Cubo::showChartPage(const QString& chartId, const QString& xml, int resultLimit) {
@@ -332,27 +332,27 @@ void Cubo::showChartPage(const QString& chartId, const QString& xml, int resultL
         CHA->hide();
         bd::os::MsgBox(why, bd::os::Buttons::Ok, bd::os::Icon::Information, "Error drawing Chart");
     };
-    const QString carpeta = bd::os::AppPath() + "/Charts";
-    const QString pagina = carpeta + "/Chart.html", datos = carpeta + "/Data.xml";
+    const QString folder = bd::os::AppPath() + "/Charts";
+    const QString page = folder + "/Chart.html", dataPage = folder + "/Data.xml";
     ChartPageInput in;
     if (Vcampos) {
         in.title = Vcampos->txtDescripcion->toPlainText();
         if (in.title.isEmpty()) in.title = Vcampos->txtIdCubo->text();
     }
     in.movieFile = chartId + ".swf";
-    in.dataPath = datos;
+    in.dataPath = dataPage;
     in.width = ChartWidth(CHA->width());
     in.height = ChartHeight(CHA->height());
     in.limited = ChartLimited;
     in.resultLimit = resultLimit;
 
-    if (!QDir().mkpath(carpeta) || !WriteChartFile(datos, xml) ||
-        !WriteChartFile(pagina, BuildChartHtml(in))) {
-        fallo(QString("The chart files cannot be written in %1.").arg(QDir::toNativeSeparators(carpeta)));
+    if (!QDir().mkpath(folder) || !WriteChartFile(dataPage, xml) ||
+        !WriteChartFile(page, BuildChartHtml(in))) {
+        fallo(QString("The chart files cannot be written in %1.").arg(QDir::toNativeSeparators(folder)));
         return;
     }
-    sPaginaGrafico = pagina;
-    if (!CHA->navigate(pagina)) {
+    sPaginaGrafico = page;
+    if (!CHA->navigate(page)) {
         fallo(CHA->errorString());
         return;
     }
@@ -382,11 +382,11 @@ void Cubo::ClickBarraGrafico(Tool* tool) {
     bGraficoListo = false;
     ABGraph->setEnabled(false);
     AB->setEnabled(false);
-    const QString medida = tool ? tool->identifier() : QString();
-    if (!medida.isEmpty()) {
+    const QString measure = tool ? tool->identifier() : QString();
+    if (!measure.isEmpty()) {
         bGraficoDibujado = false;
         const QPointer<Tool> guard(tool);
-        Graph(medida);
+        Graph(measure);
         if (bGraficoDibujado && guard) ToolChekBar(guard, ABGraph);
     }
     bGraficoListo = true;
@@ -396,44 +396,44 @@ void Cubo::ClickBarraGrafico(Tool* tool) {
 void Cubo::ElegirTipoGrafico(Tool* tool) {
     if (!tool || !Vcampos) return;
     Grid& cal = *Vcampos->spCal;
-    const QString medida = MedidaDeGrafico(lastChart);
-    int fila = 0;
+    const QString measure = ChartMeasure(lastChart);
+    int row = 0;
     for (int r = 1; r <= cal.maxRows(); ++r) {
-        if (!FilaPrincipal(cal, r)) continue;
-        const QString nombre = cal.text(Campos::ColMedida, r);
-        if (nombre.isEmpty()) return;
-        if (nombre == medida) {
-            fila = r;
+        if (!IsMainMeasureRow(cal, r)) continue;
+        const QString name = cal.text(Campos::ColMedida, r);
+        if (name.isEmpty()) return;
+        if (name == measure) {
+            row = r;
             break;
         }
     }
-    if (!fila) return; // the charted measure is not in the grid: nothing to store
-    const QString tipo = tool->text();
-    cal.setText(Campos::ColTipoGrafico, fila, tipo);
+    if (!row) return; // the charted measure is not in the grid: nothing to store
+    const QString typeClass = tool->text();
+    cal.setText(Campos::ColTipoGrafico, row, typeClass);
     Salvar = true;
     ABGraph->setEnabled(false);
     Graph(QString());
     TimerWait->setEnabled(true);
-    if (tipo == "None") {
+    if (typeClass == "None") {
         Vcampos->CargarComandosGraficos();
         OcultarChart(false);
         AcomodarPantalla();
-        auto herramienta = [this](auto&& cumple) -> Tool* {
+        auto findTool = [this](auto&& matches) -> Tool* {
             for (Tool* t : ABGraph->tools())
-                if (t->style() != ToolStyle::Combo && t->style() != ToolStyle::Separator && cumple(t))
+                if (t->style() != ToolStyle::Combo && t->style() != ToolStyle::Separator && matches(t))
                     return t;
             return nullptr;
         };
-        Tool* marcada = herramienta([](Tool* t) { return t->checked(); });
+        Tool* checked = findTool([](Tool* t) { return t->checked(); });
         // The band checks only the first row's tool: with that row set to "None", the measure
         // charted in its place is the one to show.
-        if (!marcada) {
-            const QString actual = MedidaDeGrafico(lastChart);
-            marcada = herramienta([&actual](Tool* t) { return t->identifier() == actual; });
+        if (!checked) {
+            const QString actual = ChartMeasure(lastChart);
+            checked = findTool([&actual](Tool* t) { return t->identifier() == actual; });
         }
-        if (marcada) {
+        if (checked) {
             ABGraph->setEnabled(false);
-            ClickBarraGrafico(marcada);
+            ClickBarraGrafico(checked);
         }
     }
 }
@@ -452,8 +452,8 @@ void Cubo::getChartImg(const QString& path) {
     wB->setAxisTitles(CHA->categoryAxisTitle(), CHA->valueAxisTitle());
     wB->setGeometry(twipsToPixels(-35), twipsToPixels(-35), form.width() + twipsToPixels(80),
                     form.height() + twipsToPixels(80));
-    bool cargada = false;
-    connect(wB, &bd::browser::PageView::loadCompleted, &form, [&cargada] { cargada = true; });
+    bool loaded = false;
+    connect(wB, &bd::browser::PageView::loadCompleted, &form, [&loaded] { loaded = true; });
     wB->navigate(sPaginaGrafico);
     form.move(QApplication::primaryScreen()
                   ? QApplication::primaryScreen()->geometry().width() + twipsToPixels(300)
@@ -461,7 +461,7 @@ void Cubo::getChartImg(const QString& path) {
               0);
     form.show();
     // The picture is of the page just loaded in the capture form, not of the viewer's own chart.
-    while (!cargada || wB->readyState() != bd::browser::PageView::Complete)
+    while (!loaded || wB->readyState() != bd::browser::PageView::Complete)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     QApplication::sendPostedEvents();
     picImprimir = ImprimirFormulario::CapturarFormulario(&form);

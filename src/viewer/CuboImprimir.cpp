@@ -9,7 +9,7 @@
 #include <QPainter>
 #include <QPrinter>
 
-void Cubo::ImprimirPantalla() {
+void Cubo::PrintScreen() {
     picImprimir = ImprimirFormulario::CapturarFormulario(this);
     QPrinter printer(QPrinter::HighResolution);
     QString name = VinsCube ? QFileInfo(VinsCube->PathOpenCube).completeBaseName() : QString();

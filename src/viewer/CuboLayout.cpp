@@ -12,21 +12,21 @@
 
 using namespace TwipsGeometry;
 
-int Cubo::AnchoVentana() const {
+int Cubo::WindowWidth() const {
     return pixelsToTwips(frameGeometry().width());
 }
-int Cubo::AltoVentana() const {
+int Cubo::WindowHeight() const {
     return pixelsToTwips(frameGeometry().height());
 }
 
-void Cubo::FijarAnchoVentana(int twips) {
-    const int marco = frameGeometry().width() - width();
-    resize(twipsToPixels(twips) - marco, height());
+void Cubo::SetWindowWidth(int twips) {
+    const int frame = frameGeometry().width() - width();
+    resize(twipsToPixels(twips) - frame, height());
 }
 
-void Cubo::FijarAltoVentana(int twips) {
-    const int marco = frameGeometry().height() - height();
-    resize(width(), twipsToPixels(twips) - marco);
+void Cubo::SetWindowHeight(int twips) {
+    const int frame = frameGeometry().height() - height();
+    resize(width(), twipsToPixels(twips) - frame);
 }
 
 bool Cubo::ToolChecked(int id) const {
@@ -41,9 +41,9 @@ void Cubo::SetToolChecked(int id, bool on) {
 }
 
 void Cubo::AcomodarPantalla() {
-    const bool sinGrafico = ToolChecked(ToolSinGrafico);
-    if (sinGrafico) {
-        Split->setTop(AltoVentana() - 800);
+    const bool noChart = ToolChecked(ToolNoChart);
+    if (noChart) {
+        Split->setTop(WindowHeight() - 800);
         Split->setVisible(false);
         CHA->hide();
         ABGraph->hide();
@@ -52,39 +52,40 @@ void Cubo::AcomodarPantalla() {
         CHA->show();
         if (CHATag == "NOLOADED") OcultarChart(false);
     }
-    if (AnchoVentana() < 8000 || AltoVentana() < 8000) {
+    if (WindowWidth() < 8000 || WindowHeight() < 8000) {
         // The window grows to the smallest usable size and is laid out again at that size, as its
         // resize would do; a screen that refuses the size gets the layout as it stands.
-        if (AnchoVentana() < 8000) FijarAnchoVentana(10000);
-        if (AltoVentana() < 8000) FijarAltoVentana(10000);
-        if (AnchoVentana() >= 8000 && AltoVentana() >= 8000) {
+        if (WindowWidth() < 8000) SetWindowWidth(10000);
+        if (WindowHeight() < 8000) SetWindowHeight(10000);
+        if (WindowWidth() >= 8000 && WindowHeight() >= 8000) {
             Form_Resize();
             return;
         }
     }
-    const int w = AnchoVentana(), h = AltoVentana();
+    const int w = WindowWidth(), h = WindowHeight();
     // Toolbars keep their own height.
     AB->resize(AB->width(), AB->sizeHint().height());
     ABGraph->resize(ABGraph->width(), ABGraph->sizeHint().height());
 
     Split->setMaxTop(h - 1050);
     Split->setWidth(w);
-    situar(AB, 0, 0, w - 150, alto(AB));
+    placeTwips(AB, 0, 0, w - 150, heightTwips(AB));
     Split->setMinTop(h / 3 + 100);
     SplitFil->setMinTop(1050);
     SplitFil->setMaxTop(h / 3);
-    fijarIzq(CHA, 0);
-    fijarAncho(DC, w - 150);
-    if (!sinGrafico) {
-        situar(ABGraph, 0, Split->Top() + Split->Height(), w, alto(ABGraph));
+    setLeftTwips(CHA, 0);
+    setWidthTwips(DC, w - 150);
+    if (!noChart) {
+        placeTwips(ABGraph, 0, Split->Top() + Split->Height(), w, heightTwips(ABGraph));
         ABGraph->show();
-        const int chaTop = Split->Top() + Split->Height() + alto(ABGraph);
-        situar(CHA, izq(CHA), chaTop, w - 150, (h - 830) - chaTop);
+        const int chaTop = Split->Top() + Split->Height() + heightTwips(ABGraph);
+        placeTwips(CHA, leftTwips(CHA), chaTop, w - 150, (h - 830) - chaTop);
         if (CHATag == "NOLOADED") OcultarChart(false);
     }
     if (!frameCover->isHidden()) OcultarChart(false);
     ColorcarGrillaFiltros(false, false, false);
-    situar(cmdConectado, w - ancho(cmdConectado) - 150, 40, ancho(cmdConectado), alto(cmdConectado));
+    placeTwips(cmdConectado, w - widthTwips(cmdConectado) - 150, 40, widthTwips(cmdConectado),
+               heightTwips(cmdConectado));
     // The status bar sits along the bottom edge, over everything else.
     SB->setGeometry(0, height() - SB->sizeHint().height(), width(), SB->sizeHint().height());
     General::TraerAlFrente(SB);
@@ -92,11 +93,11 @@ void Cubo::AcomodarPantalla() {
 }
 
 void Cubo::restoreChartArea() {
-    const bool wereOff = ToolChecked(ToolSinGrafico);
-    SetToolChecked(ToolSinGrafico, false);
+    const bool wereOff = ToolChecked(ToolNoChart);
+    SetToolChecked(ToolNoChart, false);
     if (!wereOff) return;
     // Charts off left the splitter at the window's foot: the chart would have no height.
-    Split->setTop(AltoVentana() / 2);
+    Split->setTop(WindowHeight() / 2);
     Split->setVisible(true);
     CHA->setVisible(true);
     AcomodarPantalla();
@@ -110,16 +111,16 @@ void Cubo::scaleSplitOnStateChange() {
 
 void Cubo::Form_Resize() {
     if (isMinimized()) return;
-    const int w = AnchoVentana(), h = AltoVentana();
+    const int w = WindowWidth(), h = WindowHeight();
     // The first resize of another size after the state change is the state's own.
     if (scaleOnResize_ && (h != layoutBeforeState_.height || w != layoutBeforeState_.width)) {
         scaleOnResize_ = false;
         Split->setTop(int(double(layoutBeforeState_.split) * h / layoutBeforeState_.height));
     }
     if (Split->Top() > h - 500) Split->setTop(h - 500);
-    situar(DC, 0, arriba(AB) + alto(AB), w - 100, h - alto(AB) - 700);
+    placeTwips(DC, 0, topTwips(AB) + heightTwips(AB), w - 100, h - heightTwips(AB) - 700);
     General::TraerAlFrente(SB);
-    fijarAncho(AB, w - 150);
+    setWidthTwips(AB, w - 150);
     AcomodarPantalla();
 }
 

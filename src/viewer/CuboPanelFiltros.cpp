@@ -9,7 +9,7 @@
 using namespace TwipsGeometry;
 using bd::grid::Grid;
 
-void Cubo::PrepararGrillaFiltros() {
+void Cubo::PrepareFilterGrid() {
     Grid& g = *spUsrFil;
     g.setMaxCols(8);
     const char* headers[] = {"Filtered Field", "Type", "From", "To", "()", "And Or", "+", "-"};
@@ -31,24 +31,24 @@ void Cubo::PrepararGrillaFiltros() {
     connect(&g, &Grid::keyDown, this, &Cubo::spUsrFil_KeyDown, Qt::UniqueConnection);
 }
 
-QString Cubo::EncontrarCaption(const QString& campo) {
+QString Cubo::EncontrarCaption(const QString& field) {
     if (!Vcampos) return QString();
     Grid& cam = *Vcampos->spCam;
     for (int r = 1; r <= cam.maxRows(); ++r)
-        if (cam.text(Campos::ColCampo, r) == campo) return cam.cellTag(Campos::TagCaption, r);
+        if (cam.text(Campos::ColCampo, r) == field) return cam.cellTag(Campos::TagCaption, r);
     return QString();
 }
 
 void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFileterCmd) {
-    if (!ToolChecked(ToolPanelFiltros)) {
+    if (!ToolChecked(ToolFilterPane)) {
         hideFilterPane();
         return;
     }
-    const bool hayFiltros = Vcampos && Campos::HayCampos(*Vcampos->spFil);
-    if (!hayFiltros) {
+    const bool hasFilters = Vcampos && Campos::HayCampos(*Vcampos->spFil);
+    if (!hasFilters) {
         // The designer's last filter went: its conditions must not go on filtering from a hidden grid.
         if (DesdeCampos && Vcampos) spUsrFil->setMaxRows(0);
-        SetToolChecked(ToolPanelFiltros, false);
+        SetToolChecked(ToolFilterPane, false);
         hideFilterPane();
         if (FromAbFileterCmd &&
             bd::os::MsgBox("Do you want to define user filters ?", bd::os::Buttons::YesNo, bd::os::Icon::None,
@@ -79,27 +79,27 @@ void Cubo::ColorcarGrillaFiltros(bool onInit, bool DesdeCampos, bool FromAbFilet
 // The pivot takes the pane's place below the toolbar.
 void Cubo::hideFilterPane() {
     spUsrFil->setVisible(false);
-    situar(DC, izq(DC), arriba(AB) + alto(AB), ancho(DC), Split->Top() - 400);
+    placeTwips(DC, leftTwips(DC), topTwips(AB) + heightTwips(AB), widthTwips(DC), Split->Top() - 400);
     SplitFil->setVisible(false);
 }
 
 // The pane below the toolbar, its splitter under it and the pivot below that.
 void Cubo::showFilterPane() {
-    const int abajoAB = arriba(AB) + alto(AB);
+    const int belowAB = topTwips(AB) + heightTwips(AB);
     spUsrFil->setVisible(true);
-    situar(spUsrFil, 0, abajoAB, ancho(DC), 2000);
-    situar(DC, izq(DC), arriba(spUsrFil) + alto(spUsrFil) + SplitFil->Height(), ancho(DC),
-           Split->Top() - alto(spUsrFil) - 500);
-    SplitFil->setWidth(AnchoVentana() * 2);
+    placeTwips(spUsrFil, 0, belowAB, widthTwips(DC), 2000);
+    placeTwips(DC, leftTwips(DC), topTwips(spUsrFil) + heightTwips(spUsrFil) + SplitFil->Height(),
+               widthTwips(DC), Split->Top() - heightTwips(spUsrFil) - 500);
+    SplitFil->setWidth(WindowWidth() * 2);
     SplitFil->setLeft(0);
     if (!SplitFil->Visible() && isVisible()) {
         SplitFil->setVisible(true);
-        SplitFil->setTop(arriba(DC) - SplitFil->Height());
+        SplitFil->setTop(topTwips(DC) - SplitFil->Height());
     } else {
         // The grid follows the splitter.
-        situar(spUsrFil, 0, abajoAB, ancho(DC), SplitFil->Top() - abajoAB);
-        situar(DC, izq(DC), arriba(spUsrFil) + alto(spUsrFil) + SplitFil->Height(), ancho(DC),
-               Split->Top() - alto(spUsrFil) - 500);
+        placeTwips(spUsrFil, 0, belowAB, widthTwips(DC), SplitFil->Top() - belowAB);
+        placeTwips(DC, leftTwips(DC), topTwips(spUsrFil) + heightTwips(spUsrFil) + SplitFil->Height(),
+                   widthTwips(DC), Split->Top() - heightTwips(spUsrFil) - 500);
     }
 }
 
@@ -114,10 +114,10 @@ void Cubo::fillUserFiltersFromDesigner() {
             continue;
         const int r = g.maxRows() + 1;
         g.setMaxRows(r);
-        const QString campo = fil.text(Campos::ColFiltroCampo, i);
-        const QString caption = EncontrarCaption(campo);
-        g.setText(ColUsrCampo, r, caption.isEmpty() ? campo : caption);
-        g.setCellTag(ColUsrCampo, r, campo);
+        const QString field = fil.text(Campos::ColFiltroCampo, i);
+        const QString caption = EncontrarCaption(field);
+        g.setText(ColUsrCampo, r, caption.isEmpty() ? field : caption);
+        g.setCellTag(ColUsrCampo, r, field);
         const QString op = fil.text(Campos::ColOperador, i);
         g.setCellTag(ColUsrOperador, r, fil.cellTag(Campos::ColOperador, i));
         g.setText(ColUsrOperador, r, op);
@@ -127,18 +127,18 @@ void Cubo::fillUserFiltersFromDesigner() {
             g.setCellType(ColUsrHasta, r, bd::grid::TypePlain);
             g.setLock(ColUsrHasta, r, true);
         }
-        auto copiar = [&](int desde, int col, bool aTag) {
-            const QString v = fil.typeButtonText(desde, i);
+        auto copy = [&](int from, int col, bool aTag) {
+            const QString v = fil.typeButtonText(from, i);
             if (v.isEmpty()) return;
             if (aTag)
                 g.setCellTag(col, r, v);
             else
                 g.setTypeButtonText(col, r, v);
         };
-        copiar(Campos::ColValorDesde, ColUsrDesde, false);
-        copiar(Campos::ColLimiteDesde, ColUsrDesde, true);
-        copiar(Campos::ColValorHasta, ColUsrHasta, false);
-        copiar(Campos::ColLimiteHasta, ColUsrHasta, true);
+        copy(Campos::ColValorDesde, ColUsrDesde, false);
+        copy(Campos::ColLimiteDesde, ColUsrDesde, true);
+        copy(Campos::ColValorHasta, ColUsrHasta, false);
+        copy(Campos::ColLimiteHasta, ColUsrHasta, true);
         g.setCellTag(ColUsrParentesis, r, fil.cellTag(Campos::ColSQLValores, i));
     }
 }

@@ -5,8 +5,8 @@
 #include "shell/GeneralGrid.h"
 #include "viewer/Cubo.h"
 
-void Cubo::NoDisponible(const QString& comando) {
-    bd::os::MsgBox(QStringLiteral("The command \"%1\" is not available yet.").arg(comando),
+void Cubo::NotAvailable(const QString& command) {
+    bd::os::MsgBox(QStringLiteral("The command \"%1\" is not available yet.").arg(command),
                    bd::os::Buttons::Ok, bd::os::Icon::Information);
 }
 

@@ -19,11 +19,11 @@
 
 namespace {
 
-QString enCarpeta(const QString& nombre) {
-    return bd::os::AppPath() + "/" + nombre;
+QString inFolder(const QString& name) {
+    return bd::os::AppPath() + "/" + name;
 }
 
-bool escribirLineas(const QString& path, const QStringList& lines, QString* error) {
+bool writeLines(const QString& path, const QStringList& lines, QString* error) {
     QSaveFile f(path);
     const QByteArray bytes = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
     if (f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.commit()) return true;
@@ -43,83 +43,83 @@ bool aJpeg(const QString& path, QString* error) {
 
 void Cubo::ExportarCubo() {
     Export* e = Export::instance();
-    e->Servir(DC, Vcampos ? Vcampos->txtIdCubo->text() : QString());
+    e->Serve(DC, Vcampos ? Vcampos->txtIdCubo->text() : QString());
     e->show();
     e->raise();
     e->activateWindow();
 }
 
-bool Cubo::PublicarGraficos(const QString& direccion, QVector<bd::publishing::ChartEntry>& graficos,
-                            QString* error) {
+bool Cubo::PublishCharts(const QString& address, QVector<bd::publishing::ChartEntry>& charts,
+                         QString* error) {
     const QPointer<Cubo> self(this);
-    QList<QPointer<bd::toolbar::Tool>> herramientas;
+    QList<QPointer<bd::toolbar::Tool>> tools;
     for (bd::toolbar::Tool* t : ABGraph->tools())
-        herramientas << t;
-    for (const QPointer<bd::toolbar::Tool>& t : herramientas) {
+        tools << t;
+    for (const QPointer<bd::toolbar::Tool>& t : tools) {
         if (!t) continue; // the chart band was rebuilt meanwhile
-        const QString medida = t->identifier();
-        if (medida.isEmpty() || !t->visible()) continue;
+        const QString measure = t->identifier();
+        if (measure.isEmpty() || !t->visible()) continue;
         ToolChekBar(t, ABGraph);
         bGraficoDibujado = false;
-        Graph(medida);
+        Graph(measure);
         if (!self) return false;
         // A chart that was not drawn has no picture to show.
         if (!bGraficoDibujado) continue;
-        const QString nombre = QStringLiteral("img%1.jpg").arg(graficos.size() + 1);
-        General::sArchivoImagen = nombre;
-        const QString ruta = enCarpeta(nombre);
-        getChartImg(ruta);
-        if (!self || !aJpeg(ruta, error)) return false;
-        if (!General::SubirArchivo(direccion, nombre, error) || !self) return false;
-        General::BorrarArchivo(ruta);
-        graficos << bd::publishing::ChartEntry{nombre, medida};
+        const QString name = QStringLiteral("img%1.jpg").arg(charts.size() + 1);
+        General::sArchivoImagen = name;
+        const QString path = inFolder(name);
+        getChartImg(path);
+        if (!self || !aJpeg(path, error)) return false;
+        if (!General::SubirArchivo(address, name, error) || !self) return false;
+        General::BorrarArchivo(path);
+        charts << bd::publishing::ChartEntry{name, measure};
     }
     return true;
 }
 
-bool Cubo::PublicarVista(QString* error) {
+bool Cubo::PublishView(QString* error) {
     using namespace General;
     const QPointer<Cubo> self(this);
-    const QString datos = enCarpeta(sArchivoDatos), vista = enCarpeta(sArchivoVista);
-    if (!DC->exportHtml(datos, true, true, true, true, error) || !AjustarHTML(datos, QString(), error))
+    const QString dataPage = inFolder(sArchivoDatos), viewPage = inFolder(sArchivoVista);
+    if (!DC->exportHtml(dataPage, true, true, true, true, error) || !AjustarHTML(dataPage, QString(), error))
         return false;
-    const QString direccion = UploadAddress(VinsCube->IdExportCube, dHDNumber, VinsCube->CubeId);
+    const QString address = UploadAddress(VinsCube->IdExportCube, dHDNumber, VinsCube->CubeId);
 
-    QVector<bd::publishing::ChartEntry> graficos;
-    if (CHA->isVisible() && !PublicarGraficos(direccion, graficos, error)) return false;
+    QVector<bd::publishing::ChartEntry> charts;
+    if (CHA->isVisible() && !PublishCharts(address, charts, error)) return false;
     if (!self) return false;
 
     if (!Vcampos || !VinsCube) {
         *error = QStringLiteral("The cube's designer was closed during the upload.");
         return false;
     }
-    const QString descripcion = Vcampos->txtDescripcion->toPlainText();
-    bd::publishing::ViewPage pagina;
-    pagina.title = descripcion.isEmpty() ? Vcampos->txtIdCubo->text() : descripcion;
-    pagina.iconUrl = ShortcutIcon();
-    pagina.scriptUrl = ViewsBase() + "script/viewscript.js";
-    pagina.menuLine = bd::publishing::LineaMenu(ViewsBase(), sArchivoDatos, graficos);
-    pagina.dataPage = sArchivoDatos;
-    pagina.fontPixels = sTamFuenteHTML.toInt();
-    if (!escribirLineas(vista, bd::publishing::LineasVista(pagina), error)) return false;
+    const QString description = Vcampos->txtDescripcion->toPlainText();
+    bd::publishing::ViewPage page;
+    page.title = description.isEmpty() ? Vcampos->txtIdCubo->text() : description;
+    page.iconUrl = ShortcutIcon();
+    page.scriptUrl = ViewsBase() + "script/viewscript.js";
+    page.menuLine = bd::publishing::MenuLine(ViewsBase(), sArchivoDatos, charts);
+    page.dataPage = sArchivoDatos;
+    page.fontPixels = sTamFuenteHTML.toInt();
+    if (!writeLines(viewPage, bd::publishing::ViewLines(page), error)) return false;
 
-    if (!SubirArchivo(direccion, sArchivoVista, error) || !self) return false;
-    if (!SubirArchivo(direccion, sArchivoDatos, error) || !self) return false;
-    BorrarArchivo(datos);
-    BorrarArchivo(vista);
-    AbrirURL(bd::publishing::DireccionVista(ViewsBase(), VinsCube->IdExportCube, sArchivoVista));
+    if (!SubirArchivo(address, sArchivoVista, error) || !self) return false;
+    if (!SubirArchivo(address, sArchivoDatos, error) || !self) return false;
+    BorrarArchivo(dataPage);
+    BorrarArchivo(viewPage);
+    AbrirURL(bd::publishing::ViewAddress(ViewsBase(), VinsCube->IdExportCube, sArchivoVista));
     EnviarMailsAfterUpload();
     return true;
 }
 
 void Cubo::UpLoadToWeb() {
     using namespace General;
-    if (publicando_ || !VinsCube || !Vcampos) return;
-    const bool nadie = SinPersona();
-    if (VinsCube->PathOpenCube.isEmpty() && !nadie) Guardar(Vcampos->chkSaveWData->isChecked(), true);
+    if (publishing_ || !VinsCube || !Vcampos) return;
+    const bool nobody = IsUnattended();
+    if (VinsCube->PathOpenCube.isEmpty() && !nobody) Guardar(Vcampos->chkSaveWData->isChecked(), true);
     if (!VinsCube || !Vcampos) return;
     if (VinsCube->PathOpenCube.isEmpty()) {
-        if (nadie)
+        if (nobody)
             ReportFailures("Save", {"You must save file."}, true);
         else
             bd::os::MsgBox("You must save file.", bd::os::Buttons::Ok, bd::os::Icon::Information, "Save");
@@ -128,46 +128,46 @@ void Cubo::UpLoadToWeb() {
 
     const QPointer<Cubo> self(this);
     // A viewer deleted during a wait leaves only the process-wide state to restore.
-    auto abandonar = [] {
+    auto giveUp = [] {
         PunteroNormal();
         MostrarEspera(false);
     };
-    publicando_ = true;
+    publishing_ = true;
     MostrarEspera(true);
-    if (!self) return abandonar();
+    if (!self) return giveUp();
     if (!Vcampos || !VinsCube) {
-        publicando_ = false;
-        return abandonar();
+        publishing_ = false;
+        return giveUp();
     }
-    sTamFuenteHTML = bd::publishing::PixelesFuentePublicacion(Vcampos->Propiedad(Campos::FilaPixelesFuente));
+    sTamFuenteHTML = bd::publishing::PublishingFontPixels(Vcampos->Property(Campos::FilaPixelesFuente));
     AsignarIdExport(*VinsCube);
     PunteroEspera();
     AB->setEnabled(false);
     // A chart chosen meanwhile would be drawn over the one being captured.
-    const bool barraGraficos = ABGraph->isEnabled();
+    const bool chartBar = ABGraph->isEnabled();
     ABGraph->setEnabled(false);
-    const QString leyenda = cmdConectado->text();
+    const QString legend = cmdConectado->text();
     cmdConectado->setText("Uploading...");
 
     QString error;
-    bool hecho = true;
-    const qint64 celdas =
+    bool done = true;
+    const qint64 cells =
         bd::publishing::CellCount(DC->resultColumns(), DC->rowFields().count(), DC->resultRows());
-    if (bd::publishing::ConfirmarCeldas(celdas, nadie)) hecho = PublicarVista(&error);
-    if (!self) return abandonar();
-    if (!hecho) {
+    if (bd::publishing::ConfirmCells(cells, nobody)) done = PublishView(&error);
+    if (!self) return giveUp();
+    if (!done) {
         MostrarEspera(false);
-        if (nadie)
+        if (nobody)
             ReportFailures("Upload error", {error}, true);
         else
             bd::os::MsgBox(error, bd::os::Buttons::Ok, bd::os::Icon::Critical, "Upload error");
-        if (!self) return abandonar();
+        if (!self) return giveUp();
     }
     AB->setEnabled(true);
-    ABGraph->setEnabled(barraGraficos);
+    ABGraph->setEnabled(chartBar);
     PunteroNormal();
     MostrarEspera(false);
-    cmdConectado->setText(leyenda);
+    cmdConectado->setText(legend);
     EnfocarControl(this);
-    publicando_ = false;
+    publishing_ = false;
 }

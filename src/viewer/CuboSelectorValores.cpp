@@ -15,126 +15,126 @@
 using bd::grid::Grid;
 
 namespace {
-struct Resultado {
-    bool aceptado = false;
-    QString desde, hasta;
+struct Picked {
+    bool accepted = false;
+    QString from, to;
 };
 
-Resultado numero(const Cubo::ValoresSelector& s, const QString& campo, Campos* campos) {
+Picked pickNumber(const Cubo::SelectorValues& s, const QString& field, Campos* fields) {
     frmSelectNum* f = frmSelectNum::instance();
-    const int decimales = campos ? campos->getDecimals(campo) : -1;
+    const int decimales = fields ? fields->getDecimals(field) : -1;
     f->CantDecimals = decimales == -1 ? 2 : decimales;
-    f->Formato = campos ? campos->getFormat(campo) : QString();
+    f->Formato = fields ? fields->getFormat(field) : QString();
     f->InitializeNumericFields();
     double v = 0;
-    if (frmSelectNum::LeerNumero(s.limiteDesde, &v)) {
-        f->TimeRange->setMin(frmSelectNum::Entero(v));
-        if (s.desde.isEmpty()) {
-            f->TimeRange->setLowerValue(frmSelectNum::Entero(v));
-            f->FText->setText(s.limiteDesde);
+    if (frmSelectNum::ReadNumber(s.fromLimit, &v)) {
+        f->TimeRange->setMin(frmSelectNum::WholeNumber(v));
+        if (s.from.isEmpty()) {
+            f->TimeRange->setLowerValue(frmSelectNum::WholeNumber(v));
+            f->FText->setText(s.fromLimit);
         }
     }
-    if (frmSelectNum::LeerNumero(s.limiteHasta, &v)) {
-        f->TimeRange->setMax(frmSelectNum::Entero(v));
-        if (s.hasta.isEmpty()) {
-            f->TimeRange->setUpperValue(frmSelectNum::Entero(v));
-            f->TText->setText(s.limiteHasta);
+    if (frmSelectNum::ReadNumber(s.toLimit, &v)) {
+        f->TimeRange->setMax(frmSelectNum::WholeNumber(v));
+        if (s.to.isEmpty()) {
+            f->TimeRange->setUpperValue(frmSelectNum::WholeNumber(v));
+            f->TText->setText(s.toLimit);
         }
     }
-    if (!s.desde.isEmpty()) f->FText->setText(s.desde);
-    if (!s.hasta.isEmpty()) f->TText->setText(s.hasta);
-    f->NoRange = !s.entre;
+    if (!s.from.isEmpty()) f->FText->setText(s.from);
+    if (!s.to.isEmpty()) f->TText->setText(s.to);
+    f->NoRange = !s.between;
     f->GetRange();
-    Resultado r;
-    r.aceptado = runValuePicker(f, [&](frmSelectNum& d) {
-        r.desde = d.FText->text();
-        r.hasta = d.TText->text();
+    Picked r;
+    r.accepted = runValuePicker(f, [&](frmSelectNum& d) {
+        r.from = d.FText->text();
+        r.to = d.TText->text();
     });
     return r;
 }
 
-Resultado texto(const Cubo::ValoresSelector& s, const QString& consulta, InsCube* cube) {
+Picked pickText(const Cubo::SelectorValues& s, const QString& query, InsCube* cube) {
     frmSelectText* f = frmSelectText::instance();
-    f->FTSql = consulta;
-    if (!consulta.isEmpty() && cube) f->LlenarListasValores(*cube, consulta);
-    if (!s.limiteDesde.isEmpty()) f->MinRange = s.limiteDesde;
-    if (!s.limiteHasta.isEmpty()) f->MaxRange = s.limiteHasta;
-    if (!s.desde.isEmpty())
-        f->FText->setEditText(s.desde);
-    else if (!s.limiteDesde.isEmpty())
-        f->FText->setEditText(s.limiteDesde);
-    if (!s.hasta.isEmpty())
-        f->TText->setEditText(s.hasta);
-    else if (!s.limiteHasta.isEmpty())
-        f->TText->setEditText(s.limiteHasta);
-    f->NoRange = !s.entre;
+    f->FTSql = query;
+    if (!query.isEmpty() && cube) f->FillValueLists(*cube, query);
+    if (!s.fromLimit.isEmpty()) f->MinRange = s.fromLimit;
+    if (!s.toLimit.isEmpty()) f->MaxRange = s.toLimit;
+    if (!s.from.isEmpty())
+        f->FText->setEditText(s.from);
+    else if (!s.fromLimit.isEmpty())
+        f->FText->setEditText(s.fromLimit);
+    if (!s.to.isEmpty())
+        f->TText->setEditText(s.to);
+    else if (!s.toLimit.isEmpty())
+        f->TText->setEditText(s.toLimit);
+    f->NoRange = !s.between;
     f->GetRange();
-    Resultado r;
-    r.aceptado = runValuePicker(f, [&](frmSelectText& d) {
-        r.desde = d.FText->currentText();
-        r.hasta = d.TText->currentText();
+    Picked r;
+    r.accepted = runValuePicker(f, [&](frmSelectText& d) {
+        r.from = d.FText->currentText();
+        r.to = d.TText->currentText();
     });
     return r;
 }
 
 // The From (or To) side of the date picker: the value with its time of day, else the limit, else now.
-void ladoFecha(const QString& valor, const QDateTime& limite, QDateTimeEdit* fecha, QTimeEdit* hora,
-               QDateTime& defecto) {
-    const QDateTime v = frmSelectDate::LeerFecha(valor);
+void setDateSide(const QString& value, const QDateTime& limit, QDateTimeEdit* pickDate, QTimeEdit* time,
+                 QDateTime& defecto) {
+    const QDateTime v = frmSelectDate::ReadDate(value);
     if (v.isValid()) {
-        General::FijarHora(v, hora);
+        General::FijarHora(v, time);
         defecto = v;
         return;
     }
-    defecto = limite.isValid() ? limite : bd::os::Now();
-    fecha->setDateTime(defecto);
+    defecto = limit.isValid() ? limit : bd::os::Now();
+    pickDate->setDateTime(defecto);
 }
 
-Resultado fecha(const Cubo::ValoresSelector& s) {
+Picked pickDate(const Cubo::SelectorValues& s) {
     frmSelectDate* f = frmSelectDate::instance();
-    const QDateTime limiteDesde = frmSelectDate::LeerFecha(s.limiteDesde);
-    const QDateTime limiteHasta = frmSelectDate::LeerFecha(s.limiteHasta);
-    if (limiteDesde.isValid()) f->MinDate = limiteDesde;
-    if (limiteHasta.isValid()) f->MaxDate = limiteHasta;
-    ladoFecha(s.desde, limiteDesde, f->FDate, f->FHour, f->DefMinDate);
-    ladoFecha(s.hasta, limiteHasta, f->TDate, f->THour, f->DefMaxDate);
-    const QDateTime desde = frmSelectDate::LeerFecha(s.desde), hasta = frmSelectDate::LeerFecha(s.hasta);
-    if (!limiteDesde.isValid() && !limiteHasta.isValid() && desde.isValid() && hasta.isValid()) {
-        f->MinDate = std::min(desde, hasta);
-        f->MaxDate = std::max(desde, hasta);
+    const QDateTime fromLimit = frmSelectDate::ReadDate(s.fromLimit);
+    const QDateTime toLimit = frmSelectDate::ReadDate(s.toLimit);
+    if (fromLimit.isValid()) f->MinDate = fromLimit;
+    if (toLimit.isValid()) f->MaxDate = toLimit;
+    setDateSide(s.from, fromLimit, f->FDate, f->FHour, f->DefMinDate);
+    setDateSide(s.to, toLimit, f->TDate, f->THour, f->DefMaxDate);
+    const QDateTime from = frmSelectDate::ReadDate(s.from), to = frmSelectDate::ReadDate(s.to);
+    if (!fromLimit.isValid() && !toLimit.isValid() && from.isValid() && to.isValid()) {
+        f->MinDate = std::min(from, to);
+        f->MaxDate = std::max(from, to);
     }
-    f->NoRange = !s.entre;
+    f->NoRange = !s.between;
     f->GetRange();
-    Resultado r;
-    r.aceptado = runValuePicker(f, [&](frmSelectDate& d) {
-        r.desde = frmSelectDate::TextoISO(d.FDate->dateTime());
-        r.hasta = frmSelectDate::TextoISO(d.TDate->dateTime());
+    Picked r;
+    r.accepted = runValuePicker(f, [&](frmSelectDate& d) {
+        r.from = frmSelectDate::IsoText(d.FDate->dateTime());
+        r.to = frmSelectDate::IsoText(d.TDate->dateTime());
     });
     return r;
 }
 } // namespace
 
-void Cubo::SelectorValores(int row) {
+void Cubo::ShowValueSelector(int row) {
     Grid& g = *spUsrFil;
-    const ValoresSelector s = LeerValoresSelector(row);
+    const SelectorValues s = ReadSelectorValues(row);
     QPointer<Cubo> self(this);
-    Resultado r;
-    if (s.tipo == "ISNUMERIC") {
-        QString campo = g.cellTag(ColUsrCampo, row);
-        if (campo.isEmpty()) campo = g.text(ColUsrCampo, row);
-        r = numero(s, campo, Vcampos);
-    } else if (s.tipo == "ISTEXT" || s.tipo == "ISMEMO") {
-        r = texto(s, g.cellTag(ColUsrParentesis, row), VinsCube);
-    } else if (s.tipo == "ISDATE") {
-        r = fecha(s);
+    Picked r;
+    if (s.typeClass == "ISNUMERIC") {
+        QString field = g.cellTag(ColUsrCampo, row);
+        if (field.isEmpty()) field = g.text(ColUsrCampo, row);
+        r = pickNumber(s, field, Vcampos);
+    } else if (s.typeClass == "ISTEXT" || s.typeClass == "ISMEMO") {
+        r = pickText(s, g.cellTag(ColUsrParentesis, row), VinsCube);
+    } else if (s.typeClass == "ISDATE") {
+        r = pickDate(s);
     } else {
         return;
     }
-    if (!self || !r.aceptado || !spUsrFil || row > spUsrFil->maxRows()) return;
-    spUsrFil->setTypeButtonText(ColUsrDesde, row, r.desde);
-    if (s.entre) spUsrFil->setTypeButtonText(ColUsrHasta, row, r.hasta);
+    if (!self || !r.accepted || !spUsrFil || row > spUsrFil->maxRows()) return;
+    spUsrFil->setTypeButtonText(ColUsrDesde, row, r.from);
+    if (s.between) spUsrFil->setTypeButtonText(ColUsrHasta, row, r.to);
     if (Vcampos) {
-        bool desdeFiltros = true;
-        Vcampos->Refrescar(&desdeFiltros);
+        bool fromFilters = true;
+        Vcampos->Refrescar(&fromFilters);
     }
 }

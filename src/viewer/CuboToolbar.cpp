@@ -26,9 +26,9 @@ struct DefTool {
 
 // Enables both toolbars again when the command ends without having started TimerWait (which
 // enables them itself), whatever way it ends.
-struct RehabilitarBarras {
+struct ReenableBars {
     QPointer<Cubo> v;
-    ~RehabilitarBarras() {
+    ~ReenableBars() {
         if (!v || v->TimerWait->isEnabled()) return;
         v->AB->setEnabled(true);
         v->ABGraph->setEnabled(true);
@@ -36,62 +36,62 @@ struct RehabilitarBarras {
 };
 } // namespace
 
-void Cubo::CrearBarraAB() {
+void Cubo::CreateToolbarAB() {
     int id = 1;
-    auto agregar = [&](bd::toolbar::Band* b, std::initializer_list<DefTool> defs) {
+    auto addTools = [&](bd::toolbar::Band* b, std::initializer_list<DefTool> defs) {
         for (const DefTool& d : defs) {
-            while (id == ToolSinGrafico || id == ToolPanelFiltros)
+            while (id == ToolNoChart || id == ToolFilterPane)
                 ++id;
             const QString name = QString::fromUtf8(d.name);
             b->addTool(id++, name, d.caption ? QString::fromUtf8(d.caption) : name);
         }
     };
     auto* archivo = AB->addBand("&Archivo", BandKind::Menu, "&File");
-    agregar(archivo, {{"Nuevo", "New"},
-                      {"Guardar", "&Save"},
-                      {"SaveAs", "Save As"},
-                      {"Abrir", "&Open"},
-                      {"Abrir Último", "Open Last"},
-                      {"Vista Previa", "Preview"},
-                      {"Exportar", "&Export"},
-                      {"Imprimir Gráfico", "Chart Print"},
-                      {"Imprimir Pantalla", "Window Print"},
-                      {"&Guardar Estructura", "Structure Save"},
-                      {"Protect", nullptr},
-                      {"Salir", "&Exit"}});
-    auto* barra = AB->addBand("Band2");
-    agregar(barra, {{"Abrir", "Open"}, {"Guardar", "Save"}, {"Rank", "Sort"}});
-    Tool* filtros = barra->addTool(ToolPanelFiltros, "Filters", "Filters", ToolStyle::Check);
-    Tool* sinGrafico = barra->addTool(ToolSinGrafico, "noGrph", "Charts", ToolStyle::Check);
-    agregar(barra, {{"Conectar", "Refresh"},
-                    {"vSeleccionar Campos", "Fields"},
-                    {"AdvConfig", "Config."},
-                    {"Scheduler", nullptr},
-                    {"Vista Previa", "Preview"},
-                    {"Exportar", "Export"},
-                    {"WebView", "Publish"},
-                    {"3dLine", nullptr},
-                    {"3dArea", nullptr},
-                    {"3dStep", nullptr},
-                    {"3dCombination", nullptr},
-                    {"2dLine", nullptr},
-                    {"2dArea", nullptr},
-                    {"2dStep", nullptr},
-                    {"2dCombination", nullptr},
-                    {"Apilar Series", nullptr},
-                    {"Legends Limit", nullptr},
-                    {"Graphic Limit", nullptr}});
+    addTools(archivo, {{"Nuevo", "New"},
+                       {"Guardar", "&Save"},
+                       {"SaveAs", "Save As"},
+                       {"Abrir", "&Open"},
+                       {"Abrir Último", "Open Last"},
+                       {"Vista Previa", "Preview"},
+                       {"Exportar", "&Export"},
+                       {"Imprimir Gráfico", "Chart Print"},
+                       {"Imprimir Pantalla", "Window Print"},
+                       {"&Guardar Estructura", "Structure Save"},
+                       {"Protect", nullptr},
+                       {"Salir", "&Exit"}});
+    auto* bar = AB->addBand("Band2");
+    addTools(bar, {{"Abrir", "Open"}, {"Guardar", "Save"}, {"Rank", "Sort"}});
+    Tool* filters = bar->addTool(ToolFilterPane, "Filters", "Filters", ToolStyle::Check);
+    Tool* noChart = bar->addTool(ToolNoChart, "noGrph", "Charts", ToolStyle::Check);
+    addTools(bar, {{"Conectar", "Refresh"},
+                   {"vSeleccionar Campos", "Fields"},
+                   {"AdvConfig", "Config."},
+                   {"Scheduler", nullptr},
+                   {"Vista Previa", "Preview"},
+                   {"Exportar", "Export"},
+                   {"WebView", "Publish"},
+                   {"3dLine", nullptr},
+                   {"3dArea", nullptr},
+                   {"3dStep", nullptr},
+                   {"3dCombination", nullptr},
+                   {"2dLine", nullptr},
+                   {"2dArea", nullptr},
+                   {"2dStep", nullptr},
+                   {"2dCombination", nullptr},
+                   {"Apilar Series", nullptr},
+                   {"Legends Limit", nullptr},
+                   {"Graphic Limit", nullptr}});
     // The chart-style tools run no command: kept by name, not shown.
     for (const char* n : {"3dLine", "3dArea", "3dStep", "3dCombination", "2dLine", "2dArea", "2dStep",
                           "2dCombination", "Apilar Series", "Legends Limit", "Graphic Limit"})
-        barra->tool(QString::fromUtf8(n))->setVisible(false);
+        bar->tool(QString::fromUtf8(n))->setVisible(false);
     auto* config = AB->addBand("Bconfig", BandKind::Menu, "Config");
-    agregar(config, {{"&Seleccionar Campos", "Select Fields"}, {"Advanced Settings", nullptr}});
+    addTools(config, {{"&Seleccionar Campos", "Select Fields"}, {"Advanced Settings", nullptr}});
 
     // The hidden actions created first hold the states; the tools on the bar follow them.
     for (QAction* a : AB->actions()) {
         const int tid = a->property("toolId").toInt();
-        Tool* t = tid == ToolSinGrafico ? sinGrafico : tid == ToolPanelFiltros ? filtros : nullptr;
+        Tool* t = tid == ToolNoChart ? noChart : tid == ToolFilterPane ? filters : nullptr;
         if (!t) continue;
         connect(a, &QAction::toggled, t, [t](bool on) { t->setChecked(on); });
     }
@@ -99,17 +99,17 @@ void Cubo::CrearBarraAB() {
 }
 
 void Cubo::AB_ToolClick(Tool* tool) {
-    if (tool) EjecutarComando(tool->key());
+    if (tool) RunCommand(tool->key());
 }
 
-bool Cubo::PreguntarGuardarCambios() {
+bool Cubo::AskToSaveChanges() {
     if (!Salvar) return true;
     if (MsgBox("Do you want to save the changes ?", Buttons::YesNo, Icon::None, "Save") != Answer::Yes)
         return true;
     return Guardar(true, false);
 }
 
-void Cubo::EjecutarComando(const QString& key) {
+void Cubo::RunCommand(const QString& key) {
     const QPointer<Cubo> self(this);
     try {
         if (key == "WEBVIEW") {
@@ -123,11 +123,11 @@ void Cubo::EjecutarComando(const QString& key) {
         } else if (key == "SAVEAS") {
             Guardar(true, true);
         } else if (key == "ABRIR") {
-            if (PreguntarGuardarCambios() && self) Abrir(QString(), false);
+            if (AskToSaveChanges() && self) Abrir(QString(), false);
         } else if (key == QStringLiteral("ABRIR ÚLTIMO")) {
-            if (PreguntarGuardarCambios() && self) AbrirUltimo();
+            if (AskToSaveChanges() && self) AbrirUltimo();
         } else if (key == "FILTERS") {
-            SetToolChecked(ToolPanelFiltros, !ToolChecked(ToolPanelFiltros));
+            SetToolChecked(ToolFilterPane, !ToolChecked(ToolFilterPane));
             ColorcarGrillaFiltros(false, false, true);
         } else if (key == "VSELECCIONAR CAMPOS" || key == "ADVCONFIG") {
             SeleccionarCampos(false, false, QString(), QString(), QString());
@@ -136,7 +136,7 @@ void Cubo::EjecutarComando(const QString& key) {
                 Vcampos->SetAbChecked();
             }
         } else if (key == "CONECTAR") {
-            RehabilitarBarras rehabilitar{self};
+            ReenableBars reenable{self};
             AB->setEnabled(false);
             ABGraph->setEnabled(false);
             if (Vcampos) Vcampos->Refrescar(nullptr);
@@ -156,15 +156,15 @@ void Cubo::EjecutarComando(const QString& key) {
             }
             AdvancedSettings();
         } else if (key == "IMPRIMIR PANTALLA") {
-            ImprimirPantalla();
+            PrintScreen();
         } else if (key == "PROTECT") {
             Protect();
         } else if (key == "RANK") {
-            const bd::pivot::PivotFieldList filas = DC->rowFields();
-            if (filas.count() == 0)
+            const bd::pivot::PivotFieldList rows = DC->rowFields();
+            if (rows.count() == 0)
                 MsgBox("Not rows in the cube", Buttons::Ok, Icon::Information, "Drag the headers");
             else
-                MostrarRanking(filas.item(0));
+                MostrarRanking(rows.item(0));
         } else if (key == "SALIR") {
             close();
         }
@@ -176,7 +176,7 @@ void Cubo::EjecutarComando(const QString& key) {
 // The chart shown or hidden; without a measure the designer is offered instead.
 void Cubo::toggleChart() {
     const QPointer<Cubo> self(this);
-    RehabilitarBarras rehabilitar{self};
+    ReenableBars reenable{self};
     AB->setEnabled(false);
     ABGraph->setEnabled(false);
     if (!Vcampos || !Campos::HayCampos(*Vcampos->spCal)) {
@@ -190,8 +190,8 @@ void Cubo::toggleChart() {
         return;
     }
     OcultarChart(false);
-    SetToolChecked(ToolSinGrafico, !ToolChecked(ToolSinGrafico));
-    Split->setTop(AltoVentana() / 2);
+    SetToolChecked(ToolNoChart, !ToolChecked(ToolNoChart));
+    Split->setTop(WindowHeight() / 2);
     Split->setVisible(true);
     CHA->setVisible(true);
     AcomodarPantalla();
@@ -201,11 +201,11 @@ void Cubo::toggleChart() {
 
 // The pivot's print preview, headed by the cube's description or else its name.
 void Cubo::previewPivot() {
-    QString cabecera;
+    QString header;
     if (Vcampos) {
-        cabecera = Vcampos->txtDescripcion->toPlainText();
-        if (cabecera.isEmpty()) cabecera = Vcampos->txtIdCubo->text();
+        header = Vcampos->txtDescripcion->toPlainText();
+        if (header.isEmpty()) header = Vcampos->txtIdCubo->text();
     }
-    DC->setPrintHeader(cabecera);
+    DC->setPrintHeader(header);
     DC->printPreview();
 }

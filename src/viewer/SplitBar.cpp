@@ -39,7 +39,7 @@ int SplitBar::Width() const {
     return ctl_ ? ctl_->get("Width").toInt() : width_;
 }
 int SplitBar::Height() const {
-    return ctl_ ? ctl_->get("Height").toInt() : AltoBarra;
+    return ctl_ ? ctl_->get("Height").toInt() : BarHeight;
 }
 int SplitBar::MinTop() const {
     return ctl_ ? ctl_->get("MinTop").toInt() : minTop_;
@@ -94,5 +94,5 @@ void SplitBar::place() {
     if (!bar_) return;
     using bd::os::twipsToPixels;
     bar_->setGeometry(twipsToPixels(left_), twipsToPixels(top_), twipsToPixels(width_),
-                      twipsToPixels(AltoBarra));
+                      twipsToPixels(BarHeight));
 }

@@ -11,7 +11,7 @@
 class SplitBar : public QObject {
     Q_OBJECT
 public:
-    static constexpr int AltoBarra = 105; // a horizontal bar is 105 twips high
+    static constexpr int BarHeight = 105; // a horizontal bar is 105 twips high
 
     explicit SplitBar(QWidget* container, const QString& name);
     ~SplitBar() override;

@@ -9,28 +9,28 @@ namespace TwipsGeometry {
 using bd::os::pixelsToTwips;
 using bd::os::twipsToPixels;
 
-inline int izq(const QWidget* w) {
+inline int leftTwips(const QWidget* w) {
     return pixelsToTwips(w->x());
 }
-inline int arriba(const QWidget* w) {
+inline int topTwips(const QWidget* w) {
     return pixelsToTwips(w->y());
 }
-inline int ancho(const QWidget* w) {
+inline int widthTwips(const QWidget* w) {
     return pixelsToTwips(w->width());
 }
-inline int alto(const QWidget* w) {
+inline int heightTwips(const QWidget* w) {
     return pixelsToTwips(w->height());
 }
 
 // Places a control in twips; a negative size is taken as none.
-inline void situar(QWidget* w, int left, int top, int width, int height) {
+inline void placeTwips(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(twipsToPixels(left), twipsToPixels(top), std::max(0, twipsToPixels(width)),
                    std::max(0, twipsToPixels(height)));
 }
-inline void fijarIzq(QWidget* w, int t) {
-    situar(w, t, arriba(w), ancho(w), alto(w));
+inline void setLeftTwips(QWidget* w, int t) {
+    placeTwips(w, t, topTwips(w), widthTwips(w), heightTwips(w));
 }
-inline void fijarAncho(QWidget* w, int t) {
-    situar(w, izq(w), arriba(w), t, alto(w));
+inline void setWidthTwips(QWidget* w, int t) {
+    placeTwips(w, leftTwips(w), topTwips(w), t, heightTwips(w));
 }
 } // namespace TwipsGeometry

@@ -137,8 +137,8 @@ QString Compose(const QString& tableEntry, const QString& column, const QString&
     const QString table = withoutPrefixes(tableEntry);
     const QString field = column.trimmed();
     if (table.isEmpty() || field.isEmpty()) return {};
-    QString q = "SELECT DISTINCT " + Campos::NombreTablaSQL(field, engine, cnn) + " FROM " +
-                Campos::NombreTablaSQL(table, engine, cnn);
+    QString q = "SELECT DISTINCT " + Campos::SqlTableName(field, engine, cnn) + " FROM " +
+                Campos::SqlTableName(table, engine, cnn);
     if (!where.trimmed().isEmpty()) q += "\r\n WHERE " + UpperOutsideQuotes(where);
     return q;
 }

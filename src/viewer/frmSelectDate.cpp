@@ -16,18 +16,18 @@
 
 namespace {
 
-const char* const kRapidos[] = {"1D", "1W", "1M", "3M", "6M", "1Y", "5Y", "10Y", "20Y"};
-constexpr int kMesesMargen = 6; // the default span: two quarters either side of now
+const char* const kQuickSpans[] = {"1D", "1W", "1M", "3M", "6M", "1Y", "5Y", "10Y", "20Y"};
+constexpr int kMarginMonths = 6; // the default span: two quarters either side of now
 
 // Day boundaries from a to b: the calendar days between their dates, times of day left aside.
-int dias(const QDateTime& a, const QDateTime& b) {
+int days(const QDateTime& a, const QDateTime& b) {
     if (!a.isValid() || !b.isValid()) return 0;
     const qint64 n = a.date().daysTo(b.date());
     return int(std::clamp<qint64>(n, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 // The locale's short date with the whole year, so no date is read back in another century.
-QString formatoCorto() {
+QString shortDateFormat() {
     QString f = QLocale().dateFormat(QLocale::ShortFormat);
     if (!f.contains("yyyy")) f.replace("yy", "yyyy");
     return f;
@@ -96,7 +96,7 @@ private:
 
 // The locale's long date without the day of the week: a box showing the weekday refuses a typed day
 // or year, the new date no longer falling on that weekday.
-QString formatoLargo() {
+QString longDateFormat() {
     static const QRegularExpression weekday(QStringLiteral("(?<!d)d{3,4}(?!d)[,.\\s]*"));
     QString f = QLocale().dateFormat(QLocale::LongFormat).remove(weekday).trimmed();
     while (f.endsWith(',') || f.endsWith(' '))
@@ -104,7 +104,7 @@ QString formatoLargo() {
     return f.contains('d') && f.contains('M') && f.contains('y') ? f : QStringLiteral("d MMMM yyyy");
 }
 
-QDateTime restarPeriodo(const QDateTime& now, const QString& caption) {
+QDateTime subtractPeriod(const QDateTime& now, const QString& caption) {
     if (caption == "1D") return now.addDays(-1);
     if (caption == "1W") return now.addDays(-7);
     if (caption == "1M") return now.addMonths(-1);
@@ -121,43 +121,43 @@ QDateTime restarPeriodo(const QDateTime& now, const QString& caption) {
 frmSelectDate::frmSelectDate(QWidget* parent) : QDialog(parent) {
     setObjectName("frmSelectDate");
     setWindowTitle("Select date");
-    auto fecha = [this](const char* name) {
+    auto pickDate = [this](const char* name) {
         auto* d = new DateBox(this);
         d->setObjectName(name);
         d->setCalendarPopup(true);
         return d;
     };
-    auto hora = [this](const char* name) {
+    auto time = [this](const char* name) {
         auto* h = new QTimeEdit(this);
         h->setObjectName(name);
         h->setDisplayFormat("HH:mm:ss");
         h->setTime(QTime(0, 0));
         return h;
     };
-    auto boton = [this](const QString& caption, const char* name) {
+    auto button = [this](const QString& caption, const char* name) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(name);
         b->setAutoDefault(false);
         return b;
     };
     Label4 = new QLabel("From", this);
-    FDate = fecha("FDate");
-    FHour = hora("FHour");
-    cmdFNow = boton("Now", "cmdFNow");
+    FDate = pickDate("FDate");
+    FHour = time("FHour");
+    cmdFNow = button("Now", "cmdFNow");
     lblTo = new QLabel("To", this);
-    TDate = fecha("TDate");
-    THour = hora("THour");
-    cmdTNow = boton("Now", "cmdTNow");
+    TDate = pickDate("TDate");
+    THour = time("THour");
+    cmdTNow = button("Now", "cmdTNow");
     testDate = new QDateEdit(this);
     testDate->setObjectName("testDate");
     testDate->hide();
     TimeRange = new RangeSlider(this, "TimeRange");
     chkShort = new QCheckBox("Short Date", this);
     chkShort->setObjectName("chkShort");
-    for (const char* caption : kRapidos)
-        cmdChangeDate << boton(caption, "cmdChangeDate");
-    cmdAceptar = boton("OK", "cmdAceptar");
-    mostrarFormato(false);
+    for (const char* caption : kQuickSpans)
+        cmdChangeDate << button(caption, "cmdChangeDate");
+    cmdAceptar = button("OK", "cmdAceptar");
+    showFormat(false);
 
     auto* boxes = new QGridLayout;
     boxes->addWidget(Label4, 0, 0);
@@ -198,26 +198,26 @@ frmSelectDate::frmSelectDate(QWidget* parent) : QDialog(parent) {
 void frmSelectDate::Form_Load() {
     if (General::GetSetting("OE", "frmSelectDate", "ShortDate") == "YES") {
         chkShort->setChecked(true);
-        mostrarFormato(true);
+        showFormat(true);
     }
     const QDateTime now = bd::os::Now();
-    MaxDate = now.addMonths(kMesesMargen);
-    MinDate = now.addMonths(-kMesesMargen);
+    MaxDate = now.addMonths(kMarginMonths);
+    MinDate = now.addMonths(-kMarginMonths);
     const QDate today = now.date();
     DefMaxDate = ConseguirFecha(today.day(), today.month(), today.year());
     DefMinDate = DefMaxDate;
     GetRange();
 }
 
-void frmSelectDate::mostrarFormato(bool corto) {
-    const QString f = corto ? formatoCorto() : formatoLargo();
+void frmSelectDate::showFormat(bool shortFormat) {
+    const QString f = shortFormat ? shortDateFormat() : longDateFormat();
     for (QDateTimeEdit* d : {FDate, TDate}) {
         d->setDisplayFormat(f);
         d->update();
     }
 }
 
-void frmSelectDate::fijar(QDateTimeEdit* box, const QDateTime& value) {
+void frmSelectDate::setBox(QDateTimeEdit* box, const QDateTime& value) {
     if (!value.isValid()) return;
     const QSignalBlocker quiet(box);
     box->setDateTime(value);
@@ -236,11 +236,11 @@ void frmSelectDate::GetRange() {
     // A span that would run backwards is no span.
     if (MinDate.isValid() && MaxDate.isValid() && MaxDate < MinDate) MaxDate = MinDate;
     TimeRange->setMin(0);
-    TimeRange->setMax(dias(MinDate, MaxDate));
-    TimeRange->setUpperValue(dias(MinDate, DefMaxDate));
-    TimeRange->setLowerValue(dias(MinDate, DefMinDate));
-    fijar(FDate, DefMinDate);
-    fijar(TDate, DefMaxDate);
+    TimeRange->setMax(days(MinDate, MaxDate));
+    TimeRange->setUpperValue(days(MinDate, DefMaxDate));
+    TimeRange->setLowerValue(days(MinDate, DefMinDate));
+    setBox(FDate, DefMinDate);
+    setBox(TDate, DefMaxDate);
     TimeRange->setUpperVisible(true);
     if (NoRange) {
         lblTo->hide();
@@ -253,37 +253,37 @@ void frmSelectDate::GetRange() {
 }
 
 void frmSelectDate::TimeRangeChange() {
-    fijar(TDate, MinDate.addDays(TimeRange->UpperValue()));
-    fijar(FDate, MinDate.addDays(TimeRange->LowerValue()));
+    setBox(TDate, MinDate.addDays(TimeRange->UpperValue()));
+    setBox(FDate, MinDate.addDays(TimeRange->LowerValue()));
 }
 
 void frmSelectDate::FDate_Change() {
-    TimeRange->setLowerValue(dias(MinDate, FDate->dateTime()));
+    TimeRange->setLowerValue(days(MinDate, FDate->dateTime()));
 }
 
 void frmSelectDate::TDate_Change() {
-    TimeRange->setUpperValue(dias(MinDate, TDate->dateTime()));
+    TimeRange->setUpperValue(days(MinDate, TDate->dateTime()));
 }
 
 void frmSelectDate::cmdFNow_Click() {
-    fijar(FDate, bd::os::Now());
+    setBox(FDate, bd::os::Now());
     FDate_Change();
 }
 
 void frmSelectDate::cmdTNow_Click() {
-    fijar(TDate, bd::os::Now());
+    setBox(TDate, bd::os::Now());
     TDate_Change();
 }
 
 void frmSelectDate::cmdChangeDate_Click(const QString& caption) {
     const QDateTime now = bd::os::Now();
-    const QDateTime from = restarPeriodo(now, caption);
+    const QDateTime from = subtractPeriod(now, caption);
     if (!from.isValid()) return;
-    fijar(TDate, now.addDays(1));
-    fijar(FDate, from);
+    setBox(TDate, now.addDays(1));
+    setBox(FDate, from);
     MinDate = FDate->dateTime();
     MaxDate = TDate->dateTime();
-    TimeRange->setMax(dias(MinDate, MaxDate));
+    TimeRange->setMax(days(MinDate, MaxDate));
     TimeRange->setMin(0);
     TimeRange->setUpperValue(TimeRange->Max());
     TimeRange->setLowerValue(TimeRange->Min());
@@ -291,17 +291,17 @@ void frmSelectDate::cmdChangeDate_Click(const QString& caption) {
 
 // The choice is stored at once, also when the dialog is then closed without OK.
 void frmSelectDate::chkShort_Click() {
-    const bool corto = chkShort->isChecked();
-    mostrarFormato(corto);
-    General::SaveSetting("OE", "frmSelectDate", "ShortDate", corto ? "YES" : "NO");
+    const bool shortFormat = chkShort->isChecked();
+    showFormat(shortFormat);
+    General::SaveSetting("OE", "frmSelectDate", "ShortDate", shortFormat ? "YES" : "NO");
     if (NoRange) TDate->hide();
 }
 
 void frmSelectDate::cmdAceptar_Click() {
     Cambio = true;
     const QTime f = FHour->time(), t = THour->time();
-    fijar(FDate, QDateTime(FDate->date(), QTime(f.hour(), f.minute(), f.second())));
-    fijar(TDate, QDateTime(TDate->date(), QTime(t.hour(), t.minute(), t.second())));
+    setBox(FDate, QDateTime(FDate->date(), QTime(f.hour(), f.minute(), f.second())));
+    setBox(TDate, QDateTime(TDate->date(), QTime(t.hour(), t.minute(), t.second())));
     accept();
 }
 
@@ -310,11 +310,11 @@ void frmSelectDate::reject() {
     QDialog::reject();
 }
 
-QString frmSelectDate::TextoISO(const QDateTime& d) {
+QString frmSelectDate::IsoText(const QDateTime& d) {
     return d.toString("yyyy-MM-dd HH:mm:ss");
 }
 
-QDateTime frmSelectDate::LeerFecha(const QString& text) {
+QDateTime frmSelectDate::ReadDate(const QString& text) {
     const QString t = text.trimmed();
     if (t.isEmpty()) return {};
     for (const char* f : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd"}) {
@@ -333,8 +333,8 @@ QDateTime frmSelectDate::LeerFecha(const QString& text) {
         const QDate day = loc.toDate(t, f);
         if (day.isValid()) return QDateTime(day, QTime(0, 0));
     }
-    const QString corto = formatoCorto();
-    for (const QString& f : {corto + " HH:mm:ss", corto + " HH:mm", corto}) {
+    const QString shortFormat = shortDateFormat();
+    for (const QString& f : {shortFormat + " HH:mm:ss", shortFormat + " HH:mm", shortFormat}) {
         d = loc.toDateTime(t, f);
         if (d.isValid()) return d;
     }

@@ -58,16 +58,16 @@ public:
     void reject() override;
 
     // The text a picked date is written as: ISO, "2024-03-10 15:00:00".
-    static QString TextoISO(const QDateTime& d);
+    static QString IsoText(const QDateTime& d);
     // A date written in ISO form or in the locale's short or long form, with or without a time of
     // day; invalid when the text is no date.
-    static QDateTime LeerFecha(const QString& text);
+    static QDateTime ReadDate(const QString& text);
 
 private:
     friend class DefaultInstance<frmSelectDate>;
     explicit frmSelectDate(QWidget* parent = nullptr);
     void Form_Load();
-    void mostrarFormato(bool corto);
+    void showFormat(bool shortFormat);
     // Sets a box from code: that is no change of the user's.
-    static void fijar(QDateTimeEdit* box, const QDateTime& value);
+    static void setBox(QDateTimeEdit* box, const QDateTime& value);
 };

@@ -11,9 +11,9 @@
 #include <limits>
 
 namespace {
-constexpr int kMaximoInicial = 1000; // the slider's span on load: 0 to 1000
+constexpr int kInitialMax = 1000; // the slider's span on load: 0 to 1000
 
-QString separador() {
+QString decimalSeparator() {
     return General::sSepDecimal.isEmpty() ? QString(QLocale().decimalPoint()) : General::sSepDecimal;
 }
 } // namespace
@@ -60,12 +60,12 @@ void frmSelectNum::Form_Load() {
         TText->hide();
     }
     TimeRange->setMin(0);
-    TimeRange->setMax(kMaximoInicial);
+    TimeRange->setMax(kInitialMax);
 }
 
-QString frmSelectNum::TextoCero() const {
+QString frmSelectNum::ZeroText() const {
     if (CantDecimals < 1) return QStringLiteral("0");
-    return "0" + separador() + General::RepetirTexto("0", CantDecimals);
+    return "0" + decimalSeparator() + General::RepetirTexto("0", CantDecimals);
 }
 
 void frmSelectNum::InitializeNumericFields() {
@@ -74,10 +74,10 @@ void frmSelectNum::InitializeNumericFields() {
 }
 
 void frmSelectNum::InitializeNumericField(QLineEdit* box) {
-    if (box) box->setText(TextoCero());
+    if (box) box->setText(ZeroText());
 }
 
-bool frmSelectNum::LeerNumero(const QString& text, double* value) {
+bool frmSelectNum::ReadNumber(const QString& text, double* value) {
     const QString t = text.trimmed();
     if (t.isEmpty()) return false;
     bool ok = false;
@@ -85,7 +85,7 @@ bool frmSelectNum::LeerNumero(const QString& text, double* value) {
     if (!ok) {
         // The program's decimal separator, or a lone comma, as the decimal point.
         QString c = t;
-        if (separador() != ".") c.replace(separador(), ".");
+        if (decimalSeparator() != ".") c.replace(decimalSeparator(), ".");
         if (!c.contains('.')) c.replace(',', '.');
         d = QLocale::c().toDouble(c, &ok);
     }
@@ -94,7 +94,7 @@ bool frmSelectNum::LeerNumero(const QString& text, double* value) {
     return true;
 }
 
-int frmSelectNum::Entero(double value) {
+int frmSelectNum::WholeNumber(double value) {
     const double r = std::nearbyint(value);
     if (r <= std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
     if (r >= std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
@@ -110,19 +110,19 @@ void frmSelectNum::GetRange() {
     }
     // A value of 0 or below, or a text that is no number, leaves the slider as it is.
     double v = 0;
-    if (LeerNumero(FText->text(), &v) && v > 0) {
-        if (v < TimeRange->Min()) TimeRange->setMin(Entero(v));
-        TimeRange->setLowerValue(Entero(v));
+    if (ReadNumber(FText->text(), &v) && v > 0) {
+        if (v < TimeRange->Min()) TimeRange->setMin(WholeNumber(v));
+        TimeRange->setLowerValue(WholeNumber(v));
     }
-    if (!NoRange && LeerNumero(TText->text(), &v) && v > 0) {
-        if (v > TimeRange->Max()) TimeRange->setMax(Entero(v));
-        TimeRange->setUpperValue(Entero(v));
+    if (!NoRange && ReadNumber(TText->text(), &v) && v > 0) {
+        if (v > TimeRange->Max()) TimeRange->setMax(WholeNumber(v));
+        TimeRange->setUpperValue(WholeNumber(v));
     }
 }
 
 void frmSelectNum::TimeRangeChange() {
     const QString decimales =
-        CantDecimals < 1 ? QString() : separador() + General::RepetirTexto("0", CantDecimals);
+        CantDecimals < 1 ? QString() : decimalSeparator() + General::RepetirTexto("0", CantDecimals);
     TText->setText(QString::number(TimeRange->UpperValue()) + decimales);
     FText->setText(QString::number(TimeRange->LowerValue()) + decimales);
 }
@@ -131,6 +131,6 @@ void frmSelectNum::cmdAceptar_Click() {
     Cambio = true;
     double v = 0;
     for (QLineEdit* box : {FText, TText})
-        if (!LeerNumero(box->text(), &v)) InitializeNumericField(box);
+        if (!ReadNumber(box->text(), &v)) InitializeNumericField(box);
     accept();
 }

@@ -40,13 +40,13 @@ public:
     void cmdAceptar_Click();
 
     // "0", or "0", the decimal separator and CantDecimals zeros.
-    QString TextoCero() const;
+    QString ZeroText() const;
     // A number in the user's notation (the locale's, or with the program's decimal separator); false
     // when the text is no number.
-    static bool LeerNumero(const QString& text, double* value);
+    static bool ReadNumber(const QString& text, double* value);
     // A number as a slider position: the nearest whole number, halves to the even neighbour, kept
     // inside the range of a Long.
-    static int Entero(double value);
+    static int WholeNumber(double value);
 
 private:
     friend class DefaultInstance<frmSelectNum>;

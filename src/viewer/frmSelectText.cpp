@@ -14,27 +14,27 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kLetras = 26;
-constexpr int kAnchoMinimoLista = 24; // characters the value boxes show at least
+constexpr int kLetterCount = 26;
+constexpr int kMinListChars = 24; // characters the value boxes show at least
 
 // The letter a text starts with for the slider: its first character upper-cased, an accented letter
 // taken as its base letter. Null for an empty text.
-QChar primeraLetra(const QString& text) {
+QChar firstLetter(const QString& text) {
     if (text.isEmpty()) return {};
     return QString(text.at(0)).normalized(QString::NormalizationForm_D).at(0).toUpper();
 }
 
-bool esLetra(QChar c) {
+bool isLetter(QChar c) {
     return c >= 'A' && c <= 'Z';
 }
 
 // Long lists must open and scroll at once: every row is as high as the first and the box is not
 // measured against every entry.
-void prepararLista(QComboBox* c) {
+void prepareList(QComboBox* c) {
     c->setEditable(true);
     c->setInsertPolicy(QComboBox::NoInsert);
     c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    c->setMinimumContentsLength(kAnchoMinimoLista);
+    c->setMinimumContentsLength(kMinListChars);
     if (auto* v = qobject_cast<QListView*>(c->view())) v->setUniformItemSizes(true);
 }
 } // namespace
@@ -49,10 +49,10 @@ frmSelectText::frmSelectText(QWidget* parent) : QDialog(parent) {
     TText = new QComboBox(this);
     TText->setObjectName("TText");
     for (QComboBox* c : {FText, TText})
-        prepararLista(c);
+        prepareList(c);
     TimeRange = new RangeSlider(this, "TimeRange");
     // Designed over the 26 letters, both thumbs on "A".
-    TimeRange->setMax(kLetras);
+    TimeRange->setMax(kLetterCount);
     TimeRange->setMin(1);
     TimeRange->setLowerValue(1);
     TimeRange->setUpperValue(1);
@@ -81,13 +81,13 @@ frmSelectText::frmSelectText(QWidget* parent) : QDialog(parent) {
 
     connect(cmdAceptar, &QPushButton::clicked, this, &frmSelectText::cmdAceptar_Click);
     connect(cmdFromTBL, &QPushButton::clicked, this, &frmSelectText::cmdFromTBL_Click);
-    auto alMoverse = [this] {
+    auto onMove = [this] {
         TimeRangeChange();
         GetcmbValue();
     };
-    connect(TimeRange, &RangeSlider::Change, this, alMoverse);
-    connect(TimeRange, &RangeSlider::Scroll, this, alMoverse);
-    for (auto [lista, indice] : {std::pair{FText, &indiceF_}, std::pair{TText, &indiceT_}}) {
+    connect(TimeRange, &RangeSlider::Change, this, onMove);
+    connect(TimeRange, &RangeSlider::Scroll, this, onMove);
+    for (auto [lista, indice] : {std::pair{FText, &indexFrom_}, std::pair{TText, &indexTo_}}) {
         QAbstractItemModel* m = lista->model();
         auto invalidar = [indice = indice] { indice->valid = false; };
         connect(m, &QAbstractItemModel::rowsInserted, this, invalidar);
@@ -101,7 +101,7 @@ frmSelectText::frmSelectText(QWidget* parent) : QDialog(parent) {
 }
 
 void frmSelectText::Form_Load() {
-    if (!letrasArmadas_) ArmarTablaLetras();
+    if (!lettersBuilt_) BuildLetterTable();
     TimeRange->setLowerValue(1);
     TimeRange->setUpperValue(TimeRange->Max());
     FText->setEditText("A");
@@ -112,24 +112,24 @@ void frmSelectText::Form_Load() {
     }
 }
 
-void frmSelectText::ArmarTablaLetras() {
-    for (int i = 1; i <= kLetras; ++i)
-        colLetras.add(QString::number(i), QString(QChar('A' + i - 1)));
-    letrasArmadas_ = true;
+void frmSelectText::BuildLetterTable() {
+    for (int i = 1; i <= kLetterCount; ++i)
+        letterColumn.add(QString::number(i), QString(QChar('A' + i - 1)));
+    lettersBuilt_ = true;
 }
 
 QString frmSelectText::GetLetter(int position) const {
-    return colLetras.item(QString::number(std::clamp(position, 1, kLetras))).value_or(QString());
+    return letterColumn.item(QString::number(std::clamp(position, 1, kLetterCount))).value_or(QString());
 }
 
 // A text that does not start with a letter finds no entry: it stands before "A" or after "Z" by its
 // character, so digits, blanks and "..." go to the start and an empty text to the end.
 int frmSelectText::EncontratIndiceABC(const QString& letter) const {
-    const QChar c = primeraLetra(letter);
-    if (c.isNull()) return kLetras;
-    for (int i = 1; i <= colLetras.count(); ++i)
-        if (colLetras.item(QString::number(i)) == QString(c)) return i;
-    return c < QChar('A') ? 1 : kLetras;
+    const QChar c = firstLetter(letter);
+    if (c.isNull()) return kLetterCount;
+    for (int i = 1; i <= letterColumn.count(); ++i)
+        if (letterColumn.item(QString::number(i)) == QString(c)) return i;
+    return c < QChar('A') ? 1 : kLetterCount;
 }
 
 void frmSelectText::GetRange() {
@@ -152,21 +152,21 @@ void frmSelectText::TimeRangeChange() {
     FText->setEditText(GetLetter(TimeRange->LowerValue()));
 }
 
-int frmSelectText::primeraEntrada(QComboBox* list, int position) {
-    Index& idx = list == FText ? indiceF_ : indiceT_;
+int frmSelectText::firstEntry(QComboBox* list, int position) {
+    Index& idx = list == FText ? indexFrom_ : indexTo_;
     if (!idx.valid) {
         idx.first.fill(-1);
         int found = 0;
-        for (int row = 0; row < list->count() && found < kLetras; ++row) {
-            const QChar c = primeraLetra(list->itemText(row));
-            if (esLetra(c) && idx.first[size_t(c.unicode() - 'A')] < 0) {
+        for (int row = 0; row < list->count() && found < kLetterCount; ++row) {
+            const QChar c = firstLetter(list->itemText(row));
+            if (isLetter(c) && idx.first[size_t(c.unicode() - 'A')] < 0) {
                 idx.first[size_t(c.unicode() - 'A')] = row;
                 ++found;
             }
         }
         idx.valid = true;
     }
-    return position >= 1 && position <= kLetras ? idx.first[size_t(position - 1)] : -1;
+    return position >= 1 && position <= kLetterCount ? idx.first[size_t(position - 1)] : -1;
 }
 
 void frmSelectText::GetcmbValue() {
@@ -174,8 +174,8 @@ void frmSelectText::GetcmbValue() {
     for (QComboBox* list : {FText, TText}) {
         if (list == TText && TText->isHidden()) break;
         const QString t = list->currentText();
-        if (t.size() != 1 || !esLetra(t.at(0))) continue;
-        const int row = primeraEntrada(list, t.at(0).unicode() - 'A' + 1);
+        if (t.size() != 1 || !isLetter(t.at(0))) continue;
+        const int row = firstEntry(list, t.at(0).unicode() - 'A' + 1);
         if (row < 0) continue; // no value starts with that letter: the letter stays
         list->setCurrentIndex(row);
         list->setEditText(list->itemText(row));
@@ -225,7 +225,7 @@ void frmSelectText::cmdFromTBL_Click() {
     frmSelectFormTable::unload();
 }
 
-void frmSelectText::LlenarListasValores(InsCube& cube, const QString& sql) {
+void frmSelectText::FillValueLists(InsCube& cube, const QString& sql) {
     if (sql.trimmed().isEmpty()) return;
     QStringList values;
     QString error;

@@ -53,7 +53,7 @@ public:
 
     // Both value lists := the values of the values query over the cube's connection, run read-only;
     // the texts of the boxes stay as they are. A refused or failing query is reported.
-    void LlenarListasValores(InsCube& cube, const QString& sql);
+    void FillValueLists(InsCube& cube, const QString& sql);
 
     void reject() override;
 
@@ -64,15 +64,15 @@ private:
     friend class DefaultInstance<frmSelectText>;
     explicit frmSelectText(QWidget* parent = nullptr);
     void Form_Load();
-    void ArmarTablaLetras();
+    void BuildLetterTable();
     // The first list entry of each letter, found once per filling of the list.
-    int primeraEntrada(QComboBox* list, int position);
+    int firstEntry(QComboBox* list, int position);
 
-    KeyedCollection colLetras;
-    bool letrasArmadas_ = false;
+    KeyedCollection letterColumn;
+    bool lettersBuilt_ = false;
     struct Index {
         std::array<int, 26> first{};
         bool valid = false;
     };
-    Index indiceF_, indiceT_;
+    Index indexFrom_, indexTo_;
 };

@@ -52,7 +52,7 @@ void Llenar(bd::grid::Grid& cal, std::initializer_list<Medida> filas) {
 // One line per tool: style, id, name, caption, identifier, checked.
 QStringList Banda(const Cubo& v) {
     QStringList out;
-    for (Tool* t : v.ABGraph->band(Cubo::BandaGrafico)->tools()) {
+    for (Tool* t : v.ABGraph->band(Cubo::ChartBand)->tools()) {
         switch (t->style()) {
         case ToolStyle::Separator:
             out << "|";
@@ -91,13 +91,13 @@ TEST(ChartBand, OneToolPerChartedMeasureThenTheTypeBox) {
                                "|",
                                "combo cmbChartType"};
     EXPECT_EQ(Banda(*p.v), expected);
-    Tool* combo = p.v->ABGraph->tool(Cubo::ComboTipoGrafico);
+    Tool* combo = p.v->ABGraph->tool(Cubo::ChartTypeCombo);
     ASSERT_TRUE(combo);
     EXPECT_EQ(combo->list(), General::colNombreGrafico.values());
     EXPECT_EQ(combo->list().first(), "None");
     EXPECT_EQ(combo->list().size(), 17);
     EXPECT_EQ(p.v->ABGraph->tool(1)->picture().cacheKey(), p.v->picGraph.cacheKey());
-    EXPECT_FALSE(p.v->ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_FALSE(p.v->ToolChecked(Cubo::ToolNoChart));
 
     // A rebuild replaces the band, it does not add to it.
     p.c->spCal->setText(Campos::ColTipoGrafico, 3, "None");
@@ -115,7 +115,7 @@ TEST(ChartBand, WithoutMeasuresOnlyTheTypeBoxAndTheChartHidden) {
     Llenar(*p.c->spCal, {{1, "Cost", "0", "", "", false}, {2, "Cost", "1", "", "", true}});
     p.c->CargarComandosGraficos();
     EXPECT_EQ(Banda(*p.v), QStringList{"combo cmbChartType"});
-    EXPECT_TRUE(p.v->ToolChecked(Cubo::ToolSinGrafico)) << "tool 80 checked is the chart switched off";
+    EXPECT_TRUE(p.v->ToolChecked(Cubo::ToolNoChart)) << "tool 80 checked is the chart switched off";
     EXPECT_TRUE(p.v->CHA->isHidden());
     EXPECT_TRUE(p.v->ABGraph->isHidden());
 }

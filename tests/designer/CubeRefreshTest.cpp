@@ -78,7 +78,7 @@ TEST(Refrescar, AWorkingRefreshShowsTheFilteredResult) {
     EXPECT_EQ(t.estado->text(), "Connected");
     EXPECT_TRUE(t.viewer->DC->isVisibleTo(t.viewer));
     EXPECT_EQ(t.viewer->DC->cellValue(0, 0).toDouble(), 35.0); // 10 + 20 + 5, region N only
-    EXPECT_FALSE(t.c->FiltrosSinAplicar);
+    EXPECT_FALSE(t.c->FiltersNotApplied);
 }
 
 TEST(Refrescar, AFilterThatBreaksTheQueryBringsTheUnfilteredResultBackThenAsks) {
@@ -151,7 +151,7 @@ TEST(Refrescar, AFilterThatBreaksTheQueryBringsTheUnfilteredResultBackThenAsks) 
         if (!k.valoresBorrados) {
             EXPECT_EQ(u.typeButtonText(Cubo::ColUsrDesde, 1), "N");
         }
-        EXPECT_EQ(t.c->FiltrosSinAplicar, k.sinAplicar);
+        EXPECT_EQ(t.c->FiltersNotApplied, k.sinAplicar);
         EXPECT_EQ(t.viewer->DC->recordSource(), plana); // the viewer keeps the unfiltered result
         EXPECT_TRUE(t.viewer->DC->isVisibleTo(t.viewer));
         EXPECT_TRUE(t.c->UltimaConsultaSQL.endsWith("NOPE = 5")) << t.c->UltimaConsultaSQL.toStdString();
@@ -344,7 +344,7 @@ TEST(TimerStarters, OnlyAPositiveNumberOfMinutesStartsATimer) {
         c.PrenderTimerAutoClose();
         EXPECT_EQ(c.TimerAutoRefresh->isEnabled(), k.encendido);
         EXPECT_EQ(c.TimerAutoClose->isEnabled(), k.encendido);
-        EXPECT_EQ(c.MinutosAutoRefresh, k.minutos);
-        EXPECT_EQ(c.MinutosAutoClose, k.minutos);
+        EXPECT_EQ(c.AutoRefreshMinutes, k.minutos);
+        EXPECT_EQ(c.AutoCloseMinutes, k.minutos);
     }
 }

@@ -22,7 +22,7 @@ TEST(DefinitionGrids, TypeClasses) {
         {11, "ISTEXT"},    {200, "ISTEXT"},    {202, "ISTEXT"},    {205, ""}, // binary: no row
     };
     for (const auto& [type, cls] : cases) {
-        EXPECT_EQ(DG::ClaseDeTipo(type), cls) << type;
+        EXPECT_EQ(DG::TypeClassOf(type), cls) << type;
         EXPECT_EQ(DG::IsAdoNumber(type), cls == "ISNUMERIC") << type;
     }
 }
@@ -45,17 +45,17 @@ TEST(DefinitionGrids, AggregateCodesMatchExactly) {
         {"Average", std::nullopt},
     };
     for (const auto& [text, code] : cases)
-        EXPECT_EQ(DG::CodigoAgregado(text), code) << text.toStdString();
+        EXPECT_EQ(DG::AggregateCodeOf(text), code) << text.toStdString();
     // Every aggregate of the designer's list has a code.
-    for (const QString& a : DG::Agregados())
-        EXPECT_TRUE(DG::CodigoAgregado(a).has_value()) << a.toStdString();
+    for (const QString& a : DG::Aggregates())
+        EXPECT_TRUE(DG::AggregateCodeOf(a).has_value()) << a.toStdString();
 }
 
 TEST(DefinitionGrids, ListsInTheirOrder) {
-    EXPECT_EQ(DG::Agregados(),
+    EXPECT_EQ(DG::Aggregates(),
               QStringList({"Sum", "Max", "Min", "Avg", "Count", "StDev", "StDevP", "Var", "VarP"}));
-    EXPECT_EQ(DG::Operadores(), QStringList({"=", "Between", "Like", ">", "<"}));
-    EXPECT_EQ(DG::Motores(), QStringList({"ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"}));
+    EXPECT_EQ(DG::Operators(), QStringList({"=", "Between", "Like", ">", "<"}));
+    EXPECT_EQ(DG::Engines(), QStringList({"ACCESS", "EXCEL", "MSSQL", "MYSQL", "ORACLE", "OTHER"}));
 }
 
 TEST(DefinitionGrids, DesignTimeLayout) {
@@ -71,8 +71,8 @@ TEST(DefinitionGrids, DesignTimeLayout) {
     EXPECT_EQ(d.spCam->text(DG::ColTipoCampo, 0), "-->");
     EXPECT_EQ(d.spFil->text(DG::ColSQLValores, 0), "SQL");
     EXPECT_EQ(d.spCal->cellType(DG::ColAgregado, 10), TypeComboBox);
-    EXPECT_EQ(d.spCal->typeComboBoxList(DG::ColAgregado, 10), DG::Agregados());
-    EXPECT_EQ(d.spFil->typeComboBoxList(DG::ColOperador, 10), DG::Operadores());
+    EXPECT_EQ(d.spCal->typeComboBoxList(DG::ColAgregado, 10), DG::Aggregates());
+    EXPECT_EQ(d.spFil->typeComboBoxList(DG::ColOperador, 10), DG::Operators());
     EXPECT_EQ(d.spFil->typeButtonText(DG::ColValorHasta, 10), "...");
     EXPECT_TRUE(d.spFil->colHidden(DG::ColSQLValores));
     EXPECT_TRUE(d.spCal->colHidden(DG::ColResultadoAlerta));
@@ -121,13 +121,13 @@ TEST(DefinitionGrids, BackTo300RowsNeverDropsAUsedRow) {
     g.setText(DG::ColMedida, 300, "last");
     g.insertRows(1, 5); // row 300 moves to 305 and the grid grows to keep it
     ASSERT_EQ(g.text(DG::ColMedida, 305), "last");
-    DG::VolverAFilasDefinicion(g);
+    DG::BackToDefinitionRows(g);
     EXPECT_EQ(g.maxRows(), 305);
     d.RemoverFilasVacias(); // rows 1-5 empty: "last" comes up to row 1
     EXPECT_EQ(g.text(DG::ColMedida, 1), "last");
     EXPECT_EQ(g.maxRows(), 300);
     g.setMaxRows(20);
-    DG::VolverAFilasDefinicion(g);
+    DG::BackToDefinitionRows(g);
     EXPECT_EQ(g.maxRows(), 300);
 }
 
@@ -155,7 +155,7 @@ void fillSample(DG& d) {
     for (int i = 0; i < 4; ++i) {
         const auto& [name, type] = fields[i];
         const int r = i + 1;
-        const QString cls = DG::ClaseDeTipo(type);
+        const QString cls = DG::TypeClassOf(type);
         cam.setText(DG::ColCampo, r, name);
         cam.setText(DG::ColDimension, r, cls == DG::ISMEMO || cls == DG::ISNUMERIC ? "0" : "1");
         cam.setCellTag(DG::ColTipoCampo, r, cls);

@@ -78,7 +78,7 @@ TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
     };
     for (const Caso& k : casos) {
         SCOPED_TRACE(k.entrada.toStdString() + " / " + k.motor.toStdString());
-        EXPECT_EQ(Campos::NombreTablaSQL(k.entrada, k.motor, nullptr), k.sql);
+        EXPECT_EQ(Campos::SqlTableName(k.entrada, k.motor, nullptr), k.sql);
     }
     // Through the list, on an engine chosen in the designer.
     CuboDePrueba t(kTabla);

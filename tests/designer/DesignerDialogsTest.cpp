@@ -185,12 +185,12 @@ TEST_F(Dialogos, PasswordAndProtection) {
     EXPECT_EQ(t.cube->vPass, "New");
     const std::pair<int, QString> filas[] = {{6, "New"}, {7, "1"}, {8, "0"}, {9, "0"}, {42, "1"}};
     for (const auto& [fila, v] : filas)
-        EXPECT_EQ(c().Propiedad(fila), v) << fila;
+        EXPECT_EQ(c().Property(fila), v) << fila;
 }
 
 TEST_F(Dialogos, OnlyRealEditsOfTheSqlBoxSetTheFlags) {
     c().txtQuery->setPlainText("SELECT 1");
-    c().setCeldaEstadoConsulta("<state/>");
+    c().setQueryStateCell("<state/>");
     c().aQ->setTag("WORK");
     c().Cambio = c().Recarga = false;
     t.viewer->Salvar = false;
@@ -242,7 +242,7 @@ TEST_F(Dialogos, RowMovers) {
     c().VaOnfocus = &cal();
     struct Caso {
         int fila;
-        bool arriba;
+        bool up;
         QStringList nombres;
         int activa;
         bool mueve;
@@ -253,7 +253,7 @@ TEST_F(Dialogos, RowMovers) {
     for (const Caso& k : casos) {
         cal().setActiveCell(1, k.fila);
         t.viewer->Salvar = false;
-        k.arriba ? c().MoverFilaArriba() : c().MoverFilaAbajo();
+        k.up ? c().MoverFilaArriba() : c().MoverFilaAbajo();
         EXPECT_EQ(nombres(cal()), k.nombres) << k.fila;
         EXPECT_EQ(cal().activeRow(), k.activa) << k.fila;
         EXPECT_EQ(cal().maxRows(), 300);

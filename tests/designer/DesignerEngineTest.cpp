@@ -134,7 +134,7 @@ TEST(DesignerEngine, GettingTheFocusClearsTheErrorColour) {
          std::initializer_list<QWidget*>{c.txtDateIndicator, c.txtDBDateFormat, c.txtDBHourFormat, c.txtLike,
                                          c.txtConeccion, c.txtQuery}) {
         SCOPED_TRACE(w->objectName().toStdString());
-        Campos::PintarFondo(w, Campos::ColorError);
+        Campos::PaintBackground(w, Campos::ColorError);
         ASSERT_TRUE(refreshtest::pintadoDeError(w));
         QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
         QCoreApplication::sendEvent(w, &in);

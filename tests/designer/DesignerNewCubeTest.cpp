@@ -158,7 +158,7 @@ TEST(DesignerNewCube, AnOfferedFilterShowsItsPaneAtTheFirstOk) {
         EXPECT_TRUE(c->isWindow());
         c->cmdAceptar->click();
         ASSERT_TRUE(viewer->isVisible());
-        EXPECT_TRUE(viewer->ToolChecked(Cubo::ToolPanelFiltros));
+        EXPECT_TRUE(viewer->ToolChecked(Cubo::ToolFilterPane));
         EXPECT_TRUE(viewer->spUsrFil->isVisible());
         EXPECT_EQ(viewer->spUsrFil->maxRows(), 1);
         EXPECT_GE(viewer->spUsrFil->height(), 40);

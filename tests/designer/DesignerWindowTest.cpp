@@ -40,8 +40,8 @@ TEST(DesignerTabs, SetAbCheckedFollowsTheTab) {
         SCOPED_TRACE(tab);
         c.SSTab1->setCurrentIndex(tab);
         c.SetAbChecked();
-        EXPECT_EQ(marcada(c, Campos::ToolConexion), esperado[tab][0]);
-        EXPECT_EQ(marcada(c, Campos::ToolCubo), esperado[tab][1]);
+        EXPECT_EQ(marcada(c, Campos::ToolConnection), esperado[tab][0]);
+        EXPECT_EQ(marcada(c, Campos::ToolCube), esperado[tab][1]);
     }
 }
 
@@ -94,7 +94,7 @@ TEST(DesignerToolbar, DispatchByKeyWithAmpersandsRemovedAndUnknownIgnored) {
     t.viewer->show();
     c.AB->clickTool(conAmp);
     EXPECT_EQ(c.SSTab1->currentIndex(), 0);
-    EXPECT_TRUE(marcada(c, Campos::ToolConexion));
+    EXPECT_TRUE(marcada(c, Campos::ToolConnection));
     EXPECT_FALSE(c.AB->isEnabled());
     reloj.advance(1000);
     EXPECT_TRUE(c.AB->isEnabled());
@@ -102,7 +102,7 @@ TEST(DesignerToolbar, DispatchByKeyWithAmpersandsRemovedAndUnknownIgnored) {
     t.sql("select * from Ventas");
     c.cmbEngine->setCurrentText("OTHER");
     bd::os::ScopedPrompter p;
-    c.AB->clickTool(c.AB->tool(Campos::ToolCubo));
+    c.AB->clickTool(c.AB->tool(Campos::ToolCube));
     EXPECT_EQ(c.SSTab1->currentIndex(), 1);
     EXPECT_EQ(c.spCam->text(1, 1), "REGION");
 }
@@ -113,7 +113,7 @@ TEST(DesignerToolbar, AdvancedSettingsAndTheLastQuery) {
     c.SetAbChecked();
     c.cmdAdvSet_Click();
     EXPECT_EQ(c.SSTab1->currentIndex(), 2);
-    EXPECT_FALSE(marcada(c, Campos::ToolConexion));
+    EXPECT_FALSE(marcada(c, Campos::ToolConnection));
     c.UltimaConsultaSQL = "select 1 where x = 2";
     c.cmdQueryEditorView->show();
     c.cmdLastQuery->click();
@@ -147,12 +147,12 @@ TEST(DesignerLifecycle, TheHintShowsOnTheFirstThreeActivationsOnTheFieldsTab) {
     c.SSTab1->setCurrentIndex(1);
     for (int i = 1; i <= 4; ++i) {
         SCOPED_TRACE(i);
-        c.DestruirGlobo();
+        c.DestroyBalloon();
         c.Form_Activate();
         EXPECT_EQ(c.Globo() != nullptr, i < 4);
         EXPECT_EQ(General::GetSetting("OE", "CUBO", "FRMCAMPOS_INIT"), QString::number(std::min(i, 3)));
     }
-    c.DestruirGlobo();
+    c.DestroyBalloon();
     c.Form_Activate();
     // Moving off the fields tab removes a balloon.
     General::SaveSetting("OE", "CUBO", "FRMCAMPOS_INIT", "0");
@@ -289,7 +289,7 @@ TEST(DesignerLifecycle, BlockearCamposLocksAndColoursTheFirstColumns) {
         for (bd::grid::Grid* g : {c.spCal.data(), c.spCam.data()})
             for (int col = 1; col <= 3; ++col) {
                 SCOPED_TRACE(g->objectName().toStdString() + " col " + std::to_string(col));
-                EXPECT_EQ(g->backColor(col, 7), on ? Campos::ColorBloqueado : Campos::ColorLibre);
+                EXPECT_EQ(g->backColor(col, 7), on ? Campos::ColorLocked : Campos::ColorFree);
                 EXPECT_EQ(g->lock(col, 7), col == 1 || on);
             }
     }
@@ -363,16 +363,16 @@ TEST(DesignerTabs, HeaderClicksRunTheToolsCommands) {
     EXPECT_EQ(c.SSTab1->currentIndex(), 1);
     EXPECT_EQ(c.spCam->text(1, 1), "REGION") << "the typed SQL was read";
     EXPECT_EQ(t.cube->CubeSqlQuery, "select * from Ventas");
-    EXPECT_TRUE(marcada(c, Campos::ToolCubo));
-    EXPECT_FALSE(marcada(c, Campos::ToolConexion));
+    EXPECT_TRUE(marcada(c, Campos::ToolCube));
+    EXPECT_FALSE(marcada(c, Campos::ToolConnection));
     ASSERT_NE(c.Globo(), nullptr) << "a numeric field and no measure: the hint";
     clickTab(c, 0);
     EXPECT_EQ(c.SSTab1->currentIndex(), 0);
-    EXPECT_TRUE(marcada(c, Campos::ToolConexion));
+    EXPECT_TRUE(marcada(c, Campos::ToolConnection));
     EXPECT_EQ(c.Globo(), nullptr);
     clickTab(c, 2);
     EXPECT_EQ(c.SSTab1->currentIndex(), 2);
-    EXPECT_FALSE(marcada(c, Campos::ToolConexion) || marcada(c, Campos::ToolCubo));
+    EXPECT_FALSE(marcada(c, Campos::ToolConnection) || marcada(c, Campos::ToolCube));
     clickTab(c, 4);
     EXPECT_EQ(c.SSTab1->currentIndex(), 4);
     // The connection tab's checks stop "Cube Fields" as the Next button would.

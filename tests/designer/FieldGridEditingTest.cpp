@@ -249,9 +249,9 @@ TEST_F(CamposTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
     c().SSTab1->setCurrentIndex(1);
     c().show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&c()));
-    for (int ancho : {300, 900, 1600}) {
-        SCOPED_TRACE(ancho);
-        c().resize(ancho, 600);
+    for (int width : {300, 900, 1600}) {
+        SCOPED_TRACE(width);
+        c().resize(width, 600);
         QCoreApplication::processEvents();
         const QRect celda = celdaEnVentana(cam(), 3, 1, &c());
         EXPECT_TRUE(QRect(QPoint(0, 0), c().size()).contains(celda)) << celda.x() << "+" << celda.width();

@@ -475,7 +475,7 @@ TEST_F(FiltrosTest, TheViewersFilterGridFollowsEveryFilterEdit) {
 
 TEST_F(FiltrosTest, TheViewerAsksForFiltersAndTheDesignerShowsItsFilterGrid) {
     campo("City", "ISTEXT");
-    t.viewer->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    t.viewer->SetToolChecked(Cubo::ToolFilterPane, true);
     p->answer(Answer::Yes);
     t.viewer->ColorcarGrillaFiltros(false, false, true);
     EXPECT_EQ(textos(), QStringList({"Do you want to define user filters ?"}));

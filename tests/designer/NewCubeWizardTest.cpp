@@ -25,8 +25,8 @@
 namespace {
 
 struct RecordingLauncher : FrmMain::Launcher {
-    std::vector<FrmMain::NuevoCuboArgs> opened;
-    void openCube(FrmMain&, const FrmMain::NuevoCuboArgs& a) override { opened.push_back(a); }
+    std::vector<FrmMain::NewCubeArgs> opened;
+    void openCube(FrmMain&, const FrmMain::NewCubeArgs& a) override { opened.push_back(a); }
     void quit() override {}
 };
 
@@ -118,7 +118,7 @@ TEST_F(Asistente, AChosenFileGivesNuevoCuboItsKindAndPath) {
         dialogos.answers = {k.archivo};
         elegir(k.boton);
         ASSERT_EQ(launcher.opened.size(), 1u) << p->texts().join("|").toStdString();
-        const FrmMain::NuevoCuboArgs& a = launcher.opened[0];
+        const FrmMain::NewCubeArgs& a = launcher.opened[0];
         EXPECT_EQ(a.IdCube, "Nuevo Cubo");
         EXPECT_EQ(a.Conexion, "");
         EXPECT_EQ(a.Query, "");
@@ -164,7 +164,7 @@ TEST_F(Asistente, ServerKindsShowTheirInstructionsAndGoOnHoweverTheyAreClosed) {
         });
         EXPECT_EQ(vistos, k.dialogo.isEmpty() ? QStringList() : QStringList{k.dialogo});
         ASSERT_EQ(launcher.opened.size(), 1u);
-        const FrmMain::NuevoCuboArgs& a = launcher.opened[0];
+        const FrmMain::NewCubeArgs& a = launcher.opened[0];
         EXPECT_EQ(a.IdCube, "New Cube");
         EXPECT_EQ(a.Conexion, "");
         EXPECT_EQ(a.Query, "");

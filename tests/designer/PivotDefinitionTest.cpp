@@ -196,14 +196,14 @@ TEST(CargarDefinicionEnCubo, TheFirstMeasureBringsTheChartBackIntoTheWindow) {
     bd::os::ScopedPrompter p;
     c.CargarDefinicionEnCubo();
     ASSERT_TRUE(v.isVisible());
-    ASSERT_TRUE(v.ToolChecked(Cubo::ToolSinGrafico)) << "no measure: charts off";
+    ASSERT_TRUE(v.ToolChecked(Cubo::ToolNoChart)) << "no measure: charts off";
     EXPECT_FALSE(v.CHA->isVisible());
 
     medida(*c.spCal, 1, "AMT", "1", "Sum");
     c.Recarga = true;
     c.CargarDefinicionEnCubo();
     EXPECT_TRUE(p->prompts.isEmpty()) << p->texts().join("; ").toStdString();
-    EXPECT_FALSE(v.ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_FALSE(v.ToolChecked(Cubo::ToolNoChart));
     EXPECT_TRUE(v.Split->Visible());
     EXPECT_TRUE(v.CHA->isVisible());
     EXPECT_TRUE(v.ABGraph->isVisible());
@@ -237,14 +237,14 @@ TEST(CargarDefinicionEnCubo, TheFilterPaneFollowsTheFiltersToolAtOnce) {
         bd::os::ScopedPrompter p;
         c.CargarDefinicionEnCubo();
         ASSERT_TRUE(v.isVisible());
-        EXPECT_EQ(v.ToolChecked(Cubo::ToolPanelFiltros), conFiltro);
+        EXPECT_EQ(v.ToolChecked(Cubo::ToolFilterPane), conFiltro);
         EXPECT_EQ(v.spUsrFil->isVisible(), conFiltro);
         // The user hides the pane; the next OK, with the filters as they were, shows it again.
-        v.SetToolChecked(Cubo::ToolPanelFiltros, false);
+        v.SetToolChecked(Cubo::ToolFilterPane, false);
         v.ColorcarGrillaFiltros(false, false, true);
         EXPECT_FALSE(v.spUsrFil->isVisible());
         c.CargarDefinicionEnCubo();
-        EXPECT_EQ(v.ToolChecked(Cubo::ToolPanelFiltros), conFiltro);
+        EXPECT_EQ(v.ToolChecked(Cubo::ToolFilterPane), conFiltro);
         EXPECT_EQ(v.spUsrFil->isVisible(), conFiltro);
         if (conFiltro) {
             EXPECT_GT(v.spUsrFil->height(), 20);

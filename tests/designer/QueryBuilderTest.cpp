@@ -183,8 +183,8 @@ TEST(QueryBuilderTab, OpenEditorPreparesTheBuilderFromTheCubeSqlOnce) {
     t.c->cmdOpenEditor->click();
     EXPECT_TRUE(t.prompts->prompts.isEmpty()) << t.prompts->texts().join('/').toStdString();
     EXPECT_EQ(t.c->SSTab1->currentIndex(), 3);
-    EXPECT_FALSE(t.c->AB->tool(Campos::ToolConexion)->checked());
-    EXPECT_FALSE(t.c->AB->tool(Campos::ToolCubo)->checked());
+    EXPECT_FALSE(t.c->AB->tool(Campos::ToolConnection)->checked());
+    EXPECT_FALSE(t.c->AB->tool(Campos::ToolCube)->checked());
     EXPECT_EQ(t.aQ().tag(), "WORK");
     EXPECT_EQ(t.aQ().zoom(), 100);
     EXPECT_FALSE(t.aQ().readOnly());
@@ -209,7 +209,7 @@ TEST(QueryBuilderTab, ExcelSourcesCannotUseTheBuilder) {
     EXPECT_EQ(t.prompts->prompts[0].title, "Not suported");
     EXPECT_EQ(t.prompts->prompts[0].icon, Icon::Information);
     EXPECT_EQ(t.c->SSTab1->currentIndex(), 0);
-    EXPECT_TRUE(t.c->AB->tool(Campos::ToolConexion)->checked());
+    EXPECT_TRUE(t.c->AB->tool(Campos::ToolConnection)->checked());
     EXPECT_EQ(t.aQ().tag(), "");
 
     // Its tab header says the same and goes back to the tab shown before.
@@ -254,7 +254,7 @@ TEST(QueryBuilderTab, TakingTheSqlMakesItTheCubesAndKeepsTheState) {
     EXPECT_TRUE(t.c->Cambio);
     EXPECT_TRUE(t.viewer->Salvar);
     EXPECT_EQ(t.c->SSTab1->currentIndex(), 0);
-    EXPECT_TRUE(t.c->AB->tool(Campos::ToolConexion)->checked());
+    EXPECT_TRUE(t.c->AB->tool(Campos::ToolConnection)->checked());
     EXPECT_EQ(t.c->CeldaEstadoConsulta(), t.aQ().state());
     EXPECT_EQ(t.aQ().tag(), "");
     // The SQL runs, as written and as the cube holds it.
@@ -329,7 +329,7 @@ TEST(QueryBuilderTab, TheStateTravelsInTheCubeFile) {
 TEST(QueryBuilderTab, AStateFromElsewhereIsIgnored) {
     ExampleCube t;
     t.sql("SELECT Region FROM Sales WHERE Quantity > 2");
-    t.c->setCeldaEstadoConsulta(
+    t.c->setQueryStateCell(
         "<QueryBuilder version=\"5.2\"><Tables><Table Name=\"Sales\"/></Tables></QueryBuilder>");
     t.c->cmdOpenEditor->click();
     EXPECT_TRUE(t.prompts->prompts.isEmpty());
@@ -358,7 +358,7 @@ TEST(QueryBuilderTab, AStateFromElsewhereIsIgnored) {
 TEST(QueryBuilderTab, TypingTheSqlDiscardsTheBuildersDesign) {
     ExampleCube t;
     t.designTwoTables();
-    t.c->setCeldaEstadoConsulta(t.aQ().state());
+    t.c->setQueryStateCell(t.aQ().state());
     // Moving the cursor is no edit; typing the connection only has the builder connect again.
     QTest::keyClick(t.c->txtConeccion, Qt::Key_End);
     EXPECT_EQ(t.aQ().tag(), "WORK");

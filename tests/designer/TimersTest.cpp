@@ -49,7 +49,7 @@ struct CuboVentas : CuboDePrueba {
 // Records the program's end instead of leaving the event loop.
 struct RecordingLauncher : FrmMain::Launcher {
     int quits = 0;
-    void openCube(FrmMain&, const FrmMain::NuevoCuboArgs&) override {}
+    void openCube(FrmMain&, const FrmMain::NewCubeArgs&) override {}
     void quit() override { ++quits; }
 };
 
@@ -258,8 +258,8 @@ TEST(MinutesBoxes, LosingTheFocusNormalisesTheTextAndStartsOrStopsTheTimer) {
         EXPECT_EQ(c.txtAutoClose->text(), k.box);
         EXPECT_EQ(c.TimerAutoRefresh->isEnabled(), k.running);
         EXPECT_EQ(c.TimerAutoClose->isEnabled(), k.running);
-        EXPECT_EQ(c.MinutosAutoRefresh, k.minutes);
-        EXPECT_EQ(c.MinutosAutoClose, k.minutes);
+        EXPECT_EQ(c.AutoRefreshMinutes, k.minutes);
+        EXPECT_EQ(c.AutoCloseMinutes, k.minutes);
     }
 }
 

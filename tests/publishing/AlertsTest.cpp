@@ -59,28 +59,27 @@ const std::vector<std::pair<std::string, double>> kBounds = {{"A", 9.99},  {"B",
                                                              {"D", 20.01}, {"E", 0},  {"F", std::nan("")}};
 
 // The measure grid of a designer, without the window.
-struct Medidas {
+struct MeasureGrid {
     QWidget host;
     DefinitionGrids defs{&host};
     grid::Grid& cal = *defs.spCal;
     // A main row (aggregate given) or a sub-row (aggregate empty, as the "+" button makes it).
-    void fila(int r, const QString& medida, const QString& agregado, const QString& desde,
-              const QString& hasta, const QString& destinatarios = "x@example.com",
-              const QString& totales = "0") {
-        cal.setText(G::ColMedida, r, medida);
-        if (agregado.isEmpty()) {
+    void row(int r, const QString& measure, const QString& aggregate, const QString& from, const QString& to,
+             const QString& destinatarios = "x@example.com", const QString& totales = "0") {
+        cal.setText(G::ColMedida, r, measure);
+        if (aggregate.isEmpty()) {
             cal.setCellType(G::ColAgregado, r, grid::TypePlain);
         } else {
-            cal.setText(G::ColAgregado, r, agregado);
+            cal.setText(G::ColAgregado, r, aggregate);
         }
-        cal.setText(G::ColLimiteInferior, r, desde);
-        cal.setText(G::ColLimiteSuperior, r, hasta);
+        cal.setText(G::ColLimiteInferior, r, from);
+        cal.setText(G::ColLimiteSuperior, r, to);
         cal.setText(G::ColIncluirTotales, r, totales);
         General::EscribirCelda(cal, G::ColDestinatarios, r, destinatarios);
     }
 };
 
-QString tabla(const QString& header, const QStringList& rows, bool others = false) {
+QString resultTable(const QString& header, const QStringList& rows, bool others = false) {
     QString s = "<table><tr><td>Region</td><td><b>" + header + "</b></td></tr>";
     for (const QString& r : rows) {
         const QStringList p = r.split('=');
@@ -112,11 +111,11 @@ TEST(AlertRules, BoundsReadWithEitherDecimalSeparator) {
         EXPECT_DOUBLE_EQ(alerts::parseBound(text), want) << text;
 
     // Plain-text cells (a grid from a file) and the float cells of the measure grid read alike.
-    Medidas m;
-    m.fila(1, "Amount", "Sum", "10,5", "20.25");
+    MeasureGrid m;
+    m.row(1, "Amount", "Sum", "10,5", "20.25");
     m.cal.setCellType(G::ColLimiteInferior, 2, grid::TypePlain);
     m.cal.setCellType(G::ColLimiteSuperior, 2, grid::TypePlain);
-    m.fila(2, "Amount", "", "1.5", "2,75");
+    m.row(2, "Amount", "", "1.5", "2,75");
     const QVector<AlertRule> rules = alerts::readAlertRules(m.cal);
     ASSERT_EQ(rules.size(), 2);
     EXPECT_DOUBLE_EQ(rules[0].low, 10.5);
@@ -128,12 +127,12 @@ TEST(AlertRules, BoundsReadWithEitherDecimalSeparator) {
 // Sub-rows (and texts that are no aggregate) keep the code of the row above; the scan ends at the
 // first empty name.
 TEST(AlertRules, SubRowsTakeTheAggregateAboveAndAnEmptyNameEndsTheRules) {
-    Medidas m;
-    m.fila(1, "Amount", "StDevP", "0", "1");
-    m.fila(2, "Amount", "", "2", "3");
-    m.fila(3, "Qty", "Avg", "0", "1");
-    m.fila(4, "Qty", "avg", "0", "1"); // not a name of the list
-    m.fila(6, "Amount", "Sum", "0", "1");
+    MeasureGrid m;
+    m.row(1, "Amount", "StDevP", "0", "1");
+    m.row(2, "Amount", "", "2", "3");
+    m.row(3, "Qty", "Avg", "0", "1");
+    m.row(4, "Qty", "avg", "0", "1"); // not a name of the list
+    m.row(6, "Amount", "Sum", "0", "1");
     const QVector<AlertRule> rules = alerts::readAlertRules(m.cal);
     ASSERT_EQ(rules.size(), 4);
     EXPECT_EQ(rules[0].aggregate, bd::pivot::StDevP);
@@ -157,36 +156,36 @@ TEST(AlertSearch, CellsInRangeAtTheBoundsEmptyBoundsAggregatesAndTotals) {
     PivotTable t;
     t.setData(regions(kBounds));
     layout(t);
-    Medidas m;
-    m.fila(1, "Amount", "Sum", "10", "20");
-    m.fila(2, "Amount", "", "", "");               // empty bounds: 0 to 0; the empty cell of F is no 0
-    m.fila(3, "amount", "", "0", "100", "x", "1"); // the grand total takes part
-    m.fila(4, "Amount", "Avg", "0", "100");        // no Avg field in the pivot
+    MeasureGrid m;
+    m.row(1, "Amount", "Sum", "10", "20");
+    m.row(2, "Amount", "", "", "");               // empty bounds: 0 to 0; the empty cell of F is no 0
+    m.row(3, "amount", "", "0", "100", "x", "1"); // the grand total takes part
+    m.row(4, "Amount", "Avg", "0", "100");        // no Avg field in the pivot
     const QVector<AlertRule> rules = alerts::readAlertRules(m.cal);
-    EXPECT_EQ(alerts::alertResult(rules[0], t), tabla("Amount", {"B=10", "C=20"}));
-    EXPECT_EQ(alerts::alertResult(rules[1], t), tabla("Amount", {"E=0"}));
+    EXPECT_EQ(alerts::alertResult(rules[0], t), resultTable("Amount", {"B=10", "C=20"}));
+    EXPECT_EQ(alerts::alertResult(rules[1], t), resultTable("Amount", {"E=0"}));
     EXPECT_EQ(alerts::alertResult(rules[2], t),
-              tabla("Amount", {"A=9,99", "B=10", "C=20", "D=20,01", "E=0", "Grand Total=60"}));
+              resultTable("Amount", {"A=9,99", "B=10", "C=20", "D=20,01", "E=0", "Grand Total=60"}));
     EXPECT_EQ(alerts::alertResult(rules[3], t), "");
 
     // The same measure shown with Avg: the Sum rules find nothing; an Avg main row's sub-row does.
     PivotTable avg;
     avg.setData(regions(kBounds));
     layout(avg, bd::pivot::Avg);
-    Medidas a;
-    a.fila(1, "Amount", "Avg", "1000", "2000");
-    a.fila(2, "Amount", "", "10", "20");
-    a.fila(3, "Amount", "Sum", "10", "20");
+    MeasureGrid a;
+    a.row(1, "Amount", "Avg", "1000", "2000");
+    a.row(2, "Amount", "", "10", "20");
+    a.row(3, "Amount", "Sum", "10", "20");
     const QVector<AlertRule> r2 = alerts::readAlertRules(a.cal);
     EXPECT_EQ(alerts::alertResult(r2[0], avg), "");
-    EXPECT_EQ(alerts::alertResult(r2[1], avg), tabla("Amount", {"B=10", "C=20"}));
+    EXPECT_EQ(alerts::alertResult(r2[1], avg), resultTable("Amount", {"B=10", "C=20"}));
     EXPECT_EQ(alerts::alertResult(r2[2], avg), "");
 
     // The search stores results only for rules with recipients and clears every old result.
     General::EscribirCelda(m.cal, G::ColResultadoAlerta, 10, "stale");
     General::EscribirCelda(m.cal, G::ColDestinatarios, 2, "");
     alerts::findAlerts(m.cal, t);
-    EXPECT_EQ(m.cal.cellTag(G::ColResultadoAlerta, 1), tabla("Amount", {"B=10", "C=20"}));
+    EXPECT_EQ(m.cal.cellTag(G::ColResultadoAlerta, 1), resultTable("Amount", {"B=10", "C=20"}));
     EXPECT_EQ(m.cal.cellTag(G::ColResultadoAlerta, 2), "");
     EXPECT_EQ(m.cal.cellTag(G::ColResultadoAlerta, 4), "");
     EXPECT_EQ(m.cal.cellTag(G::ColResultadoAlerta, 10), "");
@@ -206,9 +205,10 @@ TEST(AlertSearch, FiftyHitsListEveryOneFiftyOneSayAndOthers) {
         PivotTable t;
         t.setData(regions(rows));
         layout(t);
-        Medidas m;
-        m.fila(1, "Amount", "Sum", "1", "1");
-        EXPECT_EQ(alerts::alertResult(alerts::readAlertRules(m.cal)[0], t), tabla("Amount", listed, n == 51))
+        MeasureGrid m;
+        m.row(1, "Amount", "Sum", "1", "1");
+        EXPECT_EQ(alerts::alertResult(alerts::readAlertRules(m.cal)[0], t),
+                  resultTable("Amount", listed, n == 51))
             << n;
     }
 }
@@ -222,8 +222,8 @@ TEST(AlertSearch, TextsAreEscapedAndTheHeaderNamesTheRulesField) {
     layout(t, bd::pivot::Sum, true);
     t.fields().item("Region")->setCaption("Re'gion \"1\"");
     t.dataFields().item(0)->setCaption("Amount <€>");
-    Medidas m;
-    m.fila(1, "Amount", "Sum", "0", "10");
+    MeasureGrid m;
+    m.row(1, "Amount", "Sum", "0", "10");
     EXPECT_EQ(alerts::alertResult(alerts::readAlertRules(m.cal)[0], t),
               "<table><tr><td>Region 1</td><td><b>Amount &lt;€&gt;</b></td></tr>"
               "<tr><td>&lt;i&gt;OBrien &amp; Co&lt;/i&gt;</td><td><b>5</b></td></tr></table><br>");
@@ -245,11 +245,11 @@ TEST(AlertHighlight, TheLastQualifyingRuleColoursTheCell) {
     PivotTable t;
     t.setData(regions(kBounds));
     layout(t, bd::pivot::Sum, true);
-    Medidas m;
-    m.fila(1, "Amount", "Sum", "0", "100");
+    MeasureGrid m;
+    m.row(1, "Amount", "Sum", "0", "100");
     m.cal.setBackColor(G::ColLimiteSuperior, 1, 0x0000FF); // red
     m.cal.setForeColor(G::ColLimiteSuperior, 1, 0xFF0000); // blue
-    m.fila(2, "Amount", "", "15", "25");
+    m.row(2, "Amount", "", "15", "25");
     m.cal.setBackColor(G::ColLimiteSuperior, 2, 0x00FF00); // green
     m.cal.setForeColor(G::ColLimiteSuperior, 2, 0xFFFFFF);
     auto colours = [&](const QString& region, int column) {
@@ -280,12 +280,12 @@ TEST(AlertHighlight, TheLastQualifyingRuleColoursTheCell) {
 }
 
 TEST(AlertMails, OneMailPerRecipientStringInOrderOfFirstAppearance) {
-    Medidas m;
+    MeasureGrid m;
     const QString to1 = "a@example.com;b@example.com", to2 = "A@example.com;b@example.com";
-    m.fila(1, "Amount", "Sum", "1", "2", to1);
-    m.fila(2, "Qty", "Sum", "3", "4", to2);
-    m.fila(3, "Amount", "", "5", "6", to1);
-    m.fila(4, "Qty", "", "7", "8", "c@example.com"); // no result: no mail
+    m.row(1, "Amount", "Sum", "1", "2", to1);
+    m.row(2, "Qty", "Sum", "3", "4", to2);
+    m.row(3, "Amount", "", "5", "6", to1);
+    m.row(4, "Qty", "", "7", "8", "c@example.com"); // no result: no mail
     for (int r : {1, 2, 3})
         General::EscribirCelda(m.cal, G::ColResultadoAlerta, r,
                                QStringLiteral("<table>%1</table><br>").arg(r));
@@ -312,7 +312,7 @@ TEST(AlertMails, OneMailPerRecipientStringInOrderOfFirstAppearance) {
 namespace {
 // A viewer and its designer linked, a start window as the cube's parent, a pivot over kBounds, and
 // a local relay; the language texts of the shipped file.
-struct VisorConRelay : ::testing::Test {
+struct ViewerWithRelay : ::testing::Test {
     test::TempHome home{true};
     os::ScopedPrompter prompts;
     std::unique_ptr<test::FakeRelay> relay;
@@ -348,22 +348,22 @@ struct VisorConRelay : ::testing::Test {
             delete v.data();
         }
     }
-    void regla(int r, const QString& desde, const QString& hasta, const QString& para) {
+    void rule(int r, const QString& from, const QString& to, const QString& recipients) {
         grid::Grid& cal = *c->spCal;
         cal.setText(G::ColMedida, r, "Amount");
         if (r == 1) cal.setText(G::ColAgregado, r, "Sum");
-        cal.setText(G::ColLimiteInferior, r, desde);
-        cal.setText(G::ColLimiteSuperior, r, hasta);
-        General::EscribirCelda(cal, G::ColDestinatarios, r, para);
+        cal.setText(G::ColLimiteInferior, r, from);
+        cal.setText(G::ColLimiteSuperior, r, to);
+        General::EscribirCelda(cal, G::ColDestinatarios, r, recipients);
     }
 };
 } // namespace
 
-TEST_F(VisorConRelay, AlertMailsGoOutPerRecipientStringThroughTheRelay) {
-    regla(1, "10", "20", "a@test");
-    regla(2, "0", "0", "b@test");
-    regla(3, "20", "30", "a@test");
-    regla(4, "500", "600", "c@test"); // nothing in range
+TEST_F(ViewerWithRelay, AlertMailsGoOutPerRecipientStringThroughTheRelay) {
+    rule(1, "10", "20", "a@test");
+    rule(2, "0", "0", "b@test");
+    rule(3, "20", "30", "a@test");
+    rule(4, "500", "600", "c@test"); // nothing in range
     ASSERT_TRUE(v->HayAlertas());
     v->EnviarAlertas();
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join('/').toStdString();
@@ -380,15 +380,15 @@ TEST_F(VisorConRelay, AlertMailsGoOutPerRecipientStringThroughTheRelay) {
     EXPECT_EQ(relay->mails[1]["txtTexto"], body[1].body);
 }
 
-TEST_F(VisorConRelay, NothingWithoutTheCheckBoxOrWithoutResults) {
-    regla(1, "10", "20", "a@test");
+TEST_F(ViewerWithRelay, NothingWithoutTheCheckBoxOrWithoutResults) {
+    rule(1, "10", "20", "a@test");
     General::EscribirCelda(*c->spCal, G::ColResultadoAlerta, 1, "old result");
     c->chkSendAlert->setChecked(false);
     EXPECT_FALSE(v->HayAlertas());
     EXPECT_EQ(c->spCal->cellTag(G::ColResultadoAlerta, 1), "old result"); // nothing was searched
     v->EnviarAlertas();
     c->chkSendAlert->setChecked(true);
-    regla(1, "500", "600", "a@test");
+    rule(1, "500", "600", "a@test");
     EXPECT_FALSE(v->HayAlertas());
     v->EnviarAlertas();
     EXPECT_TRUE(relay->requests.isEmpty());
@@ -396,10 +396,10 @@ TEST_F(VisorConRelay, NothingWithoutTheCheckBoxOrWithoutResults) {
 
 // A failing group does not stop the others; failures are one box with a person, lines on standard
 // error without.
-TEST_F(VisorConRelay, RelayFailuresAreReportedOnceAndTheOtherGroupsStillGo) {
-    regla(1, "10", "20", "a@test");
-    regla(2, "0", "0", "b@test");
-    regla(3, "0", "10", "c@test");
+TEST_F(ViewerWithRelay, RelayFailuresAreReportedOnceAndTheOtherGroupsStillGo) {
+    rule(1, "10", "20", "a@test");
+    rule(2, "0", "0", "b@test");
+    rule(3, "0", "10", "c@test");
     relay->answer = [](const QHash<QString, QString>& mail) {
         return mail["txtPara"] == "c@test" ? test::HttpResponse{200, "text/plain", "OK", false}
                                            : test::HttpResponse{500, "text/plain", "broken", false};
@@ -422,8 +422,8 @@ TEST_F(VisorConRelay, RelayFailuresAreReportedOnceAndTheOtherGroupsStillGo) {
     EXPECT_EQ(QString::fromStdString(err).count("Email Alerts: The alert mail to "), 2) << err;
 }
 
-TEST_F(VisorConRelay, TheCloseSequenceAsksOrSendsAtOnceWhenClosedAutomatically) {
-    regla(1, "10", "20", "a@test");
+TEST_F(ViewerWithRelay, TheCloseSequenceAsksOrSendsAtOnceWhenClosedAutomatically) {
+    rule(1, "10", "20", "a@test");
     prompts->answer(os::Answer::No);
     EXPECT_TRUE(v->Form_Unload());
     ASSERT_EQ(prompts->prompts.size(), 1) << prompts->texts().join("/").toStdString();
@@ -433,17 +433,17 @@ TEST_F(VisorConRelay, TheCloseSequenceAsksOrSendsAtOnceWhenClosedAutomatically) 
 
     TearDown();
     SetUp();
-    regla(1, "10", "20", "a@test");
+    rule(1, "10", "20", "a@test");
     v->carradoAutomatico = true;
     EXPECT_TRUE(v->Form_Unload());
     EXPECT_EQ(prompts->prompts.size(), 1) << prompts->texts().join('/').toStdString();
     EXPECT_EQ(relay->mails.size(), 1);
 }
 
-TEST_F(VisorConRelay, TheReportUpdatedMailGoesToTheUploadAddresses) {
+TEST_F(ViewerWithRelay, TheReportUpdatedMailGoesToTheUploadAddresses) {
     v->EnviarMailsAfterUpload();
     EXPECT_TRUE(relay->requests.isEmpty()); // no addresses in row 40
-    c->spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "boss@test, team@test");
+    c->spSave->setText(Campos::ColProperty, Campos::FilaMailsSubida, "boss@test, team@test");
     c->txtIdCubo->setText("Sales");
     v->VinsCube->IdExportCube = "1000_202611510300_7";
     v->EnviarMailsAfterUpload();

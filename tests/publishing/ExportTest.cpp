@@ -31,19 +31,20 @@ using namespace bd;
 
 namespace {
 
-std::shared_ptr<db::ColumnarResult> Ventas() {
-    db::ColumnData cliente, importe;
-    cliente.name = "Customer", cliente.kind = db::ColumnKind::Text, cliente.dict = {"Lee", "O'Brien <Ltd>"};
-    importe.name = "Amount", importe.kind = db::ColumnKind::Real, importe.adoType = 5;
-    cliente.codes = {0, 1, 1};
-    importe.reals = {10.5, 2, 3};
+std::shared_ptr<db::ColumnarResult> salesData() {
+    db::ColumnData customer, amount;
+    customer.name = "Customer", customer.kind = db::ColumnKind::Text,
+    customer.dict = {"Lee", "O'Brien <Ltd>"};
+    amount.name = "Amount", amount.kind = db::ColumnKind::Real, amount.adoType = 5;
+    customer.codes = {0, 1, 1};
+    amount.reals = {10.5, 2, 3};
     auto r = std::make_shared<db::ColumnarResult>();
     r->rowCount = 3;
-    r->columns = {cliente, importe};
+    r->columns = {customer, amount};
     return r;
 }
 
-struct Dialogo : ::testing::Test {
+struct ExportDialog : ::testing::Test {
     test::TempHome home{false};
     os::ScopedPrompter prompts;
     os::ScriptedFileDialogs dialogs;
@@ -53,7 +54,7 @@ struct Dialogo : ::testing::Test {
     void SetUp() override {
         os::setFileDialogs(&dialogs);
         os::setDesktop(&desktop);
-        dc->setData(Ventas());
+        dc->setData(salesData());
         dc->addField("Customer", "Customer", pivot::PageArea)->setOrientation(pivot::RowArea);
         dc->addField("Amount", "Amount", pivot::DataArea)->setNumberFormat("0.00");
         dc->recalculate();
@@ -65,9 +66,9 @@ struct Dialogo : ::testing::Test {
         os::setFileDialogs(nullptr);
         os::setDesktop(nullptr);
     }
-    Export* abrir(const QString& tabla) {
+    Export* openExport(const QString& resultTable) {
         Export* e = Export::instance();
-        e->Servir(dc, tabla);
+        e->Serve(dc, resultTable);
         e->show();
         return e;
     }
@@ -75,8 +76,8 @@ struct Dialogo : ::testing::Test {
 
 // Converts the file with LibreOffice into folder; the converted file's path, "" with the reason in
 // *error.
-QString convertir(const QString& file, const QString& filter, const QString& ext, const QString& folder,
-                  QString* error) {
+QString convert(const QString& file, const QString& filter, const QString& ext, const QString& folder,
+                QString* error) {
     const QString lo = QStandardPaths::findExecutable("libreoffice");
     if (lo.isEmpty()) {
         *error = "libreoffice is not installed (package libreoffice-calc-nogui of .ci/packages)";
@@ -97,7 +98,7 @@ QString convertir(const QString& file, const QString& filter, const QString& ext
 }
 
 // The cells of a CSV text, row by row, quotes taken off.
-QVector<QStringList> leerCsv(const QString& text) {
+QVector<QStringList> readCsv(const QString& text) {
     QVector<QStringList> rows;
     for (QString line : text.split('\n')) {
         line.remove('\r');
@@ -120,7 +121,7 @@ QVector<QStringList> leerCsv(const QString& text) {
 
 // How many cells of each value type ("float", "string") the first sheet of an OpenDocument
 // spreadsheet holds, from its content.xml.
-QMap<QString, int> tiposOds(const QString& ods, QString* error) {
+QMap<QString, int> odsTypes(const QString& ods, QString* error) {
     QByteArray content;
     QMap<QString, int> out;
     if (!zip::readMember(ods, "content.xml", content, error)) return out;
@@ -160,16 +161,16 @@ struct Ejemplo {
 
 } // namespace
 
-TEST_F(Dialogo, ProposedNameCaptionAndTheCancelledSaveDialog) {
-    EXPECT_EQ(Export::NombrePropuesto("Sales by region", "xls"), "Sales_by_region.xls");
-    EXPECT_EQ(Export::NombrePropuesto("Sales by region", "html"), "Sales_by_region.html");
-    EXPECT_EQ(Export::NombrePropuesto("2024/25 North", "xls"), "2024_25_North.xls");
+TEST_F(ExportDialog, ProposedNameCaptionAndTheCancelledSaveDialog) {
+    EXPECT_EQ(Export::ProposedName("Sales by region", "xls"), "Sales_by_region.xls");
+    EXPECT_EQ(Export::ProposedName("Sales by region", "html"), "Sales_by_region.html");
+    EXPECT_EQ(Export::ProposedName("2024/25 North", "xls"), "2024_25_North.xls");
 
-    Export* e = abrir("Sales by region");
+    Export* e = openExport("Sales by region");
     EXPECT_EQ(e->windowTitle(), "Export Sales by region");
     EXPECT_FALSE(e->isModal());
     // The one dialog serves the viewer that opened it last, caption and all.
-    EXPECT_EQ(abrir("2024/25 North"), e);
+    EXPECT_EQ(openExport("2024/25 North"), e);
     EXPECT_EQ(e->windowTitle(), "Export 2024/25 North");
     EXPECT_GE(e->minimumWidth(), bd::os::titleBarWidth(e)) << "the caption is read whole";
 
@@ -187,25 +188,25 @@ TEST_F(Dialogo, ProposedNameCaptionAndTheCancelledSaveDialog) {
     EXPECT_TRUE(QDir(out.path()).isEmpty());
 }
 
-TEST_F(Dialogo, TheTotalsChoiceSurvivesReopening) {
-    Export* e = abrir("T");
+TEST_F(ExportDialog, TheTotalsChoiceSurvivesReopening) {
+    Export* e = openExport("T");
     EXPECT_FALSE(e->chkTotales->isChecked());
     e->chkTotales->setChecked(true);
     e->cmdCancelar_Click();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(Export::loaded());
     EXPECT_EQ(os::GetSetting("OE", "CUBO", "CHKTOTALES"), "1");
-    e = abrir("T");
+    e = openExport("T");
     EXPECT_TRUE(e->chkTotales->isChecked());
     e->chkTotales->setChecked(false);
     e->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(os::GetSetting("OE", "CUBO", "CHKTOTALES"), "0");
-    EXPECT_FALSE(abrir("T")->chkTotales->isChecked());
+    EXPECT_FALSE(openExport("T")->chkTotales->isChecked());
 }
 
-TEST_F(Dialogo, HtmlExportIsPostProcessedEscapedAndOffersToOpen) {
-    Export* e = abrir("Sales");
+TEST_F(ExportDialog, HtmlExportIsPostProcessedEscapedAndOffersToOpen) {
+    Export* e = openExport("Sales");
     e->Option2->setChecked(true);
     e->chkTotales->setChecked(true);
     const QString file = out.filePath("Sales.html");
@@ -236,8 +237,8 @@ TEST_F(Dialogo, HtmlExportIsPostProcessedEscapedAndOffersToOpen) {
     EXPECT_EQ(desktop.opened.size(), 1);
 }
 
-TEST_F(Dialogo, APivotThatWentAwayIsAnErrorNotACrash) {
-    Export* e = abrir("Sales");
+TEST_F(ExportDialog, APivotThatWentAwayIsAnErrorNotACrash) {
+    Export* e = openExport("Sales");
     delete dc;
     dc = nullptr;
     EXPECT_TRUE(e->Cubo.isNull());
@@ -270,10 +271,10 @@ TEST(ExampleExport, SpreadsheetOpensInLibreOfficeWithTheSameNumbers) {
     QString error;
     // Cell contents as stored, not as shown: the numbers themselves.
     const QString csvFile =
-        convertir(file, "csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,false,false", "csv",
-                  out.path(), &error);
+        convert(file, "csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,false,false", "csv", out.path(),
+                &error);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    const QVector<QStringList> rows = leerCsv(QString::fromUtf8(test::readFile(csvFile)));
+    const QVector<QStringList> rows = readCsv(QString::fromUtf8(test::readFile(csvFile)));
 
     const pivot::PivotTable& dc = *x.v->DC;
     ASSERT_GT(dc.resultRows(), 10);
@@ -303,10 +304,10 @@ TEST(ExampleExport, SpreadsheetOpensInLibreOfficeWithTheSameNumbers) {
     }
     EXPECT_GT(numbers, 20);
     // Numbers as numbers: every value cell is a number in the spreadsheet, every header a text.
-    const QMap<QString, int> tipos = tiposOds(convertir(file, "ods", "ods", out.path(), &error), &error);
+    const QMap<QString, int> types = odsTypes(convert(file, "ods", "ods", out.path(), &error), &error);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    EXPECT_EQ(tipos.value("float"), numbers);
-    EXPECT_EQ(tipos.keys(), (QStringList{"float", "string"}));
+    EXPECT_EQ(types.value("float"), numbers);
+    EXPECT_EQ(types.keys(), (QStringList{"float", "string"}));
 }
 
 TEST(ExampleExport, HtmlPageShowsTheTableInQtsHtmlEngine) {
@@ -354,7 +355,7 @@ TEST(ExampleExport, HtmlPageShowsTheTableInQtsHtmlEngine) {
 
 // A sum past the largest double shows as an empty cell in the table; the spreadsheet gets the same
 // empty cell rather than a "Number" that no program reads.
-TEST_F(Dialogo, AnOverflowedSumIsAnEmptyCellInTheSpreadsheet) {
+TEST_F(ExportDialog, AnOverflowedSumIsAnEmptyCellInTheSpreadsheet) {
     db::ColumnData k, v;
     k.name = "K", k.kind = db::ColumnKind::Text, k.dict = {"a", "b"};
     v.name = "V", v.kind = db::ColumnKind::Real, v.adoType = 5;
@@ -370,17 +371,17 @@ TEST_F(Dialogo, AnOverflowedSumIsAnEmptyCellInTheSpreadsheet) {
     dc->recalculate();
     ASSERT_TRUE(std::isinf(dc->cellValue(0, 0).toDouble()));
     EXPECT_EQ(dc->cellText(0, 0), "");
-    Export* e = abrir("Big");
+    Export* e = openExport("Big");
     e->chkTotales->setChecked(true);
     const QString file = out.filePath("Big.xls");
     dialogs.answers << file;
     prompts->answer(os::Answer::No);
     e->cmdAceptar_Click();
     QString error;
-    const QString csv = convertir(file, "csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,false,false",
-                                  "csv", out.path(), &error);
+    const QString csv = convert(file, "csv:Text - txt - csv (StarCalc):44,34,76,1,,1033,false,false,false",
+                                "csv", out.path(), &error);
     ASSERT_TRUE(error.isEmpty()) << error.toStdString();
-    const QVector<QStringList> rows = leerCsv(QString::fromUtf8(test::readFile(csv)));
+    const QVector<QStringList> rows = readCsv(QString::fromUtf8(test::readFile(csv)));
     ASSERT_EQ(rows.size(), 4);
     EXPECT_EQ(rows[1], (QStringList{"a", ""}));
     EXPECT_EQ(rows[2], (QStringList{"b", "2.5"}));

@@ -14,13 +14,13 @@ using bd::test::readFile;
 using bd::test::writeFile;
 
 namespace {
-struct ListaTest : ::testing::Test {
+struct MailList : ::testing::Test {
     bd::test::TempHome home{false};
     bd::os::ScopedPrompter p;
-    QString archivo() const { return home.path("mails.txt"); }
+    QString historyFile() const { return home.path("mails.txt"); }
 };
 
-QStringList entradas(const frmMailSelect& f) {
+QStringList entries(const frmMailSelect& f) {
     QStringList out;
     for (int i = 0; i < f.lstMail->count(); ++i)
         out << f.lstMail->item(i)->text();
@@ -28,24 +28,24 @@ QStringList entradas(const frmMailSelect& f) {
 }
 } // namespace
 
-TEST_F(ListaTest, AFirstUseCreatesAnEmptyHistory) {
-    ASSERT_FALSE(QFile::exists(archivo()));
+TEST_F(MailList, AFirstUseCreatesAnEmptyHistory) {
+    ASSERT_FALSE(QFile::exists(historyFile()));
     frmMailSelect f;
-    EXPECT_TRUE(QFile::exists(archivo()));
-    EXPECT_EQ(readFile(archivo()), QByteArray());
+    EXPECT_TRUE(QFile::exists(historyFile()));
+    EXPECT_EQ(readFile(historyFile()), QByteArray());
     EXPECT_EQ(f.lstMail->count(), 0);
     EXPECT_EQ(f.windowTitle(), "Select or enter an email address");
     EXPECT_TRUE(
         f.Label1->text().startsWith("Send an email if you have values in this range. To do an list: "));
 }
 
-TEST_F(ListaTest, SalvarTxt) {
-    struct Caso {
-        const char* nombre;
-        QByteArray archivo;
-        QString escrito;
-        QByteArray despues;
-    } casos[] = {
+TEST_F(MailList, SalvarTxt) {
+    struct Case {
+        const char* name;
+        QByteArray historyFile;
+        QString typed;
+        QByteArray after;
+    } cases[] = {
         {"a new address is appended", "ana@example.com\r\n", "luis@example.com",
          "ana@example.com\r\nluis@example.com\r\n"},
         {"the same address in other letters is no second line", "Ana@Example.com\r\n", "ANA@example.COM",
@@ -60,29 +60,29 @@ TEST_F(ListaTest, SalvarTxt) {
         {"a list of several addresses is one entry", "", "ana@example.com, luis@example.com",
          "ana@example.com, luis@example.com\r\n"},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
-        ASSERT_TRUE(writeFile(archivo(), k.archivo));
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        ASSERT_TRUE(writeFile(historyFile(), k.historyFile));
         frmMailSelect f;
-        f.txtMail->setText(k.escrito);
+        f.txtMail->setText(k.typed);
         EXPECT_TRUE(f.SalvarTxt());
-        EXPECT_EQ(readFile(archivo()), k.despues);
+        EXPECT_EQ(readFile(historyFile()), k.after);
     }
 }
 
-TEST_F(ListaTest, TheListShowsTheFileAndAClickPicksAnEntry) {
-    ASSERT_TRUE(writeFile(archivo(), "ana@example.com\r\n\r\nluis@example.com\r\n"));
+TEST_F(MailList, TheListShowsTheFileAndAClickPicksAnEntry) {
+    ASSERT_TRUE(writeFile(historyFile(), "ana@example.com\r\n\r\nluis@example.com\r\n"));
     frmMailSelect f;
-    EXPECT_EQ(entradas(f), QStringList({"ana@example.com", "", "luis@example.com"}));
+    EXPECT_EQ(entries(f), QStringList({"ana@example.com", "", "luis@example.com"}));
     f.lstMail_Click(f.lstMail->item(2));
     EXPECT_EQ(f.txtMail->text(), "luis@example.com");
 }
 
-TEST_F(ListaTest, OkChecksTheTextAndEnterActsAsOk) {
-    struct Caso {
-        QString texto;
-        bool aceptado;
-    } casos[] = {
+TEST_F(MailList, OkChecksTheTextAndEnterActsAsOk) {
+    struct Case {
+        QString text;
+        bool accepted;
+    } cases[] = {
         {"", true},
         {"ana@example.com", true},
         {"ana@examplecom", false},
@@ -91,15 +91,15 @@ TEST_F(ListaTest, OkChecksTheTextAndEnterActsAsOk) {
         {".x@", true},
         {"a@b.c, d@e.f", true},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.texto.toStdString());
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.text.toStdString());
         bd::os::ScopedPrompter pr;
         frmMailSelect f;
-        f.txtMail->setText(k.texto);
+        f.txtMail->setText(k.text);
         f.cmdAceptar_Click();
-        EXPECT_EQ(f.Cambio, k.aceptado);
-        EXPECT_EQ(f.result(), k.aceptado ? QDialog::Accepted : QDialog::Rejected);
-        if (k.aceptado) {
+        EXPECT_EQ(f.Cambio, k.accepted);
+        EXPECT_EQ(f.result(), k.accepted ? QDialog::Accepted : QDialog::Rejected);
+        if (k.accepted) {
             EXPECT_TRUE(pr->prompts.isEmpty());
         } else {
             ASSERT_EQ(pr->prompts.size(), 1);
@@ -108,29 +108,29 @@ TEST_F(ListaTest, OkChecksTheTextAndEnterActsAsOk) {
             EXPECT_EQ(pr->prompts[0].icon, bd::os::Icon::Information);
         }
     }
-    ASSERT_TRUE(writeFile(archivo(), ""));
+    ASSERT_TRUE(writeFile(historyFile(), ""));
     frmMailSelect f;
     f.txtMail->setText("ana@example.com");
     QTest::keyClick(f.txtMail, Qt::Key_Return);
     EXPECT_TRUE(f.Cambio);
-    EXPECT_EQ(readFile(archivo()), "ana@example.com\r\n");
+    EXPECT_EQ(readFile(historyFile()), "ana@example.com\r\n");
 }
 
-TEST_F(ListaTest, RemoveThenCloseChangesNothing) {
-    const QByteArray antes = "ana@example.com\r\nluis@example.com\r\n";
-    ASSERT_TRUE(writeFile(archivo(), antes));
+TEST_F(MailList, RemoveThenCloseChangesNothing) {
+    const QByteArray before = "ana@example.com\r\nluis@example.com\r\n";
+    ASSERT_TRUE(writeFile(historyFile(), before));
     {
         frmMailSelect f;
         f.CancelarUnload = true;
         f.txtMail->setText("ana@example.com");
         f.lstMail->setCurrentRow(0);
         f.cmdRemove_Click();
-        EXPECT_EQ(entradas(f), QStringList({"luis@example.com"}));
+        EXPECT_EQ(entries(f), QStringList({"luis@example.com"}));
         EXPECT_TRUE(f.txtMail->text().isEmpty());
         f.show();
         f.close();
         EXPECT_FALSE(f.Cambio);
-        EXPECT_EQ(readFile(archivo()), antes);
+        EXPECT_EQ(readFile(historyFile()), before);
     }
     {
         frmMailSelect f; // Remove with nothing selected is ignored
@@ -143,12 +143,12 @@ TEST_F(ListaTest, RemoveThenCloseChangesNothing) {
         f.lstMail->setCurrentRow(1);
         f.cmdRemove_Click();
         f.cmdAceptar_Click();
-        EXPECT_EQ(readFile(archivo()), "ana@example.com\r\n");
+        EXPECT_EQ(readFile(historyFile()), "ana@example.com\r\n");
     }
 }
 
-TEST_F(ListaTest, AHistoryThatCannotBeWrittenIsReportedAndTheListStays) {
-    ASSERT_TRUE(QDir().mkpath(archivo())); // a folder where the file should be
+TEST_F(MailList, AHistoryThatCannotBeWrittenIsReportedAndTheListStays) {
+    ASSERT_TRUE(QDir().mkpath(historyFile())); // a folder where the file should be
     frmMailSelect f;
     f.txtMail->setText("ana@example.com");
     f.cmdAceptar_Click();

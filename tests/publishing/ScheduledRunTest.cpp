@@ -107,7 +107,7 @@ struct ScheduledRun : ::testing::Test {
     QTemporaryDir tmp; // the run's TMPDIR
     QByteArray oldCrontab = qgetenv("BRINTOVA_CRONTAB");
     QString crontab = home.path("crontab");
-    QString cubo = home.path("My Cubes/Weekly Sales.cub");
+    QString cubePath = home.path("My Cubes/Weekly Sales.cub");
     test::LocalHttpServer service;
     test::FakeRelay relay;
 
@@ -123,7 +123,7 @@ struct ScheduledRun : ::testing::Test {
     }
     void TearDown() override { qputenv("BRINTOVA_CRONTAB", oldCrontab); }
 
-    // Opens the example cube in a viewer of this process, lets setUp change it, saves it as cubo and
+    // Opens the example cube in a viewer of this process, lets setUp change it, saves it as cubePath and
     // schedules it weekly on every day through the scheduler window.
     void scheduleExample(const std::function<void(Cubo&, Campos&)>& setUp) {
         os::ScopedPrompter prompts;
@@ -133,13 +133,13 @@ struct ScheduledRun : ::testing::Test {
         ASSERT_TRUE(v && v->Vcampos) << prompts->texts().join('/').toStdString();
         Campos& c = *v->Vcampos;
         setUp(*v, c);
-        v->VinsCube->PathOpenCube = cubo;
+        v->VinsCube->PathOpenCube = cubePath;
         ASSERT_TRUE(v->Guardar(true, false)) << prompts->texts().join('/').toStdString();
         {
             os::ScopedDialogHandler h([](QDialog* d) {
                 if (auto* s = qobject_cast<frmScheduler*>(d)) {
                     s->txtId->setText("Weekly Sales");
-                    for (QCheckBox* b : s->diasSemana())
+                    for (QCheckBox* b : s->dayBoxes())
                         b->setChecked(true);
                     s->cmdAceptar->click();
                 }
@@ -219,7 +219,7 @@ TEST_F(ScheduledRun, ACubeWithoutAutoCloseEndsAtOnceSayingSo) {
     os::ScopedPrompter prompts;
     {
         FrmMain start;
-        start.NuevoCubo("Cubo", "", "", false, false, cubo);
+        start.NuevoCubo("Cubo", "", "", false, false, cubePath);
         Cubo* v = viewer();
         ASSERT_TRUE(v && v->Vcampos);
         EXPECT_EQ(v->Vcampos->txtAutoClose->text(), "5");
@@ -231,7 +231,7 @@ TEST_F(ScheduledRun, ACubeWithoutAutoCloseEndsAtOnceSayingSo) {
     const CronRun r = runAsCron(60000, 60000);
     ASSERT_TRUE(r.result.finished) << r.err().toStdString();
     EXPECT_EQ(r.result.exitCode, 2) << r.err().toStdString();
-    EXPECT_TRUE(r.err().contains("Unattended run: the cube \"" + cubo +
+    EXPECT_TRUE(r.err().contains("Unattended run: the cube \"" + cubePath +
                                  "\" has no auto-close time, so it would never close."))
         << r.err().toStdString();
     EXPECT_TRUE(filesUnder(tmp.path()).isEmpty()) << filesUnder(tmp.path()).join(' ').toStdString();
@@ -253,7 +253,7 @@ TEST_F(ScheduledRun, ASourceThatNeverAnswersIsStoppedWithinTheBound) {
     ASSERT_TRUE(r.result.finished) << r.err().toStdString();
     EXPECT_EQ(r.result.exitCode, 3) << r.err().toStdString();
     EXPECT_TRUE(r.err().contains(
-        "Unattended run: the cube \"" + cubo +
+        "Unattended run: the cube \"" + cubePath +
         "\" did not open within 30 minutes and was stopped (its data source did not answer)."))
         << r.err().toStdString();
     EXPECT_LT(r.ms, 10000);
@@ -265,8 +265,8 @@ namespace {
 void alertUploadAndAutoClose(Cubo&, Campos& c) {
     c.chkSendAlert->setChecked(true);
     General::EscribirCelda(*c.spCal, Campos::ColDestinatarios, 1, "boss@example.test");
-    c.spSave->setText(Campos::ColPropiedad, Campos::FilaSubirAlSalir, "1");
-    c.spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "team@example.test");
+    c.spSave->setText(Campos::ColProperty, Campos::FilaSubirAlSalir, "1");
+    c.spSave->setText(Campos::ColProperty, Campos::FilaMailsSubida, "team@example.test");
     c.txtAutoClose->setText("1");
 }
 } // namespace
@@ -274,7 +274,7 @@ void alertUploadAndAutoClose(Cubo&, Campos& c) {
 TEST_F(ScheduledRun, TheExampleCubeClosesItselfSendingItsAlertsAndUploadAndLeavesNothingBehind) {
     scheduleExample(alertUploadAndAutoClose);
     const QStringList before = filesUnder(program.path());
-    const QByteArray cube = readFile(cubo);
+    const QByteArray cube = readFile(cubePath);
     // A minute of 2 seconds: the auto-close comes after 2, the countdown takes its 20, and the bound
     // after the opening is 31 minutes (62 seconds).
     const CronRun r = runAsCron(2000, 120000);
@@ -306,7 +306,7 @@ TEST_F(ScheduledRun, TheExampleCubeClosesItselfSendingItsAlertsAndUploadAndLeave
     // Nothing left behind: the program folder as it was, no temporary file, the cube unchanged.
     EXPECT_EQ(filesUnder(program.path()).join(' ').toStdString(), before.join(' ').toStdString());
     EXPECT_TRUE(filesUnder(tmp.path()).isEmpty()) << filesUnder(tmp.path()).join(' ').toStdString();
-    EXPECT_EQ(readFile(cubo), cube);
+    EXPECT_EQ(readFile(cubePath), cube);
 
     // The task stays for next week until it is deleted from the scheduler window.
     ASSERT_FALSE(taskLine().isEmpty());
@@ -320,7 +320,7 @@ TEST_F(ScheduledRun, TheExampleCubeClosesItselfSendingItsAlertsAndUploadAndLeave
         return int(QDialog::Rejected);
     });
     InsCube scheduled;
-    scheduled.PathOpenCube = cubo;
+    scheduled.PathOpenCube = cubePath;
     c.VinsCube = &scheduled;
     c.OpenScheduler();
     EXPECT_EQ(prompts->texts(), QStringList{"The task: \"Weekly_Sales\" was deleteded"});
@@ -336,7 +336,7 @@ TEST_F(ScheduledRun, ARelayThatHangsIsStoppedWithinTheBound) {
     ASSERT_TRUE(r.result.finished) << r.err().toStdString();
     EXPECT_EQ(r.result.exitCode, 3) << r.err().toStdString();
     EXPECT_TRUE(
-        r.err().contains("Unattended run: the cube \"" + cubo +
+        r.err().contains("Unattended run: the cube \"" + cubePath +
                          "\" did not close within 31 minutes, its auto-close time and 30 for its alerts "
                          "and upload, and was stopped"))
         << r.err().toStdString();

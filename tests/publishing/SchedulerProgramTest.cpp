@@ -49,12 +49,12 @@ struct Crontab : ::testing::Test {
 };
 
 // The scheduler window over a saved cube, run with the real process runner.
-struct Ventana : Crontab {
+struct SchedulerWindow : Crontab {
     os::ScopedPrompter prompts;
     QPointer<Cubo> v = new Cubo;
     QPointer<Campos> c = new Campos;
     QPointer<InsCube> cube = new InsCube;
-    QString cubo = home.path("My Cubes/it's 100% sales.cub");
+    QString cubePath = home.path("My Cubes/it's 100% sales.cub");
 
     void SetUp() override {
         Crontab::SetUp();
@@ -62,7 +62,7 @@ struct Ventana : Crontab {
         v->Vcampos = c;
         c->VinsCube = cube;
         c->VCubo = v;
-        cube->PathOpenCube = cubo;
+        cube->PathOpenCube = cubePath;
         QDir().mkpath(home.path("My Cubes"));
     }
     void TearDown() override {
@@ -71,8 +71,8 @@ struct Ventana : Crontab {
         Crontab::TearDown();
     }
     // Opens the scheduler; fill acts on it (and on the dialogs it opens, through list).
-    void programar(const std::function<void(frmScheduler&)>& fill,
-                   const std::function<void(ScheduledTasks&)>& list = {}) {
+    void schedule(const std::function<void(frmScheduler&)>& fill,
+                  const std::function<void(ScheduledTasks&)>& list = {}) {
         os::ScopedDialogHandler h([&](QDialog* d) {
             if (auto* s = qobject_cast<frmScheduler*>(d)) fill(*s);
             if (auto* l = qobject_cast<ScheduledTasks*>(d); l && list) list(*l);
@@ -80,7 +80,7 @@ struct Ventana : Crontab {
         });
         c->OpenScheduler();
     }
-    static QStringList fila(const ScheduledTasks& l, int r) {
+    static QStringList row(const ScheduledTasks& l, int r) {
         QStringList out;
         for (int col = 0; col < l.lstTasks->columnCount(); ++col)
             out << (l.lstTasks->item(r, col) ? l.lstTasks->item(r, col)->text() : QString());
@@ -90,8 +90,8 @@ struct Ventana : Crontab {
 
 } // namespace
 
-TEST_F(Ventana, OkWritesTheTaskLineAndReplacingItKeepsOneLine) {
-    programar([](frmScheduler& s) {
+TEST_F(SchedulerWindow, OkWritesTheTaskLineAndReplacingItKeepsOneLine) {
+    schedule([](frmScheduler& s) {
         s.txtId->setText("Weekly Sales");
         s.txtTimeHour->setText("7");
         s.txtTimeMin->setText("5");
@@ -101,7 +101,7 @@ TEST_F(Ventana, OkWritesTheTaskLineAndReplacingItKeepsOneLine) {
     });
     ASSERT_EQ(prompts->texts(),
               QStringList{"The task: \"Weekly_Sales\" has been created and is ready to run."});
-    const QByteArray first = kOtherLines + lineFor("1,5", "5 7", cubo, "Weekly_Sales").toUtf8() + '\n';
+    const QByteArray first = kOtherLines + lineFor("1,5", "5 7", cubePath, "Weekly_Sales").toUtf8() + '\n';
     // cron reads "\%" as "%": the percent sign of the path is escaped, the quote closed and reopened.
     EXPECT_EQ(readFile(crontab), QByteArray(first).replace("100%", "100\\%").replace("it's", "it'\\''s"));
     EXPECT_EQ(os::GetSetting("OE", "CUBO", "Weekly_Sales"), "Y");
@@ -109,7 +109,7 @@ TEST_F(Ventana, OkWritesTheTaskLineAndReplacingItKeepsOneLine) {
     // Scheduled again on Sunday evening: the question, then the one line replaced.
     prompts->prompts.clear();
     prompts->answer(os::Answer::Yes);
-    programar([](frmScheduler& s) {
+    schedule([](frmScheduler& s) {
         s.txtTimeHour->setText("23");
         s.txtTimeMin->setText("59");
         s.chkLun->setChecked(false);
@@ -118,13 +118,13 @@ TEST_F(Ventana, OkWritesTheTaskLineAndReplacingItKeepsOneLine) {
         s.cmdAceptar->click();
     });
     ASSERT_EQ(prompts->texts().size(), 2);
-    const QByteArray second = kOtherLines + lineFor("0", "59 23", cubo, "Weekly_Sales").toUtf8() + '\n';
+    const QByteArray second = kOtherLines + lineFor("0", "59 23", cubePath, "Weekly_Sales").toUtf8() + '\n';
     EXPECT_EQ(readFile(crontab), QByteArray(second).replace("100%", "100\\%").replace("it's", "it'\\''s"));
 
     // Delete Task removes the line, and only it; a second delete finds nothing and says the same.
     for (int i = 0; i < 2; ++i) {
         prompts->prompts.clear();
-        programar([](frmScheduler& s) {
+        schedule([](frmScheduler& s) {
             s.cmdDeleteTask->click();
             s.reject();
         });
@@ -134,19 +134,19 @@ TEST_F(Ventana, OkWritesTheTaskLineAndReplacingItKeepsOneLine) {
     }
 }
 
-TEST_F(Ventana, ManageAllTasksListsOurTasksAndDeletesThem) {
+TEST_F(SchedulerWindow, ManageAllTasksListsOurTasksAndDeletesThem) {
     ASSERT_EQ(schtasks({"/Create", "/SC", "WEEKLY", "/D", "WED", "/TN", "Other", "/ST", "06:30", "/TR",
                         "\"/srv/cubes/Other.cub\""})
                   .exitCode,
               0);
     os::SaveSetting("OE", "CUBO", "Other", "Y");
-    programar([](frmScheduler& s) {
+    schedule([](frmScheduler& s) {
         s.chkMar->setChecked(true);
         s.chkJue->setChecked(true);
         s.cmdAceptar->click();
     });
     int shown = 0;
-    programar(
+    schedule(
         [](frmScheduler& s) {
             s.cmdManageTasks->click();
             s.reject();
@@ -155,12 +155,12 @@ TEST_F(Ventana, ManageAllTasksListsOurTasksAndDeletesThem) {
             ++shown;
             EXPECT_TRUE(l.lblStatus->isHidden());
             ASSERT_EQ(l.lstTasks->rowCount(), 2);
-            EXPECT_EQ(fila(l, 0), (QStringList{"Other", "WED", "06:30", "/srv/cubes/Other.cub"}));
-            EXPECT_EQ(fila(l, 1), (QStringList{"CubeTask", "TUE,THU", "22:00", cubo}));
+            EXPECT_EQ(row(l, 0), (QStringList{"Other", "WED", "06:30", "/srv/cubes/Other.cub"}));
+            EXPECT_EQ(row(l, 1), (QStringList{"CubeTask", "TUE,THU", "22:00", cubePath}));
             l.lstTasks->selectRow(0);
             l.cmdDelete->click();
             ASSERT_EQ(l.lstTasks->rowCount(), 1);
-            EXPECT_EQ(fila(l, 0).first(), "CubeTask");
+            EXPECT_EQ(row(l, 0).first(), "CubeTask");
             l.cmdDelete->click();
             EXPECT_EQ(l.lstTasks->rowCount(), 0);
             EXPECT_FALSE(l.cmdDelete->isEnabled());
@@ -171,9 +171,9 @@ TEST_F(Ventana, ManageAllTasksListsOurTasksAndDeletesThem) {
     EXPECT_EQ(os::GetSetting("OE", "CUBO", "CubeTask"), "");
 }
 
-TEST_F(Ventana, AListThatCannotBeReadSaysWhy) {
+TEST_F(SchedulerWindow, AListThatCannotBeReadSaysWhy) {
     QFile::remove(home.path("bd-schtasks"));
-    programar(
+    schedule(
         [](frmScheduler& s) {
             s.cmdManageTasks->click();
             s.reject();
@@ -194,12 +194,12 @@ TEST_F(Crontab, TheProgramRefusesWhatItCannotKeepAndLeavesTheCrontabAlone) {
         a[a.indexOf(key) + 1] = value;
         return a;
     };
-    const struct Caso {
+    const struct Case {
         const char* name;
         QStringList args;
         int status;
         QString error;
-    } casos[] = {
+    } cases[] = {
         {"no arguments", {}, 1, "ERROR: Usage: bd-schtasks"},
         {"an unknown verb", {"/Run", "/TN", "t"}, 1, "ERROR: Invalid argument or option: /Run"},
         {"an unknown option", create + QStringList{"/RU", "root"}, 1,
@@ -222,7 +222,7 @@ TEST_F(Crontab, TheProgramRefusesWhatItCannotKeepAndLeavesTheCrontabAlone) {
          2,
          "ERROR: The task \"t\" does not exist."},
     };
-    for (const Caso& k : casos) {
+    for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
         const os::ProcessResult r = schtasks(k.args);
         ASSERT_TRUE(r.finished);

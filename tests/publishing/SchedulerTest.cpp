@@ -8,17 +8,17 @@
 namespace sched = bd::publishing;
 
 namespace {
-QString dias(std::initializer_list<int> ticked) {
+QString days(std::initializer_list<int> ticked) {
     QString out;
     for (int i : ticked)
-        sched::Concatena(out, sched::CodigosDias[i]);
+        sched::Concatena(out, sched::DayCodes[i]);
     return out;
 }
 } // namespace
 
 TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
     enum { Mon, Tue, Wed, Thu, Fri, Sat, Sun };
-    const struct Caso {
+    const struct Case {
         const char* name;
         QString id;
         QString days;
@@ -26,10 +26,10 @@ TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
         QString create;
         QString remove;
         QStringList args; // of the create line, the tool's name first
-    } casos[] = {
+    } cases[] = {
         {"a two-word id",
          "Weekly Sales",
-         dias({Mon, Fri}),
+         days({Mon, Fri}),
          "07",
          "05",
          "/home/ana/Sales.cub",
@@ -39,7 +39,7 @@ TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
           "/TR", "\"/home/ana/Sales.cub\""}},
         {"every day",
          "CubeTask",
-         dias({Mon, Tue, Wed, Thu, Fri, Sat, Sun}),
+         days({Mon, Tue, Wed, Thu, Fri, Sat, Sun}),
          "22",
          "00",
          "/c.cub",
@@ -49,7 +49,7 @@ TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
           "/ST", "22:00", "/TR", "\"/c.cub\""}},
         {"Sunday alone",
          "a",
-         dias({Sun}),
+         days({Sun}),
          "00",
          "59",
          "/c.cub",
@@ -59,7 +59,7 @@ TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
           "\"/c.cub\""}},
         {"a path with blanks is one argument",
          "Two  blanks",
-         dias({Tue, Sat}),
+         days({Tue, Sat}),
          "12",
          "30",
          "/home/ana/My Cubes/Q1 sales.cub",
@@ -69,7 +69,7 @@ TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
           "/TR", "\"/home/ana/My Cubes/Q1 sales.cub\""}},
         {"a backslash in the path stands as it is",
          "t",
-         dias({Wed}),
+         days({Wed}),
          "01",
          "02",
          R"(/data/a\b.cub)",
@@ -79,7 +79,7 @@ TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
           R"("/data/a\b.cub")"}},
         {"no day is refused",
          "CubeTask",
-         dias({}),
+         days({}),
          "22",
          "00",
          "/c.cub",
@@ -87,45 +87,44 @@ TEST(SchedulerCommands, TheCommandLinesAndTheArgumentsTheyGive) {
          R"(schtasks /delete /tn "CubeTask" /f)",
          {}},
     };
-    for (const Caso& k : casos) {
+    for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        const QString nombre = sched::NombreTarea(k.id);
-        const QString crear = sched::ComandoCrear(k.days, nombre, k.hour, k.minute, k.cube);
-        EXPECT_EQ(crear, k.create);
-        EXPECT_EQ(sched::ComandoBorrar(nombre), k.remove);
-        EXPECT_EQ(sched::SepararArgumentos(crear), k.args);
-        EXPECT_EQ(sched::SepararArgumentos(k.remove),
-                  (QStringList{"schtasks", "/delete", "/tn", nombre, "/f"}));
+        const QString name = sched::TaskName(k.id);
+        const QString create = sched::CreateCommand(k.days, name, k.hour, k.minute, k.cube);
+        EXPECT_EQ(create, k.create);
+        EXPECT_EQ(sched::DeleteCommand(name), k.remove);
+        EXPECT_EQ(sched::SplitArguments(create), k.args);
+        EXPECT_EQ(sched::SplitArguments(k.remove), (QStringList{"schtasks", "/delete", "/tn", name, "/f"}));
     }
-    EXPECT_EQ(sched::ComandoConsultar(), "schtasks /query");
+    EXPECT_EQ(sched::QueryCommand(), "schtasks /query");
 }
 
 TEST(SchedulerCommands, SplittingFollowsTheToolsBackslashAndQuoteRules) {
     const struct {
         QString line;
         QStringList args;
-    } casos[] = {
+    } cases[] = {
         {R"(a "b c" d)", {"a", "b c", "d"}},
         {R"(a\\"b c")", {R"(a\b c)"}},     // two backslashes give one and open quoting
         {R"(a\\\"b c)", {R"(a\"b)", "c"}}, // three give one and a literal quote
         {R"(a\b   "" x)", {R"(a\b)", "", "x"}},
         {"\ttab\targs  ", {"tab", "args"}},
     };
-    for (const auto& k : casos) {
+    for (const auto& k : cases) {
         SCOPED_TRACE(k.line.toStdString());
-        EXPECT_EQ(sched::SepararArgumentos(k.line), k.args);
+        EXPECT_EQ(sched::SplitArguments(k.line), k.args);
     }
 }
 
 TEST(SchedulerCommands, ValidarNumero) {
     const struct {
         QString typed, kept;
-    } casos[] = {
+    } cases[] = {
         {"7", "07"},  {"07", "07"},  {"1.5", "15"},  {"1,5", "15"},  {"2.", "02"},      {"25", "25"},
         {"75", "75"}, {"abc", "00"}, {"", "00"},     {" ", "00"},    {"12:30", "00"},   {".", "00"},
         {"-3", "-3"}, {"+5", "+5"},  {" 9 ", " 9 "}, {"1e1", "1e1"}, {"1,000", "1000"},
     };
-    for (const auto& k : casos) {
+    for (const auto& k : cases) {
         SCOPED_TRACE(k.typed.toStdString());
         EXPECT_EQ(sched::ValidarNumero(k.typed), k.kept);
     }
@@ -133,11 +132,11 @@ TEST(SchedulerCommands, ValidarNumero) {
 
 TEST(SchedulerCommands, NamesAndPathsATaskCanCarry) {
     for (const QString ok : {"CubeTask", "Weekly_Sales", "ventas-año.2026", "(a)"})
-        EXPECT_TRUE(sched::NombreTareaValido(ok)) << ok.toStdString();
+        EXPECT_TRUE(sched::IsValidTaskName(ok)) << ok.toStdString();
     for (const QString bad :
          {"", "a\"b", "a\\", "a/b", "a:b", "a*", "a?", "a<b", "a>b", "a|b", "50%", "a\nb", "a\tb"})
-        EXPECT_FALSE(sched::NombreTareaValido(bad)) << bad.toStdString();
-    EXPECT_TRUE(sched::RutaProgramable("/home/ana/My Cubes/it's 50%.cub"));
+        EXPECT_FALSE(sched::IsValidTaskName(bad)) << bad.toStdString();
+    EXPECT_TRUE(sched::IsSchedulablePath("/home/ana/My Cubes/it's 50%.cub"));
     for (const QString bad : {"/a\"b.cub", "/a\nb.cub", "/a\rb.cub"})
-        EXPECT_FALSE(sched::RutaProgramable(bad)) << bad.toStdString();
+        EXPECT_FALSE(sched::IsSchedulablePath(bad)) << bad.toStdString();
 }

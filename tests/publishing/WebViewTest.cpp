@@ -15,7 +15,7 @@ TEST(WebView, ViewPageGoldenBytes) {
     p.scriptUrl = views + "script/viewscript.js";
     p.dataPage = "data.html";
     p.fontPixels = 20;
-    p.menuLine = LineaMenu(views, "data.html", {{"img1.jpg", "Amount"}, {"img2.jpg", "Units <b>"}});
+    p.menuLine = MenuLine(views, "data.html", {{"img1.jpg", "Amount"}, {"img2.jpg", "Units <b>"}});
     const QByteArray expected =
         "<HTML><HEAD>\r\n"
         "<link rel=\"shortcut icon\" href=\"https://www.test/favicon.ico\">\r\n"
@@ -54,11 +54,11 @@ TEST(WebView, ViewPageGoldenBytes) {
         "</STYLE>\r\n"
         "<script type=\"Text/javascript\" src=\"https://views.test/script/viewscript.js\"></script>\r\n"
         "</HTML>\r\n";
-    EXPECT_EQ((LineasVista(p).join("\r\n") + "\r\n").toUtf8(), expected);
+    EXPECT_EQ((ViewLines(p).join("\r\n") + "\r\n").toUtf8(), expected);
 }
 
 TEST(WebView, WithoutChartsTheMenuHasNoChartCell) {
-    const QString menu = LineaMenu("https://v/", "data.html", {});
+    const QString menu = MenuLine("https://v/", "data.html", {});
     EXPECT_FALSE(menu.contains("charts.png"));
     EXPECT_EQ(menu.count("<TD>"), 4);
 }
@@ -88,13 +88,13 @@ TEST(WebView, CellLimits) {
 
 TEST(WebView, SizeQuestionWithAPerson) {
     os::ScopedPrompter prompts;
-    EXPECT_TRUE(ConfirmarCeldas(20000, false));
+    EXPECT_TRUE(ConfirmCells(20000, false));
     EXPECT_TRUE(prompts->prompts.isEmpty());
     prompts->answer(os::Answer::Yes);
     prompts->answer(os::Answer::No);
-    EXPECT_TRUE(ConfirmarCeldas(24000, false));
-    EXPECT_FALSE(ConfirmarCeldas(60000, false));
-    EXPECT_FALSE(ConfirmarCeldas(60012, false));
+    EXPECT_TRUE(ConfirmCells(24000, false));
+    EXPECT_FALSE(ConfirmCells(60000, false));
+    EXPECT_FALSE(ConfirmCells(60012, false));
     ASSERT_EQ(prompts->prompts.size(), 3);
     EXPECT_EQ(prompts->prompts[0].text, "You are trying to upload 24000 cells. This operation may take a "
                                         "long time. Do you want to continue ? ");
@@ -120,7 +120,7 @@ TEST(WebView, SizeQuestionUnattendedAsksNobody) {
     };
     for (const Case& c : cases) {
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ConfirmarCeldas(c.cells, true), c.goesOn) << c.cells;
+        EXPECT_EQ(ConfirmCells(c.cells, true), c.goesOn) << c.cells;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), c.err);
     }
     EXPECT_TRUE(prompts->prompts.isEmpty());
@@ -139,18 +139,17 @@ TEST(WebView, FontPixels) {
         {"0x10", "0", "15"},   {"99999999999", "0", "15"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(ValidarPixelesFuente(c.typed), c.kept) << c.typed;
-        EXPECT_EQ(PixelesFuentePublicacion(c.typed), c.published) << c.typed;
+        EXPECT_EQ(ValidFontPixels(c.typed), c.kept) << c.typed;
+        EXPECT_EQ(PublishingFontPixels(c.typed), c.published) << c.typed;
     }
 }
 
 TEST(WebView, AddressAndEmbedCode) {
-    const QString url = DireccionVista("https://views.test/", "1000_2026_1", "view.html");
+    const QString url = ViewAddress("https://views.test/", "1000_2026_1", "view.html");
     EXPECT_EQ(url, "https://views.test/1000_2026_1/view.html");
-    EXPECT_EQ(CodigoEmbebido(url),
-              "<iframe name=\"parentGrid\" src=\"https://views.test/1000_2026_1/view.html\" "
-              "frameBorder=\"0\" width=\"80%\" height=\"80%\"></iframe>");
-    EXPECT_EQ(CodigoEmbebido("https://v/?a=1&b=\"x\""),
+    EXPECT_EQ(EmbedCode(url), "<iframe name=\"parentGrid\" src=\"https://views.test/1000_2026_1/view.html\" "
+                              "frameBorder=\"0\" width=\"80%\" height=\"80%\"></iframe>");
+    EXPECT_EQ(EmbedCode("https://v/?a=1&b=\"x\""),
               "<iframe name=\"parentGrid\" src=\"https://v/?a=1&amp;b=&quot;x&quot;\" frameBorder=\"0\" "
               "width=\"80%\" height=\"80%\"></iframe>");
 }

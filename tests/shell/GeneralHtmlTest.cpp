@@ -125,7 +125,7 @@ TEST(AjustarHTML, RulesKeptDroppedAndASecondRun) {
          ""},
     };
     for (const Case& c : cases) {
-        const QStringList out = General::AjustarLineasHTML(head + c.style, QString(), "15");
+        const QStringList out = General::AdjustHtmlLines(head + c.style, QString(), "15");
         // The lines before the style block stay, the style block is the program's.
         const int at = out.indexOf("<STYLE type='text/css'>");
         ASSERT_GE(at, 0) << c.what;
@@ -153,9 +153,9 @@ TEST(AjustarHTML, AFileThatCannotBeReadIsReportedAndNothingIsWritten) {
     EXPECT_EQ(prompts->prompts.size(), 1);
 }
 
-TEST(TextoHtml, MarkupAndNonAsciiBecomeReferences) {
-    EXPECT_EQ(General::TextoHtml("a<b>&\"c\"'d' ñ € 😀"),
+TEST(HtmlText, MarkupAndNonAsciiBecomeReferences) {
+    EXPECT_EQ(General::HtmlText("a<b>&\"c\"'d' ñ € 😀"),
               "a&lt;b&gt;&amp;&quot;c&quot;&#39;d&#39; &#241; &#8364; &#128512;");
-    EXPECT_EQ(General::TextoHtml(""), "");
-    EXPECT_EQ(General::TextoHtml(QString(QChar(0xD800)) + "x" + QChar(0xDC00)), "&#65533;x&#65533;");
+    EXPECT_EQ(General::HtmlText(""), "");
+    EXPECT_EQ(General::HtmlText(QString(QChar(0xD800)) + "x" + QChar(0xDC00)), "&#65533;x&#65533;");
 }

@@ -141,9 +141,9 @@ TEST(MachineId, StableSignedSerialAndMagnitude) {
               os::serialFromMachineId("0123456789abcdef0123456789abcdef\n"));
     EXPECT_NE(os::serialFromMachineId("0123456789abcdef0123456789abcdef"),
               os::serialFromMachineId("fedcba9876543210fedcba9876543210"));
-    EXPECT_EQ(General::MagnitudSerial(-2147483648.0), 2147483648.0);
-    EXPECT_EQ(General::MagnitudSerial(-5), 5);
-    EXPECT_EQ(General::MagnitudSerial(7), 7);
+    EXPECT_EQ(General::SerialMagnitude(-2147483648.0), 2147483648.0);
+    EXPECT_EQ(General::SerialMagnitude(-5), 5);
+    EXPECT_EQ(General::SerialMagnitude(7), 7);
     test::TempHome home(false);
     os::setMachineIdPath(home.path("missing-id"));
     EXPECT_EQ(General::ObtenerHDNumber(), 0);

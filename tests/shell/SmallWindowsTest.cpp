@@ -15,24 +15,24 @@
 using namespace bd;
 
 namespace {
-struct Eleccion {
-    QString fondo, texto; // what the palettes showed as picked
-    QColor marco1;        // Frame1's back colour after the pick
+struct Choice {
+    QString background, text; // what the palettes showed as picked
+    QColor frame1;            // Frame1's back colour after the pick
 };
 
 // Runs ElegirColores with the pointer pressed on both palettes, then OK or the close box.
-Eleccion elegir(bool aceptar) {
-    Eleccion e;
+Choice choose(bool accept) {
+    Choice e;
     os::ScopedDialogHandler h([&](QDialog* d) {
         auto* f = qobject_cast<FrmColor*>(d);
         if (!f) return int(QDialog::Rejected);
         f->show();
         QTest::mouseClick(f->Picture1, Qt::LeftButton, {}, QPoint(10, 20));
         QTest::mouseClick(f->Picture2, Qt::LeftButton, {}, QPoint(100, 120));
-        e.fondo = f->VColor;
-        e.texto = f->VColor2;
-        e.marco1 = f->Frame1->palette().color(QPalette::Window);
-        if (aceptar)
+        e.background = f->VColor;
+        e.text = f->VColor2;
+        e.frame1 = f->Frame1->palette().color(QPalette::Window);
+        if (accept)
             f->cmdAceptar->click();
         else
             f->close();
@@ -46,16 +46,16 @@ Eleccion elegir(bool aceptar) {
 } // namespace
 
 TEST(ColourPicker, ThePicksCountOnlyWithOkAndTheCloseBoxLeavesNone) {
-    const Eleccion ok = elegir(true);
-    ASSERT_FALSE(ok.fondo.isEmpty());
-    ASSERT_FALSE(ok.texto.isEmpty());
-    EXPECT_NE(ok.fondo, ok.texto);
-    EXPECT_EQ(ok.marco1, os::oleToColor(ok.fondo.toUInt())); // the frame shows the pick
-    EXPECT_EQ(General::sColorFondo, ok.fondo);
-    EXPECT_EQ(General::sColorTexto, ok.texto);
+    const Choice ok = choose(true);
+    ASSERT_FALSE(ok.background.isEmpty());
+    ASSERT_FALSE(ok.text.isEmpty());
+    EXPECT_NE(ok.background, ok.text);
+    EXPECT_EQ(ok.frame1, os::oleToColor(ok.background.toUInt())); // the frame shows the pick
+    EXPECT_EQ(General::sColorFondo, ok.background);
+    EXPECT_EQ(General::sColorTexto, ok.text);
 
-    const Eleccion cerrado = elegir(false);
-    EXPECT_FALSE(cerrado.fondo.isEmpty());
+    const Choice closed = choose(false);
+    EXPECT_FALSE(closed.background.isEmpty());
     EXPECT_EQ(General::sColorFondo, "");
     EXPECT_EQ(General::sColorTexto, "");
 }
@@ -78,12 +78,12 @@ TEST(MailBusyWindow, ThePictureCyclesThroughThreePlacesAndStaysAnywhereElse) {
     os::ManualClock clock;
     frmMail m;
     EXPECT_TRUE(m.Timer1->isEnabled());
-    QList<int> lugares;
+    QList<int> places;
     for (int i = 0; i < 4; ++i) {
         clock.advance(300);
-        lugares << os::pixelsToTwips(m.Picture2->x());
+        places << os::pixelsToTwips(m.Picture2->x());
     }
-    EXPECT_EQ(lugares, QList<int>({1680, 2100, 1260, 1680}));
+    EXPECT_EQ(places, QList<int>({1680, 2100, 1260, 1680}));
     m.Picture2->move(os::twipsToPixels(3000), m.Picture2->y());
     clock.advance(900);
     EXPECT_EQ(os::pixelsToTwips(m.Picture2->x()), 3000);

@@ -22,9 +22,9 @@ using namespace bd;
 namespace {
 // Records the cubes the start window would open and the ends of the program it would ask for.
 struct RecordingLauncher : FrmMain::Launcher {
-    std::vector<FrmMain::NuevoCuboArgs> opened;
+    std::vector<FrmMain::NewCubeArgs> opened;
     int quits = 0;
-    void openCube(FrmMain&, const FrmMain::NuevoCuboArgs& a) override { opened.push_back(a); }
+    void openCube(FrmMain&, const FrmMain::NewCubeArgs& a) override { opened.push_back(a); }
     void quit() override { ++quits; }
 };
 
@@ -35,7 +35,7 @@ struct StartWindow : FrmMain {
 struct StartupFixture : ::testing::Test {
     test::TempHome home;
     RecordingLauncher launcher;
-    std::vector<FrmMain::NuevoCuboArgs>& opened = launcher.opened;
+    std::vector<FrmMain::NewCubeArgs>& opened = launcher.opened;
     void SetUp() override { frmSplash::DisplayMs = 1; }
     void TearDown() override { frmSplash::DisplayMs = 1500; }
     QString hkcr(const QString& key) {
@@ -148,7 +148,7 @@ TEST_F(StartupFixture, ButtonsPassTheirArguments) {
     ASSERT_EQ(opened.size(), 3u);
     struct Row {
         QString id;
-        bool abrir, ejemplo;
+        bool open, sample;
         QString path;
     };
     const Row expected[] = {{"Nuevo Cubo", true, false, ""},
@@ -157,8 +157,8 @@ TEST_F(StartupFixture, ButtonsPassTheirArguments) {
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(opened[i].IdCube, expected[i].id);
-        EXPECT_EQ(opened[i].Abrir, expected[i].abrir);
-        EXPECT_EQ(opened[i].CuboEjemplo, expected[i].ejemplo);
+        EXPECT_EQ(opened[i].Abrir, expected[i].open);
+        EXPECT_EQ(opened[i].CuboEjemplo, expected[i].sample);
         EXPECT_EQ(opened[i].PathCubo, expected[i].path);
         EXPECT_EQ(opened[i].Conexion, "");
         EXPECT_EQ(opened[i].Query, "");
@@ -235,19 +235,19 @@ TEST(WaitWindow, ShowsOnlyAfterASecond) {
     test::TempHome home;
     os::ManualClock clock;
     General::MostrarEspera(true);
-    ASSERT_NE(General::VentanaEspera(), nullptr);
-    EXPECT_EQ(General::VentanaEspera()->wB->readyState(), 4);
+    ASSERT_NE(General::WaitWindow(), nullptr);
+    EXPECT_EQ(General::WaitWindow()->wB->readyState(), 4);
     clock.advance(999);
-    EXPECT_FALSE(General::VentanaEspera()->isVisible());
+    EXPECT_FALSE(General::WaitWindow()->isVisible());
     clock.advance(1);
-    EXPECT_TRUE(General::VentanaEspera()->isVisible());
-    EXPECT_TRUE(General::VentanaEspera()->wB->plainText().contains("Please wait"));
+    EXPECT_TRUE(General::WaitWindow()->isVisible());
+    EXPECT_TRUE(General::WaitWindow()->wB->plainText().contains("Please wait"));
     General::MostrarEspera(false);
-    EXPECT_EQ(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::WaitWindow(), nullptr);
 
     // A wait that ends within the second never shows the window.
     General::MostrarEspera(true);
-    QPointer<frmNavigator> w = General::VentanaEspera();
+    QPointer<frmNavigator> w = General::WaitWindow();
     clock.advance(500);
     General::MostrarEspera(false);
     EXPECT_TRUE(w.isNull());

@@ -34,71 +34,71 @@ using bd::toolbar::Tool;
 namespace {
 
 // Sales by customer and year; Lee's sales sum to 0.
-std::shared_ptr<db::ColumnarResult> Ventas() {
+std::shared_ptr<db::ColumnarResult> salesResult() {
     using db::ColumnData;
     using db::ColumnKind;
-    ColumnData cliente, anio, importe, unidades;
+    ColumnData cliente, year, importe, units;
     cliente.name = "Customer", cliente.kind = ColumnKind::Text,
     cliente.dict = {"O'Brien", "Lee", "Nunez", "Smith"};
-    anio.name = "Year", anio.kind = ColumnKind::Integer, anio.adoType = 3;
+    year.name = "Year", year.kind = ColumnKind::Integer, year.adoType = 3;
     importe.name = "Amount", importe.kind = ColumnKind::Real, importe.adoType = 5;
-    unidades.name = "Unit Count", unidades.kind = ColumnKind::Integer, unidades.adoType = 3;
-    struct Fila {
+    units.name = "Unit Count", units.kind = ColumnKind::Integer, units.adoType = 3;
+    struct Row {
         uint32_t c;
-        int anio;
+        int year;
         double importe;
-        int unidades;
+        int units;
     };
-    const Fila filas[] = {{0, 2024, 1234.5, 3}, {1, 2024, 5, 1},  {1, 2024, -5, 1},
-                          {2, 2025, 99.25, 2},  {3, 2024, 10, 4}, {3, 2025, 20, 6}};
+    const Row rows[] = {{0, 2024, 1234.5, 3}, {1, 2024, 5, 1},  {1, 2024, -5, 1},
+                        {2, 2025, 99.25, 2},  {3, 2024, 10, 4}, {3, 2025, 20, 6}};
     auto r = std::make_shared<db::ColumnarResult>();
-    for (const Fila& f : filas) {
+    for (const Row& f : rows) {
         cliente.codes.push_back(f.c);
-        anio.ints.push_back(f.anio);
+        year.ints.push_back(f.year);
         importe.reals.push_back(f.importe);
-        unidades.ints.push_back(f.unidades);
+        units.ints.push_back(f.units);
     }
-    r->rowCount = std::size(filas);
-    r->columns = {cliente, anio, importe, unidades};
+    r->rowCount = std::size(rows);
+    r->columns = {cliente, year, importe, units};
     return r;
 }
 
 // Customers a chart finds awkward: two names equal once cut to 20 characters, markup characters, a
 // NULL customer and one whose sales sum below zero.
-std::shared_ptr<db::ColumnarResult> Rarezas() {
+std::shared_ptr<db::ColumnarResult> oddities() {
     using db::ColumnData;
     using db::ColumnKind;
-    ColumnData cliente, anio, importe, unidades;
+    ColumnData cliente, year, importe, units;
     cliente.name = "Customer", cliente.kind = ColumnKind::Text,
     cliente.dict = {"Northern Enterprises Alpha", "Northern Enterprises Beta", "A <B> & C", "Debtor"};
-    anio.name = "Year", anio.kind = ColumnKind::Integer, anio.adoType = 3;
+    year.name = "Year", year.kind = ColumnKind::Integer, year.adoType = 3;
     importe.name = "Amount", importe.kind = ColumnKind::Real, importe.adoType = 5;
-    unidades.name = "Unit Count", unidades.kind = ColumnKind::Integer, unidades.adoType = 3;
-    struct Fila {
+    units.name = "Unit Count", units.kind = ColumnKind::Integer, units.adoType = 3;
+    struct Row {
         int c; // -1: NULL
         double importe;
     };
-    const Fila filas[] = {{0, 120000}, {1, 80000.5}, {2, 300}, {-1, 45}, {3, -2500}, {3, 500}};
+    const Row rows[] = {{0, 120000}, {1, 80000.5}, {2, 300}, {-1, 45}, {3, -2500}, {3, 500}};
     auto r = std::make_shared<db::ColumnarResult>();
-    for (const Fila& f : filas) {
+    for (const Row& f : rows) {
         cliente.codes.push_back(uint32_t(std::max(0, f.c)));
         cliente.nulls.push_back(f.c < 0);
-        anio.ints.push_back(2024);
+        year.ints.push_back(2024);
         importe.reals.push_back(f.importe);
-        unidades.ints.push_back(1);
+        units.ints.push_back(1);
     }
-    r->rowCount = std::size(filas);
-    r->columns = {cliente, anio, importe, unidades};
+    r->rowCount = std::size(rows);
+    r->columns = {cliente, year, importe, units};
     return r;
 }
 
 // A shown viewer over the sales, Customer on rows, with two measures charted in the designer.
-struct Ventana {
+struct ChartWindow {
     test::TempHome home{false};
-    test::Visor w;
+    test::LinkedViewer w;
     Cubo& v = *w.v;
     Campos& c = *w.c;
-    explicit Ventana(bool conAnios = false, std::shared_ptr<db::ColumnarResult> ventas = Ventas()) {
+    explicit ChartWindow(bool conAnios = false, std::shared_ptr<db::ColumnarResult> ventas = salesResult()) {
         General::CargarTiposGrafico();
         c.txtIdCubo->setText("Sales");
         grid::Grid& cal = *c.spCal;
@@ -126,13 +126,13 @@ struct Ventana {
         v.show();
         v.AcomodarPantalla();
     }
-    QByteArray datos() const { return test::readFile(home.path("Charts/Data.xml")); }
-    Tool* herramienta(const QString& medida) const {
+    QByteArray dataPage() const { return test::readFile(home.path("Charts/Data.xml")); }
+    Tool* tool(const QString& measure) const {
         for (Tool* t : v.ABGraph->tools())
-            if (t->identifier() == medida) return t;
+            if (t->identifier() == measure) return t;
         return nullptr;
     }
-    QStringList marcadas() const {
+    QStringList checkedTools() const {
         QStringList out;
         for (Tool* t : v.ABGraph->tools())
             if (t->checked()) out << t->identifier();
@@ -150,14 +150,14 @@ const char* kRaiz =
 } // namespace
 
 TEST(ChartViewer, DataFileAndPageFromThePivot) {
-    Ventana f;
+    ChartWindow f;
     f.v.Graph(QString());
     // The apostrophe leaves the label, Lee's 0 is left out, the decimals come from "#,##0.00".
     const QByteArray expected = QByteArray(kRaiz) + "<set label='Nunez' value='99.25' />\r\n"
                                                     "<set label='OBrien' value='1234.5' />\r\n"
                                                     "<set label='Smith' value='30' />\r\n"
                                                     "\r\n</chart>\r\n";
-    EXPECT_EQ(f.datos(), expected);
+    EXPECT_EQ(f.dataPage(), expected);
     EXPECT_EQ(f.v.lastChart, "Amount");
     EXPECT_TRUE(f.v.bGraficoDibujado);
     EXPECT_TRUE(f.v.CHATag.isEmpty());
@@ -199,11 +199,11 @@ TEST(ChartViewer, DataFileAndPageFromThePivot) {
 }
 
 TEST(ChartViewer, OverTheResultLimitThePageTellsSoInsteadOfTheChart) {
-    Ventana f;
+    ChartWindow f;
     f.c.spCal->setText(Campos::ColLimiteResultados, 1, "2");
     f.v.Graph("Amount");
     EXPECT_TRUE(f.v.ChartLimited);
-    EXPECT_EQ(f.datos().count("<set "), 2);
+    EXPECT_EQ(f.dataPage().count("<set "), 2);
     EXPECT_FALSE(f.v.CHA->isChart());
     EXPECT_TRUE(f.v.CHA->plainText().contains("Maximum limit is exceeded. Was limited to: 2 results."))
         << f.v.CHA->plainText().toStdString();
@@ -214,7 +214,7 @@ TEST(ChartViewer, OverTheResultLimitThePageTellsSoInsteadOfTheChart) {
 }
 
 TEST(ChartViewer, MultiSeriesBodyFromOneRowAndOneColumnField) {
-    Ventana f(true);
+    ChartWindow f(true);
     f.v.Graph("Amount");
     const QByteArray expected = QByteArray(kRaiz) +
                                 "<categories>\r\n"
@@ -230,55 +230,55 @@ TEST(ChartViewer, MultiSeriesBodyFromOneRowAndOneColumnField) {
                                 "\t<set value=\"0\"/>\r\n\t<set value=\"20\"/>\r\n"
                                 "</dataset>\r\n"
                                 "\r\n</chart>\r\n";
-    EXPECT_EQ(f.datos(), expected);
+    EXPECT_EQ(f.dataPage(), expected);
     EXPECT_TRUE(test::readFile(f.home.path("Charts/Chart.html")).contains("value=\"MSColumn3D.swf\""));
 
     // Pies have no multi-series form: one value per customer and year.
     f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Pie 2D");
     f.v.Graph("Amount");
-    EXPECT_TRUE(f.datos().contains("<set label='OBrien-2024' value='1234.5' isSliced='0'/>\r\n"))
-        << f.datos().data();
+    EXPECT_TRUE(f.dataPage().contains("<set label='OBrien-2024' value='1234.5' isSliced='0'/>\r\n"))
+        << f.dataPage().data();
     EXPECT_EQ(f.v.CHA->movie().chartId, "Pie2D");
 }
 
 TEST(ChartViewer, ShownOnlyWhileTool80IsUnchecked) {
-    Ventana f;
-    f.v.SetToolChecked(Cubo::ToolSinGrafico, true);
+    ChartWindow f;
+    f.v.SetToolChecked(Cubo::ToolNoChart, true);
     f.v.Graph("Amount");
     EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
     EXPECT_FALSE(f.v.bGraficoDibujado);
 
     // With no measure at all the chart is switched off.
-    f.v.SetToolChecked(Cubo::ToolSinGrafico, false);
+    f.v.SetToolChecked(Cubo::ToolNoChart, false);
     f.c.spCal->setText(Campos::ColMedida, 1, "");
     f.c.spCal->setText(Campos::ColMedida, 2, "");
     f.v.Graph(QString());
-    EXPECT_TRUE(f.v.ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_TRUE(f.v.ToolChecked(Cubo::ToolNoChart));
     EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
 }
 
 TEST(ChartViewer, ToolClicksBeforeAndAfterTheFirstPage) {
-    Ventana f;
-    Tool* unidades = f.herramienta("Unit Count");
-    ASSERT_TRUE(unidades);
-    EXPECT_EQ(unidades->name(), "UnitCount");
-    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+    ChartWindow f;
+    Tool* units = f.tool("Unit Count");
+    ASSERT_TRUE(units);
+    EXPECT_EQ(units->name(), "UnitCount");
+    EXPECT_EQ(f.checkedTools(), QStringList{"Amount"});
 
     // No chart page yet: the click does nothing.
-    EXPECT_TRUE(f.v.ABGraph->clickTool(unidades));
+    EXPECT_TRUE(f.v.ABGraph->clickTool(units));
     EXPECT_FALSE(QFile::exists(f.home.path("Charts/Data.xml")));
-    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+    EXPECT_EQ(f.checkedTools(), QStringList{"Amount"});
     EXPECT_TRUE(f.v.AB->isEnabled());
 
     f.v.Graph(QString());
     f.esperarCarga();
     ASSERT_TRUE(f.v.bGraficoListo);
-    EXPECT_TRUE(f.v.ABGraph->clickTool(unidades));
+    EXPECT_TRUE(f.v.ABGraph->clickTool(units));
     EXPECT_EQ(f.v.lastChart, "Unit Count");
-    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
-    EXPECT_TRUE(f.datos().contains("<set label='Smith' value='10' />")) << f.datos().data();
-    EXPECT_TRUE(f.datos().contains("decimals='0'"));
-    EXPECT_TRUE(f.datos().contains("caption='Unit Count'")) << "no caption, no tag: the measure name";
+    EXPECT_EQ(f.checkedTools(), QStringList{"Unit Count"});
+    EXPECT_TRUE(f.dataPage().contains("<set label='Smith' value='10' />")) << f.dataPage().data();
+    EXPECT_TRUE(f.dataPage().contains("decimals='0'"));
+    EXPECT_TRUE(f.dataPage().contains("caption='Unit Count'")) << "no caption, no tag: the measure name";
     // The wait timer gives the toolbars back.
     EXPECT_FALSE(f.v.AB->isEnabled());
     EXPECT_FALSE(f.v.ABGraph->isEnabled());
@@ -287,51 +287,51 @@ TEST(ChartViewer, ToolClicksBeforeAndAfterTheFirstPage) {
     EXPECT_TRUE(f.v.ABGraph->isEnabled());
 
     // A tool without a measure only gives the toolbars back.
-    Tool* vacia = f.v.ABGraph->band(Cubo::BandaGrafico)->addTool(99, "Blank", "Blank");
-    f.v.ABGraph->clickTool(vacia);
+    Tool* emptyChart = f.v.ABGraph->band(Cubo::ChartBand)->addTool(99, "Blank", "Blank");
+    f.v.ABGraph->clickTool(emptyChart);
     EXPECT_EQ(f.v.lastChart, "Unit Count");
     EXPECT_TRUE(f.v.bGraficoListo);
 }
 
 TEST(ChartViewer, AFailedRedrawLeavesTheToolUnchecked) {
-    Ventana f;
+    ChartWindow f;
     f.v.Graph(QString());
     f.esperarCarga();
     // Charts/ becomes a plain file, so neither chart file can be written.
     QDir(f.home.path("Charts")).removeRecursively();
     test::writeFile(f.home.path("Charts"), "");
     os::ScopedPrompter prompts;
-    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    f.v.ABGraph->clickTool(f.tool("Unit Count"));
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].title, "Error drawing Chart");
     EXPECT_FALSE(f.v.bGraficoDibujado);
-    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+    EXPECT_EQ(f.checkedTools(), QStringList{"Amount"});
     EXPECT_TRUE(f.v.CHA->isHidden());
     EXPECT_TRUE(f.v.bGraficoListo);
 
     // The next draw that succeeds shows the chart again, without waiting for a resize.
     QFile::remove(f.home.path("Charts"));
     f.v.TimerWait_Timer();
-    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    f.v.ABGraph->clickTool(f.tool("Unit Count"));
     EXPECT_TRUE(f.v.bGraficoDibujado);
     EXPECT_FALSE(f.v.CHA->isHidden());
-    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
+    EXPECT_EQ(f.checkedTools(), QStringList{"Unit Count"});
 }
 
 TEST(ChartViewer, StoredLastChartWithoutBlanksStillFindsItsMeasure) {
-    Ventana f;
+    ChartWindow f;
     f.v.lastChart = "UnitCount"; // as files of earlier versions stored it
     f.v.Graph(QString());
     EXPECT_EQ(f.v.lastChart, "Unit Count");
-    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
-    EXPECT_TRUE(f.datos().contains("value='10'"));
+    EXPECT_EQ(f.checkedTools(), QStringList{"Unit Count"});
+    EXPECT_TRUE(f.dataPage().contains("value='10'"));
 }
 
 TEST(ChartViewer, ChoosingATypeStoresItRedrawsAndMarksTheCube) {
-    Ventana f;
+    ChartWindow f;
     f.v.Graph(QString());
     f.esperarCarga();
-    Tool* combo = f.v.ABGraph->tool(Cubo::ComboTipoGrafico);
+    Tool* combo = f.v.ABGraph->tool(Cubo::ChartTypeCombo);
     EXPECT_EQ(combo->text(), "Column 3D");
     ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Line"));
     EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 1), "Line");
@@ -341,24 +341,24 @@ TEST(ChartViewer, ChoosingATypeStoresItRedrawsAndMarksTheCube) {
 }
 
 TEST(ChartViewer, NoneRemovesTheToolAndChartsTheCheckedOne) {
-    Ventana f;
+    ChartWindow f;
     f.v.Graph(QString());
     f.esperarCarga();
-    f.v.ABGraph->clickTool(f.herramienta("Unit Count"));
+    f.v.ABGraph->clickTool(f.tool("Unit Count"));
     ASSERT_EQ(f.v.lastChart, "Unit Count");
     f.v.TimerWait_Timer();
-    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ComboTipoGrafico), "None"));
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ChartTypeCombo), "None"));
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 2), "None");
-    EXPECT_EQ(f.herramienta("Unit Count"), nullptr);
-    EXPECT_EQ(f.marcadas(), QStringList{"Amount"});
+    EXPECT_EQ(f.tool("Unit Count"), nullptr);
+    EXPECT_EQ(f.checkedTools(), QStringList{"Amount"});
     EXPECT_EQ(f.v.lastChart, "Amount");
-    EXPECT_TRUE(f.datos().contains("caption='Sales'"));
+    EXPECT_TRUE(f.dataPage().contains("caption='Sales'"));
     EXPECT_TRUE(f.v.frameCover->isHidden());
 }
 
 TEST(ChartViewer, PictureOfTheChartPage) {
-    Ventana f;
+    ChartWindow f;
     f.v.Graph(QString());
     f.esperarCarga();
     const QString bmp = f.home.path("chart.bmp");
@@ -378,7 +378,7 @@ TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
     test::TempHome home(true);
     ASSERT_TRUE(QFile::exists(home.path("Example.cub")));
     General::CargarTiposGrafico();
-    test::Visor w;
+    test::LinkedViewer w;
     os::ScopedPrompter prompts;
     ASSERT_TRUE(w.v->Abrir(home.path("Example.cub")));
     w.v->resize(1000, 760);
@@ -400,13 +400,13 @@ TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
     int vistos = 0;
     for (int r = 0; r < dc.resultRows(); ++r) {
         if (dc.isTotalRow(r)) continue;
-        const QString region = dc.rowHeaderText(r, 0), producto = dc.rowHeaderText(r, 1);
-        const int cat = int(m.categories.indexOf(producto));
-        auto serie =
+        const QString region = dc.rowHeaderText(r, 0), product = dc.rowHeaderText(r, 1);
+        const int cat = int(m.categories.indexOf(product));
+        auto series =
             std::find_if(m.series.begin(), m.series.end(), [&](auto& s) { return s.name == region; });
-        ASSERT_GE(cat, 0) << producto.toStdString();
-        ASSERT_NE(serie, m.series.end()) << region.toStdString();
-        EXPECT_NEAR(serie->values.value(cat), dc.cellValue(r, amount).toDouble(), 0.005);
+        ASSERT_GE(cat, 0) << product.toStdString();
+        ASSERT_NE(series, m.series.end()) << region.toStdString();
+        EXPECT_NEAR(series->values.value(cat), dc.cellValue(r, amount).toDouble(), 0.005);
         ++vistos;
     }
     EXPECT_EQ(vistos, 30);
@@ -430,12 +430,12 @@ TEST(ChartViewer, ExampleCubeChartShowsItsBars) {
 
 namespace {
 // Every text the viewer's chart shows, as a reader sees it.
-QStringList TextosDibujados(browser::PageView& cha) {
+QStringList DrawnTexts(browser::PageView& cha) {
     QApplication::sendPostedEvents();
     QApplication::processEvents();
     return test::sceneTexts(cha.chartView()->scene());
 }
-QList<double> Barras(browser::PageView& cha) {
+QList<double> barValues(browser::PageView& cha) {
     QList<double> out;
     auto* bars = qobject_cast<QAbstractBarSeries*>(cha.chartView()->chart()->series().value(0));
     if (bars && !bars->barSets().isEmpty())
@@ -448,9 +448,9 @@ QList<double> Barras(browser::PageView& cha) {
 // Repeated labels (cut to 20 characters), markup characters, a NULL member and a negative sum: each
 // value keeps its own bar and its label as written; the value axis reads as the pivot's cells.
 TEST(ChartViewer, OddNamesNullsAndNegativesKeepTheirOwnBarsAndLabels) {
-    Ventana f(false, Rarezas());
+    ChartWindow f(false, oddities());
     f.v.resize(1200, 900);
-    f.v.Split->setTop(f.v.AltoVentana() / 2);
+    f.v.Split->setTop(f.v.WindowHeight() / 2);
     f.v.AcomodarPantalla();
     f.v.Graph("Amount");
     ASSERT_TRUE(f.v.CHA->isChart()) << f.v.CHA->errorString().toStdString();
@@ -458,8 +458,8 @@ TEST(ChartViewer, OddNamesNullsAndNegativesKeepTheirOwnBarsAndLabels) {
     const QStringList expected = {"A <B> & C", "Debtor", "Northern Enterprises", "Northern Enterprises",
                                   "(blank)"};
     EXPECT_EQ(f.v.CHA->chartModel().categories, expected);
-    EXPECT_EQ(Barras(*f.v.CHA), (QList<double>{300, -2000, 120000, 80000.5, 45}));
-    const QStringList textos = TextosDibujados(*f.v.CHA);
+    EXPECT_EQ(barValues(*f.v.CHA), (QList<double>{300, -2000, 120000, 80000.5, 45}));
+    const QStringList textos = DrawnTexts(*f.v.CHA);
     EXPECT_EQ(textos.count("Northern Enterprises"), 2) << textos.join(" | ").toStdString();
     EXPECT_TRUE(textos.contains("A <B> & C")) << textos.join(" | ").toStdString();
     EXPECT_TRUE(textos.contains("Customer")); // the axis title the designer gave
@@ -475,37 +475,37 @@ TEST(ChartViewer, OddNamesNullsAndNegativesKeepTheirOwnBarsAndLabels) {
 }
 
 TEST(ChartViewer, APieOfNegativeSumsSaysWhyAndAnotherTypeDrawsThem) {
-    Ventana f(false, Rarezas());
+    ChartWindow f(false, oddities());
     f.v.Graph(QString());
     f.esperarCarga();
-    Tool* combo = f.v.ABGraph->tool(Cubo::ComboTipoGrafico);
+    Tool* combo = f.v.ABGraph->tool(Cubo::ChartTypeCombo);
     ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Pie 2D"));
     EXPECT_TRUE(f.v.CHA->chartView()->chart()->series().isEmpty());
-    const QString nota = browser::ChartNote(f.v.CHA->chartView()->chart());
-    EXPECT_TRUE(nota.contains("cannot show negative values: 1 of the 5 values")) << nota.toStdString();
-    EXPECT_TRUE(TextosDibujados(*f.v.CHA).contains(nota));
+    const QString note = browser::ChartNote(f.v.CHA->chartView()->chart());
+    EXPECT_TRUE(note.contains("cannot show negative values: 1 of the 5 values")) << note.toStdString();
+    EXPECT_TRUE(DrawnTexts(*f.v.CHA).contains(note));
     EXPECT_FALSE(f.v.CHA->isHidden());
     f.v.TimerWait_Timer();
     ASSERT_TRUE(f.v.ABGraph->chooseInCombo(combo, "Bar 2D"));
-    EXPECT_EQ(Barras(*f.v.CHA).size(), 5);
+    EXPECT_EQ(barValues(*f.v.CHA).size(), 5);
     EXPECT_TRUE(browser::ChartNote(f.v.CHA->chartView()->chart()).isEmpty());
 }
 
 TEST(ChartViewer, AnEmptyResultShowsAnEmptyChart) {
-    Ventana f;
-    pivot::PivotField* anio = f.v.DC->addField("Year", "Year", pivot::PageArea);
-    anio->setMemberVisible("2024", false);
-    anio->setMemberVisible("2025", false);
+    ChartWindow f;
+    pivot::PivotField* year = f.v.DC->addField("Year", "Year", pivot::PageArea);
+    year->setMemberVisible("2024", false);
+    year->setMemberVisible("2025", false);
     f.v.DC->recalculate();
     os::ScopedPrompter prompts;
     f.v.Graph("Amount");
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
-    EXPECT_EQ(f.datos().count("<set "), 0);
+    EXPECT_EQ(f.dataPage().count("<set "), 0);
     ASSERT_TRUE(f.v.CHA->isChart());
     QChart* chart = f.v.CHA->chartView()->chart();
     EXPECT_TRUE(chart->series().isEmpty());
     EXPECT_TRUE(chart->axes().isEmpty()) << "no axis, so no ticks such as 0 0 0 1 1 1";
-    QStringList textos = TextosDibujados(*f.v.CHA);
+    QStringList textos = DrawnTexts(*f.v.CHA);
     textos.removeAll("Sales\n2024"); // caption and sub-caption
     EXPECT_EQ(textos, QStringList{"No values to chart."});
 }
@@ -513,29 +513,29 @@ TEST(ChartViewer, AnEmptyResultShowsAnEmptyChart) {
 // "None" for the measure of the first row: another measure is charted, and later redraws never bring
 // the first one back as a column chart.
 TEST(ChartViewer, NoneForTheFirstRowStaysNone) {
-    Ventana f;
+    ChartWindow f;
     f.v.Graph(QString());
     f.esperarCarga();
     ASSERT_EQ(f.v.lastChart, "Amount");
-    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ComboTipoGrafico), "None"));
+    ASSERT_TRUE(f.v.ABGraph->chooseInCombo(f.v.ABGraph->tool(Cubo::ChartTypeCombo), "None"));
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(f.c.spCal->text(Campos::ColTipoGrafico, 1), "None");
-    EXPECT_EQ(f.herramienta("Amount"), nullptr);
+    EXPECT_EQ(f.tool("Amount"), nullptr);
     EXPECT_EQ(f.v.lastChart, "Unit Count");
-    EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
+    EXPECT_EQ(f.checkedTools(), QStringList{"Unit Count"});
     EXPECT_TRUE(f.v.frameCover->isHidden()) << "the chart of Unit Count is shown";
-    EXPECT_TRUE(f.datos().contains("caption='Unit Count'"));
+    EXPECT_TRUE(f.dataPage().contains("caption='Unit Count'"));
     f.v.TimerWait_Timer();
 
     // The next refresh, and a cube file that still names Amount as charted last.
-    for (const QString& ultimo : {QString("Unit Count"), QString("Amount"), QString()}) {
-        SCOPED_TRACE(ultimo.toStdString());
-        f.v.lastChart = ultimo;
+    for (const QString& last : {QString("Unit Count"), QString("Amount"), QString()}) {
+        SCOPED_TRACE(last.toStdString());
+        f.v.lastChart = last;
         f.v.Graph(QString());
         EXPECT_EQ(f.v.lastChart, "Unit Count");
-        EXPECT_TRUE(f.datos().contains("caption='Unit Count'")) << f.datos().data();
+        EXPECT_TRUE(f.dataPage().contains("caption='Unit Count'")) << f.dataPage().data();
         EXPECT_EQ(f.v.CHA->movie().chartId, "Column3D");
-        EXPECT_EQ(f.marcadas(), QStringList{"Unit Count"});
+        EXPECT_EQ(f.checkedTools(), QStringList{"Unit Count"});
     }
 
     // Every measure set to "None": nothing is charted and the chart stays covered.
@@ -547,7 +547,7 @@ TEST(ChartViewer, NoneForTheFirstRowStaysNone) {
 }
 
 TEST(ChartViewer, ChartPrintGoesThroughThePrintDialog) {
-    Ventana f;
+    ChartWindow f;
     f.v.Graph(QString());
     f.esperarCarga();
     os::ScopedPrompter prompts;
@@ -577,7 +577,7 @@ TEST(ChartViewer, ChartPrintGoesThroughThePrintDialog) {
 
 // A drag on the pivot redraws the chart for the new layout at once.
 TEST(ChartViewer, ADragOnThePivotRedrawsTheChart) {
-    Ventana f(true);
+    ChartWindow f(true);
     f.v.resize(1100, 760);
     f.v.AcomodarPantalla();
     f.v.Graph(QString());
@@ -608,20 +608,20 @@ TEST(ChartViewer, ADragOnThePivotRedrawsTheChart) {
     QTest::mouseRelease(vp, Qt::LeftButton, {}, to);
     ASSERT_EQ(dc.columnFields().count(), 0);
     EXPECT_FALSE(f.v.CHA->chartModel().multiSeries);
-    EXPECT_TRUE(f.datos().contains("<set label='OBrien' value='1234.5' />")) << f.datos().data();
+    EXPECT_TRUE(f.dataPage().contains("<set label='OBrien' value='1234.5' />")) << f.dataPage().data();
 }
 
 // Without an axis name of the designer's, the axes name what they show: the fields the labels come
 // from, and the measure; a name of the designer's stands.
 TEST(ChartViewer, AxisTitlesNameWhatTheAxesShow) {
-    Ventana f;
+    ChartWindow f;
     f.v.resize(1200, 900);
-    f.v.Split->setTop(f.v.AltoVentana() / 2);
+    f.v.Split->setTop(f.v.WindowHeight() / 2);
     f.v.AcomodarPantalla();
     f.c.spCal->setText(Campos::ColEjeX, 1, "");
     f.c.spCal->setText(Campos::ColEjeY, 1, "");
-    struct Caso {
-        const char* nombre;
+    struct Case {
+        const char* name;
         std::function<void()> disponer;
         QString x;
     } casos[] = {
@@ -633,12 +633,12 @@ TEST(ChartViewer, AxisTitlesNameWhatTheAxesShow) {
         {"as a pie: one label per value", [&] { f.c.spCal->setText(Campos::ColTipoGrafico, 1, "Pie 2D"); },
          "Customer - Year"},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
+    for (const Case& k : casos) {
+        SCOPED_TRACE(k.name);
         k.disponer();
         f.v.DC->recalculate();
         f.v.Graph("Amount");
-        EXPECT_TRUE(f.datos().contains("xAxisName='' yAxisName=''"))
+        EXPECT_TRUE(f.dataPage().contains("xAxisName='' yAxisName=''"))
             << "the data file keeps the grid's names";
         EXPECT_EQ(f.v.CHA->chartModel().xAxisName, k.x);
         EXPECT_EQ(f.v.CHA->chartModel().yAxisName, "Amount");
@@ -647,6 +647,6 @@ TEST(ChartViewer, AxisTitlesNameWhatTheAxesShow) {
     f.c.spCal->setText(Campos::ColEjeX, 1, "Buyers");
     f.v.Graph("Amount");
     EXPECT_EQ(f.v.CHA->chartModel().xAxisName, "Buyers");
-    const QStringList textos = TextosDibujados(*f.v.CHA);
+    const QStringList textos = DrawnTexts(*f.v.CHA);
     EXPECT_TRUE(textos.contains("Buyers")) << textos.join(" | ").toStdString();
 }

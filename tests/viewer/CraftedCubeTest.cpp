@@ -11,7 +11,7 @@
 #include <zip.h>
 
 using namespace bd;
-using test::Visor;
+using test::LinkedViewer;
 
 namespace {
 
@@ -20,7 +20,7 @@ using Members = QList<QPair<QString, QByteArray>>;
 Members membersOf(const QString& cub) {
     Members out;
     QString error;
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray b;
         zip::readMember(cub, n, b, &error);
         out << qMakePair(n, b);
@@ -47,9 +47,9 @@ struct CraftedCube : test::ViewerFixture {};
 TEST_F(CraftedCube, SqlThatWouldWriteAttachOrRunASecondStatementIsRefusedOnOpen) {
     const QString path = home.path("example.cub");
     {
-        Visor w;
+        LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(w, &error)) << error.toStdString();
         dialogs.answers << path;
         ASSERT_TRUE(w.v->Guardar(true, false)) << prompts->texts().join("/").toStdString();
     }
@@ -68,13 +68,13 @@ TEST_F(CraftedCube, SqlThatWouldWriteAttachOrRunASecondStatementIsRefusedOnOpen)
         Members m = membersOf(path);
         grid::Grid sheet;
         ASSERT_TRUE(sheet.loadFromBytes(m[3].second));
-        sheet.setCellTag(Campos::ColPropiedad, Campos::FilaConsultaSQL, k.sql);
-        sheet.setText(Campos::ColPropiedad, Campos::FilaRefrescarAlAbrir, "1");
+        sheet.setCellTag(Campos::ColProperty, Campos::FilaConsultaSQL, k.sql);
+        sheet.setText(Campos::ColProperty, Campos::FilaRefrescarAlAbrir, "1");
         m[3].second = sheet.saveToBytes();
         const QString crafted = home.path("crafted.cub");
         ASSERT_TRUE(writeZip(crafted, m));
         prompts->prompts.clear();
-        Visor w;
+        LinkedViewer w;
         w.v->Abrir(crafted);
         bool told = false;
         for (const auto& p : prompts->prompts)

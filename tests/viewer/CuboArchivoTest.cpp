@@ -23,16 +23,16 @@
 #include <zip.h>
 
 using namespace bd;
-using test::Visor;
+using test::LinkedViewer;
 
 namespace {
 
 struct CubeFile : test::ViewerFixture {
-    QString ultimo() { return os::GetSetting("OE", "CUBO", "ULTIMO"); }
+    QString last() { return os::GetSetting("OE", "CUBO", "ULTIMO"); }
     // Saves a filled example cube to path through the Save dialog.
-    void saveExample(Visor& w, const QString& path) {
+    void saveExample(LinkedViewer& w, const QString& path) {
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(w, &error)) << error.toStdString();
         dialogs.answers << path;
         ASSERT_TRUE(w.v->Guardar(true, false)) << prompts->texts().join("/").toStdString();
     }
@@ -47,7 +47,7 @@ QList<Cubo*> viewers() {
 }
 
 // Every grid of a viewer and its designer, as bytes.
-QList<QByteArray> grids(Visor& w) {
+QList<QByteArray> grids(LinkedViewer& w) {
     return {w.c->spCal->saveToBytes(), w.c->spCam->saveToBytes(), w.c->spSave->saveToBytes(),
             w.c->spFil->saveToBytes(), w.v->spUsrFil->saveToBytes()};
 }
@@ -83,7 +83,7 @@ bool writeZip(const QString& path, const QList<QPair<QString, QByteArray>>& memb
 QList<QPair<QString, QByteArray>> membersOf(const QString& cub) {
     QList<QPair<QString, QByteArray>> out;
     QString error;
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray b;
         zip::readMember(cub, n, b, &error);
         out << qMakePair(n, b);
@@ -97,9 +97,9 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
     QList<QByteArray> saved;
     QStringList cells;
     {
-        Visor w;
+        LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(w, &error)) << error.toStdString();
         // Every row the other windows write, the query builder's state and a few cell kinds.
         bd::grid::Grid& s = *w.c->spSave;
         General::EscribirCelda(s, 0, 0, "{\"tables\":[\"Sales\"]}");
@@ -123,8 +123,8 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
         w.c->txtDateIndicator->setText("#");
         w.c->txtDBHourFormat->setText("HH:MM");
         w.c->cmdDBToDate->setText("date('<FIELD>')");
-        w.v->SetToolChecked(Cubo::ToolPanelFiltros, true);
-        w.v->SetToolChecked(Cubo::ToolSinGrafico, true);
+        w.v->SetToolChecked(Cubo::ToolFilterPane, true);
+        w.v->SetToolChecked(Cubo::ToolNoChart, true);
         w.v->SplitFil->setTop(2100);
         w.v->Split->setTop(6300);
         w.v->Salvar = true;
@@ -135,7 +135,7 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
         ASSERT_TRUE(w.v->Guardar(true, false));
         EXPECT_FALSE(w.v->Salvar);
         EXPECT_EQ(w.cube->PathOpenCube, path);
-        EXPECT_EQ(ultimo(), path);
+        EXPECT_EQ(last(), path);
         EXPECT_EQ(s.text(1, Campos::FilaPosicionSplit), "6300");
         EXPECT_EQ(s.text(1, Campos::FilaSinGrafico), "1");
         EXPECT_EQ(s.text(1, Campos::FilaRefrescarAlAbrir), "0");
@@ -144,11 +144,11 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
         cells = pivotCells(*w.v->DC);
     }
     QString error;
-    EXPECT_EQ(zip::memberNames(path, &error), Cubo::NombresMiembros());
+    EXPECT_EQ(zip::memberNames(path, &error), Cubo::MemberNames());
     EXPECT_TRUE(tempMembers(home.home()).isEmpty());
     ASSERT_TRUE(QFile::remove(home.path("Example.sqlite")));
 
-    Visor w;
+    LinkedViewer w;
     int asked = 0;
     os::ScopedDialogHandler answer([&](QDialog* d) {
         ++asked;
@@ -185,8 +185,8 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
     EXPECT_TRUE(w.c->frameLockCnn->isHidden());
     EXPECT_FALSE(w.c->cmdGenerarCnn->isEnabled());
     EXPECT_FALSE(w.c->cmdOpenEditor->isEnabled());
-    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolPanelFiltros));
-    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolSinGrafico));
+    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolFilterPane));
+    EXPECT_TRUE(w.v->ToolChecked(Cubo::ToolNoChart));
     EXPECT_EQ(w.v->CHATag, "NOLOADED");
     EXPECT_EQ(w.v->lastChart, "Amount");
     EXPECT_EQ(w.v->SplitFil->Top(), 2100);
@@ -196,9 +196,9 @@ TEST_F(CubeFile, FullCubeSavedWithDataReopensIdenticalWithTheDatabaseGone) {
 }
 
 TEST_F(CubeFile, ExportIdOnFirstSaveKeptByPlainSaveRenewedBySaveAs) {
-    Visor w;
+    LinkedViewer w;
     QString error;
-    ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+    ASSERT_TRUE(test::FillExampleCube(w, &error));
     w.cube->CubeId = "Sales";
     dialogs.answers << home.path("a.cub");
     ASSERT_TRUE(w.v->Guardar(true, false));
@@ -221,7 +221,7 @@ TEST_F(CubeFile, ExportIdOnFirstSaveKeptByPlainSaveRenewedBySaveAs) {
     EXPECT_EQ(dialogs.requests[1].fileName, home.path("a.cub")) << "the dialog keeps its last name";
     EXPECT_NE(w.cube->IdExportCube, first);
     EXPECT_EQ(w.cube->PathOpenCube, home.path("b.cub"));
-    EXPECT_EQ(ultimo(), home.path("b.cub"));
+    EXPECT_EQ(last(), home.path("b.cub"));
 
     // A cancelled Save dialog saves nothing and is no error.
     w.v->Salvar = true;
@@ -242,9 +242,9 @@ TEST_F(CubeFile, SaveWithDataFollowsTheCheckBoxUnlessItIsUndecided) {
                  {Qt::PartiallyChecked, true, true},
                  {Qt::PartiallyChecked, false, false}};
     for (const Case& k : cases) {
-        Visor w;
+        LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        ASSERT_TRUE(test::FillExampleCube(w, &error));
         w.c->chkSaveWData->setTristate(true);
         w.c->chkSaveWData->setCheckState(k.box);
         const QString path = home.path(QString("d%1%2.cub").arg(int(k.box)).arg(k.argument));
@@ -259,7 +259,7 @@ TEST_F(CubeFile, SaveWithDataFollowsTheCheckBoxUnlessItIsUndecided) {
 
 TEST_F(CubeFile, FailedSaveLeavesTheOldFileSalvarAndTheLastCubeAsTheyWere) {
     const QString path = home.path("kept.cub");
-    Visor w;
+    LinkedViewer w;
     saveExample(w, path);
     const QByteArray old = test::readFile(path);
     const QString id = w.cube->IdExportCube;
@@ -281,7 +281,7 @@ TEST_F(CubeFile, FailedSaveLeavesTheOldFileSalvarAndTheLastCubeAsTheyWere) {
             EXPECT_EQ(writes.targets, QStringList{path});
             EXPECT_TRUE(test::readFile(path) == old);
             EXPECT_TRUE(w.v->Salvar);
-            EXPECT_EQ(ultimo(), "/elsewhere/last.cub");
+            EXPECT_EQ(last(), "/elsewhere/last.cub");
             EXPECT_EQ(w.cube->PathOpenCube, path);
             EXPECT_EQ(w.cube->IdExportCube, id);
             EXPECT_NE(w.c->spSave->text(1, Campos::FilaMedidaGrafico), "Quantity")
@@ -307,7 +307,7 @@ TEST_F(CubeFile, FailedSaveLeavesTheOldFileSalvarAndTheLastCubeAsTheyWere) {
 TEST_F(CubeFile, DamagedArchivesGiveACleanErrorAndChangeNothing) {
     const QString good = home.path("good.cub");
     {
-        Visor w;
+        LinkedViewer w;
         saveExample(w, good);
     }
     const auto members = membersOf(good);
@@ -339,7 +339,7 @@ TEST_F(CubeFile, DamagedArchivesGiveACleanErrorAndChangeNothing) {
              QList<QPair<QString, QByteArray>>{{"../temp.spUsrFil", members[5].second}}},
     };
     // The viewer already holds a cube; nothing of it may change.
-    Visor w;
+    LinkedViewer w;
     ASSERT_TRUE(w.v->Abrir(good));
     w.v->show();
     const QList<QByteArray> before = grids(w);
@@ -361,7 +361,7 @@ TEST_F(CubeFile, DamagedArchivesGiveACleanErrorAndChangeNothing) {
         EXPECT_EQ(grids(w), before);
         EXPECT_EQ(pivotCells(*w.v->DC), cells);
         EXPECT_EQ(w.cube->PathOpenCube, good);
-        EXPECT_EQ(ultimo(), good);
+        EXPECT_EQ(last(), good);
         EXPECT_FALSE(w.v->Cerrar);
         EXPECT_TRUE(w.c->spCal->redraw());
         EXPECT_FALSE(QFile::exists(home.path("temp.spUsrFil")));
@@ -380,9 +380,9 @@ TEST_F(CubeFile, DamagedArchivesGiveACleanErrorAndChangeNothing) {
 TEST_F(CubeFile, WrongPasswordShowsNoViewerStartsNoTimerAndRecordsTheCube) {
     const QString path = home.path("locked.cub");
     {
-        Visor w;
+        LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        ASSERT_TRUE(test::FillExampleCube(w, &error));
         w.c->spSave->setText(1, Campos::FilaPasswordCubo, "Secret");
         w.c->spSave->setText(1, Campos::FilaPedirPassword, "1");
         w.c->txtAutorefresh->setText("1");
@@ -408,15 +408,15 @@ TEST_F(CubeFile, WrongPasswordShowsNoViewerStartsNoTimerAndRecordsTheCube) {
     EXPECT_EQ(prompts->texts(), QStringList{"Incorrect Password"});
     EXPECT_TRUE(viewers().isEmpty()) << "the hidden viewer, its designer and its connection are gone";
     EXPECT_EQ(timersAtPrompt, QList<bool>{false});
-    EXPECT_EQ(ultimo(), path);
+    EXPECT_EQ(last(), path);
 }
 
 TEST_F(CubeFile, OpeningIntoAViewerThatHeldAnotherStartsFromTheDesignerDefaults) {
     const QString locked = home.path("locked.cub"), plain = home.path("plain.cub");
     {
-        Visor w;
+        LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        ASSERT_TRUE(test::FillExampleCube(w, &error));
         w.c->spSave->setText(1, Campos::FilaProtegerConexion, "1");
         w.c->spSave->setText(1, Campos::FilaProtegerSQL, "1");
         w.c->spSave->setText(1, Campos::FilaProtegerConfiguracion, "1");
@@ -438,8 +438,8 @@ TEST_F(CubeFile, OpeningIntoAViewerThatHeldAnotherStartsFromTheDesignerDefaults)
         dialogs.answers << plain;
         ASSERT_TRUE(w.v->Guardar(true, true));
     }
-    Visor fresh;
-    Visor w;
+    LinkedViewer fresh;
+    LinkedViewer w;
     ASSERT_TRUE(w.v->Abrir(locked));
     EXPECT_FALSE(w.c->frameLockCnn->isHidden());
     EXPECT_FALSE(w.c->cmbEngine->isEnabled());
@@ -467,15 +467,15 @@ TEST_F(CubeFile, OpeningIntoAViewerThatHeldAnotherStartsFromTheDesignerDefaults)
 TEST_F(CubeFile, CancelledOpenDialogChangesNothing) {
     const QString path = home.path("c.cub");
     {
-        Visor w;
+        LinkedViewer w;
         saveExample(w, path);
     }
     {
-        Visor w; // a viewer being opened from the start window: not shown
+        LinkedViewer w; // a viewer being opened from the start window: not shown
         EXPECT_FALSE(w.v->Abrir());
         EXPECT_TRUE(w.v->Cerrar);
     }
-    Visor w;
+    LinkedViewer w;
     ASSERT_TRUE(w.v->Abrir(path));
     w.v->show();
     const QList<QByteArray> before = grids(w);
@@ -492,7 +492,7 @@ TEST_F(CubeFile, CancelledOpenDialogChangesNothing) {
 TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
     const QString path = home.path("s.cub");
     {
-        Visor w;
+        LinkedViewer w;
         saveExample(w, path);
     }
     struct Case {
@@ -513,16 +513,16 @@ TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
         m[3].second = sheet.saveToBytes();
         const QString crafted = home.path("split.cub");
         ASSERT_TRUE(writeZip(crafted, m));
-        Visor w;
+        LinkedViewer w;
         const int filBefore = w.v->SplitFil->Top(), mainBefore = w.v->Split->Top();
         ASSERT_TRUE(w.v->Abrir(crafted)) << prompts->texts().join("/").toStdString();
         // Positions snap to whole pixels on screen.
         EXPECT_NEAR(w.v->SplitFil->Top(), k.fil < 0 ? filBefore : k.fil, 15);
         // The filter splitter shows with the filter pane.
         if (k.fil >= 0) {
-            EXPECT_EQ(w.v->SplitFil->Visible(), w.v->ToolChecked(Cubo::ToolPanelFiltros));
+            EXPECT_EQ(w.v->SplitFil->Visible(), w.v->ToolChecked(Cubo::ToolFilterPane));
         }
-        if (!w.v->ToolChecked(Cubo::ToolSinGrafico)) {
+        if (!w.v->ToolChecked(Cubo::ToolNoChart)) {
             EXPECT_NEAR(w.v->Split->Top(), k.main < 0 ? mainBefore : k.main, 15);
         }
         w.v->SplitFil->setTop(3007);
@@ -535,14 +535,14 @@ TEST_F(CubeFile, SplitterRowsAreWholeTwipsAndReadWithEitherSeparator) {
 TEST_F(CubeFile, ACubeWithoutPivotFieldsOpensTheDesignerModallyAndAbrirUltimoReopens) {
     const QString path = home.path("empty.cub");
     {
-        Visor w;
+        LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        ASSERT_TRUE(test::FillExampleCube(w, &error));
         w.v->DC->removeAllFields();
         dialogs.answers << path;
         ASSERT_TRUE(w.v->Guardar(true, false));
     }
-    Visor w;
+    LinkedViewer w;
     bool wasModal = false;
     QTimer::singleShot(0, [&] {
         wasModal = w.c->isVisible() && w.c->isModal();
@@ -558,7 +558,7 @@ TEST_F(CubeFile, ACubeWithoutPivotFieldsOpensTheDesignerModallyAndAbrirUltimoReo
 TEST_F(CubeFile, WrongPasswordForACubeOpenedOverAnotherKeepsTheOneOnScreen) {
     const QString open = home.path("open.cub"), locked = home.path("locked2.cub");
     {
-        Visor w;
+        LinkedViewer w;
         saveExample(w, open);
         w.c->spSave->setText(1, Campos::FilaPasswordCubo, "pw");
         w.c->spSave->setText(1, Campos::FilaPedirPassword, "1");
@@ -566,7 +566,7 @@ TEST_F(CubeFile, WrongPasswordForACubeOpenedOverAnotherKeepsTheOneOnScreen) {
         dialogs.answers << locked;
         ASSERT_TRUE(w.v->Guardar(true, true));
     }
-    Visor w;
+    LinkedViewer w;
     ASSERT_TRUE(w.v->Abrir(open));
     w.v->show();
     const QList<QByteArray> before = grids(w);
@@ -592,7 +592,7 @@ mode_t modeOf(const QString& path) {
 
 TEST_F(CubeFile, SavesKeepTheFilesRightsRefuseReadOnlyFilesAndWriteThroughLinks) {
     const QString path = home.path("rights.cub");
-    Visor w;
+    LinkedViewer w;
     const mode_t oldMask = ::umask(077);
     saveExample(w, path);
     ::umask(oldMask);
@@ -632,7 +632,7 @@ TEST_F(CubeFile, SavesKeepTheFilesRightsRefuseReadOnlyFilesAndWriteThroughLinks)
     EXPECT_EQ(w.cube->PathOpenCube, link);
     EXPECT_TRUE(test::readFile(path) != before);
     EXPECT_EQ(QDir(home.path("links")).entryList(QDir::Files | QDir::System), QStringList{"shortcut.cub"});
-    Visor again;
+    LinkedViewer again;
     ASSERT_TRUE(again.v->Abrir(link)) << prompts->texts().join("/").toStdString();
     EXPECT_EQ(again.v->lastChart, "Amount");
 }
@@ -642,7 +642,7 @@ TEST_F(CubeFile, SavesKeepTheFilesRightsRefuseReadOnlyFilesAndWriteThroughLinks)
 TEST_F(CubeFile, BoundedOpenChild) {
     const QString cube = qEnvironmentVariable("BD_BOUNDED_OPEN_CUBE");
     if (cube.isEmpty()) GTEST_SKIP() << "run by OpeningAHostileCubeHoldsBoundedMemory";
-    Visor w;
+    LinkedViewer w;
     QFile status("/proc/self/status");
     ASSERT_TRUE(status.open(QIODevice::ReadOnly));
     qint64 vmKb = 0;
@@ -670,7 +670,7 @@ TEST_F(CubeFile, OpeningAHostileCubeHoldsBoundedMemory) {
 #endif
     const QString good = home.path("good.cub");
     {
-        Visor w;
+        LinkedViewer w;
         saveExample(w, good);
     }
     auto members = membersOf(good);
@@ -769,7 +769,7 @@ TEST_F(CubeFile, SavedDataOpensWithTheSameCellsInEitherForm) {
     const QString path = home.path("rich.cub");
     QStringList cells;
     {
-        Visor w;
+        LinkedViewer w;
         saveExample(w, home.path("first.cub"));
         fillWithRichData(*w.v->DC);
         cells = pivotCells(*w.v->DC);
@@ -782,7 +782,7 @@ TEST_F(CubeFile, SavedDataOpensWithTheSameCellsInEitherForm) {
     ASSERT_TRUE(QFile::remove(home.path("Example.sqlite")));
     QList<zip::MemberBytes> members;
     QString error;
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray b;
         ASSERT_TRUE(zip::readMember(path, n, b, &error)) << error.toStdString();
         members.push_back({n, b, true});
@@ -791,7 +791,7 @@ TEST_F(CubeFile, SavedDataOpensWithTheSameCellsInEitherForm) {
     // The same cube as older versions saved it: the result as text inside the layout's JSON.
     const QString older = home.path("older.cub");
     {
-        Visor w;
+        LinkedViewer w;
         ASSERT_TRUE(w.v->Abrir(path)) << prompts->texts().join("/").toStdString();
         EXPECT_EQ(pivotCells(*w.v->DC), cells);
         const QString json = home.path("layout.json");
@@ -802,7 +802,7 @@ TEST_F(CubeFile, SavedDataOpensWithTheSameCellsInEitherForm) {
         ASSERT_TRUE(zip::packMembers(old, older, &error));
     }
     {
-        Visor w;
+        LinkedViewer w;
         ASSERT_TRUE(w.v->Abrir(older)) << prompts->texts().join("/").toStdString();
         EXPECT_EQ(pivotCells(*w.v->DC), cells);
 

@@ -34,21 +34,21 @@ TEST_F(Layout, GeometryForATableOfWindowSizesWithTheChartShownAndHidden) {
         int expW, expH; // after the minimum-size rule
     } cases[] = {{12000, 9000, 12000, 9000},  {15000, 12000, 15000, 12000}, {7005, 12000, 10000, 12000},
                  {12000, 6000, 12000, 10000}, {4500, 4500, 10000, 10000},   {8010, 8010, 8010, 8010}};
-    for (bool sinGrafico : {false, true}) {
+    for (bool noChart : {false, true}) {
         for (const Case& k : cases) {
             SCOPED_TRACE(std::to_string(k.w) + "x" + std::to_string(k.h) +
-                         (sinGrafico ? " chart hidden" : " chart shown"));
-            test::Visor vis;
+                         (noChart ? " chart hidden" : " chart shown"));
+            test::LinkedViewer vis;
             Cubo& v = *vis.v;
             ASSERT_NE(v.Split->control(), nullptr) << "the splitter is the hosted control";
-            v.SetToolChecked(Cubo::ToolSinGrafico, sinGrafico);
-            v.FijarAnchoVentana(k.w);
-            v.FijarAltoVentana(k.h);
+            v.SetToolChecked(Cubo::ToolNoChart, noChart);
+            v.SetWindowWidth(k.w);
+            v.SetWindowHeight(k.h);
             v.Form_Resize();
-            EXPECT_NEAR(v.AnchoVentana(), k.expW, 15);
-            EXPECT_NEAR(v.AltoVentana(), k.expH, 15);
+            EXPECT_NEAR(v.WindowWidth(), k.expW, 15);
+            EXPECT_NEAR(v.WindowHeight(), k.expH, 15);
             // The window sits on whole pixels: 10000 twips is 667 pixels, 10005 twips.
-            const int W = v.AnchoVentana(), H = v.AltoVentana();
+            const int W = v.WindowWidth(), H = v.WindowHeight();
             EXPECT_EQ(v.Split->MaxTop(), H - 1050);
             EXPECT_EQ(v.Split->MinTop(), H / 3 + 100);
             EXPECT_NEAR(v.Split->Width(), W, 15);
@@ -64,7 +64,7 @@ TEST_F(Layout, GeometryForATableOfWindowSizesWithTheChartShownAndHidden) {
             EXPECT_EQ(v.CHA->x(), 0);
             EXPECT_NEAR(tw(v.cmdConectado->x()), W - tw(v.cmdConectado->width()) - 150, 15);
             EXPECT_NEAR(tw(v.cmdConectado->y()), 40, 15);
-            if (sinGrafico) {
+            if (noChart) {
                 EXPECT_NEAR(v.Split->Top(), H - 800, 15);
                 EXPECT_FALSE(v.Split->Visible());
                 EXPECT_TRUE(v.CHA->isHidden());
@@ -89,13 +89,13 @@ TEST_F(Layout, GeometryForATableOfWindowSizesWithTheChartShownAndHidden) {
 }
 
 TEST_F(Layout, ShrinkingTheWindowPullsTheSplitterUpTo500AboveTheBottom) {
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
-    v.FijarAnchoVentana(12000);
-    v.FijarAltoVentana(12000);
+    v.SetWindowWidth(12000);
+    v.SetWindowHeight(12000);
     v.Form_Resize();
     v.Split->setTop(11000);
-    v.FijarAltoVentana(9000);
+    v.SetWindowHeight(9000);
     v.Form_Resize();
     EXPECT_NEAR(v.Split->Top(), 9000 - 500, 15);
     v.Split->setTop(3000); // above the limit: stays
@@ -104,18 +104,18 @@ TEST_F(Layout, ShrinkingTheWindowPullsTheSplitterUpTo500AboveTheBottom) {
 }
 
 TEST_F(Layout, SplitterDragsClampAtTheirLimitsAndRelayOut) {
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
     vis.c->spCal->setText(Campos::ColMedida, 1, "Amount"); // a measure, so the redraw keeps the chart on
-    v.FijarAnchoVentana(12000);
-    v.FijarAltoVentana(9000);
+    v.SetWindowWidth(12000);
+    v.SetWindowHeight(9000);
     v.show();
     v.Form_Resize();
     v.Split->setTop(5000);
     v.SplitFil->setVisible(true);
     v.SplitFil->setTop(2000);
     v.AcomodarPantalla();
-    const int H = v.AltoVentana();
+    const int H = v.WindowHeight();
     struct Case {
         SplitBar* bar;
         int dyPixels;
@@ -155,11 +155,11 @@ TEST_F(Layout, SplitterDragsClampAtTheirLimitsAndRelayOut) {
 
 TEST_F(Layout, WithoutTheRegisteredControlTheBarsKeepTheirNumbers) {
     test::TempHome bare(false); // a registry without the library
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
     EXPECT_EQ(v.Split->control(), nullptr);
-    v.FijarAnchoVentana(12000);
-    v.FijarAltoVentana(9000);
+    v.SetWindowWidth(12000);
+    v.SetWindowHeight(9000);
     v.Form_Resize();
     EXPECT_EQ(v.Split->MaxTop(), 9000 - 1050);
     EXPECT_EQ(v.Split->Width(), 12000);
@@ -170,7 +170,7 @@ TEST_F(Layout, WithoutTheRegisteredControlTheBarsKeepTheirNumbers) {
 TEST_F(Layout, OpensOverTheAvailableAreaOrAtTheSizeLastLeft) {
     QRect area;
     {
-        test::Visor vis;
+        test::LinkedViewer vis;
         vis.v->show();
         area = vis.v->screen()->availableGeometry();
         EXPECT_EQ(vis.v->frameGeometry(), area);
@@ -181,40 +181,40 @@ TEST_F(Layout, OpensOverTheAvailableAreaOrAtTheSizeLastLeft) {
         EXPECT_TRUE(vis.v->close());
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    test::Visor next;
+    test::LinkedViewer next;
     next.v->show();
     EXPECT_EQ(next.v->size(), QSize(720, 560));
     // A viewer that was never shown leaves nothing to remember.
     {
-        test::Visor unseen;
+        test::LinkedViewer unseen;
         unseen.v->resize(600, 580);
         unseen.v->Salvar = false;
         unseen.v->close();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    test::Visor third;
+    test::LinkedViewer third;
     EXPECT_EQ(third.v->size(), QSize(720, 560));
 }
 
 // Maximizing keeps the pivot's and the chart's shares of the height; restoring brings the splitter
 // back. A plain resize keeps the splitter where it is (see the shrinking case above).
 TEST_F(Layout, MaximizingAndRestoringKeepThePivotsShare) {
-    test::Visor vis;
+    test::LinkedViewer vis;
     Cubo& v = *vis.v;
-    v.FijarAnchoVentana(10500);
-    v.FijarAltoVentana(8400);
+    v.SetWindowWidth(10500);
+    v.SetWindowHeight(8400);
     v.show();
     QCoreApplication::processEvents();
-    v.Split->setTop(v.AltoVentana() * 6 / 10);
+    v.Split->setTop(v.WindowHeight() * 6 / 10);
     v.AcomodarPantalla();
-    const int alto = v.AltoVentana(), top = v.Split->Top(), pivot = v.DC->height();
+    const int heightTwips = v.WindowHeight(), top = v.Split->Top(), pivot = v.DC->height();
     v.showMaximized();
     QCoreApplication::processEvents();
-    ASSERT_GT(v.AltoVentana(), alto + 1000) << "the test screen is larger than the window";
-    EXPECT_NEAR(double(v.Split->Top()) / v.AltoVentana(), double(top) / alto, 0.01);
+    ASSERT_GT(v.WindowHeight(), heightTwips + 1000) << "the test screen is larger than the window";
+    EXPECT_NEAR(double(v.Split->Top()) / v.WindowHeight(), double(top) / heightTwips, 0.01);
     EXPECT_GT(v.DC->height(), pivot * 1.2);
     v.showNormal();
     QCoreApplication::processEvents();
-    EXPECT_NEAR(v.AltoVentana(), alto, 15);
+    EXPECT_NEAR(v.WindowHeight(), heightTwips, 15);
     EXPECT_NEAR(v.Split->Top(), top, 30);
 }

@@ -18,7 +18,7 @@ struct Lifecycle : test::ViewerFixture {};
 
 TEST_F(Lifecycle, NewCubeShowsItsDesignerWithTheConnectionDialogPendingOrTheFilesConnection) {
     struct Case {
-        QString file, tipo, connection;
+        QString file, typeClass, connection;
         bool dialogPending;
     } cases[] = {
         {"", "", "", true},
@@ -29,12 +29,12 @@ TEST_F(Lifecycle, NewCubeShowsItsDesignerWithTheConnectionDialogPendingOrTheFile
         {"/data/base.mdb", "ACCESS", "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=/data/base.mdb", false},
     };
     for (const Case& k : cases) {
-        SCOPED_TRACE(k.tipo.toStdString());
+        SCOPED_TRACE(k.typeClass.toStdString());
         auto* cube = new InsCube;
         cube->CubeId = "Cube";
         QPointer<Cubo> v = new Cubo;
         v->VinsCube = cube;
-        v->SeleccionarCampos(false, false, "", k.file, k.tipo);
+        v->SeleccionarCampos(false, false, "", k.file, k.typeClass);
         ASSERT_TRUE(v->Vcampos);
         EXPECT_TRUE(v->Vcampos->isVisible());
         EXPECT_EQ(v->Vcampos->txtIdCubo->text(), "Cube");
@@ -52,7 +52,7 @@ TEST_F(Lifecycle, NewCubeShowsItsDesignerWithTheConnectionDialogPendingOrTheFile
 }
 
 TEST_F(Lifecycle, DragHintCountsTheFirstThreeActivationsAcrossRuns) {
-    test::Visor w;
+    test::LinkedViewer w;
     w.v->Form_Activate(); // hidden: not counted
     EXPECT_EQ(os::GetSetting("OE", "CUBO", "FRMCUBO_INIT"), "");
     w.v->show();
@@ -78,9 +78,9 @@ TEST_F(Lifecycle, ClosingAChangedCubeKeepsTheViewerWhenTheWantedSaveDoesNotHappe
         SCOPED_TRACE(k.name);
         ++n;
         FrmMain start;
-        test::Visor w;
+        test::LinkedViewer w;
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error));
+        ASSERT_TRUE(test::FillExampleCube(w, &error));
         w.cube->Vparent = &start;
         w.v->setAttribute(Qt::WA_DeleteOnClose, false);
         w.v->show();
@@ -115,7 +115,7 @@ TEST_F(Lifecycle, CloseStopsBothTimersBeforeTheUploadQuestionAndAsksNothingUnatt
     for (bool unattended : {false, true}) {
         SCOPED_TRACE(unattended ? "unattended" : "user");
         FrmMain start;
-        test::Visor w;
+        test::LinkedViewer w;
         w.cube->Vparent = &start;
         w.c->spSave->setText(1, Campos::FilaSubirAlSalir, "1");
         w.c->TimerAutoRefresh->setEnabled(true);

@@ -40,19 +40,19 @@ void closeAll() {
 TEST(ExampleCube, CommittedFilesAreWhatTheGeneratorMakes) {
     test::TempHome home(false);
     QString error;
-    ASSERT_TRUE(test::HacerEjemplo(home.home(), &error)) << error.toStdString();
+    ASSERT_TRUE(test::MakeExample(home.home(), &error)) << error.toStdString();
     if (qEnvironmentVariableIntValue("BD_WRITE_EXAMPLE") == 1) {
         for (const char* f : {"Example.sqlite", "Example.cub"}) {
             QFile::remove(resources() + "/" + f);
             ASSERT_TRUE(QFile::copy(home.path(f), resources() + "/" + f));
         }
     }
-    const QString dump = test::VolcarBase(home.path("Example.sqlite"));
+    const QString dump = test::DumpDatabase(home.path("Example.sqlite"));
     EXPECT_EQ(dump.count('\n'), 3000);
-    EXPECT_EQ(dump, test::VolcarBase(resources() + "/Example.sqlite"));
+    EXPECT_EQ(dump, test::DumpDatabase(resources() + "/Example.sqlite"));
     const QStringList names = zip::memberNames(home.path("Example.cub"), &error);
     EXPECT_EQ(names, zip::memberNames(resources() + "/Example.cub", &error));
-    for (const QString& n : Cubo::NombresMiembros()) {
+    for (const QString& n : Cubo::MemberNames()) {
         QByteArray made, committed;
         ASSERT_TRUE(zip::readMember(home.path("Example.cub"), n, made, &error)) << error.toStdString();
         ASSERT_TRUE(zip::readMember(resources() + "/Example.cub", n, committed, &error))
@@ -114,7 +114,7 @@ TEST(ExampleCube, ExportIdIsRemappedPerMachineUnlessItIsTheDevelopersMachine) {
     }
     ASSERT_FALSE(shipped.isEmpty());
     auto openExample = [&] {
-        test::Visor w;
+        test::LinkedViewer w;
         w.cube->isExample = true;
         EXPECT_TRUE(w.v->Abrir(home.path("Example.cub"), true));
         return w.cube->IdExportCube;

@@ -27,7 +27,7 @@ using pivot::PivotTable;
 namespace {
 
 struct PivotEvents : test::ViewerFixture {
-    std::unique_ptr<test::Visor> visor;
+    std::unique_ptr<test::LinkedViewer> visor;
     Cubo* v() { return visor->v; }
     Campos* c() { return visor->c; }
     // What each modal dialog was: "class:name" (the field it was opened for).
@@ -53,9 +53,9 @@ struct PivotEvents : test::ViewerFixture {
     }
     // A new viewer with the example cube.
     void fresh() {
-        visor = std::make_unique<test::Visor>();
+        visor = std::make_unique<test::LinkedViewer>();
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(*visor, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(*visor, &error)) << error.toStdString();
     }
     void show() {
         v()->resize(1200, 800);

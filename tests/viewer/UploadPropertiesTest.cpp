@@ -17,17 +17,17 @@ using namespace bd;
 
 namespace {
 
-struct Propiedades : ::testing::Test {
+struct UploadPropsFixture : ::testing::Test {
     test::TempHome home{false};
     os::ScopedPrompter prompts;
-    test::Visor w;
+    test::LinkedViewer w;
     Campos& c = *w.c;
     void SetUp() override {
         General::InicializarNombres();
         os::SaveSetting("OE", "Web", "ViewsBase", "https://views.test/views/");
     }
-    QString fila(int r) const { return c.Propiedad(r); }
-    void poner(int r, const QString& t) { c.spSave->setText(Campos::ColPropiedad, r, t); }
+    QString row(int r) const { return c.Property(r); }
+    void put(int r, const QString& t) { c.spSave->setText(Campos::ColProperty, r, t); }
     // Opens the dialog from the designer's button; fill answers it.
     void abrir(const std::function<int(frmUploadProperties&)>& fill) {
         os::ScopedDialogHandler h([&](QDialog* d) {
@@ -41,10 +41,10 @@ struct Propiedades : ::testing::Test {
 
 } // namespace
 
-TEST_F(Propiedades, TheDialogShowsTheRowsAndACompleteAddress) {
+TEST_F(UploadPropsFixture, TheDialogShowsTheRowsAndACompleteAddress) {
     ASSERT_TRUE(w.cube->IdExportCube.isEmpty());
-    poner(Campos::FilaSubirAlSalir, "1");
-    poner(Campos::FilaMailsSubida, "a@test; b@test");
+    put(Campos::FilaSubirAlSalir, "1");
+    put(Campos::FilaMailsSubida, "a@test; b@test");
     bool shown = false;
     abrir([&](frmUploadProperties& d) {
         shown = true;
@@ -57,15 +57,15 @@ TEST_F(Propiedades, TheDialogShowsTheRowsAndACompleteAddress) {
         return int(QDialog::Rejected);
     });
     EXPECT_TRUE(shown);
-    poner(Campos::FilaPixelesFuente, "22");
+    put(Campos::FilaPixelesFuente, "22");
     abrir([&](frmUploadProperties& d) {
         EXPECT_EQ(d.txtFontPix->text(), "22");
         return int(QDialog::Rejected);
     });
 }
 
-TEST_F(Propiedades, OkWritesTheRowsAndMarksTheCubeChanged) {
-    poner(Campos::FilaSubirAlSalir, "1");
+TEST_F(UploadPropsFixture, OkWritesTheRowsAndMarksTheCubeChanged) {
+    put(Campos::FilaSubirAlSalir, "1");
     abrir([&](frmUploadProperties& d) {
         d.chkUpload->setChecked(false);
         d.txtMailAlert->setText("boss@test");
@@ -77,41 +77,41 @@ TEST_F(Propiedades, OkWritesTheRowsAndMarksTheCubeChanged) {
         EXPECT_FALSE(d.isVisible());
         return int(QDialog::Accepted);
     });
-    EXPECT_EQ(fila(Campos::FilaSubirAlSalir), "0");
-    EXPECT_EQ(fila(Campos::FilaMailsSubida), "boss@test");
-    EXPECT_EQ(fila(Campos::FilaPixelesFuente), "0");
+    EXPECT_EQ(row(Campos::FilaSubirAlSalir), "0");
+    EXPECT_EQ(row(Campos::FilaMailsSubida), "boss@test");
+    EXPECT_EQ(row(Campos::FilaPixelesFuente), "0");
     EXPECT_TRUE(w.v->Salvar);
 }
 
-TEST_F(Propiedades, FontSizeOutOfRangeByTheKeyboardIsStoredAsZero) {
+TEST_F(UploadPropsFixture, FontSizeOutOfRangeByTheKeyboardIsStoredAsZero) {
     abrir([&](frmUploadProperties& d) {
         d.txtFontPix->setText("250"); // OK pressed without leaving the box
         d.cmdAceptar_Click();
         return int(QDialog::Accepted);
     });
-    EXPECT_EQ(fila(Campos::FilaPixelesFuente), "0");
+    EXPECT_EQ(row(Campos::FilaPixelesFuente), "0");
     abrir([&](frmUploadProperties& d) {
         d.txtFontPix->setText(" 18 ");
         d.cmdAceptar_Click();
         return int(QDialog::Accepted);
     });
-    EXPECT_EQ(fila(Campos::FilaPixelesFuente), "18");
+    EXPECT_EQ(row(Campos::FilaPixelesFuente), "18");
 }
 
-TEST_F(Propiedades, ClosingOrAnUnchangedOkChangesNothing) {
-    poner(Campos::FilaMailsSubida, "x@test");
+TEST_F(UploadPropsFixture, ClosingOrAnUnchangedOkChangesNothing) {
+    put(Campos::FilaMailsSubida, "x@test");
     abrir([&](frmUploadProperties& d) {
         d.txtMailAlert->setText("other@test");
         d.close(); // the close box
         return int(QDialog::Rejected);
     });
-    EXPECT_EQ(fila(Campos::FilaMailsSubida), "x@test");
-    EXPECT_EQ(fila(Campos::FilaSubirAlSalir), "");
+    EXPECT_EQ(row(Campos::FilaMailsSubida), "x@test");
+    EXPECT_EQ(row(Campos::FilaSubirAlSalir), "");
     EXPECT_FALSE(w.v->Salvar);
 
     // Stored as the dialog shows them: "0" for the check box and the size in force.
-    poner(Campos::FilaSubirAlSalir, "0");
-    poner(Campos::FilaPixelesFuente, "15");
+    put(Campos::FilaSubirAlSalir, "0");
+    put(Campos::FilaPixelesFuente, "15");
     abrir([&](frmUploadProperties& d) {
         d.cmdAceptar_Click();
         return int(QDialog::Accepted);
@@ -119,7 +119,7 @@ TEST_F(Propiedades, ClosingOrAnUnchangedOkChangesNothing) {
     EXPECT_FALSE(w.v->Salvar);
 }
 
-TEST_F(Propiedades, CopyTheAddressAndTheEmbedCode) {
+TEST_F(UploadPropsFixture, CopyTheAddressAndTheEmbedCode) {
     abrir([&](frmUploadProperties& d) {
         const QString url = d.txtUrl->text();
         d.cmdCopyUrl->click();

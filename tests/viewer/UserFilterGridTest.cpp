@@ -20,16 +20,16 @@ namespace {
 
 struct Ejemplo : ::testing::Test {
     test::TempHome home{true};
-    test::Visor w;
+    test::LinkedViewer w;
     os::ScopedPrompter prompts;
     Grid& g() { return *w.v->spUsrFil; }
 
     void SetUp() override {
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(w, &error)) << error.toStdString();
     }
     // n base rows on the Region field, the values query tag of each in column 5.
-    void filas(int n) {
+    void rows(int n) {
         for (int r = 2; r <= n; ++r)
             g().copyRow(1, r);
         g().setMaxRows(n);
@@ -40,7 +40,7 @@ struct Ejemplo : ::testing::Test {
         w.v->AplicarParentesis();
     }
     // Did the last action run the query?
-    bool refrescado() {
+    bool refreshed() {
         const bool si = !w.c->UltimaConsultaSQL.isEmpty();
         w.c->UltimaConsultaSQL.clear();
         return si;
@@ -55,13 +55,13 @@ struct Ejemplo : ::testing::Test {
                        .simplified();
         return out;
     }
-    void pulsar(int col, int row) { emit g().buttonClicked(col, row, 0); }
-    double totalImporte() {
+    void press(int col, int row) { emit g().buttonClicked(col, row, 0); }
+    double totalAmount() {
         const int r = w.v->DC->resultRows() - 1;
         EXPECT_EQ(w.v->DC->rowHeaderText(r, 0), "Grand Total");
         return w.v->DC->cellValue(r, 0).toDouble();
     }
-    double sumaSqlite(const QString& where) {
+    double sqliteSum(const QString& where) {
         const QString name = QUuid::createUuid().toString();
         double out = 0;
         {
@@ -82,7 +82,7 @@ struct Ejemplo : ::testing::Test {
 
 // Scripts of "+" (+r) and "-" (-r, answered Yes) over base rows; the connectors and marks after them.
 TEST_F(Ejemplo, PlusAndMinusScriptsGiveTheseConnectorsAndMarks) {
-    struct Caso {
+    struct Case {
         int bases;
         QStringList script;
         QStringList esperado;
@@ -96,15 +96,15 @@ TEST_F(Ejemplo, PlusAndMinusScriptsGiveTheseConnectorsAndMarks) {
         {2, {"+1", "-2"}, {"B And", "B"}},
         {2, {"+1", "-1"}, {"B Or (", "O And )", "B"}}, // "-" on a base row keeps it
     };
-    for (const Caso& k : casos) {
+    for (const Case& k : casos) {
         SCOPED_TRACE(k.script.join(' ').toStdString());
-        filas(k.bases);
-        for (const QString& paso : k.script) {
-            const int r = paso.mid(1).toInt();
-            if (paso[0] == '-' && g().cellType(Cubo::ColUsrAgregarOr, r) == TypePlain)
+        rows(k.bases);
+        for (const QString& step : k.script) {
+            const int r = step.mid(1).toInt();
+            if (step[0] == '-' && g().cellType(Cubo::ColUsrAgregarOr, r) == TypePlain)
                 prompts->answer(os::Answer::Yes);
-            pulsar(paso[0] == '+' ? Cubo::ColUsrAgregarOr : Cubo::ColUsrQuitar, r);
-            EXPECT_TRUE(refrescado());
+            press(step[0] == '+' ? Cubo::ColUsrAgregarOr : Cubo::ColUsrQuitar, r);
+            EXPECT_TRUE(refreshed());
         }
         EXPECT_EQ(estado(), k.esperado);
         EXPECT_TRUE(prompts->queue.isEmpty());
@@ -112,14 +112,14 @@ TEST_F(Ejemplo, PlusAndMinusScriptsGiveTheseConnectorsAndMarks) {
 }
 
 TEST_F(Ejemplo, AnOrRowCopiesTheFieldOperatorValuesAndTheValuesQuery) {
-    filas(1);
+    rows(1);
     g().setText(Cubo::ColUsrOperador, 1, "Between");
     g().setCellType(Cubo::ColUsrHasta, 1, TypeButton);
     g().setLock(Cubo::ColUsrHasta, 1, false);
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "East");
     g().setTypeButtonText(Cubo::ColUsrHasta, 1, "West");
-    pulsar(Cubo::ColUsrAgregarOr, 1);
-    EXPECT_TRUE(refrescado());
+    press(Cubo::ColUsrAgregarOr, 1);
+    EXPECT_TRUE(refreshed());
     ASSERT_EQ(g().maxRows(), 2);
     for (int c = Cubo::ColUsrCampo; c <= Cubo::ColUsrHasta; ++c) {
         EXPECT_EQ(g().text(c, 2), g().text(c, 1)) << c;
@@ -133,74 +133,74 @@ TEST_F(Ejemplo, AnOrRowCopiesTheFieldOperatorValuesAndTheValuesQuery) {
     EXPECT_TRUE(g().text(Cubo::ColUsrAgregarOr, 2).isEmpty());
 
     // An Or row has no "+": clicking there does nothing.
-    pulsar(Cubo::ColUsrAgregarOr, 2);
+    press(Cubo::ColUsrAgregarOr, 2);
     EXPECT_EQ(g().maxRows(), 2);
-    EXPECT_FALSE(refrescado());
+    EXPECT_FALSE(refreshed());
 }
 
 TEST_F(Ejemplo, PlusOnARowWithoutFieldOnlySetsOr) {
-    filas(2);
+    rows(2);
     g().setText(Cubo::ColUsrCampo, 1, QString());
-    pulsar(Cubo::ColUsrAgregarOr, 1);
+    press(Cubo::ColUsrAgregarOr, 1);
     EXPECT_EQ(g().maxRows(), 2);
     EXPECT_EQ(g().text(Cubo::ColUsrConector, 1), "Or");
-    EXPECT_FALSE(refrescado());
+    EXPECT_FALSE(refreshed());
 }
 
 TEST_F(Ejemplo, MinusOnAnOrRowAsksAndNoKeepsIt) {
-    filas(1);
-    pulsar(Cubo::ColUsrAgregarOr, 1);
-    refrescado();
+    rows(1);
+    press(Cubo::ColUsrAgregarOr, 1);
+    refreshed();
     prompts->answer(os::Answer::No);
-    pulsar(Cubo::ColUsrQuitar, 2);
+    press(Cubo::ColUsrQuitar, 2);
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].text, "Are you sure to remove this row ?");
     EXPECT_EQ(prompts->prompts[0].title, "Remove");
     EXPECT_EQ(prompts->prompts[0].buttons, os::Buttons::YesNo);
     EXPECT_EQ(g().maxRows(), 2);
-    EXPECT_FALSE(refrescado());
+    EXPECT_FALSE(refreshed());
 }
 
 TEST_F(Ejemplo, MinusOnABaseRowClearsBothValues) {
-    filas(1);
+    rows(1);
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "East");
     g().setTypeButtonText(Cubo::ColUsrHasta, 1, "West");
-    pulsar(Cubo::ColUsrQuitar, 1);
+    press(Cubo::ColUsrQuitar, 1);
     EXPECT_TRUE(prompts->prompts.isEmpty());
     EXPECT_EQ(g().maxRows(), 1);
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "...");
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "...");
-    EXPECT_TRUE(refrescado());
+    EXPECT_TRUE(refreshed());
 }
 
 TEST_F(Ejemplo, OperatorBetweenAndEqualSwitchTheToCell) {
-    filas(1);
+    rows(1);
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "East");
     g().setText(Cubo::ColUsrOperador, 1, "Between");
     emit g().comboSelChange(Cubo::ColUsrOperador, 1);
-    EXPECT_TRUE(refrescado());
+    EXPECT_TRUE(refreshed());
     EXPECT_EQ(g().cellType(Cubo::ColUsrHasta, 1), TypeButton);
     EXPECT_FALSE(g().lock(Cubo::ColUsrHasta, 1));
     EXPECT_EQ(g().typeButtonColor(Cubo::ColUsrHasta, 1), 0xFFFFFFu);
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "...");
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "...");
-    EXPECT_EQ(w.v->LeerValoresSelector(1).entre, true);
+    EXPECT_EQ(w.v->ReadSelectorValues(1).between, true);
 
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "East");
     g().setTypeButtonText(Cubo::ColUsrHasta, 1, "West");
     g().setText(Cubo::ColUsrOperador, 1, "=");
     emit g().comboSelChange(Cubo::ColUsrOperador, 1);
-    EXPECT_TRUE(refrescado());
+    EXPECT_TRUE(refreshed());
     EXPECT_EQ(g().cellType(Cubo::ColUsrHasta, 1), TypePlain);
     EXPECT_TRUE(g().lock(Cubo::ColUsrHasta, 1));
     EXPECT_TRUE(g().text(Cubo::ColUsrHasta, 1).isEmpty());
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "...");
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "East"); // From keeps its value
-    EXPECT_EQ(w.v->LeerValoresSelector(1).entre, false);
+    EXPECT_EQ(w.v->ReadSelectorValues(1).between, false);
 }
 
 TEST_F(Ejemplo, TheBlankConnectorBecomesAnd) {
-    filas(2);
+    rows(2);
     for (const QString& t : {QString(" "), QString("x")}) {
         g().setText(Cubo::ColUsrConector, 1, t);
         emit g().changed(Cubo::ColUsrConector, 1);
@@ -212,7 +212,7 @@ TEST_F(Ejemplo, TheBlankConnectorBecomesAnd) {
 }
 
 TEST_F(Ejemplo, DeleteClearsTheValuesOnlyFromColumnsOneToFour) {
-    filas(1);
+    rows(1);
     g().setCellType(Cubo::ColUsrHasta, 1, TypeButton);
     for (int col = 1; col <= 8; ++col) {
         SCOPED_TRACE(col);
@@ -222,59 +222,59 @@ TEST_F(Ejemplo, DeleteClearsTheValuesOnlyFromColumnsOneToFour) {
         emit g().keyDown(65, 0); // another key: nothing
         EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "East");
         emit g().keyDown(46, 0);
-        const bool borra = col <= 4;
-        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), borra ? "..." : "East");
-        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), borra ? "..." : "West");
-        EXPECT_EQ(refrescado(), borra);
+        const bool clears = col <= 4;
+        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), clears ? "..." : "East");
+        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), clears ? "..." : "West");
+        EXPECT_EQ(refreshed(), clears);
     }
 }
 
 // The picker is offered only limits it can read: a numeric field's limits must be numbers, a date
 // field's dates.
 TEST_F(Ejemplo, LimitsThatAreNotNumbersOrDatesAreLeftOut) {
-    filas(1);
-    struct Caso {
-        const char *tipo, *limite;
-        bool ofrecido;
+    rows(1);
+    struct Case {
+        const char *typeClass, *limit;
+        bool offered;
     } casos[] = {{"ISNUMERIC", "10", true},      {"ISNUMERIC", "2,5", true},    {"ISNUMERIC", "abc", false},
                  {"ISDATE", "2024-01-01", true}, {"ISDATE", "tomorrow", false}, {"ISTEXT", "abc", true},
                  {"ISNUMERIC", "...", false}};
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(std::string(k.tipo) + " " + k.limite);
-        g().setCellTag(Cubo::ColUsrOperador, 1, k.tipo);
-        g().setCellTag(Cubo::ColUsrDesde, 1, k.limite);
-        g().setCellTag(Cubo::ColUsrHasta, 1, k.limite);
-        const Cubo::ValoresSelector s = w.v->LeerValoresSelector(1);
-        EXPECT_EQ(s.limiteDesde, k.ofrecido ? QString(k.limite) : QString());
-        EXPECT_EQ(s.limiteHasta, k.ofrecido ? QString(k.limite) : QString());
+    for (const Case& k : casos) {
+        SCOPED_TRACE(std::string(k.typeClass) + " " + k.limit);
+        g().setCellTag(Cubo::ColUsrOperador, 1, k.typeClass);
+        g().setCellTag(Cubo::ColUsrDesde, 1, k.limit);
+        g().setCellTag(Cubo::ColUsrHasta, 1, k.limit);
+        const Cubo::SelectorValues s = w.v->ReadSelectorValues(1);
+        EXPECT_EQ(s.fromLimit, k.offered ? QString(k.limit) : QString());
+        EXPECT_EQ(s.toLimit, k.offered ? QString(k.limit) : QString());
     }
 }
 
 // An edit of the Region filter re-runs the query: the pivot's grand total is SQLite's own sum.
 TEST_F(Ejemplo, AnEditRerunsTheQueryAndThePivotShowsTheFilteredTotals) {
-    const double todas = sumaSqlite(QString());
-    EXPECT_NEAR(totalImporte(), todas, 0.005);
+    const double allRows = sqliteSum(QString());
+    EXPECT_NEAR(totalAmount(), allRows, 0.005);
     g().setTypeButtonText(Cubo::ColUsrDesde, 1, "Central"); // as the picker leaves it
     g().setText(Cubo::ColUsrOperador, 1, "=");
     emit g().comboSelChange(Cubo::ColUsrOperador, 1);
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
     EXPECT_TRUE(w.c->UltimaConsultaSQL.contains("Central")) << w.c->UltimaConsultaSQL.toStdString();
-    const double central = sumaSqlite("WHERE Region = 'Central'");
-    EXPECT_LT(central, todas);
-    EXPECT_NEAR(totalImporte(), central, 0.005);
+    const double central = sqliteSum("WHERE Region = 'Central'");
+    EXPECT_LT(central, allRows);
+    EXPECT_NEAR(totalAmount(), central, 0.005);
 
     // An Or row for another region.
-    pulsar(Cubo::ColUsrAgregarOr, 1);
+    press(Cubo::ColUsrAgregarOr, 1);
     g().setTypeButtonText(Cubo::ColUsrDesde, 2, "North");
     emit g().comboSelChange(Cubo::ColUsrOperador, 2);
-    EXPECT_NEAR(totalImporte(), sumaSqlite("WHERE Region IN ('Central', 'North')"), 0.005);
+    EXPECT_NEAR(totalAmount(), sqliteSum("WHERE Region IN ('Central', 'North')"), 0.005);
 
     // Delete clears the values: every region again.
     g().setActiveCell(Cubo::ColUsrCampo, 2);
     emit g().keyDown(46, 0);
     g().setActiveCell(Cubo::ColUsrCampo, 1);
     emit g().keyDown(46, 0);
-    EXPECT_NEAR(totalImporte(), todas, 0.005);
+    EXPECT_NEAR(totalAmount(), allRows, 0.005);
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
@@ -291,16 +291,16 @@ TEST_F(Ejemplo, ARebuildWithGapsSurvivesASaveAndAnOpen) {
     fil.setTypeButtonText(Campos::ColLimiteHasta, 3, "Monitor");
     fil.setCellTag(Campos::ColSQLValores, 3, "SELECT DISTINCT Product FROM Sales");
     ASSERT_EQ(fil.text(Campos::ColFiltroUsuario, 2), "0"); // SaleDate: not offered
-    w.v->SetToolChecked(Cubo::ToolPanelFiltros, true);
+    w.v->SetToolChecked(Cubo::ToolFilterPane, true);
     w.v->ColorcarGrillaFiltros(false, true, false);
 
-    auto campos = [](const Grid& g) {
+    auto fields = [](const Grid& g) {
         QStringList out;
         for (int r = 1; r <= g.maxRows(); ++r)
             out << g.cellTag(Cubo::ColUsrCampo, r);
         return out;
     };
-    ASSERT_EQ(campos(g()), (QStringList{"Region", "Product"}));
+    ASSERT_EQ(fields(g()), (QStringList{"Region", "Product"}));
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 2), "Keyboard");
     EXPECT_EQ(g().cellTag(Cubo::ColUsrHasta, 2), "Monitor");
     EXPECT_EQ(g().cellType(Cubo::ColUsrHasta, 2), TypeButton);
@@ -313,9 +313,9 @@ TEST_F(Ejemplo, ARebuildWithGapsSurvivesASaveAndAnOpen) {
     const bool guardado = w.v->Guardar(true, false);
     os::setFileDialogs(nullptr);
     ASSERT_TRUE(guardado) << prompts->texts().join(" / ").toStdString();
-    test::Visor otro;
-    ASSERT_TRUE(otro.v->Abrir(home.path("gaps.cub"))) << prompts->texts().join(" / ").toStdString();
-    EXPECT_EQ(campos(*otro.v->spUsrFil), (QStringList{"Region", "Product"}));
-    EXPECT_EQ(otro.v->spUsrFil->typeButtonText(Cubo::ColUsrDesde, 2), "Keyboard");
-    otro.v->Salvar = false;
+    test::LinkedViewer other;
+    ASSERT_TRUE(other.v->Abrir(home.path("gaps.cub"))) << prompts->texts().join(" / ").toStdString();
+    EXPECT_EQ(fields(*other.v->spUsrFil), (QStringList{"Region", "Product"}));
+    EXPECT_EQ(other.v->spUsrFil->typeButtonText(Cubo::ColUsrDesde, 2), "Keyboard");
+    other.v->Salvar = false;
 }

@@ -24,50 +24,50 @@ using bd::grid::TypeButton;
 
 namespace {
 
-struct Filtros : ::testing::Test {
+struct UserFilters : ::testing::Test {
     test::TempHome home{true};
-    test::Visor w;
+    test::LinkedViewer w;
     os::ScopedPrompter prompts;
-    QString separadorPrevio = General::sSepDecimal;
+    QString previousSeparator = General::sSepDecimal;
     Grid& g() { return *w.v->spUsrFil; }
 
     void SetUp() override {
         QString error;
         ASSERT_TRUE(controlhost::RegisterControlLibrary(BD_APP_DIR "/libspanwell.so", &error))
             << error.toStdString();
-        ASSERT_TRUE(test::LlenarCuboEjemplo(w, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(w, &error)) << error.toStdString();
         g().setCellTag(Cubo::ColUsrParentesis, 1, "SELECT DISTINCT Region FROM Sales ORDER BY 1");
         w.c->UltimaConsultaSQL.clear();
     }
-    void TearDown() override { General::sSepDecimal = separadorPrevio; }
+    void TearDown() override { General::sSepDecimal = previousSeparator; }
 
     // Row 1 as a filter on another field of the example, in Between mode with these limits.
-    void filaEntre(const QString& campo, const QString& clase, const QString& desde, const QString& hasta) {
-        g().setText(Cubo::ColUsrCampo, 1, campo);
-        g().setCellTag(Cubo::ColUsrCampo, 1, campo);
+    void filaEntre(const QString& field, const QString& clase, const QString& from, const QString& to) {
+        g().setText(Cubo::ColUsrCampo, 1, field);
+        g().setCellTag(Cubo::ColUsrCampo, 1, field);
         g().setText(Cubo::ColUsrOperador, 1, "Between");
         g().setCellTag(Cubo::ColUsrOperador, 1, clase);
-        g().setCellTag(Cubo::ColUsrDesde, 1, desde);
-        g().setCellTag(Cubo::ColUsrHasta, 1, hasta);
+        g().setCellTag(Cubo::ColUsrDesde, 1, from);
+        g().setCellTag(Cubo::ColUsrHasta, 1, to);
         g().setCellType(Cubo::ColUsrHasta, 1, TypeButton);
         g().setLock(Cubo::ColUsrHasta, 1, false);
         g().setTypeButtonText(Cubo::ColUsrHasta, 1, "...");
         g().setCellTag(Cubo::ColUsrParentesis, 1, QString());
     }
-    bool refrescado() {
+    bool refreshed() {
         const bool si = !w.c->UltimaConsultaSQL.isEmpty();
         w.c->UltimaConsultaSQL.clear();
         return si;
     }
-    void pulsar(int col) { emit g().buttonClicked(col, 1, 0); }
-    double totalImporte() {
+    void press(int col) { emit g().buttonClicked(col, 1, 0); }
+    double totalAmount() {
         const int r = w.v->DC->resultRows() - 1;
         if (r < 0) return 0;
         EXPECT_EQ(w.v->DC->rowHeaderText(r, 0), "Grand Total");
         return w.v->DC->cellValue(r, 0).toDouble();
     }
     // SQLite's own sum of Amount over the rows the condition keeps, the values bound, never written.
-    double suma(const QString& where, const QVariantList& values = {}) {
+    double sumOf(const QString& where, const QVariantList& values = {}) {
         const QString name = QUuid::createUuid().toString();
         double out = 0;
         {
@@ -96,49 +96,49 @@ QStringList items(QComboBox* c) {
 
 } // namespace
 
-TEST_F(Filtros, ATextValuePickedFromTheListFiltersThePivot) {
+TEST_F(UserFilters, ATextValuePickedFromTheListFiltersThePivot) {
     QStringList lista;
-    bool soloUno = false;
+    bool onlyOne = false;
     QString inicial;
     os::ScopedDialogHandler handler([&](QDialog* d) {
         auto* f = qobject_cast<frmSelectText*>(d);
         EXPECT_TRUE(f);
         if (!f) return int(QDialog::Rejected);
         lista = items(f->FText);
-        soloUno = f->NoRange && f->TText->isHidden() && !f->TimeRange->UpperVisible();
+        onlyOne = f->NoRange && f->TText->isHidden() && !f->TimeRange->UpperVisible();
         inicial = f->FText->currentText();
         f->FText->setCurrentIndex(f->FText->findText("North"));
         f->cmdAceptar->click();
         return int(QDialog::Accepted);
     });
-    pulsar(Cubo::ColUsrDesde);
+    press(Cubo::ColUsrDesde);
     EXPECT_EQ(lista, QStringList({"Central", "East", "North", "South", "West"}));
-    EXPECT_TRUE(soloUno);
+    EXPECT_TRUE(onlyOne);
     EXPECT_EQ(inicial, "A"); // no value and no limit: the picker's own start
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "North");
-    EXPECT_TRUE(refrescado());
-    EXPECT_NEAR(totalImporte(), suma("Region = ?", {"North"}), 0.005);
+    EXPECT_TRUE(refreshed());
+    EXPECT_NEAR(totalAmount(), sumOf("Region = ?", {"North"}), 0.005);
     EXPECT_FALSE(frmSelectText::loaded());
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
-TEST_F(Filtros, APickerClosedWithoutOkChangesNothing) {
-    const double antes = totalImporte();
+TEST_F(UserFilters, APickerClosedWithoutOkChangesNothing) {
+    const double antes = totalAmount();
     for (int col : {Cubo::ColUsrDesde, Cubo::ColUsrHasta}) {
         os::ScopedDialogHandler handler([](QDialog* d) {
             d->close();
             return int(QDialog::Rejected);
         });
         g().setTypeButtonText(Cubo::ColUsrDesde, 1, "...");
-        pulsar(col);
+        press(col);
         EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "...");
-        EXPECT_FALSE(refrescado());
+        EXPECT_FALSE(refreshed());
         EXPECT_FALSE(frmSelectText::loaded());
     }
-    EXPECT_EQ(totalImporte(), antes);
+    EXPECT_EQ(totalAmount(), antes);
 }
 
-TEST_F(Filtros, BetweenTextValuesStartFromTheRowsValuesAndLimits) {
+TEST_F(UserFilters, BetweenTextValuesStartFromTheRowsValuesAndLimits) {
     g().setText(Cubo::ColUsrOperador, 1, "Between");
     g().setCellType(Cubo::ColUsrHasta, 1, TypeButton);
     g().setLock(Cubo::ColUsrHasta, 1, false);
@@ -165,7 +165,7 @@ TEST_F(Filtros, BetweenTextValuesStartFromTheRowsValuesAndLimits) {
         f->cmdAceptar->click();
         return int(QDialog::Accepted);
     });
-    pulsar(Cubo::ColUsrHasta);
+    press(Cubo::ColUsrHasta);
     EXPECT_EQ(seen.from, "Central");
     EXPECT_EQ(seen.to, "M"); // no To value: the upper limit
     EXPECT_EQ(seen.minRange, "B");
@@ -176,11 +176,11 @@ TEST_F(Filtros, BetweenTextValuesStartFromTheRowsValuesAndLimits) {
     EXPECT_EQ(seen.upper, 13);
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "Central");
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "North");
-    EXPECT_TRUE(refrescado());
-    EXPECT_NEAR(totalImporte(), suma("Region BETWEEN ? AND ?", {"Central", "North"}), 0.005);
+    EXPECT_TRUE(refreshed());
+    EXPECT_NEAR(totalAmount(), sumOf("Region BETWEEN ? AND ?", {"Central", "North"}), 0.005);
 }
 
-TEST_F(Filtros, NumbersArePickedBetweenTheLimitsInTheFieldsDecimals) {
+TEST_F(UserFilters, NumbersArePickedBetweenTheLimitsInTheFieldsDecimals) {
     General::sSepDecimal = ".";
     filaEntre("Amount", "ISNUMERIC", "100", "2500,5");
     const struct {
@@ -212,7 +212,7 @@ TEST_F(Filtros, NumbersArePickedBetweenTheLimitsInTheFieldsDecimals) {
             f->cmdAceptar->click();
             return int(QDialog::Accepted);
         });
-        pulsar(Cubo::ColUsrDesde);
+        press(Cubo::ColUsrDesde);
         EXPECT_EQ(seen.decimals, tc.decimals);
         EXPECT_EQ(seen.format, tc.format);
         EXPECT_EQ(seen.min, 100);
@@ -223,13 +223,13 @@ TEST_F(Filtros, NumbersArePickedBetweenTheLimitsInTheFieldsDecimals) {
         EXPECT_EQ(seen.to, "2500,5");
         EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "150");
         EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "900.5");
-        EXPECT_TRUE(refrescado());
-        EXPECT_NEAR(totalImporte(), suma("Amount BETWEEN 150 AND 900.5"), 0.005);
+        EXPECT_TRUE(refreshed());
+        EXPECT_NEAR(totalAmount(), sumOf("Amount BETWEEN 150 AND 900.5"), 0.005);
     }
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
-TEST_F(Filtros, DatesArePickedInsideTheLimitsAndWrittenInIso) {
+TEST_F(UserFilters, DatesArePickedInsideTheLimitsAndWrittenInIso) {
     filaEntre("SaleDate", "ISDATE", "2024-01-01", "2025-12-31");
     struct {
         QDateTime minDate, maxDate, from, to;
@@ -244,7 +244,7 @@ TEST_F(Filtros, DatesArePickedInsideTheLimitsAndWrittenInIso) {
         f->cmdAceptar->click();
         return int(QDialog::Accepted);
     });
-    pulsar(Cubo::ColUsrDesde);
+    press(Cubo::ColUsrDesde);
     EXPECT_EQ(seen.minDate, QDateTime(QDate(2024, 1, 1), QTime(0, 0)));
     EXPECT_EQ(seen.maxDate, QDateTime(QDate(2025, 12, 31), QTime(0, 0)));
     EXPECT_EQ(seen.from, seen.minDate); // no values: the limits
@@ -252,8 +252,8 @@ TEST_F(Filtros, DatesArePickedInsideTheLimitsAndWrittenInIso) {
     EXPECT_EQ(seen.max, 730);
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), "2024-03-01 00:00:00");
     EXPECT_EQ(g().typeButtonText(Cubo::ColUsrHasta, 1), "2024-03-31 00:00:00");
-    EXPECT_TRUE(refrescado());
-    EXPECT_NEAR(totalImporte(), suma("SaleDate BETWEEN '2024-03-01' AND '2024-03-31'"), 0.005);
+    EXPECT_TRUE(refreshed());
+    EXPECT_NEAR(totalAmount(), sumOf("SaleDate BETWEEN '2024-03-01' AND '2024-03-31'"), 0.005);
 
     // The values picked before come back with their times of day; limits that are no dates are left
     // out and the values set the span.
@@ -261,28 +261,28 @@ TEST_F(Filtros, DatesArePickedInsideTheLimitsAndWrittenInIso) {
     g().setTypeButtonText(Cubo::ColUsrHasta, 1, "2024-02-20");
     g().setCellTag(Cubo::ColUsrDesde, 1, "yesterday");
     g().setCellTag(Cubo::ColUsrHasta, 1, "...");
-    QTime hora;
+    QTime time;
     os::ScopedDialogHandler again([&](QDialog* d) {
         auto* f = qobject_cast<frmSelectDate*>(d);
         if (!f) return int(QDialog::Rejected);
         seen = {f->MinDate, f->MaxDate, f->FDate->dateTime(), f->TDate->dateTime(), f->TimeRange->Max()};
-        hora = f->FHour->time();
+        time = f->FHour->time();
         f->close();
         return int(QDialog::Rejected);
     });
-    pulsar(Cubo::ColUsrDesde);
+    press(Cubo::ColUsrDesde);
     EXPECT_EQ(seen.minDate, QDateTime(QDate(2024, 2, 20), QTime(0, 0))); // the earlier of the two
     EXPECT_EQ(seen.maxDate, QDateTime(QDate(2024, 3, 5), QTime(8, 30)));
     EXPECT_EQ(seen.from, QDateTime(QDate(2024, 3, 5), QTime(8, 30)));
-    EXPECT_EQ(hora, QTime(8, 30));
+    EXPECT_EQ(time, QTime(8, 30));
     EXPECT_EQ(seen.max, 14);
-    EXPECT_FALSE(refrescado());
+    EXPECT_FALSE(refreshed());
 }
 
 // Values with quotes and backslashes reach SQL as data: each filters exactly its own rows.
-TEST_F(Filtros, APickedValueWithQuotesOrBackslashesFiltersExactlyItsRows) {
-    const QStringList raros = {"O'Brien",         "back\\slash",     "\"Quoted\"",
-                               "it\\'s both\\\\", "semi;colon -- x", "' OR '1'='1"};
+TEST_F(UserFilters, APickedValueWithQuotesOrBackslashesFiltersExactlyItsRows) {
+    const QStringList oddValues = {"O'Brien",         "back\\slash",     "\"Quoted\"",
+                                   "it\\'s both\\\\", "semi;colon -- x", "' OR '1'='1"};
     {
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(home.path("Example.sqlite").toUtf8().constData(), &db), SQLITE_OK);
@@ -293,8 +293,8 @@ TEST_F(Filtros, APickedValueWithQuotesOrBackslashesFiltersExactlyItsRows) {
                                "VALUES ('2024-06-01', ?, 'Mouse', 'Ana Ruiz', 1, ?)",
                                -1, &st, nullptr),
             SQLITE_OK);
-        for (int i = 0; i < raros.size(); ++i) {
-            const QByteArray v = raros[i].toUtf8();
+        for (int i = 0; i < oddValues.size(); ++i) {
+            const QByteArray v = oddValues[i].toUtf8();
             sqlite3_bind_text(st, 1, v.constData(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_double(st, 2, 10.0 * (i + 1));
             ASSERT_EQ(sqlite3_step(st), SQLITE_DONE);
@@ -303,34 +303,34 @@ TEST_F(Filtros, APickedValueWithQuotesOrBackslashesFiltersExactlyItsRows) {
         sqlite3_finalize(st);
         sqlite3_close(db);
     }
-    for (const QString& valor : raros) {
-        SCOPED_TRACE(valor.toStdString());
+    for (const QString& value : oddValues) {
+        SCOPED_TRACE(value.toStdString());
         bool enLista = false;
         os::ScopedDialogHandler handler([&](QDialog* d) {
             auto* f = qobject_cast<frmSelectText*>(d);
             if (!f) return int(QDialog::Rejected);
-            const int i = f->FText->findText(valor, Qt::MatchExactly);
+            const int i = f->FText->findText(value, Qt::MatchExactly);
             enLista = i >= 0;
             f->FText->setCurrentIndex(i);
             f->cmdAceptar->click();
             return int(QDialog::Accepted);
         });
-        pulsar(Cubo::ColUsrDesde);
+        press(Cubo::ColUsrDesde);
         EXPECT_TRUE(enLista);
-        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), valor);
-        EXPECT_TRUE(refrescado());
-        const double esperado = suma("Region = ?", {valor});
+        EXPECT_EQ(g().typeButtonText(Cubo::ColUsrDesde, 1), value);
+        EXPECT_TRUE(refreshed());
+        const double esperado = sumOf("Region = ?", {value});
         EXPECT_GT(esperado, 0);
-        EXPECT_NEAR(totalImporte(), esperado, 0.005);
+        EXPECT_NEAR(totalAmount(), esperado, 0.005);
         EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
     }
 }
 
-TEST_F(Filtros, RowsOfOtherTypeClassesOpenNoPicker) {
+TEST_F(UserFilters, RowsOfOtherTypeClassesOpenNoPicker) {
     g().setCellTag(Cubo::ColUsrOperador, 1, "ISBINARY");
     int shown = 0;
     os::ScopedDialogHandler handler([&](QDialog*) { return ++shown, int(QDialog::Rejected); });
-    pulsar(Cubo::ColUsrDesde);
+    press(Cubo::ColUsrDesde);
     EXPECT_EQ(shown, 0);
-    EXPECT_FALSE(refrescado());
+    EXPECT_FALSE(refreshed());
 }

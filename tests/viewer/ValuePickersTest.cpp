@@ -31,7 +31,7 @@ struct Pickers : ::testing::Test {
     test::TempHome home{true};
     os::ScopedPrompter prompts;
     os::ManualClock clock{QDateTime(QDate(2026, 1, 15), QTime(10, 30, 0))};
-    QString separadorPrevio = General::sSepDecimal;
+    QString previousSeparator = General::sSepDecimal;
 
     void SetUp() override {
         QString error;
@@ -44,11 +44,11 @@ struct Pickers : ::testing::Test {
         frmSelectDate::unload();
         frmSelectNum::unload();
         QLocale::setDefault(QLocale::c());
-        General::sSepDecimal = separadorPrevio;
+        General::sSepDecimal = previousSeparator;
     }
 
     // Drags a thumb of a shown picker's slider so that it lands on value.
-    static void mover(RangeSlider* r, const char* thumb, int value) {
+    static void moveTo(RangeSlider* r, const char* thumb, int value) {
         QWidget* w = r->widget();
         QWidget* t = w->findChild<QWidget*>(thumb);
         ASSERT_TRUE(t && r->control());
@@ -151,16 +151,16 @@ TEST_F(Pickers, MovingALetterThumbSnapsTheBoxToTheFirstValueOfThatLetter) {
     f->TText->setEditText("Z");
     f->GetRange();
     f->show();
-    mover(f->TimeRange, "picBottom", 4); // "D"
+    moveTo(f->TimeRange, "picBottom", 4); // "D"
     f->grab().save(QCoreApplication::applicationDirPath() + "/picker-text.png");
     EXPECT_EQ(f->FText->currentText(), "dog");
     EXPECT_EQ(f->TText->currentText(), "Z"); // no value starts with Z: the letter stays
-    mover(f->TimeRange, "picTop", 5);        // "E": the accented value counts
+    moveTo(f->TimeRange, "picTop", 5);       // "E": the accented value counts
     EXPECT_EQ(f->TText->currentText(), "Émile");
-    mover(f->TimeRange, "picBottom", 7); // "G" pushes the upper thumb along
+    moveTo(f->TimeRange, "picBottom", 7); // "G" pushes the upper thumb along
     EXPECT_EQ(f->FText->currentText(), "G");
     EXPECT_EQ(f->TText->currentText(), "G");
-    mover(f->TimeRange, "picBottom", 1);
+    moveTo(f->TimeRange, "picBottom", 1);
     EXPECT_EQ(f->FText->currentText(), "apple");
     EXPECT_EQ(f->TText->currentText(), "G"); // where it stood at the press
 }
@@ -183,7 +183,7 @@ TEST_F(Pickers, ValueListsComeFromTheValuesQuery) {
     auto cube = cuboEjemplo();
     frmSelectText* f = frmSelectText::instance();
     f->FText->setEditText("B");
-    f->LlenarListasValores(*cube, "SELECT DISTINCT Region FROM Sales ORDER BY 1;");
+    f->FillValueLists(*cube, "SELECT DISTINCT Region FROM Sales ORDER BY 1;");
     const QStringList regions{"Central", "East", "North", "South", "West"};
     EXPECT_EQ(items(f->FText), regions);
     EXPECT_EQ(items(f->TText), regions);
@@ -193,7 +193,7 @@ TEST_F(Pickers, ValueListsComeFromTheValuesQuery) {
 
     // A query that would write is refused before it reaches the database.
     const QString before = test::readFile(home.path("Example.sqlite")).toHex();
-    f->LlenarListasValores(*cube, "DELETE FROM Sales");
+    f->FillValueLists(*cube, "DELETE FROM Sales");
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].title, "Error trying to fill combo.");
     EXPECT_TRUE(prompts->prompts[0].text.contains("SELECT statement"))
@@ -250,7 +250,7 @@ TEST_F(Pickers, FromTableIsOffNoCubeAndComposesTheQueryWithOne) {
         f->FTSql,
         "SELECT DISTINCT `Region` FROM `Sales`\n WHERE PRODUCT = 'Laptop' AND SALESPERSON <> 'Ana Ruiz'");
     // The composed query runs and finds the regions that sold laptops.
-    f->LlenarListasValores(*cube, f->FTSql);
+    f->FillValueLists(*cube, f->FTSql);
     EXPECT_EQ(f->FText->count(), 5);
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
@@ -396,7 +396,7 @@ TEST_F(Pickers, DaySliderAndDateBoxesFollowEachOther) {
     EXPECT_EQ(f->TimeRange->LowerValue(), 4);
     EXPECT_EQ(f->TimeRange->UpperValue(), 19);
     f->show();
-    mover(f->TimeRange, "picBottom", 10);
+    moveTo(f->TimeRange, "picBottom", 10);
     f->grab().save(QCoreApplication::applicationDirPath() + "/picker-date.png");
     EXPECT_EQ(f->FDate->dateTime(), QDateTime(QDate(2026, 1, 11), QTime(23, 0)));
     EXPECT_EQ(f->TDate->dateTime(), QDateTime(QDate(2026, 1, 20), QTime(23, 0)));
@@ -479,7 +479,7 @@ TEST_F(Pickers, ShortDateIsRememberedAtOnce) {
 }
 
 TEST_F(Pickers, DatesAreWrittenInIsoAndReadInIsoOrTheLocalesForm) {
-    EXPECT_EQ(frmSelectDate::TextoISO(QDateTime(QDate(2026, 3, 3), QTime(15, 0))), "2026-03-03 15:00:00");
+    EXPECT_EQ(frmSelectDate::IsoText(QDateTime(QDate(2026, 3, 3), QTime(15, 0))), "2026-03-03 15:00:00");
     QLocale::setDefault(QLocale(QLocale::Spanish, QLocale::Spain));
     const struct {
         const char* text;
@@ -496,7 +496,7 @@ TEST_F(Pickers, DatesAreWrittenInIsoAndReadInIsoOrTheLocalesForm) {
         {"", QDateTime()},
     };
     for (const auto& tc : cases)
-        EXPECT_EQ(frmSelectDate::LeerFecha(tc.text), tc.expected) << tc.text;
+        EXPECT_EQ(frmSelectDate::ReadDate(tc.text), tc.expected) << tc.text;
 }
 
 // Each part of a date typed in the default, long display is taken when the box is left.
@@ -539,7 +539,7 @@ TEST_F(Pickers, TwoDigitYearsAreReadAsTheFilterReadsThem) {
     };
     for (const auto& tc : cases) {
         QLocale::setDefault(tc.locale);
-        EXPECT_EQ(frmSelectDate::LeerFecha(tc.text).date(), tc.expected) << tc.text;
+        EXPECT_EQ(frmSelectDate::ReadDate(tc.text).date(), tc.expected) << tc.text;
     }
 }
 
@@ -547,7 +547,7 @@ TEST_F(Pickers, TwoDigitYearsAreReadAsTheFilterReadsThem) {
 // the short display; four digits stay as typed.
 TEST_F(Pickers, ADateBoxTakesATwoDigitYearTypedInIt) {
     const struct {
-        bool corto;
+        bool shortFormat;
         const char* typed;
         int year;
     } cases[] = {{false, "24", 2024},
@@ -557,7 +557,7 @@ TEST_F(Pickers, ADateBoxTakesATwoDigitYearTypedInIt) {
                  {true, "1999", 1999}};
     for (const auto& tc : cases) {
         frmSelectDate* f = frmSelectDate::instance();
-        if (f->chkShort->isChecked() != tc.corto) f->chkShort->click();
+        if (f->chkShort->isChecked() != tc.shortFormat) f->chkShort->click();
         f->show();
         QDateTimeEdit* box = f->FDate;
         box->setDateTime(QDateTime(QDate(2026, 1, 15), QTime(0, 0)));
@@ -565,7 +565,7 @@ TEST_F(Pickers, ADateBoxTakesATwoDigitYearTypedInIt) {
         box->setSelectedSection(QDateTimeEdit::YearSection);
         QTest::keyClicks(box, QString::fromLatin1(tc.typed));
         QTest::keyClick(box, Qt::Key_Return);
-        EXPECT_EQ(box->date(), QDate(tc.year, 1, 15)) << tc.typed << (tc.corto ? " short" : " long");
+        EXPECT_EQ(box->date(), QDate(tc.year, 1, 15)) << tc.typed << (tc.shortFormat ? " short" : " long");
         frmSelectDate::unload();
     }
 }
@@ -628,7 +628,7 @@ TEST_F(Pickers, NumberBoxesFollowTheSliderInTheFieldsDecimals) {
         f->show();
         // One unit a pixel, so the thumb lands where it is put.
         f->TimeRange->setMax(f->TimeRange->widget()->width() - 17);
-        mover(f->TimeRange, "picBottom", 250);
+        moveTo(f->TimeRange, "picBottom", 250);
         f->grab().save(QCoreApplication::applicationDirPath() + "/picker-number.png");
         EXPECT_EQ(f->FText->text(), "250" + QString(tc.decimalPart));
         EXPECT_EQ(f->TText->text(), QString::number(f->TimeRange->UpperValue()) + tc.decimalPart);

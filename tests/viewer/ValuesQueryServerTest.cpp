@@ -16,12 +16,12 @@ using namespace bd;
 
 namespace {
 
-struct Motor {
+struct ServerEngine {
     const char *name, *prefix, *driver, *provider;
     QStringList setup; // the table, a function that writes into it, and three rows
 };
 
-const Motor kMotores[] = {
+const ServerEngine kMotores[] = {
     {"MariaDB",
      "MYSQL",
      "QMYSQL",
@@ -42,11 +42,11 @@ const Motor kMotores[] = {
       "INSERT INTO bd_pick VALUES ('O''Brien'), ('back\\slash'), ('plain')"}},
 };
 
-void PrintTo(const Motor& m, std::ostream* os) {
+void PrintTo(const ServerEngine& m, std::ostream* os) {
     *os << m.name;
 }
 
-class ValuesQueryServer : public ::testing::TestWithParam<Motor> {
+class ValuesQueryServer : public ::testing::TestWithParam<ServerEngine> {
 protected:
     // Runs statements straight through Qt's driver; "" or the first error.
     QString run(const dbtest::Server& s, const QStringList& statements, int* count = nullptr) {
@@ -76,7 +76,7 @@ protected:
 } // namespace
 
 TEST_P(ValuesQueryServer, ReadsWithoutWriting) {
-    const Motor& m = GetParam();
+    const ServerEngine& m = GetParam();
     const auto s = dbtest::server(m.prefix);
     if (!s) GTEST_SKIP() << "no " << m.prefix << " test server";
     test::TempHome home{false};
@@ -114,4 +114,6 @@ TEST_P(ValuesQueryServer, ReadsWithoutWriting) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ValuesQueryServer, ::testing::ValuesIn(kMotores),
-                         [](const ::testing::TestParamInfo<Motor>& i) { return std::string(i.param.name); });
+                         [](const ::testing::TestParamInfo<ServerEngine>& i) {
+                             return std::string(i.param.name);
+                         });

@@ -12,13 +12,13 @@
 
 namespace bd::test {
 
-Visor::Visor() {
+LinkedViewer::LinkedViewer() {
     cube = new InsCube;
     cube->CubeId = "Cube";
     v = new Cubo;
     v->VinsCube = cube;
     auto* d = new Campos;
-    d->GuardarOpcionesIniciales();
+    d->SaveInitialOptions();
     d->VinsCube = cube;
     d->VCubo = v;
     d->Recarga = true;
@@ -26,7 +26,7 @@ Visor::Visor() {
     c = d;
 }
 
-Visor::~Visor() {
+LinkedViewer::~LinkedViewer() {
     if (v) {
         v->Salvar = false;
         delete v.data(); // takes its designer and cube along
@@ -43,7 +43,7 @@ bool exec(sqlite3* db, const char* sql, QString* error) {
 }
 } // namespace
 
-bool EscribirBaseEjemplo(const QString& path, QString* error) {
+bool WriteExampleDatabase(const QString& path, QString* error) {
     QFile::remove(path);
     sqlite3* db = nullptr;
     if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) {
@@ -57,17 +57,17 @@ bool EscribirBaseEjemplo(const QString& path, QString* error) {
         "Product TEXT NOT NULL, Salesperson TEXT NOT NULL, Quantity INTEGER NOT NULL, Amount REAL NOT NULL);"
         "BEGIN;",
         error);
-    struct Producto {
+    struct ProductRow {
         const char* name;
         int cents;
     };
-    static const Producto productos[] = {{"Laptop", 89900}, {"Monitor", 21900}, {"Keyboard", 4900},
-                                         {"Mouse", 2500},   {"Printer", 15900}, {"Tablet", 39900}};
-    static const char* regiones[] = {"North", "South", "East", "West", "Central"};
+    static const ProductRow products[] = {{"Laptop", 89900}, {"Monitor", 21900}, {"Keyboard", 4900},
+                                          {"Mouse", 2500},   {"Printer", 15900}, {"Tablet", 39900}};
+    static const char* regions[] = {"North", "South", "East", "West", "Central"};
     // Two salespeople per region, so every region has its own team.
-    static const char* vendedores[] = {"Ana Ruiz",    "Ben Okafor",   "Carla Mendes", "Dev Patel",
-                                       "Elena Novak", "Farid Haddad", "Greta Lind",   "Hugo Brandt",
-                                       "Ines Costa",  "Jon Eriksen"};
+    static const char* sellers[] = {"Ana Ruiz",    "Ben Okafor",   "Carla Mendes", "Dev Patel",
+                                    "Elena Novak", "Farid Haddad", "Greta Lind",   "Hugo Brandt",
+                                    "Ines Costa",  "Jon Eriksen"};
     std::mt19937 rng(20240101u); // the raw engine output is fixed by the standard
     sqlite3_stmt* st = nullptr;
     ok = ok &&
@@ -80,14 +80,14 @@ bool EscribirBaseEjemplo(const QString& path, QString* error) {
     for (int i = 0; ok && i < 3000; ++i) {
         const QByteArray date = first.addDays(rng() % days).toString(Qt::ISODate).toLatin1();
         const int reg = int(rng() % 5);
-        const Producto& p = productos[rng() % 6];
-        const char* vendedor = vendedores[reg * 2 + int(rng() % 2)];
+        const ProductRow& p = products[rng() % 6];
+        const char* seller = sellers[reg * 2 + int(rng() % 2)];
         const int qty = 1 + int(rng() % 12);
         const qint64 cents = qint64(p.cents) * qty * (90 + qint64(rng() % 21)) / 100;
         sqlite3_bind_text(st, 1, date.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 2, regiones[reg], -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 2, regions[reg], -1, SQLITE_STATIC);
         sqlite3_bind_text(st, 3, p.name, -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 4, vendedor, -1, SQLITE_STATIC);
+        sqlite3_bind_text(st, 4, seller, -1, SQLITE_STATIC);
         sqlite3_bind_int(st, 5, qty);
         sqlite3_bind_double(st, 6, double(cents) / 100.0);
         ok = sqlite3_step(st) == SQLITE_DONE;
@@ -99,7 +99,7 @@ bool EscribirBaseEjemplo(const QString& path, QString* error) {
     return ok;
 }
 
-QString VolcarBase(const QString& path) {
+QString DumpDatabase(const QString& path) {
     sqlite3* db = nullptr;
     QString out;
     if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
@@ -116,7 +116,7 @@ QString VolcarBase(const QString& path) {
     return out;
 }
 
-bool LlenarCuboEjemplo(Visor& w, QString* error) {
+bool FillExampleCube(LinkedViewer& w, QString* error) {
     using namespace bd::grid;
     Campos& c = *w.c;
     Cubo& v = *w.v;
@@ -133,17 +133,17 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     c.chkRefresh->setChecked(false);
     c.chkSendAlert->setChecked(true);
 
-    struct CampoDef {
+    struct FieldDef {
         const char *name, *caption, *cls;
         bool dim;
     };
-    const CampoDef campos[] = {
+    const FieldDef fields[] = {
         {"SaleDate", "Date", "ISDATE", true},         {"Region", "Region", "ISTEXT", true},
         {"Product", "Product", "ISTEXT", true},       {"Salesperson", "Salesperson", "ISTEXT", true},
         {"Quantity", "Quantity", "ISNUMERIC", false}, {"Amount", "Amount", "ISNUMERIC", false}};
     Grid& cam = *c.spCam;
     int r = 1;
-    for (const CampoDef& f : campos) {
+    for (const FieldDef& f : fields) {
         cam.setText(Campos::ColCampo, r, f.name);
         if (QString(f.caption) != f.name) General::EscribirCelda(cam, Campos::TagCaption, r, f.caption);
         cam.setText(Campos::ColDimension, r, f.dim ? "1" : "0");
@@ -206,7 +206,7 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     usr.setText(Cubo::ColUsrCampo, 1, "Region");
     usr.setCellTag(Cubo::ColUsrCampo, 1, "Region");
     usr.setCellType(Cubo::ColUsrOperador, 1, TypeComboBox);
-    usr.setTypeComboBoxList(Cubo::ColUsrOperador, 1, Campos::Operadores());
+    usr.setTypeComboBoxList(Cubo::ColUsrOperador, 1, Campos::Operators());
     usr.setText(Cubo::ColUsrOperador, 1, "=");
     usr.setCellTag(Cubo::ColUsrOperador, 1, "ISTEXT");
     usr.setCellType(Cubo::ColUsrDesde, 1, TypeButton);
@@ -240,14 +240,14 @@ bool LlenarCuboEjemplo(Visor& w, QString* error) {
     v.lastChart = "Amount";
     // Opens with the filter pane shown, the pivot above the middle of a full-screen window and room
     // for the chart.
-    v.SetToolChecked(Cubo::ToolPanelFiltros, true);
+    v.SetToolChecked(Cubo::ToolFilterPane, true);
     v.SplitFil->setTop(1900);
     v.Split->setTop(7500);
     return true;
 }
 
-bool HacerEjemplo(const QString& folder, QString* error) {
-    if (!EscribirBaseEjemplo(folder + "/Example.sqlite", error)) return false;
+bool MakeExample(const QString& folder, QString* error) {
+    if (!WriteExampleDatabase(folder + "/Example.sqlite", error)) return false;
     bd::os::ManualClock clock(QDateTime(QDate(2026, 1, 15), QTime(10, 30, 0)));
     const double hd = General::dHDNumber;
     General::dHDNumber = 1000;
@@ -256,8 +256,8 @@ bool HacerEjemplo(const QString& folder, QString* error) {
     bd::os::setFileDialogs(&dialogs);
     bool ok = false;
     {
-        Visor w;
-        ok = LlenarCuboEjemplo(w, error) && w.v->Guardar(true, false);
+        LinkedViewer w;
+        ok = FillExampleCube(w, error) && w.v->Guardar(true, false);
         if (!ok && error && error->isEmpty()) *error = "the save failed";
     }
     bd::os::setFileDialogs(nullptr);

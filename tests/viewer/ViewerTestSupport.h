@@ -34,14 +34,14 @@ struct ScriptedFileWrites : bd::os::FileWrites {
     }
 };
 
-struct Visor {
+struct LinkedViewer {
     QPointer<Cubo> v;
     QPointer<Campos> c;
     QPointer<InsCube> cube;
-    Visor();
-    ~Visor();
-    Visor(const Visor&) = delete;
-    Visor& operator=(const Visor&) = delete;
+    LinkedViewer();
+    ~LinkedViewer();
+    LinkedViewer(const LinkedViewer&) = delete;
+    LinkedViewer& operator=(const LinkedViewer&) = delete;
 };
 
 // A private program folder with the shipped files, a scripted prompter and file dialog, a manual
@@ -57,16 +57,16 @@ struct ViewerFixture : ::testing::Test {
 };
 
 // Writes the example's SQLite database (deterministic rows) to path.
-bool EscribirBaseEjemplo(const QString& path, QString* error);
+bool WriteExampleDatabase(const QString& path, QString* error);
 // Rows of the example database as one text, for comparisons.
-QString VolcarBase(const QString& path);
+QString DumpDatabase(const QString& path);
 
 // Fills a linked viewer with the example cube's definition, its settings and a pivot over the
 // example database of the program folder ("APP_PATH").
-bool LlenarCuboEjemplo(Visor& w, QString* error);
+bool FillExampleCube(LinkedViewer& w, QString* error);
 
 // Makes Example.sqlite and Example.cub in folder (the program folder while it runs), through the
 // cube's own save, with a fixed clock and machine id. The folder must be AppPath().
-bool HacerEjemplo(const QString& folder, QString* error);
+bool MakeExample(const QString& folder, QString* error);
 
 } // namespace bd::test

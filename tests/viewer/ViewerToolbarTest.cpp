@@ -22,7 +22,7 @@ using bd::toolbar::Tool;
 
 namespace {
 
-struct Barra : ::testing::Test {
+struct ToolbarFixture : ::testing::Test {
     test::TempHome home{true};
     os::ScopedPrompter prompts;
     os::ScriptedFileDialogs dialogs;
@@ -36,32 +36,32 @@ struct Barra : ::testing::Test {
     }};
     // The cubes the start window is asked to open, as "id|connection|query".
     struct RecordingLauncher : FrmMain::Launcher {
-        QStringList nuevos;
-        void openCube(FrmMain&, const FrmMain::NuevoCuboArgs& a) override {
-            nuevos << a.IdCube + "|" + a.Conexion + "|" + a.Query;
+        QStringList created;
+        void openCube(FrmMain&, const FrmMain::NewCubeArgs& a) override {
+            created << a.IdCube + "|" + a.Conexion + "|" + a.Query;
         }
     } launcher;
-    QStringList& nuevos = launcher.nuevos;
+    QStringList& created = launcher.created;
     FrmMain start;
-    std::unique_ptr<test::Visor> w = std::make_unique<test::Visor>();
+    std::unique_ptr<test::LinkedViewer> w = std::make_unique<test::LinkedViewer>();
 
     void SetUp() override {
         w->cube->Vparent = &start;
         os::setFileDialogs(&dialogs);
         start.setLauncher(&launcher);
         QString error;
-        ASSERT_TRUE(test::LlenarCuboEjemplo(*w, &error)) << error.toStdString();
+        ASSERT_TRUE(test::FillExampleCube(*w, &error)) << error.toStdString();
     }
     void TearDown() override {
         os::setFileDialogs(nullptr);
         if (w->v) w->v->Salvar = false;
     }
-    Tool* herramienta(const QString& band, const QString& name) {
+    Tool* tool(const QString& band, const QString& name) {
         auto* b = w->v->AB->band(band);
         return b ? b->tool(name) : nullptr;
     }
-    bool pulsar(const QString& band, const QString& name) {
-        Tool* t = herramienta(band, name);
+    bool press(const QString& band, const QString& name) {
+        Tool* t = tool(band, name);
         EXPECT_NE(t, nullptr) << band.toStdString() << " " << name.toStdString();
         return t && w->v->AB->clickTool(t);
     }
@@ -69,27 +69,27 @@ struct Barra : ::testing::Test {
 
 } // namespace
 
-TEST_F(Barra, ChartAndFilterToolsKeepTheirIdsAndAreCheckTools) {
-    Tool* grafico = herramienta("Band2", "noGrph");
-    Tool* filtros = herramienta("Band2", "Filters");
-    ASSERT_TRUE(grafico && filtros);
-    EXPECT_EQ(grafico->id(), Cubo::ToolSinGrafico);
+TEST_F(ToolbarFixture, ChartAndFilterToolsKeepTheirIdsAndAreCheckTools) {
+    Tool* grafico = tool("Band2", "noGrph");
+    Tool* filters = tool("Band2", "Filters");
+    ASSERT_TRUE(grafico && filters);
+    EXPECT_EQ(grafico->id(), Cubo::ToolNoChart);
     EXPECT_EQ(grafico->caption(), "Charts");
-    EXPECT_EQ(filtros->id(), Cubo::ToolPanelFiltros);
+    EXPECT_EQ(filters->id(), Cubo::ToolFilterPane);
     EXPECT_EQ(grafico->style(), toolbar::ToolStyle::Check);
-    EXPECT_EQ(filtros->style(), toolbar::ToolStyle::Check);
+    EXPECT_EQ(filters->style(), toolbar::ToolStyle::Check);
     // The bar's tools show the states the cube file saves.
-    EXPECT_TRUE(filtros->checked());
-    w->v->SetToolChecked(Cubo::ToolPanelFiltros, false);
-    EXPECT_FALSE(filtros->checked());
-    w->v->SetToolChecked(Cubo::ToolSinGrafico, true);
+    EXPECT_TRUE(filters->checked());
+    w->v->SetToolChecked(Cubo::ToolFilterPane, false);
+    EXPECT_FALSE(filters->checked());
+    w->v->SetToolChecked(Cubo::ToolNoChart, true);
     EXPECT_TRUE(grafico->checked());
-    EXPECT_EQ(herramienta("&Archivo", "Abrir Último")->caption(), "Open Last");
+    EXPECT_EQ(tool("&Archivo", "Abrir Último")->caption(), "Open Last");
     EXPECT_EQ(w->v->AB->band("&Archivo")->kind(), toolbar::BandKind::Menu);
 }
 
 // Fields and Config. bring the designer to the front, also when it was left open behind the viewer.
-TEST_F(Barra, FieldsBringsTheDesignerToTheFront) {
+TEST_F(ToolbarFixture, FieldsBringsTheDesignerToTheFront) {
     General::SaveSetting("OE", "CUBO", "FRMCUBO_INIT", "3"); // no drag hint over the viewer
     w->v->show();
     w->c->show();
@@ -97,7 +97,7 @@ TEST_F(Barra, FieldsBringsTheDesignerToTheFront) {
         w->v->activateWindow();
         QApplication::processEvents();
         ASSERT_EQ(QApplication::activeWindow(), w->v.data());
-        ASSERT_TRUE(pulsar("Band2", QString::fromLatin1(tool)));
+        ASSERT_TRUE(press("Band2", QString::fromLatin1(tool)));
         QApplication::processEvents();
         EXPECT_TRUE(w->c->isVisible()) << tool;
         EXPECT_EQ(QApplication::activeWindow(), w->c.data()) << tool;
@@ -105,18 +105,18 @@ TEST_F(Barra, FieldsBringsTheDesignerToTheFront) {
 }
 
 // The menus read in the user's language: tools whose caption is not fixed show an English one.
-TEST_F(Barra, MenuCaptionsAreEnglish) {
+TEST_F(ToolbarFixture, MenuCaptionsAreEnglish) {
     EXPECT_EQ(w->v->AB->band("&Archivo")->caption(), "&File");
-    EXPECT_EQ(herramienta("&Archivo", "Nuevo")->caption(), "New");
-    EXPECT_EQ(herramienta("Bconfig", "&Seleccionar Campos")->caption(), "Select Fields");
-    EXPECT_EQ(herramienta("&Archivo", "Guardar")->caption(), "&Save");
+    EXPECT_EQ(tool("&Archivo", "Nuevo")->caption(), "New");
+    EXPECT_EQ(tool("Bconfig", "&Seleccionar Campos")->caption(), "Select Fields");
+    EXPECT_EQ(tool("&Archivo", "Guardar")->caption(), "&Save");
 }
 
 // Every tool: its command key and what its click does. Commands of later work say they are not
 // available; unknown keys do nothing.
-TEST_F(Barra, EachToolNameRunsItsCommand) {
+TEST_F(ToolbarFixture, EachToolNameRunsItsCommand) {
     General::SaveSetting("OE", "CUBO", "ULTIMO", home.path("Last.cub"));
-    struct Caso {
+    struct Case {
         const char *band, *name, *key, *effect;
     } casos[] = {
         {"&Archivo", "Nuevo", "NUEVO", "new Dovrane||"},
@@ -153,22 +153,22 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         {"&Archivo", "Salir", "SALIR",
          "exit message: Email alert field is checked. Do you want to send email alerts ?"},
     };
-    for (const Caso& k : casos) {
+    for (const Case& k : casos) {
         const QString name = QString::fromUtf8(k.name);
         SCOPED_TRACE(name.toStdString());
-        Tool* t = herramienta(k.band, name);
+        Tool* t = tool(k.band, name);
         ASSERT_NE(t, nullptr);
         EXPECT_EQ(t->key(), QString::fromUtf8(k.key));
         prompts->prompts.clear();
         dialogs.requests.clear();
-        nuevos.clear();
+        created.clear();
         dialogos = 0;
         clasesDialogo.clear();
         w->c->UltimaConsultaSQL.clear();
         w->c->hide();
         w->v->show();
-        const bool filtros = w->v->ToolChecked(Cubo::ToolPanelFiltros);
-        const bool grafico = w->v->ToolChecked(Cubo::ToolSinGrafico);
+        const bool filters = w->v->ToolChecked(Cubo::ToolFilterPane);
+        const bool grafico = w->v->ToolChecked(Cubo::ToolNoChart);
         const QPointer<Cubo> v = w->v;
         // The scheduler asks to save an unsaved cube first: this user declines.
         if (name == "Scheduler") {
@@ -183,7 +183,7 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
             w->v->AB_ToolClick(t); // the hidden chart-style tools
 
         QStringList efecto;
-        if (!nuevos.isEmpty()) efecto << "new " + nuevos.join(",");
+        if (!created.isEmpty()) efecto << "new " + created.join(",");
         for (const auto& r : dialogs.requests)
             efecto << (r.save ? "save dialog" : "open dialog");
         for (const QString& clase : clasesDialogo)
@@ -198,8 +198,8 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
         } else {
             if (w->c->isVisible()) efecto << QString("designer tab %1").arg(w->c->SSTab1->currentIndex());
             if (w->c->isVisible() && name == "Advanced Settings") efecto.last() = "designer";
-            if (filtros != v->ToolChecked(Cubo::ToolPanelFiltros)) efecto << "filters";
-            if (grafico != v->ToolChecked(Cubo::ToolSinGrafico)) efecto << "chart";
+            if (filters != v->ToolChecked(Cubo::ToolFilterPane)) efecto << "filters";
+            if (grafico != v->ToolChecked(Cubo::ToolNoChart)) efecto << "chart";
             if (!w->c->UltimaConsultaSQL.isEmpty()) efecto << "refresh";
         }
         for (const auto& p : prompts->prompts) {
@@ -216,14 +216,14 @@ TEST_F(Barra, EachToolNameRunsItsCommand) {
     }
 }
 
-TEST_F(Barra, TheChartToolHidesAndShowsTheChartAndTheStateIsSaved) {
+TEST_F(ToolbarFixture, TheChartToolHidesAndShowsTheChartAndTheStateIsSaved) {
     w->v->show();
-    ASSERT_FALSE(w->v->ToolChecked(Cubo::ToolSinGrafico));
+    ASSERT_FALSE(w->v->ToolChecked(Cubo::ToolNoChart));
     for (bool oculto : {true, false}) {
         SCOPED_TRACE(oculto);
-        ASSERT_TRUE(pulsar("Band2", "noGrph"));
-        EXPECT_EQ(w->v->ToolChecked(Cubo::ToolSinGrafico), oculto);
-        EXPECT_EQ(herramienta("Band2", "noGrph")->checked(), oculto);
+        ASSERT_TRUE(press("Band2", "noGrph"));
+        EXPECT_EQ(w->v->ToolChecked(Cubo::ToolNoChart), oculto);
+        EXPECT_EQ(tool("Band2", "noGrph")->checked(), oculto);
         EXPECT_EQ(w->v->CHA->isVisibleTo(w->v), !oculto);
         // The toolbars wait for TimerWait.
         EXPECT_FALSE(w->v->AB->isEnabled());
@@ -234,28 +234,28 @@ TEST_F(Barra, TheChartToolHidesAndShowsTheChartAndTheStateIsSaved) {
         // The first save asks for the file, the second writes it again.
         const QString path = home.path("chart.cub");
         if (oculto) dialogs.answers << path;
-        ASSERT_TRUE(pulsar("Band2", "Guardar"));
-        EXPECT_EQ(w->c->spSave->text(Campos::ColPropiedad, Campos::FilaSinGrafico), oculto ? "1" : "");
-        test::Visor otro;
-        ASSERT_TRUE(otro.v->Abrir(path)) << prompts->texts().join(" / ").toStdString();
-        EXPECT_EQ(otro.v->ToolChecked(Cubo::ToolSinGrafico), oculto);
-        otro.v->Salvar = false;
+        ASSERT_TRUE(press("Band2", "Guardar"));
+        EXPECT_EQ(w->c->spSave->text(Campos::ColProperty, Campos::FilaSinGrafico), oculto ? "1" : "");
+        test::LinkedViewer other;
+        ASSERT_TRUE(other.v->Abrir(path)) << prompts->texts().join(" / ").toStdString();
+        EXPECT_EQ(other.v->ToolChecked(Cubo::ToolNoChart), oculto);
+        other.v->Salvar = false;
     }
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
-TEST_F(Barra, TheChartToolWithoutMeasuresAsksAndLeavesTheToolbarsEnabled) {
+TEST_F(ToolbarFixture, TheChartToolWithoutMeasuresAsksAndLeavesTheToolbarsEnabled) {
     w->c->spCal->setMaxRows(0);
     for (os::Answer a : {os::Answer::No, os::Answer::Yes}) {
         prompts->prompts.clear();
         prompts->answer(a);
-        ASSERT_TRUE(pulsar("Band2", "noGrph"));
+        ASSERT_TRUE(press("Band2", "noGrph"));
         ASSERT_EQ(prompts->prompts.size(), 1);
         EXPECT_EQ(prompts->prompts[0].text, "There are not measures. Do you want to define ?");
         EXPECT_EQ(prompts->prompts[0].title, "Not Measures");
         EXPECT_TRUE(w->v->AB->isEnabled());
         EXPECT_TRUE(w->v->ABGraph->isEnabled());
-        EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolSinGrafico));
+        EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolNoChart));
         EXPECT_EQ(w->c->isVisible(), a == os::Answer::Yes);
         if (a == os::Answer::Yes) {
             EXPECT_EQ(w->c->SSTab1->currentIndex(), 1);
@@ -263,11 +263,11 @@ TEST_F(Barra, TheChartToolWithoutMeasuresAsksAndLeavesTheToolbarsEnabled) {
     }
 }
 
-TEST_F(Barra, SaveWithSaveWithDataUncheckedWritesTheLayoutWithoutData) {
+TEST_F(ToolbarFixture, SaveWithSaveWithDataUncheckedWritesTheLayoutWithoutData) {
     w->c->chkSaveWData->setChecked(false);
     const QString path = home.path("nodata.cub");
     dialogs.answers << path;
-    ASSERT_TRUE(pulsar("&Archivo", "Guardar"));
+    ASSERT_TRUE(press("&Archivo", "Guardar"));
     QByteArray layout;
     QString error;
     ASSERT_TRUE(zip::readMember(path, "temp.cub", layout, &error)) << error.toStdString();
@@ -276,7 +276,7 @@ TEST_F(Barra, SaveWithSaveWithDataUncheckedWritesTheLayoutWithoutData) {
 
 // Open and Open Last ask about unsaved changes first; a save the user asked for that does not
 // happen keeps this cube.
-TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
+TEST_F(ToolbarFixture, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
     dialogs.answers << home.path("first.cub");
     ASSERT_TRUE(w->v->Guardar(true, false));
     General::SaveSetting("OE", "CUBO", "ULTIMO", home.path("first.cub"));
@@ -291,12 +291,12 @@ TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
             dialogs.requests.clear();
             prompts->answer(a);
             dialogs.answers << home.path("first.cub");
-            ASSERT_TRUE(pulsar("&Archivo", QString::fromUtf8(name)));
+            ASSERT_TRUE(press("&Archivo", QString::fromUtf8(name)));
             ASSERT_GE(prompts->prompts.size(), 1);
             EXPECT_EQ(prompts->prompts[0].text, "Do you want to save the changes ?");
             EXPECT_EQ(prompts->prompts[0].title, "Save");
-            const bool abierto = w->c->txtDescripcion->toPlainText() != "unsaved edit";
-            EXPECT_EQ(abierto, a == os::Answer::No) << prompts->texts().join(" / ").toStdString();
+            const bool opened = w->c->txtDescripcion->toPlainText() != "unsaved edit";
+            EXPECT_EQ(opened, a == os::Answer::No) << prompts->texts().join(" / ").toStdString();
             writes.failWith.clear();
             dialogs.answers.clear();
         }
@@ -304,45 +304,45 @@ TEST_F(Barra, OpenAndOpenLastAskAboutUnsavedChangesFirst) {
 }
 
 // The sort dialog gets the first row field (the pivot's first field is a page field here).
-TEST_F(Barra, RankTakesTheFirstRowField) {
+TEST_F(ToolbarFixture, RankTakesTheFirstRowField) {
     ASSERT_EQ(w->v->DC->fields().item(1)->caption(), "Date");
-    QString campo;
+    QString field;
     os::ScopedDialogHandler rank([&](QDialog* d) {
         auto* r = qobject_cast<RankForm*>(d);
-        if (r && r->lstAxisFields->currentItem()) campo = r->lstAxisFields->currentItem()->text();
+        if (r && r->lstAxisFields->currentItem()) field = r->lstAxisFields->currentItem()->text();
         return int(QDialog::Rejected);
     });
-    ASSERT_TRUE(pulsar("Band2", "Rank"));
-    EXPECT_EQ(campo, "Region");
+    ASSERT_TRUE(press("Band2", "Rank"));
+    EXPECT_EQ(field, "Region");
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
-TEST_F(Barra, RankWithoutRowFieldsSaysSo) {
+TEST_F(ToolbarFixture, RankWithoutRowFieldsSaysSo) {
     for (auto* f : w->v->DC->rowFields())
         f->setOrientation(pivot::ColumnArea);
     ASSERT_TRUE(w->v->DC->recalculate());
-    ASSERT_TRUE(pulsar("Band2", "Rank"));
+    ASSERT_TRUE(press("Band2", "Rank"));
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].text, "Not rows in the cube");
     EXPECT_EQ(prompts->prompts[0].title, "Drag the headers");
     EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Information);
 }
 
-TEST_F(Barra, TheFiltersToolShowsAndHidesThePane) {
+TEST_F(ToolbarFixture, TheFiltersToolShowsAndHidesThePane) {
     w->v->show();
     ASSERT_TRUE(w->v->spUsrFil->isVisible());
-    ASSERT_TRUE(pulsar("Band2", "Filters"));
+    ASSERT_TRUE(press("Band2", "Filters"));
     EXPECT_FALSE(w->v->spUsrFil->isVisible());
-    ASSERT_TRUE(pulsar("Band2", "Filters"));
+    ASSERT_TRUE(press("Band2", "Filters"));
     EXPECT_TRUE(w->v->spUsrFil->isVisible());
     EXPECT_TRUE(prompts->prompts.isEmpty());
 
     // No filters in the designer: the tool stays unchecked and the user is offered to define them.
     w->c->spFil->setMaxRows(0);
     prompts->answer(os::Answer::No);
-    ASSERT_TRUE(pulsar("Band2", "Filters")); // off
-    ASSERT_TRUE(pulsar("Band2", "Filters")); // on: none to show
-    EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolPanelFiltros));
+    ASSERT_TRUE(press("Band2", "Filters")); // off
+    ASSERT_TRUE(press("Band2", "Filters")); // on: none to show
+    EXPECT_FALSE(w->v->ToolChecked(Cubo::ToolFilterPane));
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].text, "Do you want to define user filters ?");
     EXPECT_EQ(prompts->prompts[0].title, "User Filters not available");
@@ -350,7 +350,7 @@ TEST_F(Barra, TheFiltersToolShowsAndHidesThePane) {
 
 // An error inside a command is shown with its own description, and the toolbars the command
 // disabled are enabled again.
-TEST_F(Barra, AnErrorInsideACommandIsShownAndTheToolbarsComeBack) {
+TEST_F(ToolbarFixture, AnErrorInsideACommandIsShownAndTheToolbarsComeBack) {
     w->c->spCam->setMaxRows(0); // the refresh stops with a message, which fails here
     bool lanzado = false;
     prompts->onAsk = [&](const os::Prompt&) {
@@ -358,7 +358,7 @@ TEST_F(Barra, AnErrorInsideACommandIsShownAndTheToolbarsComeBack) {
         lanzado = true;
         throw std::runtime_error("the message box could not be shown");
     };
-    ASSERT_TRUE(pulsar("Band2", "Conectar"));
+    ASSERT_TRUE(press("Band2", "Conectar"));
     prompts->onAsk = nullptr;
     ASSERT_TRUE(lanzado);
     ASSERT_EQ(prompts->prompts.size(), 2);
@@ -369,13 +369,13 @@ TEST_F(Barra, AnErrorInsideACommandIsShownAndTheToolbarsComeBack) {
     // The next refresh runs again.
     w->c->UltimaConsultaSQL.clear();
     prompts->prompts.clear();
-    ASSERT_TRUE(pulsar("Band2", "Conectar"));
+    ASSERT_TRUE(press("Band2", "Conectar"));
     EXPECT_EQ(prompts->prompts.size(), 1); // "No fields were found..." again, not a refresh in progress
 }
 
 // The captions name the cube: its name until it has a file, then the file; Save As follows. The
 // start window offers "Open Last" as soon as the cube is saved.
-TEST_F(Barra, TitlesFollowSaveAsAndTheStartWindowOffersOpenLastAtOnce) {
+TEST_F(ToolbarFixture, TitlesFollowSaveAsAndTheStartWindowOffersOpenLastAtOnce) {
     start.show();
     start.updateOpenLast();
     ASSERT_FALSE(start.lblOpenLast->isVisible());
@@ -383,24 +383,24 @@ TEST_F(Barra, TitlesFollowSaveAsAndTheStartWindowOffersOpenLastAtOnce) {
     EXPECT_EQ(w->c->windowTitle(), "Cube Designer - Example");
     const QString a = home.path("a.cub"), b = home.path("b.cub");
     dialogs.answers << a;
-    ASSERT_TRUE(pulsar("Band2", "Guardar"));
+    ASSERT_TRUE(press("Band2", "Guardar"));
     EXPECT_EQ(w->v->windowTitle(), "Cube  " + a);
     EXPECT_EQ(w->c->windowTitle(), "Cube Designer - " + a);
     EXPECT_TRUE(start.lblOpenLast->isVisible()) << "no activation of the start window needed";
     dialogs.answers << b;
-    ASSERT_TRUE(pulsar("&Archivo", "SaveAs"));
+    ASSERT_TRUE(press("&Archivo", "SaveAs"));
     EXPECT_EQ(w->v->windowTitle(), "Cube  " + b);
     EXPECT_EQ(w->c->windowTitle(), "Cube Designer - " + b);
     // A cube opened into another viewer names its own file.
-    test::Visor otro;
-    ASSERT_TRUE(otro.v->Abrir(a));
-    EXPECT_EQ(otro.v->windowTitle(), "Cube  " + a);
-    EXPECT_EQ(otro.c->windowTitle(), "Cube Designer - " + a);
+    test::LinkedViewer other;
+    ASSERT_TRUE(other.v->Abrir(a));
+    EXPECT_EQ(other.v->windowTitle(), "Cube  " + a);
+    EXPECT_EQ(other.c->windowTitle(), "Cube Designer - " + a);
     EXPECT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join(" / ").toStdString();
 }
 
 // An unsaved cube's caption names it once: the default name is the caption's own word.
-TEST_F(Barra, AnUnsavedCubeIsNamedOnceInTheCaption) {
+TEST_F(ToolbarFixture, AnUnsavedCubeIsNamedOnceInTheCaption) {
     const struct {
         QString name, viewer, designer;
     } casos[] = {{"Cube", "Cube", "Cube Designer - Cube"},
@@ -414,18 +414,18 @@ TEST_F(Barra, AnUnsavedCubeIsNamedOnceInTheCaption) {
 }
 
 // Ctrl+S, Ctrl+O and F5 run the toolbar's Save, Open and Refresh; a busy toolbar ignores them.
-TEST_F(Barra, KeysRunTheSaveOpenAndRefreshCommands) {
+TEST_F(ToolbarFixture, KeysRunTheSaveOpenAndRefreshCommands) {
     w->v->show();
     w->v->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(w->v));
-    struct Caso {
+    struct Case {
         QKeyCombination keys;
         const char* effect;
     } casos[] = {{Qt::ControlModifier | Qt::Key_S, "save dialog"},
                  {Qt::ControlModifier | Qt::Key_O, "open dialog"},
                  {QKeyCombination(Qt::Key_F5), "refresh"}};
     for (bool ocupada : {false, true})
-        for (const Caso& k : casos) {
+        for (const Case& k : casos) {
             SCOPED_TRACE(std::string(k.effect) + (ocupada ? " while busy" : ""));
             dialogs.requests.clear();
             w->c->UltimaConsultaSQL.clear();

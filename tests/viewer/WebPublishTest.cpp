@@ -27,51 +27,51 @@ using bd::test::LocalHttpServer;
 
 namespace {
 
-std::shared_ptr<db::ColumnarResult> Ventas(int clientes = 0) {
-    db::ColumnData cliente, importe, unidades;
+std::shared_ptr<db::ColumnarResult> salesResult(int clientes = 0) {
+    db::ColumnData cliente, importe, units;
     cliente.name = "Customer", cliente.kind = db::ColumnKind::Text;
     importe.name = "Amount", importe.kind = db::ColumnKind::Real, importe.adoType = 5;
-    unidades.name = "Unit Count", unidades.kind = db::ColumnKind::Integer, unidades.adoType = 3;
-    auto fila = [&](uint32_t c, double i, int u) {
+    units.name = "Unit Count", units.kind = db::ColumnKind::Integer, units.adoType = 3;
+    auto row = [&](uint32_t c, double i, int u) {
         cliente.codes.push_back(c);
         importe.reals.push_back(i);
-        unidades.ints.push_back(u);
+        units.ints.push_back(u);
     };
     if (clientes == 0) {
         cliente.dict = {"O'Brien & Sons", "Lee", "Nunez"};
-        fila(0, 1234.5, 3);
-        fila(1, 5, 1);
-        fila(2, 99.25, 2);
+        row(0, 1234.5, 3);
+        row(1, 5, 1);
+        row(2, 99.25, 2);
     } else {
         for (int i = 0; i < clientes; ++i) {
             cliente.dict.push_back(QStringLiteral("C%1").arg(i, 6, 10, QChar('0')).toStdString());
-            fila(uint32_t(i), i, 1);
+            row(uint32_t(i), i, 1);
         }
     }
     auto r = std::make_shared<db::ColumnarResult>();
     r->rowCount = cliente.codes.size();
-    r->columns = {cliente, importe, unidades};
+    r->columns = {cliente, importe, units};
     return r;
 }
 
 // What the program wrote to standard error, without the headless platform's own notices: on a busy
 // machine the wait window comes up during an upload, and the platform says it cannot raise it.
 std::string errores() {
-    QStringList lineas = QString::fromStdString(testing::internal::GetCapturedStderr()).split('\n');
-    lineas.removeIf([](const QString& l) { return l.startsWith("This plugin does not support"); });
-    return lineas.join('\n').toStdString();
+    QStringList lines = QString::fromStdString(testing::internal::GetCapturedStderr()).split('\n');
+    lines.removeIf([](const QString& l) { return l.startsWith("This plugin does not support"); });
+    return lines.join('\n').toStdString();
 }
 
 // A shown viewer of a saved cube, Customer on rows, two charted measures, the service and the mail
 // relay on the loopback address, the desktop recorded.
-struct Publicacion : ::testing::Test {
+struct Publishing : ::testing::Test {
     test::TempHome home{true};
     os::ScopedPrompter prompts;
     os::RecordingDesktop desktop;
     os::ScriptedFileDialogs dialogs;
     LocalHttpServer server;
     test::FakeRelay relay;
-    std::unique_ptr<test::Visor> w;
+    std::unique_ptr<test::LinkedViewer> w;
     Cubo* v = nullptr;
     Campos* c = nullptr;
     QString views;
@@ -85,7 +85,7 @@ struct Publicacion : ::testing::Test {
         views = server.base() + "/views/";
         os::SaveSetting("OE", "Web", "ViewsBase", views);
         server.handler = [](const HttpRequest&) { return HttpResponse{200, "text/plain", "stored", false}; };
-        w = std::make_unique<test::Visor>();
+        w = std::make_unique<test::LinkedViewer>();
         v = w->v;
         c = w->c;
         w->cube->CubeId = "Sales & Co";
@@ -99,9 +99,9 @@ struct Publicacion : ::testing::Test {
             cal.setText(Campos::ColVisible, r, "1");
             cal.setText(Campos::ColAgregado, r, "Sum");
         }
-        c->spSave->setText(Campos::ColPropiedad, Campos::FilaMailsSubida, "boss@example.test");
-        c->spSave->setText(Campos::ColPropiedad, Campos::FilaPixelesFuente, "20");
-        datos(Ventas());
+        c->spSave->setText(Campos::ColProperty, Campos::FilaMailsSubida, "boss@example.test");
+        c->spSave->setText(Campos::ColProperty, Campos::FilaPixelesFuente, "20");
+        dataPage(salesResult());
         c->CargarComandosGraficos();
         v->show();
         v->AcomodarPantalla();
@@ -113,7 +113,7 @@ struct Publicacion : ::testing::Test {
         os::setFileDialogs(nullptr);
         General::InicializarNombres();
     }
-    void datos(std::shared_ptr<db::ColumnarResult> r) {
+    void dataPage(std::shared_ptr<db::ColumnarResult> r) {
         pivot::PivotTable& dc = *v->DC;
         dc.removeAllFields();
         dc.setData(std::move(r));
@@ -122,8 +122,8 @@ struct Publicacion : ::testing::Test {
         dc.addField("Unit Count", "Unit Count", pivot::DataArea)->setNumberFormat("#,##0");
         dc.recalculate();
     }
-    void sinGraficos() {
-        v->SetToolChecked(Cubo::ToolSinGrafico, true);
+    void noCharts() {
+        v->SetToolChecked(Cubo::ToolNoChart, true);
         v->AcomodarPantalla();
         ASSERT_FALSE(v->CHA->isVisible());
     }
@@ -141,11 +141,11 @@ struct Publicacion : ::testing::Test {
                 if (p.filename == name) return p.data;
         return {};
     }
-    QStringList sobrantes() const { return QDir(home.home()).entryList({"*.html", "*.jpg"}, QDir::Files); }
-    QString vista() const { return views + w->cube->IdExportCube + "/view.html"; }
+    QStringList leftovers() const { return QDir(home.home()).entryList({"*.html", "*.jpg"}, QDir::Files); }
+    QString viewPage() const { return views + w->cube->IdExportCube + "/view.html"; }
 };
 
-QByteArray vistaEsperada(const QString& views, const QString& charts, int px) {
+QByteArray expectedView(const QString& views, const QString& charts, int px) {
     QString page =
         "<HTML><HEAD>\r\n"
         "<link rel=\"shortcut icon\" href=\"https://www.brintova-deridoro.example/favicon.ico\">\r\n"
@@ -197,7 +197,7 @@ bool esJpeg(const QByteArray& data) {
 
 } // namespace
 
-TEST_F(Publicacion, PostsPicturesThenViewThenDataOpensTheViewAndMails) {
+TEST_F(Publishing, PostsPicturesThenViewThenDataOpensTheViewAndMails) {
     v->UpLoadToWeb();
     ASSERT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join('/').toStdString();
 
@@ -214,18 +214,18 @@ TEST_F(Publicacion, PostsPicturesThenViewThenDataOpensTheViewAndMails) {
     EXPECT_TRUE(esJpeg(subido("img2.jpg")));
     EXPECT_EQ(
         subido("view.html").toStdString(),
-        vistaEsperada(views, celdaGrafico(1, "Amount") + celdaGrafico(2, "Unit Count"), 20).toStdString());
+        expectedView(views, celdaGrafico(1, "Amount") + celdaGrafico(2, "Unit Count"), 20).toStdString());
     const QString data = QString::fromUtf8(subido("data.html"));
     EXPECT_TRUE(data.startsWith("<HTML><HEAD>\r\n"));
     EXPECT_TRUE(data.contains("O'Brien &amp; Sons"));
     EXPECT_TRUE(data.contains("font:normal 20px verdana")) << data.toStdString();
     EXPECT_TRUE(data.endsWith("</STYLE>\r\n</BODY></HTML>\r\n"));
 
-    EXPECT_TRUE(sobrantes().isEmpty()) << sobrantes().join(',').toStdString();
-    EXPECT_EQ(desktop.urls, QStringList{vista()});
+    EXPECT_TRUE(leftovers().isEmpty()) << leftovers().join(',').toStdString();
+    EXPECT_EQ(desktop.urls, QStringList{viewPage()});
     ASSERT_EQ(relay.mails.size(), 1);
     EXPECT_EQ(relay.mails[0].value("txtPara"), "boss@example.test");
-    EXPECT_TRUE(relay.mails[0].value("txtTexto").contains(vista()));
+    EXPECT_TRUE(relay.mails[0].value("txtTexto").contains(viewPage()));
 
     // The window is as it was, the last chart published is the one checked and shown.
     EXPECT_TRUE(v->AB->isEnabled());
@@ -233,45 +233,45 @@ TEST_F(Publicacion, PostsPicturesThenViewThenDataOpensTheViewAndMails) {
     EXPECT_EQ(General::sArchivoImagen, "img2.jpg");
     EXPECT_EQ(v->lastChart, "Unit Count");
     EXPECT_EQ(General::sTamFuenteHTML, "20");
-    EXPECT_EQ(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::WaitWindow(), nullptr);
 }
 
-TEST_F(Publicacion, ChartsHiddenNoPicturesAndTheDefaultFontWhenTheRowIsZero) {
-    sinGraficos();
+TEST_F(Publishing, ChartsHiddenNoPicturesAndTheDefaultFontWhenTheRowIsZero) {
+    noCharts();
     General::sTamFuenteHTML = "20"; // a size left by an earlier publishing
-    c->spSave->setText(Campos::ColPropiedad, Campos::FilaPixelesFuente, "0");
+    c->spSave->setText(Campos::ColProperty, Campos::FilaPixelesFuente, "0");
     v->UpLoadToWeb();
     ASSERT_TRUE(prompts->prompts.isEmpty()) << prompts->texts().join('/').toStdString();
     EXPECT_EQ(subidos(), (QStringList{"view.html", "data.html"}));
-    EXPECT_EQ(subido("view.html").toStdString(), vistaEsperada(views, QString(), 15).toStdString());
+    EXPECT_EQ(subido("view.html").toStdString(), expectedView(views, QString(), 15).toStdString());
     EXPECT_TRUE(subido("data.html").contains("font:normal 15px verdana"));
     EXPECT_EQ(General::sTamFuenteHTML, "15");
-    EXPECT_EQ(desktop.urls, QStringList{vista()});
+    EXPECT_EQ(desktop.urls, QStringList{viewPage()});
 }
 
-TEST_F(Publicacion, ServiceDownKeepsTheFilesOpensNothingAndMailsNobody) {
+TEST_F(Publishing, ServiceDownKeepsTheFilesOpensNothingAndMailsNobody) {
     QString closed;
     {
         LocalHttpServer gone;
         closed = gone.base() + "/views/";
     }
     os::SaveSetting("OE", "Web", "ViewsBase", closed);
-    sinGraficos();
+    noCharts();
     v->UpLoadToWeb();
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].title, "Upload error");
     EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Critical);
     EXPECT_TRUE(prompts->prompts[0].text.startsWith("The upload failed: curl: (7)"))
         << prompts->prompts[0].text.toStdString();
-    EXPECT_EQ(sobrantes(), (QStringList{"data.html", "view.html"}));
+    EXPECT_EQ(leftovers(), (QStringList{"data.html", "view.html"}));
     EXPECT_TRUE(desktop.urls.isEmpty());
     EXPECT_TRUE(relay.mails.isEmpty());
     EXPECT_TRUE(v->AB->isEnabled());
     EXPECT_EQ(v->cmdConectado->text(), "Not Connected");
-    EXPECT_EQ(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::WaitWindow(), nullptr);
 }
 
-TEST_F(Publicacion, AnErrorAnswerStopsAtThatFile) {
+TEST_F(Publishing, AnErrorAnswerStopsAtThatFile) {
     // The service refuses the second picture: the first is gone, the rest stay.
     server.handler = [this](const HttpRequest&) {
         return HttpResponse{server.requests.size() == 2 ? 500 : 200, "text/plain", "", false};
@@ -280,12 +280,12 @@ TEST_F(Publicacion, AnErrorAnswerStopsAtThatFile) {
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].title, "Upload error");
     EXPECT_EQ(subidos(), (QStringList{"img1.jpg", "img2.jpg"}));
-    EXPECT_EQ(sobrantes(), (QStringList{"data.html", "img2.jpg"}));
+    EXPECT_EQ(leftovers(), (QStringList{"data.html", "img2.jpg"}));
     EXPECT_TRUE(desktop.urls.isEmpty());
     EXPECT_TRUE(relay.mails.isEmpty());
 }
 
-TEST_F(Publicacion, AChartThatWasNotDrawnAddsNoPictureAndNoMenuCell) {
+TEST_F(Publishing, AChartThatWasNotDrawnAddsNoPictureAndNoMenuCell) {
     // After the first picture the chart folder becomes a file: the second chart cannot be drawn.
     server.handler = [this](const HttpRequest&) {
         if (server.requests.size() == 1) {
@@ -299,13 +299,13 @@ TEST_F(Publicacion, AChartThatWasNotDrawnAddsNoPictureAndNoMenuCell) {
                                             QDir::toNativeSeparators(home.path("Charts")) + "."});
     EXPECT_EQ(subidos(), (QStringList{"img1.jpg", "view.html", "data.html"}));
     EXPECT_EQ(subido("view.html").toStdString(),
-              vistaEsperada(views, celdaGrafico(1, "Amount"), 20).toStdString());
-    EXPECT_EQ(desktop.urls, QStringList{vista()});
+              expectedView(views, celdaGrafico(1, "Amount"), 20).toStdString());
+    EXPECT_EQ(desktop.urls, QStringList{viewPage()});
 }
 
-TEST_F(Publicacion, SizeLimitsWithAPerson) {
-    sinGraficos();
-    datos(Ventas(10001)); // (2 columns + 1 row field) x 10002 rows
+TEST_F(Publishing, SizeLimitsWithAPerson) {
+    noCharts();
+    dataPage(salesResult(10001)); // (2 columns + 1 row field) x 10002 rows
     ASSERT_EQ((v->DC->resultColumns() + v->DC->rowFields().count()) * v->DC->resultRows(), 30006);
     prompts->answer(os::Answer::No);
     v->UpLoadToWeb();
@@ -316,24 +316,24 @@ TEST_F(Publicacion, SizeLimitsWithAPerson) {
     EXPECT_TRUE(v->AB->isEnabled());
     EXPECT_EQ(v->cmdConectado->text(), "Not Connected");
 
-    datos(Ventas(20000));
+    dataPage(salesResult(20000));
     v->UpLoadToWeb();
     ASSERT_EQ(prompts->prompts.size(), 2);
     EXPECT_EQ(prompts->prompts[1].title, "Filter you information and reduce your results");
     EXPECT_TRUE(server.requests.isEmpty());
-    EXPECT_TRUE(sobrantes().isEmpty());
+    EXPECT_TRUE(leftovers().isEmpty());
 }
 
-TEST_F(Publicacion, SizeLimitsUnattendedAskNobody) {
-    sinGraficos();
+TEST_F(Publishing, SizeLimitsUnattendedAskNobody) {
+    noCharts();
     v->carradoAutomatico = true;
-    datos(Ventas(20000)); // 60003 cells
+    dataPage(salesResult(20000)); // 60003 cells
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
     EXPECT_EQ(errores(), "Upload: 60003 cells are more than 60000: the upload is cancelled.\n");
     EXPECT_TRUE(server.requests.isEmpty());
 
-    datos(Ventas(10001)); // 30006 cells
+    dataPage(salesResult(10001)); // 30006 cells
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
     EXPECT_EQ(errores(), "Upload: 30006 cells are more than 20000: the upload goes on.\n");
@@ -342,9 +342,9 @@ TEST_F(Publicacion, SizeLimitsUnattendedAskNobody) {
     EXPECT_EQ(relay.mails.size(), 1);
 }
 
-TEST_F(Publicacion, UnattendedFailuresGoToStandardError) {
+TEST_F(Publishing, UnattendedFailuresGoToStandardError) {
     os::SaveSetting("OE", "Web", "ViewsBase", "http://127.0.0.1:1/views/");
-    sinGraficos();
+    noCharts();
     v->carradoAutomatico = true;
     testing::internal::CaptureStderr();
     v->UpLoadToWeb();
@@ -354,7 +354,7 @@ TEST_F(Publicacion, UnattendedFailuresGoToStandardError) {
     EXPECT_TRUE(relay.mails.isEmpty());
 }
 
-TEST_F(Publicacion, AnUnsavedCubeWhoseSaveIsCancelledPublishesNothing) {
+TEST_F(Publishing, AnUnsavedCubeWhoseSaveIsCancelledPublishesNothing) {
     w->cube->PathOpenCube.clear();
     v->UpLoadToWeb();
     ASSERT_EQ(dialogs.requests.size(), 1);
@@ -364,18 +364,18 @@ TEST_F(Publicacion, AnUnsavedCubeWhoseSaveIsCancelledPublishesNothing) {
     EXPECT_EQ(prompts->prompts[0].title, "Save");
     EXPECT_EQ(prompts->prompts[0].icon, os::Icon::Information);
     EXPECT_TRUE(server.requests.isEmpty());
-    EXPECT_EQ(General::VentanaEspera(), nullptr);
+    EXPECT_EQ(General::WaitWindow(), nullptr);
 }
 
-TEST_F(Publicacion, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
-    sinGraficos();
+TEST_F(Publishing, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
+    noCharts();
     bool closed = true, toolbars = true;
     server.handler = [&](const HttpRequest&) {
         closed = v->close(); // a close while the upload runs is refused
         toolbars = v->AB->isEnabled() || v->ABGraph->isEnabled();
         return HttpResponse{200, "text/plain", "", false};
     };
-    v->EjecutarComando("WEBVIEW");
+    v->RunCommand("WEBVIEW");
     EXPECT_FALSE(closed);
     EXPECT_FALSE(toolbars);
     EXPECT_TRUE(v->AB->isEnabled());
@@ -386,8 +386,8 @@ TEST_F(Publicacion, TheToolbarCommandPublishesAndTheViewerStaysWhileItRuns) {
 
 // The export command opens the one export dialog for the viewer that gives it: its pivot, held
 // weakly, and a caption with its cube name.
-TEST_F(Publicacion, TheExportCommandServesTheViewerThatGaveIt) {
-    v->EjecutarComando("EXPORTAR");
+TEST_F(Publishing, TheExportCommandServesTheViewerThatGaveIt) {
+    v->RunCommand("EXPORTAR");
     ASSERT_TRUE(Export::loaded());
     Export* e = Export::instance();
     EXPECT_TRUE(e->isVisible());
@@ -396,12 +396,12 @@ TEST_F(Publicacion, TheExportCommandServesTheViewerThatGaveIt) {
     EXPECT_EQ(e->TABLA, "Sales & Co");
     EXPECT_EQ(e->Cubo, v->DC);
     {
-        test::Visor otro;
-        otro.c->txtIdCubo->setText("North/South");
-        otro.v->EjecutarComando("EXPORTAR");
+        test::LinkedViewer other;
+        other.c->txtIdCubo->setText("North/South");
+        other.v->RunCommand("EXPORTAR");
         EXPECT_EQ(Export::instance(), e);
         EXPECT_EQ(e->windowTitle(), "Export North/South");
-        EXPECT_EQ(e->Cubo, otro.v->DC);
+        EXPECT_EQ(e->Cubo, other.v->DC);
     }
     EXPECT_TRUE(e->Cubo.isNull());
     dialogs.answers << home.path("North.xls");

@@ -32,18 +32,18 @@ TEST(Prompter, ScriptedRecordsAndAnswersInOrder) {
 // A prompt may name its own default; one that is none of its buttons falls back to the first.
 TEST(Prompter, APromptsOwnDefaultIsWhatNobodyAnsweringGives) {
     ScopedPrompter p;
-    Prompt guardar{"Save?", "Save", Buttons::YesNo, Icon::None, Answer::No};
-    EXPECT_EQ(MsgBox(guardar), Answer::No);
+    Prompt savePrompt{"Save?", "Save", Buttons::YesNo, Icon::None, Answer::No};
+    EXPECT_EQ(MsgBox(savePrompt), Answer::No);
     EXPECT_EQ(MsgBox(Prompt{"Done.", "Ok", Buttons::Ok, Icon::None, Answer::No}), Answer::Ok);
     EXPECT_EQ(MsgBox("Save?", Buttons::YesNo), Answer::Yes);
-    EXPECT_EQ(defaultAnswer(guardar), Answer::No);
+    EXPECT_EQ(defaultAnswer(savePrompt), Answer::No);
 }
 
 namespace {
 // Acts on the message box the widget prompter shows, once it is up; ends a box left open.
-struct AlAparecer {
+struct OnShow {
     QObject ctx;
-    explicit AlAparecer(std::function<void(QMessageBox*)> f) {
+    explicit OnShow(std::function<void(QMessageBox*)> f) {
         QTimer::singleShot(0, &ctx, [f] {
             if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) f(box);
         });
@@ -53,59 +53,59 @@ struct AlAparecer {
     }
 };
 
-struct Desatendido {
-    explicit Desatendido(int seconds) { setUnattended(true, seconds); }
-    ~Desatendido() { setUnattended(false); }
+struct Unattended {
+    explicit Unattended(int seconds) { setUnattended(true, seconds); }
+    ~Unattended() { setUnattended(false); }
 };
 } // namespace
 
 TEST(WidgetPrompter, ThePromptsDefaultIsTheBoxsDefaultButton) {
     WidgetPrompter w;
-    QString predeterminado;
-    AlAparecer al([&](QMessageBox* box) {
-        predeterminado = box->defaultButton()->text();
+    QString defaultText;
+    OnShow onShow([&](QMessageBox* box) {
+        defaultText = box->defaultButton()->text();
         QTest::keyClick(box, Qt::Key_Return);
     });
     EXPECT_EQ(w.ask(Prompt{"Save?", "Save", Buttons::YesNo, Icon::None, Answer::No}), Answer::No);
-    EXPECT_EQ(predeterminado.remove('&'), "No");
+    EXPECT_EQ(defaultText.remove('&'), "No");
 }
 
 TEST(WidgetPrompter, UnattendedTheBoxCountsDownToItsOwnDefault) {
-    Desatendido d(1);
+    Unattended d(1);
     WidgetPrompter w;
-    QString cuenta;
-    AlAparecer al([&](QMessageBox* box) { cuenta = box->defaultButton()->text().remove('&'); });
+    QString countdownText;
+    OnShow onShow([&](QMessageBox* box) { countdownText = box->defaultButton()->text().remove('&'); });
     testing::internal::CaptureStderr();
     const Answer a =
         w.ask(Prompt{"Do you want to save the changes ?", "Save", Buttons::YesNo, Icon::None, Answer::No});
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_EQ(a, Answer::No);
-    EXPECT_EQ(cuenta, "No (1)");
+    EXPECT_EQ(countdownText, "No (1)");
     EXPECT_NE(err.find("Save: Do you want to save the changes ?"), std::string::npos) << err;
 }
 
 // With no countdown the box is not shown at all: shown after its answer, it would wait for ever.
 TEST(WidgetPrompter, UnattendedWithoutACountdownAnswersAtOnce) {
-    Desatendido d(0);
+    Unattended d(0);
     WidgetPrompter w;
-    bool mostrada = false;
-    AlAparecer al([&](QMessageBox*) { mostrada = true; });
+    bool wasShown = false;
+    OnShow onShow([&](QMessageBox*) { wasShown = true; });
     testing::internal::CaptureStderr();
     EXPECT_EQ(w.ask(Prompt{"Go on?", "Run", Buttons::YesNo, Icon::None, Answer::No}), Answer::No);
     EXPECT_EQ(w.ask(Prompt{"Go on?", "Run", Buttons::OkCancel, Icon::None, std::nullopt}), Answer::Ok);
     testing::internal::GetCapturedStderr();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(mostrada);
+    EXPECT_FALSE(wasShown);
 }
 
 namespace {
 // The program's name, as the title bars show it after each title.
-struct NombreDelPrograma {
-    QString antes = QGuiApplication::applicationDisplayName();
-    NombreDelPrograma() { QGuiApplication::setApplicationDisplayName("Brintova Deridoro"); }
-    ~NombreDelPrograma() { QGuiApplication::setApplicationDisplayName(antes); }
+struct ProgramName {
+    QString previous = QGuiApplication::applicationDisplayName();
+    ProgramName() { QGuiApplication::setApplicationDisplayName("Brintova Deridoro"); }
+    ~ProgramName() { QGuiApplication::setApplicationDisplayName(previous); }
 };
-int anchoDelTitulo(const QString& shown) {
+int titleWidth(const QString& shown) {
     QFont f = QApplication::font("QMdiSubWindowTitleBar");
     f.setBold(true);
     return QFontMetrics(f).horizontalAdvance(shown);
@@ -115,29 +115,29 @@ int anchoDelTitulo(const QString& shown) {
 // A short message and a small dialog are still wide enough for the title bar to show the title and
 // the program's name whole.
 TEST(WindowTitles, SmallBoxesAndDialogsShowTheirWholeTitle) {
-    NombreDelPrograma nombre;
+    ProgramName programName;
     WidgetPrompter w;
-    int anchoCaja = 0;
-    QString mostrado;
-    AlAparecer al([&](QMessageBox* box) {
-        anchoCaja = box->width();
-        mostrado = shownTitle(box);
+    int boxWidth = 0;
+    QString shownText;
+    OnShow onShow([&](QMessageBox* box) {
+        boxWidth = box->width();
+        shownText = shownTitle(box);
         box->accept();
     });
     w.ask(Prompt{"Done.", "You are not connected", Buttons::Ok, Icon::Information, std::nullopt});
-    EXPECT_EQ(mostrado, "You are not connected \u2014 Brintova Deridoro");
-    EXPECT_GT(anchoCaja, anchoDelTitulo(mostrado));
+    EXPECT_EQ(shownText, "You are not connected \u2014 Brintova Deridoro");
+    EXPECT_GT(boxWidth, titleWidth(shownText));
 
     QDialog dlg;
     dlg.setWindowTitle("Field Properties");
     new QLineEdit(&dlg);
-    int anchoDialogo = 0;
+    int dialogWidth = 0;
     ScopedDialogHandler h([&](QDialog* d) {
-        anchoDialogo = d->width();
+        dialogWidth = d->width();
         return int(QDialog::Rejected);
     });
     runDialog(&dlg);
-    EXPECT_GT(anchoDialogo, anchoDelTitulo("Field Properties \u2014 Brintova Deridoro"));
+    EXPECT_GT(dialogWidth, titleWidth("Field Properties \u2014 Brintova Deridoro"));
     // A title that already ends with the program's name is shown as it is.
     dlg.setWindowTitle("Brintova Deridoro");
     EXPECT_EQ(shownTitle(&dlg), "Brintova Deridoro");
