@@ -89,6 +89,12 @@ struct SchedulerForm : ::testing::Test {
     }
 };
 
+// The user ticks Monday and clicks OK.
+void mondayThenOk(frmScheduler& s) {
+    s.chkLun->setChecked(true);
+    s.cmdAceptar->click();
+}
+
 } // namespace
 
 TEST_F(SchedulerForm, OkDeletesThenCreatesTheTaskAndSavesTheScheduleAndTheCube) {
@@ -214,10 +220,7 @@ TEST_F(SchedulerForm, ACubePathATaskCannotCarryIsRefused) {
         SCOPED_TRACE(path.toStdString());
         cube->PathOpenCube = path;
         prompts->prompts.clear();
-        EXPECT_FALSE(schedule([](frmScheduler& s) {
-            s.chkLun->setChecked(true);
-            s.cmdAceptar->click();
-        }));
+        EXPECT_FALSE(schedule(mondayThenOk));
         EXPECT_TRUE(runner.requests.isEmpty());
         EXPECT_EQ(prompts->texts(),
                   QStringList{"The cube's path holds a double quote or a line break, which a "
@@ -255,12 +258,7 @@ TEST_F(SchedulerForm, AFailedCreateIsToldWithItsReasonAndChangesNothingElse) {
             return r.arguments.first() == "/delete" ? exitWith(0) : k.create;
         };
         bool opened = false;
-        EXPECT_FALSE(schedule(
-            [](frmScheduler& s) {
-                s.chkLun->setChecked(true);
-                s.cmdAceptar->click();
-            },
-            &opened));
+        EXPECT_FALSE(schedule(mondayThenOk, &opened));
         EXPECT_TRUE(opened);
         EXPECT_EQ(runner.requests.size(), 2);
         EXPECT_EQ(prompts->texts(), QStringList{k.told});
@@ -278,10 +276,7 @@ TEST_F(SchedulerForm, ADeleteThatFailsStopsBeforeTheCreate) {
     runner.handler = [](const os::ProcessRequest&) {
         return exitWith(1, "ERROR: The crontab could not be read: permission denied\n");
     };
-    EXPECT_FALSE(schedule([](frmScheduler& s) {
-        s.chkLun->setChecked(true);
-        s.cmdAceptar->click();
-    }));
+    EXPECT_FALSE(schedule(mondayThenOk));
     ASSERT_EQ(runner.requests.size(), 1);
     EXPECT_EQ(arguments(0).first(), "/delete");
     EXPECT_EQ(
@@ -294,12 +289,7 @@ TEST_F(SchedulerForm, AnExistingTaskIsReplacedOnlyWhenTheUserSaysSo) {
     os::SaveSetting("OE", "CUBO", "CubeTask", "Y");
     prompts->answer(Answer::No);
     bool opened = false;
-    EXPECT_FALSE(schedule(
-        [](frmScheduler& s) {
-            s.chkLun->setChecked(true);
-            s.cmdAceptar->click();
-        },
-        &opened));
+    EXPECT_FALSE(schedule(mondayThenOk, &opened));
     EXPECT_TRUE(opened);
     ASSERT_EQ(prompts->prompts.size(), 1);
     EXPECT_EQ(prompts->prompts[0].text, "The task: \"CubeTask\" already exists, do you want to overwrite ?");
@@ -309,10 +299,7 @@ TEST_F(SchedulerForm, AnExistingTaskIsReplacedOnlyWhenTheUserSaysSo) {
 
     prompts->prompts.clear();
     prompts->answer(Answer::Yes);
-    EXPECT_TRUE(schedule([](frmScheduler& s) {
-        s.chkLun->setChecked(true);
-        s.cmdAceptar->click();
-    }));
+    EXPECT_TRUE(schedule(mondayThenOk));
     ASSERT_EQ(runner.requests.size(), 2);
     EXPECT_EQ(arguments(0).first(), "/delete");
     EXPECT_EQ(arguments(1).first(), "/Create");
@@ -327,10 +314,7 @@ TEST_F(SchedulerForm, AScheduledCubeAlwaysClosesItself) {
         SCOPED_TRACE(k.typed.toStdString());
         os::SaveSetting("OE", "CUBO", "CubeTask", "");
         c->txtAutoClose->setText(k.typed);
-        EXPECT_TRUE(schedule([](frmScheduler& s) {
-            s.chkLun->setChecked(true);
-            s.cmdAceptar->click();
-        }));
+        EXPECT_TRUE(schedule(mondayThenOk));
         EXPECT_EQ(c->txtAutoClose->text(), k.kept);
     }
 }
