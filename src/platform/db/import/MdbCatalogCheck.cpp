@@ -1,6 +1,6 @@
 #include "platform/db/import/MdbCatalogCheck.h"
 
-#include "platform/db/import/MdbLongValue.h"
+#include "platform/db/import/MdbGuards.h"
 
 #include <QFile>
 
@@ -80,6 +80,10 @@ bool catalogueSound(MdbHandle* mdb) {
     std::strcpy(catalogue.object_name, "MSysObjects");
     MdbTableDef* table = mdb_read_table(&catalogue);
     if (!table) return true; // reading the catalogue fails on its own, with its own message
+    if (!hasPageMap(table)) {
+        mdb_free_tabledef(table);
+        return false;
+    }
     const GPtrArray* columns = mdb_read_columns(table);
     MdbColumn* props = nullptr;
     for (unsigned i = 0; columns && i < columns->len; ++i) {

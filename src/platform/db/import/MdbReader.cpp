@@ -1,6 +1,7 @@
 #include "platform/db/import/MdbReader.h"
 
 #include "platform/db/import/MdbCatalogCheck.h"
+#include "platform/db/import/MdbGuards.h"
 
 #include "platform/db/AdoTypes.h"
 #include "platform/db/FileImport.h"
@@ -169,9 +170,10 @@ bool readTable(MdbCatalogEntry* entry, ImportWriter& writer, QString* error) {
     TableSchema schema;
     schema.name = QString::fromUtf8(entry->object_name);
     // The columns mdbtools could read, not the count the page states: a damaged definition gives
-    // none, or claims thousands (a table holds at most 255), each of which would get its buffer.
+    // none, or claims thousands (a table holds at most 255), each of which would get its buffer; or
+    // it leaves the table no page map.
     const GPtrArray* columns = mdb_read_columns(table);
-    if (!columns || columns->len > MDB_MAX_COLS) {
+    if (!columns || columns->len > MDB_MAX_COLS || !hasPageMap(table)) {
         mdb_free_tabledef(table);
         if (error)
             *error = QStringLiteral("The table \"%1\" cannot be read: its definition is damaged.")

@@ -1,4 +1,4 @@
-#include "platform/db/import/MdbLongValue.h"
+#include "platform/db/import/MdbGuards.h"
 
 #include <set>
 
