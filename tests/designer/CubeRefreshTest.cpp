@@ -11,12 +11,12 @@ using namespace bd::grid;
 using bd::os::Answer;
 
 namespace {
-const QStringList kVentas = {"create table v (REGION varchar(10), AMT real)",
-                             "insert into v values ('N', 10), ('N', 20), ('S', 30)"};
+const QStringList kSales = {"create table v (REGION varchar(10), AMT real)",
+                            "insert into v values ('N', 10), ('N', 20), ('S', 30)"};
 
 struct SalesCubeWithStatus : TestCube {
     QPushButton* status;
-    explicit SalesCubeWithStatus(const QString& sql = "select * from v") : TestCube(kVentas) {
+    explicit SalesCubeWithStatus(const QString& sql = "select * from v") : TestCube(kSales) {
         this->sql(sql);
         c->spCam->setText(1, 1, "REGION");
         c->spCam->setText(2, 1, "1");

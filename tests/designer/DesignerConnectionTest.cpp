@@ -12,13 +12,13 @@ using namespace designertest;
 using bd::os::Answer;
 
 namespace {
-const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)",
-                            "insert into Ventas values ('N', 1)",
-                            "create view Resumen as select REGION from Ventas"};
+const QStringList kSalesTable = {"create table Ventas (REGION varchar(10), AMT real)",
+                                 "insert into Ventas values ('N', 1)",
+                                 "create view Resumen as select REGION from Ventas"};
 }
 
 TEST(DesignerConnection, ConnectFillsTheConnectionTheTablesAndAnEmptySql) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.connection("");
     DataLink dl{sqliteFile(t.dbFile)};
     t.c->cmdGenerarCnn->click();
@@ -37,7 +37,7 @@ TEST(DesignerConnection, ConnectFillsTheConnectionTheTablesAndAnEmptySql) {
 }
 
 TEST(DesignerConnection, ConnectKeepsTheSqlTheCubeAlreadyHas) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.connection("");
     t.sql("select REGION, sum(AMT) from Ventas group by REGION");
     DataLink dl{sqliteFile(t.dbFile)};
@@ -47,7 +47,7 @@ TEST(DesignerConnection, ConnectKeepsTheSqlTheCubeAlreadyHas) {
 }
 
 TEST(DesignerConnection, CancellingTheDialogLeavesTheConnection) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     const QString before = t.c->txtConeccion->toPlainText();
     DataLink dl; // cancels
     t.c->cmdGenerarCnn_Click();
@@ -81,7 +81,7 @@ TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
         EXPECT_EQ(Campos::SqlTableName(k.input, k.engine, nullptr), k.sql);
     }
     // Through the list, on an engine chosen in the designer.
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.c->cmbEngine->setCurrentText("EXCEL");
     t.c->cmbTbl->addItems({"TBL --> Hoja 1$"});
     t.c->cmbTbl->setCurrentIndex(0);
@@ -90,7 +90,7 @@ TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
 }
 
 TEST(DesignerConnection, TestAsksForParametersWhenThereAreNone) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.connection("");
     bd::os::ScopedPrompter p;
     p->answer(Answer::No);
@@ -111,7 +111,7 @@ TEST(DesignerConnection, TestAsksForParametersWhenThereAreNone) {
 }
 
 TEST(DesignerConnection, ATestThatFailsShowsOnlyTheConnectionMessage) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.connection("Provider=SQLite;Data Source=" + t.home.path("missing.db"));
     bd::os::ScopedPrompter p;
     t.c->comProbarCnn_Click();
@@ -159,7 +159,7 @@ TEST(DesignerConnection, NextChecksInOrderAndRemembersOnlyWhatPassed) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        TestCube t(kTabla);
+        TestCube t(kSalesTable);
         if (k.connection != "ok") t.connection(k.connection);
         t.c->cmbEngine->setCurrentText(k.engine);
         t.sql(k.sql);
@@ -199,7 +199,7 @@ TEST(DesignerConnection, AnEmptyEngineIsSetFromTheKindChosenInTheDialog) {
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(bd::db::DataLinkDialog::kindName(k.kind).toStdString());
-        TestCube t(kTabla);
+        TestCube t(kSalesTable);
         t.connection("");
         t.c->cmbEngine->setCurrentText(k.engineBefore);
         DataLink dl{[&](bd::db::DataLinkDialog& d) {
@@ -215,7 +215,7 @@ TEST(DesignerConnection, AnEmptyEngineIsSetFromTheKindChosenInTheDialog) {
         EXPECT_EQ(t.cube->DBEngine, k.engineBefore[0] ? QString() : QString(k.engineAfter));
     }
     // Next then goes on without asking for the engine.
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.connection("");
     DataLink dl{sqliteFile(t.dbFile)};
     bd::os::ScopedPrompter p;
@@ -226,7 +226,7 @@ TEST(DesignerConnection, AnEmptyEngineIsSetFromTheKindChosenInTheDialog) {
 }
 
 TEST(DesignerConnection, LastBringsBackTheRememberedConnectionAndSql) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     General::SaveSetting("OE", "CUBO", "LASTCNN", "Provider=SQLite;Data Source=x.db");
     General::SaveSetting("OE", "CUBO", "LASTSQL", "select 2");
     t.c->Cambio = false;
@@ -244,7 +244,7 @@ TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) 
     struct Case {
         const char* button;
         QString typed;
-        bool abre;
+        bool opens;
     } cases[] = {{"cmdUnLockCnn", "secreto", true},
                  {"cmdUnlockSql", "Secreto", true},
                  {"cmdUnLockCnn", "otro", false},
@@ -265,15 +265,15 @@ TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) 
         c.findChild<QPushButton*>(k.button)->click();
         EXPECT_EQ(pw.asked, 1);
         EXPECT_TRUE(p->prompts.isEmpty());
-        EXPECT_EQ(c.frameLockCnn->isHidden(), k.abre);
-        EXPECT_EQ(c.frameLockSql->isHidden(), k.abre);
+        EXPECT_EQ(c.frameLockCnn->isHidden(), k.opens);
+        EXPECT_EQ(c.frameLockSql->isHidden(), k.opens);
         for (QWidget* w : controls)
-            EXPECT_EQ(w->isEnabled(), k.abre) << w->objectName().toStdString();
+            EXPECT_EQ(w->isEnabled(), k.opens) << w->objectName().toStdString();
     }
 }
 
 TEST(DesignerConnection, TheTableListFillsWhenOpenedEmptyAndEmptiesWhenTheConnectionIsEdited) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.c->show();
     t.c->cmbTbl->showPopup();
     EXPECT_EQ(t.c->cmbTbl->count(), 2);

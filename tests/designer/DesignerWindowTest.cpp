@@ -21,8 +21,8 @@ using namespace designertest;
 using bd::os::Answer;
 
 namespace {
-const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)",
-                            "insert into Ventas values ('N', 1)"};
+const QStringList kSalesTable = {"create table Ventas (REGION varchar(10), AMT real)",
+                                 "insert into Ventas values ('N', 1)"};
 
 void flushDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -61,7 +61,7 @@ TEST(DesignerTabs, GoTabRunsDiscoveryOnlyWhenTheDefinitionChanged) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        TestCube t(kTabla);
+        TestCube t(kSalesTable);
         t.sql("select * from Ventas");
         if (k.withFields) t.c->spCam->setText(1, 1, "OLD");
         t.c->SSTab1->setCurrentIndex(2);
@@ -81,7 +81,7 @@ TEST(DesignerTabs, GoTabRunsDiscoveryOnlyWhenTheDefinitionChanged) {
 
 TEST(DesignerToolbar, DispatchByKeyWithAmpersandsRemovedAndUnknownIgnored) {
     bd::os::ManualClock clock;
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     Campos& c = *t.c;
     auto* band = c.AB->band("Designer");
     auto* withAmp = band->addTool(90, "&Configurar &Conexión", "x");
@@ -167,7 +167,7 @@ TEST(DesignerLifecycle, TheHintShowsOnTheFirstThreeActivationsOnTheFieldsTab) {
 
 TEST(DesignerLifecycle, TheConnectionDialogOpensOnceAfterTheActivation) {
     bd::os::ManualClock clock;
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.connection("");
     Campos& c = *t.c;
     c.OpenConnectionDialog = true;
@@ -257,11 +257,11 @@ TEST(DesignerLifecycle, CloseAbandonsACubeThatNeverReachedTheViewer) {
         if (k.fieldsOf) t.viewer->DC->addField("REGION", "Region", 1);
         t.c->show();
         t.c->cmdCancelar->click();
-        const bool cerrar = t.viewer && t.viewer->Cerrar;
+        const bool closeFlag = t.viewer && t.viewer->Cerrar;
         flushDeletes();
         EXPECT_EQ(!t.viewer, k.abandons);
         if (k.abandons) {
-            EXPECT_TRUE(cerrar);
+            EXPECT_TRUE(closeFlag);
         }
         if (t.c) {
             EXPECT_FALSE(t.c->isVisible());
@@ -352,7 +352,7 @@ void clickTab(Campos& c, int tab) {
 // A tab's header runs its tool's command: SQL typed on the connection tab is read when "Cube Fields"
 // is clicked, and the toolbar's checked tool and the hint follow the tab.
 TEST(DesignerTabs, HeaderClicksRunTheToolsCommands) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     Campos& c = *t.c;
     c.cmbEngine->setCurrentText("OTHER");
     c.show();
@@ -408,7 +408,7 @@ TEST(DesignerLifecycle, TheHintNeedsACubeWithoutMeasuresAndStaysInsideTheDesigne
 
 // F5 in the designer is its "Connect and Refresh".
 TEST(DesignerToolbar, F5RefreshesThroughTheToolbar) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select * from Ventas");
     Campos& c = *t.c;
     c.show();

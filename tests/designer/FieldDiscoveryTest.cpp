@@ -8,7 +8,7 @@ using namespace refreshtest;
 using namespace bd::grid;
 
 namespace {
-const QStringList kTabla = {
+const QStringList kSalesTable = {
     "create table t (A integer, B memo, C varchar(20), D date, E datetime, F tinyint, G real, H numeric, P "
     "blob)",
     "insert into t values (1, 'long', 'x', '2024-03-05', '2024-03-05 10:00:00', 1, 2.5, 3, x'00')"};
@@ -38,7 +38,7 @@ QStringList names(Grid& g, int col = 1, bool firstTag = false) {
 } // namespace
 
 TEST(Iniciar, NewFieldsGetTheirClassAndCellsAndABinaryFieldIsRefused) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select * from t");
     bd::os::ScopedPrompter p;
     t.c->Iniciar();
@@ -77,7 +77,7 @@ TEST(Iniciar, NewFieldsGetTheirClassAndCellsAndABinaryFieldIsRefused) {
 }
 
 TEST(Iniciar, AFieldAlreadyThereInAnotherCaseKeepsItsRow) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select A, C from t");
     Grid& g = *t.c->spCam;
     g.setText(1, 1, "a");
@@ -200,7 +200,7 @@ TEST(Iniciar, AQueryWithNoFieldsSaysSo) {
 }
 
 TEST(Iniciar, WindowsClosingUnderAQuestionEndDiscovery) {
-    TestCube t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select * from t");
     bd::os::ScopedPrompter p;
     p->onAsk = [&](const bd::os::Prompt&) { delete t.viewer.data(); };

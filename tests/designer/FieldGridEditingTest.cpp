@@ -16,10 +16,10 @@ namespace {
 const QString kAS = "This field was already added. To add, modify the sql query using 'AS': select field "
                     "\"as field1\"";
 
-struct CamposTest : GridEditing {};
+struct FieldGridTest : GridEditing {};
 } // namespace
 
-TEST_F(CamposTest, TheAddButtonByModeTypeClassAndDuplicate) {
+TEST_F(FieldGridTest, TheAddButtonByModeTypeClassAndDuplicate) {
     struct Case {
         const char* name;
         bool filters;
@@ -77,7 +77,7 @@ TEST_F(CamposTest, TheAddButtonByModeTypeClassAndDuplicate) {
     }
 }
 
-TEST_F(CamposTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
+TEST_F(FieldGridTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
     field("N", "ISNUMERIC");
     field("T", "ISTEXT");
     field("M", "ISMEMO", "0");
@@ -109,7 +109,7 @@ TEST_F(CamposTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
     EXPECT_TRUE(names(cal()).isEmpty());
 }
 
-TEST_F(CamposTest, TheDimensionBox) {
+TEST_F(FieldGridTest, TheDimensionBox) {
     const int memo = field("Notes", "ISMEMO", "0");
     const int measure = field("Amount", "ISNUMERIC");
     const int other = field("Units", "ISNUMERIC");
@@ -140,7 +140,7 @@ TEST_F(CamposTest, TheDimensionBox) {
     EXPECT_EQ(p->prompts.size(), 2);
 }
 
-TEST_F(CamposTest, AFullGridIsReportedAndTheHeaderRowKeepsItsTexts) {
+TEST_F(FieldGridTest, AFullGridIsReportedAndTheHeaderRowKeepsItsTexts) {
     const int r = field("Amount", "ISNUMERIC");
     for (Grid* g : {&cal(), &fil()}) {
         g->setMaxRows(3);
@@ -190,7 +190,7 @@ struct FieldDialogAnswer {
 };
 } // namespace
 
-TEST_F(CamposTest, TheFieldDialogFromTheFieldName) {
+TEST_F(FieldGridTest, TheFieldDialogFromTheFieldName) {
     const int num = field("Amount", "ISNUMERIC");
     const int txt = field("Region", "ISTEXT");
     cam().setCellTag(Campos::TagCaption, num, "Total");
@@ -242,7 +242,7 @@ QRect cellInWindow(Grid& g, int col, int row, QWidget* window) {
 }
 } // namespace
 
-TEST_F(CamposTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
+TEST_F(FieldGridTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
     for (const char* n : {"Amount", "Units", "Price"})
         field(n, "ISNUMERIC");
     c().VerificarNumericos();
@@ -270,7 +270,7 @@ TEST_F(CamposTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
     c().hide();
 }
 
-TEST_F(CamposTest, TheFieldDialogRenamesAndFormatsThePivotFieldWhileTheViewerIsShown) {
+TEST_F(FieldGridTest, TheFieldDialogRenamesAndFormatsThePivotFieldWhileTheViewerIsShown) {
     const int r = field("Amount", "ISNUMERIC");
     t.viewer->show();
     bd::pivot::PivotTable& dc = *t.viewer->DC;

@@ -16,10 +16,10 @@ using bd::os::Answer;
 
 namespace {
 
-const QStringList kCiudades = {"create table Clientes (City varchar(20), Amount real, Day datetime)",
-                               "insert into Clientes values ('Berlin', 1, '2024-03-05 10:00:00')",
-                               "insert into Clientes values ('Cairo', 2, '2024-03-06 10:00:00')",
-                               "insert into Clientes values ('Madrid', 3, '2024-03-07 10:00:00')"};
+const QStringList kCities = {"create table Clientes (City varchar(20), Amount real, Day datetime)",
+                             "insert into Clientes values ('Berlin', 1, '2024-03-05 10:00:00')",
+                             "insert into Clientes values ('Cairo', 2, '2024-03-06 10:00:00')",
+                             "insert into Clientes values ('Madrid', 3, '2024-03-07 10:00:00')"};
 
 // What a picker showed when it opened.
 struct Seen {
@@ -49,7 +49,7 @@ struct Picker {
             seen.decimals = n->CantDecimals;
             if (!from.isEmpty()) n->FText->setText(from);
             if (!to.isEmpty()) n->TText->setText(to);
-            return cerrar(n, n->cmdAceptar);
+            return closeWith(n, n->cmdAceptar);
         }
         if (auto* t = qobject_cast<frmSelectText*>(d)) {
             seen.from = t->FText->currentText();
@@ -65,7 +65,7 @@ struct Picker {
             if (!from.isEmpty()) t->FText->setEditText(from);
             if (!to.isEmpty()) t->TText->setEditText(to);
             if (text) text(*t);
-            return cerrar(t, t->cmdAceptar);
+            return closeWith(t, t->cmdAceptar);
         }
         if (auto* f = qobject_cast<frmSelectDate*>(d)) {
             seen.dateFrom = f->FDate->dateTime();
@@ -79,11 +79,11 @@ struct Picker {
                 f->TDate->setDateTime(dateTo);
                 f->THour->setTime(dateTo.time());
             }
-            return cerrar(f, f->cmdAceptar);
+            return closeWith(f, f->cmdAceptar);
         }
         return int(QDialog::Rejected);
     }};
-    int cerrar(QDialog* d, QPushButton* ok) {
+    int closeWith(QDialog* d, QPushButton* ok) {
         if (accept)
             ok->click();
         else
@@ -93,14 +93,14 @@ struct Picker {
 };
 
 struct FilterGridTest : GridEditing {
-    QString separadorPrevio = General::sSepDecimal;
+    QString previousSeparator = General::sSepDecimal;
     bd::os::ManualClock clock{QDateTime(QDate(2026, 1, 15), QTime(10, 30, 0))};
     void SetUp() override {
         General::sSepDecimal = ".";
-        t.db(kCiudades);
+        t.db(kCities);
         t.sql("select * from Clientes");
     }
-    void TearDown() override { General::sSepDecimal = separadorPrevio; }
+    void TearDown() override { General::sSepDecimal = previousSeparator; }
     QStringList buttons(int row) {
         QStringList out;
         for (int c = Campos::ColLimiteDesde; c <= Campos::ColLimiteHasta; ++c)

@@ -14,8 +14,8 @@ using bd::os::Answer;
 
 namespace {
 struct MeasureGridTest : GridEditing {
-    QString separadorPrevio = General::sSepDecimal;
-    void TearDown() override { General::sSepDecimal = separadorPrevio; }
+    QString previousSeparator = General::sSepDecimal;
+    void TearDown() override { General::sSepDecimal = previousSeparator; }
     // An alert sub-row of the row above, as "+" makes it.
     int subRow(int main) {
         press(cal(), Campos::ColAgregarRango, main);

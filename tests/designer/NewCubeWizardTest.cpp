@@ -262,7 +262,7 @@ TEST_F(Wizard, AnUnusableFileIsReportedAndTheChooserStaysUsable) {
 TEST(NewCubeFiles, ConnectionStringsForTheChoosersFileKinds) {
     using bd::db::Engine;
     struct Case {
-        QString dbFile, type, cadena;
+        QString dbFile, type, expectedConnection;
         Engine engine;
     } cases[] = {
         {"/d/Sales.xlsx", "EXCEL",
@@ -285,7 +285,7 @@ TEST(NewCubeFiles, ConnectionStringsForTheChoosersFileKinds) {
     for (const Case& k : cases) {
         SCOPED_TRACE(k.dbFile.toStdString());
         const QString cs = Campos::dataFileConnection(k.dbFile, k.type);
-        EXPECT_EQ(cs, k.cadena);
+        EXPECT_EQ(cs, k.expectedConnection);
         const bd::db::EngineChoice e = bd::db::chooseEngine(cs, "/app");
         EXPECT_EQ(e.engine, k.engine);
         if (k.engine != Engine::Unsupported) {

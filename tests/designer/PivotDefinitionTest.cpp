@@ -8,7 +8,7 @@ using namespace refreshtest;
 using namespace bd::grid;
 
 namespace {
-const QStringList kVentas = {
+const QStringList kSales = {
     "create table v (REGION varchar(10), YR integer, NOTE memo, AMT real, QTY integer, PRICE real)",
     "insert into v values ('N', 2023, 'a', 10, 1, 5), ('N', 2024, 'b', 20, 3, 6), ('S', 2024, 'c', 30, 5, "
     "7)"};
@@ -53,7 +53,7 @@ std::vector<FieldSeen> fieldsOf(const bd::pivot::PivotFieldList& l) {
 } // namespace
 
 TEST(CargarDefinicionEnCubo, MixedGridsGiveTheseFieldsInGridOrder) {
-    TestCube t(kVentas);
+    TestCube t(kSales);
     t.sql("select * from v");
     Campos& c = *t.c;
     field(*c.spCam, 1, "REGION", "1", "ISTEXT", "Region name");
@@ -109,7 +109,7 @@ TEST(CargarDefinicionEnCubo, TheRowCountFieldOnlyWithoutAnyMeasureRow) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        TestCube t(kVentas);
+        TestCube t(kSales);
         t.sql("select * from v");
         field(*t.c->spCam, 1, "REGION", "1", "ISTEXT");
         if (k.withMeasure) measure(*t.c->spCal, 1, "AMT", "0", "Sum");
@@ -127,7 +127,7 @@ TEST(CargarDefinicionEnCubo, TheRowCountFieldOnlyWithoutAnyMeasureRow) {
 }
 
 TEST(CargarDefinicionEnCubo, WithNothingChangedOnlyTheDataIsRefreshed) {
-    TestCube t(kVentas);
+    TestCube t(kSales);
     t.sql("select * from v");
     field(*t.c->spCam, 1, "REGION", "1", "ISTEXT");
     measure(*t.c->spCal, 1, "AMT", "1", "Sum");
@@ -151,7 +151,7 @@ TEST(CargarDefinicionEnCubo, WithNothingChangedOnlyTheDataIsRefreshed) {
 }
 
 TEST(CargarDefinicionEnCubo, TheUserFiltersArePartOfTheQuery) {
-    TestCube t(kVentas);
+    TestCube t(kSales);
     t.sql("select * from v;");
     field(*t.c->spCam, 1, "REGION", "1", "ISTEXT");
     Grid& u = *t.viewer->spUsrFil;
@@ -170,7 +170,7 @@ TEST(CargarDefinicionEnCubo, TheUserFiltersArePartOfTheQuery) {
 }
 
 TEST(CargarDefinicionEnCubo, AFailingQueryHidesThePivotAndSaysWhy) {
-    TestCube t(kVentas);
+    TestCube t(kSales);
     t.sql("select * from nothing_here");
     field(*t.c->spCam, 1, "REGION", "1", "ISTEXT");
     t.c->Recarga = true;
@@ -186,7 +186,7 @@ TEST(CargarDefinicionEnCubo, AFailingQueryHidesThePivotAndSaysWhy) {
 // A cube first loaded without a measure has its charts off; the first measure brings the chart back
 // into the window, its band above the chart and both above the status bar.
 TEST(CargarDefinicionEnCubo, TheFirstMeasureBringsTheChartBackIntoTheWindow) {
-    TestCube t(kVentas);
+    TestCube t(kSales);
     t.sql("select * from v");
     Campos& c = *t.c;
     Cubo& v = *t.viewer;
@@ -219,7 +219,7 @@ TEST(CargarDefinicionEnCubo, TheFirstMeasureBringsTheChartBackIntoTheWindow) {
 TEST(CargarDefinicionEnCubo, TheFilterPaneFollowsTheFiltersToolAtOnce) {
     for (const bool withFilter : {true, false}) {
         SCOPED_TRACE(withFilter ? "an offered filter" : "no filter");
-        TestCube t(kVentas);
+        TestCube t(kSales);
         t.sql("select * from v");
         Campos& c = *t.c;
         Cubo& v = *t.viewer;

@@ -22,12 +22,12 @@ namespace {
 constexpr qint64 kMinute = 60000;
 constexpr qint64 kSecond = 1000;
 
-const QStringList kVentas = {"create table v (REGION varchar(10), AMT real)",
-                             "insert into v values ('N', 10), ('S', 30)"};
+const QStringList kSales = {"create table v (REGION varchar(10), AMT real)",
+                            "insert into v values ('N', 10), ('S', 30)"};
 
 // A cube over a small table; its first result cell grows with every row added.
 struct SalesCube : TestCube {
-    SalesCube() : TestCube(kVentas) {
+    SalesCube() : TestCube(kSales) {
         sql("select * from v");
         c->spCam->setText(1, 1, "REGION");
         c->spCam->setText(2, 1, "1");
