@@ -36,16 +36,16 @@ struct MeasureRow {
     bool subRow;
 };
 
-void fill(bd::grid::Grid& cal, std::initializer_list<MeasureRow> rows) {
+void fill(bd::grid::Grid& measureGrid, std::initializer_list<MeasureRow> rows) {
     for (const MeasureRow& m : rows) {
-        cal.setText(Campos::ColMedida, m.row, m.name);
-        cal.setText(Campos::ColVisible, m.row, m.visible);
+        measureGrid.setText(Campos::ColMedida, m.row, m.name);
+        measureGrid.setText(Campos::ColVisible, m.row, m.visible);
         if (m.subRow)
-            cal.setCellType(Campos::ColAgregado, m.row, bd::grid::TypePlain);
+            measureGrid.setCellType(Campos::ColAgregado, m.row, bd::grid::TypePlain);
         else
-            cal.setText(Campos::ColAgregado, m.row, "Sum");
-        if (*m.caption) General::EscribirCelda(cal, Campos::TagCaption, m.row, m.caption);
-        cal.setText(Campos::ColTipoGrafico, m.row, m.chartType);
+            measureGrid.setText(Campos::ColAgregado, m.row, "Sum");
+        if (*m.caption) General::EscribirCelda(measureGrid, Campos::TagCaption, m.row, m.caption);
+        measureGrid.setText(Campos::ColTipoGrafico, m.row, m.chartType);
     }
 }
 

@@ -44,17 +44,17 @@ TEST_F(Dialogs, CalculatedMeasureOverwritesInPlaceKeepingItsAlertBoundsAndRecipi
     });
     formula("Ratio", "", "Amount/2");
     c().SetCalculatedField();
-    ASSERT_EQ(cal().text(1, 2), "Ratio");
-    EXPECT_EQ(cal().typeFloatDecimalPlaces(Campos::ColLimiteInferior, 2), 2);
-    cal().setText(Campos::ColLimiteInferior, 2, "5");
-    cal().setCellTag(Campos::ColDestinatarios, 2, "ana@example.com");
+    ASSERT_EQ(measureGrid().text(1, 2), "Ratio");
+    EXPECT_EQ(measureGrid().typeFloatDecimalPlaces(Campos::ColLimiteInferior, 2), 2);
+    measureGrid().setText(Campos::ColLimiteInferior, 2, "5");
+    measureGrid().setCellTag(Campos::ColDestinatarios, 2, "ana@example.com");
     formula("RATIO", "0.000", "Amount/3");
     c().SetCalculatedField();
-    EXPECT_EQ(names(cal()), QStringList({"Amount", "RATIO"}));
-    EXPECT_EQ(cal().cellTag(Campos::TagFormula, 2), "Amount/3");
-    EXPECT_EQ(cal().value(Campos::ColLimiteInferior, 2).toDouble(), 5.0);
-    EXPECT_EQ(cal().cellTag(Campos::ColDestinatarios, 2), "ana@example.com");
-    EXPECT_EQ(cal().typeFloatDecimalPlaces(Campos::ColLimiteInferior, 2), 3);
+    EXPECT_EQ(names(measureGrid()), QStringList({"Amount", "RATIO"}));
+    EXPECT_EQ(measureGrid().cellTag(Campos::TagFormula, 2), "Amount/3");
+    EXPECT_EQ(measureGrid().value(Campos::ColLimiteInferior, 2).toDouble(), 5.0);
+    EXPECT_EQ(measureGrid().cellTag(Campos::ColDestinatarios, 2), "ana@example.com");
+    EXPECT_EQ(measureGrid().typeFloatDecimalPlaces(Campos::ColLimiteInferior, 2), 3);
     EXPECT_TRUE(c().Recarga);
     EXPECT_TRUE(saveFlag());
 }
@@ -73,7 +73,7 @@ TEST_F(Dialogs, CalculatedMeasureRefusals) {
     }
     EXPECT_EQ(times, 2);
     EXPECT_EQ(texts(), QStringList{"The field Amount already exists."});
-    EXPECT_TRUE(cal().cellTag(Campos::TagFormula, 1).isEmpty());
+    EXPECT_TRUE(measureGrid().cellTag(Campos::TagFormula, 1).isEmpty());
     // An empty id is painted red and the editor stays.
     {
         frmFormula f;
@@ -84,7 +84,7 @@ TEST_F(Dialogs, CalculatedMeasureRefusals) {
         EXPECT_TRUE(refreshtest::paintedAsError(f.txtId));
     }
     // A full grid: a message and nothing written.
-    cal().setMaxRows(1);
+    measureGrid().setMaxRows(1);
     {
         bd::os::ScopedDialogHandler h([&](QDialog* d) {
             qobject_cast<frmFormula*>(d)->cmdAceptar->click();
@@ -93,13 +93,13 @@ TEST_F(Dialogs, CalculatedMeasureRefusals) {
         formula("X", "", "1");
         c().SetCalculatedField();
     }
-    EXPECT_EQ(names(cal()), QStringList{"Amount"});
+    EXPECT_EQ(names(measureGrid()), QStringList{"Amount"});
     EXPECT_TRUE(texts().last().contains("full"));
 }
 
 TEST_F(Dialogs, ChartPropertiesStoreCountsTypeAndTotals) {
     const int r = measure("Amount");
-    cal().setActiveCell(1, r);
+    measureGrid().setActiveCell(1, r);
     struct Case {
         QString type, limit;
         QString col12, col19;
@@ -118,19 +118,19 @@ TEST_F(Dialogs, ChartPropertiesStoreCountsTypeAndTotals) {
             return d->result();
         });
         c().cmdChartProperties_Click();
-        EXPECT_EQ(cal().text(Campos::ColTipoGrafico, r), k.col12) << k.type.toStdString();
-        EXPECT_EQ(cal().text(Campos::ColLimiteResultados, r), k.col19) << k.limit.toStdString();
-        EXPECT_EQ(cal().text(Campos::ColDibujarTotales, r), k.totals ? "1" : "0");
-        cal().setText(Campos::ColTipoGrafico, r, QString());
+        EXPECT_EQ(measureGrid().text(Campos::ColTipoGrafico, r), k.col12) << k.type.toStdString();
+        EXPECT_EQ(measureGrid().text(Campos::ColLimiteResultados, r), k.col19) << k.limit.toStdString();
+        EXPECT_EQ(measureGrid().text(Campos::ColDibujarTotales, r), k.totals ? "1" : "0");
+        measureGrid().setText(Campos::ColTipoGrafico, r, QString());
     }
-    cal().setText(Campos::ColTipoGrafico, r, "None");
-    EXPECT_FALSE(Campos::hasChartTool(cal(), r));
+    measureGrid().setText(Campos::ColTipoGrafico, r, "None");
+    EXPECT_FALSE(Campos::hasChartTool(measureGrid(), r));
 }
 
 TEST_F(Dialogs, FieldDialogsChartButtonOpensTheChartDialogAfterwards) {
     field("Amount", "ISNUMERIC", "0");
     const int r = measure("Amount");
-    cal().setActiveCell(1, r);
+    measureGrid().setActiveCell(1, r);
     QStringList seenOnes;
     bd::os::ScopedDialogHandler h([&](QDialog* d) {
         seenOnes << d->objectName();
@@ -140,9 +140,9 @@ TEST_F(Dialogs, FieldDialogsChartButtonOpensTheChartDialogAfterwards) {
         }
         return d->result();
     });
-    emit cal().dblClicked(1, r);
+    emit measureGrid().dblClicked(1, r);
     EXPECT_EQ(seenOnes, QStringList({"frmFieldProperties", "frmChartProperties"}));
-    EXPECT_NE(cam().cellTag(Campos::TagCaption, 1), "changed");
+    EXPECT_NE(fieldGrid().cellTag(Campos::TagCaption, 1), "changed");
 }
 
 TEST_F(Dialogs, PasswordAndProtection) {
@@ -236,10 +236,10 @@ TEST_F(Dialogs, APasteFromTheMouseMenuSetsTheFlags) {
 
 TEST_F(Dialogs, RowMovers) {
     const int a = measure("A");
-    press(cal(), Campos::ColAgregarRango, a); // A has an alert sub-row
+    press(measureGrid(), Campos::ColAgregarRango, a); // A has an alert sub-row
     measure("B");
     measure("C");
-    c().VaOnfocus = &cal();
+    c().VaOnfocus = &measureGrid();
     struct Case {
         int row;
         bool up;
@@ -251,21 +251,21 @@ TEST_F(Dialogs, RowMovers) {
                  {3, false, {"B", "C", "A", "A"}, 4, true}, // the group below C, from its sub-row
                  {300, false, {"B", "C", "A", "A"}, 300, false}};
     for (const Case& k : cases) {
-        cal().setActiveCell(1, k.row);
+        measureGrid().setActiveCell(1, k.row);
         t.viewer->Salvar = false;
         k.up ? c().MoverFilaArriba() : c().MoverFilaAbajo();
-        EXPECT_EQ(names(cal()), k.names) << k.row;
-        EXPECT_EQ(cal().activeRow(), k.active) << k.row;
-        EXPECT_EQ(cal().maxRows(), 300);
+        EXPECT_EQ(names(measureGrid()), k.names) << k.row;
+        EXPECT_EQ(measureGrid().activeRow(), k.active) << k.row;
+        EXPECT_EQ(measureGrid().maxRows(), 300);
         EXPECT_EQ(saveFlag(), k.moves) << k.row;
     }
-    EXPECT_EQ(cal().cellType(Campos::ColAgregado, 4), TypePlain); // the sub-row stayed a sub-row
+    EXPECT_EQ(measureGrid().cellType(Campos::ColAgregado, 4), TypePlain); // the sub-row stayed a sub-row
     const int f = filter("F", Campos::ISTEXT);
     filter("G", Campos::ISTEXT);
-    c().VaOnfocus = &fil();
-    fil().setActiveCell(1, f);
+    c().VaOnfocus = &filterGrid();
+    filterGrid().setActiveCell(1, f);
     c().FiltrosCambiados = false;
     c().MoverFilaAbajo();
-    EXPECT_EQ(names(fil()), QStringList({"G", "F"}));
+    EXPECT_EQ(names(filterGrid()), QStringList({"G", "F"}));
     EXPECT_TRUE(c().FiltrosCambiados);
 }

@@ -100,12 +100,12 @@ TEST(Iniciar, ARenamedFieldLeavesAllFourGridsWithItsSubRows) {
         c.spCam->setText(1, r, n);
         c.spCam->setCellTag(3, r, "ISNUMERIC");
     }
-    Grid& cal = *c.spCal;
-    cal.setText(1, 1, "old"); // a different case is the same field
-    cal.setText(1, 2, "OLD");
-    cal.setCellType(2, 2, TypePlain);
-    cal.setCellType(3, 2, TypePlain); // its alert sub-row
-    cal.setText(1, 3, "B");
+    Grid& measureGrid = *c.spCal;
+    measureGrid.setText(1, 1, "old"); // a different case is the same field
+    measureGrid.setText(1, 2, "OLD");
+    measureGrid.setCellType(2, 2, TypePlain);
+    measureGrid.setCellType(3, 2, TypePlain); // its alert sub-row
+    measureGrid.setText(1, 3, "B");
     c.spFil->setText(1, 1, "OLD");
     c.spFil->setText(1, 2, "B");
     Grid& usr = *t.viewer->spUsrFil;
@@ -122,13 +122,13 @@ TEST(Iniciar, ARenamedFieldLeavesAllFourGridsWithItsSubRows) {
     bd::os::ScopedPrompter p;
     c.Iniciar();
     EXPECT_EQ(names(*c.spCam), QStringList({"A", "B", "NEW"}));
-    EXPECT_EQ(names(cal), QStringList({"B"}));
+    EXPECT_EQ(names(measureGrid), QStringList({"B"}));
     EXPECT_EQ(names(*c.spFil), QStringList({"B"}));
     EXPECT_EQ(names(usr, 1, true), QStringList({"B"}));
     EXPECT_EQ(usr.maxRows(), 1);
     EXPECT_TRUE(c.FiltrosCambiados);
     EXPECT_TRUE(c.Recarga);
-    EXPECT_EQ(cal.maxRows(), 300);
+    EXPECT_EQ(measureGrid.maxRows(), 300);
 }
 
 TEST(Iniciar, TwelveVanishedFieldsAllGo) {
@@ -223,25 +223,25 @@ TEST(CellRestore, VerificarNumericosAndBlockearColumnasSpCal) {
     EXPECT_EQ(c.spCam->cellType(3, 2), TypePlain);
     EXPECT_TRUE(c.spCam->lock(3, 2));
 
-    Grid& cal = *c.spCal;
-    cal.setText(1, 1, "M");
-    cal.setText(1, 2, "CALC");
-    cal.setCellTag(3, 2, "[M] * 2");
-    cal.setText(1, 3, "M");
-    cal.setCellType(2, 3, TypePlain);
-    cal.setCellType(3, 3, TypePlain);
+    Grid& measureGrid = *c.spCal;
+    measureGrid.setText(1, 1, "M");
+    measureGrid.setText(1, 2, "CALC");
+    measureGrid.setCellTag(3, 2, "[M] * 2");
+    measureGrid.setText(1, 3, "M");
+    measureGrid.setCellType(2, 3, TypePlain);
+    measureGrid.setCellType(3, 3, TypePlain);
     for (int r = 1; r <= 3; ++r)
         for (int col : {2, 3})
-            cal.setLock(col, r, false);
+            measureGrid.setLock(col, r, false);
     c.spFil->setLock(1, -1, false);
     c.BlockearColumnasSpCal();
     EXPECT_TRUE(c.spFil->lock(1, 5));
-    EXPECT_FALSE(cal.lock(2, 1));
-    EXPECT_FALSE(cal.lock(3, 1));
-    EXPECT_FALSE(cal.lock(2, 2));
-    EXPECT_TRUE(cal.lock(3, 2));
-    EXPECT_TRUE(cal.lock(2, 3));
-    EXPECT_TRUE(cal.lock(3, 3));
+    EXPECT_FALSE(measureGrid.lock(2, 1));
+    EXPECT_FALSE(measureGrid.lock(3, 1));
+    EXPECT_FALSE(measureGrid.lock(2, 2));
+    EXPECT_TRUE(measureGrid.lock(3, 2));
+    EXPECT_TRUE(measureGrid.lock(2, 3));
+    EXPECT_TRUE(measureGrid.lock(3, 3));
 }
 
 TEST(Lookups, NamesCompareUpperCased) {

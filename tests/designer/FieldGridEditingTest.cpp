@@ -85,17 +85,17 @@ TEST_F(FieldGridTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
     EXPECT_TRUE(c().spFil->isHidden());
     c().cmdShowFilters->click();
     for (int r = 1; r <= 3; ++r)
-        EXPECT_EQ(cam().cellType(3, r), TypeButton) << r;
+        EXPECT_EQ(fieldGrid().cellType(3, r), TypeButton) << r;
     EXPECT_TRUE(c().spCal->isHidden());
     EXPECT_FALSE(c().spFil->isHidden());
     EXPECT_FALSE(c().cmdShowFilters->isEnabled());
     EXPECT_TRUE(c().cmdSelCamCal->isEnabled());
 
     c().cmdSelCamCal->click();
-    EXPECT_EQ(cam().cellType(3, 1), TypeButton);
+    EXPECT_EQ(fieldGrid().cellType(3, 1), TypeButton);
     for (int r : {2, 3}) {
-        EXPECT_EQ(cam().cellType(3, r), TypePlain) << r;
-        EXPECT_TRUE(cam().lock(3, r)) << r;
+        EXPECT_EQ(fieldGrid().cellType(3, r), TypePlain) << r;
+        EXPECT_TRUE(fieldGrid().lock(3, r)) << r;
     }
     EXPECT_FALSE(c().spCal->isHidden());
     EXPECT_TRUE(c().spFil->isHidden());
@@ -106,7 +106,7 @@ TEST_F(FieldGridTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
     EXPECT_EQ(p->prompts[0].text, "Only allow numeric type");
     EXPECT_EQ(p->prompts[0].title, "The field is not numeric");
     EXPECT_EQ(p->prompts[0].icon, Icon::None);
-    EXPECT_TRUE(names(cal()).isEmpty());
+    EXPECT_TRUE(names(measureGrid()).isEmpty());
 }
 
 TEST_F(FieldGridTest, TheDimensionBox) {
@@ -114,13 +114,13 @@ TEST_F(FieldGridTest, TheDimensionBox) {
     const int measure = field("Amount", "ISNUMERIC");
     const int other = field("Units", "ISNUMERIC");
     c().AgregarCampoASpCal(3, measure); // unchecks its box
-    ASSERT_EQ(cam().text(2, measure), "0");
+    ASSERT_EQ(fieldGrid().text(2, measure), "0");
 
     c().Recarga = false;
-    tick(cam(), 2, memo);
-    EXPECT_EQ(cam().text(2, memo), "0");
-    tick(cam(), 2, measure);
-    EXPECT_EQ(cam().text(2, measure), "0");
+    tick(fieldGrid(), 2, memo);
+    EXPECT_EQ(fieldGrid().text(2, memo), "0");
+    tick(fieldGrid(), 2, measure);
+    EXPECT_EQ(fieldGrid().text(2, measure), "0");
     EXPECT_FALSE(c().Recarga);
     ASSERT_EQ(p->prompts.size(), 2);
     EXPECT_EQ(p->prompts[0].text,
@@ -129,34 +129,34 @@ TEST_F(FieldGridTest, TheDimensionBox) {
     EXPECT_EQ(p->prompts[1].text, "This field was already added to the measures grid.");
     EXPECT_EQ(p->prompts[1].title, "Existing field");
 
-    tick(cam(), 2, other); // unchecked by the user: the pivot loses a dimension
-    EXPECT_EQ(cam().text(2, other), "0");
+    tick(fieldGrid(), 2, other); // unchecked by the user: the pivot loses a dimension
+    EXPECT_EQ(fieldGrid().text(2, other), "0");
     EXPECT_TRUE(c().Recarga);
     EXPECT_TRUE(saveFlag());
 
     // A nameless row's box does not stay checked.
-    tick(cam(), 2, 10);
-    EXPECT_EQ(cam().text(2, 10), "0");
+    tick(fieldGrid(), 2, 10);
+    EXPECT_EQ(fieldGrid().text(2, 10), "0");
     EXPECT_EQ(p->prompts.size(), 2);
 }
 
 TEST_F(FieldGridTest, AFullGridIsReportedAndTheHeaderRowKeepsItsTexts) {
     const int r = field("Amount", "ISNUMERIC");
-    for (Grid* g : {&cal(), &fil()}) {
+    for (Grid* g : {&measureGrid(), &filterGrid()}) {
         g->setMaxRows(3);
         for (int i = 1; i <= 3; ++i)
             g->setText(1, i, QString("X%1").arg(i));
     }
-    const QString calHeader = cal().text(1, 0), filHeader = fil().text(1, 0);
+    const QString calHeader = measureGrid().text(1, 0), filHeader = filterGrid().text(1, 0);
     c().AgregarCampoASpCal(3, r);
     c().AgregarCampoASpFil(3, r);
-    EXPECT_EQ(cal().text(1, 0), calHeader);
-    EXPECT_EQ(fil().text(1, 0), filHeader);
-    EXPECT_EQ(cal().text(2, 0), "VISIBLE");
-    EXPECT_EQ(fil().text(3, 0), "FUNCTION");
-    EXPECT_EQ(names(cal()), QStringList({"X1", "X2", "X3"}));
-    EXPECT_EQ(names(fil()), QStringList({"X1", "X2", "X3"}));
-    EXPECT_EQ(cam().text(2, r), "1"); // still a dimension: it did not become a measure
+    EXPECT_EQ(measureGrid().text(1, 0), calHeader);
+    EXPECT_EQ(filterGrid().text(1, 0), filHeader);
+    EXPECT_EQ(measureGrid().text(2, 0), "VISIBLE");
+    EXPECT_EQ(filterGrid().text(3, 0), "FUNCTION");
+    EXPECT_EQ(names(measureGrid()), QStringList({"X1", "X2", "X3"}));
+    EXPECT_EQ(names(filterGrid()), QStringList({"X1", "X2", "X3"}));
+    EXPECT_EQ(fieldGrid().text(2, r), "1"); // still a dimension: it did not become a measure
     EXPECT_EQ(p->prompts.size(), 2);
     EXPECT_FALSE(c().FiltrosCambiados);
 }
@@ -193,8 +193,8 @@ struct FieldDialogAnswer {
 TEST_F(FieldGridTest, TheFieldDialogFromTheFieldName) {
     const int num = field("Amount", "ISNUMERIC");
     const int txt = field("Region", "ISTEXT");
-    cam().setCellTag(Campos::TagCaption, num, "Total");
-    cam().setCellTag(Campos::TagFormato, num, "#,##0.00");
+    fieldGrid().setCellTag(Campos::TagCaption, num, "Total");
+    fieldGrid().setCellTag(Campos::TagFormato, num, "#,##0.00");
     {
         FieldDialogAnswer d;
         c().spCam_DblClick(1, txt);
@@ -205,7 +205,7 @@ TEST_F(FieldGridTest, TheFieldDialogFromTheFieldName) {
         EXPECT_FALSE(d.formatEnabled);
         EXPECT_FALSE(d.chartButton);
         EXPECT_FALSE(saveFlag()); // closed: nothing written
-        EXPECT_TRUE(cam().cellTag(Campos::TagCaption, txt).isEmpty());
+        EXPECT_TRUE(fieldGrid().cellTag(Campos::TagCaption, txt).isEmpty());
     }
     {
         FieldDialogAnswer d;
@@ -222,8 +222,8 @@ TEST_F(FieldGridTest, TheFieldDialogFromTheFieldName) {
         EXPECT_TRUE(d.formatVisible);
         EXPECT_TRUE(d.chartButton);
         EXPECT_FALSE(c().mostrarCmdChartinFieldProperties);
-        EXPECT_EQ(cam().cellTag(Campos::TagCaption, num), "Total");
-        EXPECT_EQ(cam().cellTag(Campos::TagFormato, num), "0.000");
+        EXPECT_EQ(fieldGrid().cellTag(Campos::TagCaption, num), "Total");
+        EXPECT_EQ(fieldGrid().cellTag(Campos::TagFormato, num), "0.000");
         EXPECT_TRUE(saveFlag());
     }
     {
@@ -253,19 +253,19 @@ TEST_F(FieldGridTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) 
         SCOPED_TRACE(width);
         c().resize(width, 600);
         QCoreApplication::processEvents();
-        const QRect cell = cellInWindow(cam(), 3, 1, &c());
+        const QRect cell = cellInWindow(fieldGrid(), 3, 1, &c());
         EXPECT_TRUE(QRect(QPoint(0, 0), c().size()).contains(cell)) << cell.x() << "+" << cell.width();
-        const QRect view = cam().view()->viewport()->rect();
-        EXPECT_TRUE(view.contains(cam().view()->visualRect(cam().view()->model()->index(0, 2))));
+        const QRect view = fieldGrid().view()->viewport()->rect();
+        EXPECT_TRUE(view.contains(fieldGrid().view()->visualRect(fieldGrid().view()->model()->index(0, 2))));
     }
-    QTableView* v = cam().view();
+    QTableView* v = fieldGrid().view();
     QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(0, 2)).center());
     v->setFocus();
-    cam().setActiveCell(3, 2);
+    fieldGrid().setActiveCell(3, 2);
     QTest::keyClick(v, Qt::Key_Space);
-    cam().setActiveCell(3, 3);
+    fieldGrid().setActiveCell(3, 3);
     QTest::keyClick(v, Qt::Key_Return);
-    EXPECT_EQ(names(cal()), QStringList({"Amount", "Units", "Price"}));
+    EXPECT_EQ(names(measureGrid()), QStringList({"Amount", "Units", "Price"}));
     EXPECT_TRUE(p->prompts.isEmpty()) << texts().join(" / ").toStdString();
     c().hide();
 }

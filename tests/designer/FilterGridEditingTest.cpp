@@ -104,13 +104,13 @@ struct FilterGridTest : GridEditing {
     QStringList buttons(int row) {
         QStringList out;
         for (int c = Campos::ColLimiteDesde; c <= Campos::ColLimiteHasta; ++c)
-            out << fil().typeButtonText(c, row);
+            out << filterGrid().typeButtonText(c, row);
         return out;
     }
     QStringList cellValues(int row) {
         QStringList out;
         for (int c = Campos::ColLimiteDesde; c <= Campos::ColLimiteHasta; ++c)
-            out << fil().text(c, row);
+            out << filterGrid().text(c, row);
         return out;
     }
 };
@@ -195,12 +195,12 @@ TEST_F(FilterGridTest, TheTextPickerGetsTheLimitsAndTheValuesQuery) {
     const int r = filter("City", "ISTEXT");
     values(r, "B", "...", "...", "M");
     const QString query = "SELECT DISTINCT City FROM Clientes ORDER BY 1";
-    fil().setCellTag(Campos::ColSQLValores, r, query);
-    fil().setCellTag(Campos::ColTablaValores, r, "TBL --> Clientes");
+    filterGrid().setCellTag(Campos::ColSQLValores, r, query);
+    filterGrid().setCellTag(Campos::ColTablaValores, r, "TBL --> Clientes");
     {
         Picker pk;
         pk.accept = false;
-        press(fil(), Campos::ColValorDesde, r);
+        press(filterGrid(), Campos::ColValorDesde, r);
         EXPECT_EQ(pk.seen.from, "B"); // no first value: the lower limit
         EXPECT_EQ(pk.seen.to, "M");
         EXPECT_EQ(pk.seen.minRange, "B");
@@ -217,7 +217,7 @@ TEST_F(FilterGridTest, TheTextPickerGetsTheLimitsAndTheValuesQuery) {
     }
     {
         Picker pk;
-        press(fil(), Campos::ColLimiteHasta, r);
+        press(filterGrid(), Campos::ColLimiteHasta, r);
         EXPECT_EQ(pk.seen.from, "B"); // the limit pair opens with the limits themselves
         EXPECT_EQ(pk.seen.to, "M");
         EXPECT_TRUE(pk.seen.minRange.isEmpty());
@@ -232,13 +232,13 @@ TEST_F(FilterGridTest, TheTextPickerGetsTheLimitsAndTheValuesQuery) {
             f.FTWhere = "Amount > 1";
             f.FTSql = "SELECT DISTINCT CITY FROM CLIENTES\r\n WHERE AMOUNT > 1";
         };
-        press(fil(), Campos::ColValorHasta, r);
+        press(filterGrid(), Campos::ColValorHasta, r);
         EXPECT_EQ(buttons(r), QStringList({"B", "Cairo", "Madrid", "M"}));
         EXPECT_EQ(cellValues(r), QStringList({"B", "Cairo", "Madrid", "M"}));
-        EXPECT_EQ(fil().cellTag(Campos::ColTablaValores, r), "TBL --> Clientes");
-        EXPECT_EQ(fil().cellTag(Campos::ColCampoValores, r), "City");
-        EXPECT_EQ(fil().cellTag(Campos::ColWhereValores, r), "Amount > 1");
-        EXPECT_EQ(fil().cellTag(Campos::ColSQLValores, r),
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColTablaValores, r), "TBL --> Clientes");
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColCampoValores, r), "City");
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColWhereValores, r), "Amount > 1");
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColSQLValores, r),
                   "SELECT DISTINCT CITY FROM CLIENTES\r\n WHERE AMOUNT > 1");
         EXPECT_TRUE(saveFlag());
         EXPECT_FALSE(frmSelectText::loaded());
@@ -250,11 +250,11 @@ TEST_F(FilterGridTest, TheTextPickerOutOfBetweenStillTakesTheQueryBack) {
     Picker pk;
     pk.from = "Ber";
     pk.text = [](frmSelectText& f) { f.FTSql = "SELECT DISTINCT CITY FROM CLIENTES"; };
-    press(fil(), Campos::ColValorDesde, r);
+    press(filterGrid(), Campos::ColValorDesde, r);
     EXPECT_TRUE(pk.seen.onlyOne);
     EXPECT_EQ(pk.seen.from, "A"); // nothing set: the picker's own start
     EXPECT_EQ(buttons(r), QStringList({"...", "Ber", "...", "..."}));
-    EXPECT_EQ(fil().cellTag(Campos::ColSQLValores, r), "SELECT DISTINCT CITY FROM CLIENTES");
+    EXPECT_EQ(filterGrid().cellTag(Campos::ColSQLValores, r), "SELECT DISTINCT CITY FROM CLIENTES");
 }
 
 TEST_F(FilterGridTest, TheDatePicker) {
@@ -263,7 +263,7 @@ TEST_F(FilterGridTest, TheDatePicker) {
     {
         Picker pk;
         pk.accept = false;
-        press(fil(), Campos::ColValorDesde, r);
+        press(filterGrid(), Campos::ColValorDesde, r);
         EXPECT_EQ(pk.seen.dateFrom, today); // both values "...": today
         EXPECT_EQ(pk.seen.dateTo, today);
     }
@@ -272,7 +272,7 @@ TEST_F(FilterGridTest, TheDatePicker) {
         Picker pk;
         pk.dateFrom = QDateTime(QDate(2024, 3, 6), QTime(9, 30, 0));
         pk.dateTo = QDateTime(QDate(2024, 3, 8), QTime(18, 0, 0));
-        press(fil(), Campos::ColValorDesde, r);
+        press(filterGrid(), Campos::ColValorDesde, r);
         EXPECT_EQ(pk.seen.dateFrom, QDateTime(QDate(2024, 3, 5), QTime(10, 15, 0)));
         EXPECT_EQ(pk.seen.dateTo, today);
         EXPECT_EQ(buttons(r), QStringList({"2024-03-01 08:00:00", "2024-03-06 09:30:00",
@@ -280,20 +280,20 @@ TEST_F(FilterGridTest, TheDatePicker) {
     }
     {
         Picker pk;
-        press(fil(), Campos::ColLimiteHasta, r);
+        press(filterGrid(), Campos::ColLimiteHasta, r);
         EXPECT_EQ(pk.seen.dateFrom, QDateTime(QDate(2024, 3, 1), QTime(8, 0, 0)));
         EXPECT_EQ(pk.seen.dateTo, QDateTime(QDate(2024, 3, 31), QTime(0, 0, 0)));
     }
     // Another operator: one date, the To side hidden, and it lands in the pair's first column.
-    fil().setText(Campos::ColOperador, r, "=");
-    emit fil().comboSelChange(Campos::ColOperador, r);
+    filterGrid().setText(Campos::ColOperador, r, "=");
+    emit filterGrid().comboSelChange(Campos::ColOperador, r);
     {
         Picker pk;
         pk.dateFrom = QDateTime(QDate(2024, 2, 1), QTime(0, 0, 0));
-        press(fil(), Campos::ColLimiteHasta, r);
+        press(filterGrid(), Campos::ColLimiteHasta, r);
         EXPECT_TRUE(pk.seen.onlyOne);
-        EXPECT_EQ(fil().typeButtonText(Campos::ColLimiteDesde, r), "2024-02-01 00:00:00");
-        EXPECT_EQ(fil().typeButtonText(Campos::ColLimiteHasta, r), "2024-03-31 00:00:00");
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColLimiteDesde, r), "2024-02-01 00:00:00");
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColLimiteHasta, r), "2024-03-31 00:00:00");
     }
 }
 
@@ -301,12 +301,12 @@ TEST_F(FilterGridTest, RowsWithoutANameOrATypeClassIgnoreEveryButton) {
     const int noClass = filter("City", "");
     Picker pk;
     for (int col = Campos::ColLimiteDesde; col <= Campos::ColQuitarFiltro; ++col) {
-        press(fil(), col, noClass);
-        press(fil(), col, 50);
+        press(filterGrid(), col, noClass);
+        press(filterGrid(), col, 50);
     }
     EXPECT_EQ(pk.shown, 0);
     EXPECT_TRUE(p->prompts.isEmpty());
-    EXPECT_EQ(names(fil()), QStringList({"City"}));
+    EXPECT_EQ(names(filterGrid()), QStringList({"City"}));
     EXPECT_TRUE(c().FiltrosCambiados);
 }
 
@@ -357,15 +357,15 @@ TEST_F(FilterGridTest, TheOperatorDecidesTheSecondValueCell) {
         SCOPED_TRACE(op);
         c().FiltrosCambiados = false;
         t.viewer->Salvar = false;
-        fil().setText(Campos::ColOperador, r, op);
-        emit fil().comboSelChange(Campos::ColOperador, r);
+        filterGrid().setText(Campos::ColOperador, r, op);
+        emit filterGrid().comboSelChange(Campos::ColOperador, r);
         const bool between = QString(op) == "Between";
-        EXPECT_EQ(fil().cellType(Campos::ColValorHasta, r), between ? TypeButton : TypePlain);
-        EXPECT_EQ(fil().lock(Campos::ColValorHasta, r), !between);
-        EXPECT_EQ(fil().typeButtonText(Campos::ColValorHasta, r), "...");
-        EXPECT_TRUE(fil().text(Campos::ColValorHasta, r).isEmpty());
-        EXPECT_EQ(fil().typeButtonText(Campos::ColValorDesde, r), "b");
-        EXPECT_EQ(fil().typeButtonText(Campos::ColLimiteHasta, r), "d");
+        EXPECT_EQ(filterGrid().cellType(Campos::ColValorHasta, r), between ? TypeButton : TypePlain);
+        EXPECT_EQ(filterGrid().lock(Campos::ColValorHasta, r), !between);
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColValorHasta, r), "...");
+        EXPECT_TRUE(filterGrid().text(Campos::ColValorHasta, r).isEmpty());
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColValorDesde, r), "b");
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColLimiteHasta, r), "d");
         EXPECT_TRUE(c().FiltrosCambiados);
         EXPECT_TRUE(saveFlag());
     }
@@ -375,15 +375,15 @@ TEST_F(FilterGridTest, RemoveAsksAndKeepsTheRowCount) {
     filter("A", "ISTEXT");
     const int r = filter("B", "ISNUMERIC");
     filter("C", "ISDATE");
-    ASSERT_EQ(fil().maxRows(), 300);
+    ASSERT_EQ(filterGrid().maxRows(), 300);
     p->answer(Answer::No);
-    press(fil(), Campos::ColQuitarFiltro, r);
-    EXPECT_EQ(names(fil()), QStringList({"A", "B", "C"}));
+    press(filterGrid(), Campos::ColQuitarFiltro, r);
+    EXPECT_EQ(names(filterGrid()), QStringList({"A", "B", "C"}));
     EXPECT_FALSE(saveFlag());
-    press(fil(), Campos::ColQuitarFiltro, r);
-    EXPECT_EQ(names(fil()), QStringList({"A", "C"}));
-    EXPECT_EQ(fil().maxRows(), 300);
-    EXPECT_EQ(fil().cellTag(Campos::ColOperador, r), "ISDATE");
+    press(filterGrid(), Campos::ColQuitarFiltro, r);
+    EXPECT_EQ(names(filterGrid()), QStringList({"A", "C"}));
+    EXPECT_EQ(filterGrid().maxRows(), 300);
+    EXPECT_EQ(filterGrid().cellTag(Campos::ColOperador, r), "ISDATE");
     EXPECT_EQ(texts(),
               QStringList({"Are you sure to remove this row ?", "Are you sure to remove this row ?"}));
     EXPECT_EQ(p->prompts[0].title, "Remove");
@@ -393,13 +393,13 @@ TEST_F(FilterGridTest, RemoveAsksAndKeepsTheRowCount) {
 
 TEST_F(FilterGridTest, ChangesAndTheFieldDialogFromAFilter) {
     const int r = filter("City", "ISTEXT");
-    tick(fil(), Campos::ColFiltroUsuario, r);
+    tick(filterGrid(), Campos::ColFiltroUsuario, r);
     EXPECT_TRUE(c().FiltrosCambiados);
     EXPECT_TRUE(saveFlag());
 
     // Every field row of that name hands its caption and format to the filter.
     field("City", "ISTEXT");
-    cam().setCellTag(Campos::TagFormato, 1, "@");
+    fieldGrid().setCellTag(Campos::TagFormato, 1, "@");
     int shownOnes = 0;
     bd::os::ScopedDialogHandler h([&](QDialog* d) {
         auto* f = qobject_cast<frmFieldProperties*>(d);
@@ -410,17 +410,17 @@ TEST_F(FilterGridTest, ChangesAndTheFieldDialogFromAFilter) {
         return f->result();
     });
     c().FiltrosCambiados = false;
-    emit fil().dblClicked(1, r);
+    emit filterGrid().dblClicked(1, r);
     EXPECT_EQ(shownOnes, 1);
-    EXPECT_EQ(fil().cellTag(Campos::TagCaption, r), "Town");
-    EXPECT_EQ(fil().cellTag(Campos::TagFormato, r), "");
+    EXPECT_EQ(filterGrid().cellTag(Campos::TagCaption, r), "Town");
+    EXPECT_EQ(filterGrid().cellTag(Campos::TagFormato, r), "");
     EXPECT_TRUE(c().FiltrosCambiados);
 }
 
 TEST_F(FilterGridTest, FieldLookupsOfTheFilterGrids) {
     field("Amount", "ISNUMERIC");
     field("Units", "ISNUMERIC");
-    cam().setCellTag(Campos::TagFormato, 1, "#,##0.000");
+    fieldGrid().setCellTag(Campos::TagFormato, 1, "#,##0.000");
     EXPECT_EQ(c().getFormat("Amount"), "#,##0.000");
     EXPECT_EQ(c().getDecimals("Amount"), 3);
     EXPECT_EQ(c().getFormat("amount"), ""); // exact names only
@@ -430,7 +430,7 @@ TEST_F(FilterGridTest, FieldLookupsOfTheFilterGrids) {
     const int r = filter("Units", "ISNUMERIC");
     Picker pk;
     pk.accept = false;
-    press(fil(), Campos::ColLimiteDesde, r);
+    press(filterGrid(), Campos::ColLimiteDesde, r);
     EXPECT_EQ(pk.seen.decimals, 2);
     EXPECT_EQ(pk.seen.from, "0.00");
 }
@@ -449,25 +449,25 @@ TEST_F(FilterGridTest, TheViewersFilterGridFollowsEveryFilterEdit) {
                            u.typeButtonText(Cubo::ColUsrDesde, r);
         return out;
     };
-    press(cam(), Campos::ColTipoCampo, city);
+    press(fieldGrid(), Campos::ColTipoCampo, city);
     EXPECT_TRUE(saveFlag());
     EXPECT_EQ(load(), QStringList({"City Between ..."}));
 
-    fil().setText(Campos::ColOperador, 1, "Like");
-    emit fil().comboSelChange(Campos::ColOperador, 1);
+    filterGrid().setText(Campos::ColOperador, 1, "Like");
+    emit filterGrid().comboSelChange(Campos::ColOperador, 1);
     EXPECT_EQ(load(), QStringList({"City Like ..."}));
     EXPECT_EQ(u.cellType(Cubo::ColUsrHasta, 1), TypePlain);
 
     values(1, "...", "Ber", "...", "...");
-    fil().setActiveCell(Campos::ColValorDesde, 1);
-    emit fil().keyDown(46, 0);
-    fil().setText(Campos::ColOperador, 1, "=");
-    emit fil().comboSelChange(Campos::ColOperador, 1);
+    filterGrid().setActiveCell(Campos::ColValorDesde, 1);
+    emit filterGrid().keyDown(46, 0);
+    filterGrid().setText(Campos::ColOperador, 1, "=");
+    emit filterGrid().comboSelChange(Campos::ColOperador, 1);
     EXPECT_EQ(load(), QStringList({"City = ..."}));
 
     // A value picked in the viewer, then the designer's last filter removed: no condition is left.
     u.setTypeButtonText(Cubo::ColUsrDesde, 1, "Berlin");
-    press(fil(), Campos::ColQuitarFiltro, 1);
+    press(filterGrid(), Campos::ColQuitarFiltro, 1);
     EXPECT_TRUE(load().isEmpty());
     EXPECT_FALSE(c().UltimaConsultaSQL.contains("Berlin")) << c().UltimaConsultaSQL.toStdString();
     EXPECT_TRUE(p->prompts.size() == 1) << texts().join(" / ").toStdString();
@@ -483,6 +483,7 @@ TEST_F(FilterGridTest, TheViewerAsksForFiltersAndTheDesignerShowsItsFilterGrid) 
     EXPECT_EQ(c().SSTab1->currentIndex(), 1);
     EXPECT_FALSE(c().spFil->isHidden());
     EXPECT_TRUE(c().spCal->isHidden());
-    EXPECT_EQ(cam().cellType(Campos::ColTipoCampo, 1), TypeButton); // a text field can be taken as a filter
+    EXPECT_EQ(fieldGrid().cellType(Campos::ColTipoCampo, 1),
+              TypeButton); // a text field can be taken as a filter
     c().hide();
 }

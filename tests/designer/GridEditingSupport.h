@@ -16,39 +16,39 @@ struct GridEditing : ::testing::Test {
     bd::os::ScopedPrompter p;
 
     Campos& c() { return *t.c; }
-    Grid& cam() { return *t.c->spCam; }
-    Grid& cal() { return *t.c->spCal; }
-    Grid& fil() { return *t.c->spFil; }
+    Grid& fieldGrid() { return *t.c->spCam; }
+    Grid& measureGrid() { return *t.c->spCal; }
+    Grid& filterGrid() { return *t.c->spFil; }
     bool saveFlag() const { return t.viewer->Salvar; }
 
     // A field of the query in the first free row of spCam.
     int field(const QString& name, const QString& typeClass, const QString& dimension = "1") {
-        const int r = c().BuscarPosicion(cam());
-        cam().setText(Campos::ColCampo, r, name);
-        cam().setText(Campos::ColDimension, r, dimension);
-        cam().setCellTag(Campos::ColTipoCampo, r, typeClass);
+        const int r = c().BuscarPosicion(fieldGrid());
+        fieldGrid().setText(Campos::ColCampo, r, name);
+        fieldGrid().setText(Campos::ColDimension, r, dimension);
+        fieldGrid().setCellTag(Campos::ColTipoCampo, r, typeClass);
         return r;
     }
     // A main measure row as the field grid writes it.
     int measure(const QString& name, bool visible = true) {
-        const int r = c().BuscarPosicion(cal());
-        cal().setText(Campos::ColMedida, r, name);
-        cal().setText(Campos::ColVisible, r, visible ? "1" : "0");
-        cal().setText(Campos::ColAgregado, r, "Sum");
-        cal().setText(Campos::ColLimiteInferior, r, "0,00");
-        cal().setText(Campos::ColLimiteSuperior, r, "0,00");
+        const int r = c().BuscarPosicion(measureGrid());
+        measureGrid().setText(Campos::ColMedida, r, name);
+        measureGrid().setText(Campos::ColVisible, r, visible ? "1" : "0");
+        measureGrid().setText(Campos::ColAgregado, r, "Sum");
+        measureGrid().setText(Campos::ColLimiteInferior, r, "0,00");
+        measureGrid().setText(Campos::ColLimiteSuperior, r, "0,00");
         return r;
     }
     // A filter row as the field grid writes it.
     int filter(const QString& name, const QString& typeClass, const QString& op = "Between") {
-        const int r = c().BuscarPosicion(fil());
-        fil().setText(Campos::ColFiltroCampo, r, name);
-        fil().setText(Campos::ColFiltroUsuario, r, "1");
-        fil().setText(Campos::ColOperador, r, op);
-        fil().setCellTag(Campos::ColOperador, r, typeClass);
+        const int r = c().BuscarPosicion(filterGrid());
+        filterGrid().setText(Campos::ColFiltroCampo, r, name);
+        filterGrid().setText(Campos::ColFiltroUsuario, r, "1");
+        filterGrid().setText(Campos::ColOperador, r, op);
+        filterGrid().setCellTag(Campos::ColOperador, r, typeClass);
         if (op != "Between") {
-            fil().setCellType(Campos::ColValorHasta, r, bd::grid::TypePlain);
-            fil().setLock(Campos::ColValorHasta, r, true);
+            filterGrid().setCellType(Campos::ColValorHasta, r, bd::grid::TypePlain);
+            filterGrid().setLock(Campos::ColValorHasta, r, true);
         }
         return r;
     }
@@ -58,8 +58,8 @@ struct GridEditing : ::testing::Test {
                                                  {Campos::ColValorHasta, v2},
                                                  {Campos::ColLimiteHasta, l2}};
         for (const auto& [col, v] : cells) {
-            fil().setTypeButtonText(col, row, v);
-            fil().setText(col, row, v == "..." ? QString() : v);
+            filterGrid().setTypeButtonText(col, row, v);
+            filterGrid().setText(col, row, v == "..." ? QString() : v);
         }
     }
     static void press(Grid& g, int col, int row) { emit g.buttonClicked(col, row, 0); }

@@ -18,7 +18,7 @@ struct MeasureGridTest : GridEditing {
     void TearDown() override { General::sSepDecimal = previousSeparator; }
     // An alert sub-row of the row above, as "+" makes it.
     int subRow(int main) {
-        press(cal(), Campos::ColAgregarRango, main);
+        press(measureGrid(), Campos::ColAgregarRango, main);
         return main + 1;
     }
 };
@@ -29,55 +29,57 @@ TEST_F(MeasureGridTest, PlusOnRowThreeCopiesTheRuleAndShiftsTheRowsBelow) {
     measure("B");
     const int r = measure("C");
     measure("D");
-    cal().setCellTag(Campos::TagCaption, r, "Sales C");
-    cal().setCellTag(Campos::TagFormato, r, "0.0");
-    cal().setText(Campos::ColLimiteInferior, r, "10,5");
-    cal().setText(Campos::ColLimiteSuperior, r, "99");
-    cal().setBackColor(Campos::ColLimiteSuperior, r, 0x00FF00);
-    cal().setForeColor(Campos::ColLimiteInferior, r, 0x0000FF);
-    cal().setText(Campos::ColIncluirTotales, r, "1");
-    cal().setCellTag(Campos::ColDestinatarios, r, "ana@example.com");
-    cal().setCellTag(Campos::ColResultadoAlerta, r, "<table></table>");
-    cal().setText(Campos::ColTipoGrafico, r, "Column 2D");
+    measureGrid().setCellTag(Campos::TagCaption, r, "Sales C");
+    measureGrid().setCellTag(Campos::TagFormato, r, "0.0");
+    measureGrid().setText(Campos::ColLimiteInferior, r, "10,5");
+    measureGrid().setText(Campos::ColLimiteSuperior, r, "99");
+    measureGrid().setBackColor(Campos::ColLimiteSuperior, r, 0x00FF00);
+    measureGrid().setForeColor(Campos::ColLimiteInferior, r, 0x0000FF);
+    measureGrid().setText(Campos::ColIncluirTotales, r, "1");
+    measureGrid().setCellTag(Campos::ColDestinatarios, r, "ana@example.com");
+    measureGrid().setCellTag(Campos::ColResultadoAlerta, r, "<table></table>");
+    measureGrid().setText(Campos::ColTipoGrafico, r, "Column 2D");
 
-    press(cal(), Campos::ColAgregarRango, r);
+    press(measureGrid(), Campos::ColAgregarRango, r);
 
-    EXPECT_EQ(names(cal()), QStringList({"A", "B", "C", "C", "D"}));
-    EXPECT_EQ(cal().maxRows(), 300);
+    EXPECT_EQ(names(measureGrid()), QStringList({"A", "B", "C", "C", "D"}));
+    EXPECT_EQ(measureGrid().maxRows(), 300);
     const int s = r + 1;
     for (int col : {Campos::ColVisible, Campos::ColAgregado}) {
-        EXPECT_EQ(cal().cellType(col, s), TypePlain) << col;
-        EXPECT_TRUE(cal().lock(col, s)) << col;
-        EXPECT_TRUE(cal().text(col, s).isEmpty()) << col;
+        EXPECT_EQ(measureGrid().cellType(col, s), TypePlain) << col;
+        EXPECT_TRUE(measureGrid().lock(col, s)) << col;
+        EXPECT_TRUE(measureGrid().text(col, s).isEmpty()) << col;
     }
-    EXPECT_EQ(cal().cellTag(Campos::TagCaption, s), "Sales C");
-    EXPECT_EQ(cal().cellTag(Campos::TagFormato, s), "0.0");
-    EXPECT_EQ(cal().value(Campos::ColLimiteInferior, s).toDouble(), 10.5);
-    EXPECT_EQ(cal().value(Campos::ColLimiteSuperior, s).toDouble(), 99.0);
-    EXPECT_EQ(cal().backColor(Campos::ColLimiteSuperior, s), 0x00FF00u);
-    EXPECT_EQ(cal().foreColor(Campos::ColLimiteInferior, s), 0x0000FFu);
-    EXPECT_EQ(cal().text(Campos::ColIncluirTotales, s), "1");
-    EXPECT_EQ(cal().cellTag(Campos::ColDestinatarios, s), "ana@example.com");
-    EXPECT_EQ(cal().typeButtonText(Campos::ColAgregarRango, s), "+");
-    EXPECT_TRUE(cal().text(Campos::ColTipoGrafico, s).isEmpty()); // chart settings stay with the main row
-    EXPECT_EQ(cal().text(Campos::ColTipoGrafico, r), "Column 2D");
-    EXPECT_EQ(cal().cellType(Campos::ColAgregado, r), TypeComboBox);          // the main row is untouched
-    EXPECT_EQ(cal().value(Campos::ColLimiteInferior, s + 1).toDouble(), 0.0); // D moved down with its cells
+    EXPECT_EQ(measureGrid().cellTag(Campos::TagCaption, s), "Sales C");
+    EXPECT_EQ(measureGrid().cellTag(Campos::TagFormato, s), "0.0");
+    EXPECT_EQ(measureGrid().value(Campos::ColLimiteInferior, s).toDouble(), 10.5);
+    EXPECT_EQ(measureGrid().value(Campos::ColLimiteSuperior, s).toDouble(), 99.0);
+    EXPECT_EQ(measureGrid().backColor(Campos::ColLimiteSuperior, s), 0x00FF00u);
+    EXPECT_EQ(measureGrid().foreColor(Campos::ColLimiteInferior, s), 0x0000FFu);
+    EXPECT_EQ(measureGrid().text(Campos::ColIncluirTotales, s), "1");
+    EXPECT_EQ(measureGrid().cellTag(Campos::ColDestinatarios, s), "ana@example.com");
+    EXPECT_EQ(measureGrid().typeButtonText(Campos::ColAgregarRango, s), "+");
+    EXPECT_TRUE(
+        measureGrid().text(Campos::ColTipoGrafico, s).isEmpty()); // chart settings stay with the main row
+    EXPECT_EQ(measureGrid().text(Campos::ColTipoGrafico, r), "Column 2D");
+    EXPECT_EQ(measureGrid().cellType(Campos::ColAgregado, r), TypeComboBox); // the main row is untouched
+    EXPECT_EQ(measureGrid().value(Campos::ColLimiteInferior, s + 1).toDouble(),
+              0.0); // D moved down with its cells
     EXPECT_TRUE(saveFlag());
-    EXPECT_TRUE(cal().redraw());
+    EXPECT_TRUE(measureGrid().redraw());
 
     // A nameless row gets no sub-row.
-    press(cal(), Campos::ColAgregarRango, 20);
-    EXPECT_EQ(names(cal()).size(), 5);
+    press(measureGrid(), Campos::ColAgregarRango, 20);
+    EXPECT_EQ(names(measureGrid()).size(), 5);
 }
 
 TEST_F(MeasureGridTest, PlusOnAFullGridIsRefused) {
-    cal().setMaxRows(4);
+    measureGrid().setMaxRows(4);
     for (const char* n : {"A", "B", "C", "D"})
         measure(n);
-    press(cal(), Campos::ColAgregarRango, 2);
-    EXPECT_EQ(names(cal()), QStringList({"A", "B", "C", "D"}));
-    EXPECT_EQ(cal().maxRows(), 4);
+    press(measureGrid(), Campos::ColAgregarRango, 2);
+    EXPECT_EQ(names(measureGrid()), QStringList({"A", "B", "C", "D"}));
+    EXPECT_EQ(measureGrid().maxRows(), 4);
     ASSERT_EQ(p->prompts.size(), 1);
     EXPECT_EQ(p->prompts[0].title, "Measures");
 }
@@ -169,8 +171,8 @@ TEST_F(MeasureGridTest, TheAlertColoursOnlyFromAnAcceptedPick) {
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);
-        const uint32_t back0 = cal().backColor(Campos::ColLimiteInferior, r);
-        const uint32_t text0 = cal().foreColor(Campos::ColLimiteSuperior, r);
+        const uint32_t back0 = measureGrid().backColor(Campos::ColLimiteInferior, r);
+        const uint32_t text0 = measureGrid().foreColor(Campos::ColLimiteSuperior, r);
         t.viewer->Salvar = false;
         QString chosenBack, chosenText;
         bd::os::ScopedDialogHandler h([&](QDialog* d) {
@@ -187,13 +189,13 @@ TEST_F(MeasureGridTest, TheAlertColoursOnlyFromAnAcceptedPick) {
                 f->close();
             return f->result();
         });
-        press(cal(), Campos::ColColorAlerta, r);
+        press(measureGrid(), Campos::ColColorAlerta, r);
         EXPECT_EQ(!chosenBack.isEmpty(), k.back);
         EXPECT_EQ(!chosenText.isEmpty(), k.text);
         const bool back = k.back && k.accept, text = k.text && k.accept;
         for (int col : {Campos::ColLimiteInferior, Campos::ColLimiteSuperior}) {
-            EXPECT_EQ(cal().backColor(col, r), back ? chosenBack.toUInt() : back0) << col;
-            EXPECT_EQ(cal().foreColor(col, r), text ? chosenText.toUInt() : text0) << col;
+            EXPECT_EQ(measureGrid().backColor(col, r), back ? chosenBack.toUInt() : back0) << col;
+            EXPECT_EQ(measureGrid().foreColor(col, r), text ? chosenText.toUInt() : text0) << col;
         }
         EXPECT_EQ(saveFlag(), k.accept);
         if (!k.accept) {
@@ -205,7 +207,7 @@ TEST_F(MeasureGridTest, TheAlertColoursOnlyFromAnAcceptedPick) {
 
 TEST_F(MeasureGridTest, RecipientsOnlyFromOk) {
     const int r = measure("A");
-    cal().setCellTag(Campos::ColDestinatarios, r, "old@example.com");
+    measureGrid().setCellTag(Campos::ColDestinatarios, r, "old@example.com");
     for (bool accept : {false, true}) {
         SCOPED_TRACE(accept);
         QString received;
@@ -222,10 +224,10 @@ TEST_F(MeasureGridTest, RecipientsOnlyFromOk) {
                 f->close();
             return f->result();
         });
-        press(cal(), Campos::ColDestinatarios, r);
+        press(measureGrid(), Campos::ColDestinatarios, r);
         EXPECT_EQ(received, "old@example.com");
         EXPECT_TRUE(notClosed);
-        EXPECT_EQ(cal().cellTag(Campos::ColDestinatarios, r),
+        EXPECT_EQ(measureGrid().cellTag(Campos::ColDestinatarios, r),
                   accept ? "ana@example.com, luis@example.com" : "old@example.com");
         EXPECT_EQ(saveFlag(), accept);
     }
@@ -241,16 +243,16 @@ TEST_F(MeasureGridTest, ChangesMarkTheCubeAndNamelessRowsStayHidden) {
         SCOPED_TRACE(k.col);
         c().Recarga = false;
         t.viewer->Salvar = false;
-        emit cal().changed(k.col, r);
+        emit measureGrid().changed(k.col, r);
         EXPECT_EQ(c().Recarga, k.reload);
         EXPECT_TRUE(saveFlag());
     }
-    cal().setText(Campos::ColVisible, 9, "1");
-    emit cal().changed(Campos::ColVisible, 9);
-    EXPECT_EQ(cal().text(Campos::ColVisible, 9), "0");
+    measureGrid().setText(Campos::ColVisible, 9, "1");
+    emit measureGrid().changed(Campos::ColVisible, 9);
+    EXPECT_EQ(measureGrid().text(Campos::ColVisible, 9), "0");
     // The visible box of a named row is a structural edit.
     c().Recarga = false;
-    tick(cal(), Campos::ColVisible, r);
+    tick(measureGrid(), Campos::ColVisible, r);
     EXPECT_TRUE(c().Recarga);
 }
 
@@ -291,14 +293,14 @@ TEST_F(MeasureGridTest, TheFieldDialogFromAMeasureSetsItsTagsAndDecimals) {
 TEST_F(MeasureGridTest, ACalculatedMeasureNeverOpensTheFieldDialog) {
     field("Ratio", "ISNUMERIC");
     const int r = measure("Ratio");
-    cal().setCellTag(Campos::TagFormula, r, "[Amount]/[Units]");
+    measureGrid().setCellTag(Campos::TagFormula, r, "[Amount]/[Units]");
     QStringList shownOnes;
     bd::os::ScopedDialogHandler h([&](QDialog* d) {
         shownOnes << d->objectName();
         return int(QDialog::Rejected);
     });
-    emit cal().dblClicked(1, r);
+    emit measureGrid().dblClicked(1, r);
     // The formula editor opens instead, and a cancelled editor writes nothing.
     EXPECT_EQ(shownOnes, QStringList{"frmFormula"});
-    EXPECT_EQ(cal().cellTag(Campos::TagFormula, r), "[Amount]/[Units]");
+    EXPECT_EQ(measureGrid().cellTag(Campos::TagFormula, r), "[Amount]/[Units]");
 }

@@ -60,16 +60,16 @@ TEST(CargarDefinicionEnCubo, MixedGridsGiveTheseFieldsInGridOrder) {
     field(*c.spCam, 2, "YR", "1", "ISNUMERIC"); // a numeric dimension
     field(*c.spCam, 3, "NOTE", "0", "ISMEMO");
     field(*c.spCam, 5, "AMT", "1", "ISNUMERIC"); // a gap before it; also a shown measure, which wins
-    Grid& cal = *c.spCal;
-    measure(cal, 1, "QTY", "1", "StDevP", {}, "Quantity", "0.0");
-    measure(cal, 2, "QTY", "", ""); // its alert sub-row
-    cal.setCellType(2, 2, TypePlain);
-    cal.setCellType(3, 2, TypePlain);
-    measure(cal, 4, "PRICE", "1", "StDev");
-    measure(cal, 5, "AMT", "1", "sum"); // another case matches no code: the pivot's default stays
-    measure(cal, 6, "HIDDEN", "0", "Max");
-    measure(cal, 7, "MARGIN", "1", "", "AMT - PRICE", "Margin", "#,##0.00");
-    cal.setLock(3, 7, true);
+    Grid& measureGrid = *c.spCal;
+    measure(measureGrid, 1, "QTY", "1", "StDevP", {}, "Quantity", "0.0");
+    measure(measureGrid, 2, "QTY", "", ""); // its alert sub-row
+    measureGrid.setCellType(2, 2, TypePlain);
+    measureGrid.setCellType(3, 2, TypePlain);
+    measure(measureGrid, 4, "PRICE", "1", "StDev");
+    measure(measureGrid, 5, "AMT", "1", "sum"); // another case matches no code: the pivot's default stays
+    measure(measureGrid, 6, "HIDDEN", "0", "Max");
+    measure(measureGrid, 7, "MARGIN", "1", "", "AMT - PRICE", "Margin", "#,##0.00");
+    measureGrid.setLock(3, 7, true);
     c.Recarga = true;
 
     bd::os::ScopedPrompter p;
@@ -95,7 +95,7 @@ TEST(CargarDefinicionEnCubo, MixedGridsGiveTheseFieldsInGridOrder) {
     EXPECT_TRUE(dc.isVisibleTo(t.viewer));
     EXPECT_TRUE(t.viewer->isVisible());
     EXPECT_FALSE(c.isVisible());
-    EXPECT_EQ(cal.text(1, 3), "PRICE"); // the measure grid was compacted
+    EXPECT_EQ(measureGrid.text(1, 3), "PRICE"); // the measure grid was compacted
 }
 
 TEST(CargarDefinicionEnCubo, TheRowCountFieldOnlyWithoutAnyMeasureRow) {
