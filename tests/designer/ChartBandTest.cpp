@@ -15,42 +15,42 @@ using bd::toolbar::ToolStyle;
 
 namespace {
 
-struct Pareja {
+struct ViewerAndDesigner {
     QPointer<Cubo> v = new Cubo;
     QPointer<Campos> c = new Campos;
-    Pareja() {
+    ViewerAndDesigner() {
         v->VinsCube = new InsCube;
         c->VinsCube = v->VinsCube;
         c->VCubo = v;
         v->Vcampos = c;
     }
-    ~Pareja() {
+    ~ViewerAndDesigner() {
         v->Salvar = false;
         delete v.data();
     }
 };
 
-struct Medida {
+struct MeasureRow {
     int row;
     const char *name, *visible, *caption, *chartType;
     bool subRow;
 };
 
-void Llenar(bd::grid::Grid& cal, std::initializer_list<Medida> filas) {
-    for (const Medida& m : filas) {
-        cal.setText(Campos::ColMedida, m.row, m.name);
-        cal.setText(Campos::ColVisible, m.row, m.visible);
+void fill(bd::grid::Grid& measureGrid, std::initializer_list<MeasureRow> rows) {
+    for (const MeasureRow& m : rows) {
+        measureGrid.setText(Campos::ColMedida, m.row, m.name);
+        measureGrid.setText(Campos::ColVisible, m.row, m.visible);
         if (m.subRow)
-            cal.setCellType(Campos::ColAgregado, m.row, bd::grid::TypePlain);
+            measureGrid.setCellType(Campos::ColAgregado, m.row, bd::grid::TypePlain);
         else
-            cal.setText(Campos::ColAgregado, m.row, "Sum");
-        if (*m.caption) General::EscribirCelda(cal, Campos::TagCaption, m.row, m.caption);
-        cal.setText(Campos::ColTipoGrafico, m.row, m.chartType);
+            measureGrid.setText(Campos::ColAgregado, m.row, "Sum");
+        if (*m.caption) General::EscribirCelda(measureGrid, Campos::TagCaption, m.row, m.caption);
+        measureGrid.setText(Campos::ColTipoGrafico, m.row, m.chartType);
     }
 }
 
 // One line per tool: style, id, name, caption, identifier, checked.
-QStringList Banda(const Cubo& v) {
+QStringList bandTools(const Cubo& v) {
     QStringList out;
     for (Tool* t : v.ABGraph->band(Cubo::ChartBand)->tools()) {
         switch (t->style()) {
@@ -72,16 +72,16 @@ QStringList Banda(const Cubo& v) {
 } // namespace
 
 TEST(ChartBand, OneToolPerChartedMeasureThenTheTypeBox) {
-    Pareja p;
-    Llenar(*p.c->spCal, {
-                            {1, "Amount", "1", "Sales amount", "", false},
-                            {2, "Amount", "1", "", "", true},          // alert sub-row
-                            {3, "Unit Price", "1", "", "Line", false}, // blanks, no caption
-                            {4, "Cost", "0", "", "", false},           // not visible
-                            {5, "Margin", "1", "", "None", false},     // never charted
-                            {6, "", "1", "", "", false},               // empty name: skipped, scan goes on
-                            {7, "Quantity", "1", "Units", "Pie 2D", false},
-                        });
+    ViewerAndDesigner p;
+    fill(*p.c->spCal, {
+                          {1, "Amount", "1", "Sales amount", "", false},
+                          {2, "Amount", "1", "", "", true},          // alert sub-row
+                          {3, "Unit Price", "1", "", "Line", false}, // blanks, no caption
+                          {4, "Cost", "0", "", "", false},           // not visible
+                          {5, "Margin", "1", "", "None", false},     // never charted
+                          {6, "", "1", "", "", false},               // empty name: skipped, scan goes on
+                          {7, "Quantity", "1", "Units", "Pie 2D", false},
+                      });
     p.c->CargarComandosGraficos();
     const QStringList expected{"1 Amount [Sales amount] <Amount> checked",
                                "|",
@@ -90,7 +90,7 @@ TEST(ChartBand, OneToolPerChartedMeasureThenTheTypeBox) {
                                "7 Quantity [Units] <Quantity>",
                                "|",
                                "combo cmbChartType"};
-    EXPECT_EQ(Banda(*p.v), expected);
+    EXPECT_EQ(bandTools(*p.v), expected);
     Tool* combo = p.v->ABGraph->tool(Cubo::ChartTypeCombo);
     ASSERT_TRUE(combo);
     EXPECT_EQ(combo->list(), General::colNombreGrafico.values());
@@ -103,18 +103,18 @@ TEST(ChartBand, OneToolPerChartedMeasureThenTheTypeBox) {
     p.c->spCal->setText(Campos::ColTipoGrafico, 3, "None");
     p.c->CargarComandosGraficos();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(Banda(*p.v), (QStringList{expected[0], "|", expected[4], "|", expected[6]}));
+    EXPECT_EQ(bandTools(*p.v), (QStringList{expected[0], "|", expected[4], "|", expected[6]}));
     EXPECT_EQ(p.v->ABGraph->actions().size(), 5);
 }
 
 TEST(ChartBand, WithoutMeasuresOnlyTheTypeBoxAndTheChartHidden) {
-    Pareja p;
+    ViewerAndDesigner p;
     p.v->show();
     p.v->AcomodarPantalla();
     ASSERT_FALSE(p.v->CHA->isHidden());
-    Llenar(*p.c->spCal, {{1, "Cost", "0", "", "", false}, {2, "Cost", "1", "", "", true}});
+    fill(*p.c->spCal, {{1, "Cost", "0", "", "", false}, {2, "Cost", "1", "", "", true}});
     p.c->CargarComandosGraficos();
-    EXPECT_EQ(Banda(*p.v), QStringList{"combo cmbChartType"});
+    EXPECT_EQ(bandTools(*p.v), QStringList{"combo cmbChartType"});
     EXPECT_TRUE(p.v->ToolChecked(Cubo::ToolNoChart)) << "tool 80 checked is the chart switched off";
     EXPECT_TRUE(p.v->CHA->isHidden());
     EXPECT_TRUE(p.v->ABGraph->isHidden());

@@ -149,59 +149,59 @@ TEST(DefinitionGrids, NewMeasureBoundsReadAsZeroInAnyLocale) {
 namespace {
 // Rows the designer would write: discovery, a measure with an alert sub-row, a filter.
 void fillSample(DG& d) {
-    Grid& cam = *d.spCam;
+    Grid& fieldGrid = *d.spCam;
     const std::tuple<const char*, int> fields[] = {
         {"Amount", 5}, {"Region", 200}, {"Notes", 201}, {"Sold", 135}};
     for (int i = 0; i < 4; ++i) {
         const auto& [name, type] = fields[i];
         const int r = i + 1;
         const QString cls = DG::TypeClassOf(type);
-        cam.setText(DG::ColCampo, r, name);
-        cam.setText(DG::ColDimension, r, cls == DG::ISMEMO || cls == DG::ISNUMERIC ? "0" : "1");
-        cam.setCellTag(DG::ColTipoCampo, r, cls);
+        fieldGrid.setText(DG::ColCampo, r, name);
+        fieldGrid.setText(DG::ColDimension, r, cls == DG::ISMEMO || cls == DG::ISNUMERIC ? "0" : "1");
+        fieldGrid.setCellTag(DG::ColTipoCampo, r, cls);
         if (cls == DG::ISNUMERIC) {
-            cam.setCellType(DG::ColTipoCampo, r, TypeButton);
-            cam.setTypeButtonPicture(DG::ColTipoCampo, r, DG::picFlecha);
-            cam.setTypeButtonColor(DG::ColTipoCampo, r, 0xFFFFFF);
-            cam.setLock(DG::ColTipoCampo, r, false);
+            fieldGrid.setCellType(DG::ColTipoCampo, r, TypeButton);
+            fieldGrid.setTypeButtonPicture(DG::ColTipoCampo, r, DG::picFlecha);
+            fieldGrid.setTypeButtonColor(DG::ColTipoCampo, r, 0xFFFFFF);
+            fieldGrid.setLock(DG::ColTipoCampo, r, false);
         }
     }
-    cam.setBackColor(DG::ColCampo, -1, 0xE0E0E0);
+    fieldGrid.setBackColor(DG::ColCampo, -1, 0xE0E0E0);
 
-    Grid& cal = *d.spCal;
-    cal.setBackColor(DG::ColMedida, -1, 0xE0E0E0);
-    cal.setText(DG::ColMedida, 1, "Amount");
-    cal.setText(DG::ColVisible, 1, "1");
-    cal.setText(DG::ColAgregado, 1, "Sum");
-    cal.setText(DG::ColLimiteInferior, 1, "0,00");
-    cal.setText(DG::ColLimiteSuperior, 1, "0,00");
-    cal.insertRows(2, 1);
+    Grid& measureGrid = *d.spCal;
+    measureGrid.setBackColor(DG::ColMedida, -1, 0xE0E0E0);
+    measureGrid.setText(DG::ColMedida, 1, "Amount");
+    measureGrid.setText(DG::ColVisible, 1, "1");
+    measureGrid.setText(DG::ColAgregado, 1, "Sum");
+    measureGrid.setText(DG::ColLimiteInferior, 1, "0,00");
+    measureGrid.setText(DG::ColLimiteSuperior, 1, "0,00");
+    measureGrid.insertRows(2, 1);
     for (int c = 1; c <= 11; ++c) {
-        cal.setText(c, 2, cal.text(c, 1));
-        cal.setCellTag(c, 2, cal.cellTag(c, 1));
+        measureGrid.setText(c, 2, measureGrid.text(c, 1));
+        measureGrid.setCellTag(c, 2, measureGrid.cellTag(c, 1));
     }
-    cal.setText(DG::ColLimiteInferior, 2, "1000");
-    cal.setText(DG::ColLimiteSuperior, 2, "2500,5");
-    cal.setBackColor(DG::ColLimiteInferior, 2, 0x8080FF);
-    cal.setBackColor(DG::ColLimiteSuperior, 2, 0x8080FF);
+    measureGrid.setText(DG::ColLimiteInferior, 2, "1000");
+    measureGrid.setText(DG::ColLimiteSuperior, 2, "2500,5");
+    measureGrid.setBackColor(DG::ColLimiteInferior, 2, 0x8080FF);
+    measureGrid.setBackColor(DG::ColLimiteSuperior, 2, 0x8080FF);
     for (int c : {DG::ColVisible, DG::ColAgregado}) {
-        cal.setCellType(c, 2, TypePlain);
-        cal.setText(c, 2, "");
-        cal.setLock(c, 2, true);
+        measureGrid.setCellType(c, 2, TypePlain);
+        measureGrid.setText(c, 2, "");
+        measureGrid.setLock(c, 2, true);
     }
 
-    Grid& fil = *d.spFil;
-    fil.setText(DG::ColFiltroCampo, 1, "Region");
-    fil.setText(DG::ColFiltroUsuario, 1, "1");
-    fil.setText(DG::ColOperador, 1, "Between");
-    fil.setCellTag(DG::ColOperador, 1, DG::ISTEXT);
-    fil.setText(DG::ColFiltroCampo, 2, "Amount");
-    fil.setText(DG::ColFiltroUsuario, 2, "0");
-    fil.setText(DG::ColOperador, 2, ">");
-    fil.setTypeButtonText(DG::ColValorDesde, 2, "100");
-    fil.setText(DG::ColValorDesde, 2, "100");
-    fil.setCellType(DG::ColValorHasta, 2, TypePlain);
-    fil.setLock(DG::ColValorHasta, 2, true);
+    Grid& filterGrid = *d.spFil;
+    filterGrid.setText(DG::ColFiltroCampo, 1, "Region");
+    filterGrid.setText(DG::ColFiltroUsuario, 1, "1");
+    filterGrid.setText(DG::ColOperador, 1, "Between");
+    filterGrid.setCellTag(DG::ColOperador, 1, DG::ISTEXT);
+    filterGrid.setText(DG::ColFiltroCampo, 2, "Amount");
+    filterGrid.setText(DG::ColFiltroUsuario, 2, "0");
+    filterGrid.setText(DG::ColOperador, 2, ">");
+    filterGrid.setTypeButtonText(DG::ColValorDesde, 2, "100");
+    filterGrid.setText(DG::ColValorDesde, 2, "100");
+    filterGrid.setCellType(DG::ColValorHasta, 2, TypePlain);
+    filterGrid.setLock(DG::ColValorHasta, 2, true);
 }
 } // namespace
 

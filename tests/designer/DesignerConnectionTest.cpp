@@ -12,18 +12,18 @@ using namespace designertest;
 using bd::os::Answer;
 
 namespace {
-const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)",
-                            "insert into Ventas values ('N', 1)",
-                            "create view Resumen as select REGION from Ventas"};
+const QStringList kSalesTable = {"create table Ventas (REGION varchar(10), AMT real)",
+                                 "insert into Ventas values ('N', 1)",
+                                 "create view Resumen as select REGION from Ventas"};
 }
 
 TEST(DesignerConnection, ConnectFillsTheConnectionTheTablesAndAnEmptySql) {
-    CuboDePrueba t(kTabla);
-    t.conexion("");
-    DataLink dl{sqliteFile(t.archivo)};
+    TestCube t(kSalesTable);
+    t.connection("");
+    DataLink dl{sqliteFile(t.dbFile)};
     t.c->cmdGenerarCnn->click();
     EXPECT_EQ(dl.shown, 1);
-    EXPECT_EQ(t.c->txtConeccion->toPlainText(), "Provider=SQLite;Data Source=" + t.archivo);
+    EXPECT_EQ(t.c->txtConeccion->toPlainText(), "Provider=SQLite;Data Source=" + t.dbFile);
     EXPECT_EQ(t.cube->CubeConnectionString, t.c->txtConeccion->toPlainText());
     ASSERT_EQ(t.c->cmbTbl->count(), 2);
     EXPECT_EQ(t.c->cmbTbl->itemText(0), "TBL --> Ventas");
@@ -37,29 +37,29 @@ TEST(DesignerConnection, ConnectFillsTheConnectionTheTablesAndAnEmptySql) {
 }
 
 TEST(DesignerConnection, ConnectKeepsTheSqlTheCubeAlreadyHas) {
-    CuboDePrueba t(kTabla);
-    t.conexion("");
+    TestCube t(kSalesTable);
+    t.connection("");
     t.sql("select REGION, sum(AMT) from Ventas group by REGION");
-    DataLink dl{sqliteFile(t.archivo)};
+    DataLink dl{sqliteFile(t.dbFile)};
     t.c->cmdGenerarCnn_Click();
     EXPECT_EQ(t.c->cmbTbl->count(), 2);
     EXPECT_EQ(t.c->txtQuery->toPlainText(), "select REGION, sum(AMT) from Ventas group by REGION");
 }
 
 TEST(DesignerConnection, CancellingTheDialogLeavesTheConnection) {
-    CuboDePrueba t(kTabla);
-    const QString antes = t.c->txtConeccion->toPlainText();
+    TestCube t(kSalesTable);
+    const QString before = t.c->txtConeccion->toPlainText();
     DataLink dl; // cancels
     t.c->cmdGenerarCnn_Click();
     EXPECT_EQ(dl.shown, 1);
-    EXPECT_EQ(t.c->txtConeccion->toPlainText(), antes);
+    EXPECT_EQ(t.c->txtConeccion->toPlainText(), before);
     EXPECT_EQ(t.c->cmbTbl->count(), 0);
 }
 
 TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
-    struct Caso {
-        QString entrada, motor, sql;
-    } casos[] = {
+    struct Case {
+        QString input, engine, sql;
+    } cases[] = {
         {"TBL --> Ventas", "ACCESS", "VENTAS"},
         {"TBL --> Mis Ventas", "ACCESS", "[MIS VENTAS]"},
         {"TBL --> Hoja1$", "EXCEL", "[HOJA1$]"},
@@ -76,12 +76,12 @@ TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
         {"TBL --> 2024", "MSSQL", "[2024]"},
         {"TBL --> _Plain_1", "ACCESS", "_PLAIN_1"},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.entrada.toStdString() + " / " + k.motor.toStdString());
-        EXPECT_EQ(Campos::SqlTableName(k.entrada, k.motor, nullptr), k.sql);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.input.toStdString() + " / " + k.engine.toStdString());
+        EXPECT_EQ(Campos::SqlTableName(k.input, k.engine, nullptr), k.sql);
     }
     // Through the list, on an engine chosen in the designer.
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     t.c->cmbEngine->setCurrentText("EXCEL");
     t.c->cmbTbl->addItems({"TBL --> Hoja 1$"});
     t.c->cmbTbl->setCurrentIndex(0);
@@ -90,8 +90,8 @@ TEST(DesignerConnection, TableChoiceGivesTheSqlForEachEngine) {
 }
 
 TEST(DesignerConnection, TestAsksForParametersWhenThereAreNone) {
-    CuboDePrueba t(kTabla);
-    t.conexion("");
+    TestCube t(kSalesTable);
+    t.connection("");
     bd::os::ScopedPrompter p;
     p->answer(Answer::No);
     t.c->comProbarCnn->click();
@@ -101,7 +101,7 @@ TEST(DesignerConnection, TestAsksForParametersWhenThereAreNone) {
     EXPECT_EQ(p->prompts[0].buttons, bd::os::Buttons::YesNo);
 
     p->answer(Answer::Yes);
-    DataLink dl{sqliteFile(t.archivo)};
+    DataLink dl{sqliteFile(t.dbFile)};
     t.c->comProbarCnn->click();
     EXPECT_EQ(dl.shown, 1);
     ASSERT_EQ(p->prompts.size(), 3);
@@ -111,8 +111,8 @@ TEST(DesignerConnection, TestAsksForParametersWhenThereAreNone) {
 }
 
 TEST(DesignerConnection, ATestThatFailsShowsOnlyTheConnectionMessage) {
-    CuboDePrueba t(kTabla);
-    t.conexion("Provider=SQLite;Data Source=" + t.home.path("missing.db"));
+    TestCube t(kSalesTable);
+    t.connection("Provider=SQLite;Data Source=" + t.home.path("missing.db"));
     bd::os::ScopedPrompter p;
     t.c->comProbarCnn_Click();
     ASSERT_EQ(p->prompts.size(), 1);
@@ -121,14 +121,14 @@ TEST(DesignerConnection, ATestThatFailsShowsOnlyTheConnectionMessage) {
 }
 
 TEST(DesignerConnection, NextChecksInOrderAndRemembersOnlyWhatPassed) {
-    struct Caso {
-        const char* nombre;
-        QString conexion, motor, sql;
-        bool conCampos;
-        QStringList textos;
-        QString roja; // object name of the box painted red
+    struct Case {
+        const char* name;
+        QString connection, engine, sql;
+        bool withFields;
+        QStringList texts;
+        QString red; // object name of the box painted red
         int tab;
-    } casos[] = {
+    } cases[] = {
         {"no connection",
          "",
          "OTHER",
@@ -157,32 +157,32 @@ TEST(DesignerConnection, NextChecksInOrderAndRemembersOnlyWhatPassed) {
         {"offline with fields", "Provider=Nothing", "OTHER", "select * from Ventas", true, {""}, "", 1},
         {"all good", "ok", "OTHER", "select * from Ventas", false, {}, "", 1},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
-        CuboDePrueba t(kTabla);
-        if (k.conexion != "ok") t.conexion(k.conexion);
-        t.c->cmbEngine->setCurrentText(k.motor);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        TestCube t(kSalesTable);
+        if (k.connection != "ok") t.connection(k.connection);
+        t.c->cmbEngine->setCurrentText(k.engine);
         t.sql(k.sql);
-        if (k.conCampos) t.c->spCam->setText(1, 1, "REGION");
+        if (k.withFields) t.c->spCam->setText(1, 1, "REGION");
         bd::os::ScopedPrompter p;
         t.c->cmdSiguiente->click();
-        QStringList textos;
+        QStringList texts;
         for (const auto& pr : p->prompts) {
             // The connection's own failure message comes first; its text is the driver's.
-            textos << (pr.title == "You are not connected to the database" ? QString() : pr.text);
+            texts << (pr.title == "You are not connected to the database" ? QString() : pr.text);
             if (pr.title != "You are not connected to the database") {
                 EXPECT_EQ(pr.title, "Error");
                 EXPECT_EQ(pr.icon, bd::os::Icon::Information);
             }
         }
-        EXPECT_EQ(textos, k.textos);
+        EXPECT_EQ(texts, k.texts);
         for (QWidget* w : std::initializer_list<QWidget*>{t.c->txtConeccion, t.c->cmbEngine, t.c->txtQuery})
-            EXPECT_EQ(pintadoDeError(w), w->objectName() == k.roja) << w->objectName().toStdString();
+            EXPECT_EQ(paintedAsError(w), w->objectName() == k.red) << w->objectName().toStdString();
         EXPECT_EQ(t.c->SSTab1->currentIndex(), k.tab);
-        const bool guardado = k.tab == 1;
+        const bool saved = k.tab == 1;
         EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTCNN"),
-                  guardado ? t.c->txtConeccion->toPlainText() : "");
-        EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTSQL"), guardado ? k.sql : "");
+                  saved ? t.c->txtConeccion->toPlainText() : "");
+        EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTSQL"), saved ? k.sql : "");
     }
 }
 
@@ -190,34 +190,34 @@ TEST(DesignerConnection, AnEmptyEngineIsSetFromTheKindChosenInTheDialog) {
     using K = bd::db::DataLinkDialog::Kind;
     const struct {
         K kind;
-        const char* motorAntes;
-        const char* motorDespues;
-    } casos[] = {
+        const char* engineBefore;
+        const char* engineAfter;
+    } cases[] = {
         {K::Spreadsheet, "", "EXCEL"}, {K::Csv, "", "EXCEL"},    {K::DesktopDatabase, "", "ACCESS"},
         {K::SqlServer, "", "MSSQL"},   {K::MySql, "", "MYSQL"},  {K::PostgreSql, "", "OTHER"},
         {K::OdbcSource, "", "OTHER"},  {K::SQLite, "", "OTHER"}, {K::Spreadsheet, "ORACLE", "ORACLE"},
     };
-    for (const auto& k : casos) {
+    for (const auto& k : cases) {
         SCOPED_TRACE(bd::db::DataLinkDialog::kindName(k.kind).toStdString());
-        CuboDePrueba t(kTabla);
-        t.conexion("");
-        t.c->cmbEngine->setCurrentText(k.motorAntes);
+        TestCube t(kSalesTable);
+        t.connection("");
+        t.c->cmbEngine->setCurrentText(k.engineBefore);
         DataLink dl{[&](bd::db::DataLinkDialog& d) {
             ASSERT_TRUE(d.setKind(k.kind));
-            d.txtFile->setText(k.kind == K::SQLite ? t.archivo : t.home.path("missing.xlsx"));
+            d.txtFile->setText(k.kind == K::SQLite ? t.dbFile : t.home.path("missing.xlsx"));
             d.txtHost->setText("127.0.0.1");
             d.txtPort->setValue(1); // nothing listens there: the table list stays empty at once
             d.cmbDsn->setEditText("bd-no-such-source");
         }};
         bd::os::ScopedPrompter p;
         t.c->cmdGenerarCnn_Click();
-        EXPECT_EQ(t.c->cmbEngine->currentText(), k.motorDespues);
-        EXPECT_EQ(t.cube->DBEngine, k.motorAntes[0] ? QString() : QString(k.motorDespues));
+        EXPECT_EQ(t.c->cmbEngine->currentText(), k.engineAfter);
+        EXPECT_EQ(t.cube->DBEngine, k.engineBefore[0] ? QString() : QString(k.engineAfter));
     }
     // Next then goes on without asking for the engine.
-    CuboDePrueba t(kTabla);
-    t.conexion("");
-    DataLink dl{sqliteFile(t.archivo)};
+    TestCube t(kSalesTable);
+    t.connection("");
+    DataLink dl{sqliteFile(t.dbFile)};
     bd::os::ScopedPrompter p;
     t.c->cmdGenerarCnn_Click();
     t.c->cmdSiguiente->click();
@@ -226,7 +226,7 @@ TEST(DesignerConnection, AnEmptyEngineIsSetFromTheKindChosenInTheDialog) {
 }
 
 TEST(DesignerConnection, LastBringsBackTheRememberedConnectionAndSql) {
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     General::SaveSetting("OE", "CUBO", "LASTCNN", "Provider=SQLite;Data Source=x.db");
     General::SaveSetting("OE", "CUBO", "LASTSQL", "select 2");
     t.c->Cambio = false;
@@ -236,44 +236,44 @@ TEST(DesignerConnection, LastBringsBackTheRememberedConnectionAndSql) {
     EXPECT_EQ(t.cube->CubeSqlQuery, "select 2");
     EXPECT_TRUE(t.c->Cambio);
     // A new designer shows the label only now that a connection is remembered.
-    Campos otro;
-    EXPECT_FALSE(otro.lblLastCnn->isHidden());
+    Campos other;
+    EXPECT_FALSE(other.lblLastCnn->isHidden());
 }
 
 TEST(DesignerConnection, EitherUnlockButtonUnlocksBothWithThePasswordInAnyCase) {
-    struct Caso {
-        const char* boton;
-        QString tecleado;
-        bool abre;
-    } casos[] = {{"cmdUnLockCnn", "secreto", true},
+    struct Case {
+        const char* button;
+        QString typed;
+        bool opens;
+    } cases[] = {{"cmdUnLockCnn", "secreto", true},
                  {"cmdUnlockSql", "Secreto", true},
                  {"cmdUnLockCnn", "otro", false},
                  {"cmdUnlockSql", "", false}};
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(std::string(k.boton) + " " + k.tecleado.toStdString());
-        CuboDePrueba t;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.button) + " " + k.typed.toStdString());
+        TestCube t;
         t.cube->vPass = "SECRETO";
         Campos& c = *t.c;
         c.frameLockCnn->show();
         c.frameLockSql->show();
-        const std::initializer_list<QWidget*> controles = {c.cmdGenerarCnn, c.cmdOpenEditor, c.cmbTbl,
-                                                           c.lblLastCnn,    c.cmbEngine,     c.comProbarCnn};
-        for (QWidget* w : controles)
+        const std::initializer_list<QWidget*> controls = {c.cmdGenerarCnn, c.cmdOpenEditor, c.cmbTbl,
+                                                          c.lblLastCnn,    c.cmbEngine,     c.comProbarCnn};
+        for (QWidget* w : controls)
             w->setEnabled(false);
-        Password pw{k.tecleado};
+        Password pw{k.typed};
         bd::os::ScopedPrompter p;
-        c.findChild<QPushButton*>(k.boton)->click();
+        c.findChild<QPushButton*>(k.button)->click();
         EXPECT_EQ(pw.asked, 1);
         EXPECT_TRUE(p->prompts.isEmpty());
-        EXPECT_EQ(c.frameLockCnn->isHidden(), k.abre);
-        EXPECT_EQ(c.frameLockSql->isHidden(), k.abre);
-        for (QWidget* w : controles)
-            EXPECT_EQ(w->isEnabled(), k.abre) << w->objectName().toStdString();
+        EXPECT_EQ(c.frameLockCnn->isHidden(), k.opens);
+        EXPECT_EQ(c.frameLockSql->isHidden(), k.opens);
+        for (QWidget* w : controls)
+            EXPECT_EQ(w->isEnabled(), k.opens) << w->objectName().toStdString();
     }
 }
 
 TEST(DesignerConnection, TheTableListFillsWhenOpenedEmptyAndEmptiesWhenTheConnectionIsEdited) {
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     t.c->show();
     t.c->cmbTbl->showPopup();
     EXPECT_EQ(t.c->cmbTbl->count(), 2);

@@ -5,50 +5,50 @@
 #include <QCoreApplication>
 #include <QFocusEvent>
 
-using refreshtest::CuboDePrueba;
+using refreshtest::TestCube;
 
 namespace {
 const QString kOracle = "to_date('<FIELD>', 'DB DATE FORMAT')";
 
-void elegir(Campos& c, const QString& motor) {
-    c.cmbEngine->setCurrentText(motor);
+void choose(Campos& c, const QString& engine) {
+    c.cmbEngine->setCurrentText(engine);
     c.cmbEngine_Click();
 }
 } // namespace
 
 TEST(DesignerEngine, DefaultsFollowTheEngineOnlyWhenItChanges) {
     // Each step acts on the same designer; the boxes are read after it.
-    struct Paso {
-        const char* que;
-        std::function<void(Campos&)> hacer;
-        QString delimitador, plantilla;
+    struct Step {
+        const char* what;
+        std::function<void(Campos&)> run;
+        QString delimiter, templateFile;
     };
-    const Paso pasos[] = {
+    const Step steps[] = {
         {"a fresh designer", [](Campos&) {}, "'", ""},
-        {"ACCESS", [](Campos& c) { elegir(c, "ACCESS"); }, "#", ""},
-        {"MSSQL", [](Campos& c) { elegir(c, "MSSQL"); }, "'", ""},
+        {"ACCESS", [](Campos& c) { choose(c, "ACCESS"); }, "#", ""},
+        {"MSSQL", [](Campos& c) { choose(c, "MSSQL"); }, "'", ""},
         {"a typed delimiter", [](Campos& c) { c.txtDateIndicator->setText("\""); }, "\"", ""},
         {"the connection text changes",
          [](Campos& c) { c.txtConeccion->setPlainText("Provider=SQLite;Data Source=x.db"); }, "\"", ""},
-        {"MSSQL chosen again", [](Campos& c) { elegir(c, "MSSQL"); }, "\"", ""},
+        {"MSSQL chosen again", [](Campos& c) { choose(c, "MSSQL"); }, "\"", ""},
         {"a template typed", [](Campos& c) { c.cmdDBToDate->setText("CONVERT(<FIELD>)"); }, "\"",
          "CONVERT(<FIELD>)"},
-        {"ORACLE", [](Campos& c) { elegir(c, "ORACLE"); }, "'", kOracle},
-        {"EXCEL", [](Campos& c) { elegir(c, "EXCEL"); }, "#", ""},
+        {"ORACLE", [](Campos& c) { choose(c, "ORACLE"); }, "'", kOracle},
+        {"EXCEL", [](Campos& c) { choose(c, "EXCEL"); }, "#", ""},
         {"an emptied delimiter filled on demand",
          [](Campos& c) {
              c.txtDateIndicator->clear();
              c.VerificarMotorDB();
          },
          "#", ""},
-        {"OTHER", [](Campos& c) { elegir(c, "OTHER"); }, "'", ""},
+        {"OTHER", [](Campos& c) { choose(c, "OTHER"); }, "'", ""},
     };
-    CuboDePrueba t;
-    for (const Paso& p : pasos) {
-        SCOPED_TRACE(p.que);
-        p.hacer(*t.c);
-        EXPECT_EQ(t.c->txtDateIndicator->text(), p.delimitador);
-        EXPECT_EQ(t.c->cmdDBToDate->text(), p.plantilla);
+    TestCube t;
+    for (const Step& p : steps) {
+        SCOPED_TRACE(p.what);
+        p.run(*t.c);
+        EXPECT_EQ(t.c->txtDateIndicator->text(), p.delimiter);
+        EXPECT_EQ(t.c->cmdDBToDate->text(), p.templateFile);
     }
     EXPECT_EQ(t.cube->DBEngine, "OTHER");
 }
@@ -64,7 +64,7 @@ TEST(DesignerEngine, StoredSettingsSurviveTheCheckAfterOpeningAndANewCubeGetsIts
         EXPECT_EQ(c.txtDateIndicator->text(), "\"");
         EXPECT_EQ(c.cmdDBToDate->text(), "STR_TO_DATE(<FIELD>, 'DB DATE FORMAT')");
         // The user choosing another engine afterwards gets its defaults.
-        elegir(c, "ACCESS");
+        choose(c, "ACCESS");
         EXPECT_EQ(c.txtDateIndicator->text(), "#");
         EXPECT_EQ(c.cmdDBToDate->text(), "");
     }
@@ -79,10 +79,10 @@ TEST(DesignerEngine, StoredSettingsSurviveTheCheckAfterOpeningAndANewCubeGetsIts
 }
 
 TEST(DesignerEngine, DateFormatCheckedWhenLeft) {
-    struct Caso {
-        QString escrito, queda;
-        QStringList mensajes;
-    } casos[] = {
+    struct Case {
+        QString written, left;
+        QStringList messages;
+    } cases[] = {
         {"dd/mm/yyyy", "DD/MM/YYYY", {}},
         {"YYYY-MM", "YYYY-MM-DD", {"Format should include \"DD\" "}},
         {"DD.MM", "YYYY-MM-DD", {"Format should include \"YYYY\" or \"YY\" "}},
@@ -90,14 +90,14 @@ TEST(DesignerEngine, DateFormatCheckedWhenLeft) {
         {"x", "YYYY-MM-DD", {"Format should include \"DD\" "}},
         {"DD-MM-YY", "DD-MM-YY", {}},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.escrito.toStdString());
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.written.toStdString());
         Campos c;
-        c.txtDBDateFormat->setText(k.escrito);
+        c.txtDBDateFormat->setText(k.written);
         bd::os::ScopedPrompter p;
         c.txtDBDateFormat_LostFocus();
-        EXPECT_EQ(c.txtDBDateFormat->text(), k.queda);
-        EXPECT_EQ(p->texts(), k.mensajes);
+        EXPECT_EQ(c.txtDBDateFormat->text(), k.left);
+        EXPECT_EQ(p->texts(), k.messages);
         for (const auto& pr : p->prompts) {
             EXPECT_EQ(pr.title, "Error");
             EXPECT_EQ(pr.icon, bd::os::Icon::Information);
@@ -106,24 +106,24 @@ TEST(DesignerEngine, DateFormatCheckedWhenLeft) {
 }
 
 TEST(DesignerEngine, HourFormatCheckedWhenLeft) {
-    struct Caso {
-        QString escrito, queda;
-        QStringList mensajes;
-    } casos[] = {
+    struct Case {
+        QString written, left;
+        QStringList messages;
+    } cases[] = {
         {" HH:MM:SS", " HH:MM:SS", {}},
         {"hh:mm", "HH:MM:SS", {"Format should include \"SS\" "}},
         {"mm:ss", "HH:MM:SS", {"Format should include \"HH\" "}},
         {"", "HH:MM:SS", {"Format should include \"HH\" "}},
         {"hh.nn.ss", "HH:MM:SS", {"Format should include \"MM\" "}},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.escrito.toStdString());
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.written.toStdString());
         Campos c;
-        c.txtDBHourFormat->setText(k.escrito);
+        c.txtDBHourFormat->setText(k.written);
         bd::os::ScopedPrompter p;
         c.txtDBHourFormat_LostFocus();
-        EXPECT_EQ(c.txtDBHourFormat->text(), k.queda);
-        EXPECT_EQ(p->texts(), k.mensajes);
+        EXPECT_EQ(c.txtDBHourFormat->text(), k.left);
+        EXPECT_EQ(p->texts(), k.messages);
     }
 }
 
@@ -135,9 +135,9 @@ TEST(DesignerEngine, GettingTheFocusClearsTheErrorColour) {
                                          c.txtConeccion, c.txtQuery}) {
         SCOPED_TRACE(w->objectName().toStdString());
         Campos::PaintBackground(w, Campos::ColorError);
-        ASSERT_TRUE(refreshtest::pintadoDeError(w));
+        ASSERT_TRUE(refreshtest::paintedAsError(w));
         QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
         QCoreApplication::sendEvent(w, &in);
-        EXPECT_FALSE(refreshtest::pintadoDeError(w));
+        EXPECT_FALSE(refreshtest::paintedAsError(w));
     }
 }

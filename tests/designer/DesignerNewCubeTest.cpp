@@ -12,18 +12,18 @@ using bd::os::Answer;
 
 namespace {
 
-struct Fuente {
+struct Source {
     std::function<void(bd::db::DataLinkDialog&)> fill;
-    QString motor;     // chosen in the designer
-    QString tabla;     // the list entry to take, "" = the first one
+    QString engine;    // chosen in the designer
+    QString table;     // the list entry to take, "" = the first one
     QString sql;       // the SQL that entry gives
-    QString medida;    // a numeric column
+    QString measure;   // a numeric column
     QString dimension; // a text column
 };
 
-void nuevoCubo(const Fuente& f) {
+void newCube(const Source& f) {
     bd::test::TempHome home(false);
-    bd::os::ManualClock reloj;
+    bd::os::ManualClock clock;
     bd::os::ScopedPrompter p;
     QPointer<InsCube> cube = new InsCube;
     cube->CubeId = "Nuevo";
@@ -38,7 +38,7 @@ void nuevoCubo(const Fuente& f) {
     // The activation opens the data-link dialog a moment later.
     DataLink dl{f.fill};
     c->Form_Activate();
-    reloj.advance(1000);
+    clock.advance(1000);
     ASSERT_EQ(dl.shown, 1);
     ASSERT_GT(c->cmbTbl->count(), 0) << c->txtConeccion->toPlainText().toStdString();
     EXPECT_TRUE(p->prompts.isEmpty()) << p->texts().join("|").toStdString();
@@ -47,10 +47,10 @@ void nuevoCubo(const Fuente& f) {
     ASSERT_EQ(p->texts(), QStringList{"The connection test was successful"});
 
     // The kind chosen in the dialog gave the engine: Next does not ask for it.
-    EXPECT_EQ(c->cmbEngine->currentText(), f.motor);
-    EXPECT_FALSE(refreshtest::pintadoDeError(c->cmbEngine));
-    if (!f.tabla.isEmpty()) {
-        c->cmbTbl->setCurrentText(f.tabla);
+    EXPECT_EQ(c->cmbEngine->currentText(), f.engine);
+    EXPECT_FALSE(refreshtest::paintedAsError(c->cmbEngine));
+    if (!f.table.isEmpty()) {
+        c->cmbTbl->setCurrentText(f.table);
         c->cmbTbl_Click();
     }
     EXPECT_EQ(c->txtQuery->toPlainText(), f.sql);
@@ -60,11 +60,11 @@ void nuevoCubo(const Fuente& f) {
     EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTCNN"), c->txtConeccion->toPlainText());
     EXPECT_EQ(General::GetSetting("OE", "CUBO", "LASTSQL"), f.sql);
     ASSERT_TRUE(Campos::HayCampos(*c->spCam));
-    EXPECT_TRUE(c->EstaEnGrilla(*c->spCam, f.medida));
+    EXPECT_TRUE(c->EstaEnGrilla(*c->spCam, f.measure));
     EXPECT_TRUE(c->EstaEnGrilla(*c->spCam, f.dimension));
 
     // The measure the user adds with the grid's arrow.
-    c->spCal->setText(Campos::ColMedida, 1, f.medida);
+    c->spCal->setText(Campos::ColMedida, 1, f.measure);
     c->spCal->setText(Campos::ColVisible, 1, "1");
     c->spCal->setText(Campos::ColAgregado, 1, "Sum");
     c->cmdAceptar->click();
@@ -76,8 +76,8 @@ void nuevoCubo(const Fuente& f) {
     delete viewer.data();
 }
 
-std::function<void(bd::db::DataLinkDialog&)> servidor(bd::db::DataLinkDialog::Kind k,
-                                                      const bd::dbtest::Server& s) {
+std::function<void(bd::db::DataLinkDialog&)> server(bd::db::DataLinkDialog::Kind k,
+                                                    const bd::dbtest::Server& s) {
     return [k, s](bd::db::DataLinkDialog& d) {
         d.setKind(k);
         d.txtHost->setText(s.host);
@@ -89,8 +89,8 @@ std::function<void(bd::db::DataLinkDialog&)> servidor(bd::db::DataLinkDialog::Ki
     };
 }
 
-std::optional<bd::dbtest::Server> servidorDePrueba(const char* prefijo) {
-    auto s = bd::dbtest::server(prefijo);
+std::optional<bd::dbtest::Server> testServer(const char* prefix) {
+    auto s = bd::dbtest::server(prefix);
     if (!s && bd::dbtest::inCi()) ADD_FAILURE() << "CI must provide the test servers";
     return s;
 }
@@ -98,53 +98,53 @@ std::optional<bd::dbtest::Server> servidorDePrueba(const char* prefijo) {
 } // namespace
 
 TEST(DesignerNewCube, FromASqliteFile) {
-    bd::test::TempHome datos(false);
-    const QString archivo = datos.path("ventas.db");
-    refreshtest::ejecutar(archivo, {"create table Ventas (REGION varchar(10), AMT real)",
-                                    "insert into Ventas values ('N', 1), ('S', 2)"});
-    nuevoCubo({sqliteFile(archivo), "OTHER", {}, "SELECT * FROM `Ventas`", "AMT", "REGION"});
+    bd::test::TempHome data(false);
+    const QString dbFile = data.path("ventas.db");
+    refreshtest::runSql(dbFile, {"create table Ventas (REGION varchar(10), AMT real)",
+                                 "insert into Ventas values ('N', 1), ('S', 2)"});
+    newCube({sqliteFile(dbFile), "OTHER", {}, "SELECT * FROM `Ventas`", "AMT", "REGION"});
 }
 
 TEST(DesignerNewCube, FromMariaDbThroughTheDataLinkDialog) {
-    const auto s = servidorDePrueba("MYSQL");
+    const auto s = testServer("MYSQL");
     if (!s) GTEST_SKIP() << "no MYSQL test server";
     ASSERT_EQ(bd::dbtest::createServerTable("QMYSQL", *s, "DesignerCube"), "");
-    nuevoCubo({servidor(bd::db::DataLinkDialog::MySql, *s), "MYSQL", "TBL --> DesignerCube",
-               "SELECT * FROM `DesignerCube`", "Qty", "Name"});
+    newCube({server(bd::db::DataLinkDialog::MySql, *s), "MYSQL", "TBL --> DesignerCube",
+             "SELECT * FROM `DesignerCube`", "Qty", "Name"});
 }
 
 TEST(DesignerNewCube, FromPostgreSqlKeepingTheMixedCaseName) {
-    const auto s = servidorDePrueba("PGSQL");
+    const auto s = testServer("PGSQL");
     if (!s) GTEST_SKIP() << "no PGSQL test server";
     ASSERT_EQ(bd::dbtest::createServerTable("QPSQL", *s, "DesignerCube"), "");
-    nuevoCubo({servidor(bd::db::DataLinkDialog::PostgreSql, *s), "OTHER", "TBL --> DesignerCube",
-               "SELECT * FROM \"DesignerCube\"", "Qty", "Name"});
+    newCube({server(bd::db::DataLinkDialog::PostgreSql, *s), "OTHER", "TBL --> DesignerCube",
+             "SELECT * FROM \"DesignerCube\"", "Qty", "Name"});
 }
 
 // The pane of an offered filter stands at the first OK of a new cube, whatever size the viewer
 // takes: the saved size of the last viewer brings no resize after the viewer is shown.
 TEST(DesignerNewCube, AnOfferedFilterShowsItsPaneAtTheFirstOk) {
-    for (const bool tamanoGuardado : {false, true}) {
-        SCOPED_TRACE(tamanoGuardado ? "size of the last viewer" : "first viewer");
+    for (const bool savedSize : {false, true}) {
+        SCOPED_TRACE(savedSize ? "size of the last viewer" : "first viewer");
         bd::test::TempHome home(false);
-        bd::os::ManualClock reloj;
+        bd::os::ManualClock clock;
         bd::os::ScopedPrompter p;
-        const QString archivo = home.path("ventas.db");
-        refreshtest::ejecutar(archivo, {"create table Ventas (REGION varchar(10), AMT real)",
-                                        "insert into Ventas values ('N', 1), ('S', 2)"});
-        if (tamanoGuardado) {
-            Cubo anterior;
-            anterior.resize(900, 700);
-            General::SaveSetting("OE", "CUBO", "VIEWER_GEOMETRY", anterior.saveGeometry().toBase64());
+        const QString dbFile = home.path("ventas.db");
+        refreshtest::runSql(dbFile, {"create table Ventas (REGION varchar(10), AMT real)",
+                                     "insert into Ventas values ('N', 1), ('S', 2)"});
+        if (savedSize) {
+            Cubo previous;
+            previous.resize(900, 700);
+            General::SaveSetting("OE", "CUBO", "VIEWER_GEOMETRY", previous.saveGeometry().toBase64());
         }
         QPointer<InsCube> cube = new InsCube;
         cube->ShowCube(false, false, {}, {}, {});
         QPointer<Cubo> viewer = cube->viewer;
         ASSERT_TRUE(viewer);
         QPointer<Campos> c = viewer->Vcampos;
-        DataLink dl{sqliteFile(archivo)};
+        DataLink dl{sqliteFile(dbFile)};
         c->Form_Activate();
-        reloj.advance(1000);
+        clock.advance(1000);
         c->cmdSiguiente->click();
         ASSERT_TRUE(c->EstaEnGrilla(*c->spCam, "REGION"));
         c->spCal->setText(Campos::ColMedida, 1, "AMT");

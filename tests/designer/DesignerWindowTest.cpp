@@ -21,37 +21,37 @@ using namespace designertest;
 using bd::os::Answer;
 
 namespace {
-const QStringList kTabla = {"create table Ventas (REGION varchar(10), AMT real)",
-                            "insert into Ventas values ('N', 1)"};
+const QStringList kSalesTable = {"create table Ventas (REGION varchar(10), AMT real)",
+                                 "insert into Ventas values ('N', 1)"};
 
-void borrarPendientes() {
+void flushDeletes() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-bool marcada(Campos& c, int id) {
+bool checked(Campos& c, int id) {
     return c.AB->tool(id)->checked();
 }
 } // namespace
 
 TEST(DesignerTabs, SetAbCheckedFollowsTheTab) {
     Campos c;
-    const bool esperado[][2] = {{true, false}, {false, true}, {false, false}, {false, false}, {false, false}};
+    const bool expected[][2] = {{true, false}, {false, true}, {false, false}, {false, false}, {false, false}};
     for (int tab = 0; tab < 5; ++tab) {
         SCOPED_TRACE(tab);
         c.SSTab1->setCurrentIndex(tab);
         c.SetAbChecked();
-        EXPECT_EQ(marcada(c, Campos::ToolConnection), esperado[tab][0]);
-        EXPECT_EQ(marcada(c, Campos::ToolCube), esperado[tab][1]);
+        EXPECT_EQ(checked(c, Campos::ToolConnection), expected[tab][0]);
+        EXPECT_EQ(checked(c, Campos::ToolCube), expected[tab][1]);
     }
 }
 
 TEST(DesignerTabs, GoTabRunsDiscoveryOnlyWhenTheDefinitionChanged) {
-    struct Caso {
-        const char* nombre;
-        bool conCampos, cambio;
-        int tab, tabFinal;
-        bool descubre;
-    } casos[] = {
+    struct Case {
+        const char* name;
+        bool withFields, change;
+        int tab, lastTab;
+        bool discovers;
+    } cases[] = {
         {"connection tab", true, false, 0, 0, false},
         {"fields already there, unchanged", true, false, 1, 1, false},
         {"no fields yet", false, false, 1, 1, true},
@@ -59,20 +59,20 @@ TEST(DesignerTabs, GoTabRunsDiscoveryOnlyWhenTheDefinitionChanged) {
         {"a tab with no work", true, true, 3, 3, false},
         {"no such tab", true, true, 9, 2, false},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
-        CuboDePrueba t(kTabla);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        TestCube t(kSalesTable);
         t.sql("select * from Ventas");
-        if (k.conCampos) t.c->spCam->setText(1, 1, "OLD");
+        if (k.withFields) t.c->spCam->setText(1, 1, "OLD");
         t.c->SSTab1->setCurrentIndex(2);
-        t.c->Cambio = k.cambio;
+        t.c->Cambio = k.change;
         t.viewer->lastChart = "AMT";
         bd::os::ScopedPrompter p;
         t.c->GoTab(k.tab);
-        EXPECT_EQ(t.c->SSTab1->currentIndex(), k.tabFinal);
-        EXPECT_EQ(t.c->spCam->text(1, 1) == "REGION", k.descubre);
-        EXPECT_EQ(t.viewer->lastChart.isEmpty(), k.descubre);
-        if (k.descubre) {
+        EXPECT_EQ(t.c->SSTab1->currentIndex(), k.lastTab);
+        EXPECT_EQ(t.c->spCam->text(1, 1) == "REGION", k.discovers);
+        EXPECT_EQ(t.viewer->lastChart.isEmpty(), k.discovers);
+        if (k.discovers) {
             EXPECT_FALSE(t.c->Cambio);
             EXPECT_EQ(t.cube->CubeSqlQuery, "select * from Ventas");
         }
@@ -80,23 +80,23 @@ TEST(DesignerTabs, GoTabRunsDiscoveryOnlyWhenTheDefinitionChanged) {
 }
 
 TEST(DesignerToolbar, DispatchByKeyWithAmpersandsRemovedAndUnknownIgnored) {
-    bd::os::ManualClock reloj;
-    CuboDePrueba t(kTabla);
+    bd::os::ManualClock clock;
+    TestCube t(kSalesTable);
     Campos& c = *t.c;
-    auto* banda = c.AB->band("Designer");
-    auto* conAmp = banda->addTool(90, "&Configurar &Conexión", "x");
-    auto* nada = banda->addTool(91, "Nada", "y");
+    auto* band = c.AB->band("Designer");
+    auto* withAmp = band->addTool(90, "&Configurar &Conexión", "x");
+    auto* nothing = band->addTool(91, "Nada", "y");
     c.SSTab1->setCurrentIndex(2);
-    c.AB->clickTool(nada);
+    c.AB->clickTool(nothing);
     EXPECT_EQ(c.SSTab1->currentIndex(), 2);
     EXPECT_TRUE(c.AB->isEnabled());
     // With the viewer on screen the toolbar waits for the viewer's timer.
     t.viewer->show();
-    c.AB->clickTool(conAmp);
+    c.AB->clickTool(withAmp);
     EXPECT_EQ(c.SSTab1->currentIndex(), 0);
-    EXPECT_TRUE(marcada(c, Campos::ToolConnection));
+    EXPECT_TRUE(checked(c, Campos::ToolConnection));
     EXPECT_FALSE(c.AB->isEnabled());
-    reloj.advance(1000);
+    clock.advance(1000);
     EXPECT_TRUE(c.AB->isEnabled());
     // Tool 76 is the Next button.
     t.sql("select * from Ventas");
@@ -113,7 +113,7 @@ TEST(DesignerToolbar, AdvancedSettingsAndTheLastQuery) {
     c.SetAbChecked();
     c.cmdAdvSet_Click();
     EXPECT_EQ(c.SSTab1->currentIndex(), 2);
-    EXPECT_FALSE(marcada(c, Campos::ToolConnection));
+    EXPECT_FALSE(checked(c, Campos::ToolConnection));
     c.UltimaConsultaSQL = "select 1 where x = 2";
     c.cmdQueryEditorView->show();
     c.cmdLastQuery->click();
@@ -123,7 +123,7 @@ TEST(DesignerToolbar, AdvancedSettingsAndTheLastQuery) {
 }
 
 TEST(DesignerOptions, SaveWithDataUnchecksRefreshAndOptionClicksMarkTheCube) {
-    CuboDePrueba t;
+    TestCube t;
     t.c->chkRefresh->setChecked(true);
     t.c->chkSaveWData->click();
     EXPECT_FALSE(t.c->chkRefresh->isChecked());
@@ -137,7 +137,7 @@ TEST(DesignerOptions, SaveWithDataUnchecksRefreshAndOptionClicksMarkTheCube) {
 }
 
 TEST(DesignerLifecycle, TheHintShowsOnTheFirstThreeActivationsOnTheFieldsTab) {
-    CuboDePrueba t;
+    TestCube t;
     Campos& c = *t.c;
     c.show();
     c.SSTab1->setCurrentIndex(0);
@@ -166,12 +166,12 @@ TEST(DesignerLifecycle, TheHintShowsOnTheFirstThreeActivationsOnTheFieldsTab) {
 }
 
 TEST(DesignerLifecycle, TheConnectionDialogOpensOnceAfterTheActivation) {
-    bd::os::ManualClock reloj;
-    CuboDePrueba t(kTabla);
-    t.conexion("");
+    bd::os::ManualClock clock;
+    TestCube t(kSalesTable);
+    t.connection("");
     Campos& c = *t.c;
     c.OpenConnectionDialog = true;
-    DataLink dl{sqliteFile(t.archivo)};
+    DataLink dl{sqliteFile(t.dbFile)};
     c.show();
     QApplication::setActiveWindow(&c);
     EXPECT_EQ(dl.shown, 0); // never inside the activation event
@@ -179,28 +179,28 @@ TEST(DesignerLifecycle, TheConnectionDialogOpensOnceAfterTheActivation) {
     c.Form_Activate(); // a second activation before the dialog came
     EXPECT_FALSE(c.OpenConnectionDialog);
     EXPECT_EQ(dl.shown, 0);
-    reloj.advance(1000);
+    clock.advance(1000);
     EXPECT_EQ(dl.shown, 1);
-    EXPECT_EQ(c.txtConeccion->toPlainText(), "Provider=SQLite;Data Source=" + t.archivo);
-    reloj.advance(5000);
+    EXPECT_EQ(c.txtConeccion->toPlainText(), "Provider=SQLite;Data Source=" + t.dbFile);
+    clock.advance(5000);
     c.Form_Activate();
-    reloj.advance(5000);
+    clock.advance(5000);
     EXPECT_EQ(dl.shown, 1);
     // Hidden before the dialog came: the next activation brings it.
     c.OpenConnectionDialog = true;
     c.Form_Activate();
     c.hide();
-    reloj.advance(1000);
+    clock.advance(1000);
     EXPECT_EQ(dl.shown, 1);
     EXPECT_TRUE(c.OpenConnectionDialog);
     c.show();
     c.Form_Activate();
-    reloj.advance(1000);
+    clock.advance(1000);
     EXPECT_EQ(dl.shown, 2);
 }
 
 TEST(DesignerLifecycle, AProtectedConfigurationAsksForThePasswordAtActivation) {
-    CuboDePrueba t;
+    TestCube t;
     t.cube->vPass = "CLAVE";
     Campos& c = *t.c;
     c.vProtected = true;
@@ -224,44 +224,44 @@ TEST(DesignerLifecycle, AProtectedConfigurationAsksForThePasswordAtActivation) {
 
 TEST(DesignerLifecycle, TheCloseBoxHidesWhileTheViewerIsShownAndClosesANewCube) {
     {
-        CuboDePrueba t;
+        TestCube t;
         t.viewer->show();
         t.c->show();
         t.c->spCal->setText(1, 1, "AMT");
         EXPECT_FALSE(t.c->close());
-        borrarPendientes();
+        flushDeletes();
         ASSERT_TRUE(t.c);
         EXPECT_FALSE(t.c->isVisible());
         EXPECT_EQ(t.c->spCal->text(1, 1), "AMT");
         EXPECT_TRUE(t.viewer);
     }
-    CuboDePrueba t; // a new cube whose viewer was never shown
+    TestCube t; // a new cube whose viewer was never shown
     t.c->show();
     EXPECT_TRUE(t.c->close());
-    borrarPendientes();
+    flushDeletes();
     EXPECT_FALSE(t.viewer);
     EXPECT_FALSE(t.c);
 }
 
 TEST(DesignerLifecycle, CloseAbandonsACubeThatNeverReachedTheViewer) {
-    struct Caso {
-        const char* nombre;
-        bool visor, campos, abandona;
-    } casos[] = {{"new cube", false, false, true},
+    struct Case {
+        const char* name;
+        bool viewer, fieldsOf, abandons;
+    } cases[] = {{"new cube", false, false, true},
                  {"viewer shown, empty pivot", true, false, true},
                  {"viewer shown with a pivot", true, true, false}};
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
-        CuboDePrueba t;
-        if (k.visor) t.viewer->show();
-        if (k.campos) t.viewer->DC->addField("REGION", "Region", 1);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        TestCube t;
+        if (k.viewer) t.viewer->show();
+        if (k.fieldsOf) t.viewer->DC->addField("REGION", "Region", 1);
         t.c->show();
         t.c->cmdCancelar->click();
-        const bool cerrar = t.viewer && t.viewer->Cerrar;
-        borrarPendientes();
-        EXPECT_EQ(!t.viewer, k.abandona);
-        if (k.abandona) {
-            EXPECT_TRUE(cerrar);
+        const bool closeFlag = t.viewer && t.viewer->Cerrar;
+        flushDeletes();
+        EXPECT_EQ(!t.viewer, k.abandons);
+        if (k.abandons) {
+            EXPECT_TRUE(closeFlag);
         }
         if (t.c) {
             EXPECT_FALSE(t.c->isVisible());
@@ -270,7 +270,7 @@ TEST(DesignerLifecycle, CloseAbandonsACubeThatNeverReachedTheViewer) {
 }
 
 TEST(DesignerLifecycle, HideAndOkHideTheDesigner) {
-    CuboDePrueba t;
+    TestCube t;
     t.c->show();
     t.c->cmdViewClose->click();
     EXPECT_FALSE(t.c->isVisible());
@@ -296,8 +296,8 @@ TEST(DesignerLifecycle, BlockearCamposLocksAndColoursTheFirstColumns) {
 }
 
 TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused) {
-    CuboDePrueba t;
-    int mostrado = 0;
+    TestCube t;
+    int shown = 0;
     bd::os::ScopedDialogHandler scheduler([&](QDialog* d) {
         auto* s = qobject_cast<frmScheduler*>(d);
         EXPECT_NE(s, nullptr);
@@ -306,14 +306,14 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
             EXPECT_EQ(s->Vcampos, t.c);
             EXPECT_TRUE(s->isModal());
         }
-        ++mostrado;
+        ++shown;
         return int(QDialog::Rejected);
     });
     // The first save dialog is cancelled, the second gives the cube its file.
-    const QString destino = t.home.path("x.cub");
-    bd::os::ScriptedFileDialogs dialogos;
-    dialogos.answers = {std::nullopt, destino};
-    bd::os::setFileDialogs(&dialogos);
+    const QString target = t.home.path("x.cub");
+    bd::os::ScriptedFileDialogs dialogs;
+    dialogs.answers = {std::nullopt, target};
+    bd::os::setFileDialogs(&dialogs);
     {
         bd::os::ScopedPrompter p;
         p->answer(Answer::Ok);
@@ -323,8 +323,8 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
         EXPECT_EQ(p->prompts[0].title, "Save First");
         EXPECT_EQ(p->prompts[1].title, "Save");
         EXPECT_EQ(p->prompts[1].buttons, bd::os::Buttons::YesNo);
-        EXPECT_EQ(mostrado, 0);
-        EXPECT_TRUE(dialogos.requests.isEmpty());
+        EXPECT_EQ(shown, 0);
+        EXPECT_TRUE(dialogs.requests.isEmpty());
         EXPECT_TRUE(t.viewer->Salvar);
     }
     bd::os::ScopedPrompter p;
@@ -332,13 +332,13 @@ TEST(DesignerScheduler, AnUnsavedCubeIsSavedFirstAskingAgainUntilSavedOrRefused)
         p->answer(a);
     t.c->OpenScheduler();
     EXPECT_EQ(p->prompts.size(), 4);
-    EXPECT_EQ(dialogos.requests.size(), 2);
-    EXPECT_EQ(t.cube->PathOpenCube, QFileInfo(destino).absoluteFilePath());
-    EXPECT_TRUE(QFileInfo::exists(destino));
-    EXPECT_EQ(mostrado, 1);
+    EXPECT_EQ(dialogs.requests.size(), 2);
+    EXPECT_EQ(t.cube->PathOpenCube, QFileInfo(target).absoluteFilePath());
+    EXPECT_TRUE(QFileInfo::exists(target));
+    EXPECT_EQ(shown, 1);
     t.c->OpenScheduler(); // saved now: straight to the dialog
     EXPECT_EQ(p->prompts.size(), 4);
-    EXPECT_EQ(mostrado, 2);
+    EXPECT_EQ(shown, 2);
     bd::os::setFileDialogs(nullptr);
 }
 
@@ -352,7 +352,7 @@ void clickTab(Campos& c, int tab) {
 // A tab's header runs its tool's command: SQL typed on the connection tab is read when "Cube Fields"
 // is clicked, and the toolbar's checked tool and the hint follow the tab.
 TEST(DesignerTabs, HeaderClicksRunTheToolsCommands) {
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     Campos& c = *t.c;
     c.cmbEngine->setCurrentText("OTHER");
     c.show();
@@ -363,16 +363,16 @@ TEST(DesignerTabs, HeaderClicksRunTheToolsCommands) {
     EXPECT_EQ(c.SSTab1->currentIndex(), 1);
     EXPECT_EQ(c.spCam->text(1, 1), "REGION") << "the typed SQL was read";
     EXPECT_EQ(t.cube->CubeSqlQuery, "select * from Ventas");
-    EXPECT_TRUE(marcada(c, Campos::ToolCube));
-    EXPECT_FALSE(marcada(c, Campos::ToolConnection));
+    EXPECT_TRUE(checked(c, Campos::ToolCube));
+    EXPECT_FALSE(checked(c, Campos::ToolConnection));
     ASSERT_NE(c.Globo(), nullptr) << "a numeric field and no measure: the hint";
     clickTab(c, 0);
     EXPECT_EQ(c.SSTab1->currentIndex(), 0);
-    EXPECT_TRUE(marcada(c, Campos::ToolConnection));
+    EXPECT_TRUE(checked(c, Campos::ToolConnection));
     EXPECT_EQ(c.Globo(), nullptr);
     clickTab(c, 2);
     EXPECT_EQ(c.SSTab1->currentIndex(), 2);
-    EXPECT_FALSE(marcada(c, Campos::ToolConnection) || marcada(c, Campos::ToolCube));
+    EXPECT_FALSE(checked(c, Campos::ToolConnection) || checked(c, Campos::ToolCube));
     clickTab(c, 4);
     EXPECT_EQ(c.SSTab1->currentIndex(), 4);
     // The connection tab's checks stop "Cube Fields" as the Next button would.
@@ -388,7 +388,7 @@ TEST(DesignerTabs, HeaderClicksRunTheToolsCommands) {
 
 // The hint is for a cube without a measure, and it lives inside the designer.
 TEST(DesignerLifecycle, TheHintNeedsACubeWithoutMeasuresAndStaysInsideTheDesigner) {
-    CuboDePrueba t;
+    TestCube t;
     Campos& c = *t.c;
     c.show();
     c.SSTab1->setCurrentIndex(1);
@@ -408,7 +408,7 @@ TEST(DesignerLifecycle, TheHintNeedsACubeWithoutMeasuresAndStaysInsideTheDesigne
 
 // F5 in the designer is its "Connect and Refresh".
 TEST(DesignerToolbar, F5RefreshesThroughTheToolbar) {
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select * from Ventas");
     Campos& c = *t.c;
     c.show();

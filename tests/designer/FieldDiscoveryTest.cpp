@@ -8,29 +8,29 @@ using namespace refreshtest;
 using namespace bd::grid;
 
 namespace {
-const QStringList kTabla = {
+const QStringList kSalesTable = {
     "create table t (A integer, B memo, C varchar(20), D date, E datetime, F tinyint, G real, H numeric, P "
     "blob)",
     "insert into t values (1, 'long', 'x', '2024-03-05', '2024-03-05 10:00:00', 1, 2.5, 3, x'00')"};
 
-struct Fila {
-    QString nombre, dimension, clase;
-    int tipo;
-    bool bloqueada;
+struct FieldRow {
+    QString name, dimension, typeClass;
+    int type;
+    bool locked;
 };
 
-QVector<Fila> filas(Grid& g) {
-    QVector<Fila> out;
+QVector<FieldRow> rows(Grid& g) {
+    QVector<FieldRow> out;
     for (int r = 1; r <= g.maxRows(); ++r)
         if (!g.text(1, r).isEmpty())
             out.push_back({g.text(1, r), g.text(2, r), g.cellTag(3, r), g.cellType(3, r), g.lock(3, r)});
     return out;
 }
 
-QStringList nombres(Grid& g, int col = 1, bool tagPrimero = false) {
+QStringList names(Grid& g, int col = 1, bool firstTag = false) {
     QStringList out;
     for (int r = 1; r <= g.maxRows(); ++r) {
-        const QString t = tagPrimero && !g.cellTag(col, r).isEmpty() ? g.cellTag(col, r) : g.text(col, r);
+        const QString t = firstTag && !g.cellTag(col, r).isEmpty() ? g.cellTag(col, r) : g.text(col, r);
         if (!t.isEmpty()) out << t;
     }
     return out;
@@ -38,7 +38,7 @@ QStringList nombres(Grid& g, int col = 1, bool tagPrimero = false) {
 } // namespace
 
 TEST(Iniciar, NewFieldsGetTheirClassAndCellsAndABinaryFieldIsRefused) {
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select * from t");
     bd::os::ScopedPrompter p;
     t.c->Iniciar();
@@ -48,7 +48,7 @@ TEST(Iniciar, NewFieldsGetTheirClassAndCellsAndABinaryFieldIsRefused) {
     EXPECT_EQ(p->prompts[0].title, "Fields");
     EXPECT_EQ(p->prompts[0].icon, bd::os::Icon::Information);
 
-    const QVector<Fila> esperadas = {
+    const QVector<FieldRow> expected = {
         {"A", "1", "ISNUMERIC", TypeButton, false},
         {"B", "0", "ISMEMO", TypePlain, true},
         {"C", "1", "ISTEXT", TypePlain, true},
@@ -58,15 +58,15 @@ TEST(Iniciar, NewFieldsGetTheirClassAndCellsAndABinaryFieldIsRefused) {
         {"G", "1", "ISNUMERIC", TypeButton, false},
         {"H", "1", "ISNUMERIC", TypeButton, false},
     };
-    const QVector<Fila> hechas = filas(*t.c->spCam);
-    ASSERT_EQ(hechas.size(), esperadas.size());
-    for (int i = 0; i < hechas.size(); ++i) {
-        SCOPED_TRACE(esperadas[i].nombre.toStdString());
-        EXPECT_EQ(hechas[i].nombre, esperadas[i].nombre);
-        EXPECT_EQ(hechas[i].dimension, esperadas[i].dimension);
-        EXPECT_EQ(hechas[i].clase, esperadas[i].clase);
-        EXPECT_EQ(hechas[i].tipo, esperadas[i].tipo);
-        EXPECT_EQ(hechas[i].bloqueada, esperadas[i].bloqueada);
+    const QVector<FieldRow> actual = rows(*t.c->spCam);
+    ASSERT_EQ(actual.size(), expected.size());
+    for (int i = 0; i < actual.size(); ++i) {
+        SCOPED_TRACE(expected[i].name.toStdString());
+        EXPECT_EQ(actual[i].name, expected[i].name);
+        EXPECT_EQ(actual[i].dimension, expected[i].dimension);
+        EXPECT_EQ(actual[i].typeClass, expected[i].typeClass);
+        EXPECT_EQ(actual[i].type, expected[i].type);
+        EXPECT_EQ(actual[i].locked, expected[i].locked);
     }
     EXPECT_EQ(t.c->spCam->typeButtonPicture(3, 1), Campos::picFlecha);
     EXPECT_EQ(t.c->spCam->maxRows(), 300);
@@ -77,7 +77,7 @@ TEST(Iniciar, NewFieldsGetTheirClassAndCellsAndABinaryFieldIsRefused) {
 }
 
 TEST(Iniciar, AFieldAlreadyThereInAnotherCaseKeepsItsRow) {
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select A, C from t");
     Grid& g = *t.c->spCam;
     g.setText(1, 1, "a");
@@ -86,26 +86,26 @@ TEST(Iniciar, AFieldAlreadyThereInAnotherCaseKeepsItsRow) {
     g.setCellTag(3, 1, "ISNUMERIC");
     bd::os::ScopedPrompter p;
     t.c->Iniciar();
-    EXPECT_EQ(nombres(g), QStringList({"a", "C"}));
+    EXPECT_EQ(names(g), QStringList({"a", "C"}));
     EXPECT_EQ(g.text(2, 1), "0"); // the user's choices stay
     EXPECT_EQ(g.cellTag(1, 1), "Caption of a");
     EXPECT_TRUE(p->prompts.isEmpty());
 }
 
 TEST(Iniciar, ARenamedFieldLeavesAllFourGridsWithItsSubRows) {
-    CuboDePrueba t({"create table t (A integer, NEW integer, B integer)", "insert into t values (1, 2, 3)"});
+    TestCube t({"create table t (A integer, NEW integer, B integer)", "insert into t values (1, 2, 3)"});
     Campos& c = *t.c;
     for (const char* n : {"A", "OLD", "B"}) {
         const int r = c.BuscarPosicion(*c.spCam);
         c.spCam->setText(1, r, n);
         c.spCam->setCellTag(3, r, "ISNUMERIC");
     }
-    Grid& cal = *c.spCal;
-    cal.setText(1, 1, "old"); // a different case is the same field
-    cal.setText(1, 2, "OLD");
-    cal.setCellType(2, 2, TypePlain);
-    cal.setCellType(3, 2, TypePlain); // its alert sub-row
-    cal.setText(1, 3, "B");
+    Grid& measureGrid = *c.spCal;
+    measureGrid.setText(1, 1, "old"); // a different case is the same field
+    measureGrid.setText(1, 2, "OLD");
+    measureGrid.setCellType(2, 2, TypePlain);
+    measureGrid.setCellType(3, 2, TypePlain); // its alert sub-row
+    measureGrid.setText(1, 3, "B");
     c.spFil->setText(1, 1, "OLD");
     c.spFil->setText(1, 2, "B");
     Grid& usr = *t.viewer->spUsrFil;
@@ -121,18 +121,18 @@ TEST(Iniciar, ARenamedFieldLeavesAllFourGridsWithItsSubRows) {
     t.sql("select A, NEW, B from t");
     bd::os::ScopedPrompter p;
     c.Iniciar();
-    EXPECT_EQ(nombres(*c.spCam), QStringList({"A", "B", "NEW"}));
-    EXPECT_EQ(nombres(cal), QStringList({"B"}));
-    EXPECT_EQ(nombres(*c.spFil), QStringList({"B"}));
-    EXPECT_EQ(nombres(usr, 1, true), QStringList({"B"}));
+    EXPECT_EQ(names(*c.spCam), QStringList({"A", "B", "NEW"}));
+    EXPECT_EQ(names(measureGrid), QStringList({"B"}));
+    EXPECT_EQ(names(*c.spFil), QStringList({"B"}));
+    EXPECT_EQ(names(usr, 1, true), QStringList({"B"}));
     EXPECT_EQ(usr.maxRows(), 1);
     EXPECT_TRUE(c.FiltrosCambiados);
     EXPECT_TRUE(c.Recarga);
-    EXPECT_EQ(cal.maxRows(), 300);
+    EXPECT_EQ(measureGrid.maxRows(), 300);
 }
 
 TEST(Iniciar, TwelveVanishedFieldsAllGo) {
-    CuboDePrueba t({"create table t (KEEP integer)", "insert into t values (1)"});
+    TestCube t({"create table t (KEEP integer)", "insert into t values (1)"});
     Campos& c = *t.c;
     for (int i = 1; i <= 12; ++i) {
         c.spCam->setText(1, i, QString("GONE%1").arg(i));
@@ -142,45 +142,45 @@ TEST(Iniciar, TwelveVanishedFieldsAllGo) {
     t.sql("select KEEP from t");
     bd::os::ScopedPrompter p;
     c.Iniciar();
-    EXPECT_EQ(nombres(*c.spCam), QStringList({"KEEP"}));
-    EXPECT_TRUE(nombres(*c.spCal).isEmpty());
+    EXPECT_EQ(names(*c.spCam), QStringList({"KEEP"}));
+    EXPECT_TRUE(names(*c.spCal).isEmpty());
 }
 
 TEST(Iniciar, FailuresReportAndLeaveTheGridsDrawing) {
-    struct Caso {
-        const char* nombre;
-        QString conexion, sql;
-        QString titulo, texto; // "" = no message from discovery itself
+    struct Case {
+        const char* name;
+        QString connection, sql;
+        QString title, text; // "" = no message from discovery itself
         int tab;
-        bool conexionRoja, sqlRoja, cambio;
+        bool connectionRed, sqlRed, change;
     };
     const QString ok = "ok";
-    const Caso casos[] = {
+    const Case cases[] = {
         {"refused connection", "Provider=Nothing;Data Source=x", "select A from t",
          "You are not connected to the database", "", 1, true, false, false},
         {"query fails", ok, "select NOPE from t", "Error starting fields", "no such column: NOPE", 0, false,
          true, true},
         {"no SQL text", ok, "", "", "", 0, false, false, false},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
-        CuboDePrueba t({"create table t (A integer)"});
-        if (k.conexion != ok) t.conexion(k.conexion);
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        TestCube t({"create table t (A integer)"});
+        if (k.connection != ok) t.connection(k.connection);
         t.sql(k.sql);
         t.c->spCam->setText(1, 1, "A");
         bd::os::ScopedPrompter p;
         t.c->Iniciar();
-        if (k.titulo.isEmpty()) {
+        if (k.title.isEmpty()) {
             EXPECT_TRUE(p->prompts.isEmpty());
         } else {
             ASSERT_EQ(p->prompts.size(), 1);
-            EXPECT_EQ(p->prompts[0].title, k.titulo);
-            EXPECT_TRUE(p->prompts[0].text.contains(k.texto)) << p->prompts[0].text.toStdString();
+            EXPECT_EQ(p->prompts[0].title, k.title);
+            EXPECT_TRUE(p->prompts[0].text.contains(k.text)) << p->prompts[0].text.toStdString();
         }
         EXPECT_EQ(t.c->SSTab1->currentIndex(), k.tab);
-        EXPECT_EQ(pintadoDeError(t.c->txtConeccion), k.conexionRoja);
-        EXPECT_EQ(pintadoDeError(t.c->txtQuery), k.sqlRoja);
-        EXPECT_EQ(t.c->Cambio, k.cambio);
+        EXPECT_EQ(paintedAsError(t.c->txtConeccion), k.connectionRed);
+        EXPECT_EQ(paintedAsError(t.c->txtQuery), k.sqlRed);
+        EXPECT_EQ(t.c->Cambio, k.change);
         EXPECT_TRUE(t.c->spCam->redraw());
         EXPECT_TRUE(t.c->spCal->redraw());
         EXPECT_EQ(t.c->spCam->text(1, 1), "A"); // the grids are left as they were
@@ -188,7 +188,7 @@ TEST(Iniciar, FailuresReportAndLeaveTheGridsDrawing) {
 }
 
 TEST(Iniciar, AQueryWithNoFieldsSaysSo) {
-    CuboDePrueba t({"create table t (A integer)"});
+    TestCube t({"create table t (A integer)"});
     t.sql("pragma case_sensitive_like"); // runs, but returns no columns
     bd::os::ScopedPrompter p;
     t.c->Iniciar();
@@ -200,7 +200,7 @@ TEST(Iniciar, AQueryWithNoFieldsSaysSo) {
 }
 
 TEST(Iniciar, WindowsClosingUnderAQuestionEndDiscovery) {
-    CuboDePrueba t(kTabla);
+    TestCube t(kSalesTable);
     t.sql("select * from t");
     bd::os::ScopedPrompter p;
     p->onAsk = [&](const bd::os::Prompt&) { delete t.viewer.data(); };
@@ -208,8 +208,8 @@ TEST(Iniciar, WindowsClosingUnderAQuestionEndDiscovery) {
     EXPECT_TRUE(t.c.isNull());
 }
 
-TEST(RestaurarCeldas, VerificarNumericosAndBlockearColumnasSpCal) {
-    CuboDePrueba t;
+TEST(CellRestore, VerificarNumericosAndBlockearColumnasSpCal) {
+    TestCube t;
     Campos& c = *t.c;
     c.spCam->setText(1, 1, "N");
     c.spCam->setCellTag(3, 1, "ISNUMERIC");
@@ -223,29 +223,29 @@ TEST(RestaurarCeldas, VerificarNumericosAndBlockearColumnasSpCal) {
     EXPECT_EQ(c.spCam->cellType(3, 2), TypePlain);
     EXPECT_TRUE(c.spCam->lock(3, 2));
 
-    Grid& cal = *c.spCal;
-    cal.setText(1, 1, "M");
-    cal.setText(1, 2, "CALC");
-    cal.setCellTag(3, 2, "[M] * 2");
-    cal.setText(1, 3, "M");
-    cal.setCellType(2, 3, TypePlain);
-    cal.setCellType(3, 3, TypePlain);
+    Grid& measureGrid = *c.spCal;
+    measureGrid.setText(1, 1, "M");
+    measureGrid.setText(1, 2, "CALC");
+    measureGrid.setCellTag(3, 2, "[M] * 2");
+    measureGrid.setText(1, 3, "M");
+    measureGrid.setCellType(2, 3, TypePlain);
+    measureGrid.setCellType(3, 3, TypePlain);
     for (int r = 1; r <= 3; ++r)
         for (int col : {2, 3})
-            cal.setLock(col, r, false);
+            measureGrid.setLock(col, r, false);
     c.spFil->setLock(1, -1, false);
     c.BlockearColumnasSpCal();
     EXPECT_TRUE(c.spFil->lock(1, 5));
-    EXPECT_FALSE(cal.lock(2, 1));
-    EXPECT_FALSE(cal.lock(3, 1));
-    EXPECT_FALSE(cal.lock(2, 2));
-    EXPECT_TRUE(cal.lock(3, 2));
-    EXPECT_TRUE(cal.lock(2, 3));
-    EXPECT_TRUE(cal.lock(3, 3));
+    EXPECT_FALSE(measureGrid.lock(2, 1));
+    EXPECT_FALSE(measureGrid.lock(3, 1));
+    EXPECT_FALSE(measureGrid.lock(2, 2));
+    EXPECT_TRUE(measureGrid.lock(3, 2));
+    EXPECT_TRUE(measureGrid.lock(2, 3));
+    EXPECT_TRUE(measureGrid.lock(3, 3));
 }
 
 TEST(Lookups, NamesCompareUpperCased) {
-    CuboDePrueba t;
+    TestCube t;
     Grid& g = *t.c->spCam;
     EXPECT_EQ(t.c->BuscarPosicion(g), 1);
     g.setText(1, 1, "Straße");
@@ -260,7 +260,7 @@ TEST(Lookups, NamesCompareUpperCased) {
 }
 
 TEST(Iniciar, NoFreeRowLeftAddsOneAtTheEnd) {
-    CuboDePrueba t({"create table t (A integer, NEWONE integer)"});
+    TestCube t({"create table t (A integer, NEWONE integer)"});
     Grid& g = *t.c->spCam;
     QString sql = "select A, NEWONE";
     for (int r = 2; r <= 300; ++r)

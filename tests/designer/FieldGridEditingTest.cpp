@@ -16,17 +16,17 @@ namespace {
 const QString kAS = "This field was already added. To add, modify the sql query using 'AS': select field "
                     "\"as field1\"";
 
-struct CamposTest : Edicion {};
+struct FieldGridTest : GridEditing {};
 } // namespace
 
-TEST_F(CamposTest, TheAddButtonByModeTypeClassAndDuplicate) {
-    struct Caso {
-        const char* nombre;
-        bool filtros;
-        QString clase;
-        bool repetido; // pressed a second time
-        QStringList medidas, filtrosEsperados, mensajes;
-    } casos[] = {
+TEST_F(FieldGridTest, TheAddButtonByModeTypeClassAndDuplicate) {
+    struct Case {
+        const char* name;
+        bool filters;
+        QString typeClass;
+        bool repeated; // pressed a second time
+        QStringList measures, expectedFilters, messages;
+    } cases[] = {
         {"number as a measure", false, "ISNUMERIC", false, {"F"}, {}, {}},
         {"number twice as a measure", false, "ISNUMERIC", true, {"F"}, {}, {kAS}},
         {"number as a filter", true, "ISNUMERIC", false, {}, {"F"}, {}},
@@ -35,32 +35,32 @@ TEST_F(CamposTest, TheAddButtonByModeTypeClassAndDuplicate) {
         {"memo as a filter", true, "ISMEMO", false, {}, {"F"}, {}},
         {"date twice as a filter", true, "ISDATE", true, {}, {"F", "F"}, {}},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
-        refreshtest::CuboDePrueba u;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        refreshtest::TestCube u;
         bd::os::ScopedPrompter pr;
         Campos& d = *u.c;
         d.spCam->setText(1, 1, "F");
         d.spCam->setText(2, 1, "1");
-        d.spCam->setCellTag(3, 1, k.clase);
-        if (k.filtros)
+        d.spCam->setCellTag(3, 1, k.typeClass);
+        if (k.filters)
             d.cmdShowFilters_Click();
         else
             d.cmdSelCamCal_Click();
         ASSERT_EQ(d.spCam->cellType(3, 1), TypeButton);
         ASSERT_FALSE(d.spCam->lock(3, 1));
         d.Recarga = false;
-        for (int i = 0; i < (k.repetido ? 2 : 1); ++i)
-            pulsar(*d.spCam, 3, 1);
-        EXPECT_EQ(nombres(*d.spCal), k.medidas);
-        EXPECT_EQ(nombres(*d.spFil), k.filtrosEsperados);
-        EXPECT_EQ(pr->texts(), k.mensajes);
+        for (int i = 0; i < (k.repeated ? 2 : 1); ++i)
+            press(*d.spCam, 3, 1);
+        EXPECT_EQ(names(*d.spCal), k.measures);
+        EXPECT_EQ(names(*d.spFil), k.expectedFilters);
+        EXPECT_EQ(pr->texts(), k.messages);
         EXPECT_TRUE(u.viewer->Salvar);
-        EXPECT_EQ(d.Recarga, !k.filtros);
-        EXPECT_EQ(d.FiltrosCambiados, k.filtros);
+        EXPECT_EQ(d.Recarga, !k.filters);
+        EXPECT_EQ(d.FiltrosCambiados, k.filters);
         // A measure is no dimension; a filter leaves the dimension as it was.
-        EXPECT_EQ(d.spCam->text(2, 1), k.filtros ? "1" : "0");
-        if (!k.medidas.isEmpty()) {
+        EXPECT_EQ(d.spCam->text(2, 1), k.filters ? "1" : "0");
+        if (!k.measures.isEmpty()) {
             EXPECT_EQ(d.spCal->text(Campos::ColVisible, 1), "1");
             EXPECT_EQ(d.spCal->text(Campos::ColAgregado, 1), "Sum");
             EXPECT_EQ(d.spCal->value(Campos::ColLimiteInferior, 1).toDouble(), 0.0);
@@ -68,34 +68,34 @@ TEST_F(CamposTest, TheAddButtonByModeTypeClassAndDuplicate) {
             EXPECT_EQ(d.spCal->row(), 1);
             EXPECT_EQ(d.spCal->col(), Campos::ColMedida);
         }
-        for (int r = 1; r <= k.filtrosEsperados.size(); ++r) {
+        for (int r = 1; r <= k.expectedFilters.size(); ++r) {
             EXPECT_EQ(d.spFil->text(Campos::ColFiltroUsuario, r), "1");
             EXPECT_EQ(d.spFil->text(Campos::ColOperador, r), "Between");
-            EXPECT_EQ(d.spFil->cellTag(Campos::ColOperador, r), k.clase);
+            EXPECT_EQ(d.spFil->cellTag(Campos::ColOperador, r), k.typeClass);
             EXPECT_EQ(d.spFil->cellType(Campos::ColValorHasta, r), TypeButton);
         }
     }
 }
 
-TEST_F(CamposTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
-    campo("N", "ISNUMERIC");
-    campo("T", "ISTEXT");
-    campo("M", "ISMEMO", "0");
+TEST_F(FieldGridTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
+    field("N", "ISNUMERIC");
+    field("T", "ISTEXT");
+    field("M", "ISMEMO", "0");
     c().cmdSelCamCal->click(); // the button of the grid on show does nothing
     EXPECT_TRUE(c().spFil->isHidden());
     c().cmdShowFilters->click();
     for (int r = 1; r <= 3; ++r)
-        EXPECT_EQ(cam().cellType(3, r), TypeButton) << r;
+        EXPECT_EQ(fieldGrid().cellType(3, r), TypeButton) << r;
     EXPECT_TRUE(c().spCal->isHidden());
     EXPECT_FALSE(c().spFil->isHidden());
     EXPECT_FALSE(c().cmdShowFilters->isEnabled());
     EXPECT_TRUE(c().cmdSelCamCal->isEnabled());
 
     c().cmdSelCamCal->click();
-    EXPECT_EQ(cam().cellType(3, 1), TypeButton);
+    EXPECT_EQ(fieldGrid().cellType(3, 1), TypeButton);
     for (int r : {2, 3}) {
-        EXPECT_EQ(cam().cellType(3, r), TypePlain) << r;
-        EXPECT_TRUE(cam().lock(3, r)) << r;
+        EXPECT_EQ(fieldGrid().cellType(3, r), TypePlain) << r;
+        EXPECT_TRUE(fieldGrid().lock(3, r)) << r;
     }
     EXPECT_FALSE(c().spCal->isHidden());
     EXPECT_TRUE(c().spFil->isHidden());
@@ -106,21 +106,21 @@ TEST_F(CamposTest, MeasuresModeGivesButtonsToNumbersOnlyAndRefusesOthers) {
     EXPECT_EQ(p->prompts[0].text, "Only allow numeric type");
     EXPECT_EQ(p->prompts[0].title, "The field is not numeric");
     EXPECT_EQ(p->prompts[0].icon, Icon::None);
-    EXPECT_TRUE(nombres(cal()).isEmpty());
+    EXPECT_TRUE(names(measureGrid()).isEmpty());
 }
 
-TEST_F(CamposTest, TheDimensionBox) {
-    const int memo = campo("Notes", "ISMEMO", "0");
-    const int medida = campo("Amount", "ISNUMERIC");
-    const int otra = campo("Units", "ISNUMERIC");
-    c().AgregarCampoASpCal(3, medida); // unchecks its box
-    ASSERT_EQ(cam().text(2, medida), "0");
+TEST_F(FieldGridTest, TheDimensionBox) {
+    const int memo = field("Notes", "ISMEMO", "0");
+    const int measure = field("Amount", "ISNUMERIC");
+    const int other = field("Units", "ISNUMERIC");
+    c().AgregarCampoASpCal(3, measure); // unchecks its box
+    ASSERT_EQ(fieldGrid().text(2, measure), "0");
 
     c().Recarga = false;
-    marcar(cam(), 2, memo);
-    EXPECT_EQ(cam().text(2, memo), "0");
-    marcar(cam(), 2, medida);
-    EXPECT_EQ(cam().text(2, medida), "0");
+    tick(fieldGrid(), 2, memo);
+    EXPECT_EQ(fieldGrid().text(2, memo), "0");
+    tick(fieldGrid(), 2, measure);
+    EXPECT_EQ(fieldGrid().text(2, measure), "0");
     EXPECT_FALSE(c().Recarga);
     ASSERT_EQ(p->prompts.size(), 2);
     EXPECT_EQ(p->prompts[0].text,
@@ -129,41 +129,41 @@ TEST_F(CamposTest, TheDimensionBox) {
     EXPECT_EQ(p->prompts[1].text, "This field was already added to the measures grid.");
     EXPECT_EQ(p->prompts[1].title, "Existing field");
 
-    marcar(cam(), 2, otra); // unchecked by the user: the pivot loses a dimension
-    EXPECT_EQ(cam().text(2, otra), "0");
+    tick(fieldGrid(), 2, other); // unchecked by the user: the pivot loses a dimension
+    EXPECT_EQ(fieldGrid().text(2, other), "0");
     EXPECT_TRUE(c().Recarga);
-    EXPECT_TRUE(salvar());
+    EXPECT_TRUE(saveFlag());
 
     // A nameless row's box does not stay checked.
-    marcar(cam(), 2, 10);
-    EXPECT_EQ(cam().text(2, 10), "0");
+    tick(fieldGrid(), 2, 10);
+    EXPECT_EQ(fieldGrid().text(2, 10), "0");
     EXPECT_EQ(p->prompts.size(), 2);
 }
 
-TEST_F(CamposTest, AFullGridIsReportedAndTheHeaderRowKeepsItsTexts) {
-    const int r = campo("Amount", "ISNUMERIC");
-    for (Grid* g : {&cal(), &fil()}) {
+TEST_F(FieldGridTest, AFullGridIsReportedAndTheHeaderRowKeepsItsTexts) {
+    const int r = field("Amount", "ISNUMERIC");
+    for (Grid* g : {&measureGrid(), &filterGrid()}) {
         g->setMaxRows(3);
         for (int i = 1; i <= 3; ++i)
             g->setText(1, i, QString("X%1").arg(i));
     }
-    const QString cabeceraCal = cal().text(1, 0), cabeceraFil = fil().text(1, 0);
+    const QString calHeader = measureGrid().text(1, 0), filHeader = filterGrid().text(1, 0);
     c().AgregarCampoASpCal(3, r);
     c().AgregarCampoASpFil(3, r);
-    EXPECT_EQ(cal().text(1, 0), cabeceraCal);
-    EXPECT_EQ(fil().text(1, 0), cabeceraFil);
-    EXPECT_EQ(cal().text(2, 0), "VISIBLE");
-    EXPECT_EQ(fil().text(3, 0), "FUNCTION");
-    EXPECT_EQ(nombres(cal()), QStringList({"X1", "X2", "X3"}));
-    EXPECT_EQ(nombres(fil()), QStringList({"X1", "X2", "X3"}));
-    EXPECT_EQ(cam().text(2, r), "1"); // still a dimension: it did not become a measure
+    EXPECT_EQ(measureGrid().text(1, 0), calHeader);
+    EXPECT_EQ(filterGrid().text(1, 0), filHeader);
+    EXPECT_EQ(measureGrid().text(2, 0), "VISIBLE");
+    EXPECT_EQ(filterGrid().text(3, 0), "FUNCTION");
+    EXPECT_EQ(names(measureGrid()), QStringList({"X1", "X2", "X3"}));
+    EXPECT_EQ(names(filterGrid()), QStringList({"X1", "X2", "X3"}));
+    EXPECT_EQ(fieldGrid().text(2, r), "1"); // still a dimension: it did not become a measure
     EXPECT_EQ(p->prompts.size(), 2);
     EXPECT_FALSE(c().FiltrosCambiados);
 }
 
 namespace {
 // Answers the field dialog: records what it was given, then types and confirms (or closes it).
-struct Dialogo {
+struct FieldDialogAnswer {
     QString id, caption, format, type;
     bool formatVisible = false, formatEnabled = false, chartButton = false;
     int shown = 0;
@@ -190,13 +190,13 @@ struct Dialogo {
 };
 } // namespace
 
-TEST_F(CamposTest, TheFieldDialogFromTheFieldName) {
-    const int num = campo("Amount", "ISNUMERIC");
-    const int txt = campo("Region", "ISTEXT");
-    cam().setCellTag(Campos::TagCaption, num, "Total");
-    cam().setCellTag(Campos::TagFormato, num, "#,##0.00");
+TEST_F(FieldGridTest, TheFieldDialogFromTheFieldName) {
+    const int num = field("Amount", "ISNUMERIC");
+    const int txt = field("Region", "ISTEXT");
+    fieldGrid().setCellTag(Campos::TagCaption, num, "Total");
+    fieldGrid().setCellTag(Campos::TagFormato, num, "#,##0.00");
     {
-        Dialogo d;
+        FieldDialogAnswer d;
         c().spCam_DblClick(1, txt);
         EXPECT_EQ(d.shown, 1);
         EXPECT_EQ(d.caption, "Region"); // never had a caption: its name
@@ -204,11 +204,11 @@ TEST_F(CamposTest, TheFieldDialogFromTheFieldName) {
         EXPECT_FALSE(d.formatVisible);
         EXPECT_FALSE(d.formatEnabled);
         EXPECT_FALSE(d.chartButton);
-        EXPECT_FALSE(salvar()); // closed: nothing written
-        EXPECT_TRUE(cam().cellTag(Campos::TagCaption, txt).isEmpty());
+        EXPECT_FALSE(saveFlag()); // closed: nothing written
+        EXPECT_TRUE(fieldGrid().cellTag(Campos::TagCaption, txt).isEmpty());
     }
     {
-        Dialogo d;
+        FieldDialogAnswer d;
         d.fill = [](frmFieldProperties& f) {
             f.txtCaption->clear(); // an emptied caption keeps the old one
             f.txtFormat->setText("0.000");
@@ -222,12 +222,12 @@ TEST_F(CamposTest, TheFieldDialogFromTheFieldName) {
         EXPECT_TRUE(d.formatVisible);
         EXPECT_TRUE(d.chartButton);
         EXPECT_FALSE(c().mostrarCmdChartinFieldProperties);
-        EXPECT_EQ(cam().cellTag(Campos::TagCaption, num), "Total");
-        EXPECT_EQ(cam().cellTag(Campos::TagFormato, num), "0.000");
-        EXPECT_TRUE(salvar());
+        EXPECT_EQ(fieldGrid().cellTag(Campos::TagCaption, num), "Total");
+        EXPECT_EQ(fieldGrid().cellTag(Campos::TagFormato, num), "0.000");
+        EXPECT_TRUE(saveFlag());
     }
     {
-        Dialogo d;
+        FieldDialogAnswer d;
         c().spCam_DblClick(2, num); // only the name column opens it
         c().spCam_DblClick(1, 20);  // and only on a named row
         EXPECT_EQ(d.shown, 0);
@@ -235,16 +235,16 @@ TEST_F(CamposTest, TheFieldDialogFromTheFieldName) {
 }
 
 namespace {
-QRect celdaEnVentana(Grid& g, int col, int row, QWidget* ventana) {
+QRect cellInWindow(Grid& g, int col, int row, QWidget* window) {
     QTableView* v = g.view();
     const QRect r = v->visualRect(v->model()->index(row - 1, col - 1));
-    return QRect(v->viewport()->mapTo(ventana, r.topLeft()), r.size());
+    return QRect(v->viewport()->mapTo(window, r.topLeft()), r.size());
 }
 } // namespace
 
-TEST_F(CamposTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
+TEST_F(FieldGridTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
     for (const char* n : {"Amount", "Units", "Price"})
-        campo(n, "ISNUMERIC");
+        field(n, "ISNUMERIC");
     c().VerificarNumericos();
     c().SSTab1->setCurrentIndex(1);
     c().show();
@@ -253,30 +253,30 @@ TEST_F(CamposTest, TheArrowButtonsAreOnTheWindowAndWorkByMouseSpaceAndEnter) {
         SCOPED_TRACE(width);
         c().resize(width, 600);
         QCoreApplication::processEvents();
-        const QRect celda = celdaEnVentana(cam(), 3, 1, &c());
-        EXPECT_TRUE(QRect(QPoint(0, 0), c().size()).contains(celda)) << celda.x() << "+" << celda.width();
-        const QRect vista = cam().view()->viewport()->rect();
-        EXPECT_TRUE(vista.contains(cam().view()->visualRect(cam().view()->model()->index(0, 2))));
+        const QRect cell = cellInWindow(fieldGrid(), 3, 1, &c());
+        EXPECT_TRUE(QRect(QPoint(0, 0), c().size()).contains(cell)) << cell.x() << "+" << cell.width();
+        const QRect view = fieldGrid().view()->viewport()->rect();
+        EXPECT_TRUE(view.contains(fieldGrid().view()->visualRect(fieldGrid().view()->model()->index(0, 2))));
     }
-    QTableView* v = cam().view();
+    QTableView* v = fieldGrid().view();
     QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(v->model()->index(0, 2)).center());
     v->setFocus();
-    cam().setActiveCell(3, 2);
+    fieldGrid().setActiveCell(3, 2);
     QTest::keyClick(v, Qt::Key_Space);
-    cam().setActiveCell(3, 3);
+    fieldGrid().setActiveCell(3, 3);
     QTest::keyClick(v, Qt::Key_Return);
-    EXPECT_EQ(nombres(cal()), QStringList({"Amount", "Units", "Price"}));
-    EXPECT_TRUE(p->prompts.isEmpty()) << textos().join(" / ").toStdString();
+    EXPECT_EQ(names(measureGrid()), QStringList({"Amount", "Units", "Price"}));
+    EXPECT_TRUE(p->prompts.isEmpty()) << texts().join(" / ").toStdString();
     c().hide();
 }
 
-TEST_F(CamposTest, TheFieldDialogRenamesAndFormatsThePivotFieldWhileTheViewerIsShown) {
-    const int r = campo("Amount", "ISNUMERIC");
+TEST_F(FieldGridTest, TheFieldDialogRenamesAndFormatsThePivotFieldWhileTheViewerIsShown) {
+    const int r = field("Amount", "ISNUMERIC");
     t.viewer->show();
     bd::pivot::PivotTable& dc = *t.viewer->DC;
     dc.addField("Amount", "Amount", 4);
     dc.addField("Amount", "Amount", 3); // a dimension and a data field of the same column
-    Dialogo d;
+    FieldDialogAnswer d;
     d.fill = [](frmFieldProperties& f) {
         f.txtCaption->setText("Total");
         f.txtFormat->setText("0.0");

@@ -16,75 +16,75 @@ using bd::os::Answer;
 
 namespace {
 
-const QStringList kCiudades = {"create table Clientes (City varchar(20), Amount real, Day datetime)",
-                               "insert into Clientes values ('Berlin', 1, '2024-03-05 10:00:00')",
-                               "insert into Clientes values ('Cairo', 2, '2024-03-06 10:00:00')",
-                               "insert into Clientes values ('Madrid', 3, '2024-03-07 10:00:00')"};
+const QStringList kCities = {"create table Clientes (City varchar(20), Amount real, Day datetime)",
+                             "insert into Clientes values ('Berlin', 1, '2024-03-05 10:00:00')",
+                             "insert into Clientes values ('Cairo', 2, '2024-03-06 10:00:00')",
+                             "insert into Clientes values ('Madrid', 3, '2024-03-07 10:00:00')"};
 
 // What a picker showed when it opened.
-struct Visto {
-    QString desde, hasta, minRange, maxRange, ftSql;
-    bool soloUno = false, tablaVisible = false;
-    int decimales = -1;
-    QStringList lista;
-    QDateTime fechaDesde, fechaHasta;
-    bool conCubo = false;
+struct Seen {
+    QString from, to, minRange, maxRange, ftSql;
+    bool onlyOne = false, tableVisible = false;
+    int decimals = -1;
+    QStringList list;
+    QDateTime dateFrom, dateTo;
+    bool withCube = false;
 };
 
 // Answers the picker of any kind: records what it was given, then fills From and To and confirms,
 // or closes it.
 struct Picker {
-    Visto visto;
+    Seen seen;
     int shown = 0;
-    bool aceptar = true;
-    QString desde, hasta; // typed by the "user" (numbers and texts)
-    QDateTime fechaDesde, fechaHasta;
-    std::function<void(frmSelectText&)> texto;
+    bool accept = true;
+    QString from, to; // typed by the "user" (numbers and texts)
+    QDateTime dateFrom, dateTo;
+    std::function<void(frmSelectText&)> text;
     bd::os::ScopedDialogHandler handler{[this](QDialog* d) {
         ++shown;
         if (auto* n = qobject_cast<frmSelectNum*>(d)) {
-            visto.desde = n->FText->text();
-            visto.hasta = n->TText->text();
-            visto.soloUno = n->NoRange && n->TText->isHidden();
-            visto.decimales = n->CantDecimals;
-            if (!desde.isEmpty()) n->FText->setText(desde);
-            if (!hasta.isEmpty()) n->TText->setText(hasta);
-            return cerrar(n, n->cmdAceptar);
+            seen.from = n->FText->text();
+            seen.to = n->TText->text();
+            seen.onlyOne = n->NoRange && n->TText->isHidden();
+            seen.decimals = n->CantDecimals;
+            if (!from.isEmpty()) n->FText->setText(from);
+            if (!to.isEmpty()) n->TText->setText(to);
+            return closeWith(n, n->cmdAceptar);
         }
         if (auto* t = qobject_cast<frmSelectText*>(d)) {
-            visto.desde = t->FText->currentText();
-            visto.hasta = t->TText->currentText();
-            visto.minRange = t->MinRange;
-            visto.maxRange = t->MaxRange;
-            visto.ftSql = t->FTSql;
-            visto.soloUno = t->NoRange && t->TText->isHidden();
-            visto.tablaVisible = !t->cmdFromTBL->isHidden();
-            visto.conCubo = t->VinsCube != nullptr;
+            seen.from = t->FText->currentText();
+            seen.to = t->TText->currentText();
+            seen.minRange = t->MinRange;
+            seen.maxRange = t->MaxRange;
+            seen.ftSql = t->FTSql;
+            seen.onlyOne = t->NoRange && t->TText->isHidden();
+            seen.tableVisible = !t->cmdFromTBL->isHidden();
+            seen.withCube = t->VinsCube != nullptr;
             for (int i = 0; i < t->FText->count(); ++i)
-                visto.lista << t->FText->itemText(i);
-            if (!desde.isEmpty()) t->FText->setEditText(desde);
-            if (!hasta.isEmpty()) t->TText->setEditText(hasta);
-            if (texto) texto(*t);
-            return cerrar(t, t->cmdAceptar);
+                seen.list << t->FText->itemText(i);
+            if (!from.isEmpty()) t->FText->setEditText(from);
+            if (!to.isEmpty()) t->TText->setEditText(to);
+            if (text) text(*t);
+            return closeWith(t, t->cmdAceptar);
         }
         if (auto* f = qobject_cast<frmSelectDate*>(d)) {
-            visto.fechaDesde = f->FDate->dateTime();
-            visto.fechaHasta = f->TDate->dateTime();
-            visto.soloUno = f->NoRange && f->TDate->isHidden();
-            if (fechaDesde.isValid()) {
-                f->FDate->setDateTime(fechaDesde);
-                f->FHour->setTime(fechaDesde.time());
+            seen.dateFrom = f->FDate->dateTime();
+            seen.dateTo = f->TDate->dateTime();
+            seen.onlyOne = f->NoRange && f->TDate->isHidden();
+            if (dateFrom.isValid()) {
+                f->FDate->setDateTime(dateFrom);
+                f->FHour->setTime(dateFrom.time());
             }
-            if (fechaHasta.isValid()) {
-                f->TDate->setDateTime(fechaHasta);
-                f->THour->setTime(fechaHasta.time());
+            if (dateTo.isValid()) {
+                f->TDate->setDateTime(dateTo);
+                f->THour->setTime(dateTo.time());
             }
-            return cerrar(f, f->cmdAceptar);
+            return closeWith(f, f->cmdAceptar);
         }
         return int(QDialog::Rejected);
     }};
-    int cerrar(QDialog* d, QPushButton* ok) {
-        if (aceptar)
+    int closeWith(QDialog* d, QPushButton* ok) {
+        if (accept)
             ok->click();
         else
             d->close();
@@ -92,42 +92,42 @@ struct Picker {
     }
 };
 
-struct FiltrosTest : Edicion {
-    QString separadorPrevio = General::sSepDecimal;
-    bd::os::ManualClock reloj{QDateTime(QDate(2026, 1, 15), QTime(10, 30, 0))};
+struct FilterGridTest : GridEditing {
+    QString previousSeparator = General::sSepDecimal;
+    bd::os::ManualClock clock{QDateTime(QDate(2026, 1, 15), QTime(10, 30, 0))};
     void SetUp() override {
         General::sSepDecimal = ".";
-        t.db(kCiudades);
+        t.db(kCities);
         t.sql("select * from Clientes");
     }
-    void TearDown() override { General::sSepDecimal = separadorPrevio; }
-    QStringList botones(int row) {
+    void TearDown() override { General::sSepDecimal = previousSeparator; }
+    QStringList buttons(int row) {
         QStringList out;
         for (int c = Campos::ColLimiteDesde; c <= Campos::ColLimiteHasta; ++c)
-            out << fil().typeButtonText(c, row);
+            out << filterGrid().typeButtonText(c, row);
         return out;
     }
-    QStringList valoresCelda(int row) {
+    QStringList cellValues(int row) {
         QStringList out;
         for (int c = Campos::ColLimiteDesde; c <= Campos::ColLimiteHasta; ++c)
-            out << fil().text(c, row);
+            out << filterGrid().text(c, row);
         return out;
     }
 };
 
 } // namespace
 
-TEST_F(FiltrosTest, TheNumberPickerPerColumnAndOperator) {
-    struct Caso {
-        const char* nombre;
-        QString operador;
+TEST_F(FilterGridTest, TheNumberPickerPerColumnAndOperator) {
+    struct Case {
+        const char* name;
+        QString op;
         int col;
-        QString formato;
-        QString desde, hasta; // what the picker should open with
-        bool soloUno;
-        int decimales;
-        QStringList despues; // button texts of columns 4-7 after OK with 7 and 9
-    } casos[] = {
+        QString format;
+        QString from, to; // what the picker should open with
+        bool onlyOne;
+        int decimals;
+        QStringList after; // button texts of columns 4-7 after OK with 7 and 9
+    } cases[] = {
         {"'=' on the upper limit writes the lower",
          "=",
          7,
@@ -149,178 +149,178 @@ TEST_F(FiltrosTest, TheNumberPickerPerColumnAndOperator) {
          0,
          {"5", "7", "...", "..."}},
     };
-    for (const Caso& k : casos) {
-        SCOPED_TRACE(k.nombre);
-        refreshtest::CuboDePrueba u;
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        refreshtest::TestCube u;
         Campos& d = *u.c;
         d.spCam->setText(1, 1, "Amount");
         d.spCam->setCellTag(3, 1, "ISNUMERIC");
-        d.spCam->setCellTag(Campos::TagFormato, 1, k.formato);
+        d.spCam->setCellTag(Campos::TagFormato, 1, k.format);
         Grid& g = *d.spFil;
         g.setText(1, 1, "Amount");
-        g.setText(3, 1, k.operador);
+        g.setText(3, 1, k.op);
         g.setCellTag(3, 1, "ISNUMERIC");
         emit g.comboSelChange(3, 1);
-        const std::pair<int, QString> antes[] = {{4, "5"}, {5, "8"}};
-        for (const auto& [c, v] : antes) {
+        const std::pair<int, QString> before[] = {{4, "5"}, {5, "8"}};
+        for (const auto& [c, v] : before) {
             g.setTypeButtonText(c, 1, v);
             g.setText(c, 1, v);
         }
         Picker pk;
-        pk.desde = "7";
-        pk.hasta = "9";
-        pulsar(g, k.col, 1);
+        pk.from = "7";
+        pk.to = "9";
+        press(g, k.col, 1);
         ASSERT_EQ(pk.shown, 1);
-        EXPECT_EQ(pk.visto.soloUno, k.soloUno);
-        EXPECT_EQ(pk.visto.decimales, k.decimales);
-        EXPECT_EQ(pk.visto.desde, k.col == 4 || k.col == 7 ? "5" : "8");
-        if (!k.soloUno) {
-            EXPECT_EQ(pk.visto.hasta, k.hasta);
+        EXPECT_EQ(pk.seen.onlyOne, k.onlyOne);
+        EXPECT_EQ(pk.seen.decimals, k.decimals);
+        EXPECT_EQ(pk.seen.from, k.col == 4 || k.col == 7 ? "5" : "8");
+        if (!k.onlyOne) {
+            EXPECT_EQ(pk.seen.to, k.to);
         }
-        QStringList hechos;
+        QStringList actual;
         for (int c = 4; c <= 7; ++c)
-            hechos << g.typeButtonText(c, 1);
-        QStringList esperados = k.despues;
+            actual << g.typeButtonText(c, 1);
+        QStringList expected = k.after;
         // Column 4 (5) or 5 (8) takes the picked From; the untouched one keeps its value.
-        if (k.col == 4 || k.col == 7) esperados[1] = "8";
-        if (k.col == 5 || k.col == 6) esperados[0] = "5";
-        EXPECT_EQ(hechos, esperados);
+        if (k.col == 4 || k.col == 7) expected[1] = "8";
+        if (k.col == 5 || k.col == 6) expected[0] = "5";
+        EXPECT_EQ(actual, expected);
         EXPECT_EQ(g.text(k.col == 4 || k.col == 7 ? 4 : 5, 1), "7"); // cell value with the caption
         EXPECT_TRUE(d.FiltrosCambiados);
         EXPECT_TRUE(u.viewer->Salvar);
     }
 }
 
-TEST_F(FiltrosTest, TheTextPickerGetsTheLimitsAndTheValuesQuery) {
-    const int r = filtro("City", "ISTEXT");
-    valores(r, "B", "...", "...", "M");
-    const QString consulta = "SELECT DISTINCT City FROM Clientes ORDER BY 1";
-    fil().setCellTag(Campos::ColSQLValores, r, consulta);
-    fil().setCellTag(Campos::ColTablaValores, r, "TBL --> Clientes");
+TEST_F(FilterGridTest, TheTextPickerGetsTheLimitsAndTheValuesQuery) {
+    const int r = filter("City", "ISTEXT");
+    values(r, "B", "...", "...", "M");
+    const QString query = "SELECT DISTINCT City FROM Clientes ORDER BY 1";
+    filterGrid().setCellTag(Campos::ColSQLValores, r, query);
+    filterGrid().setCellTag(Campos::ColTablaValores, r, "TBL --> Clientes");
     {
         Picker pk;
-        pk.aceptar = false;
-        pulsar(fil(), Campos::ColValorDesde, r);
-        EXPECT_EQ(pk.visto.desde, "B"); // no first value: the lower limit
-        EXPECT_EQ(pk.visto.hasta, "M");
-        EXPECT_EQ(pk.visto.minRange, "B");
-        EXPECT_EQ(pk.visto.maxRange, "M");
-        EXPECT_EQ(pk.visto.ftSql, consulta);
-        EXPECT_EQ(pk.visto.lista, QStringList({"Berlin", "Cairo", "Madrid"}));
-        EXPECT_TRUE(pk.visto.tablaVisible);
-        EXPECT_TRUE(pk.visto.conCubo);
-        EXPECT_FALSE(pk.visto.soloUno);
+        pk.accept = false;
+        press(filterGrid(), Campos::ColValorDesde, r);
+        EXPECT_EQ(pk.seen.from, "B"); // no first value: the lower limit
+        EXPECT_EQ(pk.seen.to, "M");
+        EXPECT_EQ(pk.seen.minRange, "B");
+        EXPECT_EQ(pk.seen.maxRange, "M");
+        EXPECT_EQ(pk.seen.ftSql, query);
+        EXPECT_EQ(pk.seen.list, QStringList({"Berlin", "Cairo", "Madrid"}));
+        EXPECT_TRUE(pk.seen.tableVisible);
+        EXPECT_TRUE(pk.seen.withCube);
+        EXPECT_FALSE(pk.seen.onlyOne);
         // Closed without OK: nothing written, but the filters count as touched.
-        EXPECT_EQ(botones(r), QStringList({"B", "...", "...", "M"}));
+        EXPECT_EQ(buttons(r), QStringList({"B", "...", "...", "M"}));
         EXPECT_TRUE(c().FiltrosCambiados);
-        EXPECT_FALSE(salvar());
+        EXPECT_FALSE(saveFlag());
     }
     {
         Picker pk;
-        pulsar(fil(), Campos::ColLimiteHasta, r);
-        EXPECT_EQ(pk.visto.desde, "B"); // the limit pair opens with the limits themselves
-        EXPECT_EQ(pk.visto.hasta, "M");
-        EXPECT_TRUE(pk.visto.minRange.isEmpty());
+        press(filterGrid(), Campos::ColLimiteHasta, r);
+        EXPECT_EQ(pk.seen.from, "B"); // the limit pair opens with the limits themselves
+        EXPECT_EQ(pk.seen.to, "M");
+        EXPECT_TRUE(pk.seen.minRange.isEmpty());
     }
     {
         Picker pk;
-        pk.desde = "Cairo";
-        pk.hasta = "Madrid";
-        pk.texto = [](frmSelectText& f) {
+        pk.from = "Cairo";
+        pk.to = "Madrid";
+        pk.text = [](frmSelectText& f) {
             f.FTTable = "TBL --> Clientes";
             f.FTField = "City";
             f.FTWhere = "Amount > 1";
             f.FTSql = "SELECT DISTINCT CITY FROM CLIENTES\r\n WHERE AMOUNT > 1";
         };
-        pulsar(fil(), Campos::ColValorHasta, r);
-        EXPECT_EQ(botones(r), QStringList({"B", "Cairo", "Madrid", "M"}));
-        EXPECT_EQ(valoresCelda(r), QStringList({"B", "Cairo", "Madrid", "M"}));
-        EXPECT_EQ(fil().cellTag(Campos::ColTablaValores, r), "TBL --> Clientes");
-        EXPECT_EQ(fil().cellTag(Campos::ColCampoValores, r), "City");
-        EXPECT_EQ(fil().cellTag(Campos::ColWhereValores, r), "Amount > 1");
-        EXPECT_EQ(fil().cellTag(Campos::ColSQLValores, r),
+        press(filterGrid(), Campos::ColValorHasta, r);
+        EXPECT_EQ(buttons(r), QStringList({"B", "Cairo", "Madrid", "M"}));
+        EXPECT_EQ(cellValues(r), QStringList({"B", "Cairo", "Madrid", "M"}));
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColTablaValores, r), "TBL --> Clientes");
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColCampoValores, r), "City");
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColWhereValores, r), "Amount > 1");
+        EXPECT_EQ(filterGrid().cellTag(Campos::ColSQLValores, r),
                   "SELECT DISTINCT CITY FROM CLIENTES\r\n WHERE AMOUNT > 1");
-        EXPECT_TRUE(salvar());
+        EXPECT_TRUE(saveFlag());
         EXPECT_FALSE(frmSelectText::loaded());
     }
 }
 
-TEST_F(FiltrosTest, TheTextPickerOutOfBetweenStillTakesTheQueryBack) {
-    const int r = filtro("City", "ISMEMO", "Like");
+TEST_F(FilterGridTest, TheTextPickerOutOfBetweenStillTakesTheQueryBack) {
+    const int r = filter("City", "ISMEMO", "Like");
     Picker pk;
-    pk.desde = "Ber";
-    pk.texto = [](frmSelectText& f) { f.FTSql = "SELECT DISTINCT CITY FROM CLIENTES"; };
-    pulsar(fil(), Campos::ColValorDesde, r);
-    EXPECT_TRUE(pk.visto.soloUno);
-    EXPECT_EQ(pk.visto.desde, "A"); // nothing set: the picker's own start
-    EXPECT_EQ(botones(r), QStringList({"...", "Ber", "...", "..."}));
-    EXPECT_EQ(fil().cellTag(Campos::ColSQLValores, r), "SELECT DISTINCT CITY FROM CLIENTES");
+    pk.from = "Ber";
+    pk.text = [](frmSelectText& f) { f.FTSql = "SELECT DISTINCT CITY FROM CLIENTES"; };
+    press(filterGrid(), Campos::ColValorDesde, r);
+    EXPECT_TRUE(pk.seen.onlyOne);
+    EXPECT_EQ(pk.seen.from, "A"); // nothing set: the picker's own start
+    EXPECT_EQ(buttons(r), QStringList({"...", "Ber", "...", "..."}));
+    EXPECT_EQ(filterGrid().cellTag(Campos::ColSQLValores, r), "SELECT DISTINCT CITY FROM CLIENTES");
 }
 
-TEST_F(FiltrosTest, TheDatePicker) {
-    const QDateTime hoy(QDate(2026, 1, 15), QTime(0, 0));
-    const int r = filtro("Day", "ISDATE");
+TEST_F(FilterGridTest, TheDatePicker) {
+    const QDateTime today(QDate(2026, 1, 15), QTime(0, 0));
+    const int r = filter("Day", "ISDATE");
     {
         Picker pk;
-        pk.aceptar = false;
-        pulsar(fil(), Campos::ColValorDesde, r);
-        EXPECT_EQ(pk.visto.fechaDesde, hoy); // both values "...": today
-        EXPECT_EQ(pk.visto.fechaHasta, hoy);
+        pk.accept = false;
+        press(filterGrid(), Campos::ColValorDesde, r);
+        EXPECT_EQ(pk.seen.dateFrom, today); // both values "...": today
+        EXPECT_EQ(pk.seen.dateTo, today);
     }
-    valores(r, "2024-03-01 08:00:00", "2024-03-05 10:15:00", "...", "2024-03-31 00:00:00");
+    values(r, "2024-03-01 08:00:00", "2024-03-05 10:15:00", "...", "2024-03-31 00:00:00");
     {
         Picker pk;
-        pk.fechaDesde = QDateTime(QDate(2024, 3, 6), QTime(9, 30, 0));
-        pk.fechaHasta = QDateTime(QDate(2024, 3, 8), QTime(18, 0, 0));
-        pulsar(fil(), Campos::ColValorDesde, r);
-        EXPECT_EQ(pk.visto.fechaDesde, QDateTime(QDate(2024, 3, 5), QTime(10, 15, 0)));
-        EXPECT_EQ(pk.visto.fechaHasta, hoy);
-        EXPECT_EQ(botones(r), QStringList({"2024-03-01 08:00:00", "2024-03-06 09:30:00",
+        pk.dateFrom = QDateTime(QDate(2024, 3, 6), QTime(9, 30, 0));
+        pk.dateTo = QDateTime(QDate(2024, 3, 8), QTime(18, 0, 0));
+        press(filterGrid(), Campos::ColValorDesde, r);
+        EXPECT_EQ(pk.seen.dateFrom, QDateTime(QDate(2024, 3, 5), QTime(10, 15, 0)));
+        EXPECT_EQ(pk.seen.dateTo, today);
+        EXPECT_EQ(buttons(r), QStringList({"2024-03-01 08:00:00", "2024-03-06 09:30:00",
                                            "2024-03-08 18:00:00", "2024-03-31 00:00:00"}));
     }
     {
         Picker pk;
-        pulsar(fil(), Campos::ColLimiteHasta, r);
-        EXPECT_EQ(pk.visto.fechaDesde, QDateTime(QDate(2024, 3, 1), QTime(8, 0, 0)));
-        EXPECT_EQ(pk.visto.fechaHasta, QDateTime(QDate(2024, 3, 31), QTime(0, 0, 0)));
+        press(filterGrid(), Campos::ColLimiteHasta, r);
+        EXPECT_EQ(pk.seen.dateFrom, QDateTime(QDate(2024, 3, 1), QTime(8, 0, 0)));
+        EXPECT_EQ(pk.seen.dateTo, QDateTime(QDate(2024, 3, 31), QTime(0, 0, 0)));
     }
     // Another operator: one date, the To side hidden, and it lands in the pair's first column.
-    fil().setText(Campos::ColOperador, r, "=");
-    emit fil().comboSelChange(Campos::ColOperador, r);
+    filterGrid().setText(Campos::ColOperador, r, "=");
+    emit filterGrid().comboSelChange(Campos::ColOperador, r);
     {
         Picker pk;
-        pk.fechaDesde = QDateTime(QDate(2024, 2, 1), QTime(0, 0, 0));
-        pulsar(fil(), Campos::ColLimiteHasta, r);
-        EXPECT_TRUE(pk.visto.soloUno);
-        EXPECT_EQ(fil().typeButtonText(Campos::ColLimiteDesde, r), "2024-02-01 00:00:00");
-        EXPECT_EQ(fil().typeButtonText(Campos::ColLimiteHasta, r), "2024-03-31 00:00:00");
+        pk.dateFrom = QDateTime(QDate(2024, 2, 1), QTime(0, 0, 0));
+        press(filterGrid(), Campos::ColLimiteHasta, r);
+        EXPECT_TRUE(pk.seen.onlyOne);
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColLimiteDesde, r), "2024-02-01 00:00:00");
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColLimiteHasta, r), "2024-03-31 00:00:00");
     }
 }
 
-TEST_F(FiltrosTest, RowsWithoutANameOrATypeClassIgnoreEveryButton) {
-    const int sinClase = filtro("City", "");
+TEST_F(FilterGridTest, RowsWithoutANameOrATypeClassIgnoreEveryButton) {
+    const int noClass = filter("City", "");
     Picker pk;
     for (int col = Campos::ColLimiteDesde; col <= Campos::ColQuitarFiltro; ++col) {
-        pulsar(fil(), col, sinClase);
-        pulsar(fil(), col, 50);
+        press(filterGrid(), col, noClass);
+        press(filterGrid(), col, 50);
     }
     EXPECT_EQ(pk.shown, 0);
     EXPECT_TRUE(p->prompts.isEmpty());
-    EXPECT_EQ(nombres(fil()), QStringList({"City"}));
+    EXPECT_EQ(names(filterGrid()), QStringList({"City"}));
     EXPECT_TRUE(c().FiltrosCambiados);
 }
 
-TEST_F(FiltrosTest, DeleteClearsThePairOfTheActiveColumn) {
-    struct Caso {
+TEST_F(FilterGridTest, DeleteClearsThePairOfTheActiveColumn) {
+    struct Case {
         int col;
-        QStringList quedan;
-    } casos[] = {
+        QStringList left;
+    } cases[] = {
         {4, {"...", "b", "c", "..."}}, {7, {"...", "b", "c", "..."}}, {5, {"a", "...", "...", "d"}},
         {6, {"a", "...", "...", "d"}}, {3, {"a", "b", "c", "d"}},     {8, {"a", "b", "c", "d"}},
     };
-    for (const Caso& k : casos) {
+    for (const Case& k : cases) {
         SCOPED_TRACE(k.col);
-        refreshtest::CuboDePrueba u;
+        refreshtest::TestCube u;
         Grid& g = *u.c->spFil;
         g.setText(1, 1, "City");
         g.setText(3, 1, "Like"); // column 6 is a plain cell: it is cleared all the same
@@ -335,112 +335,112 @@ TEST_F(FiltrosTest, DeleteClearsThePairOfTheActiveColumn) {
         u.viewer->Salvar = false;
         g.setActiveCell(k.col, 1);
         emit g.keyDown(46, 0);
-        QStringList hechos;
+        QStringList actual;
         for (int col = 4; col <= 7; ++col) {
-            hechos << g.typeButtonText(col, 1);
+            actual << g.typeButtonText(col, 1);
             if (g.typeButtonText(col, 1) == "...") {
                 EXPECT_TRUE(g.text(col, 1).isEmpty());
             }
         }
-        EXPECT_EQ(hechos, k.quedan);
-        const bool borrado = k.quedan != QStringList({"a", "b", "c", "d"});
-        EXPECT_EQ(u.c->FiltrosCambiados, borrado);
-        EXPECT_EQ(u.viewer->Salvar, borrado);
+        EXPECT_EQ(actual, k.left);
+        const bool deleted = k.left != QStringList({"a", "b", "c", "d"});
+        EXPECT_EQ(u.c->FiltrosCambiados, deleted);
+        EXPECT_EQ(u.viewer->Salvar, deleted);
         EXPECT_EQ(g.cellType(6, 1), TypePlain);
     }
 }
 
-TEST_F(FiltrosTest, TheOperatorDecidesTheSecondValueCell) {
-    const int r = filtro("City", "ISTEXT");
-    valores(r, "a", "b", "c", "d");
+TEST_F(FilterGridTest, TheOperatorDecidesTheSecondValueCell) {
+    const int r = filter("City", "ISTEXT");
+    values(r, "a", "b", "c", "d");
     for (const char* op : {"=", "Like", ">", "<", "Between"}) {
         SCOPED_TRACE(op);
         c().FiltrosCambiados = false;
         t.viewer->Salvar = false;
-        fil().setText(Campos::ColOperador, r, op);
-        emit fil().comboSelChange(Campos::ColOperador, r);
-        const bool entre = QString(op) == "Between";
-        EXPECT_EQ(fil().cellType(Campos::ColValorHasta, r), entre ? TypeButton : TypePlain);
-        EXPECT_EQ(fil().lock(Campos::ColValorHasta, r), !entre);
-        EXPECT_EQ(fil().typeButtonText(Campos::ColValorHasta, r), "...");
-        EXPECT_TRUE(fil().text(Campos::ColValorHasta, r).isEmpty());
-        EXPECT_EQ(fil().typeButtonText(Campos::ColValorDesde, r), "b");
-        EXPECT_EQ(fil().typeButtonText(Campos::ColLimiteHasta, r), "d");
+        filterGrid().setText(Campos::ColOperador, r, op);
+        emit filterGrid().comboSelChange(Campos::ColOperador, r);
+        const bool between = QString(op) == "Between";
+        EXPECT_EQ(filterGrid().cellType(Campos::ColValorHasta, r), between ? TypeButton : TypePlain);
+        EXPECT_EQ(filterGrid().lock(Campos::ColValorHasta, r), !between);
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColValorHasta, r), "...");
+        EXPECT_TRUE(filterGrid().text(Campos::ColValorHasta, r).isEmpty());
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColValorDesde, r), "b");
+        EXPECT_EQ(filterGrid().typeButtonText(Campos::ColLimiteHasta, r), "d");
         EXPECT_TRUE(c().FiltrosCambiados);
-        EXPECT_TRUE(salvar());
+        EXPECT_TRUE(saveFlag());
     }
 }
 
-TEST_F(FiltrosTest, RemoveAsksAndKeepsTheRowCount) {
-    filtro("A", "ISTEXT");
-    const int r = filtro("B", "ISNUMERIC");
-    filtro("C", "ISDATE");
-    ASSERT_EQ(fil().maxRows(), 300);
+TEST_F(FilterGridTest, RemoveAsksAndKeepsTheRowCount) {
+    filter("A", "ISTEXT");
+    const int r = filter("B", "ISNUMERIC");
+    filter("C", "ISDATE");
+    ASSERT_EQ(filterGrid().maxRows(), 300);
     p->answer(Answer::No);
-    pulsar(fil(), Campos::ColQuitarFiltro, r);
-    EXPECT_EQ(nombres(fil()), QStringList({"A", "B", "C"}));
-    EXPECT_FALSE(salvar());
-    pulsar(fil(), Campos::ColQuitarFiltro, r);
-    EXPECT_EQ(nombres(fil()), QStringList({"A", "C"}));
-    EXPECT_EQ(fil().maxRows(), 300);
-    EXPECT_EQ(fil().cellTag(Campos::ColOperador, r), "ISDATE");
-    EXPECT_EQ(textos(),
+    press(filterGrid(), Campos::ColQuitarFiltro, r);
+    EXPECT_EQ(names(filterGrid()), QStringList({"A", "B", "C"}));
+    EXPECT_FALSE(saveFlag());
+    press(filterGrid(), Campos::ColQuitarFiltro, r);
+    EXPECT_EQ(names(filterGrid()), QStringList({"A", "C"}));
+    EXPECT_EQ(filterGrid().maxRows(), 300);
+    EXPECT_EQ(filterGrid().cellTag(Campos::ColOperador, r), "ISDATE");
+    EXPECT_EQ(texts(),
               QStringList({"Are you sure to remove this row ?", "Are you sure to remove this row ?"}));
     EXPECT_EQ(p->prompts[0].title, "Remove");
     EXPECT_TRUE(c().FiltrosCambiados);
-    EXPECT_TRUE(salvar());
+    EXPECT_TRUE(saveFlag());
 }
 
-TEST_F(FiltrosTest, ChangesAndTheFieldDialogFromAFilter) {
-    const int r = filtro("City", "ISTEXT");
-    marcar(fil(), Campos::ColFiltroUsuario, r);
+TEST_F(FilterGridTest, ChangesAndTheFieldDialogFromAFilter) {
+    const int r = filter("City", "ISTEXT");
+    tick(filterGrid(), Campos::ColFiltroUsuario, r);
     EXPECT_TRUE(c().FiltrosCambiados);
-    EXPECT_TRUE(salvar());
+    EXPECT_TRUE(saveFlag());
 
     // Every field row of that name hands its caption and format to the filter.
-    campo("City", "ISTEXT");
-    cam().setCellTag(Campos::TagFormato, 1, "@");
-    int mostrados = 0;
+    field("City", "ISTEXT");
+    fieldGrid().setCellTag(Campos::TagFormato, 1, "@");
+    int shownOnes = 0;
     bd::os::ScopedDialogHandler h([&](QDialog* d) {
         auto* f = qobject_cast<frmFieldProperties*>(d);
         if (!f) return int(QDialog::Rejected);
-        ++mostrados;
+        ++shownOnes;
         f->txtCaption->setText("Town");
         f->cmdAceptar->click();
         return f->result();
     });
     c().FiltrosCambiados = false;
-    emit fil().dblClicked(1, r);
-    EXPECT_EQ(mostrados, 1);
-    EXPECT_EQ(fil().cellTag(Campos::TagCaption, r), "Town");
-    EXPECT_EQ(fil().cellTag(Campos::TagFormato, r), "");
+    emit filterGrid().dblClicked(1, r);
+    EXPECT_EQ(shownOnes, 1);
+    EXPECT_EQ(filterGrid().cellTag(Campos::TagCaption, r), "Town");
+    EXPECT_EQ(filterGrid().cellTag(Campos::TagFormato, r), "");
     EXPECT_TRUE(c().FiltrosCambiados);
 }
 
-TEST_F(FiltrosTest, FieldLookupsOfTheFilterGrids) {
-    campo("Amount", "ISNUMERIC");
-    campo("Units", "ISNUMERIC");
-    cam().setCellTag(Campos::TagFormato, 1, "#,##0.000");
+TEST_F(FilterGridTest, FieldLookupsOfTheFilterGrids) {
+    field("Amount", "ISNUMERIC");
+    field("Units", "ISNUMERIC");
+    fieldGrid().setCellTag(Campos::TagFormato, 1, "#,##0.000");
     EXPECT_EQ(c().getFormat("Amount"), "#,##0.000");
     EXPECT_EQ(c().getDecimals("Amount"), 3);
     EXPECT_EQ(c().getFormat("amount"), ""); // exact names only
     EXPECT_EQ(c().getDecimals("amount"), -1);
     EXPECT_EQ(c().getDecimals("Units"), -1); // no format
     // The number picker then shows 2 decimals.
-    const int r = filtro("Units", "ISNUMERIC");
+    const int r = filter("Units", "ISNUMERIC");
     Picker pk;
-    pk.aceptar = false;
-    pulsar(fil(), Campos::ColLimiteDesde, r);
-    EXPECT_EQ(pk.visto.decimales, 2);
-    EXPECT_EQ(pk.visto.desde, "0.00");
+    pk.accept = false;
+    press(filterGrid(), Campos::ColLimiteDesde, r);
+    EXPECT_EQ(pk.seen.decimals, 2);
+    EXPECT_EQ(pk.seen.from, "0.00");
 }
 
-TEST_F(FiltrosTest, TheViewersFilterGridFollowsEveryFilterEdit) {
-    const int city = campo("City", "ISTEXT");
-    c().AgregarCampoASpCal(3, campo("Amount", "ISNUMERIC"));
+TEST_F(FilterGridTest, TheViewersFilterGridFollowsEveryFilterEdit) {
+    const int city = field("City", "ISTEXT");
+    c().AgregarCampoASpCal(3, field("Amount", "ISNUMERIC"));
     c().cmdShowFilters_Click();
     Grid& u = *t.viewer->spUsrFil;
-    auto cargar = [&] {
+    auto load = [&] {
         c().CargarDefinicionEnCubo();
         QStringList out;
         for (int r = 1; r <= u.maxRows(); ++r)
@@ -449,40 +449,41 @@ TEST_F(FiltrosTest, TheViewersFilterGridFollowsEveryFilterEdit) {
                            u.typeButtonText(Cubo::ColUsrDesde, r);
         return out;
     };
-    pulsar(cam(), Campos::ColTipoCampo, city);
-    EXPECT_TRUE(salvar());
-    EXPECT_EQ(cargar(), QStringList({"City Between ..."}));
+    press(fieldGrid(), Campos::ColTipoCampo, city);
+    EXPECT_TRUE(saveFlag());
+    EXPECT_EQ(load(), QStringList({"City Between ..."}));
 
-    fil().setText(Campos::ColOperador, 1, "Like");
-    emit fil().comboSelChange(Campos::ColOperador, 1);
-    EXPECT_EQ(cargar(), QStringList({"City Like ..."}));
+    filterGrid().setText(Campos::ColOperador, 1, "Like");
+    emit filterGrid().comboSelChange(Campos::ColOperador, 1);
+    EXPECT_EQ(load(), QStringList({"City Like ..."}));
     EXPECT_EQ(u.cellType(Cubo::ColUsrHasta, 1), TypePlain);
 
-    valores(1, "...", "Ber", "...", "...");
-    fil().setActiveCell(Campos::ColValorDesde, 1);
-    emit fil().keyDown(46, 0);
-    fil().setText(Campos::ColOperador, 1, "=");
-    emit fil().comboSelChange(Campos::ColOperador, 1);
-    EXPECT_EQ(cargar(), QStringList({"City = ..."}));
+    values(1, "...", "Ber", "...", "...");
+    filterGrid().setActiveCell(Campos::ColValorDesde, 1);
+    emit filterGrid().keyDown(46, 0);
+    filterGrid().setText(Campos::ColOperador, 1, "=");
+    emit filterGrid().comboSelChange(Campos::ColOperador, 1);
+    EXPECT_EQ(load(), QStringList({"City = ..."}));
 
     // A value picked in the viewer, then the designer's last filter removed: no condition is left.
     u.setTypeButtonText(Cubo::ColUsrDesde, 1, "Berlin");
-    pulsar(fil(), Campos::ColQuitarFiltro, 1);
-    EXPECT_TRUE(cargar().isEmpty());
+    press(filterGrid(), Campos::ColQuitarFiltro, 1);
+    EXPECT_TRUE(load().isEmpty());
     EXPECT_FALSE(c().UltimaConsultaSQL.contains("Berlin")) << c().UltimaConsultaSQL.toStdString();
-    EXPECT_TRUE(p->prompts.size() == 1) << textos().join(" / ").toStdString();
+    EXPECT_TRUE(p->prompts.size() == 1) << texts().join(" / ").toStdString();
 }
 
-TEST_F(FiltrosTest, TheViewerAsksForFiltersAndTheDesignerShowsItsFilterGrid) {
-    campo("City", "ISTEXT");
+TEST_F(FilterGridTest, TheViewerAsksForFiltersAndTheDesignerShowsItsFilterGrid) {
+    field("City", "ISTEXT");
     t.viewer->SetToolChecked(Cubo::ToolFilterPane, true);
     p->answer(Answer::Yes);
     t.viewer->ColorcarGrillaFiltros(false, false, true);
-    EXPECT_EQ(textos(), QStringList({"Do you want to define user filters ?"}));
+    EXPECT_EQ(texts(), QStringList({"Do you want to define user filters ?"}));
     EXPECT_TRUE(c().isVisible());
     EXPECT_EQ(c().SSTab1->currentIndex(), 1);
     EXPECT_FALSE(c().spFil->isHidden());
     EXPECT_TRUE(c().spCal->isHidden());
-    EXPECT_EQ(cam().cellType(Campos::ColTipoCampo, 1), TypeButton); // a text field can be taken as a filter
+    EXPECT_EQ(fieldGrid().cellType(Campos::ColTipoCampo, 1),
+              TypeButton); // a text field can be taken as a filter
     c().hide();
 }

@@ -29,19 +29,19 @@ struct ExampleCube {
     QPointer<InsCube> cube = new InsCube;
 
     ExampleCube() {
-        ejecutar(home.path("Example.sqlite"),
-                 {"CREATE TABLE Regions (Region TEXT, Manager TEXT)",
-                  "INSERT INTO Regions SELECT DISTINCT Region, 'Manager of ' || Region FROM Sales"});
+        runSql(home.path("Example.sqlite"),
+               {"CREATE TABLE Regions (Region TEXT, Manager TEXT)",
+                "INSERT INTO Regions SELECT DISTINCT Region, 'Manager of ' || Region FROM Sales"});
         viewer->VinsCube = cube;
         viewer->Vcampos = c;
         c->VinsCube = cube;
         c->VCubo = viewer;
         c->cmbEngine->setCurrentText("OTHER");
-        conexion(kExample);
+        connection(kExample);
         sql("SELECT * FROM Sales");
     }
     ~ExampleCube() { delete viewer.data(); }
-    void conexion(const QString& cs) { c->txtConeccion->setPlainText(cs); }
+    void connection(const QString& cs) { c->txtConeccion->setPlainText(cs); }
     void sql(const QString& q) { c->txtQuery->setPlainText(q); }
     bd::querybuilder::QueryBuilder& aQ() { return *c->aQ; }
     // The two joined tables of the example: sales with their region's manager.
@@ -228,7 +228,7 @@ TEST(QueryBuilderTab, TheTabHeaderOpensTheBuilder) {
 
 TEST(QueryBuilderTab, AConnectionErrorLeadsToTheConnectionTest) {
     ExampleCube t;
-    t.conexion("Provider=SQLite;Data Source=APP_PATH/missing/none.sqlite");
+    t.connection("Provider=SQLite;Data Source=APP_PATH/missing/none.sqlite");
     t.c->GoTab(0);
     t.c->cmdOpenEditor->click();
     ASSERT_EQ(t.prompts->prompts.size(), 2) << t.prompts->texts().join('/').toStdString();
@@ -236,7 +236,7 @@ TEST(QueryBuilderTab, AConnectionErrorLeadsToTheConnectionTest) {
     EXPECT_EQ(t.prompts->prompts[0].icon, Icon::Critical);
     EXPECT_FALSE(t.prompts->prompts[0].text.isEmpty());
     EXPECT_EQ(t.prompts->prompts[1].title, "You are not connected to the database"); // the test's own
-    EXPECT_TRUE(pintadoDeError(t.c->txtConeccion));
+    EXPECT_TRUE(paintedAsError(t.c->txtConeccion));
     EXPECT_EQ(t.c->SSTab1->currentIndex(), 0);
     EXPECT_EQ(t.aQ().tag(), "");
     EXPECT_EQ(t.c->cmdConectado->text(), "Not Connected");

@@ -15,7 +15,7 @@
 
 namespace refreshtest {
 
-inline void ejecutar(const QString& file, const QStringList& statements) {
+inline void runSql(const QString& file, const QStringList& statements) {
     const QString name = QUuid::createUuid().toString();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
@@ -28,24 +28,24 @@ inline void ejecutar(const QString& file, const QStringList& statements) {
     QSqlDatabase::removeDatabase(name);
 }
 
-struct CuboDePrueba {
+struct TestCube {
     bd::test::TempHome home{false};
-    QString archivo = home.path("cube.sqlite");
+    QString dbFile = home.path("cube.sqlite");
     QPointer<Cubo> viewer = new Cubo;
     QPointer<Campos> c = new Campos;
     QPointer<InsCube> cube = new InsCube;
 
-    explicit CuboDePrueba(const QStringList& ddl = {}) {
-        ejecutar(archivo, ddl);
+    explicit TestCube(const QStringList& ddl = {}) {
+        runSql(dbFile, ddl);
         // The viewer owns its designer and its cube object.
         viewer->VinsCube = cube;
         viewer->Vcampos = c;
         c->VinsCube = cube;
         c->VCubo = viewer;
-        conexion("Provider=SQLite;Data Source=" + archivo);
+        connection("Provider=SQLite;Data Source=" + dbFile);
     }
-    ~CuboDePrueba() { delete viewer.data(); }
-    void conexion(const QString& cs) {
+    ~TestCube() { delete viewer.data(); }
+    void connection(const QString& cs) {
         cube->CubeConnectionString = cs;
         c->txtConeccion->setPlainText(cs);
     }
@@ -53,10 +53,10 @@ struct CuboDePrueba {
         cube->CubeSqlQuery = q;
         c->txtQuery->setPlainText(q);
     }
-    void db(const QStringList& statements) { ejecutar(archivo, statements); }
+    void db(const QStringList& statements) { runSql(dbFile, statements); }
 };
 
-inline bool pintadoDeError(QWidget* w) {
+inline bool paintedAsError(QWidget* w) {
     return w->palette().color(QPalette::Base) == QColor(0xFF, 0x80, 0x80);
 }
 
