@@ -129,7 +129,7 @@ public:
     void cmbTbl_DropDown();
     void chkSaveWData_Click();
     // The hint balloon's window (nullptr when there is none); removed by tab changes and grid clicks.
-    BalloonTip* Globo() const { return globo_.window(); }
+    BalloonTip* Balloon() const { return balloon_.window(); }
     void DestroyBalloon();
     QPointer<bd::grid::Grid> VaOnfocus;
     static constexpr uint32_t ColorWindow = 0x80000005;
@@ -420,6 +420,6 @@ private:
     bool engineAdopted_ = false;  // the last engine change from code adopted the boxes as they were
     QString previousEngine_;
     QString dialogEngine_; // the engine name of the kind chosen in the last data-link dialog
-    CBalloonToolTip globo_;
+    CBalloonToolTip balloon_;
     bd::os::Timer* dialogTimer_ = nullptr; // serves the connection dialog after activation
 };

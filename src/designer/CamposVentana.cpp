@@ -312,12 +312,12 @@ void Campos::MostrarToolMeasure() {
     // The hint is for a cube without a measure only.
     if (!isVisible() || SSTab1->currentIndex() != 1 || HayCampos(*spCal)) return;
     // Owned by the designer: it goes when the designer hides.
-    General::MostrarGlobo(globo_, "Click --> to add a measure field",
+    General::MostrarGlobo(balloon_, "Click --> to add a measure field",
                           "At least one measure field is necessary", 220, 105, this);
 }
 
 void Campos::DestroyBalloon() {
-    globo_.Destroy();
+    balloon_.Destroy();
 }
 
 // ---- grid locks ----

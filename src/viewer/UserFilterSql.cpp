@@ -201,7 +201,7 @@ QDateTime parseUserDate(const QString& text, const QLocale& loc) {
     return d.isValid() ? QDateTime(d, QTime(0, 0)) : QDateTime();
 }
 
-bool NumeroSQL(const QString& value, QString* sqlNumber, const QLocale& locale) {
+bool toSqlNumber(const QString& value, QString* sqlNumber, const QLocale& locale) {
     QString v = value.trimmed();
     // Blanks (the locale's own too, like the narrow no-break space) only group digits.
     for (QChar blank : {QChar(' '), QChar(0x00A0), QChar(0x202F)})
@@ -416,8 +416,8 @@ bool rowValues(const Row& r, QString& op, const QString& v1, const QString& v2, 
     };
     if (cls == "ISNUMERIC") {
         if (op == "Like") op = "=";
-        if (!NumeroSQL(v1, s1, syntax.locale)) return refuse(v1, "not a number");
-        if (!v2.isEmpty() && !NumeroSQL(v2, s2, syntax.locale)) return refuse(v2, "not a number");
+        if (!toSqlNumber(v1, s1, syntax.locale)) return refuse(v1, "not a number");
+        if (!v2.isEmpty() && !toSqlNumber(v2, s2, syntax.locale)) return refuse(v2, "not a number");
     } else if (cls == "ISTEXT" || cls == "ISMEMO") {
         const bool ok1 = op == "Like" ? likePattern(v1, syntax.likeSeparator, syntax.dialect, s1)
                                       : textLiteral(v1, syntax.dialect, s1);

@@ -60,7 +60,7 @@ QDateTime parseUserDate(const QString& text, const QLocale& locale = QLocale());
 
 // Parses a number as the user typed it in the locale (thousands and decimal separators); writes it in
 // SQL's number form.
-bool NumeroSQL(const QString& value, QString* sqlNumber, const QLocale& locale = QLocale());
+bool toSqlNumber(const QString& value, QString* sqlNumber, const QLocale& locale = QLocale());
 
 // ---- literals for the engine that runs the query (also for the value pickers and alerts) ----
 

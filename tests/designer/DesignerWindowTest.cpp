@@ -142,14 +142,14 @@ TEST(DesignerLifecycle, TheHintShowsOnTheFirstThreeActivationsOnTheFieldsTab) {
     c.show();
     c.SSTab1->setCurrentIndex(0);
     c.Form_Activate();
-    EXPECT_EQ(c.Globo(), nullptr);
+    EXPECT_EQ(c.Balloon(), nullptr);
     EXPECT_EQ(General::GetSetting("OE", "CUBO", "FRMCAMPOS_INIT"), "");
     c.SSTab1->setCurrentIndex(1);
     for (int i = 1; i <= 4; ++i) {
         SCOPED_TRACE(i);
         c.DestroyBalloon();
         c.Form_Activate();
-        EXPECT_EQ(c.Globo() != nullptr, i < 4);
+        EXPECT_EQ(c.Balloon() != nullptr, i < 4);
         EXPECT_EQ(General::GetSetting("OE", "CUBO", "FRMCAMPOS_INIT"), QString::number(std::min(i, 3)));
     }
     c.DestroyBalloon();
@@ -157,12 +157,12 @@ TEST(DesignerLifecycle, TheHintShowsOnTheFirstThreeActivationsOnTheFieldsTab) {
     // Moving off the fields tab removes a balloon.
     General::SaveSetting("OE", "CUBO", "FRMCAMPOS_INIT", "0");
     c.Form_Activate();
-    ASSERT_NE(c.Globo(), nullptr);
-    EXPECT_EQ(c.Globo()->title(), "Click --> to add a measure field");
-    EXPECT_EQ(c.Globo()->text(), "At least one measure field is necessary");
-    EXPECT_EQ(c.Globo()->tipPoint(), c.mapToGlobal(QPoint(220, 105)));
+    ASSERT_NE(c.Balloon(), nullptr);
+    EXPECT_EQ(c.Balloon()->title(), "Click --> to add a measure field");
+    EXPECT_EQ(c.Balloon()->text(), "At least one measure field is necessary");
+    EXPECT_EQ(c.Balloon()->tipPoint(), c.mapToGlobal(QPoint(220, 105)));
     c.GoTab(0);
-    EXPECT_EQ(c.Globo(), nullptr);
+    EXPECT_EQ(c.Balloon(), nullptr);
 }
 
 TEST(DesignerLifecycle, TheConnectionDialogOpensOnceAfterTheActivation) {
@@ -365,11 +365,11 @@ TEST(DesignerTabs, HeaderClicksRunTheToolsCommands) {
     EXPECT_EQ(t.cube->CubeSqlQuery, "select * from Ventas");
     EXPECT_TRUE(checked(c, Campos::ToolCube));
     EXPECT_FALSE(checked(c, Campos::ToolConnection));
-    ASSERT_NE(c.Globo(), nullptr) << "a numeric field and no measure: the hint";
+    ASSERT_NE(c.Balloon(), nullptr) << "a numeric field and no measure: the hint";
     clickTab(c, 0);
     EXPECT_EQ(c.SSTab1->currentIndex(), 0);
     EXPECT_TRUE(checked(c, Campos::ToolConnection));
-    EXPECT_EQ(c.Globo(), nullptr);
+    EXPECT_EQ(c.Balloon(), nullptr);
     clickTab(c, 2);
     EXPECT_EQ(c.SSTab1->currentIndex(), 2);
     EXPECT_FALSE(checked(c, Campos::ToolConnection) || checked(c, Campos::ToolCube));
@@ -394,16 +394,16 @@ TEST(DesignerLifecycle, TheHintNeedsACubeWithoutMeasuresAndStaysInsideTheDesigne
     c.SSTab1->setCurrentIndex(1);
     c.spCal->setText(Campos::ColMedida, 1, "AMT");
     c.Form_Activate();
-    EXPECT_EQ(c.Globo(), nullptr);
+    EXPECT_EQ(c.Balloon(), nullptr);
     c.spCal->setText(Campos::ColMedida, 1, "");
     c.Form_Activate();
-    ASSERT_NE(c.Globo(), nullptr);
+    ASSERT_NE(c.Balloon(), nullptr);
     // A balloon window owned by the designer, over the designer's own area.
-    EXPECT_TRUE(c.Globo()->isVisible());
-    EXPECT_EQ(c.Globo()->parentWidget(), &c);
-    EXPECT_TRUE(QRect(c.mapToGlobal(QPoint(0, 0)), c.size()).contains(c.Globo()->geometry()));
+    EXPECT_TRUE(c.Balloon()->isVisible());
+    EXPECT_EQ(c.Balloon()->parentWidget(), &c);
+    EXPECT_TRUE(QRect(c.mapToGlobal(QPoint(0, 0)), c.size()).contains(c.Balloon()->geometry()));
     c.hide();
-    EXPECT_FALSE(c.Globo()->isVisible()) << "hidden with its window";
+    EXPECT_FALSE(c.Balloon()->isVisible()) << "hidden with its window";
 }
 
 // F5 in the designer is its "Connect and Refresh".

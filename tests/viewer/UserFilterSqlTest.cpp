@@ -314,7 +314,7 @@ TEST(Literals, TextIsWrittenForTheEngineThatReadsIt) {
     EXPECT_EQ(quotedName("a]b", mssql), "[a]]b]");
 }
 
-TEST(NumeroSQL, SeparatorsOfTheUsersLocale) {
+TEST(toSqlNumber, SeparatorsOfTheUsersLocale) {
     const QLocale en(QLocale::English, QLocale::UnitedStates), de(QLocale::German, QLocale::Germany),
         fr(QLocale::French, QLocale::France);
     const struct {
@@ -346,7 +346,7 @@ TEST(NumeroSQL, SeparatorsOfTheUsersLocale) {
     };
     for (const auto& k : cases) {
         QString out;
-        const bool ok = NumeroSQL(k.value, &out, k.locale);
+        const bool ok = toSqlNumber(k.value, &out, k.locale);
         EXPECT_EQ(ok, k.sql != nullptr) << k.value.toStdString() << " -> " << out.toStdString();
         if (ok && k.sql) {
             EXPECT_EQ(out, QString(k.sql)) << k.value.toStdString();

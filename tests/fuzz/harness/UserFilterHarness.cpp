@@ -221,8 +221,8 @@ bool literalOf(const QString& value, const QString& cls, bool like, const Syntax
     out.like = like;
     if (cls == "ISNUMERIC") {
         out.placeholder = QString::number(98765000 + k);
-        return UserFilterSql::NumeroSQL(value, &out.literal, s.locale) &&
-               UserFilterSql::NumeroSQL(out.placeholder, &out.placeholderLiteral, s.locale);
+        return UserFilterSql::toSqlNumber(value, &out.literal, s.locale) &&
+               UserFilterSql::toSqlNumber(out.placeholder, &out.placeholderLiteral, s.locale);
     }
     if (cls == "ISTEXT" || cls == "ISMEMO") {
         out.placeholder = QStringLiteral("bdS%1x").arg(k);
